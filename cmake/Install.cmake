@@ -1,0 +1,50 @@
+# Installs the libraries, the tool, the headers, a CMake package config and a
+# pkg-config file.
+include(CMakePackageConfigHelpers)
+
+install(TARGETS fernhall fernhall_static
+  EXPORT fernhallTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(FH_HAVE_TOOL)
+  install(TARGETS fhprereqhandler RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/fernhall
+  FILES_MATCHING PATTERN "*.h")
+install(EXPORT fernhallTargets NAMESPACE fernhall::
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/fernhall)
+
+file(WRITE ${PROJECT_BINARY_DIR}/fernhallConfig.cmake.in [=[
+@PACKAGE_INIT@
+include(CMakeFindDependencyMacro)
+find_dependency(Threads)
+find_dependency(PkgConfig)
+pkg_check_modules(LIBXML2 REQUIRED IMPORTED_TARGET libxml-2.0)
+include("${CMAKE_CURRENT_LIST_DIR}/fernhallTargets.cmake")
+]=])
+configure_package_config_file(${PROJECT_BINARY_DIR}/fernhallConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/fernhallConfig.cmake
+  INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/fernhall)
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/fernhallConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/fernhallConfig.cmake
+  ${PROJECT_BINARY_DIR}/fernhallConfigVersion.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/fernhall)
+
+file(WRITE ${PROJECT_BINARY_DIR}/fernhall.pc.in [=[
+prefix=@CMAKE_INSTALL_PREFIX@
+libdir=${prefix}/@CMAKE_INSTALL_LIBDIR@
+includedir=${prefix}/@CMAKE_INSTALL_INCLUDEDIR@/fernhall
+
+Name: fernhall
+Description: The agent's shared library: logging, registry, utilities and persistence framework
+Version: @PROJECT_VERSION@
+Requires: libxml-2.0
+Libs: -L${libdir} -lfernhall
+Libs.private: -lpthread
+Cflags: -I${includedir}
+]=])
+configure_file(${PROJECT_BINARY_DIR}/fernhall.pc.in ${PROJECT_BINARY_DIR}/fernhall.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/fernhall.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
