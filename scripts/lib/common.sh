@@ -1,0 +1,29 @@
+# Shared by scripts/demo and scripts/test: the repository root and an
+# idempotent, quiet installer of Debian packages.
+
+FH_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+export FH_ROOT
+
+# Installs the named Debian packages that are not installed yet; prints
+# nothing when every package is present.
+fh_install_packages() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$package")
+    fi
+  done
+  [ "${#missing[@]}" -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "missing packages: ${missing[*]} (run as root to install them)" >&2
+    return 1
+  fi
+  echo "installing: ${missing[*]}"
+  apt-get update -qq >/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# What building the library, the tool and the tests needs.
+FH_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libxml2-dev libgtest-dev libgmock-dev
+  libbenchmark-dev)
