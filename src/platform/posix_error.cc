@@ -1,8 +1,12 @@
 #include "platform/posix_error.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <string>
 
 #include "platform/last_error.h"
+#include "platform/paths.h"
 
 DWORD Win32ErrorFromErrno(int err) {
   switch (err) {
@@ -27,6 +31,7 @@ DWORD Win32ErrorFromErrno(int err) {
       return ERROR_TOO_MANY_OPEN_FILES;
     case ENOSPC:
     case EDQUOT:
+    case EFBIG:
       return ERROR_DISK_FULL;
     case EINVAL:
       return ERROR_INVALID_PARAMETER;
@@ -42,13 +47,29 @@ DWORD Win32ErrorFromErrno(int err) {
       return ERROR_ACCESS_DENIED;
     case EIO:
       return ERROR_WRITE_FAULT;
+    case ENOTSUP:
+      return ERROR_NOT_SUPPORTED;
     default:
-      return 31;  // ERROR_GEN_FAILURE
+      return ERROR_GEN_FAILURE;
   }
 }
 
 DWORD SetLastErrorFromErrno(int err) {
   DWORD code = Win32ErrorFromErrno(err);
+  SetLastError(code);
+  return code;
+}
+
+DWORD Win32PathErrorFromErrno(int err, std::string_view normalizedPath) {
+  if (err != ENOENT) return Win32ErrorFromErrno(err);
+  std::string parent = fh::ParentOfNormalized(normalizedPath);
+  struct stat info {};
+  bool parentIsDirectory = ::stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  return parentIsDirectory ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+DWORD SetLastErrorFromPathErrno(int err, std::string_view normalizedPath) {
+  DWORD code = Win32PathErrorFromErrno(err, normalizedPath);
   SetLastError(code);
   return code;
 }

@@ -178,3 +178,17 @@ inline constexpr DWORD WAIT_TIMEOUT = 258;
 inline constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
 inline constexpr ULONG WT_EXECUTEDEFAULT = 0;
 inline constexpr ULONG WT_EXECUTEONLYONCE = 0x8;
+
+// Further codes, flags and values used by the platform's file, message,
+// memory and thread calls.
+inline constexpr DWORD ERROR_GEN_FAILURE = 31;
+inline constexpr DWORD ERROR_NOT_SUPPORTED = 50;
+inline constexpr DWORD ERROR_MR_MID_NOT_FOUND = 317;
+inline constexpr DWORD ERROR_POSSIBLE_DEADLOCK = 1131;
+inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
+inline constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
+inline constexpr UINT LMEM_FIXED = 0x0000;
+inline constexpr UINT LMEM_ZEROINIT = 0x0040;
+inline constexpr UINT LPTR = LMEM_FIXED | LMEM_ZEROINIT;
+inline constexpr DWORD CREATE_SUSPENDED = 0x4;
+inline constexpr DWORD STILL_ACTIVE = 259;
