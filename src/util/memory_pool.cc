@@ -1,0 +1,339 @@
+#include "util/memory_pool.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+// Layout: a pool is a chain of blocks, the newest first; pieces are cut from
+// the newest block between cursor and end. A block starts with a header
+// (its size and the next block); its payload follows, aligned to 8. Released
+// blocks go to the allocator's free chain (newest first) and are reused by
+// the first request they are large enough for.
+
+namespace {
+
+struct Block {
+  Block* next;
+  std::size_t size;  // whole block, header included
+};
+
+constexpr std::size_t RoundUp(std::size_t value, std::size_t multiple) {
+  return (value + multiple - 1) / multiple * multiple;
+}
+
+constexpr std::size_t kHeaderSize = RoundUp(sizeof(Block), kMemPoolAlignment);
+// Released blocks beyond this total go back to the system.
+constexpr std::size_t kMaxBytesKept = std::size_t{8} << 20;
+
+char* PayloadOf(Block* block) { return reinterpret_cast<char*>(block) + kHeaderSize; }
+char* EndOf(Block* block) { return reinterpret_cast<char*>(block) + block->size; }
+
+// The process-wide block allocator.
+class BlockAllocator {
+ public:
+  // A block whose payload holds at least payloadSize bytes; none when out
+  // of memory.
+  Block* Acquire(std::size_t payloadSize) {
+    const std::size_t wanted = RoundUp(kHeaderSize + payloadSize, kMemPoolMinBlockSize);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      Block** link = &free_;
+      for (Block* block = free_; block != nullptr; link = &block->next, block = block->next) {
+        if (block->size >= wanted) {
+          *link = block->next;
+          block->next = nullptr;
+          --stats_.blocksKept;
+          stats_.bytesKept -= block->size;
+          return block;
+        }
+      }
+    }
+    void* memory = std::malloc(wanted);
+    if (memory == nullptr) return nullptr;
+    Block* block = static_cast<Block*>(memory);
+    block->next = nullptr;
+    block->size = wanted;
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++stats_.blocksFromSystem;
+    return block;
+  }
+
+  // Takes back a chain of blocks (linked through next).
+  void ReleaseChain(Block* chain) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    while (chain != nullptr) {
+      Block* block = chain;
+      chain = chain->next;
+      if (stats_.bytesKept + block->size <= kMaxBytesKept) {
+        block->next = free_;
+        free_ = block;
+        ++stats_.blocksKept;
+        stats_.bytesKept += block->size;
+      } else {
+        --stats_.blocksFromSystem;
+        std::free(block);
+      }
+    }
+  }
+
+  // Returns every kept block to the system.
+  void FreeKept() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    while (free_ != nullptr) {
+      Block* block = free_;
+      free_ = block->next;
+      std::free(block);
+      --stats_.blocksFromSystem;
+    }
+    stats_.blocksKept = 0;
+    stats_.bytesKept = 0;
+  }
+
+  MemPoolAllocatorStats Stats() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stats_;
+  }
+
+ private:
+  std::mutex mutex_;
+  Block* free_ = nullptr;
+  MemPoolAllocatorStats stats_;
+};
+
+BlockAllocator& Allocator() {
+  // Never destroyed: pools may outlive static destruction order.
+  static BlockAllocator* allocator = new BlockAllocator;
+  return *allocator;
+}
+
+// The root pool and its use count.
+struct RootState {
+  std::mutex mutex;
+  MemPool* root = nullptr;
+  int useCount = 0;
+};
+
+RootState& Root() {
+  static RootState* state = new RootState;
+  return *state;
+}
+
+}  // namespace
+
+// A registered cleanup, itself allocated in its pool.
+struct PoolCleanup {
+  void (*run)(void*);
+  void* data;
+  PoolCleanup* next;  // registered earlier
+};
+
+struct MemPool {
+  std::mutex mutex;
+  PoolCleanup* cleanups = nullptr;  // the last registered first
+  MemPool* parent = nullptr;
+  MemPool* firstChild = nullptr;  // children, linked through the sibling fields
+  MemPool* previousSibling = nullptr;
+  MemPool* nextSibling = nullptr;
+  Block* blocks = nullptr;  // newest first
+  char* cursor = nullptr;   // free space of the newest block: [cursor, end)
+  char* end = nullptr;
+};
+
+namespace {
+
+// Unlinks child from its parent's chain. REQUIRES: the parent's mutex held.
+void UnlinkChild(MemPool* parent, MemPool* child) {
+  if (child->previousSibling != nullptr) {
+    child->previousSibling->nextSibling = child->nextSibling;
+  } else {
+    parent->firstChild = child->nextSibling;
+  }
+  if (child->nextSibling != nullptr) child->nextSibling->previousSibling = child->previousSibling;
+  child->previousSibling = nullptr;
+  child->nextSibling = nullptr;
+  child->parent = nullptr;
+}
+
+void DestroyDetached(MemPool* pool);
+
+// Destroys every child of pool. REQUIRES: pool's mutex held.
+void DestroyChildren(MemPool* pool) {
+  while (pool->firstChild != nullptr) {
+    MemPool* child = pool->firstChild;
+    UnlinkChild(pool, child);
+    DestroyDetached(child);
+  }
+}
+
+// Destroys the children of pool and runs its cleanups, the pool's own lock
+// released while a cleanup runs (a cleanup may allocate in the pool; what it
+// registers runs too). On return the pool's lock is held again.
+void RunDestruction(MemPool* pool, std::unique_lock<std::mutex>& lock) {
+  for (;;) {
+    DestroyChildren(pool);
+    PoolCleanup* cleanups = pool->cleanups;
+    pool->cleanups = nullptr;
+    if (cleanups == nullptr) return;
+    lock.unlock();
+    for (PoolCleanup* cleanup = cleanups; cleanup != nullptr; cleanup = cleanup->next) {
+      cleanup->run(cleanup->data);
+    }
+    lock.lock();
+  }
+}
+
+// Destroys a pool already unlinked from its parent.
+void DestroyDetached(MemPool* pool) {
+  {
+    std::unique_lock<std::mutex> lock(pool->mutex);
+    RunDestruction(pool, lock);
+    Allocator().ReleaseChain(pool->blocks);
+    pool->blocks = nullptr;
+  }
+  delete pool;
+}
+
+// Makes room for size bytes in pool's newest block. REQUIRES: pool's mutex.
+bool EnsureRoom(MemPool* pool, std::size_t size) {
+  if (pool->cursor != nullptr && static_cast<std::size_t>(pool->end - pool->cursor) >= size) {
+    return true;
+  }
+  Block* block = Allocator().Acquire(size);
+  if (block == nullptr) return false;
+  block->next = pool->blocks;
+  pool->blocks = block;
+  pool->cursor = PayloadOf(block);
+  pool->end = EndOf(block);
+  return true;
+}
+
+}  // namespace
+
+bool InitializeMemPool() {
+  RootState& state = Root();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  if (state.useCount == 0) {
+    state.root = CreateMemPool(nullptr);
+    if (state.root == nullptr) return false;
+  }
+  ++state.useCount;
+  return true;
+}
+
+void ReleaseMemPool() {
+  RootState& state = Root();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  if (state.useCount == 0) return;
+  if (--state.useCount > 0) return;
+  DestroyMemPool(state.root);
+  state.root = nullptr;
+  Allocator().FreeKept();
+}
+
+MemPool* GetRootMemPool() {
+  RootState& state = Root();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  return state.root;
+}
+
+int GetMemPoolUseCount() {
+  RootState& state = Root();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  return state.useCount;
+}
+
+MemPool* CreateMemPool(MemPool* parent) {
+  MemPool* pool = new (std::nothrow) MemPool;
+  if (pool == nullptr) return nullptr;
+  if (parent != nullptr) {
+    std::lock_guard<std::mutex> lock(parent->mutex);
+    pool->parent = parent;
+    pool->nextSibling = parent->firstChild;
+    if (parent->firstChild != nullptr) parent->firstChild->previousSibling = pool;
+    parent->firstChild = pool;
+  }
+  return pool;
+}
+
+void DestroyMemPool(MemPool* pool) {
+  if (pool == nullptr) return;
+  MemPool* parent = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(pool->mutex);
+    parent = pool->parent;
+  }
+  if (parent != nullptr) {
+    std::lock_guard<std::mutex> lock(parent->mutex);
+    UnlinkChild(parent, pool);
+  }
+  DestroyDetached(pool);
+}
+
+void ClearMemPool(MemPool* pool) {
+  if (pool == nullptr) return;
+  std::unique_lock<std::mutex> lock(pool->mutex);
+  RunDestruction(pool, lock);
+  if (pool->blocks == nullptr) return;
+  // Keep the newest block for the pieces to come; the others go back.
+  Block* kept = pool->blocks;
+  Allocator().ReleaseChain(kept->next);
+  kept->next = nullptr;
+  pool->cursor = PayloadOf(kept);
+  pool->end = EndOf(kept);
+}
+
+void* MemPoolAlloc(MemPool* pool, std::size_t size) {
+  if (pool == nullptr) return nullptr;
+  if (size > SIZE_MAX - kMemPoolMinBlockSize - kHeaderSize) return nullptr;
+  const std::size_t rounded = size == 0 ? kMemPoolAlignment : RoundUp(size, kMemPoolAlignment);
+  std::lock_guard<std::mutex> lock(pool->mutex);
+  if (!EnsureRoom(pool, rounded)) return nullptr;
+  void* piece = pool->cursor;
+  pool->cursor += rounded;
+  return piece;
+}
+
+void* MemPoolAllocZeroed(MemPool* pool, std::size_t size) {
+  void* piece = MemPoolAlloc(pool, size);
+  if (piece != nullptr && size > 0) std::memset(piece, 0, size);
+  return piece;
+}
+
+char* MemPoolStrDup(MemPool* pool, const char* text) {
+  if (text == nullptr) return nullptr;
+  return MemPoolMemDup(pool, text, std::strlen(text));
+}
+
+char* MemPoolMemDup(MemPool* pool, const void* bytes, std::size_t length) {
+  if (bytes == nullptr && length > 0) return nullptr;
+  if (length == SIZE_MAX) return nullptr;
+  char* copy = static_cast<char*>(MemPoolAlloc(pool, length + 1));
+  if (copy == nullptr) return nullptr;
+  if (length > 0) std::memcpy(copy, bytes, length);
+  copy[length] = '\0';
+  return copy;
+}
+
+bool MemPoolAddCleanup(MemPool* pool, void (*cleanup)(void*), void* data) {
+  if (pool == nullptr || cleanup == nullptr) return false;
+  auto* record = static_cast<PoolCleanup*>(MemPoolAlloc(pool, sizeof(PoolCleanup)));
+  if (record == nullptr) return false;
+  std::lock_guard<std::mutex> lock(pool->mutex);
+  record->run = cleanup;
+  record->data = data;
+  record->next = pool->cleanups;
+  pool->cleanups = record;
+  return true;
+}
+
+MemPoolAllocatorStats GetMemPoolAllocatorStats() { return Allocator().Stats(); }
+
+void ResetMemPoolForTest() {
+  RootState& state = Root();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  DestroyMemPool(state.root);
+  state.root = nullptr;
+  state.useCount = 0;
+  Allocator().FreeKept();
+}
