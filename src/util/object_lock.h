@@ -20,15 +20,23 @@ void InitMutex();
 // Closes what InitMutex opened; harmless when nothing was opened.
 void CloseMutex();
 
-// action 1: 1 when the address was entered, 2 when it is already locked.
+// action 1: 1 when the address was entered, 2 when it is already locked or
+// cannot be listed for want of memory.
 // action 2: 4 when the address was removed, 2 when it was not locked.
+// Any other action does nothing and gives 2.
 int TryLockObject(const void* address, int action);
 
-// Returns once the caller holds the lock on address.
+// Returns once the caller holds the lock on address. A waiting thread sleeps
+// until an address is unlocked (no polling, no growing back-off); it retries
+// about every millisecond only while memory is too short to list the address.
 void LockObject(const void* address);
 
-// 4, or 2 when the address was not locked.
+// 4, or 2 when the address was not locked. Wakes the threads waiting in
+// LockObject; which of them gets the address next is not defined.
 int UnlockObject(const void* address);
+
+// The number of addresses locked at this moment (for diagnostics and tests).
+int LockedObjectCount();
 
 // Holds the object lock on an address for one scope.
 class ObjectLockGuard {

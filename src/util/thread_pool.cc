@@ -1,0 +1,63 @@
+#include "util/thread_pool.h"
+
+#include "logging/log.h"
+#include "platform/handles.h"
+
+namespace {
+
+constexpr DWORD kThreadCallFailed = static_cast<DWORD>(-1);
+
+}  // namespace
+
+void InitThreadInfo() { LogTrace("\n\t@@@@@ Inside InitThreadInfo() @@@@@\n"); }
+
+void ResetThreadInfo(ThreadInfo* array, std::uint16_t count) {
+  if (array == nullptr) return;
+  for (std::uint16_t i = 0; i < count; ++i) array[i].state = kThreadSlotUnused;
+}
+
+void FreeThreadInfo(ThreadInfo* array, std::uint16_t count) {
+  if (array == nullptr) return;
+  for (std::uint16_t i = 0; i < count; ++i) {
+    ThreadInfo& entry = array[i];
+    if (entry.state.exchange(kThreadSlotUnused) == kThreadSlotUnused) continue;
+    if (entry.thread != nullptr) CloseHandle(entry.thread);
+    entry.thread = nullptr;
+  }
+}
+
+HANDLE CreateNewThread(LPTHREAD_START_ROUTINE start, void* argument) {
+  LogTrace("\n\t@@@@@ Inside CreateNewThread() @@@@@\n");
+  HANDLE thread = CreateThread(nullptr, 0, start, argument, 0, nullptr);
+  if (thread == nullptr) LogDebug("Unable to create Thread\n");
+  return thread;
+}
+
+int CheckThreadPool(const ThreadInfo* array, std::uint16_t count, std::uint16_t* index,
+                    std::uint16_t maximum) {
+  LogTrace("\n\t@@@@@ Inside CheckThreadPool() @@@@@\n");
+  if (array != nullptr) {
+    for (std::uint16_t i = 0; i < count; ++i) {
+      if (array[i].state.load() != kThreadIdle) continue;
+      if (index != nullptr) *index = i;
+      return kThreadPoolIdleFound;
+    }
+  }
+  return count < maximum ? kThreadPoolRoom : kThreadPoolFull;
+}
+
+bool SuspendThreadInfo(ThreadInfo* entry) {
+  if (entry == nullptr) return false;
+  // The worker's own handle: the entry's handle may not be stored yet when a
+  // new worker suspends itself for the first time.
+  HANDLE self = GetCurrentThreadHandle();
+  entry->state = kThreadIdle;
+  const bool resumed = self != nullptr && SuspendThread(self) != kThreadCallFailed;
+  entry->state = kThreadWorking;
+  return resumed;
+}
+
+bool ResumeThreadInfo(ThreadInfo* entry) {
+  if (entry == nullptr) return false;
+  return ResumeThread(entry->thread) != kThreadCallFailed;
+}
