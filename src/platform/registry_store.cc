@@ -1,0 +1,390 @@
+#include "platform/registry_store.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/posix_error.h"
+
+namespace fh {
+
+namespace {
+
+struct RootHive {
+  std::uintptr_t root;
+  const char* rootName;
+  const char* fileName;
+};
+
+constexpr RootHive kRootHives[] = {
+    {0x80000000u, "HKEY_CLASSES_ROOT", "HKCR.reg"},
+    {0x80000001u, "HKEY_CURRENT_USER", "HKCU.reg"},
+    {0x80000002u, "HKEY_LOCAL_MACHINE", "HKLM.reg"},
+    {0x80000003u, "HKEY_USERS", "HKU.reg"},
+    {0x80000005u, "HKEY_CURRENT_CONFIG", "HKCC.reg"},
+};
+
+// ------------------------------------------------------------ fault hooks
+
+std::mutex g_faultMutex;
+std::optional<std::pair<HiveCommitStep, int>> g_fault;  // guarded by g_faultMutex
+
+// errno to simulate at step, or 0. A fault fires once.
+int TakeFault(HiveCommitStep step) {
+  std::lock_guard<std::mutex> guard(g_faultMutex);
+  if (!g_fault || g_fault->first != step) return 0;
+  int err = g_fault->second;
+  g_fault.reset();
+  return err;
+}
+
+// ------------------------------------------------------------ parsed cache
+
+struct CachedHive {
+  std::string path;
+  std::string text;  // the file's bytes the hive was parsed from
+  std::shared_ptr<RegistryHive> hive;
+};
+
+constexpr std::size_t kCacheEntries = 4;
+std::mutex g_cacheMutex;
+std::vector<CachedHive> g_cache;  // guarded by g_cacheMutex, most recent last
+
+// Removes and returns the cached hive of path when it was parsed from text.
+std::shared_ptr<RegistryHive> TakeCached(const std::string& path, const std::string& text) {
+  std::lock_guard<std::mutex> guard(g_cacheMutex);
+  for (auto it = g_cache.begin(); it != g_cache.end(); ++it) {
+    if (it->path != path) continue;
+    std::shared_ptr<RegistryHive> hive;
+    if (it->text == text) hive = std::move(it->hive);
+    g_cache.erase(it);
+    return hive;
+  }
+  return nullptr;
+}
+
+void StoreCached(const std::string& path, std::string text, std::shared_ptr<RegistryHive> hive) {
+  std::lock_guard<std::mutex> guard(g_cacheMutex);
+  for (auto it = g_cache.begin(); it != g_cache.end(); ++it) {
+    if (it->path == path) {
+      g_cache.erase(it);
+      break;
+    }
+  }
+  if (g_cache.size() >= kCacheEntries) g_cache.erase(g_cache.begin());
+  g_cache.push_back(CachedHive{path, std::move(text), std::move(hive)});
+}
+
+// The hive parsed from text, from the cache when possible; the result is
+// cached again. Returns 1009 for text that is not a hive.
+DWORD ParseWithCache(const HiveLocation& location, std::string text,
+                     std::shared_ptr<RegistryHive>* hive) {
+  std::shared_ptr<RegistryHive> parsed = TakeCached(location.hivePath, text);
+  if (!parsed) {
+    std::optional<RegistryHive> fresh = ParseHive(text, location.rootName);
+    if (!fresh) return ERROR_BADDB;
+    parsed = std::make_shared<RegistryHive>(std::move(*fresh));
+  }
+  StoreCached(location.hivePath, std::move(text), parsed);
+  *hive = std::move(parsed);
+  return ERROR_SUCCESS;
+}
+
+// ------------------------------------------------------------ files
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+  ~FileDescriptor() { Close(); }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  void Reset(int fd) {
+    Close();
+    fd_ = fd;
+  }
+  // Returns 0 or the errno of close.
+  int Close() {
+    if (fd_ < 0) return 0;
+    int result = close(fd_);
+    fd_ = -1;
+    return result == 0 ? 0 : errno;
+  }
+
+ private:
+  int fd_;
+};
+
+// Holds a flock on the hive's lock file while it lives.
+class HiveLock {
+ public:
+  // Shared: best effort (no lock when the lock file cannot be opened).
+  // Exclusive: 0 or the Win32 code of the failure from Acquire.
+  DWORD Acquire(const std::string& lockPath, bool exclusive) {
+    int fd = open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 && exclusive) fd = open(lockPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return exclusive ? Win32ErrorFromErrno(errno) : ERROR_SUCCESS;
+    fd_.Reset(fd);
+    while (flock(fd, exclusive ? LOCK_EX : LOCK_SH) != 0) {
+      if (errno != EINTR) return exclusive ? Win32ErrorFromErrno(errno) : ERROR_SUCCESS;
+    }
+    return ERROR_SUCCESS;
+  }
+
+ private:
+  FileDescriptor fd_;  // closing it releases the lock
+};
+
+// Reads the whole hive file into *text; a missing file (or directory) gives
+// an empty text.
+DWORD ReadHiveFile(const std::string& path, std::string* text) {
+  text->clear();
+  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) {
+    if (errno == ENOENT) return ERROR_SUCCESS;
+    return Win32ErrorFromErrno(errno);
+  }
+  struct stat info {};
+  if (fstat(fd.get(), &info) == 0 && info.st_size > 0) {
+    text->reserve(static_cast<std::size_t>(info.st_size));
+  }
+  char chunk[65536];
+  while (true) {
+    ssize_t got = read(fd.get(), chunk, sizeof chunk);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return Win32ErrorFromErrno(errno);
+    }
+    text->append(chunk, static_cast<std::size_t>(got));
+  }
+  return ERROR_SUCCESS;
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string ParentDirectory(const std::string& path) {
+  std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// mkdir -p: creates path and its missing parents.
+DWORD MakeDirectories(const std::string& path) {
+  if (path.empty() || DirectoryExists(path)) return ERROR_SUCCESS;
+  std::string parent = ParentDirectory(path);
+  if (parent != path) {
+    DWORD code = MakeDirectories(parent);
+    if (code != ERROR_SUCCESS) return code;
+  }
+  if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) return Win32ErrorFromErrno(errno);
+  return ERROR_SUCCESS;
+}
+
+DWORD WriteAll(int fd, const std::string& text) {
+  if (int err = TakeFault(HiveCommitStep::kWrite)) return Win32ErrorFromErrno(err);
+  std::size_t done = 0;
+  while (done < text.size()) {
+    ssize_t wrote = write(fd, text.data() + done, text.size() - done);
+    if (wrote < 0) {
+      if (errno == EINTR) continue;
+      return Win32ErrorFromErrno(errno);
+    }
+    done += static_cast<std::size_t>(wrote);
+  }
+  return ERROR_SUCCESS;
+}
+
+DWORD SyncDirectory(const std::string& directory) {
+  FileDescriptor fd(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.valid()) return Win32ErrorFromErrno(errno);
+  if (fsync(fd.get()) != 0 && errno != EINVAL) return Win32ErrorFromErrno(errno);
+  return ERROR_SUCCESS;
+}
+
+// Gives the new file the old hive's permissions (and, for root, its owner),
+// or 0644 for a first hive.
+void CopyHiveOwnership(int fd, const std::string& hivePath) {
+  struct stat info {};
+  if (stat(hivePath.c_str(), &info) != 0) {
+    fchmod(fd, 0644);
+    return;
+  }
+  if (geteuid() == 0 && (info.st_uid != 0 || info.st_gid != 0)) {
+    if (fchown(fd, info.st_uid, info.st_gid) != 0) {
+      // keep root as the owner; the permissions below still apply
+    }
+  }
+  fchmod(fd, info.st_mode & 07777);
+}
+
+// Replaces the hive file with text: temporary file, fsync, rename, fsync of
+// the directory. On failure the hive file is untouched and the temporary
+// file removed.
+DWORD CommitHiveText(const HiveLocation& location, const std::string& text) {
+  std::string temporary = location.hivePath + ".tmp.XXXXXX";
+  int err = TakeFault(HiveCommitStep::kCreateTemporary);
+  FileDescriptor fd(err != 0 ? -1 : mkostemp(temporary.data(), O_CLOEXEC));
+  if (!fd.valid()) return Win32ErrorFromErrno(err != 0 ? err : errno);
+  CopyHiveOwnership(fd.get(), location.hivePath);
+  DWORD code = WriteAll(fd.get(), text);
+  if (code == ERROR_SUCCESS) {
+    err = TakeFault(HiveCommitStep::kSync);
+    if (err == 0 && fsync(fd.get()) != 0) err = errno;
+    if (err == 0) err = fd.Close();
+    if (err != 0) code = Win32ErrorFromErrno(err);
+  }
+  if (code == ERROR_SUCCESS) {
+    err = TakeFault(HiveCommitStep::kRename);
+    if (err == 0 && rename(temporary.c_str(), location.hivePath.c_str()) != 0) err = errno;
+    if (err != 0) code = Win32ErrorFromErrno(err);
+  }
+  if (code != ERROR_SUCCESS) {
+    fd.Close();
+    unlink(temporary.c_str());
+    return code;
+  }
+  return SyncDirectory(location.directory);
+}
+
+// Temporary files are only made under the exclusive lock, so one found while
+// holding it was left by a writer that died before its rename.
+void RemoveStaleTemporaries(const HiveLocation& location) {
+  std::string prefix = location.hivePath.substr(location.directory.size() + 1) + ".tmp.";
+  DIR* directory = opendir(location.directory.c_str());
+  if (directory == nullptr) return;
+  while (const dirent* entry = readdir(directory)) {
+    if (std::string_view(entry->d_name).substr(0, prefix.size()) == prefix) {
+      unlink((location.directory + "/" + entry->d_name).c_str());
+    }
+  }
+  closedir(directory);
+}
+
+int CanAccess(const std::string& path, int mode) {
+  return faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+std::optional<HiveLocation> LocateHive(HKEY root) {
+  auto value = reinterpret_cast<std::uintptr_t>(root);
+  for (const RootHive& candidate : kRootHives) {
+    if (candidate.root != value) continue;
+    const char* directory = std::getenv("FH_REGISTRY_DIR");
+    HiveLocation location;
+    location.rootName = candidate.rootName;
+    location.directory =
+        directory != nullptr && *directory != '\0' ? directory : kDefaultRegistryDirectory;
+    while (location.directory.size() > 1 && location.directory.back() == '/') {
+      location.directory.pop_back();
+    }
+    location.hivePath = location.directory + "/" + candidate.fileName;
+    location.lockPath = location.hivePath + ".lock";
+    location.hasWow64View = value == 0x80000002u;
+    return location;
+  }
+  return std::nullopt;
+}
+
+DWORD ReadHive(const HiveLocation& location, std::shared_ptr<const RegistryHive>* hive) {
+  std::string text;
+  {
+    HiveLock lock;
+    if (DirectoryExists(location.directory)) lock.Acquire(location.lockPath, false);
+    DWORD code = ReadHiveFile(location.hivePath, &text);
+    if (code != ERROR_SUCCESS) return code;
+  }
+  std::shared_ptr<RegistryHive> parsed;
+  DWORD code = ParseWithCache(location, std::move(text), &parsed);
+  if (code == ERROR_SUCCESS) *hive = std::move(parsed);
+  return code;
+}
+
+DWORD CheckHiveWritable(const HiveLocation& location) {
+  struct stat info {};
+  if (stat(location.hivePath.c_str(), &info) == 0) {
+    if (int err = CanAccess(location.hivePath, W_OK)) return Win32ErrorFromErrno(err);
+  }
+  std::string directory = location.directory;
+  while (!DirectoryExists(directory)) {
+    std::string parent = ParentDirectory(directory);
+    if (parent == directory) break;
+    directory = parent;
+  }
+  if (int err = CanAccess(directory, W_OK | X_OK)) return Win32ErrorFromErrno(err);
+  return ERROR_SUCCESS;
+}
+
+DWORD UpdateHive(const HiveLocation& location, const HiveChange& change) {
+  if (!DirectoryExists(location.directory)) {
+    // No hive yet: find out on an empty one whether anything would change
+    // before creating the directory.
+    RegistryHive empty(location.rootName);
+    bool changed = false;
+    DWORD code = change(empty, &changed);
+    if (code != ERROR_SUCCESS || !changed) return code;
+    code = MakeDirectories(location.directory);
+    if (code != ERROR_SUCCESS) return code;
+  }
+  HiveLock lock;
+  DWORD code = lock.Acquire(location.lockPath, true);
+  if (code != ERROR_SUCCESS) return code;
+  std::string text;
+  code = ReadHiveFile(location.hivePath, &text);
+  if (code != ERROR_SUCCESS) return code;
+
+  std::shared_ptr<RegistryHive> hive = TakeCached(location.hivePath, text);
+  if (!hive) {
+    std::optional<RegistryHive> parsed = ParseHive(text, location.rootName);
+    if (!parsed) return ERROR_BADDB;
+    hive = std::make_shared<RegistryHive>(std::move(*parsed));
+  } else if (hive.use_count() > 1) {
+    // A reader still holds the cached hive: change a copy of it.
+    hive = std::make_shared<RegistryHive>(*hive);
+  }
+
+  bool changed = false;
+  code = change(*hive, &changed);
+  if (code != ERROR_SUCCESS || !changed) {
+    StoreCached(location.hivePath, std::move(text), std::move(hive));
+    return code;
+  }
+  std::string newText = SerializeHive(*hive);
+  RemoveStaleTemporaries(location);
+  code = CommitHiveText(location, newText);
+  if (code == ERROR_SUCCESS) StoreCached(location.hivePath, std::move(newText), std::move(hive));
+  return code;
+}
+
+void ResetRegistryStore() {
+  {
+    std::lock_guard<std::mutex> guard(g_cacheMutex);
+    g_cache.clear();
+  }
+  std::lock_guard<std::mutex> guard(g_faultMutex);
+  g_fault.reset();
+}
+
+void InjectHiveCommitFault(HiveCommitStep step, int err) {
+  std::lock_guard<std::mutex> guard(g_faultMutex);
+  g_fault = std::make_pair(step, err);
+}
+
+}  // namespace fh
