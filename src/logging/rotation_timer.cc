@@ -1,0 +1,125 @@
+#include "logging/rotation_timer.h"
+
+#include <mutex>
+#include <optional>
+#include <utility>
+
+#include "logging/agent_logging.h"
+#include "logging/log.h"
+#include "logging/rotation.h"
+#include "platform/last_error.h"
+#include "platform/no_destructor.h"
+#include "tool/status_texts.h"
+
+namespace fh {
+namespace {
+
+constexpr int kMillisecondsPerMinute = 60000;
+
+struct TimerState {
+  std::mutex mutex;            // guards the fields; held while a timer is armed
+  HANDLE queue = nullptr;      // none until created
+  HANDLE lastTimer = nullptr;  // the most recently armed timer; it goes with the queue
+  bool stopped = false;        // set by DeleteLoggerTimerQueue: arm nothing more
+};
+
+TimerState& Timers() {
+  static NoDestructor<TimerState> state;
+  return state.get();
+}
+
+// Makes queue (or none: the platform's default queue) the one timers are
+// armed on, and lets timers be armed again.
+void InstallQueue(HANDLE queue) {
+  TimerState& state = Timers();
+  std::lock_guard<std::mutex> hold(state.mutex);
+  state.queue = queue;
+  state.stopped = false;
+}
+
+}  // namespace
+}  // namespace fh
+
+LoggerTimerParams::LoggerTimerParams() : fileName("computer.log") {
+  LONG error = 0;
+  const std::optional<std::string> installDir = fh::AgentInstallDirOrRead(&error);
+  directory = installDir.value_or(std::string()) + "logs";
+}
+
+LONG StartLoggerTimer(LoggerTimerParams* params) {
+  if (params == nullptr) return static_cast<LONG>(ERROR_INVALID_DATA);
+  if (params->timerEnabled != 0) {
+    // Only one rotation timer runs per process: a queue left by an earlier
+    // start goes first (its callbacks arm nothing more once it is stopped).
+    DeleteLoggerTimerQueue();
+    const HANDLE queue = CreateTimerQueue();
+    const DWORD createError = queue == nullptr ? GetLastError() : 0;
+    fh::InstallQueue(queue);
+    if (queue != nullptr) {
+      LogInfo("ServiceMain : TimerQueue is created successfully \n");
+    } else {
+      LogError("ServiceMain : CreateTimerQueue is failed due to following error !! \n");
+      LogErrorCodeMessage(createError);
+    }
+    LoggerTimerMethod(params);
+  } else {
+    RotateLoggerForEverRunningProcess(params->directory.c_str(), params->fileName.c_str(),
+                                      params->keepCount, static_cast<DWORD>(params->sizeThreshold));
+  }
+  return InitAgentLogger(params->fileName.c_str(), params->directory.c_str(), params->openMode);
+}
+
+DWORD LoggerTimerMethod(LoggerTimerParams* params) {
+  if (params == nullptr) return ERROR_INVALID_PARAMETER;
+  RotateLoggerForEverRunningProcess(params->directory.c_str(), params->fileName.c_str(),
+                                    params->keepCount, static_cast<DWORD>(params->sizeThreshold));
+  DWORD error = 0;
+  {
+    fh::TimerState& state = fh::Timers();
+    std::lock_guard<std::mutex> hold(state.mutex);
+    if (state.stopped) return 0;
+    HANDLE timer = nullptr;
+    if (CreateTimerQueueTimer(&timer, state.queue, LoggerTimerRoutine, params,
+                              static_cast<DWORD>(params->periodMs), 0, WT_EXECUTEDEFAULT)) {
+      state.lastTimer = timer;
+    } else {
+      error = GetLastError();
+    }
+  }
+  if (error == 0) {
+    LogDebug("LoggerTimerMethod : Registered the TimerRoutime callback in next %d minutes . \n",
+             static_cast<int>(params->periodMs / fh::kMillisecondsPerMinute));
+    return 0;
+  }
+  LogError("LoggerTimerMethod : CreateTimerQueueTimer failed due to following error \n");
+  LogErrorCodeMessage(error);
+  return error;
+}
+
+void LoggerTimerRoutine(void* params, BOOL /*fired*/) {
+  LogInfo("LoggerTimerRoutine : Inside LoggerTimerRoutine Method\n");
+  LoggerTimerMethod(static_cast<LoggerTimerParams*>(params));
+  LogInfo("LoggerTimerRoutine : End of LoggerTimerRoutine Method\n");
+}
+
+HANDLE GetLoggerTimerQueue() {
+  fh::TimerState& state = fh::Timers();
+  std::lock_guard<std::mutex> hold(state.mutex);
+  return state.queue;
+}
+
+DWORD DeleteLoggerTimerQueue() {
+  HANDLE queue = nullptr;
+  {
+    fh::TimerState& state = fh::Timers();
+    std::lock_guard<std::mutex> hold(state.mutex);
+    // From here on a callback that is still running arms nothing, so the
+    // queue is empty once its deletion has waited for that callback.
+    state.stopped = true;
+    state.lastTimer = nullptr;
+    queue = std::exchange(state.queue, nullptr);
+  }
+  if (queue == nullptr) return 0;
+  if (DeleteTimerQueue(queue)) return 0;
+  return GetLastError();
+}
