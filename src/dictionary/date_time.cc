@@ -268,17 +268,21 @@ std::optional<KesValue> ConvertStringToKesValue(const char* text) {
   }
   const TextShape shape = ShapeOf(text);
   const ScannedFields fields = ScanByShape(text, shape);
+  std::optional<KesValue> value;
   switch (shape) {
     case TextShape::kDate:
-      return KesValue{DateOf(fields)};
+      value.emplace(std::in_place_type<KesDate>, DateOf(fields));
+      break;
     case TextShape::kTime:
-      return KesValue{TimeOf(fields)};
+      value.emplace(std::in_place_type<KesTime>, TimeOf(fields));
+      break;
     case TextShape::kDateTime:
-      return KesValue{KesDateTime{DateOf(fields), TimeOf(fields)}};
+      value.emplace(std::in_place_type<KesDateTime>, KesDateTime{DateOf(fields), TimeOf(fields)});
+      break;
     case TextShape::kNone:
       break;
   }
-  return std::nullopt;
+  return value;
 }
 
 std::optional<KesGenDateTime> ConvertStringToKesGenDateTime(const char* text) {
