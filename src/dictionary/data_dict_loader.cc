@@ -1,0 +1,138 @@
+#include "dictionary/data_dict_loader.h"
+
+#include <memory>
+#include <new>
+#include <string>
+
+#include "dictionary/data_dict_builder.h"
+#include "dictionary/data_dict_reader.h"
+#include "dictionary/xml_tag_info.h"
+#include "framework/config_files.h"
+#include "logging/log.h"
+#include "util/c_string.h"
+
+namespace {
+
+constexpr const char* kListFileName = "datadictionary.txt";
+
+bool IsDictionaryDescription(xmlTextReaderPtr reader) {
+  return xmlTextReaderNodeType(reader) == XML_READER_TYPE_ELEMENT &&
+         xmlTextReaderDepth(reader) == 1 &&
+         xmlStrcasecmp(xmlTextReaderConstName(reader),
+                       reinterpret_cast<const xmlChar*>("description")) == 0;
+}
+
+bool IsTableStart(xmlTextReaderPtr reader) {
+  return xmlTextReaderNodeType(reader) == XML_READER_TYPE_ELEMENT &&
+         xmlTextReaderDepth(reader) == 1 &&
+         xmlStrcasecmp(xmlTextReaderConstName(reader), reinterpret_cast<const xmlChar*>("table")) ==
+             0;
+}
+
+// Reads past the content of the element under the reader. false when its
+// closing tag cannot be reached.
+bool SkipElement(xmlTextReaderPtr reader) {
+  if (xmlTextReaderIsEmptyElement(reader) == 1) return true;
+  const int depth = xmlTextReaderDepth(reader);
+  while (xmlTextReaderRead(reader) == 1) {
+    if (xmlTextReaderNodeType(reader) == XML_READER_TYPE_END_ELEMENT &&
+        xmlTextReaderDepth(reader) == depth) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void LoadTable(xmlTextReaderPtr reader) {
+  std::unique_ptr<XmlTagInfo> tableTree;
+  if (ParseTableInfo(reader, tableTree)) LoadTableDefnFromTagInfo(tableTree.get());
+  FreeXmlTagInfoList(std::move(tableTree));
+}
+
+// Loads one listed file: path composed from the list's directory and name.
+void LoadListedFile(const std::string& name, const std::string& path) {
+  LogDebug("Opening %s\n", path.c_str());
+  if (name.size() > kMaxListedFileNameLength || path.size() > kMaxDataPathLength) {
+    LogError("Unable to open %s\n", path.c_str());
+    return;
+  }
+  LoadDataDictFromXMLFile(path.c_str());
+}
+
+// Loads every file named in the list, each composed with composePath.
+template <typename ComposePath>
+void LoadListedFiles(std::FILE* list, ComposePath composePath) {
+  std::string name;
+  while (ReadConfigToken(list, name)) {
+    try {
+      std::optional<std::string> path = composePath(name);
+      if (path) LoadListedFile(name, *path);
+    } catch (const std::bad_alloc&) {
+      LogError("MEMORY_ALLOCATION_FAILURE\n");
+    }
+  }
+}
+
+}  // namespace
+
+bool LoadAllDataDictFiles() {
+  LogTrace("\t@@@@@ Inside LoadAllDataDictFiles() @@@@@\n");
+  OpenedConfigFile list = OpenConfigFile(kListFileName);
+  if (!list.stream) {
+    LogError("Cannot open DataDictionary File.\n");
+    return false;
+  }
+  LoadListedFiles(list.stream.get(), [&](const std::string& name) {
+    return ComposeDataPath(list.location, name.c_str());
+  });
+  return true;
+}
+
+bool LoadDataDictFiles(const char* directory) {
+  LogTrace("\t@@@@@ Inside LoadDataDictFiles() @@@@@\n");
+  if (directory == nullptr) return false;
+  ConfigFileStream list;
+  try {
+    list = OpenDataFileForRead((std::string(directory) + "\\" + kListFileName).c_str());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (!list) return false;
+  LoadListedFiles(list.get(), [&](const std::string& name) -> std::optional<std::string> {
+    return std::string(directory) + "\\" + name;
+  });
+  return true;
+}
+
+bool LoadDataDictFromXMLFile(const char* path) {
+  LogTrace("\nInside LoadDataDictFromXMLFile() \n\n");
+  if (path == nullptr) return false;
+  XmlDataParser(path);
+  return true;
+}
+
+bool XmlDataParser(const char* path) {
+  LogTrace("\n Inside XmlDataParser\n");
+  if (path == nullptr) return true;
+  XmlDiagnosticsToLog diagnostics;
+  XmlTextReaderHandle reader = OpenDataDictReader(path);
+  if (!reader) {
+    LogError("Unable to open %s\n", path);
+    return true;
+  }
+  bool stopped = false;
+  int result = xmlTextReaderRead(reader.get());
+  while (result == 1) {
+    if (IsTableStart(reader.get())) {
+      LoadTable(reader.get());
+    } else if (IsDictionaryDescription(reader.get()) && !SkipElement(reader.get())) {
+      LogError("\nNo Description end tag\n");
+      stopped = true;
+      break;
+    }
+    result = xmlTextReaderRead(reader.get());
+  }
+  reader.reset();
+  if (stopped || result != 0) LogError("%s : failed to parse\n", path);
+  return true;
+}

@@ -1,0 +1,53 @@
+#include "framework/tessel_root.h"
+
+#include <mutex>
+#include <new>
+
+#include "logging/log.h"
+
+namespace {
+
+struct TesselRootState {
+  std::mutex mutex;
+  std::optional<std::string> root;
+};
+
+TesselRootState& RootState() {
+  static TesselRootState state;
+  return state;
+}
+
+}  // namespace
+
+void SetTesselRoot(const char* root) {
+  LogTrace("@@@ Inside SetTesselRoot @@@\n");
+  if (root == nullptr) {
+    LogDebug("Default Path Used");
+    return;
+  }
+  TesselRootState& state = RootState();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  try {
+    state.root = root;
+  } catch (const std::bad_alloc&) {
+    LogError("SetTesselRoot: out of memory; root unchanged\n");
+  }
+}
+
+const char* GetTesselRoot() {
+  TesselRootState& state = RootState();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  return state.root ? state.root->c_str() : nullptr;
+}
+
+std::optional<std::string> CopyTesselRoot() {
+  TesselRootState& state = RootState();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  return state.root;
+}
+
+void ResetTesselRoot() {
+  TesselRootState& state = RootState();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  state.root.reset();
+}
