@@ -14,24 +14,10 @@
 #include <vector>
 
 #include "logging/log.h"
+#include "platform/no_destructor.h"
 
 namespace fh {
 namespace {
-
-// Holds a T that is built on first use and never destroyed, so the lock
-// stays usable from static destructors and from threads still running at
-// process exit.
-template <typename T>
-class NoDestructor {
- public:
-  NoDestructor() { ::new (static_cast<void*>(storage_)) T(); }
-  NoDestructor(const NoDestructor&) = delete;
-  NoDestructor& operator=(const NoDestructor&) = delete;
-  T* get() { return std::launder(reinterpret_cast<T*>(storage_)); }
-
- private:
-  alignas(T) unsigned char storage_[sizeof(T)];
-};
 
 // The mutex that guards the list: held for a few instructions only, so its
 // uncontended path is inline (one compare-and-swap to lock, one exchange to
@@ -113,7 +99,7 @@ class LockedObjectList {
 
 LockedObjectList& List() {
   static NoDestructor<LockedObjectList> list;
-  return *list.get();
+  return list.get();
 }
 
 // Removes address under the held mutex and wakes the sleepers if any.

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "dictionary/table_defn.h"
-#include "registry/test_log.h"
+#include "support/test_log.h"
 #include "support/test_support.h"
 
 namespace fhtest {

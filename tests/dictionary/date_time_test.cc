@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dictionary/dictdefs_log_capture.h"
+#include "support/test_log.h"
 
 namespace {
 
@@ -128,7 +128,7 @@ TEST_F(DateTimeTest, ValueParserGivesTheRecordOfTheShape) {
 }
 
 TEST_F(DateTimeTest, ParsersLogNullAndShapelessTexts) {
-  fhtest::CapturedLog log;
+  fhtest::TestLog log;
   EXPECT_FALSE(ConvertStringToKesDateTime(nullptr).has_value());
   EXPECT_FALSE(ConvertStringToKesGenDateTime(nullptr).has_value());
   EXPECT_FALSE(ConvertStringToKesGenDateTime("tomorrow").has_value());

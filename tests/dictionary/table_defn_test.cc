@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "dictionary/dictdefs_log_capture.h"
+#include "support/test_log.h"
 
 namespace {
 
@@ -114,7 +114,7 @@ TEST_F(TableDefnTest, ColumnDefinitionCopiesAttributesAndNeedsAName) {
 }
 
 TEST_F(TableDefnTest, MissingDataTypeIsLoggedAndGivesCodeZero) {
-  fhtest::CapturedLog log;
+  fhtest::TestLog log;
   ColumnDefnSource source;
   source.columnName = "X";
   const std::optional<ColumnDefnEntry> column = CreateColumnDefn(source);
@@ -163,7 +163,7 @@ TEST_F(TableDefnTest, DefaultValueLookupSetsTheFoundFlagOnlyForExistingColumns) 
 }
 
 TEST_F(TableDefnTest, LookupFailuresAreLogged) {
-  fhtest::CapturedLog log;
+  fhtest::TestLog log;
   EXPECT_EQ(GetTableDefn("Anything"), nullptr);
   EXPECT_FALSE(log.Contains("[ERROR]")) << "an empty list answers silently";
   EXPECT_EQ(GetTableDefn(nullptr), nullptr);
@@ -188,7 +188,7 @@ TEST_F(TableDefnTest, ForeignKeysAreFoundIgnoringCase) {
 }
 
 TEST_F(TableDefnTest, ForeignKeyLookupLogsMissingConstraints) {
-  fhtest::CapturedLog log;
+  fhtest::TestLog log;
   const TableDefn* bare = AddTableDefn(CreateTableDefn("Bare", std::nullopt, {}, std::nullopt));
   const TableDefn* keyed =
       AddTableDefn(CreateTableDefn("Keyed", std::nullopt, {}, ConstraintDefn{}));
@@ -222,7 +222,7 @@ TEST_F(TableDefnTest, TheFirstOfTwoEqualNamesWinsAndFreeingRemovesOnlyIt) {
 TEST_F(TableDefnTest, PrintingWritesTheDefinitionAtDebugLevel) {
   const TableDefn* customer = AddCustomer();
   AddTableDefn(CreateTableDefn("Empty", std::nullopt, {}, ConstraintDefn{}));
-  fhtest::CapturedLog log;
+  fhtest::TestLog log;
   PrintAllTableDefns();
   const std::string text = log.Text();
   const std::vector<std::string> lines = {

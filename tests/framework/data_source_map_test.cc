@@ -7,7 +7,7 @@
 
 #include "framework/scoped_working_directory.h"
 #include "framework/tessel_root.h"
-#include "registry/test_log.h"
+#include "support/test_log.h"
 #include "support/test_support.h"
 
 namespace {

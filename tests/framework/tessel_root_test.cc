@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "registry/test_log.h"
+#include "support/test_log.h"
 
 namespace {
 

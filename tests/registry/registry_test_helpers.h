@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/win32_types.h"
-#include "registry/test_log.h"
+#include "support/test_log.h"
 #include "support/test_support.h"
 
 namespace fhtest {

@@ -8,7 +8,7 @@
 
 #include "platform/last_error.h"
 #include "platform/system_messages.h"
-#include "registry/test_log.h"
+#include "support/test_log.h"
 #include "support/test_support.h"
 
 namespace fhtest {

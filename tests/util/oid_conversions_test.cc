@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "logging/log_file.h"
+#include "support/test_log.h"
 #include "support/test_support.h"
 
 namespace {
@@ -15,25 +16,7 @@ using Oid = std::vector<std::uint32_t>;
 
 constexpr std::uint32_t kSentinel = 0xDEADBEEF;
 
-// Opens a fresh log at trace level in a temporary directory for the life of
-// the object; Text() closes it and returns what was written.
-class LogCapture {
- public:
-  LogCapture() {
-    ResetLogFileForTesting();
-    InitLogDefaults();
-    SetLogParams("conversions.log", dir_.path().c_str(), 10000, 4);
-    OpenLogFileOverwrite();
-  }
-  ~LogCapture() { ResetLogFileForTesting(); }
-  std::string Text() {
-    CloseLogFile();
-    return fhtest::ReadFileBytes(dir_.Sub("conversions.log"));
-  }
-
- private:
-  fhtest::TempDir dir_;
-};
+using LogCapture = fhtest::TestLog;
 
 TEST(OidTextTest, ConvertToStringFromOIDUsesByteLength) {
   struct Case {

@@ -10,14 +10,14 @@
 #include "util/string_helpers.h"
 #include "util/thread_pool.h"
 #include "util/vector.h"
-#include "util_log_capture.h"
+#include "support/test_log.h"
 
 namespace {
 
-using fhtest::UtilLogCapture;
+using fhtest::TestLog;
 
 TEST(UtilLogLinesTest, VectorEntryLines) {
-  UtilLogCapture log;
+  TestLog log;
   int x = 1;
   Vector vector;
   InitVector(&vector, nullptr);
@@ -41,14 +41,14 @@ TEST(UtilLogLinesTest, VectorEntryLines) {
 }
 
 TEST(UtilLogLinesTest, CloneVectorLines) {
-  UtilLogCapture log;
+  TestLog log;
   EXPECT_EQ(CloneVector(nullptr), nullptr);
   EXPECT_TRUE(log.HasLine("[TRACE]", "@@@@ Inside CloneVector @@@@\n"));
   EXPECT_TRUE(log.HasLine("[ERROR]", "Cannot clone vector.  Vector is NULL.\n"));
 }
 
 TEST(UtilLogLinesTest, LockThreadAndQueueLines) {
-  UtilLogCapture log;
+  TestLog log;
   InitMutex();
   InitThreadInfo();
   ThreadInfo pool[1];
@@ -68,7 +68,7 @@ TEST(UtilLogLinesTest, LockThreadAndQueueLines) {
 }
 
 TEST(UtilLogLinesTest, StringHelperLines) {
-  UtilLogCapture log;
+  TestLog log;
   SubString("abc", "b");
   std::optional<std::string> target;
   ReallocateAndSetString(target, "abc", -1);
