@@ -61,16 +61,45 @@ std::mutex g_cacheMutex;
 std::vector<CachedHive> g_cache;  // guarded by g_cacheMutex, most recent last
 
 // Removes and returns the cached hive of path when it was parsed from text.
-std::shared_ptr<RegistryHive> TakeCached(const std::string& path, const std::string& text) {
+// *shared tells whether a reader still holds it (then it must not be
+// changed in place). Readers release their hold under g_cacheMutex (see
+// LeaseToReader), so the answer, taken under the same mutex, is exact.
+std::shared_ptr<RegistryHive> TakeCached(const std::string& path, const std::string& text,
+                                         bool* shared = nullptr) {
   std::lock_guard<std::mutex> guard(g_cacheMutex);
   for (auto it = g_cache.begin(); it != g_cache.end(); ++it) {
     if (it->path != path) continue;
     std::shared_ptr<RegistryHive> hive;
     if (it->text == text) hive = std::move(it->hive);
     g_cache.erase(it);
+    if (shared != nullptr) *shared = hive.use_count() > 1;
     return hive;
   }
   return nullptr;
+}
+
+// A reader's hold on a cached hive, released under g_cacheMutex so that a
+// writer's check for other holders (in TakeCached) happens after it.
+class ReaderLease {
+ public:
+  explicit ReaderLease(std::shared_ptr<RegistryHive> hive) : hive_(std::move(hive)) {}
+  ~ReaderLease() {
+    std::lock_guard<std::mutex> guard(g_cacheMutex);
+    hive_.reset();
+  }
+  ReaderLease(const ReaderLease&) = delete;
+  ReaderLease& operator=(const ReaderLease&) = delete;
+
+  RegistryHive* get() const { return hive_.get(); }
+
+ private:
+  std::shared_ptr<RegistryHive> hive_;
+};
+
+std::shared_ptr<RegistryHive> LeaseToReader(std::shared_ptr<RegistryHive> hive) {
+  auto lease = std::make_shared<ReaderLease>(std::move(hive));
+  RegistryHive* target = lease->get();
+  return std::shared_ptr<RegistryHive>(std::move(lease), target);
 }
 
 void StoreCached(const std::string& path, std::string text, std::shared_ptr<RegistryHive> hive) {
@@ -96,7 +125,7 @@ DWORD ParseWithCache(const HiveLocation& location, std::string text,
     parsed = std::make_shared<RegistryHive>(std::move(*fresh));
   }
   StoreCached(location.hivePath, std::move(text), parsed);
-  *hive = std::move(parsed);
+  *hive = LeaseToReader(std::move(parsed));
   return ERROR_SUCCESS;
 }
 
@@ -350,12 +379,13 @@ DWORD UpdateHive(const HiveLocation& location, const HiveChange& change) {
   code = ReadHiveFile(location.hivePath, &text);
   if (code != ERROR_SUCCESS) return code;
 
-  std::shared_ptr<RegistryHive> hive = TakeCached(location.hivePath, text);
+  bool heldByReader = false;
+  std::shared_ptr<RegistryHive> hive = TakeCached(location.hivePath, text, &heldByReader);
   if (!hive) {
     std::optional<RegistryHive> parsed = ParseHive(text, location.rootName);
     if (!parsed) return ERROR_BADDB;
     hive = std::make_shared<RegistryHive>(std::move(*parsed));
-  } else if (hive.use_count() > 1) {
+  } else if (heldByReader) {
     // A reader still holds the cached hive: change a copy of it.
     hive = std::make_shared<RegistryHive>(*hive);
   }
