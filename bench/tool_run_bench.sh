@@ -4,14 +4,14 @@
 #
 #   bench/tool_run_bench.sh [runs] [tool]
 #
-# runs defaults to 50; tool to build/fhprereqhandler. Each run is a complete
+# runs defaults to 50; tool to build/gcc/fhprereqhandler (as scripts/test builds it). Each run is a complete
 # process: start logging (the agent's settings are read from the hive), write
 # the value (the hive is read, changed and committed with fsync), log, exit.
 set -euo pipefail
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 runs="${1:-50}"
-tool="${2:-$repo/build/fhprereqhandler}"
+tool="${2:-$repo/build/gcc/fhprereqhandler}"
 [[ -x "$tool" ]] || { echo "no tool at $tool (build it first)" >&2; exit 1; }
 
 work="$(mktemp -d)"
