@@ -217,11 +217,12 @@ void WriteLevelLine(std::uint8_t threshold, const char* tag, const char* format,
 }
 
 bool OpenLogFile(const char* mode) {
-  // The root is read before the log's mutex is taken (the root's own lock is
-  // never held inside it).
+  // The root is copied under its own lock, before the log's mutex is taken
+  // (the root's lock is never held inside it): another thread may set a new
+  // root meanwhile.
   std::optional<std::string> root;
   try {
-    if (const char* text = GetTesselRoot(); text != nullptr) root = text;
+    root = CopyTesselRoot();
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -1,5 +1,6 @@
 #include "logging/rotation_timer.h"
 
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -17,10 +18,12 @@ namespace {
 constexpr int kMillisecondsPerMinute = 60000;
 
 struct TimerState {
-  std::mutex mutex;            // guards the fields; held while a timer is armed
-  HANDLE queue = nullptr;      // none until created
-  HANDLE lastTimer = nullptr;  // the most recently armed timer; it goes with the queue
-  bool stopped = false;        // set by DeleteLoggerTimerQueue: arm nothing more
+  std::mutex mutex;              // guards the fields; held while a timer is armed
+  HANDLE queue = nullptr;        // none until created
+  HANDLE lastTimer = nullptr;    // the most recently armed timer; it goes with the queue
+  bool stopped = false;          // set by DeleteLoggerTimerQueue: arm nothing more
+  int running = 0;               // callbacks between EnterCallback and LeaveCallback
+  std::condition_variable idle;  // notified when running drops to 0
 };
 
 TimerState& Timers() {
@@ -35,6 +38,30 @@ void InstallQueue(HANDLE queue) {
   std::lock_guard<std::mutex> hold(state.mutex);
   state.queue = queue;
   state.stopped = false;
+}
+
+// Admits one firing of the timer, unless it has been stopped: a timer armed
+// on the platform's default queue (when no queue of our own could be made)
+// is not cancelled by the stop, and its late firing must do nothing.
+bool EnterCallback() {
+  TimerState& state = Timers();
+  std::lock_guard<std::mutex> hold(state.mutex);
+  if (state.stopped) return false;
+  ++state.running;
+  return true;
+}
+
+void LeaveCallback() {
+  TimerState& state = Timers();
+  std::lock_guard<std::mutex> hold(state.mutex);
+  if (--state.running == 0) state.idle.notify_all();
+}
+
+// Waits until no admitted callback is running.
+void WaitForCallbacks() {
+  TimerState& state = Timers();
+  std::unique_lock<std::mutex> hold(state.mutex);
+  state.idle.wait(hold, [&state] { return state.running == 0; });
 }
 
 }  // namespace
@@ -97,9 +124,11 @@ DWORD LoggerTimerMethod(LoggerTimerParams* params) {
 }
 
 void LoggerTimerRoutine(void* params, BOOL /*fired*/) {
+  if (!fh::EnterCallback()) return;
   LogInfo("LoggerTimerRoutine : Inside LoggerTimerRoutine Method\n");
   LoggerTimerMethod(static_cast<LoggerTimerParams*>(params));
   LogInfo("LoggerTimerRoutine : End of LoggerTimerRoutine Method\n");
+  fh::LeaveCallback();
 }
 
 HANDLE GetLoggerTimerQueue() {
@@ -119,7 +148,9 @@ DWORD DeleteLoggerTimerQueue() {
     state.lastTimer = nullptr;
     queue = std::exchange(state.queue, nullptr);
   }
-  if (queue == nullptr) return 0;
-  if (DeleteTimerQueue(queue)) return 0;
-  return GetLastError();
+  DWORD error = 0;
+  if (queue != nullptr && !DeleteTimerQueue(queue)) error = GetLastError();
+  // A callback of the default queue is not waited for by any deletion.
+  fh::WaitForCallbacks();
+  return error;
 }

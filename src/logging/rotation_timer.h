@@ -50,14 +50,17 @@ LONG StartLoggerTimer(LoggerTimerParams* params);
 DWORD LoggerTimerMethod(LoggerTimerParams* params);
 
 // The timer callback: params is the LoggerTimerParams record; fired is
-// ignored.
+// ignored. After DeleteLoggerTimerQueue (until the next StartLoggerTimer) it
+// does nothing, so a timer that outlived the stop on the platform's default
+// queue neither rotates nor re-arms.
 void LoggerTimerRoutine(void* params, BOOL fired);
 
 // The timer queue, or null when none exists.
 HANDLE GetLoggerTimerQueue();
 
 // Deletes the timer queue, cancelling the pending timer and waiting for a
-// callback that is running; afterwards no timer is armed until the next
-// StartLoggerTimer. 0 (also when there is no queue) or the error code of the
-// deletion.
+// callback that is running (also one of the default queue); afterwards no
+// timer is armed and no callback acts until the next StartLoggerTimer. 0
+// (also when there is no queue) or the error code of the deletion. Not to be
+// called from the timer callback.
 DWORD DeleteLoggerTimerQueue();

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/tessel_root.h"
@@ -210,6 +212,30 @@ TEST_F(LogFileTest, PathFallsBackToFrameworkRootLogs) {
   ASSERT_TRUE(OpenLogFileAppend());
   EXPECT_EQ(GetLogSettingsSnapshot().fullPath, root + "/logs/tessel.log");
   EXPECT_TRUE(FileExists(root + "/logs/tessel.log"));
+}
+
+TEST_F(LogFileTest, RootChangedByAnotherThreadWhileOpeningGivesAWholePath) {
+  // Long enough that each root lives in its own heap buffer, which a change
+  // of root releases.
+  const std::string first = dir().Sub("first-root-directory-with-a-long-name");
+  const std::string second = dir().Sub("second-root-directory-with-an-even-longer-name");
+  SetTesselRoot(first.c_str());
+  std::atomic<bool> done{false};
+  std::thread changer([&] {
+    for (int i = 0; !done.load(); ++i) SetTesselRoot((i % 2 == 0 ? second : first).c_str());
+  });
+  std::vector<std::string> paths;
+  for (int i = 0; i < 1000; ++i) {
+    EXPECT_TRUE(InitLogDefaults());
+    if (OpenLogFileAppend()) paths.push_back(GetLogSettingsSnapshot().fullPath.value_or(""));
+    CloseLogFile();
+    FreeLogParams();
+  }
+  done = true;
+  changer.join();
+  for (const std::string& path : paths) {
+    EXPECT_TRUE(path == first + "/logs/tessel.log" || path == second + "/logs/tessel.log") << path;
+  }
 }
 
 TEST_F(LogFileTest, PathFallsBackToLogsBesideWorkingDirectory) {

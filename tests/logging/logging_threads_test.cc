@@ -176,6 +176,22 @@ TEST_F(LoggingThreadsTest, StopWhileTimerFiresIsClean) {
   EXPECT_EQ(ReadFileBytes(live), closed);
 }
 
+TEST_F(LoggingThreadsTest, ATimerFiringAfterTheStopDoesNothing) {
+  // A timer armed on the platform's default queue is not cancelled by the
+  // stop; its late firing is played here by calling the callback directly.
+  LoggerTimerParams params;
+  params.fileName = "late.log";
+  params.directory = dir().Sub("logs");
+  ASSERT_EQ(StartLoggerTimer(&params), 0);
+  EXPECT_EQ(StopAgentLogging(), 0);
+  const std::string live = params.directory + "/late.log";
+  ASSERT_TRUE(WriteFileBytes(live, std::string(2000000, 'x')));
+  LoggerTimerRoutine(&params, TRUE);
+  EXPECT_FALSE(FileExists(params.directory + "/late1.log"));
+  EXPECT_EQ(FileSize(live), 2000000);
+  EXPECT_EQ(GetLoggerTimerQueue(), nullptr);
+}
+
 TEST_F(LoggingThreadsTest, TimerDisabledChecksOnceAndArmsNothing) {
   LoggerTimerParams params;
   params.fileName = "once.log";
