@@ -59,5 +59,12 @@ bool SuspendThreadInfo(ThreadInfo* entry) {
 
 bool ResumeThreadInfo(ThreadInfo* entry) {
   if (entry == nullptr) return false;
-  return ResumeThread(entry->thread) != kThreadCallFailed;
+  // Mark an idle entry working before its thread runs, so that a dispatcher's
+  // next CheckThreadPool cannot pick the same worker a second time. The
+  // worker cannot change an idle entry meanwhile: it sleeps until resumed.
+  std::uint8_t idle = kThreadIdle;
+  const bool wasIdle = entry->state.compare_exchange_strong(idle, kThreadWorking);
+  if (ResumeThread(entry->thread) != kThreadCallFailed) return true;
+  if (wasIdle) entry->state = kThreadIdle;  // nothing was resumed: still idle
+  return false;
 }

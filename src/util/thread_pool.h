@@ -3,8 +3,9 @@
 //
 // The cycle: a worker that has finished its job calls SuspendThreadInfo on
 // its own entry (state 1, idle, and it sleeps); the dispatcher finds it with
-// CheckThreadPool, hands it work and calls ResumeThreadInfo; the worker wakes
-// and marks itself working (state 2). A resume that reaches a worker before
+// CheckThreadPool, hands it work and calls ResumeThreadInfo, which marks the
+// entry working (state 2) at once, so the next CheckThreadPool passes it
+// over; the worker wakes and marks itself working too. A resume that reaches a worker before
 // it has suspended itself is not lost: its next suspend returns at once.
 //
 // Thread safety: the state of an entry is atomic, so the worker and the
@@ -68,5 +69,7 @@ int CheckThreadPool(const ThreadInfo* array, std::uint16_t count, std::uint16_t*
 bool SuspendThreadInfo(ThreadInfo* entry);
 
 // Resumes the entry's thread, or leaves the resume pending until the thread
-// suspends itself. false when entry is none or its handle is not a thread.
+// suspends itself. An idle entry (state 1) becomes working (state 2) before
+// its thread runs. true once resumed; false when entry is none or its handle
+// is not a thread (the state then stays as it was).
 bool ResumeThreadInfo(ThreadInfo* entry);

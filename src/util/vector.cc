@@ -46,15 +46,16 @@ void LinkAfter(Vector& vector, VectorNode* previous, std::unique_ptr<VectorNode>
 
 // Where a new node goes in a sorted vector: the node it follows (none: it
 // becomes the head). false when an equal element is found. A binary search
-// over positions keeps the comparisons to O(log n); each probe is found by
-// walking on from the last lower bound. REQUIRES: vector not empty.
+// over positions keeps the comparisons to O(log n); each probe is found with
+// GetNthElement, walking on from the last lower bound. REQUIRES: vector not
+// empty.
 bool FindSortedPlace(const Vector& vector, const VectorNode& node, VectorNode** previous) {
   int low = 0;
   VectorNode* lowNode = vector.head.get();
   int high = vector.count;
   while (high - low > 1) {
     const int mid = low + (high - low + 1) / 2;
-    VectorNode* probe = Walk(lowNode, mid - low);
+    VectorNode* probe = GetNthElement(&vector, mid - low, lowNode);
     if (probe == nullptr) break;  // count and chain disagree: stop narrowing
     const int r = Sign(vector, node, *probe);
     if (r == 0) return false;
@@ -174,6 +175,7 @@ std::unique_ptr<Vector> CloneVector(const Vector* vector) {
       if (AddElementData(clone.get(), element) != 1) return nullptr;
     }
   } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
     return nullptr;
   }
   return clone;

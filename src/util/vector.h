@@ -90,16 +90,17 @@ std::unique_ptr<Vector> NewVector();
 // read as NUL-terminated texts; a null element stays null. The copies are
 // owned by the clone (its ownedTexts) and live as long as the clone record.
 // None when vector is none ("Cannot clone vector.  Vector is NULL.\n" with
-// LogError) or when memory runs out ("MEMORY_ALLOCATION_FAILURE\n" when the
-// vector itself cannot be made). REQUIRES: every non-null element of vector
-// is a NUL-terminated text.
+// LogError) or when memory runs out ("MEMORY_ALLOCATION_FAILURE\n" with
+// LogError when the vector itself or a text copy cannot be made). REQUIRES:
+// every non-null element of vector is a NUL-terminated text.
 std::unique_ptr<Vector> CloneVector(const Vector* vector);
 
 // Frees every node (not the elements): head and tail none, count 0. The
 // record keeps its comparison function and may be reused. Locks.
 void FreeVector(Vector* vector);
 
-// Links node in: appended to an unsorted vector; sorted into a sorted one.
+// Links node in: appended to an unsorted vector; sorted into a sorted one by
+// a binary search whose probes GetNthElement finds (each logs its entry line).
 // 1 when linked in (the vector has taken the node: node is left empty); 0
 // when a sorted vector already holds an equal element, or vector or node is
 // none (the node stays with the caller). The node's next is cleared first.

@@ -103,6 +103,37 @@ TEST(ThreadPoolTest, SuspendResumeCycleThroughThePool) {
   EXPECT_EQ(fh::OpenHandleCount(), handles - 1);
 }
 
+TEST(ThreadPoolTest, AResumedWorkerIsNotFoundIdleAgain) {
+  ThreadInfo pool[1];
+  Worker worker;
+  worker.entry = &pool[0];
+  pool[0].state = kThreadWorking;
+  pool[0].thread = CreateNewThread(WorkerMain, &worker);
+  ASSERT_NE(pool[0].thread, nullptr);
+  WaitForState(pool[0], kThreadIdle);
+  while (!fh::IsThreadSuspended(pool[0].thread)) std::this_thread::yield();
+
+  std::uint16_t index = 9;
+  ASSERT_EQ(CheckThreadPool(pool, 1, &index, 1), kThreadPoolIdleFound);
+  worker.stop = true;  // the job handed over: finish after this wake-up
+  ASSERT_TRUE(ResumeThreadInfo(&pool[index]));
+  // Before the worker has had a chance to run, the dispatcher looks again:
+  // the entry it just woke must not be offered a second job.
+  EXPECT_EQ(pool[0].state, kThreadWorking);
+  EXPECT_EQ(CheckThreadPool(pool, 1, &index, 1), kThreadPoolFull);
+
+  EXPECT_EQ(WaitForSingleObject(pool[0].thread, 30000), WAIT_OBJECT_0);
+  EXPECT_EQ(worker.wakeUps, 1);
+  FreeThreadInfo(pool, 1);
+}
+
+TEST(ThreadPoolTest, AFailedResumeLeavesTheEntryIdle) {
+  ThreadInfo entry;
+  entry.state = kThreadIdle;  // no handle: nothing can be resumed
+  EXPECT_FALSE(ResumeThreadInfo(&entry));
+  EXPECT_EQ(entry.state, kThreadIdle);
+}
+
 TEST(ThreadPoolTest, ResumeBeforeSuspendIsNotLost) {
   ThreadInfo entry;
   Worker worker;
