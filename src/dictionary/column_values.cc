@@ -287,19 +287,25 @@ ColumnValue ColumnValue::FromDouble(double number) { return FromBytes(&number, s
 
 int32_t ColumnValue::length() const {
   if (isDateTime()) return kKesDateTimeValueLength;
-  return static_cast<int32_t>(std::get<std::vector<unsigned char>>(storage_).size() - 1);
+  const auto& storage = std::get<std::vector<unsigned char>>(storage_);
+  // A moved-from value has no storage at all: it reads as the empty value.
+  return storage.empty() ? 0 : static_cast<int32_t>(storage.size() - 1);
 }
 
 bool ColumnValue::isDateTime() const { return std::holds_alternative<KesDateTime>(storage_); }
 
 const unsigned char* ColumnValue::bytes() const {
+  static constexpr unsigned char kEmptyBytes[1] = {0};
   const auto* storage = std::get_if<std::vector<unsigned char>>(&storage_);
-  return storage != nullptr ? storage->data() : nullptr;
+  if (storage == nullptr) return nullptr;
+  return storage->empty() ? kEmptyBytes : storage->data();
 }
 
 unsigned char* ColumnValue::mutableBytes() {
   auto* storage = std::get_if<std::vector<unsigned char>>(&storage_);
-  return storage != nullptr ? storage->data() : nullptr;
+  // A moved-from value has no storage and nothing to write (its length is 0).
+  if (storage == nullptr || storage->empty()) return nullptr;
+  return storage->data();
 }
 
 const char* ColumnValue::text() const { return reinterpret_cast<const char*>(bytes()); }

@@ -10,8 +10,10 @@
 //
 // Ownership: a ColumnValue owns everything it holds. Copying one copies its
 // bytes, or its date-time record with both parts, deeply; destroying it frees
-// them. Texts returned by the conversions are new strings the caller owns,
-// except the pool variant, whose text belongs to the pool.
+// them. A value that was moved from reads as the empty byte value (length 0,
+// text ""; mutableBytes() none) until it is assigned again. Texts returned by
+// the conversions are new strings the caller owns, except the pool variant,
+// whose text belongs to the pool.
 //
 // Thread safety: no function keeps state. A ColumnValue is safe to read from
 // several threads at once.

@@ -223,11 +223,17 @@ bool InitializeMemPool() {
 
 void ReleaseMemPool() {
   RootState& state = Root();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  if (state.useCount == 0) return;
-  if (--state.useCount > 0) return;
-  DestroyMemPool(state.root);
-  state.root = nullptr;
+  MemPool* root = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (state.useCount == 0) return;
+    if (--state.useCount > 0) return;
+    root = state.root;
+    state.root = nullptr;
+  }
+  // Destroyed outside the lock: the cleanups of objects placed in the pools
+  // may ask for the root pool or the use count.
+  DestroyMemPool(root);
   Allocator().FreeKept();
 }
 
@@ -331,9 +337,13 @@ MemPoolAllocatorStats GetMemPoolAllocatorStats() { return Allocator().Stats(); }
 
 void ResetMemPoolForTest() {
   RootState& state = Root();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  DestroyMemPool(state.root);
-  state.root = nullptr;
-  state.useCount = 0;
+  MemPool* root = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    root = state.root;
+    state.root = nullptr;
+    state.useCount = 0;
+  }
+  DestroyMemPool(root);
   Allocator().FreeKept();
 }

@@ -49,7 +49,9 @@ bool InitializeMemPool();
 
 // Gives one use count back; when the count returns to 0 the root pool and
 // all its descendants are destroyed and the allocator's kept blocks freed.
-// Nothing happens when the count is already 0.
+// GetRootMemPool gives none before the destruction starts, so cleanups that
+// run during it may call the functions here. Nothing happens when the count
+// is already 0.
 void ReleaseMemPool();
 
 // The root pool, or none when InitializeMemPool has not run (or the last

@@ -229,6 +229,20 @@ TEST(ColumnValuesTest, ByteValuesCopyDeeply) {
   EXPECT_STREQ(copy.text(), "abc");
 }
 
+TEST(ColumnValuesTest, MovedFromValuesReadAsTheEmptyValue) {
+  ColumnValue source = ColumnValue::FromText("moved text");
+  const ColumnValue target = std::move(source);
+  EXPECT_STREQ(target.text(), "moved text");
+  // NOLINTNEXTLINE(bugprone-use-after-move): the moved-from state is what is tested.
+  EXPECT_EQ(source.length(), 0);
+  ASSERT_NE(source.text(), nullptr);
+  EXPECT_STREQ(source.text(), "");
+  EXPECT_EQ(TextOrNone(ConvertValueToString(&source, KES_SQL_CHAR)), "");
+  EXPECT_EQ(TextOrNone(ConvertValueToString(&source, KES_SQL_INT)), "0");
+  source = ColumnValue::FromText("again");
+  EXPECT_STREQ(source.text(), "again");
+}
+
 class PoolConversionTest : public ::testing::Test {
  protected:
   void SetUp() override { pool_ = CreateMemPool(nullptr); }

@@ -195,6 +195,30 @@ TEST_F(MemoryPoolTest, RootPoolLivesUnderAUseCount) {
   ReleaseMemPool();
 }
 
+TEST_F(MemoryPoolTest, CleanupsRunningAtTheLastReleaseMayAskForTheRoot) {
+  ASSERT_TRUE(InitializeMemPool());
+  MemPool* query = CreateMemPool(GetRootMemPool());
+  ASSERT_NE(query, nullptr);
+  struct Seen {
+    bool ran = false;
+    MemPool* root = reinterpret_cast<MemPool*>(1);
+    int useCount = -1;
+  } seen;
+  ASSERT_TRUE(MemPoolAddCleanup(
+      query,
+      [](void* data) {
+        auto* observed = static_cast<Seen*>(data);
+        observed->ran = true;
+        observed->root = GetRootMemPool();
+        observed->useCount = GetMemPoolUseCount();
+      },
+      &seen));
+  ReleaseMemPool();
+  EXPECT_TRUE(seen.ran);
+  EXPECT_EQ(seen.root, nullptr) << "the root is already gone for the cleanups";
+  EXPECT_EQ(seen.useCount, 0);
+}
+
 TEST_F(MemoryPoolTest, ThreadsShareOneParentAndOnePool) {
   ASSERT_TRUE(InitializeMemPool());
   MemPool* root = GetRootMemPool();
