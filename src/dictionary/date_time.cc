@@ -130,6 +130,8 @@ bool AddAndNormalise(std::tm* tm, int* field, int64_t delta) {
   return true;
 }
 
+bool IsZeroDate(const KesDate& date) { return date.year == 0 && date.month == 0 && date.day == 0; }
+
 KesDateTime* MoveKesDateTime(KesDateTime* dateTime, int64_t signedAmount, int unit,
                              const char* caller) {
   if (dateTime == nullptr) return nullptr;
@@ -195,11 +197,17 @@ KesDateTime* MoveKesDateTime(KesDateTime* dateTime, int64_t signedAmount, int un
   }
   const int64_t delta = negative ? -static_cast<int64_t>(change) : static_cast<int64_t>(change);
 
-  if (!AddAndNormalise(&tm, field, delta)) {
+  // The zero date (what a time-only text gives a date-time record) stands
+  // for "no date": it takes part as zeros but is not rewritten, so adding
+  // minutes to 0000-00-00 10:20:30 changes the time only. A date that is
+  // written back must stay within the years 0 to 9999 of its text form.
+  const bool writeDate = dateTime->date && !IsZeroDate(*dateTime->date);
+  if (!AddAndNormalise(&tm, field, delta) ||
+      (writeDate && (tm.tm_year + 1900 < 0 || tm.tm_year + 1900 > 9999))) {
     LogError("%s: the resulting date cannot be represented\n", caller);
     return dateTime;
   }
-  if (dateTime->date) *dateTime->date = CreateKesDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+  if (writeDate) *dateTime->date = CreateKesDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
   if (dateTime->time) *dateTime->time = CreateKesTime(tm.tm_hour, tm.tm_min, tm.tm_sec);
   return dateTime;
 }

@@ -223,6 +223,23 @@ TEST_F(DateTimeTest, TimeOnlyValuesWrapAroundMidnightAndStayTimeOnly) {
   EXPECT_FALSE(value.date.has_value());
 }
 
+TEST_F(DateTimeTest, TheZeroDateOfATimeTextIsNotRewritten) {
+  std::optional<KesDateTime> value = ConvertStringToKesDateTime("10:20:30");
+  ASSERT_TRUE(value.has_value());
+  AddToKesDateTime(&*value, 90, kKesUnitMinutes);
+  EXPECT_EQ(TextOf(*value), "0000-00-00 11:50:30");
+  SubtractFromKesDateTime(&*value, 12, kKesUnitHours);
+  EXPECT_EQ(TextOf(*value), "0000-00-00 23:50:30");
+}
+
+TEST_F(DateTimeTest, AResultBeyondTheYear9999IsRefusedAndLeavesTheValue) {
+  KesDateTime value = CreateKesDateTime(9999, 12, 31, 23, 0, 0);
+  AddToKesDateTime(&value, 1, kKesUnitDays);
+  EXPECT_EQ(TextOf(value), "9999-12-31 23:00:00");
+  AddToKesDateTime(&value, 59, kKesUnitMinutes);
+  EXPECT_EQ(TextOf(value), "9999-12-31 23:59:00");
+}
+
 TEST_F(DateTimeTest, ArithmeticOnNothing) {
   EXPECT_EQ(AddToKesDateTime(nullptr, 1, kKesUnitDays), nullptr);
   EXPECT_EQ(SubtractFromKesDateTime(nullptr, 1, kKesUnitDays), nullptr);
