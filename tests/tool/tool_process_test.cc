@@ -93,7 +93,8 @@ class ToolProcessTest : public ::testing::Test {
   ToolRun Run(const std::vector<std::string>& args, const std::string& user = "") {
     ToolRun run;
     const std::string before = ReadFileBytes(LogPath());
-    ProcessResult result = RunProcess(kToolPath, args, {"FH_REGISTRY_DIR=" + hiveDir_}, user);
+    ProcessResult result = RunProcess(user.empty() ? kToolPath : ToolCopyForOtherUsers(), args,
+                                      {"FH_REGISTRY_DIR=" + hiveDir_}, user);
     run.exitCode = result.exitCode;
     run.console = result.output;
     const std::string after = ReadFileBytes(LogPath());
@@ -101,6 +102,18 @@ class ToolProcessTest : public ::testing::Test {
                   ? after.substr(before.size())
                   : after;
     return run;
+  }
+
+  // The build tree may lie below a directory other users cannot enter, so
+  // a run as another user starts a copy of the tool in the test's own
+  // (world-readable) directory.
+  std::string ToolCopyForOtherUsers() {
+    const std::string copy = root_.Sub("fhprereqhandler");
+    if (!FileExists(copy)) {
+      std::filesystem::copy_file(kToolPath, copy);
+      chmod(copy.c_str(), 0755);
+    }
+    return copy;
   }
 
   std::string Hive() const { return ReadFileBytes(HivePath()); }
