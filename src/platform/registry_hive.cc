@@ -307,28 +307,29 @@ bool HiveParser::ParseByteList(std::string* bytes) {
 
 // ---------------------------------------------------------------- writing
 
+// The two-character escape of a character inside quoted text, or nullptr
+// when it stands as itself.
+const char* QuotedEscape(char32_t c) {
+  switch (c) {
+    case '\\':
+      return "\\\\";
+    case '"':
+      return "\\\"";
+    case '\n':
+      return "\\n";
+    case '\r':
+      return "\\r";
+    default:
+      return nullptr;
+  }
+}
+
 void AppendQuoted(std::string_view text, std::string* out) {
   out->push_back('"');
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    const char* escape = nullptr;
-    switch (c) {
-      case '\\':
-        escape = "\\\\";
-        break;
-      case '"':
-        escape = "\\\"";
-        break;
-      case '\n':
-        escape = "\\n";
-        break;
-      case '\r':
-        escape = "\\r";
-        break;
-      default:
-        continue;
-    }
+    const char* escape = QuotedEscape(static_cast<unsigned char>(text[i]));
+    if (escape == nullptr) continue;
     out->append(text.substr(start, i - start));
     out->append(escape);
     start = i + 1;
@@ -378,23 +379,7 @@ bool TryAppendQuotedUtf16(std::string_view data, std::string* out) {
       codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (low - 0xDC00);
       ++i;
     }
-    const char* escape = nullptr;
-    switch (codePoint) {
-      case '\\':
-        escape = "\\\\";
-        break;
-      case '"':
-        escape = "\\\"";
-        break;
-      case '\n':
-        escape = "\\n";
-        break;
-      case '\r':
-        escape = "\\r";
-        break;
-      default:
-        break;
-    }
+    const char* escape = QuotedEscape(codePoint);
     if (escape != nullptr) {
       *write++ = escape[0];
       *write++ = escape[1];
