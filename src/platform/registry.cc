@@ -186,16 +186,24 @@ bool BaseKeyGone(const KeyContext& base, const fh::RegistryHive& hive) {
   return !base.isRoot && hive.FindKey(base.path) == nullptr;
 }
 
+// Resolves the key a create or open names and reads its hive; 1018 when
+// the key it is relative to was removed meanwhile.
+DWORD ResolveAndRead(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, TargetKey* target,
+                     std::shared_ptr<const fh::RegistryHive>* hive) {
+  DWORD code = ResolveTarget(hKey, lpSubKey, samDesired, target);
+  if (code != ERROR_SUCCESS) return code;
+  code = fh::ReadHive(target->base.location, hive);
+  if (code != ERROR_SUCCESS) return code;
+  return BaseKeyGone(target->base, **hive) ? ERROR_KEY_DELETED : ERROR_SUCCESS;
+}
+
 DWORD OpenKey(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, PHKEY phkResult) {
   if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
   *phkResult = nullptr;
   TargetKey target;
-  DWORD code = ResolveTarget(hKey, lpSubKey, samDesired, &target);
-  if (code != ERROR_SUCCESS) return code;
   std::shared_ptr<const fh::RegistryHive> hive;
-  code = fh::ReadHive(target.base.location, &hive);
+  DWORD code = ResolveAndRead(hKey, lpSubKey, samDesired, &target, &hive);
   if (code != ERROR_SUCCESS) return code;
-  if (BaseKeyGone(target.base, *hive)) return ERROR_KEY_DELETED;
   const fh::RegistryKey* key = hive->FindKey(target.path);
   if (key == nullptr) return ERROR_FILE_NOT_FOUND;
   if ((target.access & kWriteRights) != 0) {
@@ -211,12 +219,9 @@ DWORD CreateKey(HKEY hKey, LPCSTR lpSubKey, REGSAM samDesired, PHKEY phkResult,
   if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
   *phkResult = nullptr;
   TargetKey target;
-  DWORD code = ResolveTarget(hKey, lpSubKey, samDesired, &target);
-  if (code != ERROR_SUCCESS) return code;
   std::shared_ptr<const fh::RegistryHive> hive;
-  code = fh::ReadHive(target.base.location, &hive);
+  DWORD code = ResolveAndRead(hKey, lpSubKey, samDesired, &target, &hive);
   if (code != ERROR_SUCCESS) return code;
-  if (BaseKeyGone(target.base, *hive)) return ERROR_KEY_DELETED;
 
   std::string storedPath;
   bool created = false;
