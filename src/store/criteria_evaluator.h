@@ -1,0 +1,66 @@
+// Evaluation of criteria trees (query/criteria_node.h) against the rows of an
+// in-memory table.
+//
+// Binding gives every leaf the index and type code of the column it names
+// (matched ignoring case) and converts its operand once to the column's type
+// with ConvertStringToValue; a text operand (codes 14, 15, 22) of at least
+// two characters that starts and ends with a single quote loses both quotes
+// first. A leaf then compares the row's value with the operand:
+//   1, 3, 5 / 2, 4, 6   signed / unsigned integers at the type's width
+//   7                   signed 64-bit integers
+//   9                   single-precision floats
+//   14, 15, 22          texts, byte-wise (letter case matters)
+//   every other type    never matches
+// An absent (NULL) row value never matches. A connective combines its
+// children (an absent child counts as true): 7 AND, 8 OR, any other code
+// false; a leaf with a code outside 1 to 6 is false.
+//
+// Thread safety: a CompiledCriteria is read-only once made, but Matches uses
+// a scratch stack: one CompiledCriteria per thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dictionary/column_values.h"
+#include "query/criteria_node.h"
+#include "store/column_lookup.h"
+#include "store/row_object.h"
+
+class CompiledCriteria {
+ public:
+  CompiledCriteria() = default;
+
+  // Binds tree (setting each leaf's columnIndex and columnType) to the
+  // columns of source and compiles it. None when a leaf names a column the
+  // source does not have (*unknownColumn then holds that name) or memory is
+  // exhausted (*unknownColumn stays empty).
+  static std::unique_ptr<CompiledCriteria> Compile(CriteriaNode* tree, const ColumnSource& source,
+                                                   std::string* unknownColumn);
+
+  // true when row satisfies the criteria.
+  bool Matches(const RowObject& row);
+
+ private:
+  struct Leaf {
+    int32_t columnIndex = 0;
+    uint8_t columnType = 0;
+    uint8_t code = 0;
+    std::optional<ColumnValue> operand;  // none: the leaf never matches
+  };
+  // One step of the postfix program.
+  enum class Op : uint8_t { kLeaf, kTrue, kAnd, kOr, kFalse };
+  struct Step {
+    Op op;
+    uint32_t leaf;  // kLeaf: index into leaves_
+  };
+
+  bool LeafMatches(const Leaf& leaf, const RowObject& row) const;
+
+  std::vector<Leaf> leaves_;
+  std::vector<Step> program_;
+  std::vector<uint8_t> stack_;
+};

@@ -1,0 +1,253 @@
+#include "store/result_data.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "dictionary/column_types.h"
+#include "logging/log.h"
+#include "store/table_selection.h"
+
+namespace {
+
+// Orders two present values of one column type: negative, zero or positive.
+class ValueOrder {
+ public:
+  explicit ValueOrder(uint8_t type) : type_(type) {}
+
+  int operator()(const ColumnValue& a, const ColumnValue& b) const {
+    if (type_ == KES_SQL_UNSIGNED_LONG_INT && !a.isDateTime() && !b.isDateTime()) {
+      return Sign(static_cast<uint64_t>(*GetIntegerValue(a, type_)),
+                  static_cast<uint64_t>(*GetIntegerValue(b, type_)));
+    }
+    if ((IsIntegerColumnType(type_) || type_ == KES_SQL_BOOLEAN) && !a.isDateTime() &&
+        !b.isDateTime()) {
+      return Sign(*GetIntegerValue(a, type_), *GetIntegerValue(b, type_));
+    }
+    if (IsFloatingColumnType(type_) && !a.isDateTime() && !b.isDateTime()) {
+      return Sign(*GetFloatingValue(a, type_), *GetFloatingValue(b, type_));
+    }
+    if (a.isDateTime() || b.isDateTime()) return DateTimeOrder(a.dateTime(), b.dateTime());
+    return Bytes(a).compare(Bytes(b));
+  }
+
+ private:
+  template <typename T>
+  static int Sign(T a, T b) {
+    return (a > b) - (a < b);
+  }
+
+  static std::string_view Bytes(const ColumnValue& value) {
+    return std::string_view(reinterpret_cast<const char*>(value.bytes()),
+                            static_cast<std::size_t>(value.length()));
+  }
+
+  // Date-times by value; an absent part sorts before a present one. A byte
+  // value sorts before every date-time.
+  static int DateTimeOrder(const KesDateTime* a, const KesDateTime* b) {
+    if (a == nullptr || b == nullptr) return (a != nullptr) - (b != nullptr);
+    if (a->date.has_value() != b->date.has_value()) return a->date.has_value() ? 1 : -1;
+    if (a->date) {
+      const KesDate& x = *a->date;
+      const KesDate& y = *b->date;
+      if (x.year != y.year) return Sign(x.year, y.year);
+      if (x.month != y.month) return Sign(x.month, y.month);
+      if (x.day != y.day) return Sign(x.day, y.day);
+    }
+    if (a->time.has_value() != b->time.has_value()) return a->time.has_value() ? 1 : -1;
+    if (!a->time) return 0;
+    const KesTime& x = *a->time;
+    const KesTime& y = *b->time;
+    if (x.hour != y.hour) return Sign(x.hour, y.hour);
+    if (x.minute != y.minute) return Sign(x.minute, y.minute);
+    return Sign(x.second, y.second);
+  }
+
+  uint8_t type_;
+};
+
+const std::optional<ColumnValue>* ValueAt(const RowObject* row, int32_t index) {
+  const auto at = static_cast<std::size_t>(index);
+  return at < row->values.size() ? &row->values[at] : nullptr;
+}
+
+// Orders two rows by the column at index, NULL (or a missing value) first.
+int RowOrder(const ValueOrder& order, int32_t index, const RowObject* a, const RowObject* b) {
+  const std::optional<ColumnValue>* x = ValueAt(a, index);
+  const std::optional<ColumnValue>* y = ValueAt(b, index);
+  const bool xPresent = x != nullptr && x->has_value();
+  const bool yPresent = y != nullptr && y->has_value();
+  if (!xPresent || !yPresent) return xPresent - yPresent;
+  return order(**x, **y);
+}
+
+}  // namespace
+
+ResultData::~ResultData() {
+  std::unique_ptr<ResultNode> rest = std::move(first);
+  while (rest) rest = std::move(rest->next);
+}
+
+std::unique_ptr<ResultData> CreateResultData(int32_t rowCount, int32_t columnCount,
+                                             const TableData* table) {
+  LogTrace("@@@ Inside CreateResultData @@@\n");
+  if (table == nullptr) return nullptr;
+  try {
+    auto result = std::make_unique<ResultData>();
+    result->kind = table->kind;
+    result->tableDefn = table->kind == kTableKindTable ? table->tableDefn : nullptr;
+    result->viewDefn = table->kind == kTableKindCustomView ? table->viewDefn.get() : nullptr;
+    result->rowCount = rowCount;
+    result->columnCount = columnCount;
+    return result;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+bool AddRowToResultData(RowObject* row, ResultData* result) {
+  LogTrace("@@@ Inside AddRowToResultData @@@\n");
+  if (row == nullptr || result == nullptr) return false;
+  try {
+    auto node = std::make_unique<ResultNode>();
+    node->row = row;
+    ResultNode* added = node.get();
+    std::unique_ptr<ResultNode>& slot = result->cursor != nullptr ? result->cursor->next
+                                                                  : result->first;
+    node->next = std::move(slot);
+    slot = std::move(node);
+    result->cursor = added;
+    ++result->rowCount;
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+RowObject* GotoNextRowObject(ResultData* result) {
+  LogTrace("@@@ Inside GotoNextRowObject @@@\n");
+  if (result == nullptr) return nullptr;
+  result->cursor = result->cursor == nullptr ? result->first.get() : result->cursor->next.get();
+  return result->cursor != nullptr ? result->cursor->row : nullptr;
+}
+
+void ResetResultDataCursor(ResultData* result) {
+  LogTrace("@@@ Inside ResetResultDataCursor @@@\n");
+  if (result != nullptr) result->cursor = nullptr;
+}
+
+const ColumnValue* GetColumnValueByName(const char* columnName, int32_t* length,
+                                        const ResultData* result) {
+  LogTrace("\t@@@@@ GetColumnValueByName() @@@@@\n");
+  if (result == nullptr || result->cursor == nullptr || result->cursor->row == nullptr) {
+    return nullptr;
+  }
+  const int32_t index = FindColumnIndex(result->columns(), columnName);
+  if (index < 0) return nullptr;
+  const RowObject* row = result->cursor->row;
+  const std::optional<ColumnValue>* value = ValueAt(row, index);
+  if (value == nullptr || !value->has_value()) return nullptr;
+  if (length != nullptr) {
+    const auto at = static_cast<std::size_t>(index);
+    *length = at < row->lengths.size() ? row->lengths[at] : (*value)->length();
+  }
+  return &**value;
+}
+
+const ColumnValue* GetColumnValue(const char* tableName, const char* columnName,
+                                  const char* criteria, int32_t* length) {
+  LogTrace("@@@ Inside GetColumnValue @@@\n");
+  const char* tableText = tableName != nullptr ? tableName : "(null)";
+  const char* criteriaText = criteria != nullptr ? criteria : "(null)";
+  std::unique_ptr<ResultData> result = SelectRows(tableName, criteria);
+  if (!result) {
+    LogError("Error in executing SelectRows(%s,%s)\n", tableText, criteriaText);
+    return nullptr;
+  }
+  if (GotoNextRowObject(result.get()) == nullptr) {
+    LogTrace("No such row available in the %s for %s", tableText, criteriaText);
+    return nullptr;
+  }
+  const ColumnValue* value = GetColumnValueByName(columnName, length, result.get());
+  if (value == nullptr) {
+    LogError("columnValue is NULL for :%s\n", columnName != nullptr ? columnName : "(null)");
+  }
+  return value;
+}
+
+uint8_t GetColumnTypeByName(const char* columnName, const ResultData* result) {
+  LogTrace("@@@ Inside GetColumnTypeByName @@@\n");
+  if (result == nullptr) return 0;
+  return ColumnTypeAt(result->columns(), FindColumnIndex(result->columns(), columnName));
+}
+
+const char* GetColumnNameByIndex(int32_t index, const ResultData* result) {
+  LogTrace("@@@ Inside GetColumnNameByIndex @@@\n");
+  if (result == nullptr) return nullptr;
+  return ColumnNameAt(result->columns(), index);
+}
+
+const char* GetTableNameFromResultData(const ResultData* result) {
+  LogTrace("@@@ Inside GetTableNameFromResultData @@@\n");
+  if (result == nullptr) return nullptr;
+  if (result->kind == kTableKindTable && result->tableDefn != nullptr) {
+    return result->tableDefn->tableName.c_str();
+  }
+  if (result->kind == kTableKindCustomView && result->viewDefn != nullptr &&
+      !result->viewDefn->tableNames.empty()) {
+    return result->viewDefn->tableNames.front().c_str();
+  }
+  return nullptr;
+}
+
+const char* GetTableNameOfView(const char* name) {
+  LogTrace("@@@ Inside GetTableNameOfView @@@\n");
+  const TableData* table = GetTableDataByName(name);
+  if (table != nullptr && table->kind == kTableKindCustomView && table->viewDefn &&
+      !table->viewDefn->tableNames.empty()) {
+    return table->viewDefn->tableNames.front().c_str();
+  }
+  return name;
+}
+
+bool SortResultSet(ResultData* result, const char* columnName, int ascending) {
+  LogTrace("@@@ Inside SortResultSet @@@\n");
+  if (result == nullptr || columnName == nullptr) return false;
+  const ColumnSource columns = result->columns();
+  if (ColumnCountOf(columns) == 0) return false;
+  const int32_t index = FindColumnIndex(columns, columnName);
+  if (index < 0 || result->first == nullptr) return false;
+  if (result->first->next == nullptr) {
+    if (result->rowCount != 1) return false;
+    LogDebug("Number of Rows is 1 for the Relvar to be Sorted \n");
+    return true;
+  }
+  try {
+    std::vector<RowObject*> rows;
+    for (ResultNode* node = result->first.get(); node != nullptr; node = node->next.get()) {
+      rows.push_back(node->row);
+    }
+    const ValueOrder order(ColumnTypeAt(columns, index));
+    const bool up = ascending == 1;
+    std::stable_sort(rows.begin(), rows.end(), [&](const RowObject* a, const RowObject* b) {
+      const int r = RowOrder(order, index, a, b);
+      return up ? r < 0 : r > 0;
+    });
+    std::size_t at = 0;
+    for (ResultNode* node = result->first.get(); node != nullptr; node = node->next.get()) {
+      node->row = rows[at++];
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  result->cursor = nullptr;
+  return true;
+}
+
+void FreeResultData(std::unique_ptr<ResultData> result) {
+  LogTrace("@@@ Inside FreeResultData @@@\n");
+  result.reset();
+}

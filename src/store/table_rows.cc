@@ -1,0 +1,189 @@
+#include "store/table_rows.h"
+
+#include <strings.h>
+
+#include <new>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "dictionary/column_types.h"
+#include "framework/sequence_generator.h"
+#include "logging/log.h"
+#include "store/notification.h"
+#include "store/table_data.h"
+
+namespace {
+
+// Sets the value at index, growing the arrays when the row is short.
+void SetValue(RowObject& row, std::size_t index, std::optional<ColumnValue> value) {
+  if (row.values.size() <= index) row.values.resize(index + 1);
+  if (row.lengths.size() < row.values.size()) row.lengths.resize(row.values.size(), 0);
+  row.lengths[index] = value ? value->length() : 0;
+  row.values[index] = std::move(value);
+}
+
+bool HasValue(const RowObject& row, std::size_t index) {
+  return index < row.values.size() && row.values[index].has_value();
+}
+
+// The generated and default values a new row of table needs, per column
+// index. false when a sequence hands out no number.
+bool CompleteValues(const TableData& table, const RowObject& row,
+                    std::vector<std::optional<ColumnValue>>& fill) {
+  const std::vector<ColumnDefnEntry>& columns = table.tableDefn->columns;
+  fill.resize(columns.size());
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (HasValue(row, i)) continue;
+    const ColumnDefnEntry& column = columns[i];
+    if (column.generatorName) {
+      const int32_t id = GenerateID(table.tableName.c_str(), &column);
+      if (id == -1) {
+        LogError("AddNewRow: cannot generate a value for column %s of table %s\n",
+                 column.columnName.c_str(), table.tableName.c_str());
+        return false;
+      }
+      const uint8_t type = IsIntegerColumnType(column.dataType) ? column.dataType : KES_SQL_INT;
+      fill[i] = ColumnValue::FromInteger(type, id);
+    } else if (column.defaultValue) {
+      fill[i] = *column.defaultValue;
+    }
+  }
+  return true;
+}
+
+void Append(TableData& table, std::unique_ptr<RowObject> row) {
+  RowObject* added = row.get();
+  added->next.reset();
+  if (table.lastRow != nullptr) {
+    table.lastRow->next = std::move(row);
+  } else {
+    table.firstRow = std::move(row);
+  }
+  table.lastRow = added;
+  ++table.rowCount;
+}
+
+bool IsPrimaryKeyColumn(const TableDefn& definition, const char* columnName) {
+  if (!definition.constraints) return false;
+  for (const std::string& key : definition.constraints->primaryKeyColumns) {
+    if (strcasecmp(key.c_str(), columnName) == 0) return true;
+  }
+  return false;
+}
+
+// A copy of the new bytes as a value of the column's type; none for NULL.
+std::optional<ColumnValue> NewValue(uint8_t type, const void* bytes, int32_t length) {
+  if (bytes == nullptr) return std::nullopt;
+  if (IsDateTimeColumnType(type)) {
+    return ColumnValue::FromDateTime(*static_cast<const KesDateTime*>(bytes));
+  }
+  return ColumnValue::FromBytes(bytes, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+// Unlinks row from table's list; none when it is not there.
+std::unique_ptr<RowObject> Unlink(TableData& table, const RowObject* row) {
+  RowObject* previous = nullptr;
+  std::unique_ptr<RowObject>* slot = &table.firstRow;
+  while (*slot && slot->get() != row) {
+    previous = slot->get();
+    slot = &(*slot)->next;
+  }
+  if (!*slot) return nullptr;
+  std::unique_ptr<RowObject> removed = std::move(*slot);
+  *slot = std::move(removed->next);
+  if (table.lastRow == row) table.lastRow = previous;
+  return removed;
+}
+
+}  // namespace
+
+bool AddNewRow(const char* tableName, std::unique_ptr<RowObject>& row) {
+  LogTrace("@@@ Inside AddNewRow @@@\n");
+  TableData* table = GetTableDataByName(tableName);
+  if (table == nullptr || table->columnCount == 0 || !row) return false;
+  try {
+    if (table->kind == kTableKindTable) {
+      std::vector<std::optional<ColumnValue>> fill;
+      if (!CompleteValues(*table, *row, fill)) return false;
+      if (row->values.size() < fill.size()) row->values.reserve(fill.size());
+      for (std::size_t i = 0; i < fill.size(); ++i) {
+        if (fill[i]) SetValue(*row, i, std::move(fill[i]));
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  RowObject* added = row.get();
+  Append(*table, std::move(row));
+  SendNotification(added, table->tableName.c_str());
+  return true;
+}
+
+bool UpdateRowObject(const char* tableName, RowObject* row, const char* columnName,
+                     const void* bytes, int32_t length) {
+  LogTrace("@@@ Inside UpdateRowObject @@@\n");
+  TableData* table = GetTableDataByName(tableName);
+  if (table == nullptr) return false;
+  if (row == nullptr) {
+    LogError("\t@@@@@ rowPtr passed as parameter in NULL @@@@@ \n");
+    return false;
+  }
+  if (columnName == nullptr) return false;
+  if (table->kind == kTableKindTable && table->tableDefn != nullptr &&
+      IsPrimaryKeyColumn(*table->tableDefn, columnName)) {
+    LogError("@@@ UpdateRowObject Failed as PrimaryKey is being updated @@@\n");
+    return false;
+  }
+  const ColumnSource columns = ColumnsOf(*table);
+  const int32_t index = FindColumnIndex(columns, columnName);
+  if (index < 0) return false;
+  std::optional<ColumnValue> old;
+  try {
+    std::optional<ColumnValue> value = NewValue(ColumnTypeAt(columns, index), bytes, length);
+    const auto at = static_cast<std::size_t>(index);
+    if (at < row->values.size()) old = std::move(row->values[at]);
+    SetValue(*row, at, std::move(value));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  row->state |= kRowUpdated;
+  SendNotification(row, table->tableName.c_str());
+  return true;  // the old value is freed here
+}
+
+bool DeleteRowObject(const char* tableName, RowObject* row) {
+  LogTrace("@@@ Inside DeleteRowObject @@@\n");
+  TableData* table = GetTableDataByName(tableName);
+  if (table == nullptr || row == nullptr) return false;
+  if ((row->state & kRowPersisted) != 0) {
+    row->state |= kRowDeleted;
+    return true;
+  }
+  std::unique_ptr<RowObject> removed = Unlink(*table, row);
+  if (!removed) return false;
+  SendNotification(removed.get(), table->tableName.c_str());
+  FreeRowObject(std::move(removed), table->columnCount);
+  return true;
+}
+
+bool DeleteAllTableRowObjects(const char* tableName) {
+  LogTrace("@@@ Inside DeleteAllTableRowObjects @@@\n");
+  if (tableName == nullptr) {
+    LogError("\t tableName NULL \n");
+    return false;
+  }
+  TableData* table = GetTableDataByName(tableName);
+  if (table == nullptr) {
+    LogError("\t GetTableDataByName returned NULL \n");
+    return false;
+  }
+  if (table->kind != kTableKindTable || table->columnCount == 0) return false;
+  RowObject* row = table->firstRow.get();
+  while (row != nullptr) {
+    RowObject* next = row->next.get();
+    DeleteRowObject(tableName, row);
+    row = next;
+  }
+  return true;
+}
