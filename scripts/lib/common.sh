@@ -26,4 +26,4 @@ fh_install_packages() {
 
 # What building the library, the tool and the tests needs.
 FH_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libxml2-dev libgtest-dev libgmock-dev
-  libbenchmark-dev)
+  libbenchmark-dev libsqlite3-dev)
