@@ -13,9 +13,8 @@ bool IsComparedAsText(uint8_t type) {
   return type == KES_SQL_CHAR || type == KES_SQL_NCHAR || type == KES_SQL_TEXT;
 }
 
-bool IsComparable(uint8_t type) {
-  return (type >= KES_SQL_TINYINT && type <= KES_SQL_BIGINT) || type == KES_SQL_FLOAT ||
-         IsComparedAsText(type);
+bool IsComparedAsInteger(uint8_t type) {
+  return type >= KES_SQL_TINYINT && type <= KES_SQL_BIGINT;
 }
 
 // The operand text as the column's type reads it.
@@ -51,18 +50,40 @@ std::string_view BytesOf(const ColumnValue& value) {
                           static_cast<std::size_t>(value.length()));
 }
 
-// Post-order walk of the tree without recursion. visit(node) is called once
-// per node after both of its children.
+template <typename T>
+int64_t Read(const unsigned char* bytes) {
+  T number;
+  std::memcpy(&number, bytes, sizeof number);
+  return static_cast<int64_t>(number);
+}
+
+// The integer value of an integer type at its width and signedness.
+int64_t IntegerOf(const ColumnValue& value, uint8_t type) {
+  if (value.length() < GetColumnTypeSize(type)) return *GetIntegerValue(value, type);
+  const unsigned char* bytes = value.bytes();
+  switch (type) {
+    case KES_SQL_TINYINT: return Read<int8_t>(bytes);
+    case KES_SQL_UNSIGNED_TINYINT: return Read<uint8_t>(bytes);
+    case KES_SQL_SMALLINT: return Read<int16_t>(bytes);
+    case KES_SQL_UNSIGNED_SMALLINT: return Read<uint16_t>(bytes);
+    case KES_SQL_INT: return Read<int32_t>(bytes);
+    case KES_SQL_UNSIGNED_INT: return Read<uint32_t>(bytes);
+    default: return Read<int64_t>(bytes);
+  }
+}
+
+// Post-order walk of the tree without recursion: visit(node) is called once
+// per node, after both of its children.
 template <typename Visit>
-void PostOrder(CriteriaNode* root, Visit visit) {
+bool PostOrder(CriteriaNode* root, Visit visit) {
   std::vector<std::pair<CriteriaNode*, bool>> pending;  // node, children pushed
   if (root != nullptr) pending.emplace_back(root, false);
   while (!pending.empty()) {
     auto& [node, expanded] = pending.back();
-    if (expanded || node->isLeaf()) {
+    if (expanded) {
       CriteriaNode* done = node;
       pending.pop_back();
-      visit(done);
+      if (!visit(done)) return false;
       continue;
     }
     expanded = true;
@@ -70,6 +91,7 @@ void PostOrder(CriteriaNode* root, Visit visit) {
     if (current->right) pending.emplace_back(current->right.get(), false);
     if (current->left) pending.emplace_back(current->left.get(), false);
   }
+  return true;
 }
 
 }  // namespace
@@ -78,81 +100,157 @@ std::unique_ptr<CompiledCriteria> CompiledCriteria::Compile(CriteriaNode* tree,
                                                             const ColumnSource& source,
                                                             std::string* unknownColumn) {
   try {
-    auto compiled = std::make_unique<CompiledCriteria>();
-    bool bound = true;
-    PostOrder(tree, [&](CriteriaNode* node) {
-      if (!bound) return;
-      if (node->columnName) {
-        const int32_t index = FindColumnIndex(source, node->columnName->c_str());
-        if (index < 0) {
-          if (unknownColumn != nullptr) *unknownColumn = *node->columnName;
-          bound = false;
-          return;
-        }
-        node->columnIndex = index;
-        node->columnType = ColumnTypeAt(source, index);
+    const bool bound = PostOrder(tree, [&](CriteriaNode* node) {
+      if (!node->columnName) return true;
+      const int32_t index = FindColumnIndex(source, node->columnName->c_str());
+      if (index < 0) {
+        if (unknownColumn != nullptr) *unknownColumn = *node->columnName;
+        return false;
       }
-      if (!node->isLeaf()) {
-        if (!node->left) compiled->program_.push_back(Step{Op::kTrue, 0});
-        if (!node->right) compiled->program_.push_back(Step{Op::kTrue, 0});
-        const Op op = node->operatorCode == kCriteriaAnd  ? Op::kAnd
-                      : node->operatorCode == kCriteriaOr ? Op::kOr
-                                                          : Op::kFalse;
-        compiled->program_.push_back(Step{op, 0});
-        return;
-      }
-      Leaf leaf;
-      leaf.columnIndex = node->columnIndex;
-      leaf.columnType = node->columnType;
-      leaf.code = node->operatorCode;
-      if (IsComparable(leaf.columnType)) {
-        const std::string operand(OperandText(*node->operand, leaf.columnType));
-        int32_t length = static_cast<int32_t>(operand.size());
-        leaf.operand = ConvertStringToValue(operand.c_str(), leaf.columnType, &length);
-      }
-      compiled->program_.push_back(Step{Op::kLeaf, static_cast<uint32_t>(compiled->leaves_.size())});
-      compiled->leaves_.push_back(std::move(leaf));
+      node->columnIndex = index;
+      node->columnType = ColumnTypeAt(source, index);
+      return true;
     });
     if (!bound) return nullptr;
-    compiled->stack_.reserve(compiled->program_.size());
+    auto compiled = std::make_unique<CompiledCriteria>();
+    if (!compiled->Emit(tree)) return nullptr;
     return compiled;
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
 }
 
+// Writes the program: a leaf is one step; a connective is its left side, a
+// conditional jump past its right side, then its right side, so that the
+// result register always holds the value of the part evaluated last.
+bool CompiledCriteria::Emit(const CriteriaNode* tree) {
+  struct Frame {
+    const CriteriaNode* node;  // none: an absent child
+    int stage;
+    std::size_t jump;
+  };
+  std::vector<Frame> frames = {{tree, 0, 0}};
+  while (!frames.empty()) {
+    Frame& frame = frames.back();
+    const CriteriaNode* node = frame.node;
+    if (node == nullptr) {
+      program_.push_back(Step{Op::kTrue, 0});
+      frames.pop_back();
+    } else if (node->isLeaf()) {
+      Leaf leaf;
+      leaf.columnIndex = node->columnIndex;
+      leaf.columnType = node->columnType;
+      leaf.code = node->operatorCode;
+      const std::string operand(OperandText(*node->operand, leaf.columnType));
+      int32_t length = static_cast<int32_t>(operand.size());
+      std::optional<ColumnValue> value =
+          ConvertStringToValue(operand.c_str(), leaf.columnType, &length);
+      if (value && IsComparedAsInteger(leaf.columnType)) {
+        leaf.comparable = true;
+        leaf.integer = IntegerOf(*value, leaf.columnType);
+      } else if (value && leaf.columnType == KES_SQL_FLOAT) {
+        leaf.comparable = true;
+        leaf.real = static_cast<float>(*GetFloatingValue(*value, leaf.columnType));
+      } else if (value && IsComparedAsText(leaf.columnType)) {
+        leaf.comparable = true;
+        leaf.text.assign(BytesOf(*value));
+      }
+      program_.push_back(Step{Op::kLeaf, static_cast<uint32_t>(leaves_.size())});
+      leaves_.push_back(std::move(leaf));
+      frames.pop_back();
+    } else if (node->operatorCode != kCriteriaAnd && node->operatorCode != kCriteriaOr) {
+      program_.push_back(Step{Op::kFalse, 0});
+      frames.pop_back();
+    } else if (frame.stage == 0) {
+      frame.stage = 1;
+      frames.push_back(Frame{node->left.get(), 0, 0});
+    } else if (frame.stage == 1) {
+      frame.stage = 2;
+      frame.jump = program_.size();
+      program_.push_back(
+          Step{node->operatorCode == kCriteriaAnd ? Op::kJumpIfFalse : Op::kJumpIfTrue, 0});
+      frames.push_back(Frame{node->right.get(), 0, 0});
+    } else {
+      program_[frame.jump].argument = static_cast<uint32_t>(program_.size());
+      frames.pop_back();
+    }
+  }
+  return true;
+}
+
 bool CompiledCriteria::LeafMatches(const Leaf& leaf, const RowObject& row) const {
-  if (!leaf.operand) return false;
+  if (!leaf.comparable) return false;
   const auto index = static_cast<std::size_t>(leaf.columnIndex);
   if (index >= row.values.size() || !row.values[index]) return false;
   const ColumnValue& value = *row.values[index];
   if (value.isDateTime()) return false;
   const uint8_t type = leaf.columnType;
   int order = 0;
-  if (type == KES_SQL_FLOAT) {
-    order = Order(static_cast<float>(*GetFloatingValue(value, type)),
-                  static_cast<float>(*GetFloatingValue(*leaf.operand, type)));
-  } else if (IsComparedAsText(type)) {
-    order = BytesOf(value).compare(BytesOf(*leaf.operand));
+  if (IsComparedAsInteger(type)) {
+    order = Order(IntegerOf(value, type), leaf.integer);
+  } else if (type == KES_SQL_FLOAT) {
+    order = Order(static_cast<float>(*GetFloatingValue(value, type)), leaf.real);
   } else {
-    order = Order(*GetIntegerValue(value, type), *GetIntegerValue(*leaf.operand, type));
+    order = BytesOf(value).compare(leaf.text);
   }
   return Satisfies(leaf.code, order);
 }
 
-bool CompiledCriteria::Matches(const RowObject& row) {
-  stack_.clear();
-  for (const Step& step : program_) {
+bool CompiledCriteria::Matches(const RowObject& row) const {
+  bool result = false;
+  const std::size_t end = program_.size();
+  for (std::size_t pc = 0; pc < end; ++pc) {
+    const Step& step = program_[pc];
     switch (step.op) {
-      case Op::kLeaf: stack_.push_back(LeafMatches(leaves_[step.leaf], row)); break;
-      case Op::kTrue: stack_.push_back(1); break;
-      default: {
-        const uint8_t right = stack_.back();
-        stack_.pop_back();
-        const uint8_t left = stack_.back();
-        stack_.back() = step.op == Op::kAnd ? (left && right) : step.op == Op::kOr ? (left || right) : 0;
-      }
+      case Op::kLeaf: result = LeafMatches(leaves_[step.argument], row); break;
+      case Op::kTrue: result = true; break;
+      case Op::kFalse: result = false; break;
+      case Op::kJumpIfFalse:
+        if (!result) pc = step.argument - 1;
+        break;
+      case Op::kJumpIfTrue:
+        if (result) pc = step.argument - 1;
+        break;
     }
   }
-  return !stack_.empty() && stack_.back() != 0;
+  return result;
+}
+
+void CompiledCriteria::Prefetch(const RowObject& row, int stage) const {
+  if (stage == 1) {
+    __builtin_prefetch(row.values.data());
+    return;
+  }
+  const std::size_t leaves = leaves_.size() < 2 ? leaves_.size() : 2;
+  for (std::size_t i = 0; i < leaves; ++i) {
+    const auto index = static_cast<std::size_t>(leaves_[i].columnIndex);
+    if (index < row.values.size() && row.values[index] && !row.values[index]->isDateTime()) {
+      __builtin_prefetch(row.values[index]->bytes());
+    }
+  }
+}
+
+void CompiledCriteria::Filter(RowObject* first, std::vector<RowObject*>& matches) const {
+  // A window of the rows ahead of the one being evaluated: the row entering
+  // it has its value array fetched, the row in its middle its values.
+  constexpr std::size_t kWindow = 16;
+  constexpr std::size_t kValueDistance = 8;
+  RowObject* window[kWindow] = {};
+  RowObject* ahead = first;
+  std::size_t filled = 0;
+  for (; filled < kWindow && ahead != nullptr; ++filled, ahead = ahead->next.get()) {
+    window[filled] = ahead;
+    Prefetch(*ahead, 1);
+  }
+  for (std::size_t at = 0; filled > 0; at = (at + 1) % kWindow, --filled) {
+    RowObject* row = window[at];
+    if (filled > kValueDistance) Prefetch(*window[(at + kValueDistance) % kWindow], 2);
+    if (Matches(*row)) matches.push_back(row);
+    if (ahead != nullptr) {
+      window[at] = ahead;
+      Prefetch(*ahead, 1);
+      ahead = ahead->next.get();
+      ++filled;
+    }
+  }
 }

@@ -15,8 +15,8 @@
 // children (an absent child counts as true): 7 AND, 8 OR, any other code
 // false; a leaf with a code outside 1 to 6 is false.
 //
-// Thread safety: a CompiledCriteria is read-only once made, but Matches uses
-// a scratch stack: one CompiledCriteria per thread.
+// Thread safety: a CompiledCriteria is read-only once made; any number of
+// threads may call Matches on it at once.
 #pragma once
 
 #include <cstdint>
@@ -35,32 +35,50 @@ class CompiledCriteria {
   CompiledCriteria() = default;
 
   // Binds tree (setting each leaf's columnIndex and columnType) to the
-  // columns of source and compiles it. None when a leaf names a column the
+  // columns of source and compiles it. None when a node names a column the
   // source does not have (*unknownColumn then holds that name) or memory is
   // exhausted (*unknownColumn stays empty).
   static std::unique_ptr<CompiledCriteria> Compile(CriteriaNode* tree, const ColumnSource& source,
                                                    std::string* unknownColumn);
 
-  // true when row satisfies the criteria.
-  bool Matches(const RowObject& row);
+  // true when row satisfies the criteria. Comparisons have no side effects,
+  // so a connective whose left side decides skips its right side.
+  bool Matches(const RowObject& row) const;
+
+  // Appends the rows of the chain from first on that satisfy the criteria to
+  // matches, in order: Matches per row, with the rows' values fetched ahead.
+  void Filter(RowObject* first, std::vector<RowObject*>& matches) const;
 
  private:
+  // A leaf with its operand converted once, read as the comparison needs it.
   struct Leaf {
     int32_t columnIndex = 0;
     uint8_t columnType = 0;
     uint8_t code = 0;
-    std::optional<ColumnValue> operand;  // none: the leaf never matches
+    bool comparable = false;  // false: the leaf never matches
+    int64_t integer = 0;      // integer types
+    float real = 0;           // KES_SQL_FLOAT
+    std::string text;         // text types
   };
-  // One step of the postfix program.
-  enum class Op : uint8_t { kLeaf, kTrue, kAnd, kOr, kFalse };
+  // One step of the program: the result so far is one truth value.
+  enum class Op : uint8_t {
+    kLeaf,         // result = leaves_[argument] on the row
+    kTrue,         // result = true (an absent child)
+    kFalse,        // result = false (a connective of an unknown code)
+    kJumpIfFalse,  // AND: when the result is false, go to argument
+    kJumpIfTrue,   // OR: when the result is true, go to argument
+  };
   struct Step {
     Op op;
-    uint32_t leaf;  // kLeaf: index into leaves_
+    uint32_t argument;
   };
 
+  bool Emit(const CriteriaNode* tree);
+  // Asks the processor to fetch what the first leaves read of row: its value
+  // array (stage 1) or, once that is near, the values themselves (stage 2).
+  void Prefetch(const RowObject& row, int stage) const;
   bool LeafMatches(const Leaf& leaf, const RowObject& row) const;
 
   std::vector<Leaf> leaves_;
   std::vector<Step> program_;
-  std::vector<uint8_t> stack_;
 };

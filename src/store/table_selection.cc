@@ -13,6 +13,15 @@
 
 namespace {
 
+// The rows of table in list order.
+std::vector<RowObject*> AllRows(const TableData& table) {
+  std::vector<RowObject*> rows;
+  for (RowObject* row = table.firstRow.get(); row != nullptr; row = row->next.get()) {
+    rows.push_back(row);
+  }
+  return rows;
+}
+
 // The rows of table that match criteria, in list order. false when the
 // criteria cannot be applied to the table. REQUIRES: the criteria lock held.
 bool CollectMatches(const TableData& table, const char* criteria,
@@ -30,9 +39,7 @@ bool CollectMatches(const TableData& table, const char* criteria,
     }
     return false;
   }
-  for (RowObject* row = table.firstRow.get(); row != nullptr; row = row->next.get()) {
-    if (compiled->Matches(*row)) matches.push_back(row);
-  }
+  compiled->Filter(table.firstRow.get(), matches);
   return true;
 }
 
@@ -63,13 +70,6 @@ std::unique_ptr<ResultData> MakeResult(const TableData& table, const Rows& rows)
   return result;
 }
 
-std::vector<RowObject*> AllRows(const TableData& table) {
-  std::vector<RowObject*> rows;
-  for (RowObject* row = table.firstRow.get(); row != nullptr; row = row->next.get()) {
-    rows.push_back(row);
-  }
-  return rows;
-}
 
 }  // namespace
 
