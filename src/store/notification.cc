@@ -94,17 +94,23 @@ bool AddNotificationListener(const char* listenerName, uint8_t eventType,
     LogError("Listener with same name exists %s\n", listenerName);
     return true;
   }
+  std::unique_ptr<NotificationListener> listener;
   try {
-    auto listener = std::make_unique<NotificationListener>();
+    listener = std::make_unique<NotificationListener>();
     listener->listenerName = listenerName;
-    std::sort(tableNames.begin(), tableNames.end(), LessIgnoringCase);
-    listener->tableNames = std::move(tableNames);
-    listener->isEnabled = isEnabled;
-    listener->eventType = eventType;
-    listener->callback = callback;
-    notifications.listeners.push_back(std::move(listener));
   } catch (const std::bad_alloc&) {
     LogError("Buffer Allocation is failed for listener!!!\n");
+    return false;
+  }
+  std::sort(tableNames.begin(), tableNames.end(), LessIgnoringCase);
+  listener->tableNames = std::move(tableNames);
+  listener->isEnabled = isEnabled;
+  listener->eventType = eventType;
+  listener->callback = callback;
+  try {
+    notifications.listeners.push_back(std::move(listener));
+  } catch (const std::bad_alloc&) {
+    LogError("Buffer allocation is failed for nodePtr !!!\n");
     return false;
   }
   LogDebug("Listener with name %s added\n", listenerName);

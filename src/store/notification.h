@@ -53,8 +53,9 @@ void InitNotification();
 // logs "Listener with name %s added\n" (debug). When a listener of that name
 // (ignoring case) exists, logs "Listener with same name exists %s\n" (error)
 // and adds nothing; the result is true all the same. false for a null name
-// or callback, and with "Buffer Allocation is failed for listener!!!\n"
-// (error) when memory is exhausted.
+// or callback, and with "Buffer Allocation is failed for listener!!!\n" or
+// "Buffer allocation is failed for nodePtr !!!\n" (error) when memory is
+// exhausted for the record or its place in the list.
 bool AddNotificationListener(const char* listenerName, uint8_t eventType,
                              NotificationCallback callback, bool isEnabled,
                              std::vector<std::string> tableNames);

@@ -3,6 +3,8 @@
 #include <new>
 #include <utility>
 
+#include "logging/log.h"
+
 RowObject::~RowObject() {
   // Free the chain behind this row iteratively.
   std::unique_ptr<RowObject> rest = std::move(next);
@@ -11,6 +13,7 @@ RowObject::~RowObject() {
 
 std::unique_ptr<RowObject> CreateNewRowObject(std::vector<std::optional<ColumnValue>> values,
                                               std::vector<int32_t> lengths) {
+  LogTrace("@@@ Inside CreateNewRowObject @@@\n");
   try {
     auto row = std::make_unique<RowObject>();
     for (std::size_t i = lengths.size(); i < values.size(); ++i) {
@@ -37,4 +40,7 @@ std::unique_ptr<RowObject> CopyRowObject(const RowObject& row) {
   }
 }
 
-void FreeRowObject(std::unique_ptr<RowObject> row, int32_t /*columnCount*/) { row.reset(); }
+void FreeRowObject(std::unique_ptr<RowObject> row, int32_t /*columnCount*/) {
+  LogTrace("@@@ Inside FreeRowObject @@@\n");
+  row.reset();
+}

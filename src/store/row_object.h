@@ -37,9 +37,10 @@ struct RowObject {
   std::unique_ptr<RowObject> next;  // the next row of the table; owned
 };
 
-// A new row with state 2 (new) and no next row that takes both arrays. When
-// lengths is shorter than values it is padded with the values' own lengths.
-// None when memory is exhausted.
+// Logs "@@@ Inside CreateNewRowObject @@@\n" (trace). A new row with state
+// 2 (new) and no next row that takes both arrays. When lengths is shorter
+// than values it is padded with the values' own lengths. None when memory is
+// exhausted.
 std::unique_ptr<RowObject> CreateNewRowObject(std::vector<std::optional<ColumnValue>> values,
                                               std::vector<int32_t> lengths);
 
@@ -47,6 +48,7 @@ std::unique_ptr<RowObject> CreateNewRowObject(std::vector<std::optional<ColumnVa
 // no next row. None when memory is exhausted.
 std::unique_ptr<RowObject> CopyRowObject(const RowObject& row);
 
-// Frees row (its values and both arrays) and whatever chain follows it.
-// columnCount is accepted for callers that know it; the row knows its own.
+// Logs "@@@ Inside FreeRowObject @@@\n" (trace). Frees row (its values and
+// both arrays) and whatever chain follows it. columnCount is accepted for
+// callers that know it; the row knows its own.
 void FreeRowObject(std::unique_ptr<RowObject> row, int32_t columnCount);
