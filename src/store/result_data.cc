@@ -1,6 +1,8 @@
 #include "store/result_data.h"
 
 #include <algorithm>
+#include <cmath>
+#include <type_traits>
 #include <cstring>
 #include <new>
 #include <string_view>
@@ -12,6 +14,34 @@
 #include "store/table_selection.h"
 
 namespace {
+
+// Negative, zero or positive as a sorts before, equal to or after b; a NaN
+// sorts after every number, so that the order stays strict.
+template <typename T>
+int KeySign(T a, T b) {
+  if constexpr (std::is_floating_point_v<T>) {
+    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) - std::isnan(b);
+  }
+  return (a > b) - (a < b);
+}
+
+// Sorts rows by a key read once per row (none: NULL, sorting first), stably.
+template <typename Key, typename Extract>
+void SortByKeys(std::vector<RowObject*>& rows, bool ascending, Extract extract) {
+  struct Entry {
+    std::optional<Key> key;
+    RowObject* row;
+  };
+  std::vector<Entry> entries;
+  entries.reserve(rows.size());
+  for (RowObject* row : rows) entries.push_back(Entry{extract(row), row});
+  std::stable_sort(entries.begin(), entries.end(), [ascending](const Entry& a, const Entry& b) {
+    const int r = a.key && b.key ? KeySign(*a.key, *b.key)
+                                 : static_cast<int>(a.key.has_value()) - b.key.has_value();
+    return ascending ? r < 0 : r > 0;
+  });
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = entries[i].row;
+}
 
 // Orders two present values of one column type: negative, zero or positive.
 class ValueOrder {
@@ -37,7 +67,7 @@ class ValueOrder {
  private:
   template <typename T>
   static int Sign(T a, T b) {
-    return (a > b) - (a < b);
+    return KeySign(a, b);
   }
 
   static std::string_view Bytes(const ColumnValue& value) {
@@ -82,6 +112,43 @@ int RowOrder(const ValueOrder& order, int32_t index, const RowObject* a, const R
   const bool yPresent = y != nullptr && y->has_value();
   if (!xPresent || !yPresent) return xPresent - yPresent;
   return order(**x, **y);
+}
+
+// The value at index of row when it is present and of byte form, else none.
+const ColumnValue* ByteValueAt(const RowObject* row, int32_t index) {
+  const std::optional<ColumnValue>* value = ValueAt(row, index);
+  if (value == nullptr || !value->has_value() || (*value)->isDateTime()) return nullptr;
+  return &**value;
+}
+
+// Sorts rows by the column at index of type: numbers through keys read once
+// per row, every other type by comparing the rows' values.
+void SortRows(std::vector<RowObject*>& rows, int32_t index, uint8_t type, bool ascending) {
+  if (type == KES_SQL_UNSIGNED_LONG_INT) {
+    SortByKeys<uint64_t>(rows, ascending, [&](const RowObject* row) -> std::optional<uint64_t> {
+      const ColumnValue* value = ByteValueAt(row, index);
+      if (value == nullptr) return std::nullopt;
+      return static_cast<uint64_t>(*GetIntegerValue(*value, type));
+    });
+  } else if (IsIntegerColumnType(type) || type == KES_SQL_BOOLEAN) {
+    SortByKeys<int64_t>(rows, ascending, [&](const RowObject* row) -> std::optional<int64_t> {
+      const ColumnValue* value = ByteValueAt(row, index);
+      if (value == nullptr) return std::nullopt;
+      return *GetIntegerValue(*value, type);
+    });
+  } else if (IsFloatingColumnType(type)) {
+    SortByKeys<double>(rows, ascending, [&](const RowObject* row) -> std::optional<double> {
+      const ColumnValue* value = ByteValueAt(row, index);
+      if (value == nullptr) return std::nullopt;
+      return *GetFloatingValue(*value, type);
+    });
+  } else {
+    const ValueOrder order(type);
+    std::stable_sort(rows.begin(), rows.end(), [&](const RowObject* a, const RowObject* b) {
+      const int r = RowOrder(order, index, a, b);
+      return ascending ? r < 0 : r > 0;
+    });
+  }
 }
 
 }  // namespace
@@ -230,12 +297,7 @@ bool SortResultSet(ResultData* result, const char* columnName, int ascending) {
     for (ResultNode* node = result->first.get(); node != nullptr; node = node->next.get()) {
       rows.push_back(node->row);
     }
-    const ValueOrder order(ColumnTypeAt(columns, index));
-    const bool up = ascending == 1;
-    std::stable_sort(rows.begin(), rows.end(), [&](const RowObject* a, const RowObject* b) {
-      const int r = RowOrder(order, index, a, b);
-      return up ? r < 0 : r > 0;
-    });
+    SortRows(rows, index, ColumnTypeAt(columns, index), ascending == 1);
     std::size_t at = 0;
     for (ResultNode* node = result->first.get(); node != nullptr; node = node->next.get()) {
       node->row = rows[at++];
