@@ -217,14 +217,13 @@ bool CompiledCriteria::Matches(const RowObject& row) const {
 }
 
 void CompiledCriteria::Prefetch(const RowObject& row, int stage) const {
-  if (stage == 1) {
-    __builtin_prefetch(row.values.data());
-    return;
-  }
   const std::size_t leaves = leaves_.size() < 2 ? leaves_.size() : 2;
   for (std::size_t i = 0; i < leaves; ++i) {
     const auto index = static_cast<std::size_t>(leaves_[i].columnIndex);
-    if (index < row.values.size() && row.values[index] && !row.values[index]->isDateTime()) {
+    if (index >= row.values.size()) continue;
+    if (stage == 1) {
+      __builtin_prefetch(&row.values[index]);
+    } else if (row.values[index] && !row.values[index]->isDateTime()) {
       __builtin_prefetch(row.values[index]->bytes());
     }
   }

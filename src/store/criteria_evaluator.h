@@ -74,8 +74,9 @@ class CompiledCriteria {
   };
 
   bool Emit(const CriteriaNode* tree);
-  // Asks the processor to fetch what the first leaves read of row: its value
-  // array (stage 1) or, once that is near, the values themselves (stage 2).
+  // Asks the processor to fetch what the first two leaves read of row: their
+  // places in its value array (stage 1) or, once those are near, the values
+  // themselves (stage 2).
   void Prefetch(const RowObject& row, int stage) const;
   bool LeafMatches(const Leaf& leaf, const RowObject& row) const;
 
