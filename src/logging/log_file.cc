@@ -12,7 +12,6 @@
 #include <new>
 #include <utility>
 
-#include "framework/tessel_root.h"
 #include "logging/directories.h"
 #include "logging/log.h"
 #include "platform/clock.h"
@@ -42,6 +41,9 @@ struct LogState {
   // mutex before anything is written.
   std::atomic<std::uint8_t> levelMirror{0};
   std::atomic<bool> writableMirror{false};
+  // The framework root handed over by SetTesselRoot: without a directory of
+  // its own the log goes to "<root>/logs".
+  std::optional<std::string> rootDirectory;
 };
 
 LogState& State() {
@@ -217,18 +219,10 @@ void WriteLevelLine(std::uint8_t threshold, const char* tag, const char* format,
 }
 
 bool OpenLogFile(const char* mode) {
-  // The root is copied under its own lock, before the log's mutex is taken
-  // (the root's lock is never held inside it): another thread may set a new
-  // root meanwhile.
-  std::optional<std::string> root;
-  try {
-    root = CopyTesselRoot();
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
   LogState& state = State();
   std::unique_lock<std::mutex> hold(state.mutex);
   LogSettings& s = state.settings;
+  const std::optional<std::string>& root = state.rootDirectory;
   if (s.gv_logFilePtr != nullptr) {
     hold.unlock();
     LogTrace("gv_logFilePtr already Set\n");
@@ -402,6 +396,17 @@ bool SetLogFilePtr(std::FILE* stream) {
   std::lock_guard<std::mutex> hold(state.mutex);
   state.settings.gv_logFilePtr = stream;
   fh::UpdateMirrors(state);
+  return true;
+}
+
+bool SetLogRootDirectory(const char* root) {
+  fh::LogState& state = fh::State();
+  std::lock_guard<std::mutex> hold(state.mutex);
+  try {
+    state.rootDirectory = fh::CopyOrNone(root);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   return true;
 }
 

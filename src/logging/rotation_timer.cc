@@ -5,12 +5,13 @@
 #include <optional>
 #include <utility>
 
-#include "logging/agent_logging.h"
+#include "logging/agent_logger.h"
+#include "logging/agent_settings.h"
 #include "logging/log.h"
 #include "logging/rotation.h"
 #include "platform/last_error.h"
 #include "platform/no_destructor.h"
-#include "tool/status_texts.h"
+#include "logging/status_texts.h"
 
 namespace fh {
 namespace {
@@ -20,7 +21,6 @@ constexpr int kMillisecondsPerMinute = 60000;
 struct TimerState {
   std::mutex mutex;              // guards the fields; held while a timer is armed
   HANDLE queue = nullptr;        // none until created
-  HANDLE lastTimer = nullptr;    // the most recently armed timer; it goes with the queue
   bool stopped = false;          // set by DeleteLoggerTimerQueue: arm nothing more
   int running = 0;               // callbacks between EnterCallback and LeaveCallback
   std::condition_variable idle;  // notified when running drops to 0
@@ -105,11 +105,9 @@ DWORD LoggerTimerMethod(LoggerTimerParams* params) {
     fh::TimerState& state = fh::Timers();
     std::lock_guard<std::mutex> hold(state.mutex);
     if (state.stopped) return 0;
-    HANDLE timer = nullptr;
-    if (CreateTimerQueueTimer(&timer, state.queue, LoggerTimerRoutine, params,
-                              static_cast<DWORD>(params->periodMs), 0, WT_EXECUTEDEFAULT)) {
-      state.lastTimer = timer;
-    } else {
+    HANDLE timer = nullptr;  // goes with the queue
+    if (!CreateTimerQueueTimer(&timer, state.queue, LoggerTimerRoutine, params,
+                               static_cast<DWORD>(params->periodMs), 0, WT_EXECUTEDEFAULT)) {
       error = GetLastError();
     }
   }
@@ -145,7 +143,6 @@ DWORD DeleteLoggerTimerQueue() {
     // From here on a callback that is still running arms nothing, so the
     // queue is empty once its deletion has waited for that callback.
     state.stopped = true;
-    state.lastTimer = nullptr;
     queue = std::exchange(state.queue, nullptr);
   }
   DWORD error = 0;
