@@ -396,9 +396,17 @@ std::unique_ptr<DBResultSet> RunQuery(OdbcConnection& cell, const char* text, Bl
   return FetchAll(fetch);
 }
 
-// Sends the pieces of a data-at-execution parameter. false after the
-// failure's error lines.
-bool SendPieces(const Statement& statement, BlobSupplier supplier, void* context) {
+// The pieces of a binary parameter, copied as the supplier hands them out.
+// Some drivers (SQLite's) must know a data-at-execution value's total
+// length before the first piece arrives, so the pieces are gathered first.
+struct BlobPieces {
+  std::vector<std::string> pieces;
+  SQLLEN total = 0;
+};
+
+// Gathers every piece of supplier. false (after the error line) for a piece
+// with a negative length or with no bytes but a positive length.
+bool GatherPieces(BlobSupplier supplier, void* context, BlobPieces& gathered) {
   if (supplier == nullptr) return true;
   for (;;) {
     const void* piece = nullptr;
@@ -408,11 +416,23 @@ bool SendPieces(const Statement& statement, BlobSupplier supplier, void* context
       LogError("Invalid blob piece\n");
       return false;
     }
-    if (!Succeeded(Odbc().SQLPutData(statement.get(), const_cast<void*>(piece), length))) {
+    if (length == 0) continue;
+    gathered.pieces.emplace_back(static_cast<const char*>(piece), static_cast<std::size_t>(length));
+    gathered.total += length;
+  }
+}
+
+// Sends the gathered pieces of the parameter the driver asks for. false
+// after the failure's error lines.
+bool SendPieces(const Statement& statement, const BlobPieces& gathered) {
+  for (const std::string& piece : gathered.pieces) {
+    if (!Succeeded(Odbc().SQLPutData(statement.get(), const_cast<char*>(piece.data()),
+                                     static_cast<SQLLEN>(piece.size())))) {
       FailStatement("SQLPutData failed\n", statement);
       return false;
     }
   }
+  return true;
 }
 
 // Switches auto-commit on or off; false after the failure's error lines.
@@ -574,7 +594,9 @@ int ODBCExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSuppli
     FailStatement("SQLPrepare failed\n", statement);
     return 0;
   }
-  SQLLEN indicator = SQL_LEN_DATA_AT_EXEC(0);
+  BlobPieces gathered;
+  if (!GatherPieces(supplier, context, gathered)) return 0;
+  SQLLEN indicator = SQL_LEN_DATA_AT_EXEC(gathered.total);
   if (!Succeeded(Odbc().SQLBindParameter(statement.get(), 1, SQL_PARAM_INPUT, SQL_C_BINARY,
                                          SQL_LONGVARBINARY, 0, 0, reinterpret_cast<SQLPOINTER>(1), 0,
                                          &indicator))) {
@@ -587,7 +609,7 @@ int ODBCExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSuppli
     SQLPOINTER token = nullptr;
     result = Odbc().SQLParamData(statement.get(), &token);
     failedCall = "SQLParamData failed\n";
-    if (result == SQL_NEED_DATA && !SendPieces(statement, supplier, context)) return 0;
+    if (result == SQL_NEED_DATA && !SendPieces(statement, gathered)) return 0;
   }
   if (result == SQL_NO_DATA) return 1;  // touched no row
   if (!Succeeded(result)) {
