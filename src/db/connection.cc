@@ -3,7 +3,7 @@
 #include "db/conn_params.h"
 #include "db/db_result_set.h"
 #include "logging/log.h"
-#include "platform/clock.h"
+#include "platform/unix_time.h"
 
 namespace {
 

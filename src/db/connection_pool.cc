@@ -11,6 +11,7 @@
 #include "db/connection.h"
 #include "logging/log.h"
 #include "platform/clock.h"
+#include "platform/unix_time.h"
 #include "platform/mutex.h"
 
 namespace {

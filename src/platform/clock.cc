@@ -3,7 +3,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -37,22 +36,4 @@ void Sleep(DWORD ms) {
     for (;;) std::this_thread::sleep_for(std::chrono::hours(24));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-namespace {
-
-int64_t SystemUnixTime() {
-  struct timespec now {};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  return static_cast<int64_t>(now.tv_sec);
-}
-
-std::atomic<fh::UnixTimeSource> g_unixTimeSource{&SystemUnixTime};
-
-}  // namespace
-
-int64_t GetUnixTimeSeconds() { return g_unixTimeSource.load(std::memory_order_acquire)(); }
-
-void fh::SetUnixTimeSourceForTesting(UnixTimeSource source) {
-  g_unixTimeSource.store(source != nullptr ? source : &SystemUnixTime, std::memory_order_release);
 }

@@ -23,6 +23,7 @@ struct Installer {
   int (*writeDsnToIni)(const char*, const char*) = nullptr;
   int (*writePrivateProfileString)(const char*, const char*, const char*, const char*) = nullptr;
   int (*setConfigMode)(unsigned short) = nullptr;
+  int (*getPrivateProfileString)(const char*, const char*, const char*, char*, int, const char*) = nullptr;
 };
 
 template <class Function>
@@ -41,6 +42,7 @@ const Installer& LoadInstaller() {
     Bind(library, "SQLWriteDSNToIni", installer.writeDsnToIni);
     Bind(library, "SQLWritePrivateProfileString", installer.writePrivateProfileString);
     Bind(library, "SQLSetConfigMode", installer.setConfigMode);
+    Bind(library, "SQLGetPrivateProfileString", installer.getPrivateProfileString);
   });
   return installer;
 }
@@ -77,11 +79,20 @@ bool ConfigureThroughDriver(const Installer& installer, void* window, unsigned s
 }
 
 // For drivers without a setup routine (none of the packaged Linux drivers
-// has one): the data source is written into the user's odbc.ini ($ODBCINI)
-// directly, the driver's name as its Driver entry.
+// has one): when the driver is registered (odbcinst.ini names its library),
+// the data source is written into the user's odbc.ini ($ODBCINI) directly,
+// the driver's name as its Driver entry.
 bool WriteUserDataSource(const Installer& installer, const char* driver,
                          const std::vector<std::pair<std::string, std::string>>& pairs) {
-  if (installer.writeDsnToIni == nullptr || installer.writePrivateProfileString == nullptr) return false;
+  if (installer.writeDsnToIni == nullptr || installer.writePrivateProfileString == nullptr ||
+      installer.getPrivateProfileString == nullptr) {
+    return false;
+  }
+  char library[1024] = {};
+  if (installer.getPrivateProfileString(driver, "Driver", "", library, sizeof library, "odbcinst.ini") <= 0 ||
+      library[0] == '\0') {
+    return false;  // not a driver the driver manager knows
+  }
   std::string dsn;
   for (const auto& [key, value] : pairs) {
     if (key == "DSN") dsn = value;
