@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "db/connection_pool.h"
 #include "db/db_test_helpers.h"
 #include "framework/data_source_map.h"
 #include "framework/tessel_root.h"
@@ -83,6 +84,20 @@ TEST_F(ConnParamsTest, RelativeSqliteDatabaseIsTakenFromTheDataDirectory) {
             "Driver=SQLite3;Database=" + dir_.path() + "/inventory.db;Timeout=100");
   EXPECT_EQ(GetConnParamsEntry("AbsDB")->connectString, "Driver=SQLite3;Database=/var/x.db");
   EXPECT_EQ(GetConnParamsEntry("MyDB")->connectString, "Driver=X;Database=inventory");
+}
+
+TEST_F(ConnParamsTest, TheSampleDataDirectoryConnectsToItsEmbeddedDatabases) {
+  std::filesystem::create_directories(dir_.Sub("data"));
+  std::filesystem::copy_file(std::string(FH_SOURCE_DIR) + "/examples/data/connparams.txt",
+                             dir_.Sub("data/connparams.txt"));
+  SetTesselRoot(dir_.path().c_str());
+  ASSERT_TRUE(LoadConnParamsEntryFromFile("..\\data\\connparams.txt"));
+  ASSERT_EQ(GetConnParamsEntryCount(), 2);
+  EXPECT_STREQ(GetDefaultConnectionName(), "InventoryDB");
+  EXPECT_STREQ(GetDialectNameForConnection("ArchiveDB"), "SQLITE");
+  ASSERT_TRUE(EstablishDBConnections()) << log_.Messages();
+  EXPECT_TRUE(FileExists(dir_.Sub("data/inventory.db")));
+  EXPECT_TRUE(FileExists(dir_.Sub("data/archive.db")));
 }
 
 TEST_F(ConnParamsTest, FileIsFoundUnderTheRootOrReported) {
