@@ -169,7 +169,9 @@ struct Fetch {
   const Statement& statement;
   BlobSink sink = nullptr;
   void* context = nullptr;
-  std::vector<char> buffer = std::vector<char>(4096);
+  // Small at first: some drivers fill the whole buffer they are given.
+  // It grows to a longer value's length when one is met.
+  std::vector<char> buffer = std::vector<char>(256);
 };
 
 enum class ReadResult { kValue, kNull, kFailed };
@@ -216,20 +218,45 @@ bool StreamBlob(Fetch& fetch, SQLUSMALLINT column) {
   return true;
 }
 
-// A fetched text as a date, time or date-time value.
+// Reads up to count numbers separated by the characters of separators the
+// way scanf's "%d" conversions with those literals between them do: blanks
+// before a number are skipped, a number is an optional sign and digits,
+// reading stops at the first mismatch and the numbers not reached stay 0.
+void ScanNumbers(const char* text, const char* separators, int* numbers, int count) {
+  for (int index = 0; index < count; ++index) {
+    if (index > 0) {
+      const char separator = separators[index - 1];
+      if (separator == ' ') {
+        while (*text == ' ' || *text == '\t') ++text;
+      } else if (*text++ != separator) {
+        return;
+      }
+    }
+    while (*text == ' ' || *text == '\t' || *text == '\n') ++text;
+    bool negative = false;
+    if (*text == '+' || *text == '-') negative = *text++ == '-';
+    if (*text < '0' || *text > '9') return;
+    int64_t value = 0;
+    while (*text >= '0' && *text <= '9') value = value * 10 + (*text++ - '0');
+    numbers[index] = static_cast<int>(negative ? -value : value);
+  }
+}
+
+// A fetched text as a date, time or date-time value: "%d-%d-%d",
+// "%d:%d:%d" or "%d-%d-%d %d:%d:%d".
 ColumnValue DateTimeValue(const std::string& text, uint8_t columnType) {
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  int parts[6] = {};
   KesDateTime value;
   if (columnType == KES_SQL_DATE) {
-    std::sscanf(text.c_str(), "%d-%d-%d", &year, &month, &day);
-    value.date = CreateKesDate(year, month, day);
+    ScanNumbers(text.c_str(), "--", parts, 3);
+    value.date = CreateKesDate(parts[0], parts[1], parts[2]);
   } else if (columnType == KES_SQL_TIME) {
-    std::sscanf(text.c_str(), "%d:%d:%d", &hour, &minute, &second);
-    value.time = CreateKesTime(hour, minute, second);
+    ScanNumbers(text.c_str(), "::", parts, 3);
+    value.time = CreateKesTime(parts[0], parts[1], parts[2]);
   } else {
-    std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &year, &month, &day, &hour, &minute, &second);
-    value.date = CreateKesDate(year, month, day);
-    value.time = CreateKesTime(hour, minute, second);
+    ScanNumbers(text.c_str(), "-- ::", parts, 6);
+    value.date = CreateKesDate(parts[0], parts[1], parts[2]);
+    value.time = CreateKesTime(parts[3], parts[4], parts[5]);
   }
   return ColumnValue::FromDateTime(value);
 }
