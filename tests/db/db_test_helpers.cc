@@ -18,9 +18,9 @@ std::string Env(const char* name) {
 
 const std::vector<Engine>& AllEngines() {
   static const std::vector<Engine> engines = {
-      {"sqlite", "blob", "text", "double", true},
-      {"pgsql", "bytea", "text", "double precision", false},
-      {"mariadb", "longblob", "longtext", "double", true},
+      {"sqlite", "blob", "text", "double", "timestamp", true},
+      {"pgsql", "bytea", "text", "double precision", "timestamp", false},
+      {"mariadb", "longblob", "longtext", "double", "datetime", true},
   };
   return engines;
 }

@@ -27,6 +27,7 @@ struct Engine {
   std::string binaryType;    // column type of a binary value
   std::string longTextType;  // column type of a text of any length
   std::string doubleType;    // column type of a double
+  std::string dateTimeType;  // column type of a date and time of day
   bool hasTinyint = true;    // TINYINT exists (read back as a boolean)
 };
 

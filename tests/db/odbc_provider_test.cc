@@ -62,28 +62,28 @@ TEST_P(OdbcProviderTest, UpdateOrDeleteTouchingNoRowSucceeds) {
 TEST_P(OdbcProviderTest, ValuesArriveWholeAndTyped) {
   const Engine& engine = GetParam();
   ASSERT_EQ(Run("create table " + table_ + " (id integer, i integer, b bigint, d " + engine.doubleType +
-                ", v varchar(40), t " + engine.longTextType + ", day date)"),
+                ", v varchar(40), t " + engine.longTextType + ", day date, at " + engine.dateTimeType + ")"),
             1);
   const std::string longText(20000, 'x');
   const std::string nonAscii = "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80";
   ASSERT_EQ(Run("insert into " + table_ + " values (1, -2147483648, -9223372036854775808, 1e-300, '" +
-                nonAscii + "', '" + longText + "', '2024-02-29')"),
+                nonAscii + "', '" + longText + "', '2024-02-29', '2023-12-31 23:59:58')"),
             1)
       << log_.Messages();
   ASSERT_EQ(Run("insert into " + table_ + " values (2, 2147483647, 9223372036854775807, -2.5, '', '" +
-                nonAscii + "', '1999-12-31')"),
+                nonAscii + "', '1999-12-31', '2000-01-01 00:00:00')"),
             1);
-  ASSERT_EQ(Run("insert into " + table_ + " values (3, null, null, null, null, null, null)"), 1);
+  ASSERT_EQ(Run("insert into " + table_ + " values (3, null, null, null, null, null, null, null)"), 1);
 
-  auto result = Query("select i, b, d, v, t, day from " + table_ + " order by id");
+  auto result = Query("select i, b, d, v, t, day, at from " + table_ + " order by id");
   ASSERT_NE(result, nullptr) << log_.Messages();
-  ASSERT_EQ(result->columnCount, 6);
+  ASSERT_EQ(result->columnCount, 7);
   ASSERT_EQ(result->rowCount, 3);
-  const std::vector<uint8_t> types = {KES_SQL_INT, KES_SQL_BIGINT, KES_SQL_DOUBLE, 0, 0, KES_SQL_DATE};
   EXPECT_EQ(result->columns[0].dataType, KES_SQL_INT);
   EXPECT_EQ(result->columns[1].dataType, KES_SQL_BIGINT);
   EXPECT_EQ(result->columns[2].dataType, KES_SQL_DOUBLE);
   EXPECT_EQ(result->columns[5].dataType, KES_SQL_DATE);
+  EXPECT_EQ(result->columns[6].dataType, KES_SQL_DATETIME);
   EXPECT_TRUE(IsTextColumnType(result->columns[3].dataType)) << int(result->columns[3].dataType);
 
   const DBRow& first = result->rows[0];
@@ -95,6 +95,8 @@ TEST_P(OdbcProviderTest, ValuesArriveWholeAndTyped) {
   EXPECT_EQ(first[4]->length(), static_cast<int32_t>(longText.size()));
   EXPECT_EQ(std::string(first[4]->text()), longText);
   EXPECT_EQ(*first[5]->dateTime(), (KesDateTime{CreateKesDate(2024, 2, 29), std::nullopt}));
+  EXPECT_EQ(*first[6]->dateTime(), CreateKesDateTime(2023, 12, 31, 23, 59, 58));
+  EXPECT_EQ(first[6]->length(), 11);
 
   const DBRow& second = result->rows[1];
   EXPECT_EQ(GetIntegerValue(*second[0], KES_SQL_INT), INT_MAX);
