@@ -1,6 +1,7 @@
 #include "db/connection_pool.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -268,8 +269,9 @@ bool CreateDB(const char* databaseName) {
     LogError("Cannot create DB.  Connection not established.\n");
     return false;
   }
-  const std::string statement = std::string("create database ") + databaseName;
-  const int result = ExecuteUpdate(handle, statement.c_str());
+  char statement[36];  // "create database " and at most 19 characters
+  std::snprintf(statement, sizeof statement, "create database %s", databaseName);
+  const int result = ExecuteUpdate(handle, statement);
   ReleaseConnectionHandle(nullptr);
   if (result != 1) {
     LogError("Cannot create database %s.\n", databaseName);
