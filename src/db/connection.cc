@@ -1,5 +1,7 @@
 #include "db/connection.h"
 
+#include <atomic>
+
 #include "db/conn_params.h"
 #include "db/db_result_set.h"
 #include "logging/log.h"
@@ -33,6 +35,14 @@ constexpr const char* kNoUpdateText = " No Query To be Updated \n";
 constexpr const char* kNoQueryText = " No Query To be Executed \n";
 
 }  // namespace
+
+uint8_t IsInTransaction(ConnectionHandle& handle) {
+  return std::atomic_ref<uint8_t>(handle.inTransaction).load(std::memory_order_acquire);
+}
+
+void SetInTransaction(ConnectionHandle& handle, uint8_t value) {
+  std::atomic_ref<uint8_t>(handle.inTransaction).store(value, std::memory_order_release);
+}
 
 std::unique_ptr<ConnectionHandle> OpenDBConnection(const ConnParamsEntry* entry) {
   LogTrace("## Inside OpenDBConnection ##\n");
@@ -85,22 +95,22 @@ int BeginTransaction(ConnectionHandle* handle) {
   const DBProvider* provider = ProviderOf(handle);
   if (provider == nullptr) return 0;
   const int result = provider->BeginTransaction(handle);
-  if (result == 1) handle->inTransaction = 1;
+  if (result == 1) SetInTransaction(*handle, 1);
   return result;
 }
 
 int CommitTransaction(ConnectionHandle* handle) {
   const DBProvider* provider = ProviderOf(handle);
-  if (provider == nullptr || handle->inTransaction != 1) return 0;
+  if (provider == nullptr || IsInTransaction(*handle) != 1) return 0;
   const int result = provider->CommitTransaction(handle);
-  handle->inTransaction = 0;
+  SetInTransaction(*handle, 0);
   return result;
 }
 
 int RollbackTransaction(ConnectionHandle* handle) {
   const DBProvider* provider = ProviderOf(handle);
-  if (provider == nullptr || handle->inTransaction != 1) return 0;
+  if (provider == nullptr || IsInTransaction(*handle) != 1) return 0;
   const int result = provider->RollbackTransaction(handle);
-  handle->inTransaction = 0;
+  SetInTransaction(*handle, 0);
   return result;
 }

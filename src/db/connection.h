@@ -33,6 +33,12 @@ struct ConnectionHandle {
   uint32_t openedAt = 0;       // seconds since 1970 (low 32 bits) at opening
 };
 
+// The handle's inTransaction flag, read and written atomically: the pool
+// reads it while another thread sharing the handle may begin or end a
+// transaction.
+uint8_t IsInTransaction(ConnectionHandle& handle);
+void SetInTransaction(ConnectionHandle& handle, uint8_t value);
+
 // Logs "## Inside OpenDBConnection ##\n" (trace). Opens a connection with the
 // provider the entry names (which must be loaded in a slot) and fills
 // providerIndex, owner (-1), inTransaction (0) and openedAt (now). None when

@@ -205,7 +205,7 @@ ConnectionHandle* GetConnectionHandle(const char* connectionName) {
     ConnectionHandle* handle = Claim(*entry, key);
     if (handle == nullptr) return nullptr;
     if (static_cast<uint32_t>(now - handle->openedAt) <= kMaxConnectionAgeSeconds ||
-        handle->inTransaction == 1) {
+        IsInTransaction(*handle) == 1) {
       return handle;
     }
     result = Reopen(state, *entry, handle, key, &closeNow);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "db/connection.h"
+#include "db/db_result_set.h"
 #include "db/db_test_helpers.h"
 #include "db/odbc/odbc_api.h"
 #include "platform/mutex.h"
@@ -116,6 +117,29 @@ TEST_F(ConnectionPoolTest, ThreadsClaimingAtOnceNeverShareAHandle) {
   EXPECT_EQ(shared.load(), 0);
   EXPECT_GT(served.load(), 0);
   EXPECT_LE(holders.size(), 3u);
+}
+
+TEST_F(ConnectionPoolTest, ThreadsSharingTheOnlyHandleRunTheirStatementsInTurn) {
+  AddSqlite("LiteDB");
+  ASSERT_TRUE(EstablishDBConnections());
+  ASSERT_EQ(ExecuteUpdate(GetConnectionHandle("LiteDB"), "create table t (id integer)"), 1);
+  std::vector<std::thread> threads;
+  std::atomic<int> failed{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 25; ++i) {
+        ConnectionHandle* handle = GetConnectionHandle("LiteDB");
+        const std::string insert = "insert into t values (" + std::to_string(t * 100 + i) + ")";
+        if (ExecuteUpdate(handle, insert.c_str()) != 1) ++failed;
+        if (!ExecuteQuery(handle, "select count(*) from t")) ++failed;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(failed.load(), 0);
+  auto count = ExecuteQuery(GetConnectionHandle(nullptr), "select count(*) from t");
+  ASSERT_NE(count, nullptr);
+  EXPECT_EQ(ConvertValueToString(&*count->rows[0][0], count->columns[0].dataType), "100");
 }
 
 TEST_F(ConnectionPoolTest, AHandleIsReplacedOnlyPastTheAgeLimit) {

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +35,8 @@ struct Engine {
 // Every engine, or those FH_TEST_ENGINES names.
 std::vector<Engine> SelectedEngines();
 std::string EngineName(const testing::TestParamInfo<Engine>& info);
+// Shows an engine by its name in test output.
+inline void PrintTo(const Engine& engine, std::ostream* out) { *out << engine.name; }
 
 // A connection parameters entry for engine whose connection name is
 // connectionName; SQLite's database is the file "test.db" in directory. An
