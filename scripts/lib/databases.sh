@@ -57,8 +57,7 @@ fh_db_start_pgsql() {
   [ "$(id -u)" -eq 0 ] && user=postgres
   mkdir -p "$dir/data" "$dir/socket"
   [ -n "$user" ] && chown -R "$user" "$dir"
-  FH_DB_PGSQL_PORT=$(fh_db_free_port)
-  fh_db_as "$user" "$FH_DB_PGSQL_BIN/initdb" -D "$dir/data" -U fhtest --auth=trust -E UTF8 \
+  fh_db_as "$user" "$FH_DB_PGSQL_BIN/initdb" -D "$dir/data" -U fhtest --auth=trust -E UTF8 --no-sync \
     --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 || { fh_db_fail "initdb failed" "$dir/initdb.log"; return 1; }
   fh_db_as "$user" "$FH_DB_PGSQL_BIN/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -s \
     -o "-k $dir/socket -p $FH_DB_PGSQL_PORT -c listen_addresses=127.0.0.1 -c fsync=off" start \
@@ -73,13 +72,14 @@ fh_db_start_mariadb() {
   [ "$(id -u)" -eq 0 ] && user=mysql
   mkdir -p "$dir/data"
   [ -n "$user" ] && chown -R "$user" "$dir"
-  FH_DB_MARIADB_PORT=$(fh_db_free_port)
   mariadb-install-db --no-defaults --datadir="$dir/data" ${user:+--user=$user} \
-    --auth-root-authentication-method=normal --skip-test-db >"$dir/install.log" 2>&1 ||
+    --auth-root-authentication-method=normal --skip-test-db --skip-name-resolve \
+    --innodb-log-file-size=8M --innodb-flush-method=nosync >"$dir/install.log" 2>&1 ||
     { fh_db_fail "mariadb-install-db failed" "$dir/install.log"; return 1; }
   mariadbd --no-defaults --datadir="$dir/data" --socket="$dir/mariadb.sock" \
     --port="$FH_DB_MARIADB_PORT" --bind-address=127.0.0.1 --pid-file="$dir/mariadb.pid" \
     --log-error="$dir/server.log" --innodb-flush-log-at-trx-commit=0 --skip-log-bin \
+    --innodb-log-file-size=8M --innodb-flush-method=nosync --skip-name-resolve \
     ${user:+--user=$user} >/dev/null 2>&1 &
   fh_db_wait mariadb-admin --no-defaults -S "$dir/mariadb.sock" -uroot ping ||
     { fh_db_fail "MariaDB did not start" "$dir/server.log"; return 1; }
@@ -125,8 +125,16 @@ fh_start_databases() {
   export FH_TEST_PGSQL_USER=fhtest FH_TEST_PGSQL_PASSWORD=NULL
   # Braces and a semicolon: the password travels in the connect string quoted.
   export FH_TEST_MARIADB_USER=fhtest FH_TEST_MARIADB_PASSWORD='fh;pw{1}'
-  fh_db_start_pgsql || return 1
-  fh_db_start_mariadb || return 1
+  FH_DB_PGSQL_PORT=$(fh_db_free_port)
+  FH_DB_MARIADB_PORT=$(fh_db_free_port)
+  while [ "$FH_DB_MARIADB_PORT" = "$FH_DB_PGSQL_PORT" ]; do FH_DB_MARIADB_PORT=$(fh_db_free_port); done
+  # Both servers start at once; PostgreSQL's part runs in a subshell.
+  fh_db_start_pgsql &
+  local pgsql=$!
+  local failed=0
+  fh_db_start_mariadb || failed=1
+  wait "$pgsql" || failed=1
+  [ "$failed" -eq 0 ] || return 1
   fh_db_write_odbc_ini
   export ODBCINI=$FH_DB_RUN_DIR/odbc.ini FH_TEST_PGSQL_DSN=fh_pgsql FH_TEST_MARIADB_DSN=fh_mariadb
   local elapsed=$((($(date +%s%N) - started) / 1000000))
