@@ -193,7 +193,9 @@ ReadResult ReadText(Fetch& fetch, SQLUSMALLINT column, std::string& text) {
     }
     // Truncated: the buffer holds size - 1 bytes and its terminating zero.
     text.append(fetch.buffer.data(), static_cast<std::size_t>(size - 1));
-    if (indicator != SQL_NO_TOTAL && indicator > size - 1) {
+    // indicator was the length left before this piece: make room for the
+    // rest at once (the buffer never shrinks).
+    if (indicator != SQL_NO_TOTAL && indicator - (size - 1) + 1 > size) {
       fetch.buffer.resize(static_cast<std::size_t>(indicator - (size - 1)) + 1);
     }
   }
@@ -236,9 +238,9 @@ void ScanNumbers(const char* text, const char* separators, int* numbers, int cou
     bool negative = false;
     if (*text == '+' || *text == '-') negative = *text++ == '-';
     if (*text < '0' || *text > '9') return;
-    int64_t value = 0;
-    while (*text >= '0' && *text <= '9') value = value * 10 + (*text++ - '0');
-    numbers[index] = static_cast<int>(negative ? -value : value);
+    uint64_t value = 0;  // wraps on overflow, as the date parsers do
+    while (*text >= '0' && *text <= '9') value = value * 10 + static_cast<uint64_t>(*text++ - '0');
+    numbers[index] = static_cast<int>(negative ? 0 - value : value);
   }
 }
 
