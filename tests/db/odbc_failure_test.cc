@@ -18,6 +18,12 @@ using fh::odbc::DefaultOdbcApi;
 using fh::odbc::OdbcApi;
 
 SQLRETURN FailExecute(SQLHSTMT) { return SQL_ERROR; }
+// Runs the statement, then answers as a driver does for an update or delete
+// that touched no row.
+SQLRETURN NoDataExecute(SQLHSTMT statement) {
+  DefaultOdbcApi().SQLExecute(statement);
+  return SQL_NO_DATA;
+}
 SQLRETURN FailParamData(SQLHSTMT, SQLPOINTER*) { return SQL_ERROR; }
 SQLRETURN FailPutData(SQLHSTMT, SQLPOINTER, SQLLEN) { return SQL_ERROR; }
 SQLRETURN FailCommit(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT completion) {
@@ -102,6 +108,15 @@ TEST_F(OdbcFailureTest, EveryCallOfABlobUpdateIsChecked) {
   EXPECT_EQ(ConvertValueToString(&*rows->rows[0][0], rows->columns[0].dataType), "0");  // nothing inserted
   Pieces good{3, 1000};
   EXPECT_EQ(ExecuteUpdateBlob(handle_.get(), "insert into t values (1, ?)", Supply, &good), 1);
+}
+
+TEST_F(OdbcFailureTest, AStatementThatTouchedNoRowSucceeds) {
+  api_.SQLExecute = NoDataExecute;
+  Use();
+  EXPECT_EQ(ExecuteUpdate(handle_.get(), "delete from t where id = 7"), 1);
+  Pieces pieces{1, 10};
+  EXPECT_EQ(ExecuteUpdateBlob(handle_.get(), "update t set data = ? where id = 7", Supply, &pieces), 1);
+  EXPECT_FALSE(log_.Contains("[ERROR]")) << log_.Messages();
 }
 
 void CollectLengths(const void*, int32_t length, void* context) {
