@@ -27,3 +27,9 @@ fh_install_packages() {
 # What building the library, the tool and the tests needs.
 FH_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libxml2-dev libgtest-dev libgmock-dev
   libbenchmark-dev libsqlite3-dev)
+
+# The ODBC driver manager, the three engines' ODBC drivers and the two
+# servers the database tests start (scripts/lib/databases.sh), plus the
+# SQLite C library the benchmarks compare against.
+FH_DB_PACKAGES=(unixodbc unixodbc-dev libsqliteodbc odbc-postgresql odbc-mariadb postgresql-15
+  postgresql-client-15 mariadb-server mariadb-client libsqlite3-dev)

@@ -1,0 +1,116 @@
+#include "db/connection.h"
+
+#include <atomic>
+
+#include "db/conn_params.h"
+#include "db/db_result_set.h"
+#include "logging/log.h"
+#include "platform/unix_time.h"
+
+namespace {
+
+const char* Shown(const char* text) { return text != nullptr ? text : "(null)"; }
+
+// The provider that opened handle, or none when its slot is empty.
+const DBProvider* ProviderOf(const ConnectionHandle* handle) {
+  return handle != nullptr ? GetDBProviderAt(handle->providerIndex) : nullptr;
+}
+
+// The statement checks shared by the forwarders: false (after the error
+// line) when there is no handle or no text.
+bool CanRun(const ConnectionHandle* handle, const char* text, const char* operation,
+            const char* noTextLine) {
+  if (handle == nullptr) {
+    LogError("ConnectionHandle NULL in %s for Query %s \n", operation, Shown(text));
+    return false;
+  }
+  if (text == nullptr) {
+    LogError("%s", noTextLine);
+    return false;
+  }
+  return true;
+}
+
+constexpr const char* kNoUpdateText = " No Query To be Updated \n";
+constexpr const char* kNoQueryText = " No Query To be Executed \n";
+
+}  // namespace
+
+uint8_t IsInTransaction(ConnectionHandle& handle) {
+  return std::atomic_ref<uint8_t>(handle.inTransaction).load(std::memory_order_acquire);
+}
+
+void SetInTransaction(ConnectionHandle& handle, uint8_t value) {
+  std::atomic_ref<uint8_t>(handle.inTransaction).store(value, std::memory_order_release);
+}
+
+std::unique_ptr<ConnectionHandle> OpenDBConnection(const ConnParamsEntry* entry) {
+  LogTrace("## Inside OpenDBConnection ##\n");
+  if (entry == nullptr || !entry->providerName) return nullptr;
+  const int index = GetDBProviderIndex(entry->providerName->c_str());
+  const DBProvider* provider = GetDBProviderAt(index);
+  if (provider == nullptr) return nullptr;
+  std::unique_ptr<ConnectionHandle> handle = provider->OpenConnection(entry);
+  if (!handle) return nullptr;
+  handle->providerIndex = index;
+  handle->owner = -1;
+  handle->inTransaction = 0;
+  handle->openedAt = static_cast<uint32_t>(GetUnixTimeSeconds());
+  return handle;
+}
+
+bool CloseDBConnection(std::unique_ptr<ConnectionHandle> handle) {
+  if (!handle) return true;
+  if (const DBProvider* provider = ProviderOf(handle.get())) provider->CloseConnection(handle.get());
+  return true;
+}
+
+int ExecuteUpdate(ConnectionHandle* handle, const char* text) {
+  if (!CanRun(handle, text, "ExecuteUpdate", kNoUpdateText)) return 0;
+  const DBProvider* provider = ProviderOf(handle);
+  return provider != nullptr ? provider->ExecuteUpdate(handle, text) : 0;
+}
+
+int ExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupplier supplier,
+                      void* context) {
+  if (!CanRun(handle, text, "ExecuteUpdateBlob", kNoUpdateText)) return 0;
+  const DBProvider* provider = ProviderOf(handle);
+  return provider != nullptr ? provider->ExecuteUpdateBlob(handle, text, supplier, context) : 0;
+}
+
+std::unique_ptr<DBResultSet> ExecuteQuery(ConnectionHandle* handle, const char* text) {
+  if (!CanRun(handle, text, "ExecuteQuery", kNoQueryText)) return nullptr;
+  const DBProvider* provider = ProviderOf(handle);
+  return provider != nullptr ? provider->ExecuteQuery(handle, text) : nullptr;
+}
+
+std::unique_ptr<DBResultSet> ExecuteQueryBlob(ConnectionHandle* handle, const char* text,
+                                              BlobSink sink, void* context) {
+  if (!CanRun(handle, text, "ExecuteQueryBlob", kNoQueryText)) return nullptr;
+  const DBProvider* provider = ProviderOf(handle);
+  return provider != nullptr ? provider->ExecuteQueryBlob(handle, text, sink, context) : nullptr;
+}
+
+int BeginTransaction(ConnectionHandle* handle) {
+  const DBProvider* provider = ProviderOf(handle);
+  if (provider == nullptr) return 0;
+  const int result = provider->BeginTransaction(handle);
+  if (result == 1) SetInTransaction(*handle, 1);
+  return result;
+}
+
+int CommitTransaction(ConnectionHandle* handle) {
+  const DBProvider* provider = ProviderOf(handle);
+  if (provider == nullptr || IsInTransaction(*handle) != 1) return 0;
+  const int result = provider->CommitTransaction(handle);
+  SetInTransaction(*handle, 0);
+  return result;
+}
+
+int RollbackTransaction(ConnectionHandle* handle) {
+  const DBProvider* provider = ProviderOf(handle);
+  if (provider == nullptr || IsInTransaction(*handle) != 1) return 0;
+  const int result = provider->RollbackTransaction(handle);
+  SetInTransaction(*handle, 0);
+  return result;
+}

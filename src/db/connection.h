@@ -1,0 +1,72 @@
+// Connection handles: one open database connection each, opened through the
+// provider its connection parameters name, and the operations that forward
+// statements and transactions to the provider that opened a handle.
+//
+// Ownership: OpenDBConnection returns a handle the caller owns (normally the
+// connection pool, db/connection_pool.h); CloseDBConnection takes it back and
+// frees it. The handle owns its provider connection object.
+//
+// Thread safety: a handle may be used by several threads only as its
+// provider allows (the ODBC provider serialises ExecuteUpdate and
+// ExecuteQuery on one handle; blob and transaction operations must be
+// serialised by the callers). The forwarders keep no state of their own.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "db/db_provider.h"
+
+// A provider's own connection object; each provider derives its own.
+// Destroying it disconnects and releases what the provider allocated.
+struct ProviderConnection {
+  virtual ~ProviderConnection() = default;
+};
+
+struct ConnectionHandle {
+  std::unique_ptr<ProviderConnection> connection;  // set by the provider
+  std::string connectionName;                      // set by the provider
+  int32_t providerIndex = -1;  // slot of the provider that opened it
+  int32_t owner = -1;          // owner key of the holder; -1 when free
+  uint8_t inTransaction = 0;   // 1 between a begin and its commit or rollback
+  uint32_t openedAt = 0;       // seconds since 1970 (low 32 bits) at opening
+};
+
+// The handle's inTransaction flag, read and written atomically: the pool
+// reads it while another thread sharing the handle may begin or end a
+// transaction.
+uint8_t IsInTransaction(ConnectionHandle& handle);
+void SetInTransaction(ConnectionHandle& handle, uint8_t value);
+
+// Logs "## Inside OpenDBConnection ##\n" (trace). Opens a connection with the
+// provider the entry names (which must be loaded in a slot) and fills
+// providerIndex, owner (-1), inTransaction (0) and openedAt (now). None when
+// entry is none, its provider is not loaded or the provider fails.
+std::unique_ptr<ConnectionHandle> OpenDBConnection(const ConnParamsEntry* entry);
+
+// Closes the connection through its provider and frees the handle; true.
+// The provider stays loaded. A handle whose slot is empty is freed as well.
+bool CloseDBConnection(std::unique_ptr<ConnectionHandle> handle);
+
+// Forward to the handle's provider. No handle: "ConnectionHandle NULL in
+// ExecuteUpdate for Query %s \n" (error, with the text) and 0; no text:
+// " No Query To be Updated \n" and 0. The blob variant names
+// ExecuteUpdateBlob in its line.
+int ExecuteUpdate(ConnectionHandle* handle, const char* text);
+int ExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupplier supplier,
+                      void* context);
+
+// As above with "ConnectionHandle NULL in ExecuteQuery for Query %s \n" /
+// "ConnectionHandle NULL in ExecuteQueryBlob for Query %s \n" and
+// " No Query To be Executed \n"; the provider's result set or none.
+std::unique_ptr<DBResultSet> ExecuteQuery(ConnectionHandle* handle, const char* text);
+std::unique_ptr<DBResultSet> ExecuteQueryBlob(ConnectionHandle* handle, const char* text,
+                                              BlobSink sink, void* context);
+
+// The provider's result; a result of 1 sets inTransaction.
+int BeginTransaction(ConnectionHandle* handle);
+// 0 without calling the provider unless inTransaction is 1; otherwise the
+// provider's result, inTransaction cleared whatever it is.
+int CommitTransaction(ConnectionHandle* handle);
+int RollbackTransaction(ConnectionHandle* handle);

@@ -1,0 +1,94 @@
+// The one road from the ODBC provider to the ODBC driver manager: a table of
+// the ODBC functions the provider calls, and the one reader of ODBC
+// diagnostic records.
+//
+// Every ODBC call of the provider goes through Odbc(), so a test can swap in
+// a table whose entries fail on purpose (a full disk, a dropped connection)
+// and reach the provider's failure paths against a real driver, the way
+// SQLite's system-call table does. The default table is unixODBC's
+// functions; SQLConfigDataSource is looked up in the installer library
+// ("libodbcinst.so.2") on first use. Data sources of drivers without a setup
+// routine (none of the packaged Linux drivers has one) are written into the
+// user's odbc.ini (the file $ODBCINI names) by the installer's profile calls.
+//
+// Include only in the provider's own sources: the ODBC headers define
+// Windows type names of their own.
+//
+// Thread safety: Odbc() may be called from any thread. Swap tables only
+// while no statement runs.
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <string>
+#include <vector>
+
+namespace fh::odbc {
+
+struct OdbcApi {
+  SQLRETURN (*SQLAllocEnv)(SQLHENV* environment);
+  SQLRETURN (*SQLAllocConnect)(SQLHENV environment, SQLHDBC* connection);
+  SQLRETURN (*SQLAllocStmt)(SQLHDBC connection, SQLHSTMT* statement);
+  SQLRETURN (*SQLDriverConnect)(SQLHDBC connection, SQLHWND window, SQLCHAR* in, SQLSMALLINT inLength,
+                                SQLCHAR* out, SQLSMALLINT outMax, SQLSMALLINT* outLength,
+                                SQLUSMALLINT completion);
+  SQLRETURN (*SQLPrepare)(SQLHSTMT statement, SQLCHAR* text, SQLINTEGER length);
+  SQLRETURN (*SQLExecute)(SQLHSTMT statement);
+  SQLRETURN (*SQLExecDirect)(SQLHSTMT statement, SQLCHAR* text, SQLINTEGER length);
+  SQLRETURN (*SQLBindParameter)(SQLHSTMT statement, SQLUSMALLINT number, SQLSMALLINT ioType,
+                                SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN columnSize,
+                                SQLSMALLINT digits, SQLPOINTER value, SQLLEN bufferLength,
+                                SQLLEN* indicator);
+  SQLRETURN (*SQLParamData)(SQLHSTMT statement, SQLPOINTER* token);
+  SQLRETURN (*SQLPutData)(SQLHSTMT statement, SQLPOINTER data, SQLLEN length);
+  SQLRETURN (*SQLNumResultCols)(SQLHSTMT statement, SQLSMALLINT* count);
+  SQLRETURN (*SQLDescribeCol)(SQLHSTMT statement, SQLUSMALLINT column, SQLCHAR* name,
+                              SQLSMALLINT nameMax, SQLSMALLINT* nameLength, SQLSMALLINT* sqlType,
+                              SQLULEN* size, SQLSMALLINT* digits, SQLSMALLINT* nullable);
+  SQLRETURN (*SQLFetch)(SQLHSTMT statement);
+  SQLRETURN (*SQLGetData)(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT cType,
+                          SQLPOINTER buffer, SQLLEN bufferLength, SQLLEN* indicator);
+  SQLRETURN (*SQLRowCount)(SQLHSTMT statement, SQLLEN* count);
+  SQLRETURN (*SQLSetConnectAttr)(SQLHDBC connection, SQLINTEGER attribute, SQLPOINTER value,
+                                 SQLINTEGER length);
+  SQLRETURN (*SQLEndTran)(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT completion);
+  SQLRETURN (*SQLGetDiagRec)(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT record,
+                             SQLCHAR* state, SQLINTEGER* native, SQLCHAR* message,
+                             SQLSMALLINT messageMax, SQLSMALLINT* messageLength);
+  SQLRETURN (*SQLCloseCursor)(SQLHSTMT statement);
+  SQLRETURN (*SQLFreeStmt)(SQLHSTMT statement, SQLUSMALLINT option);
+  SQLRETURN (*SQLFreeHandle)(SQLSMALLINT handleType, SQLHANDLE handle);
+  SQLRETURN (*SQLDisconnect)(SQLHDBC connection);
+  // The installer's call, attributes given as "KEY=value;" pairs: TRUE (1)
+  // on success.
+  int (*SQLConfigDataSource)(void* window, unsigned short request, const char* driver,
+                             const char* attributes);
+};
+
+// The table in use.
+const OdbcApi& Odbc();
+// The driver manager's own table.
+const OdbcApi& DefaultOdbcApi();
+// For tests: every later ODBC call of the provider goes through api (which
+// must outlive its use); none restores the default table.
+void SetOdbcApiForTesting(const OdbcApi* api);
+
+// true for SQL_SUCCESS and SQL_SUCCESS_WITH_INFO.
+inline bool Succeeded(SQLRETURN result) { return result == SQL_SUCCESS || result == SQL_SUCCESS_WITH_INFO; }
+
+// One diagnostic record of a handle.
+struct OdbcDiagnostic {
+  std::string state;    // the five-character SQLSTATE
+  long nativeError = 0;  // the driver's or database's own code
+  std::string message;
+};
+
+// Every diagnostic record the last call on handle left (at most 16).
+std::vector<OdbcDiagnostic> ReadOdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
+
+// Logs each diagnostic record of handle as the error lines "STATE: %s\n",
+// "NAT: %ld\n" and "MSG: %s\n". Nothing when there is none.
+void LogOdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
+
+}  // namespace fh::odbc

@@ -1,0 +1,691 @@
+#include "db/odbc/odbc_provider.h"
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <optional>
+#include <vector>
+
+#include "db/conn_params.h"
+#include "db/odbc/odbc_api.h"
+#include "dictionary/column_types.h"
+#include "logging/log.h"
+#include "util/object_lock.h"
+
+namespace {
+
+using fh::odbc::LogOdbcDiagnostics;
+using fh::odbc::Odbc;
+using fh::odbc::Succeeded;
+
+// The provider's connection object: the environment and connection handles
+// of one connection, released when it is destroyed.
+struct OdbcConnection : ProviderConnection {
+  SQLHENV environment = SQL_NULL_HENV;
+  SQLHDBC connection = SQL_NULL_HDBC;
+  bool connected = false;
+
+  OdbcConnection() = default;
+  OdbcConnection(const OdbcConnection&) = delete;
+  OdbcConnection& operator=(const OdbcConnection&) = delete;
+  ~OdbcConnection() override {
+    if (connected && !Succeeded(Odbc().SQLDisconnect(connection))) {
+      // Refused inside a transaction: give it up and disconnect.
+      Odbc().SQLEndTran(SQL_HANDLE_DBC, connection, SQL_ROLLBACK);
+      Odbc().SQLDisconnect(connection);
+    }
+    if (connection != SQL_NULL_HDBC) Odbc().SQLFreeHandle(SQL_HANDLE_DBC, connection);
+    if (environment != SQL_NULL_HENV) Odbc().SQLFreeHandle(SQL_HANDLE_ENV, environment);
+  }
+};
+
+// A statement handle of one connection, freed (its cursor closed) on every
+// path when it goes out of scope.
+class Statement {
+ public:
+  explicit Statement(SQLHDBC connection) {
+    if (!Succeeded(Odbc().SQLAllocStmt(connection, &handle_))) handle_ = SQL_NULL_HSTMT;
+  }
+  ~Statement() {
+    if (handle_ == SQL_NULL_HSTMT) return;
+    Odbc().SQLFreeStmt(handle_, SQL_CLOSE);
+    Odbc().SQLFreeHandle(SQL_HANDLE_STMT, handle_);
+  }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  explicit operator bool() const { return handle_ != SQL_NULL_HSTMT; }
+  SQLHSTMT get() const { return handle_; }
+
+ private:
+  SQLHSTMT handle_ = SQL_NULL_HSTMT;
+};
+
+OdbcConnection* CellOf(ConnectionHandle* handle) {
+  return handle != nullptr ? dynamic_cast<OdbcConnection*>(handle->connection.get()) : nullptr;
+}
+
+SQLCHAR* SqlText(const char* text) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text)); }
+
+// A failure: its fixed line, then what the driver says about handle.
+void Fail(const char* line, SQLSMALLINT handleType, SQLHANDLE handle) {
+  LogError("%s", line);
+  LogOdbcDiagnostics(handleType, handle);
+}
+
+void FailStatement(const char* line, const Statement& statement) {
+  Fail(line, SQL_HANDLE_STMT, statement.get());
+}
+
+// The transaction operations' failure report.
+void FailTransaction(const char* line, SQLHDBC connection) {
+  LogError("%s", line);
+  LogError("Error in starting transaction\n");
+  LogOdbcDiagnostics(SQL_HANDLE_DBC, connection);
+}
+
+// ---- connect string
+
+bool NeedsBraces(const std::string& value) { return value.find_first_of(";{}") != std::string::npos; }
+
+void AppendPair(std::string& text, const char* key, const std::optional<std::string>& value) {
+  if (!value) return;
+  text += key;
+  text += '=';
+  if (!NeedsBraces(*value)) {
+    text += *value;
+  } else {
+    text += '{';
+    for (char c : *value) {
+      text += c;
+      if (c == '}') text += '}';
+    }
+    text += '}';
+  }
+  text += ';';
+}
+
+// ---- type table
+
+struct SqlTypeMapping {
+  SQLSMALLINT sqlType;
+  uint8_t columnType;
+};
+
+// Searched in order. SQL_FLOAT is double precision in ODBC; the wide text
+// types of Unicode drivers read as texts like their narrow twins.
+constexpr SqlTypeMapping kSqlTypeTable[] = {
+    {SQL_BIGINT, KES_SQL_BIGINT},
+    {SQL_SMALLINT, KES_SQL_SMALLINT},
+    {SQL_INTEGER, KES_SQL_INT},
+    {SQL_FLOAT, KES_SQL_DOUBLE},
+    {SQL_DOUBLE, KES_SQL_DOUBLE},
+    {SQL_NUMERIC, KES_SQL_NUMERIC},
+    {SQL_CHAR, KES_SQL_CHAR},
+    {SQL_VARCHAR, KES_SQL_NCHAR},
+    {SQL_DATE, KES_SQL_DATE},
+    {SQL_TIME, KES_SQL_TIME},
+    {SQL_TIMESTAMP, KES_SQL_DATETIME},
+    {SQL_TINYINT, KES_SQL_BOOLEAN},
+    {SQL_LONGVARCHAR, KES_SQL_BLOB},
+    {SQL_BINARY, KES_SQL_BLOB},
+    {SQL_VARBINARY, KES_SQL_BLOB},
+    {SQL_LONGVARBINARY, KES_SQL_BLOB},
+    {SQL_REAL, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_DECIMAL, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_GUID, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_WCHAR, KES_SQL_CHAR},
+    {SQL_WVARCHAR, KES_SQL_NCHAR},
+    {SQL_WLONGVARCHAR, KES_SQL_BLOB},
+    {SQL_BIT, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_INTERVAL_YEAR, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_INTERVAL_MONTH, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_INTERVAL_DAY, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_INTERVAL_HOUR, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_INTERVAL_MINUTE, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_INTERVAL_SECOND, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_INTERVAL_YEAR_TO_MONTH, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_INTERVAL_DAY_TO_HOUR, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_INTERVAL_DAY_TO_MINUTE, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_INTERVAL_DAY_TO_SECOND, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_INTERVAL_HOUR_TO_MINUTE, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_INTERVAL_HOUR_TO_SECOND, KES_SQL_NOT_SUPPORTED_TYPE},
+    {SQL_INTERVAL_MINUTE_TO_SECOND, KES_SQL_NOT_SUPPORTED_TYPE},
+};
+static_assert(std::size(kSqlTypeTable) == 36);
+
+// ---- fetching
+
+// A result column: what the database said and how its values are read.
+struct FetchColumn {
+  SQLSMALLINT sqlType = 0;
+  uint8_t columnType = 0;
+};
+
+// What one query's fetch keeps: the statement, the blob sink (none for a
+// plain query) and a reusable piece buffer.
+struct Fetch {
+  const Statement& statement;
+  BlobSink sink = nullptr;
+  void* context = nullptr;
+  // Small at first: some drivers fill the whole buffer they are given.
+  // It grows to a longer value's length when one is met.
+  std::vector<char> buffer = std::vector<char>(256);
+};
+
+enum class ReadResult { kValue, kNull, kFailed };
+
+// Reads column as text, whole, in as many pieces as it takes.
+ReadResult ReadText(Fetch& fetch, SQLUSMALLINT column, std::string& text) {
+  text.clear();
+  for (;;) {
+    SQLLEN indicator = 0;
+    const auto size = static_cast<SQLLEN>(fetch.buffer.size());
+    const SQLRETURN result = Odbc().SQLGetData(fetch.statement.get(), column, SQL_C_CHAR,
+                                               fetch.buffer.data(), size, &indicator);
+    if (result == SQL_NO_DATA) return ReadResult::kValue;
+    if (!Succeeded(result)) return ReadResult::kFailed;
+    if (indicator == SQL_NULL_DATA) return ReadResult::kNull;
+    if (indicator != SQL_NO_TOTAL && indicator >= 0 && indicator < size) {
+      text.append(fetch.buffer.data(), static_cast<std::size_t>(indicator));
+      return ReadResult::kValue;
+    }
+    // Truncated: the buffer holds size - 1 bytes and its terminating zero.
+    text.append(fetch.buffer.data(), static_cast<std::size_t>(size - 1));
+    // indicator was the length left before this piece: make room for the
+    // rest at once (the buffer never shrinks).
+    if (indicator != SQL_NO_TOTAL && indicator - (size - 1) + 1 > size) {
+      fetch.buffer.resize(static_cast<std::size_t>(indicator - (size - 1)) + 1);
+    }
+  }
+}
+
+// Streams a binary column to the sink in pieces of at most 1024 bytes, then
+// the end call.
+bool StreamBlob(Fetch& fetch, SQLUSMALLINT column) {
+  constexpr SQLLEN kPieceSize = 1024;
+  char piece[kPieceSize];
+  for (;;) {
+    SQLLEN indicator = 0;
+    const SQLRETURN result =
+        Odbc().SQLGetData(fetch.statement.get(), column, SQL_C_BINARY, piece, kPieceSize, &indicator);
+    if (result == SQL_NO_DATA || indicator == SQL_NULL_DATA) break;
+    if (!Succeeded(result)) return false;
+    const SQLLEN length = (indicator == SQL_NO_TOTAL || indicator > kPieceSize) ? kPieceSize : indicator;
+    if (length > 0 && fetch.sink != nullptr) fetch.sink(piece, static_cast<int32_t>(length), fetch.context);
+    if (result == SQL_SUCCESS) break;
+  }
+  if (fetch.sink != nullptr) fetch.sink(nullptr, 0, fetch.context);
+  return true;
+}
+
+// Reads up to count numbers separated by the characters of separators the
+// way scanf's "%d" conversions with those literals between them do: blanks
+// before a number are skipped, a number is an optional sign and digits,
+// reading stops at the first mismatch and the numbers not reached stay 0.
+void ScanNumbers(const char* text, const char* separators, int* numbers, int count) {
+  for (int index = 0; index < count; ++index) {
+    if (index > 0) {
+      const char separator = separators[index - 1];
+      if (separator == ' ') {
+        while (*text == ' ' || *text == '\t') ++text;
+      } else if (*text++ != separator) {
+        return;
+      }
+    }
+    while (*text == ' ' || *text == '\t' || *text == '\n') ++text;
+    bool negative = false;
+    if (*text == '+' || *text == '-') negative = *text++ == '-';
+    if (*text < '0' || *text > '9') return;
+    uint64_t value = 0;  // wraps on overflow, as the date parsers do
+    while (*text >= '0' && *text <= '9') value = value * 10 + static_cast<uint64_t>(*text++ - '0');
+    numbers[index] = static_cast<int>(negative ? 0 - value : value);
+  }
+}
+
+// A fetched text as a date, time or date-time value: "%d-%d-%d",
+// "%d:%d:%d" or "%d-%d-%d %d:%d:%d".
+ColumnValue DateTimeValue(const std::string& text, uint8_t columnType) {
+  int parts[6] = {};
+  KesDateTime value;
+  if (columnType == KES_SQL_DATE) {
+    ScanNumbers(text.c_str(), "--", parts, 3);
+    value.date = CreateKesDate(parts[0], parts[1], parts[2]);
+  } else if (columnType == KES_SQL_TIME) {
+    ScanNumbers(text.c_str(), "::", parts, 3);
+    value.time = CreateKesTime(parts[0], parts[1], parts[2]);
+  } else {
+    ScanNumbers(text.c_str(), "-- ::", parts, 6);
+    value.date = CreateKesDate(parts[0], parts[1], parts[2]);
+    value.time = CreateKesTime(parts[3], parts[4], parts[5]);
+  }
+  return ColumnValue::FromDateTime(value);
+}
+
+// A fetched text as a value of columnType; none when it does not convert.
+std::optional<ColumnValue> TextValue(const std::string& text, uint8_t columnType) {
+  if (IsDateTimeColumnType(columnType)) return DateTimeValue(text, columnType);
+  if (columnType == KES_SQL_BOOLEAN) {
+    int32_t length = 0;
+    return ConvertStringToValue(text == "1" ? "TRUE" : "FALSE", KES_SQL_BOOLEAN, &length);
+  }
+  auto length = static_cast<int32_t>(text.size());
+  return ConvertStringToValue(text.c_str(), columnType, &length);
+}
+
+// Reads one column of the current row into row. false after the failure's
+// error lines.
+bool ReadColumn(Fetch& fetch, SQLUSMALLINT column, const FetchColumn& kind, const std::string& name,
+                std::string& text, DBRow& row) {
+  if (fetch.sink != nullptr && kind.columnType == KES_SQL_BLOB) {
+    if (!StreamBlob(fetch, column)) {
+      FailStatement("SQLGetData failed\n", fetch.statement);
+      return false;
+    }
+    row.emplace_back(std::nullopt);
+    return true;
+  }
+  if (kind.columnType == KES_SQL_DOUBLE) {
+    double number = 0;
+    SQLLEN indicator = 0;
+    const SQLRETURN result = Odbc().SQLGetData(fetch.statement.get(), column, SQL_C_DOUBLE, &number,
+                                               sizeof number, &indicator);
+    if (!Succeeded(result)) {
+      FailStatement("SQLGetData failed\n", fetch.statement);
+      return false;
+    }
+    if (indicator == SQL_NULL_DATA) {
+      row.emplace_back(std::nullopt);
+    } else {
+      row.emplace_back(ColumnValue::FromDouble(number));
+    }
+    return true;
+  }
+  switch (ReadText(fetch, column, text)) {
+    case ReadResult::kFailed:
+      FailStatement("SQLGetData failed\n", fetch.statement);
+      return false;
+    case ReadResult::kNull:
+      row.emplace_back(std::nullopt);
+      return true;
+    case ReadResult::kValue:
+      break;
+  }
+  std::optional<ColumnValue> value = TextValue(text, kind.columnType);
+  if (!value) {
+    LogError("Value conversion failed for column %s\n", name.c_str());
+    return false;
+  }
+  row.emplace_back(std::move(value));
+  return true;
+}
+
+// Describes the result columns. false after the failure's error lines.
+bool DescribeColumns(const Statement& statement, SQLSMALLINT count,
+                     std::vector<DBColumnDescriptor>& descriptors, std::vector<FetchColumn>& columns) {
+  for (SQLSMALLINT column = 1; column <= count; ++column) {
+    std::vector<SQLCHAR> name(99);
+    SQLSMALLINT nameLength = 0;
+    FetchColumn kind;
+    SQLULEN size = 0;
+    SQLSMALLINT digits = 0;
+    SQLSMALLINT nullable = 0;
+    SQLRETURN result = Odbc().SQLDescribeCol(statement.get(), static_cast<SQLUSMALLINT>(column), name.data(),
+                                             static_cast<SQLSMALLINT>(name.size()), &nameLength,
+                                             &kind.sqlType, &size, &digits, &nullable);
+    if (Succeeded(result) && nameLength >= static_cast<SQLSMALLINT>(name.size())) {
+      name.resize(static_cast<std::size_t>(nameLength) + 1);  // a longer name: read it whole
+      result = Odbc().SQLDescribeCol(statement.get(), static_cast<SQLUSMALLINT>(column), name.data(),
+                                     static_cast<SQLSMALLINT>(name.size()), &nameLength, &kind.sqlType,
+                                     &size, &digits, &nullable);
+    }
+    if (!Succeeded(result)) {
+      FailStatement("SQLDescribeCol failed\n", statement);
+      return false;
+    }
+    kind.columnType = MapODBCSqlType(kind.sqlType);
+    descriptors.push_back({reinterpret_cast<const char*>(name.data()), kind.columnType});
+    columns.push_back(kind);
+  }
+  return true;
+}
+
+// Fetches every row of an executed query into a result set; none after the
+// failure's error lines.
+std::unique_ptr<DBResultSet> FetchAll(Fetch& fetch) {
+  const Statement& statement = fetch.statement;
+  SQLLEN rowCount = 0;
+  if (!Succeeded(Odbc().SQLRowCount(statement.get(), &rowCount))) {
+    FailStatement("No Rows Affected\n", statement);
+    return nullptr;
+  }
+  SQLSMALLINT count = 0;
+  if (!Succeeded(Odbc().SQLNumResultCols(statement.get(), &count))) {
+    FailStatement("SQLNumResultCols Failed\n", statement);
+    return nullptr;
+  }
+  std::vector<DBColumnDescriptor> descriptors;
+  std::vector<FetchColumn> columns;
+  if (!DescribeColumns(statement, count, descriptors, columns)) return nullptr;
+  DBRows rows;
+  std::string text;
+  if (count > 0) {
+    for (SQLRETURN result = Odbc().SQLFetch(statement.get()); result != SQL_NO_DATA;
+         result = Odbc().SQLFetch(statement.get())) {
+      if (!Succeeded(result)) {
+        FailStatement("SQLFetch failed\n", statement);
+        return nullptr;
+      }
+      DBRow row;
+      row.reserve(columns.size());
+      for (SQLSMALLINT column = 1; column <= count; ++column) {
+        const auto index = static_cast<std::size_t>(column - 1);
+        if (!ReadColumn(fetch, static_cast<SQLUSMALLINT>(column), columns[index], descriptors[index].name,
+                        text, row)) {
+          return nullptr;
+        }
+      }
+      rows.push_back(std::move(row));
+    }
+    Odbc().SQLCloseCursor(statement.get());
+  }
+  Odbc().SQLFreeStmt(statement.get(), SQL_UNBIND);
+  return CreateDBResultSet(std::move(rows), std::move(descriptors), count);
+}
+
+// Runs a query (prepared and executed in blob mode, directly otherwise) and
+// fetches it.
+std::unique_ptr<DBResultSet> RunQuery(OdbcConnection& cell, const char* text, BlobSink sink,
+                                      void* context, bool blobMode) {
+  Statement statement(cell.connection);
+  if (!statement) {
+    Fail("Allocating Statement Handle failed\n", SQL_HANDLE_DBC, cell.connection);
+    return nullptr;
+  }
+  if (blobMode) {
+    if (!Succeeded(Odbc().SQLPrepare(statement.get(), SqlText(text), SQL_NTS))) {
+      FailStatement("SQLPrepare failed\n", statement);
+      return nullptr;
+    }
+    const SQLRETURN result = Odbc().SQLExecute(statement.get());
+    if (!Succeeded(result) && result != SQL_NO_DATA) {
+      FailStatement("SQLExecute failed\n", statement);
+      return nullptr;
+    }
+  } else {
+    const SQLRETURN result = Odbc().SQLExecDirect(statement.get(), SqlText(text), SQL_NTS);
+    if (!Succeeded(result) && result != SQL_NO_DATA) {
+      FailStatement("SQLExecDirect failed\n", statement);
+      return nullptr;
+    }
+  }
+  Fetch fetch{statement, blobMode ? sink : nullptr, context};
+  if (blobMode && sink == nullptr) fetch.sink = [](const void*, int32_t, void*) {};
+  return FetchAll(fetch);
+}
+
+// The pieces of a binary parameter, copied as the supplier hands them out.
+// Some drivers (SQLite's) must know a data-at-execution value's total
+// length before the first piece arrives, so the pieces are gathered first.
+struct BlobPieces {
+  std::vector<std::string> pieces;
+  SQLLEN total = 0;
+};
+
+// Gathers every piece of supplier. false (after the error line) for a piece
+// with a negative length or with no bytes but a positive length.
+bool GatherPieces(BlobSupplier supplier, void* context, BlobPieces& gathered) {
+  if (supplier == nullptr) return true;
+  for (;;) {
+    const void* piece = nullptr;
+    int32_t length = 0;
+    if (supplier(&piece, &length, context) == kBlobNoMoreData) return true;
+    if (length < 0 || (piece == nullptr && length > 0)) {
+      LogError("Invalid blob piece\n");
+      return false;
+    }
+    if (length == 0) continue;
+    gathered.pieces.emplace_back(static_cast<const char*>(piece), static_cast<std::size_t>(length));
+    gathered.total += length;
+  }
+}
+
+// Sends the gathered pieces of the parameter the driver asks for. false
+// after the failure's error lines.
+bool SendPieces(const Statement& statement, const BlobPieces& gathered) {
+  for (const std::string& piece : gathered.pieces) {
+    if (!Succeeded(Odbc().SQLPutData(statement.get(), const_cast<char*>(piece.data()),
+                                     static_cast<SQLLEN>(piece.size())))) {
+      FailStatement("SQLPutData failed\n", statement);
+      return false;
+    }
+  }
+  return true;
+}
+
+// Switches auto-commit on or off; false after the failure's error lines.
+bool SetAutoCommit(SQLHDBC connection, bool on) {
+  const auto value = static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF);
+  const SQLRETURN result = Odbc().SQLSetConnectAttr(connection, SQL_ATTR_AUTOCOMMIT,
+                                                    reinterpret_cast<SQLPOINTER>(value), SQL_IS_INTEGER);
+  if (Succeeded(result)) return true;
+  FailTransaction(on ? "Error in setting SQL_AUTOCOMMIT_ON\n" : "Error in setting SQL_AUTOCOMMIT_OFF\n",
+                  connection);
+  return false;
+}
+
+}  // namespace
+
+const DBProvider kODBCProvider = {
+    "ODBC",
+    ODBCOpenConnection,
+    ODBCExecuteUpdate,
+    ODBCExecuteQuery,
+    ODBCCloseConnection,
+    ODBCBeginTransaction,
+    ODBCCommitTransaction,
+    ODBCRollbackTransaction,
+    ODBCExecuteUpdateBlob,
+    ODBCExecuteQueryBlob,
+};
+
+uint8_t MapODBCSqlType(int sqlType) {
+  for (const SqlTypeMapping& mapping : kSqlTypeTable) {
+    if (mapping.sqlType == sqlType) return mapping.columnType;
+  }
+  return KES_SQL_NOT_SUPPORTED_TYPE;
+}
+
+std::string BuildODBCConnectString(const ConnParamsEntry& entry) {
+  if (entry.useConnectString == 1) return entry.connectString.value_or("");
+  std::string text;
+  AppendPair(text, "DSN", entry.dsn);
+  AppendPair(text, "UID", entry.user);
+  AppendPair(text, "PWD", entry.password);
+  if (!entry.dsn && entry.providerName) text += "Driver={" + *entry.providerName + "}";
+  return text;
+}
+
+std::unique_ptr<ConnectionHandle> ODBCOpenConnection(const ConnParamsEntry* entry) {
+  if (entry == nullptr || !entry->dsn) {
+    LogError("ODBC connection Parameter missing\n");
+    return nullptr;
+  }
+  SQLHENV environment = SQL_NULL_HENV;
+  if (!Succeeded(Odbc().SQLAllocEnv(&environment))) {
+    LogError("Allocating Env Handle failed\n");
+    return nullptr;
+  }
+  std::unique_ptr<OdbcConnection> cell;
+  try {
+    cell = std::make_unique<OdbcConnection>();
+  } catch (const std::bad_alloc&) {
+    LogError("Error in allocating SQLHDBC\n");
+    Odbc().SQLFreeHandle(SQL_HANDLE_ENV, environment);
+    return nullptr;
+  }
+  cell->environment = environment;
+  if (!Succeeded(Odbc().SQLAllocConnect(environment, &cell->connection))) {
+    cell->connection = SQL_NULL_HDBC;
+    Fail("Allocating connection Handle failed\n", SQL_HANDLE_ENV, environment);
+    return nullptr;
+  }
+  try {
+    std::string connectString = BuildODBCConnectString(*entry);
+    SQLCHAR out[1025] = {};
+    SQLSMALLINT outLength = 0;
+    const auto length = connectString.size() <= static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max())
+                            ? static_cast<SQLSMALLINT>(connectString.size())
+                            : static_cast<SQLSMALLINT>(SQL_NTS);
+    const SQLRETURN result = Odbc().SQLDriverConnect(cell->connection, nullptr, SqlText(connectString.c_str()),
+                                                     length, out, static_cast<SQLSMALLINT>(sizeof out),
+                                                     &outLength, SQL_DRIVER_NOPROMPT);
+    if (!Succeeded(result)) {
+      Fail("Connecting to driver failed\n", SQL_HANDLE_DBC, cell->connection);
+      return nullptr;
+    }
+    cell->connected = true;
+    auto handle = std::make_unique<ConnectionHandle>();
+    handle->connectionName = entry->connectionName.value_or("");
+    handle->connection = std::move(cell);
+    return handle;
+  } catch (const std::bad_alloc&) {
+    LogError("Unable to allocate memory\n");
+    return nullptr;
+  }
+}
+
+int ODBCExecuteUpdate(ConnectionHandle* handle, const char* text) {
+  OdbcConnection* cell = CellOf(handle);
+  if (cell == nullptr || text == nullptr) return 0;
+  ObjectLockGuard lock(handle);
+  Statement statement(cell->connection);
+  if (!statement) {
+    Fail("Allocating Statement Handle failed\n", SQL_HANDLE_DBC, cell->connection);
+    return 0;
+  }
+  if (!Succeeded(Odbc().SQLPrepare(statement.get(), SqlText(text), SQL_NTS))) {
+    FailStatement("SQLPrepare failed\n", statement);
+    return 0;
+  }
+  const SQLRETURN result = Odbc().SQLExecute(statement.get());
+  if (result == SQL_NO_DATA) return 1;  // an update or delete that touched no row
+  if (!Succeeded(result)) {
+    FailStatement("SQLExecute failed\n", statement);
+    return 0;
+  }
+  SQLLEN rows = 0;
+  if (!Succeeded(Odbc().SQLRowCount(statement.get(), &rows))) {
+    FailStatement("No Rows Affected \n", statement);
+    return 0;
+  }
+  return 1;
+}
+
+std::unique_ptr<DBResultSet> ODBCExecuteQuery(ConnectionHandle* handle, const char* text) {
+  LogTrace("Inside ODBCExecuteQuery\n");
+  OdbcConnection* cell = CellOf(handle);
+  if (cell == nullptr || text == nullptr) return nullptr;
+  ObjectLockGuard lock(handle);
+  try {
+    return RunQuery(*cell, text, nullptr, nullptr, false);
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return nullptr;
+  }
+}
+
+std::unique_ptr<DBResultSet> ODBCExecuteQueryBlob(ConnectionHandle* handle, const char* text,
+                                                  BlobSink sink, void* context) {
+  LogTrace("Inside ODBCExecuteQuery\n");
+  OdbcConnection* cell = CellOf(handle);
+  if (cell == nullptr || text == nullptr) return nullptr;
+  try {
+    return RunQuery(*cell, text, sink, context, true);
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return nullptr;
+  }
+}
+
+int ODBCExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupplier supplier,
+                          void* context) {
+  LogTrace("Inside ODBCExecuteUpdateBlob\n");
+  OdbcConnection* cell = CellOf(handle);
+  if (cell == nullptr || text == nullptr) return 0;
+  Statement statement(cell->connection);
+  if (!statement) {
+    Fail("Allocating Statement Handle failed\n", SQL_HANDLE_DBC, cell->connection);
+    return 0;
+  }
+  if (!Succeeded(Odbc().SQLPrepare(statement.get(), SqlText(text), SQL_NTS))) {
+    FailStatement("SQLPrepare failed\n", statement);
+    return 0;
+  }
+  BlobPieces gathered;
+  if (!GatherPieces(supplier, context, gathered)) return 0;
+  SQLLEN indicator = SQL_LEN_DATA_AT_EXEC(gathered.total);
+  if (!Succeeded(Odbc().SQLBindParameter(statement.get(), 1, SQL_PARAM_INPUT, SQL_C_BINARY,
+                                         SQL_LONGVARBINARY, 0, 0, reinterpret_cast<SQLPOINTER>(1), 0,
+                                         &indicator))) {
+    FailStatement("SQLBindParameter failed\n", statement);
+    return 0;
+  }
+  SQLRETURN result = Odbc().SQLExecute(statement.get());
+  const char* failedCall = "SQLExecute failed\n";
+  while (result == SQL_NEED_DATA) {
+    SQLPOINTER token = nullptr;
+    result = Odbc().SQLParamData(statement.get(), &token);
+    failedCall = "SQLParamData failed\n";
+    if (result == SQL_NEED_DATA && !SendPieces(statement, gathered)) return 0;
+  }
+  if (result == SQL_NO_DATA) return 1;  // touched no row
+  if (!Succeeded(result)) {
+    FailStatement(failedCall, statement);
+    return 0;
+  }
+  SQLLEN rows = 0;
+  if (!Succeeded(Odbc().SQLRowCount(statement.get(), &rows))) {
+    FailStatement("No Rows Affected \n", statement);
+    return 0;
+  }
+  return 1;
+}
+
+bool ODBCCloseConnection(ConnectionHandle* handle) {
+  if (handle != nullptr) handle->connection.reset();
+  return true;
+}
+
+int ODBCBeginTransaction(ConnectionHandle* handle) {
+  LogTrace("\t@@@@@ ODBCBeginTransaction() @@@@@\n");
+  OdbcConnection* cell = CellOf(handle);
+  if (cell == nullptr) return 0;
+  return SetAutoCommit(cell->connection, false) ? 1 : 0;
+}
+
+int ODBCCommitTransaction(ConnectionHandle* handle) {
+  LogTrace("\t@@@@@ ODBCCommitTransaction() @@@@@\n");
+  OdbcConnection* cell = CellOf(handle);
+  if (cell == nullptr) return 0;
+  if (!Succeeded(Odbc().SQLEndTran(SQL_HANDLE_DBC, cell->connection, SQL_COMMIT))) {
+    FailTransaction("Error in commiting transaction\n", cell->connection);
+    Odbc().SQLEndTran(SQL_HANDLE_DBC, cell->connection, SQL_ROLLBACK);
+    SetAutoCommit(cell->connection, true);
+    return 0;
+  }
+  return SetAutoCommit(cell->connection, true) ? 1 : 0;
+}
+
+int ODBCRollbackTransaction(ConnectionHandle* handle) {
+  LogTrace("\t@@@@@ ODBCRollbackTransaction() @@@@@\n");
+  OdbcConnection* cell = CellOf(handle);
+  if (cell == nullptr) return 0;
+  if (!Succeeded(Odbc().SQLEndTran(SQL_HANDLE_DBC, cell->connection, SQL_ROLLBACK))) {
+    FailTransaction("Error in rollbacking transaction\n", cell->connection);
+    SetAutoCommit(cell->connection, true);
+    return 0;
+  }
+  return SetAutoCommit(cell->connection, true) ? 1 : 0;
+}
