@@ -13,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "logging/log.h"
 #include "platform/no_destructor.h"
 
 namespace fh {
@@ -116,7 +115,7 @@ int RemoveAndWake(LockedObjectList& list, const void* address) {
 }  // namespace
 }  // namespace fh
 
-void InitMutex() { LogTrace("\n\t@@@@@ Inside InitMutex() @@@@@\n"); }
+void InitMutex() {}
 
 void CloseMutex() {}
 

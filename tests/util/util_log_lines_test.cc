@@ -78,7 +78,6 @@ TEST(UtilLogLinesTest, LockThreadAndQueueLines) {
   int message = 0;
   AddRcvdMsgToQueue(&queue, &message);
   ReadMsgFromQueueForProcessing(&queue);
-  EXPECT_TRUE(log.HasLine("[TRACE]", "\n\t@@@@@ Inside InitMutex() @@@@@\n"));
   EXPECT_TRUE(log.HasLine("[TRACE]", "\n\t@@@@@ Inside InitThreadInfo() @@@@@\n"));
   EXPECT_TRUE(log.HasLine("[TRACE]", "\n\t@@@@@ Inside CheckThreadPool() @@@@@\n"));
   EXPECT_TRUE(log.HasLine("[TRACE]", "\n\t@@@@@ Inside CreateNewThread() @@@@@\n"));
