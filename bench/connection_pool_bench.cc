@@ -13,13 +13,29 @@
 
 namespace {
 
+// A temporary directory made on first use and removed when the program
+// ends.
+const std::string& BenchDirectory() {
+  struct Directory {
+    std::string path;
+    Directory() {
+      path = (std::filesystem::temp_directory_path() / "fh_pool_bench_XXXXXX").string();
+      if (::mkdtemp(path.data()) == nullptr) std::abort();
+    }
+    ~Directory() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  };
+  static const Directory directory;
+  return directory.path;
+}
+
 // Builds the pool once per process.
 bool PoolReady() {
   static const bool ready = [] {
-    std::string directory = (std::filesystem::temp_directory_path() / "fh_pool_bench_XXXXXX").string();
-    if (::mkdtemp(directory.data()) == nullptr) return false;
     InitDBProvider();
-    const std::string connect = "Driver=SQLite3;Database=" + directory + "/pool.db";
+    const std::string connect = "Driver=SQLite3;Database=" + BenchDirectory() + "/pool.db";
     AddConnParamsEntry(CreateConnParamsEntry("b", 1, "bench", nullptr, nullptr, "PoolDB", 1, connect.c_str(),
                                              "ODBC", "SQLITE"));
     return CreateConnectionPool(4) && GetPooledHandleCount("PoolDB") == 4;

@@ -3,6 +3,7 @@
 #include "db/odbc/odbc_provider.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <climits>
@@ -12,6 +13,7 @@
 
 #include "db/conn_params.h"
 #include "db/connection.h"
+#include "db/connection_pool.h"
 #include "db/db_test_helpers.h"
 #include "db/odbc/odbc_api.h"
 #include "dictionary/column_types.h"
@@ -278,6 +280,30 @@ TEST_P(OdbcProviderTest, FailingStatementsLeaveNoStatementHandleOpen) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, OdbcProviderTest, testing::ValuesIn(SelectedEngines()), EngineName);
+
+// Only on the database servers: SQLite has no databases to create.
+class OdbcServerTest : public OdbcProviderTest {};
+
+TEST_P(OdbcServerTest, CreateDBCreatesADatabaseThroughThePool) {
+  const std::string name = "fhdb_" + std::to_string(::getpid());
+  Run("drop database if exists " + name);
+  ASSERT_TRUE(AddConnParamsEntry(std::make_unique<ConnParamsEntry>(*entry_)));
+  ASSERT_TRUE(EstablishDBConnections());
+  EXPECT_TRUE(CreateDB(name.c_str())) << log_.Messages();
+  EXPECT_FALSE(CreateDB(name.c_str()));  // it exists now
+  EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot create database " + name + ".\n"));
+  EXPECT_EQ(Run("drop database " + name), 1);
+}
+
+std::vector<Engine> ServerEngines() {
+  std::vector<Engine> engines;
+  for (const Engine& engine : SelectedEngines()) {
+    if (engine.name != "sqlite") engines.push_back(engine);
+  }
+  return engines;
+}
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(OdbcServerTest);
+INSTANTIATE_TEST_SUITE_P(Engines, OdbcServerTest, testing::ValuesIn(ServerEngines()), EngineName);
 
 std::vector<Engine> EnginesWithTinyint() {
   std::vector<Engine> engines;
