@@ -69,7 +69,6 @@ TEST(UtilLogLinesTest, CloneVectorLines) {
 
 TEST(UtilLogLinesTest, LockThreadAndQueueLines) {
   TestLog log;
-  InitMutex();
   InitThreadInfo();
   ThreadInfo pool[1];
   CheckThreadPool(pool, 1, nullptr, 1);
@@ -78,7 +77,6 @@ TEST(UtilLogLinesTest, LockThreadAndQueueLines) {
   int message = 0;
   AddRcvdMsgToQueue(&queue, &message);
   ReadMsgFromQueueForProcessing(&queue);
-  EXPECT_TRUE(log.HasLine("[TRACE]", "\n\t@@@@@ Inside InitMutex() @@@@@\n"));
   EXPECT_TRUE(log.HasLine("[TRACE]", "\n\t@@@@@ Inside InitThreadInfo() @@@@@\n"));
   EXPECT_TRUE(log.HasLine("[TRACE]", "\n\t@@@@@ Inside CheckThreadPool() @@@@@\n"));
   EXPECT_TRUE(log.HasLine("[TRACE]", "\n\t@@@@@ Inside CreateNewThread() @@@@@\n"));
