@@ -1,15 +1,15 @@
 #include "framework/tessel_root.h"
 
-#include <mutex>
 #include <new>
 
 #include "logging/log.h"
+#include "platform/mutex.h"
 
 namespace {
 
 struct TesselRootState {
-  std::mutex mutex;
-  std::optional<std::string> root;
+  fh::Mutex mutex;
+  std::optional<std::string> root GUARDED_BY(mutex);
 };
 
 TesselRootState& RootState() {
@@ -26,7 +26,7 @@ void SetTesselRoot(const char* root) {
     return;
   }
   TesselRootState& state = RootState();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   try {
     state.root = root;
   } catch (const std::bad_alloc&) {
@@ -36,18 +36,18 @@ void SetTesselRoot(const char* root) {
 
 const char* GetTesselRoot() {
   TesselRootState& state = RootState();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   return state.root ? state.root->c_str() : nullptr;
 }
 
 std::optional<std::string> CopyTesselRoot() {
   TesselRootState& state = RootState();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   return state.root;
 }
 
 void ResetTesselRoot() {
   TesselRootState& state = RootState();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   state.root.reset();
 }
