@@ -1,8 +1,10 @@
 #include "framework/tessel_root.h"
 
 #include <new>
+#include <utility>
 
 #include "logging/log.h"
+#include "logging/log_file.h"
 #include "platform/mutex.h"
 
 namespace {
@@ -28,7 +30,11 @@ void SetTesselRoot(const char* root) {
   TesselRootState& state = RootState();
   fh::MutexLock lock(&state.mutex);
   try {
-    state.root = root;
+    std::string copy = root;
+    // Under the root's lock, so the log's copy never lags behind a later
+    // change (the log never takes the root's lock: no order to invert).
+    if (!SetLogRootDirectory(root)) throw std::bad_alloc();
+    state.root = std::move(copy);
   } catch (const std::bad_alloc&) {
     LogError("SetTesselRoot: out of memory; root unchanged\n");
   }
@@ -50,4 +56,5 @@ void ResetTesselRoot() {
   TesselRootState& state = RootState();
   fh::MutexLock lock(&state.mutex);
   state.root.reset();
+  SetLogRootDirectory(nullptr);
 }

@@ -1,89 +1,56 @@
 #include "logging/agent_logging.h"
 
 #include <deque>
-#include <mutex>
 #include <new>
+#include <optional>
+#include <string>
 
 #include "logging/log.h"
 #include "logging/log_file.h"
 #include "logging/rotation_timer.h"
+#include "logging/status_texts.h"
+#include "platform/mutex.h"
 #include "platform/no_destructor.h"
-#include "registry/registry_reader.h"
-#include "tool/status_texts.h"
 #include "util/object_lock.h"
 
 namespace fh {
 namespace {
 
-constexpr char kLogLevelValueName[] = "FHAgentLogLevel";
 constexpr char kLogsDirectoryName[] = "logs";
 
-struct AgentLoggingState {
-  std::mutex mutex;                       // guards installDir and timerParams
-  std::optional<std::string> installDir;  // read at start-up, kept for the process
-  // Every record a timer may have been armed with; never freed, since a
-  // timer armed on the platform's default queue cannot be withdrawn.
-  std::deque<LoggerTimerParams> timerParams;
+// Every record a timer may have been armed with; never freed, since a timer
+// armed on the platform's default queue cannot be withdrawn.
+struct TimerParamsStore {
+  Mutex mutex;
+  std::deque<LoggerTimerParams> records GUARDED_BY(mutex);
 };
 
-AgentLoggingState& AgentState() {
-  static NoDestructor<AgentLoggingState> state;
-  return state.get();
-}
-
-// Reads the install directory; none with *error set when it cannot be read.
-std::optional<std::string> ReadInstallDir(LONG* error) {
-  std::optional<std::string> buffer;
-  *error = ReadAgentInstallDir(buffer);
-  if (*error != 0) return std::nullopt;
-  // The buffer carries spare zero bytes after the text.
-  return std::string(buffer ? buffer->c_str() : "");
-}
-
-void StoreInstallDir(const std::string& installDir) {
-  AgentLoggingState& state = AgentState();
-  std::lock_guard<std::mutex> hold(state.mutex);
-  state.installDir = installDir;
+TimerParamsStore& ParamsStore() {
+  static NoDestructor<TimerParamsStore> store;
+  return store.get();
 }
 
 // A record that lives as long as the process.
 LoggerTimerParams& NewTimerParams() {
   LoggerTimerParams params;  // built outside the lock: it may read the registry
-  AgentLoggingState& state = AgentState();
-  std::lock_guard<std::mutex> hold(state.mutex);
-  return state.timerParams.emplace_back(std::move(params));
+  TimerParamsStore& store = ParamsStore();
+  MutexLock hold(&store.mutex);
+  return store.records.emplace_back(std::move(params));
 }
 
 }  // namespace
-
-std::optional<std::string> AgentInstallDirOrRead(LONG* error) {
-  LONG ignored = 0;
-  if (error == nullptr) error = &ignored;
-  *error = 0;
-  try {
-    if (std::optional<std::string> known = GetAgentInstallDir()) return known;
-    std::optional<std::string> installDir = ReadInstallDir(error);
-    if (installDir) StoreInstallDir(*installDir);
-    return installDir;
-  } catch (const std::bad_alloc&) {
-    *error = static_cast<LONG>(ERROR_NOT_ENOUGH_MEMORY);
-    return std::nullopt;
-  }
-}
-
 }  // namespace fh
 
 LONG StartAgentLogging(const char* fileName) {
   try {
     LONG error = 0;
-    const std::optional<std::string> installDir = fh::ReadInstallDir(&error);
+    const std::optional<std::string> installDir = fh::ReadAndKeepAgentInstallDir(&error);
     if (!installDir) return error;
-    fh::StoreInstallDir(*installDir);
     if (fileName == nullptr) return static_cast<LONG>(ERROR_INVALID_DATA);
 
     LoggerTimerParams& params = fh::NewTimerParams();
     params.fileName = fileName;
-    // No separator: the stored install directory ends with one.
+    // No separator: the kept install directory ends with one.
     params.directory = *installDir + fh::kLogsDirectoryName;
     params.keepCount = kLogKeepCount;
     params.sizeThreshold = kLogSizeThreshold;
@@ -95,25 +62,6 @@ LONG StartAgentLogging(const char* fileName) {
   } catch (const std::bad_alloc&) {
     return static_cast<LONG>(ERROR_NOT_ENOUGH_MEMORY);
   }
-}
-
-LONG InitAgentLogger(const char* fileName, const char* directory, int openMode) {
-  InitMutex();
-  DWORD eventEnabled = 1;
-  ReadEventEnabledFlag(&eventEnabled);  // read as the agent does; the log does not use it
-  if (!InitLogDefaults()) return static_cast<LONG>(ERROR_INVALID_DATA);
-
-  DWORD levelValue = 0;
-  std::uint8_t level = kAgentLogDefaultLevel;
-  if (ReadDwordRegistryData(HKEY_LOCAL_MACHINE, AGENT_REGISTRY_ROOT, fh::kLogLevelValueName,
-                            &levelValue) == ERROR_SUCCESS) {
-    level = static_cast<std::uint8_t>(levelValue & 0xFFu);  // 256 gives 0, 260 gives 4
-  }
-  if (!SetLogParams(fileName, directory, static_cast<std::int32_t>(kAgentLogMaxSize), level)) {
-    return static_cast<LONG>(ERROR_INVALID_DATA);
-  }
-  const bool opened = openMode == kLogOpenOverwrite ? OpenLogFileOverwrite() : OpenLogFileAppend();
-  return opened ? 0 : static_cast<LONG>(ERROR_INVALID_DATA);
 }
 
 LONG StopAgentLogging() {
@@ -128,20 +76,8 @@ LONG StopAgentLogging() {
   return 0;
 }
 
-std::optional<std::string> GetAgentInstallDir() {
-  fh::AgentLoggingState& state = fh::AgentState();
-  std::lock_guard<std::mutex> hold(state.mutex);
-  try {
-    return state.installDir;
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
-}
-
 void ResetAgentLoggingForTesting() {
   DeleteLoggerTimerQueue();
   ResetLogFileForTesting();
-  fh::AgentLoggingState& state = fh::AgentState();
-  std::lock_guard<std::mutex> hold(state.mutex);
-  state.installDir.reset();
+  fh::ForgetAgentInstallDir();
 }

@@ -3,21 +3,19 @@
 // armed, then "<install directory>logs/<file name>" is opened for appending
 // at the level the agent's "FHAgentLogLevel" value gives.
 //
+// The pieces, each below the next: the agent's settings
+// (logging/agent_settings.h), opening the agent's log
+// (logging/agent_logger.h), the rotation (logging/rotation.h), the rotation
+// timer (logging/rotation_timer.h), and this start and stop.
+//
 // Thread safety: StartAgentLogging and StopAgentLogging are called once each,
 // from the thread that owns the process's start and end; other threads may
-// log meanwhile. The install directory is guarded by its own lock and may be
-// read from any thread (the rotation timer does).
+// log meanwhile.
 #pragma once
 
-#include <optional>
-#include <string>
-
+#include "logging/agent_logger.h"    // IWYU pragma: export
+#include "logging/agent_settings.h"  // IWYU pragma: export
 #include "platform/win32_types.h"
-
-inline constexpr DWORD kAgentLogMaxSize = 10000000;
-inline constexpr int kAgentLogDefaultLevel = 2;
-inline constexpr int kLogOpenAppend = 1;
-inline constexpr int kLogOpenOverwrite = 2;
 
 // Reads the install directory (kept for the life of the process), rotates
 // "<install directory>logs\<fileName>" when it has reached 2000000 bytes,
@@ -27,30 +25,11 @@ inline constexpr int kLogOpenOverwrite = 2;
 // later log call does nothing); 13 for a null fileName.
 LONG StartAgentLogging(const char* fileName);
 
-// Opens the log fileName in directory: InitMutex, the event flag, the
-// defaults, the level from "FHAgentLogLevel" (low 8 bits; 2 when it cannot
-// be read), SetLogParams with maxSize 10000000, then OpenLogFileOverwrite for
-// openMode 2, else OpenLogFileAppend. 0 on success, 13 on any failure.
-LONG InitAgentLogger(const char* fileName, const char* directory, int openMode);
-
 // Deletes the rotation timer queue (waiting for a rotation that is running),
 // then writes the close line, closes the log, frees the settings and closes
 // the object-lock mutex. Always 0.
 LONG StopAgentLogging();
 
-// The install directory read by StartAgentLogging (it ends with the
-// separator the registry value carries), or none before.
-std::optional<std::string> GetAgentInstallDir();
-
 // Stops the timer, closes the log without a close line and forgets the
 // install directory. For tests.
 void ResetAgentLoggingForTesting();
-
-namespace fh {
-
-// The stored install directory; when none is stored yet, reads it
-// (ReadAgentInstallDir) and stores it. None with *error set to the read's
-// code when it cannot be read.
-std::optional<std::string> AgentInstallDirOrRead(LONG* error);
-
-}  // namespace fh

@@ -8,15 +8,14 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstring>
-#include <mutex>
 #include <new>
 #include <utility>
 
-#include "framework/tessel_root.h"
 #include "logging/directories.h"
 #include "logging/log.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/mutex.h"
 #include "platform/no_destructor.h"
 #include "util/object_lock.h"
 
@@ -35,13 +34,16 @@ constexpr std::size_t kTimeStampCapacity = 32;
 constexpr std::size_t kLineBufferSize = 4096;
 
 struct LogState {
-  std::mutex mutex;  // guards settings and the mirrors' updates
-  LogSettings settings;
+  Mutex mutex;  // guards settings and the mirrors' updates
+  LogSettings settings GUARDED_BY(mutex);
   // Lock-free copies for the early return of a filtered line: the level, and
   // whether a stream and a lock token are both present. Rechecked under the
   // mutex before anything is written.
   std::atomic<std::uint8_t> levelMirror{0};
   std::atomic<bool> writableMirror{false};
+  // The framework root handed over by SetTesselRoot: without a directory of
+  // its own the log goes to "<root>/logs".
+  std::optional<std::string> rootDirectory GUARDED_BY(mutex);
 };
 
 LogState& State() {
@@ -49,9 +51,12 @@ LogState& State() {
   return state.get();
 }
 
-// REQUIRES: state.mutex held.
-void UpdateMirrors(LogState& state) {
-  const LogSettings& s = state.settings;
+// The settings of a locked state. (The thread-safety analysis does not
+// follow a reference bound to a guarded member; this call stands for it.)
+LogSettings& LockedSettings(LogState& state) REQUIRES(state.mutex) { return state.settings; }
+
+void UpdateMirrors(LogState& state) REQUIRES(state.mutex) {
+  const LogSettings& s = fh::LockedSettings(state);
   state.levelMirror.store(s.level, std::memory_order_relaxed);
   state.writableMirror.store(s.gv_logFilePtr != nullptr && s.lockToken != nullptr,
                              std::memory_order_relaxed);
@@ -205,8 +210,8 @@ void WriteLevelLine(std::uint8_t threshold, const char* tag, const char* format,
     return;
   }
   PendingLine line(format, args);
-  std::lock_guard<std::mutex> hold(state.mutex);
-  LogSettings& s = state.settings;
+  fh::MutexLock hold(&state.mutex);
+  LogSettings& s = fh::LockedSettings(state);
   if (s.gv_logFilePtr == nullptr || s.level < threshold || s.lockToken == nullptr) return;
   // The token cannot be freed while the mutex is held; the address locked is
   // the one unlocked in any case.
@@ -217,20 +222,11 @@ void WriteLevelLine(std::uint8_t threshold, const char* tag, const char* format,
 }
 
 bool OpenLogFile(const char* mode) {
-  // The root is copied under its own lock, before the log's mutex is taken
-  // (the root's lock is never held inside it): another thread may set a new
-  // root meanwhile.
-  std::optional<std::string> root;
-  try {
-    root = CopyTesselRoot();
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
   LogState& state = State();
-  std::unique_lock<std::mutex> hold(state.mutex);
-  LogSettings& s = state.settings;
+  fh::MutexLock hold(&state.mutex);
+  LogSettings& s = fh::LockedSettings(state);
   if (s.gv_logFilePtr != nullptr) {
-    hold.unlock();
+    hold.Unlock();
     LogTrace("gv_logFilePtr already Set\n");
     return true;
   }
@@ -240,8 +236,8 @@ bool OpenLogFile(const char* mode) {
     if (s.directory) {
       path = *s.directory + "/" + *s.fileName;
       MakeDirectoryPath(s.directory->c_str());
-    } else if (root) {
-      const std::string logs = *root + "/logs";
+    } else if (state.rootDirectory) {
+      const std::string logs = *state.rootDirectory + "/logs";
       path = logs + "/" + *s.fileName;
       MakeDirectoryPath(logs.c_str());
     } else {
@@ -270,7 +266,7 @@ std::optional<std::string> CopyOrNone(const char* text) {
 
 const void* LogLockToken() {
   LogState& state = State();
-  std::lock_guard<std::mutex> hold(state.mutex);
+  fh::MutexLock hold(&state.mutex);
   return state.settings.lockToken.get();
 }
 
@@ -306,8 +302,8 @@ void LogTrace(const char* format, ...) {
 
 LogSettingsSnapshot GetLogSettingsSnapshot() {
   fh::LogState& state = fh::State();
-  std::lock_guard<std::mutex> hold(state.mutex);
-  const LogSettings& s = state.settings;
+  fh::MutexLock hold(&state.mutex);
+  const LogSettings& s = fh::LockedSettings(state);
   LogSettingsSnapshot snapshot;
   snapshot.isOpen = s.gv_logFilePtr != nullptr;
   snapshot.fileName = s.fileName;
@@ -321,8 +317,8 @@ LogSettingsSnapshot GetLogSettingsSnapshot() {
 
 bool InitLogDefaults() {
   fh::LogState& state = fh::State();
-  std::lock_guard<std::mutex> hold(state.mutex);
-  LogSettings& s = state.settings;
+  fh::MutexLock hold(&state.mutex);
+  LogSettings& s = fh::LockedSettings(state);
   if (s.gv_logFilePtr != nullptr) {
     s.maxSize = fh::kDefaultMaxSize;
     s.level = fh::kDefaultLevel;
@@ -349,8 +345,8 @@ bool InitLogDefaults() {
 bool SetLogParams(const char* fileName, const char* directory, std::int32_t maxSize,
                   std::uint8_t level) {
   fh::LogState& state = fh::State();
-  std::lock_guard<std::mutex> hold(state.mutex);
-  LogSettings& s = state.settings;
+  fh::MutexLock hold(&state.mutex);
+  LogSettings& s = fh::LockedSettings(state);
   try {
     std::optional<std::string> name = fh::CopyOrNone(fileName);
     std::optional<std::string> dir = fh::CopyOrNone(directory);
@@ -368,7 +364,7 @@ bool SetLogParams(const char* fileName, const char* directory, std::int32_t maxS
 bool SetLogFileName(const char* fileName) {
   if (fileName == nullptr) return false;
   fh::LogState& state = fh::State();
-  std::lock_guard<std::mutex> hold(state.mutex);
+  fh::MutexLock hold(&state.mutex);
   try {
     state.settings.fileName = std::string(fileName);
   } catch (const std::bad_alloc&) {
@@ -380,7 +376,7 @@ bool SetLogFileName(const char* fileName) {
 bool SetLogDirectory(const char* directory) {
   if (directory == nullptr) return false;
   fh::LogState& state = fh::State();
-  std::lock_guard<std::mutex> hold(state.mutex);
+  fh::MutexLock hold(&state.mutex);
   try {
     state.settings.directory = std::string(directory);
   } catch (const std::bad_alloc&) {
@@ -391,7 +387,7 @@ bool SetLogDirectory(const char* directory) {
 
 void SetLogLevel(std::uint8_t level) {
   fh::LogState& state = fh::State();
-  std::lock_guard<std::mutex> hold(state.mutex);
+  fh::MutexLock hold(&state.mutex);
   state.settings.level = level;
   fh::UpdateMirrors(state);
 }
@@ -399,9 +395,20 @@ void SetLogLevel(std::uint8_t level) {
 bool SetLogFilePtr(std::FILE* stream) {
   if (stream == nullptr) return false;
   fh::LogState& state = fh::State();
-  std::lock_guard<std::mutex> hold(state.mutex);
+  fh::MutexLock hold(&state.mutex);
   state.settings.gv_logFilePtr = stream;
   fh::UpdateMirrors(state);
+  return true;
+}
+
+bool SetLogRootDirectory(const char* root) {
+  fh::LogState& state = fh::State();
+  fh::MutexLock hold(&state.mutex);
+  try {
+    state.rootDirectory = fh::CopyOrNone(root);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   return true;
 }
 
@@ -411,8 +418,8 @@ bool OpenLogFileOverwrite() { return fh::OpenLogFile("w"); }
 
 void CloseLogFile() {
   fh::LogState& state = fh::State();
-  std::lock_guard<std::mutex> hold(state.mutex);
-  LogSettings& s = state.settings;
+  fh::MutexLock hold(&state.mutex);
+  LogSettings& s = fh::LockedSettings(state);
   if (s.gv_logFilePtr != nullptr) {
     fh::WriteTimeLine(s.gv_logFilePtr, "Log close time: ");
     std::fclose(s.gv_logFilePtr);
@@ -423,8 +430,8 @@ void CloseLogFile() {
 
 void FreeLogParams() {
   fh::LogState& state = fh::State();
-  std::lock_guard<std::mutex> hold(state.mutex);
-  LogSettings& s = state.settings;
+  fh::MutexLock hold(&state.mutex);
+  LogSettings& s = fh::LockedSettings(state);
   s.fileName.reset();
   s.directory.reset();
   s.fullPath.reset();
@@ -444,8 +451,8 @@ std::optional<std::string> GetCurrentTimeStamp() {
 
 void ResetLogFileForTesting() {
   fh::LogState& state = fh::State();
-  std::lock_guard<std::mutex> hold(state.mutex);
-  LogSettings& s = state.settings;
+  fh::MutexLock hold(&state.mutex);
+  LogSettings& s = fh::LockedSettings(state);
   if (s.gv_logFilePtr != nullptr) std::fclose(s.gv_logFilePtr);
   s.gv_logFilePtr = nullptr;
   s.fileName.reset();

@@ -76,6 +76,12 @@ void SetLogLevel(std::uint8_t level);
 // before is left open and is no longer the log's. False for null.
 bool SetLogFilePtr(std::FILE* stream);
 
+// The framework root below which the log goes ("<root>/logs") when no
+// directory is set; null: none. The framework hands its root over here
+// whenever it changes (SetTesselRoot), so the log never reaches up into the
+// framework. False when memory is short (nothing is changed then).
+bool SetLogRootDirectory(const char* root);
+
 // Opens the log unless it is open already (then it logs
 // "gv_logFilePtr already Set\n" at trace level and returns true). The path:
 //   directory set:        <directory>/<fileName>, after MakeDirectoryPath(directory);

@@ -8,15 +8,14 @@
 #include <string_view>
 #include <vector>
 
-#include "logging/agent_logging.h"
+#include "logging/agent_settings.h"
 #include "logging/log.h"
 #include "logging/log_file.h"
 #include "platform/directory_search.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "registry/file_size.h"
-#include "registry/registry_reader.h"
-#include "tool/status_texts.h"
+#include "logging/status_texts.h"
 #include "util/object_lock.h"
 
 namespace fh {
@@ -242,15 +241,15 @@ LONG RotateLogs(const char* directory, const char* fileList, int keepCount, DWOR
   if (directory != nullptr) {
     logDirectory = directory;
   } else {
-    std::optional<std::string> installDir;
-    const LONG error = ReadAgentInstallDir(installDir);
-    if (error != 0) {
+    LONG error = 0;
+    const std::optional<std::string> installDir = AgentInstallDirOrRead(&error);
+    if (!installDir) {
       std::printf("RotateSpecificLogs : Unable to get the agent installed directory %d \n",
                   static_cast<int>(error));
       std::fflush(stdout);
       return error;
     }
-    logDirectory = std::string(installDir ? installDir->c_str() : "") + "logs\\";
+    logDirectory = *installDir + "logs\\";
   }
   if (fileList != nullptr) {
     for (const std::string& name : SplitFileList(fileList)) {

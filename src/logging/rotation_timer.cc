@@ -1,16 +1,17 @@
 #include "logging/rotation_timer.h"
 
 #include <condition_variable>
-#include <mutex>
 #include <optional>
 #include <utility>
 
-#include "logging/agent_logging.h"
+#include "logging/agent_logger.h"
+#include "logging/agent_settings.h"
 #include "logging/log.h"
 #include "logging/rotation.h"
 #include "platform/last_error.h"
+#include "platform/mutex.h"
 #include "platform/no_destructor.h"
-#include "tool/status_texts.h"
+#include "logging/status_texts.h"
 
 namespace fh {
 namespace {
@@ -18,12 +19,11 @@ namespace {
 constexpr int kMillisecondsPerMinute = 60000;
 
 struct TimerState {
-  std::mutex mutex;              // guards the fields; held while a timer is armed
-  HANDLE queue = nullptr;        // none until created
-  HANDLE lastTimer = nullptr;    // the most recently armed timer; it goes with the queue
-  bool stopped = false;          // set by DeleteLoggerTimerQueue: arm nothing more
-  int running = 0;               // callbacks between EnterCallback and LeaveCallback
-  std::condition_variable idle;  // notified when running drops to 0
+  Mutex mutex;  // held while a timer is armed
+  HANDLE queue GUARDED_BY(mutex) = nullptr;  // none until created
+  bool stopped GUARDED_BY(mutex) = false;    // set by DeleteLoggerTimerQueue: arm nothing more
+  int running GUARDED_BY(mutex) = 0;         // callbacks between EnterCallback and LeaveCallback
+  std::condition_variable_any idle;          // notified when running drops to 0
 };
 
 TimerState& Timers() {
@@ -35,7 +35,7 @@ TimerState& Timers() {
 // armed on, and lets timers be armed again.
 void InstallQueue(HANDLE queue) {
   TimerState& state = Timers();
-  std::lock_guard<std::mutex> hold(state.mutex);
+  fh::MutexLock hold(&state.mutex);
   state.queue = queue;
   state.stopped = false;
 }
@@ -45,7 +45,7 @@ void InstallQueue(HANDLE queue) {
 // is not cancelled by the stop, and its late firing must do nothing.
 bool EnterCallback() {
   TimerState& state = Timers();
-  std::lock_guard<std::mutex> hold(state.mutex);
+  fh::MutexLock hold(&state.mutex);
   if (state.stopped) return false;
   ++state.running;
   return true;
@@ -53,15 +53,15 @@ bool EnterCallback() {
 
 void LeaveCallback() {
   TimerState& state = Timers();
-  std::lock_guard<std::mutex> hold(state.mutex);
+  fh::MutexLock hold(&state.mutex);
   if (--state.running == 0) state.idle.notify_all();
 }
 
 // Waits until no admitted callback is running.
 void WaitForCallbacks() {
   TimerState& state = Timers();
-  std::unique_lock<std::mutex> hold(state.mutex);
-  state.idle.wait(hold, [&state] { return state.running == 0; });
+  MutexLock hold(&state.mutex);
+  state.idle.wait(state.mutex, [&state]() REQUIRES(state.mutex) { return state.running == 0; });
 }
 
 }  // namespace
@@ -103,13 +103,11 @@ DWORD LoggerTimerMethod(LoggerTimerParams* params) {
   DWORD error = 0;
   {
     fh::TimerState& state = fh::Timers();
-    std::lock_guard<std::mutex> hold(state.mutex);
+    fh::MutexLock hold(&state.mutex);
     if (state.stopped) return 0;
-    HANDLE timer = nullptr;
-    if (CreateTimerQueueTimer(&timer, state.queue, LoggerTimerRoutine, params,
-                              static_cast<DWORD>(params->periodMs), 0, WT_EXECUTEDEFAULT)) {
-      state.lastTimer = timer;
-    } else {
+    HANDLE timer = nullptr;  // goes with the queue
+    if (!CreateTimerQueueTimer(&timer, state.queue, LoggerTimerRoutine, params,
+                               static_cast<DWORD>(params->periodMs), 0, WT_EXECUTEDEFAULT)) {
       error = GetLastError();
     }
   }
@@ -133,7 +131,7 @@ void LoggerTimerRoutine(void* params, BOOL /*fired*/) {
 
 HANDLE GetLoggerTimerQueue() {
   fh::TimerState& state = fh::Timers();
-  std::lock_guard<std::mutex> hold(state.mutex);
+  fh::MutexLock hold(&state.mutex);
   return state.queue;
 }
 
@@ -141,11 +139,10 @@ DWORD DeleteLoggerTimerQueue() {
   HANDLE queue = nullptr;
   {
     fh::TimerState& state = fh::Timers();
-    std::lock_guard<std::mutex> hold(state.mutex);
+    fh::MutexLock hold(&state.mutex);
     // From here on a callback that is still running arms nothing, so the
     // queue is empty once its deletion has waited for that callback.
     state.stopped = true;
-    state.lastTimer = nullptr;
     queue = std::exchange(state.queue, nullptr);
   }
   DWORD error = 0;

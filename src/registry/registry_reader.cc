@@ -6,7 +6,7 @@
 #include "platform/registry.h"
 #include "registry/open_key.h"
 #include "registry/registry_writer.h"
-#include "tool/status_texts.h"
+#include "logging/status_texts.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "platform/registry.h"
 #include "platform/text_conversion.h"
 #include "registry/open_key.h"
-#include "tool/status_texts.h"
+#include "logging/status_texts.h"
 
 bool gv_use64BitRegView = false;
 

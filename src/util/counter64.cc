@@ -10,7 +10,7 @@ namespace {
 // The most bytes that make up a counter; earlier bytes are shifted out.
 constexpr std::size_t kCounterBytes = 8;
 
-// The text of the most negative 64-bit value plus its NUL fits in 21 bytes.
+// The text of the largest 64-bit counter plus its NUL fits in 21 bytes.
 constexpr std::size_t kCounterTextSize = 21;
 
 }  // namespace
@@ -38,10 +38,10 @@ void ConvertToCounter64(Counter64& out, const std::uint8_t* bytes, std::size_t n
 
 std::optional<std::string> ConvertToStringFromCounter64(Counter64 counter) {
   LogTrace("\n\t@@@@@ Inside ConvertToStringFromCounter64() @@@@@\n");
-  const auto value =
-      static_cast<long long>((static_cast<std::uint64_t>(counter.high) << 32) | counter.low);
+  const auto value = static_cast<unsigned long long>(
+      (static_cast<std::uint64_t>(counter.high) << 32) | counter.low);
   char buffer[kCounterTextSize];
-  std::snprintf(buffer, sizeof buffer, "%lld", value);
+  std::snprintf(buffer, sizeof buffer, "%llu", value);
   LogDebug("The String is : %s\n", buffer);
   return fh::NoneOnAllocationFailure(
       [&]() -> std::optional<std::string> { return std::string(buffer); });

@@ -27,6 +27,6 @@ std::uint64_t ConvertToULongLongFromCounter64(Counter64 counter);
 // out becomes {0, 0} when bytes is null or n is 0.
 void ConvertToCounter64(Counter64& out, const std::uint8_t* bytes, std::size_t n);
 
-// Decimal text of the counter read as a signed 64-bit value (so a counter of
-// 2^63 or more reads negative). Logs "The String is : %s\n" at debug level.
+// Decimal text of the counter as the unsigned 64-bit value it is (2^64 - 1
+// reads 18446744073709551615). Logs "The String is : %s\n" at debug level.
 std::optional<std::string> ConvertToStringFromCounter64(Counter64 counter);

@@ -187,3 +187,23 @@ TEST_F(TagTreeTest, ThousandsOfColumnsInOneTableLoadAndFree) {
 }
 
 }  // namespace
+
+TEST_F(TagTreeTest, ParseColumnInfoAppendsOneRecordPerColumn) {
+  XmlTextReaderHandle reader = ReaderAt(
+      DictionaryXml(TableXml("t",
+                             "<columns><column name=\"a\"><data-type>INTEGER</data-type></column>"
+                             "<column name=\"b\"/></columns>")),
+      "columns");
+  ASSERT_TRUE(reader);
+  XmlTagInfo columns;
+  columns.tagName = "columns";
+  ASSERT_TRUE(ParseColumnInfo(reader.get(), &columns));
+  EXPECT_EQ(xmlTextReaderNodeType(reader.get()), XML_READER_TYPE_END_ELEMENT);  // on </columns>
+  EXPECT_EQ(ChildNames(&columns), (std::vector<std::string>{"column", "column"}));
+  EXPECT_EQ(NthChild(&columns, 0)->attrValues, std::vector<std::string>{"a"});
+  EXPECT_EQ(ChildNames(NthChild(&columns, 0)), std::vector<std::string>{"data-type"});
+  EXPECT_EQ(NthChild(&columns, 1)->attrValues, std::vector<std::string>{"b"});
+
+  EXPECT_FALSE(ParseColumnInfo(nullptr, &columns));
+  EXPECT_FALSE(ParseColumnInfo(reader.get(), nullptr));
+}

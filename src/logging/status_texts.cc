@@ -1,4 +1,4 @@
-#include "tool/status_texts.h"
+#include "logging/status_texts.h"
 
 #include <cstdio>
 #include <new>

@@ -1,0 +1,37 @@
+# Fails when a file of a layer includes a header of a higher layer.
+# FH_LAYER_MAP: lines "<index> <layer> <file>" (cmake/Layers.cmake);
+# FH_SOURCE_ROOT: the folder quoted include paths are relative to.
+file(STRINGS ${FH_LAYER_MAP} entries)
+foreach(entry ${entries})
+  string(REGEX MATCH "^([0-9]+) ([^ ]+) (.+)$" matched "${entry}")
+  set(index_of_${CMAKE_MATCH_3} ${CMAKE_MATCH_1})
+  set(layer_of_${CMAKE_MATCH_3} ${CMAKE_MATCH_2})
+endforeach()
+
+set(faults "")
+foreach(entry ${entries})
+  string(REGEX MATCH "^([0-9]+) ([^ ]+) (.+)$" matched "${entry}")
+  set(index ${CMAKE_MATCH_1})
+  set(layer ${CMAKE_MATCH_2})
+  set(file ${CMAKE_MATCH_3})
+  file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line ${includes})
+    string(REGEX MATCH "\"([^\"]+)\"" quoted "${line}")
+    set(header ${FH_SOURCE_ROOT}/${CMAKE_MATCH_1})
+    if(NOT DEFINED index_of_${header})
+      if(EXISTS ${header})
+        list(APPEND faults "${file} (${layer}) includes ${CMAKE_MATCH_1}, which is in no layer built")
+      endif()
+      continue()
+    endif()
+    if(index_of_${header} GREATER index)
+      list(APPEND faults
+        "${file} (${layer}) includes ${CMAKE_MATCH_1} of the higher layer ${layer_of_${header}}")
+    endif()
+  endforeach()
+endforeach()
+
+if(faults)
+  list(JOIN faults "\n  " text)
+  message(FATAL_ERROR "Includes that point up the layers:\n  ${text}")
+endif()

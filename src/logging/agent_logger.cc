@@ -1,0 +1,24 @@
+#include "logging/agent_logger.h"
+
+#include <cstdint>
+
+#include "logging/agent_settings.h"
+#include "logging/log.h"
+#include "logging/log_file.h"
+#include "registry/registry_reader.h"
+#include "util/object_lock.h"
+
+LONG InitAgentLogger(const char* fileName, const char* directory, int openMode) {
+  InitMutex();
+  LogTrace("\n\t@@@@@ Inside InitMutex() @@@@@\n");
+  DWORD eventEnabled = 1;
+  ReadEventEnabledFlag(&eventEnabled);  // read as the agent does; the log does not use it
+  if (!InitLogDefaults()) return static_cast<LONG>(ERROR_INVALID_DATA);
+
+  const std::uint8_t level = fh::ReadAgentLogLevel();
+  if (!SetLogParams(fileName, directory, static_cast<std::int32_t>(kAgentLogMaxSize), level)) {
+    return static_cast<LONG>(ERROR_INVALID_DATA);
+  }
+  const bool opened = openMode == kLogOpenOverwrite ? OpenLogFileOverwrite() : OpenLogFileAppend();
+  return opened ? 0 : static_cast<LONG>(ERROR_INVALID_DATA);
+}
