@@ -54,7 +54,9 @@ void BM_ObjectLockWithOthersHeld(benchmark::State& state) {
 }
 BENCHMARK(BM_ObjectLockWithOthersHeld)->Arg(4)->Arg(32);
 
-// Two threads on different addresses: they share only the list's mutex.
+// Two threads on different addresses: their addresses fall in different
+// shards of the table, so neither waits for the other (compare with the
+// one-thread BM_ObjectLockUnlock).
 void BM_ObjectLockDistinctAddresses(benchmark::State& state) {
   static char objects[2];
   const void* mine = &objects[state.thread_index() % 2];

@@ -4,10 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <new>
 
 #include "logging/log.h"
+#include "platform/mutex.h"
+#include "platform/thread_annotations.h"
 
 namespace {
 
@@ -15,8 +16,8 @@ namespace {
 // The list owns the definitions; their addresses never change while they are
 // in it.
 struct TableDefnRegistry {
-  std::mutex mutex;
-  std::vector<std::unique_ptr<TableDefn>> definitions;
+  fh::Mutex mutex;
+  std::vector<std::unique_ptr<TableDefn>> definitions GUARDED_BY(mutex);
 };
 
 TableDefnRegistry& Registry() {
@@ -30,9 +31,10 @@ bool SameNameIgnoringCase(const std::string& name, const char* other) {
   return strcasecmp(name.c_str(), other) == 0;
 }
 
-// The first definition named tableName (ignoring case). REQUIRES: the
-// registry's mutex held; tableName not none.
-const TableDefn* FindDefinition(const TableDefnRegistry& registry, const char* tableName) {
+// The first definition named tableName (ignoring case). REQUIRES: tableName
+// not none.
+const TableDefn* FindDefinition(const TableDefnRegistry& registry, const char* tableName)
+    REQUIRES(registry.mutex) {
   for (const std::unique_ptr<TableDefn>& definition : registry.definitions) {
     if (SameNameIgnoringCase(definition->tableName, tableName)) return definition.get();
   }
@@ -139,7 +141,7 @@ std::unique_ptr<TableDefn> CreateTableDefn(std::string tableName,
 const TableDefn* AddTableDefn(std::unique_ptr<TableDefn> definition) {
   if (definition == nullptr) return nullptr;
   TableDefnRegistry& registry = Registry();
-  std::lock_guard<std::mutex> lock(registry.mutex);
+  fh::MutexLock lock(&registry.mutex);
   try {
     registry.definitions.push_back(std::move(definition));
   } catch (const std::bad_alloc&) {
@@ -154,7 +156,7 @@ const TableDefn* GetTableDefn(const char* tableName) {
     return nullptr;
   }
   TableDefnRegistry& registry = Registry();
-  std::lock_guard<std::mutex> lock(registry.mutex);
+  fh::MutexLock lock(&registry.mutex);
   return FindDefinition(registry, tableName);
 }
 
@@ -194,7 +196,7 @@ const ForeignKeyDefn* GetForeignKeyDefn(const TableDefn* tableDefn, const char* 
 
 std::vector<const TableDefn*> GetTableDefnList() {
   TableDefnRegistry& registry = Registry();
-  std::lock_guard<std::mutex> lock(registry.mutex);
+  fh::MutexLock lock(&registry.mutex);
   std::vector<const TableDefn*> list;
   try {
     list.reserve(registry.definitions.size());
@@ -209,7 +211,7 @@ std::vector<const TableDefn*> GetTableDefnList() {
 
 std::size_t GetTableDefnCount() {
   TableDefnRegistry& registry = Registry();
-  std::lock_guard<std::mutex> lock(registry.mutex);
+  fh::MutexLock lock(&registry.mutex);
   return registry.definitions.size();
 }
 
@@ -231,7 +233,7 @@ bool FreeTableDefn(const char* tableName) {
   std::unique_ptr<TableDefn> removed;
   TableDefnRegistry& registry = Registry();
   {
-    std::lock_guard<std::mutex> lock(registry.mutex);
+    fh::MutexLock lock(&registry.mutex);
     auto found = std::find_if(registry.definitions.begin(), registry.definitions.end(),
                               [tableName](const std::unique_ptr<TableDefn>& definition) {
                                 return SameNameIgnoringCase(definition->tableName, tableName);
@@ -247,7 +249,7 @@ void FreeAllTableDefns() {
   std::vector<std::unique_ptr<TableDefn>> removed;
   TableDefnRegistry& registry = Registry();
   {
-    std::lock_guard<std::mutex> lock(registry.mutex);
+    fh::MutexLock lock(&registry.mutex);
     removed.swap(registry.definitions);
   }
 }

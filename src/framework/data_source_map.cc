@@ -1,18 +1,19 @@
 #include "framework/data_source_map.h"
 
-#include <mutex>
 #include <new>
 #include <vector>
 
 #include "framework/config_files.h"
 #include "logging/log.h"
+#include "platform/mutex.h"
+#include "platform/thread_annotations.h"
 #include "util/c_string.h"
 
 namespace {
 
 struct DataSourceMapState {
-  std::mutex mutex;
-  std::vector<std::unique_ptr<DataSourceMapEntry>> entries;
+  fh::Mutex mutex;
+  std::vector<std::unique_ptr<DataSourceMapEntry>> entries GUARDED_BY(mutex);
 };
 
 DataSourceMapState& MapState() {
@@ -20,10 +21,10 @@ DataSourceMapState& MapState() {
   return state;
 }
 
-// The position of the first entry for tableName, or entries.end(). REQUIRES:
-// state.mutex held.
+// The position of the first entry for tableName, or entries.end().
 std::vector<std::unique_ptr<DataSourceMapEntry>>::iterator FindEntry(DataSourceMapState& state,
-                                                                     const char* tableName) {
+                                                                     const char* tableName)
+    REQUIRES(state.mutex) {
   auto entry = state.entries.begin();
   for (; entry != state.entries.end(); ++entry) {
     if (StringCompareNoCase((*entry)->tableName.c_str(), tableName) == 0) break;
@@ -51,7 +52,7 @@ bool AddDataSourceMapEntry(std::unique_ptr<DataSourceMapEntry> entry) {
   LogTrace("@@@ Inside AddDataSourceMapEntry @@@\n");
   if (!entry) return false;
   DataSourceMapState& state = MapState();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   try {
     state.entries.push_back(std::move(entry));
   } catch (const std::bad_alloc&) {
@@ -65,7 +66,7 @@ bool DeleteDataSourceMapEntry(const char* tableName) {
   if (tableName == nullptr) return false;
   std::unique_ptr<DataSourceMapEntry> removed;  // freed after the lock is released
   DataSourceMapState& state = MapState();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   auto entry = FindEntry(state, tableName);
   if (entry == state.entries.end()) return false;
   removed = std::move(*entry);
@@ -77,7 +78,7 @@ const DataSourceMapEntry* GetDataSourceMapEntry(const char* tableName) {
   LogTrace("@@@ Inside GetDataSourceMapEntry @@@\n");
   if (tableName == nullptr) return nullptr;
   DataSourceMapState& state = MapState();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   auto entry = FindEntry(state, tableName);
   return entry == state.entries.end() ? nullptr : entry->get();
 }
@@ -86,13 +87,13 @@ void FreeAllDataSourceMapEntries() {
   LogTrace("@@@ Inside FreeAllDataSourceMapEntries @@@\n");
   std::vector<std::unique_ptr<DataSourceMapEntry>> removed;
   DataSourceMapState& state = MapState();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   removed.swap(state.entries);
 }
 
 std::size_t GetDataSourceMapEntryCount() {
   DataSourceMapState& state = MapState();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   return state.entries.size();
 }
 

@@ -1,17 +1,17 @@
 #include "framework/tessel_root.h"
 
-#include <mutex>
 #include <new>
 #include <utility>
 
 #include "logging/log.h"
 #include "logging/log_file.h"
+#include "platform/mutex.h"
 
 namespace {
 
 struct TesselRootState {
-  std::mutex mutex;
-  std::optional<std::string> root;
+  fh::Mutex mutex;
+  std::optional<std::string> root GUARDED_BY(mutex);
 };
 
 TesselRootState& RootState() {
@@ -28,7 +28,7 @@ void SetTesselRoot(const char* root) {
     return;
   }
   TesselRootState& state = RootState();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   try {
     std::string copy = root;
     // Under the root's lock, so the log's copy never lags behind a later
@@ -42,19 +42,19 @@ void SetTesselRoot(const char* root) {
 
 const char* GetTesselRoot() {
   TesselRootState& state = RootState();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   return state.root ? state.root->c_str() : nullptr;
 }
 
 std::optional<std::string> CopyTesselRoot() {
   TesselRootState& state = RootState();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   return state.root;
 }
 
 void ResetTesselRoot() {
   TesselRootState& state = RootState();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   state.root.reset();
   SetLogRootDirectory(nullptr);
 }

@@ -7,14 +7,15 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "platform/last_error.h"
+#include "platform/mutex.h"
 #include "platform/paths.h"
 #include "platform/posix_error.h"
+#include "platform/thread_annotations.h"
 #include "platform/wildcard.h"
 
 namespace {
@@ -32,7 +33,7 @@ class SearchObject : public fh::HandleObject {
 
   // The next name, or false at the end.
   bool Next(std::string* name) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    fh::MutexLock lock(&mutex_);
     if (next_ >= names_.size()) return false;
     *name = names_[next_++];
     return true;
@@ -42,9 +43,9 @@ class SearchObject : public fh::HandleObject {
 
  private:
   const std::string directory_;
-  std::mutex mutex_;
+  fh::Mutex mutex_;
   const std::vector<std::string> names_;
-  std::size_t next_ = 0;
+  std::size_t next_ GUARDED_BY(mutex_) = 0;
 };
 
 FILETIME ToFileTime(const struct timespec& time) {

@@ -1,13 +1,14 @@
 #include "platform/handles.h"
 
 #include <cstdint>
-#include <mutex>
 #include <new>
 #include <unordered_map>
 #include <utility>
 
 #include "platform/last_error.h"
+#include "platform/mutex.h"
 #include "platform/no_destructor.h"
+#include "platform/thread_annotations.h"
 
 namespace fh {
 namespace {
@@ -19,26 +20,26 @@ constexpr std::uintptr_t kHandleStep = 4;
 class HandleTable {
  public:
   HANDLE Add(std::shared_ptr<HandleObject> object) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     std::uintptr_t key = NextKeyLocked();
     objects_.emplace(key, std::move(object));
     return ToHandle(key);
   }
 
   HANDLE Reserve() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     return ToHandle(NextKeyLocked());
   }
 
   std::shared_ptr<HandleObject> Find(HANDLE handle) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     auto found = objects_.find(ToKey(handle));
     return found == objects_.end() ? nullptr : found->second;
   }
 
   std::shared_ptr<HandleObject> RemoveIf(HANDLE handle, bool (*matches)(const HandleObject&)) {
     std::shared_ptr<HandleObject> removed;
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     auto found = objects_.find(ToKey(handle));
     if (found == objects_.end()) return nullptr;
     if (matches != nullptr && !matches(*found->second)) return nullptr;
@@ -48,7 +49,7 @@ class HandleTable {
   }
 
   std::size_t Count() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     return objects_.size();
   }
 
@@ -56,14 +57,14 @@ class HandleTable {
   static std::uintptr_t ToKey(HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
   static HANDLE ToHandle(std::uintptr_t key) { return reinterpret_cast<HANDLE>(key); }
 
-  std::uintptr_t NextKeyLocked() {
+  std::uintptr_t NextKeyLocked() REQUIRES(mutex_) {
     lastKey_ += kHandleStep;
     return lastKey_;
   }
 
-  std::mutex mutex_;
-  std::uintptr_t lastKey_ = 0;
-  std::unordered_map<std::uintptr_t, std::shared_ptr<HandleObject>> objects_;
+  Mutex mutex_;
+  std::uintptr_t lastKey_ GUARDED_BY(mutex_) = 0;
+  std::unordered_map<std::uintptr_t, std::shared_ptr<HandleObject>> objects_ GUARDED_BY(mutex_);
 };
 
 // The table is never destroyed: threads and timer workers that outlive

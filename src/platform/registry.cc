@@ -11,10 +11,12 @@
 #include <unordered_map>
 
 #include "platform/last_error.h"
+#include "platform/mutex.h"
 #include "platform/registry_hive.h"
 #include "platform/registry_names.h"
 #include "platform/registry_store.h"
 #include "platform/text_conversion.h"
+#include "platform/thread_annotations.h"
 
 // An open key: which hive, which key in it, and what the opener asked for.
 struct RegistryKeyObject {
@@ -42,9 +44,10 @@ constexpr std::string_view kWow64Node = "WOW6432Node";
 
 // ------------------------------------------------------------ handles
 
-std::mutex g_handlesMutex;
-// Every handle handed out and not yet closed; guarded by g_handlesMutex.
-std::unordered_map<const RegistryKeyObject*, std::unique_ptr<RegistryKeyObject>> g_handles;
+fh::Mutex g_handlesMutex;
+// Every handle handed out and not yet closed.
+std::unordered_map<const RegistryKeyObject*, std::unique_ptr<RegistryKeyObject>> g_handles
+    GUARDED_BY(g_handlesMutex);
 
 bool IsPredefinedRoot(HKEY key) {
   auto value = reinterpret_cast<std::uintptr_t>(key);
@@ -69,7 +72,7 @@ DWORD ResolveKey(HKEY key, KeyContext* context) {
     context->isRoot = true;
     return ERROR_SUCCESS;
   }
-  std::lock_guard<std::mutex> guard(g_handlesMutex);
+  fh::MutexLock guard(&g_handlesMutex);
   auto it = g_handles.find(key);
   if (it == g_handles.end()) return ERROR_INVALID_HANDLE;
   const RegistryKeyObject& object = *it->second;
@@ -87,7 +90,7 @@ HKEY NewHandle(const KeyContext& base, std::string path, REGSAM access, bool vie
   object->access = access;
   object->view64 = view64;
   HKEY handle = object.get();
-  std::lock_guard<std::mutex> guard(g_handlesMutex);
+  fh::MutexLock guard(&g_handlesMutex);
   g_handles.emplace(handle, std::move(object));
   return handle;
 }
@@ -340,7 +343,7 @@ DWORD DeleteValue(HKEY hKey, LPCSTR lpValueName) {
 DWORD CloseKey(HKEY hKey) {
   if (IsPredefinedRoot(hKey)) return ERROR_SUCCESS;
   std::unique_ptr<RegistryKeyObject> object;
-  std::lock_guard<std::mutex> guard(g_handlesMutex);
+  fh::MutexLock guard(&g_handlesMutex);
   auto it = g_handles.find(hKey);
   if (it == g_handles.end()) return ERROR_INVALID_HANDLE;
   object = std::move(it->second);
@@ -394,13 +397,13 @@ LONG RegCloseKey(HKEY hKey) {
 namespace fh {
 
 std::size_t OpenRegistryKeyCount() {
-  std::lock_guard<std::mutex> guard(g_handlesMutex);
+  fh::MutexLock guard(&g_handlesMutex);
   return g_handles.size();
 }
 
 void ResetRegistryState() {
   {
-    std::lock_guard<std::mutex> guard(g_handlesMutex);
+    fh::MutexLock guard(&g_handlesMutex);
     g_handles.clear();
   }
   ResetRegistryStore();

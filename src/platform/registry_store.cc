@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/mutex.h"
 #include "platform/posix_error.h"
 
 namespace fh {
@@ -36,12 +37,12 @@ constexpr RootHive kRootHives[] = {
 
 // ------------------------------------------------------------ fault hooks
 
-std::mutex g_faultMutex;
-std::optional<std::pair<HiveCommitStep, int>> g_fault;  // guarded by g_faultMutex
+Mutex g_faultMutex;
+std::optional<std::pair<HiveCommitStep, int>> g_fault GUARDED_BY(g_faultMutex);
 
 // errno to simulate at step, or 0. A fault fires once.
 int TakeFault(HiveCommitStep step) {
-  std::lock_guard<std::mutex> guard(g_faultMutex);
+  MutexLock guard(&g_faultMutex);
   if (!g_fault || g_fault->first != step) return 0;
   int err = g_fault->second;
   g_fault.reset();
@@ -57,8 +58,8 @@ struct CachedHive {
 };
 
 constexpr std::size_t kCacheEntries = 4;
-std::mutex g_cacheMutex;
-std::vector<CachedHive> g_cache;  // guarded by g_cacheMutex, most recent last
+Mutex g_cacheMutex;
+std::vector<CachedHive> g_cache GUARDED_BY(g_cacheMutex);  // most recent last
 
 // Removes and returns the cached hive of path when it was parsed from text.
 // *shared tells whether a reader still holds it (then it must not be
@@ -66,7 +67,7 @@ std::vector<CachedHive> g_cache;  // guarded by g_cacheMutex, most recent last
 // LeaseToReader), so the answer, taken under the same mutex, is exact.
 std::shared_ptr<RegistryHive> TakeCached(const std::string& path, const std::string& text,
                                          bool* shared = nullptr) {
-  std::lock_guard<std::mutex> guard(g_cacheMutex);
+  MutexLock guard(&g_cacheMutex);
   for (auto it = g_cache.begin(); it != g_cache.end(); ++it) {
     if (it->path != path) continue;
     std::shared_ptr<RegistryHive> hive;
@@ -84,7 +85,7 @@ class ReaderLease {
  public:
   explicit ReaderLease(std::shared_ptr<RegistryHive> hive) : hive_(std::move(hive)) {}
   ~ReaderLease() {
-    std::lock_guard<std::mutex> guard(g_cacheMutex);
+    MutexLock guard(&g_cacheMutex);
     hive_.reset();
   }
   ReaderLease(const ReaderLease&) = delete;
@@ -103,7 +104,7 @@ std::shared_ptr<RegistryHive> LeaseToReader(std::shared_ptr<RegistryHive> hive) 
 }
 
 void StoreCached(const std::string& path, std::string text, std::shared_ptr<RegistryHive> hive) {
-  std::lock_guard<std::mutex> guard(g_cacheMutex);
+  MutexLock guard(&g_cacheMutex);
   for (auto it = g_cache.begin(); it != g_cache.end(); ++it) {
     if (it->path == path) {
       g_cache.erase(it);
@@ -405,15 +406,15 @@ DWORD UpdateHive(const HiveLocation& location, const HiveChange& change) {
 
 void ResetRegistryStore() {
   {
-    std::lock_guard<std::mutex> guard(g_cacheMutex);
+    MutexLock guard(&g_cacheMutex);
     g_cache.clear();
   }
-  std::lock_guard<std::mutex> guard(g_faultMutex);
+  MutexLock guard(&g_faultMutex);
   g_fault.reset();
 }
 
 void InjectHiveCommitFault(HiveCommitStep step, int err) {
-  std::lock_guard<std::mutex> guard(g_faultMutex);
+  MutexLock guard(&g_faultMutex);
   g_fault = std::make_pair(step, err);
 }
 

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -11,29 +10,31 @@
 
 #include "platform/clock.h"
 #include "platform/last_error.h"
+#include "platform/mutex.h"
+#include "platform/thread_annotations.h"
 
 namespace {
 
 constexpr DWORD kSuspendFailed = static_cast<DWORD>(-1);
 
-// What a thread and its handle share, guarded by mutex.
+// What a thread and its handle share.
 struct ThreadState {
-  std::mutex mutex;
-  std::condition_variable changed;
+  fh::Mutex mutex;
+  std::condition_variable_any changed;  // notified on every change below
   // Start-up handshake: the thread reports its id, then waits until
   // CreateThread has registered the handle (go) or given up (abandoned).
-  bool idKnown = false;
-  DWORD threadId = 0;
-  bool go = false;
-  bool abandoned = false;
-  HANDLE handle = nullptr;
+  bool idKnown GUARDED_BY(mutex) = false;
+  DWORD threadId GUARDED_BY(mutex) = 0;
+  bool go GUARDED_BY(mutex) = false;
+  bool abandoned GUARDED_BY(mutex) = false;
+  HANDLE handle GUARDED_BY(mutex) = nullptr;
   // The gate: resumes not yet consumed by a suspend, and whether the thread
   // waits at the gate now.
-  unsigned pendingResumes = 0;
-  bool suspended = false;
+  unsigned pendingResumes GUARDED_BY(mutex) = 0;
+  bool suspended GUARDED_BY(mutex) = false;
   // The end.
-  bool finished = false;
-  DWORD exitCode = 0;
+  bool finished GUARDED_BY(mutex) = false;
+  DWORD exitCode GUARDED_BY(mutex) = 0;
 };
 
 // The state of the calling thread when CreateThread started it. The thread
@@ -43,11 +44,11 @@ thread_local ThreadState* t_currentThread = nullptr;
 // The calling thread waits at its own gate until a resume is available, and
 // consumes it.
 void PassGate(ThreadState& state) {
-  std::unique_lock<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   if (state.pendingResumes == 0) {
     state.suspended = true;
     state.changed.notify_all();
-    state.changed.wait(lock, [&state] { return state.pendingResumes > 0; });
+    while (state.pendingResumes == 0) state.changed.wait(state.mutex);
     state.suspended = false;
   }
   --state.pendingResumes;
@@ -56,12 +57,12 @@ void PassGate(ThreadState& state) {
 void RunThread(const std::shared_ptr<ThreadState>& state, LPTHREAD_START_ROUTINE start,
                void* argument, bool createSuspended) {
   {
-    std::unique_lock<std::mutex> lock(state->mutex);
+    fh::MutexLock lock(&state->mutex);
     state->threadId = GetCurrentThreadId();
     state->idKnown = true;
     state->suspended = createSuspended;
     state->changed.notify_all();
-    state->changed.wait(lock, [&state] { return state->go || state->abandoned; });
+    while (!state->go && !state->abandoned) state->changed.wait(state->mutex);
     if (state->abandoned) {
       state->finished = true;
       return;
@@ -72,7 +73,7 @@ void RunThread(const std::shared_ptr<ThreadState>& state, LPTHREAD_START_ROUTINE
   DWORD exitCode = start(argument);
   t_currentThread = nullptr;
   {
-    std::lock_guard<std::mutex> lock(state->mutex);
+    fh::MutexLock lock(&state->mutex);
     state->exitCode = exitCode;
     state->finished = true;
   }
@@ -89,7 +90,7 @@ class ThreadObject : public fh::HandleObject {
     if (!thread_.joinable()) return;
     bool finished;
     {
-      std::lock_guard<std::mutex> lock(state_->mutex);
+      fh::MutexLock lock(&state_->mutex);
       finished = state_->finished;
     }
     if (finished && thread_.get_id() != std::this_thread::get_id()) {
@@ -110,7 +111,7 @@ class ThreadObject : public fh::HandleObject {
   // Lets the thread run (with its handle known) and returns its id, or
   // tells it to end without running when registration failed.
   DWORD Release(HANDLE handle) {
-    std::unique_lock<std::mutex> lock(state_->mutex);
+    fh::MutexLock lock(&state_->mutex);
     if (handle == nullptr) {
       state_->abandoned = true;
     } else {
@@ -118,7 +119,7 @@ class ThreadObject : public fh::HandleObject {
       state_->go = true;
     }
     state_->changed.notify_all();
-    state_->changed.wait(lock, [this] { return state_->idKnown; });
+    while (!state_->idKnown) state_->changed.wait(state_->mutex);
     return state_->threadId;
   }
 
@@ -127,26 +128,28 @@ class ThreadObject : public fh::HandleObject {
       SetLastError(ERROR_POSSIBLE_DEADLOCK);
       return WAIT_FAILED;
     }
-    std::unique_lock<std::mutex> lock(state_->mutex);
-    auto finished = [this] { return state_->finished; };
-    if (milliseconds == INFINITE) {
-      state_->changed.wait(lock, finished);
-      return WAIT_OBJECT_0;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    fh::MutexLock lock(&state_->mutex);
+    while (!state_->finished) {
+      if (milliseconds == INFINITE) {
+        state_->changed.wait(state_->mutex);
+      } else if (state_->changed.wait_until(state_->mutex, deadline) == std::cv_status::timeout) {
+        return state_->finished ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+      }
     }
-    return state_->changed.wait_for(lock, std::chrono::milliseconds(milliseconds), finished)
-               ? WAIT_OBJECT_0
-               : WAIT_TIMEOUT;
+    return WAIT_OBJECT_0;
   }
 
   DWORD ExitCode() {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    fh::MutexLock lock(&state_->mutex);
     return state_->finished ? state_->exitCode : STILL_ACTIVE;
   }
 
   bool IsCallingThread() const { return state_.get() == t_currentThread; }
 
   DWORD Resume() {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    fh::MutexLock lock(&state_->mutex);
     DWORD previous = state_->suspended ? 1 : 0;
     if (state_->pendingResumes < ~0u) ++state_->pendingResumes;
     state_->changed.notify_all();
@@ -154,7 +157,7 @@ class ThreadObject : public fh::HandleObject {
   }
 
   bool IsSuspended() {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    fh::MutexLock lock(&state_->mutex);
     return state_->suspended;
   }
 
@@ -239,7 +242,7 @@ DWORD ResumeThread(HANDLE thread) {
 
 HANDLE GetCurrentThreadHandle() {
   if (t_currentThread == nullptr) return nullptr;
-  std::lock_guard<std::mutex> lock(t_currentThread->mutex);
+  fh::MutexLock lock(&t_currentThread->mutex);
   return t_currentThread->handle;
 }
 

@@ -12,7 +12,9 @@
 #include <utility>
 
 #include "platform/last_error.h"
+#include "platform/mutex.h"
 #include "platform/no_destructor.h"
+#include "platform/thread_annotations.h"
 
 namespace {
 
@@ -26,13 +28,13 @@ struct Timer {
 
 // What a queue's handle object and its worker thread share: the pending
 // timers ordered by due time (equal due times keep their arming order) and
-// the stop flag, both guarded by mutex_.
+// the stop flag.
 class QueueCore {
  public:
   // False when the queue is stopping (the timer is not armed).
-  bool Arm(Clock::time_point due, const Timer& timer) {
+  bool Arm(Clock::time_point due, const Timer& timer) EXCLUDES(mutex_) {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      fh::MutexLock lock(&mutex_);
       if (stopping_) return false;
       pending_.emplace(due, timer);
     }
@@ -41,9 +43,9 @@ class QueueCore {
   }
 
   // Drops every pending timer and tells the worker to end.
-  void Stop() {
+  void Stop() EXCLUDES(mutex_) {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      fh::MutexLock lock(&mutex_);
       stopping_ = true;
       pending_.clear();
     }
@@ -52,30 +54,30 @@ class QueueCore {
 
   // The worker's loop: sleeps until the earliest timer is due, or a timer
   // is armed, or the queue stops; runs each due callback without the lock.
-  void Run() {
-    std::unique_lock<std::mutex> lock(mutex_);
+  void Run() EXCLUDES(mutex_) {
+    fh::MutexLock lock(&mutex_);
     while (!stopping_) {
       if (pending_.empty()) {
-        wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
+        wake_.wait(mutex_);
         continue;
       }
       auto first = pending_.begin();
       Clock::time_point due = first->first;
       if (Clock::now() < due) {
-        wake_.wait_until(lock, due);
+        wake_.wait_until(mutex_, due);
         continue;
       }
       Timer timer = first->second;
       pending_.erase(first);
-      lock.unlock();
+      lock.Unlock();
       timer.callback(timer.parameter, TRUE);
-      lock.lock();
+      lock.Lock();
       if (timer.period.count() != 0 && !stopping_) RearmLocked(due, timer);
     }
   }
 
  private:
-  void RearmLocked(Clock::time_point lastDue, const Timer& timer) {
+  void RearmLocked(Clock::time_point lastDue, const Timer& timer) REQUIRES(mutex_) {
     try {
       pending_.emplace(std::max(lastDue + timer.period, Clock::now()), timer);
     } catch (const std::bad_alloc&) {
@@ -84,10 +86,10 @@ class QueueCore {
     }
   }
 
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stopping_ = false;
-  std::multimap<Clock::time_point, Timer> pending_;
+  fh::Mutex mutex_;
+  std::condition_variable_any wake_;  // notified when a timer is armed or the queue stops
+  bool stopping_ GUARDED_BY(mutex_) = false;
+  std::multimap<Clock::time_point, Timer> pending_ GUARDED_BY(mutex_);
 };
 
 // A queue behind a HANDLE: owns the worker thread. The worker holds its own
@@ -129,20 +131,20 @@ class TimerQueueObject : public fh::HandleObject {
 // The process-wide default queue, started on first use.
 class DefaultQueue {
  public:
-  std::shared_ptr<TimerQueueObject> Get() {
-    std::lock_guard<std::mutex> lock(mutex_);
+  std::shared_ptr<TimerQueueObject> Get() EXCLUDES(mutex_) {
+    fh::MutexLock lock(&mutex_);
     if (queue_ == nullptr) queue_ = std::make_shared<TimerQueueObject>();
     return queue_;
   }
 
-  std::shared_ptr<TimerQueueObject> Take() {
-    std::lock_guard<std::mutex> lock(mutex_);
+  std::shared_ptr<TimerQueueObject> Take() EXCLUDES(mutex_) {
+    fh::MutexLock lock(&mutex_);
     return std::move(queue_);
   }
 
  private:
-  std::mutex mutex_;
-  std::shared_ptr<TimerQueueObject> queue_;
+  fh::Mutex mutex_;
+  std::shared_ptr<TimerQueueObject> queue_ GUARDED_BY(mutex_);
 };
 
 DefaultQueue& TheDefaultQueue() {

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+
+#include "platform/mutex.h"
+#include "platform/thread_annotations.h"
 
 // Layout: a pool is a chain of blocks, the newest first; pieces are cut from
 // the newest block between cursor and end. A block starts with a header
@@ -37,7 +39,7 @@ class BlockAllocator {
   Block* Acquire(std::size_t payloadSize) {
     const std::size_t wanted = RoundUp(kHeaderSize + payloadSize, kMemPoolMinBlockSize);
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      fh::MutexLock lock(&mutex_);
       Block** link = &free_;
       for (Block* block = free_; block != nullptr; link = &block->next, block = block->next) {
         if (block->size >= wanted) {
@@ -54,14 +56,14 @@ class BlockAllocator {
     Block* block = static_cast<Block*>(memory);
     block->next = nullptr;
     block->size = wanted;
-    std::lock_guard<std::mutex> lock(mutex_);
+    fh::MutexLock lock(&mutex_);
     ++stats_.blocksFromSystem;
     return block;
   }
 
   // Takes back a chain of blocks (linked through next).
   void ReleaseChain(Block* chain) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    fh::MutexLock lock(&mutex_);
     while (chain != nullptr) {
       Block* block = chain;
       chain = chain->next;
@@ -79,7 +81,7 @@ class BlockAllocator {
 
   // Returns every kept block to the system.
   void FreeKept() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    fh::MutexLock lock(&mutex_);
     while (free_ != nullptr) {
       Block* block = free_;
       free_ = block->next;
@@ -91,14 +93,14 @@ class BlockAllocator {
   }
 
   MemPoolAllocatorStats Stats() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    fh::MutexLock lock(&mutex_);
     return stats_;
   }
 
  private:
-  std::mutex mutex_;
-  Block* free_ = nullptr;
-  MemPoolAllocatorStats stats_;
+  fh::Mutex mutex_;
+  Block* free_ GUARDED_BY(mutex_) = nullptr;
+  MemPoolAllocatorStats stats_ GUARDED_BY(mutex_);
 };
 
 BlockAllocator& Allocator() {
@@ -109,9 +111,9 @@ BlockAllocator& Allocator() {
 
 // The root pool and its use count.
 struct RootState {
-  std::mutex mutex;
-  MemPool* root = nullptr;
-  int useCount = 0;
+  fh::Mutex mutex;
+  MemPool* root GUARDED_BY(mutex) = nullptr;
+  int useCount GUARDED_BY(mutex) = 0;
 };
 
 RootState& Root() {
@@ -129,21 +131,22 @@ struct PoolCleanup {
 };
 
 struct MemPool {
-  std::mutex mutex;
-  PoolCleanup* cleanups = nullptr;  // the last registered first
+  fh::Mutex mutex;
+  PoolCleanup* cleanups GUARDED_BY(mutex) = nullptr;  // the last registered first
+  // The links to the parent and the siblings change under the parent's mutex.
   MemPool* parent = nullptr;
-  MemPool* firstChild = nullptr;  // children, linked through the sibling fields
+  MemPool* firstChild GUARDED_BY(mutex) = nullptr;  // children, linked through the sibling fields
   MemPool* previousSibling = nullptr;
   MemPool* nextSibling = nullptr;
-  Block* blocks = nullptr;  // newest first
-  char* cursor = nullptr;   // free space of the newest block: [cursor, end)
-  char* end = nullptr;
+  Block* blocks GUARDED_BY(mutex) = nullptr;  // newest first
+  char* cursor GUARDED_BY(mutex) = nullptr;   // free space of the newest block: [cursor, end)
+  char* end GUARDED_BY(mutex) = nullptr;
 };
 
 namespace {
 
-// Unlinks child from its parent's chain. REQUIRES: the parent's mutex held.
-void UnlinkChild(MemPool* parent, MemPool* child) {
+// Unlinks child from its parent's chain.
+void UnlinkChild(MemPool* parent, MemPool* child) REQUIRES(parent->mutex) {
   if (child->previousSibling != nullptr) {
     child->previousSibling->nextSibling = child->nextSibling;
   } else {
@@ -157,8 +160,8 @@ void UnlinkChild(MemPool* parent, MemPool* child) {
 
 void DestroyDetached(MemPool* pool);
 
-// Destroys every child of pool. REQUIRES: pool's mutex held.
-void DestroyChildren(MemPool* pool) {
+// Destroys every child of pool.
+void DestroyChildren(MemPool* pool) REQUIRES(pool->mutex) {
   while (pool->firstChild != nullptr) {
     MemPool* child = pool->firstChild;
     UnlinkChild(pool, child);
@@ -169,33 +172,33 @@ void DestroyChildren(MemPool* pool) {
 // Destroys the children of pool and runs its cleanups, the pool's own lock
 // released while a cleanup runs (a cleanup may allocate in the pool; what it
 // registers runs too). On return the pool's lock is held again.
-void RunDestruction(MemPool* pool, std::unique_lock<std::mutex>& lock) {
+void RunDestruction(MemPool* pool) REQUIRES(pool->mutex) {
   for (;;) {
     DestroyChildren(pool);
     PoolCleanup* cleanups = pool->cleanups;
     pool->cleanups = nullptr;
     if (cleanups == nullptr) return;
-    lock.unlock();
+    pool->mutex.Unlock();
     for (PoolCleanup* cleanup = cleanups; cleanup != nullptr; cleanup = cleanup->next) {
       cleanup->run(cleanup->data);
     }
-    lock.lock();
+    pool->mutex.Lock();
   }
 }
 
 // Destroys a pool already unlinked from its parent.
 void DestroyDetached(MemPool* pool) {
   {
-    std::unique_lock<std::mutex> lock(pool->mutex);
-    RunDestruction(pool, lock);
+    fh::MutexLock lock(&pool->mutex);
+    RunDestruction(pool);
     Allocator().ReleaseChain(pool->blocks);
     pool->blocks = nullptr;
   }
   delete pool;
 }
 
-// Makes room for size bytes in pool's newest block. REQUIRES: pool's mutex.
-bool EnsureRoom(MemPool* pool, std::size_t size) {
+// Makes room for size bytes in pool's newest block.
+bool EnsureRoom(MemPool* pool, std::size_t size) REQUIRES(pool->mutex) {
   if (pool->cursor != nullptr && static_cast<std::size_t>(pool->end - pool->cursor) >= size) {
     return true;
   }
@@ -212,7 +215,7 @@ bool EnsureRoom(MemPool* pool, std::size_t size) {
 
 bool InitializeMemPool() {
   RootState& state = Root();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   if (state.useCount == 0) {
     state.root = CreateMemPool(nullptr);
     if (state.root == nullptr) return false;
@@ -225,7 +228,7 @@ void ReleaseMemPool() {
   RootState& state = Root();
   MemPool* root = nullptr;
   {
-    std::lock_guard<std::mutex> lock(state.mutex);
+    fh::MutexLock lock(&state.mutex);
     if (state.useCount == 0) return;
     if (--state.useCount > 0) return;
     root = state.root;
@@ -239,13 +242,13 @@ void ReleaseMemPool() {
 
 MemPool* GetRootMemPool() {
   RootState& state = Root();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   return state.root;
 }
 
 int GetMemPoolUseCount() {
   RootState& state = Root();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  fh::MutexLock lock(&state.mutex);
   return state.useCount;
 }
 
@@ -253,7 +256,7 @@ MemPool* CreateMemPool(MemPool* parent) {
   MemPool* pool = new (std::nothrow) MemPool;
   if (pool == nullptr) return nullptr;
   if (parent != nullptr) {
-    std::lock_guard<std::mutex> lock(parent->mutex);
+    fh::MutexLock lock(&parent->mutex);
     pool->parent = parent;
     pool->nextSibling = parent->firstChild;
     if (parent->firstChild != nullptr) parent->firstChild->previousSibling = pool;
@@ -266,11 +269,11 @@ void DestroyMemPool(MemPool* pool) {
   if (pool == nullptr) return;
   MemPool* parent = nullptr;
   {
-    std::lock_guard<std::mutex> lock(pool->mutex);
+    fh::MutexLock lock(&pool->mutex);
     parent = pool->parent;
   }
   if (parent != nullptr) {
-    std::lock_guard<std::mutex> lock(parent->mutex);
+    fh::MutexLock lock(&parent->mutex);
     UnlinkChild(parent, pool);
   }
   DestroyDetached(pool);
@@ -278,8 +281,8 @@ void DestroyMemPool(MemPool* pool) {
 
 void ClearMemPool(MemPool* pool) {
   if (pool == nullptr) return;
-  std::unique_lock<std::mutex> lock(pool->mutex);
-  RunDestruction(pool, lock);
+  fh::MutexLock lock(&pool->mutex);
+  RunDestruction(pool);
   if (pool->blocks == nullptr) return;
   // Keep the newest block for the pieces to come; the others go back.
   Block* kept = pool->blocks;
@@ -293,7 +296,7 @@ void* MemPoolAlloc(MemPool* pool, std::size_t size) {
   if (pool == nullptr) return nullptr;
   if (size > SIZE_MAX - kMemPoolMinBlockSize - kHeaderSize) return nullptr;
   const std::size_t rounded = size == 0 ? kMemPoolAlignment : RoundUp(size, kMemPoolAlignment);
-  std::lock_guard<std::mutex> lock(pool->mutex);
+  fh::MutexLock lock(&pool->mutex);
   if (!EnsureRoom(pool, rounded)) return nullptr;
   void* piece = pool->cursor;
   pool->cursor += rounded;
@@ -325,7 +328,7 @@ bool MemPoolAddCleanup(MemPool* pool, void (*cleanup)(void*), void* data) {
   if (pool == nullptr || cleanup == nullptr) return false;
   auto* record = static_cast<PoolCleanup*>(MemPoolAlloc(pool, sizeof(PoolCleanup)));
   if (record == nullptr) return false;
-  std::lock_guard<std::mutex> lock(pool->mutex);
+  fh::MutexLock lock(&pool->mutex);
   record->run = cleanup;
   record->data = data;
   record->next = pool->cleanups;
@@ -339,7 +342,7 @@ void ResetMemPoolForTest() {
   RootState& state = Root();
   MemPool* root = nullptr;
   {
-    std::lock_guard<std::mutex> lock(state.mutex);
+    fh::MutexLock lock(&state.mutex);
     root = state.root;
     state.root = nullptr;
     state.useCount = 0;

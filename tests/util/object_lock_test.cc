@@ -39,12 +39,47 @@ TEST(ObjectLockTest, AddressesAreIndependent) {
 
 TEST(ObjectLockTest, UsableWithoutAndAfterInitMutex) {
   int object = 0;
+  int held = 0;
   LockObject(&object);
   EXPECT_EQ(UnlockObject(&object), kObjectUnlocked);
   InitMutex();
-  CloseMutex();
+  LockObject(&held);
+  CloseMutex();  // gives back spare memory only: held stays locked
+  EXPECT_EQ(TryLockObject(&held, kObjectLockAction), kObjectBusy);
+  EXPECT_EQ(LockedObjectCount(), 1);
   LockObject(&object);
   EXPECT_EQ(UnlockObject(&object), kObjectUnlocked);
+  EXPECT_EQ(UnlockObject(&held), kObjectUnlocked);
+}
+
+// Neighbouring addresses (one byte apart, as in an array of structures) and
+// addresses far apart are each locked on their own, however many are held.
+TEST(ObjectLockTest, ManyAddressesLockAndUnlockEachOnItsOwn) {
+  static char bytes[4096];
+  const struct {
+    int count;
+    int stride;
+  } cases[] = {{1, 1}, {2, 1}, {65, 1}, {300, 1}, {64, 64}, {100, 40}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.count << " addresses " << c.stride << " apart");
+    for (int i = 0; i < c.count; ++i) {
+      ASSERT_EQ(TryLockObject(&bytes[i * c.stride], kObjectLockAction), kObjectLocked);
+    }
+    EXPECT_EQ(LockedObjectCount(), c.count);
+    for (int i = 0; i < c.count; ++i) {
+      EXPECT_EQ(TryLockObject(&bytes[i * c.stride], kObjectLockAction), kObjectBusy);
+    }
+    EXPECT_EQ(TryLockObject(&bytes[c.count * c.stride], kObjectLockAction), kObjectLocked);
+    EXPECT_EQ(UnlockObject(&bytes[c.count * c.stride]), kObjectUnlocked);
+    // Unlocked in an order unlike the locking order: every other one first.
+    for (int parity : {0, 1}) {
+      for (int i = parity; i < c.count; i += 2) {
+        EXPECT_EQ(UnlockObject(&bytes[i * c.stride]), kObjectUnlocked);
+        EXPECT_EQ(UnlockObject(&bytes[i * c.stride]), kObjectBusy);
+      }
+    }
+    EXPECT_EQ(LockedObjectCount(), 0);
+  }
 }
 
 TEST(ObjectLockTest, SecondLockBlocksUntilAnotherThreadUnlocks) {
@@ -87,6 +122,19 @@ TEST(ObjectLockTest, GuardHoldsForItsScope) {
   }
   EXPECT_EQ(TryLockObject(&object, kObjectLockAction), kObjectLocked);
   UnlockObject(&object);
+}
+
+TEST(ObjectLockTest, GuardReleasedEarlyUnlocksOnce) {
+  int object = 0;
+  {
+    ObjectLockGuard hold(&object);
+    hold.Release();
+    EXPECT_EQ(TryLockObject(&object, kObjectLockAction), kObjectLocked);
+    hold.Release();  // does nothing: the lock taken above is not the guard's
+    EXPECT_EQ(LockedObjectCount(), 1);
+  }
+  // Nor does the destructor: the address is still locked by hand.
+  EXPECT_EQ(UnlockObject(&object), kObjectUnlocked);
 }
 
 // Increments without atomics: only the object lock keeps the count exact

@@ -69,7 +69,6 @@ TEST(UtilLogLinesTest, CloneVectorLines) {
 
 TEST(UtilLogLinesTest, LockThreadAndQueueLines) {
   TestLog log;
-  InitMutex();
   InitThreadInfo();
   ThreadInfo pool[1];
   CheckThreadPool(pool, 1, nullptr, 1);
