@@ -215,10 +215,8 @@ void WriteLevelLine(std::uint8_t threshold, const char* tag, const char* format,
   if (s.gv_logFilePtr == nullptr || s.level < threshold || s.lockToken == nullptr) return;
   // The token cannot be freed while the mutex is held; the address locked is
   // the one unlocked in any case.
-  const void* token = s.lockToken.get();
-  LockObject(token);
+  ObjectLockGuard lineLock(s.lockToken.get());
   line.Write(s.gv_logFilePtr, tag);
-  UnlockObject(token);
 }
 
 bool OpenLogFile(const char* mode) {

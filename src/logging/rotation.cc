@@ -85,29 +85,12 @@ void DeleteStaleBackup(const std::string& path) {
   }
 }
 
-// Holds the log's object lock, when the log has a lock token, for one scope;
-// unlocks the address it locked even if the token is replaced meanwhile.
-class LogFileLock {
- public:
-  LogFileLock() : token_(LogLockToken()) {
-    if (token_ != nullptr) LockObject(token_);
-  }
-  ~LogFileLock() { Release(); }
-  void Release() {
-    if (token_ != nullptr) UnlockObject(token_);
-    token_ = nullptr;
-  }
-  LogFileLock(const LogFileLock&) = delete;
-  LogFileLock& operator=(const LogFileLock&) = delete;
-
- private:
-  const void* token_;
-};
-
 // Copies the live file to the newest backup and empties it in place, with no
 // line written in between. Lines are logged after the lock is released.
 void CopyAndTruncateLiveFile(const std::string& livePath, const std::string& newest) {
-  LogFileLock lock;
+  // The log's object lock (when the log has a lock token): no line is
+  // written between the copy and the truncation.
+  ObjectLockGuard lock(LogLockToken());
   if (!CopyFileA(livePath.c_str(), newest.c_str(), FALSE)) {
     const DWORD error = GetLastError();
     lock.Release();

@@ -50,7 +50,11 @@ int LockedObjectCount();
 // Belongs to the scope that made it; not to be shared between threads.
 class ObjectLockGuard {
  public:
-  explicit ObjectLockGuard(const void* address) : address_(address) { LockObject(address_); }
+  // A null address locks nothing (for a structure that may not exist, such
+  // as the log's lock token while no log is set up).
+  explicit ObjectLockGuard(const void* address) : address_(address), held_(address != nullptr) {
+    if (held_) LockObject(address_);
+  }
   ~ObjectLockGuard() { Release(); }
   ObjectLockGuard(const ObjectLockGuard&) = delete;
   ObjectLockGuard& operator=(const ObjectLockGuard&) = delete;
@@ -66,5 +70,5 @@ class ObjectLockGuard {
 
  private:
   const void* address_;
-  bool held_ = true;
+  bool held_;
 };

@@ -137,6 +137,16 @@ TEST(ObjectLockTest, GuardReleasedEarlyUnlocksOnce) {
   EXPECT_EQ(UnlockObject(&object), kObjectUnlocked);
 }
 
+TEST(ObjectLockTest, GuardOnNullLocksNothing) {
+  {
+    ObjectLockGuard none(nullptr);
+    EXPECT_EQ(LockedObjectCount(), 0);
+    none.Release();
+  }
+  EXPECT_EQ(TryLockObject(nullptr, kObjectLockAction), kObjectLocked);
+  EXPECT_EQ(UnlockObject(nullptr), kObjectUnlocked);
+}
+
 // Increments without atomics: only the object lock keeps the count exact
 // (and ThreadSanitizer quiet).
 TEST(ObjectLockTest, ManyThreadsCountExactlyUnderOneAddress) {
