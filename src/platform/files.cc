@@ -48,18 +48,9 @@ bool HasWildcard(std::string_view path) {
 // Checks a path argument of a call that names one file: null gives 87, a
 // wildcard 123, the empty path 3. On success *normalized holds the path.
 bool AcceptSinglePath(LPCSTR path, std::string* normalized) {
-  if (path == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return false;
-  }
-  if (*path == '\0') {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return false;
-  }
-  if (HasWildcard(path)) {
-    SetLastError(ERROR_INVALID_NAME);
-    return false;
-  }
+  if (path == nullptr) return FailWithCode(ERROR_INVALID_PARAMETER, false);
+  if (*path == '\0') return FailWithCode(ERROR_PATH_NOT_FOUND, false);
+  if (HasWildcard(path)) return FailWithCode(ERROR_INVALID_NAME, false);
   *normalized = fh::NormalizePath(path);
   return true;
 }
@@ -138,8 +129,6 @@ DWORD OpenError(int err, const std::string& path) {
   return Win32PathErrorFromErrno(err, path);
 }
 
-HANDLE FailOpen(DWORD code) { return FailWithCode(code, INVALID_HANDLE_VALUE); }
-
 }  // namespace
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*shareMode*/,
@@ -147,14 +136,15 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*shareMode*/,
                    DWORD flagsAndAttributes, HANDLE /*templateFile*/) {
   std::string normalized;
   if (!AcceptSinglePath(path, &normalized)) return INVALID_HANDLE_VALUE;
-  if (!IsKnownDisposition(creationDisposition)) return FailOpen(ERROR_INVALID_PARAMETER);
+  if (!IsKnownDisposition(creationDisposition))
+    return FailWithCode(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
 
   const bool read = (access & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA)) != 0;
   const bool write =
       (access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
   const bool backupSemantics = (flagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) != 0;
   if (creationDisposition == TRUNCATE_EXISTING && !write) {
-    return FailOpen(ERROR_INVALID_PARAMETER);
+    return FailWithCode(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
   }
 
   bool existed = false;
@@ -172,19 +162,21 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*shareMode*/,
     existed = true;
     fd = OpenRetrying(normalized, O_PATH | O_DIRECTORY | O_CLOEXEC);
   }
-  if (fd < 0) return FailOpen(OpenError(errno, normalized));
+  if (fd < 0) return FailWithCode(OpenError(errno, normalized), INVALID_HANDLE_VALUE);
   fh::UniqueFd owned(fd);
 
   struct stat info {};
-  if (fh::SystemCalls().fstat(fd, &info) != 0) return FailOpen(Win32ErrorFromErrno(errno));
+  if (fh::SystemCalls().fstat(fd, &info) != 0)
+    return FailWithCode(Win32ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
   const bool isDirectory = S_ISDIR(info.st_mode);
-  if (isDirectory && !backupSemantics) return FailOpen(ERROR_ACCESS_DENIED);
+  if (isDirectory && !backupSemantics)
+    return FailWithCode(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
 
   std::shared_ptr<FileObject> file;
   try {
     file = std::make_shared<FileObject>(fd, isDirectory);
   } catch (const std::bad_alloc&) {
-    return FailOpen(ERROR_NOT_ENOUGH_MEMORY);
+    return FailWithCode(ERROR_NOT_ENOUGH_MEMORY, INVALID_HANDLE_VALUE);
   }
   owned.Release();
   HANDLE handle = fh::RegisterHandle(std::move(file));
@@ -277,8 +269,6 @@ int CopyInPlace(int in, const std::string& target) {
   return err != 0 ? err : closeErr;
 }
 
-BOOL FailWith(DWORD code) { return FailWithCode(code, FALSE); }
-
 }  // namespace
 
 BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
@@ -288,19 +278,19 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
     return FALSE;
   }
   fh::UniqueFd in(OpenRetrying(source, O_RDONLY | O_CLOEXEC | O_NOCTTY));
-  if (!in.valid()) return FailWith(Win32PathErrorFromErrno(errno, source));
+  if (!in.valid()) return FailWithCode(Win32PathErrorFromErrno(errno, source), FALSE);
   struct stat sourceInfo {};
   if (fh::SystemCalls().fstat(in.get(), &sourceInfo) != 0)
-    return FailWith(Win32ErrorFromErrno(errno));
-  if (S_ISDIR(sourceInfo.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+    return FailWithCode(Win32ErrorFromErrno(errno), FALSE);
+  if (S_ISDIR(sourceInfo.st_mode)) return FailWithCode(ERROR_ACCESS_DENIED, FALSE);
 
   struct stat targetInfo {};
   const bool targetExists = fh::SystemCalls().stat(target.c_str(), &targetInfo) == 0;
   if (targetExists) {
-    if (failIfExists) return FailWith(ERROR_FILE_EXISTS);
-    if (S_ISDIR(targetInfo.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+    if (failIfExists) return FailWithCode(ERROR_FILE_EXISTS, FALSE);
+    if (S_ISDIR(targetInfo.st_mode)) return FailWithCode(ERROR_ACCESS_DENIED, FALSE);
     if (targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino) {
-      return FailWith(ERROR_SHARING_VIOLATION);
+      return FailWithCode(ERROR_SHARING_VIOLATION, FALSE);
     }
   }
 
@@ -314,11 +304,11 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
       err = CopyInPlace(in.get(), target);
     }
   } catch (const std::bad_alloc&) {
-    return FailWith(ERROR_NOT_ENOUGH_MEMORY);
+    return FailWithCode(ERROR_NOT_ENOUGH_MEMORY, FALSE);
   }
   if (err == 0) return TRUE;
-  if (err == EEXIST) return FailWith(ERROR_FILE_EXISTS);
-  return FailWith(Win32PathErrorFromErrno(err, target));
+  if (err == EEXIST) return FailWithCode(ERROR_FILE_EXISTS, FALSE);
+  return FailWithCode(Win32PathErrorFromErrno(err, target), FALSE);
 }
 
 BOOL DeleteFileA(LPCSTR path) {
