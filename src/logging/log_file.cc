@@ -17,6 +17,7 @@
 #include "platform/files.h"
 #include "platform/mutex.h"
 #include "platform/no_destructor.h"
+#include "platform/system_calls.h"
 #include "util/object_lock.h"
 
 namespace fh {
@@ -168,12 +169,12 @@ class PendingLine {
     char* start = buffer_ + kPrefixRoom - prefixLength;
     std::memcpy(start, prefix, prefixLength);
     if (fits_) {
-      std::fwrite(start, 1, prefixLength + length_, stream);
+      fh::SystemCalls().fwrite(start, 1, prefixLength + length_, stream);
     } else {
-      std::fwrite(start, 1, prefixLength, stream);
+      fh::SystemCalls().fwrite(start, 1, prefixLength, stream);
       std::vfprintf(stream, format_, again_);
     }
-    std::fflush(stream);
+    fh::SystemCalls().fflush(stream);
   }
 
  private:
@@ -195,8 +196,8 @@ void WriteTimeLine(std::FILE* stream, const char* label) {
   p = AppendText(p, label);
   p = AppendText(p, stamp);
   *p++ = '\n';
-  std::fwrite(buffer, 1, static_cast<std::size_t>(p - buffer), stream);
-  std::fflush(stream);
+  fh::SystemCalls().fwrite(buffer, 1, static_cast<std::size_t>(p - buffer), stream);
+  fh::SystemCalls().fflush(stream);
 }
 
 void WriteLevelLine(std::uint8_t threshold, const char* tag, const char* format, std::va_list args)

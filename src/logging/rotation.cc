@@ -179,7 +179,12 @@ void ShiftBackups(const std::string& directory, const std::string& name,
     LogInfo("RotateSpecificLogs : The tempFileName2 : %s . \n", newer.c_str());
     if (k != 1) {
       if (!CopyFileA(older.c_str(), newer.c_str(), FALSE)) {
-        LogInfo(kCopyFailed, older.c_str(), newer.c_str(), static_cast<int>(GetLastError()));
+        const DWORD error = GetLastError();
+        LogInfo(kCopyFailed, older.c_str(), newer.c_str(), static_cast<int>(error));
+        // A backup that exists but could not be copied would be overwritten
+        // by the next step: stop, keeping it and the live file whole for the
+        // next rotation. An absent backup (a gap in the numbers) is no loss.
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return;
       } else {
         LogInfo("RotateSpecificLogs : File copied from %s to  %s . \n", older.c_str(),
                 newer.c_str());

@@ -9,9 +9,12 @@
 //   x.log   -> x1.log, then x.log is emptied in place (mode 1) or deleted (mode 0)
 //
 // Each step copies and then deletes its source; a failed step is logged and
-// the rotation goes on with the next one. The number of steps comes from
-// counting the directory entries whose names begin with the base name ("x"),
-// live file included.
+// the rotation goes on with the next one, except when a backup that exists
+// cannot be copied: then that file's rotation stops there, so that nothing
+// is copied over the backup and the live file stays whole until the next
+// rotation (no line is lost; at worst one number is missing in the chain). The number of steps
+// comes from counting the directory entries whose names begin with the base name ("x"), live file
+// included.
 //
 // Paths are joined with a backslash ("%s\\%s"); the platform accepts both
 // separators and collapses runs of them, so directory may end with either.

@@ -16,6 +16,7 @@
 #include "platform/paths.h"
 #include "platform/posix_error.h"
 #include "platform/thread_annotations.h"
+#include "platform/system_calls.h"
 #include "platform/wildcard.h"
 
 namespace {
@@ -64,7 +65,8 @@ void FillFindData(const std::string& directory, const std::string& name, WIN32_F
 
   std::string path = (directory == "/" ? std::string() : directory) + "/" + name;
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 && ::lstat(path.c_str(), &info) != 0) return;
+  const fh::SystemCallTable& sys = fh::SystemCalls();
+  if (sys.stat(path.c_str(), &info) != 0 && sys.lstat(path.c_str(), &info) != 0) return;
   data->dwFileAttributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
   std::uint64_t size = S_ISDIR(info.st_mode) ? 0 : static_cast<std::uint64_t>(info.st_size);
   data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
@@ -77,12 +79,13 @@ void FillFindData(const std::string& directory, const std::string& name, WIN32_F
 // Reads the names in directory that match pattern, sorted. 0 or errno.
 int ReadMatchingNames(const std::string& directory, std::string_view pattern,
                       std::vector<std::string>* names) {
-  DIR* stream = ::opendir(directory.c_str());
+  const fh::SystemCallTable& sys = fh::SystemCalls();
+  DIR* stream = sys.opendir(directory.c_str());
   if (stream == nullptr) return errno;
-  std::unique_ptr<DIR, int (*)(DIR*)> closer(stream, &::closedir);
+  std::unique_ptr<DIR, int (*)(DIR*)> closer(stream, sys.closedir);
   for (;;) {
     errno = 0;
-    const dirent* entry = ::readdir(stream);
+    const dirent* entry = sys.readdir(stream);
     if (entry == nullptr) {
       if (errno != 0) return errno;
       break;
@@ -101,27 +104,23 @@ DWORD ListingError(int err) {
   return Win32ErrorFromErrno(err);
 }
 
-HANDLE FailSearch(DWORD code) {
-  SetLastError(code);
-  return INVALID_HANDLE_VALUE;
-}
-
 }  // namespace
 
 HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
-  if (pattern == nullptr || data == nullptr) return FailSearch(ERROR_INVALID_PARAMETER);
+  if (pattern == nullptr || data == nullptr)
+    return FailWithCode(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
   try {
     std::string normalized = fh::NormalizePath(pattern);
     std::string_view namePattern = fh::LastComponent(normalized);
-    if (namePattern.empty()) return FailSearch(ERROR_FILE_NOT_FOUND);
+    if (namePattern.empty()) return FailWithCode(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     std::string directory = normalized.size() == namePattern.size()
                                 ? std::string(".")
                                 : fh::ParentOfNormalized(normalized);
 
     std::vector<std::string> names;
     int err = ReadMatchingNames(directory, namePattern, &names);
-    if (err != 0) return FailSearch(ListingError(err));
-    if (names.empty()) return FailSearch(ERROR_FILE_NOT_FOUND);
+    if (err != 0) return FailWithCode(ListingError(err), INVALID_HANDLE_VALUE);
+    if (names.empty()) return FailWithCode(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
 
     auto search = std::make_shared<SearchObject>(directory, std::move(names));
     std::string first;
@@ -132,38 +131,27 @@ HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data) {
     SetLastError(ERROR_SUCCESS);
     return handle;
   } catch (const std::bad_alloc&) {
-    return FailSearch(ERROR_NOT_ENOUGH_MEMORY);
+    return FailWithCode(ERROR_NOT_ENOUGH_MEMORY, INVALID_HANDLE_VALUE);
   }
 }
 
 BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data) {
   std::shared_ptr<SearchObject> object = fh::FindHandleAs<SearchObject>(search);
-  if (object == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (data == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  if (object == nullptr) return FailWithCode(ERROR_INVALID_HANDLE, FALSE);
+  if (data == nullptr) return FailWithCode(ERROR_INVALID_PARAMETER, FALSE);
   try {
     std::string name;
-    if (!object->Next(&name)) {
-      SetLastError(ERROR_NO_MORE_FILES);
-      return FALSE;
-    }
+    if (!object->Next(&name)) return FailWithCode(ERROR_NO_MORE_FILES, FALSE);
     FillFindData(object->directory(), name, data);
     return TRUE;
   } catch (const std::bad_alloc&) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
+    return FailWithCode(ERROR_NOT_ENOUGH_MEMORY, FALSE);
   }
 }
 
 BOOL FindClose(HANDLE search) {
   if (fh::ReleaseHandleAs<SearchObject>(search) == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+    return FailWithCode(ERROR_INVALID_HANDLE, FALSE);
   }
   return TRUE;
 }

@@ -13,16 +13,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_descriptor.h"
 #include "platform/last_error.h"
 #include "platform/paths.h"
 #include "platform/posix_error.h"
+#include "platform/system_calls.h"
 
 namespace {
 
-constexpr DWORD kGenericAll = 0x10000000u;
-constexpr DWORD kFileReadData = 0x1;
-constexpr DWORD kFileWriteData = 0x2;
-constexpr DWORD kFileAppendData = 0x4;
 constexpr mode_t kNewFileMode = 0666;
 constexpr mode_t kNewDirectoryMode = 0777;
 // A file created between the "open existing" and the "create" attempt (or
@@ -33,7 +31,7 @@ constexpr int kOpenOrCreateAttempts = 8;
 class FileObject : public fh::HandleObject {
  public:
   FileObject(int fd, bool isDirectory) : fd_(fd), isDirectory_(isDirectory) {}
-  ~FileObject() override { ::close(fd_); }
+  ~FileObject() override { fh::SystemCalls().close(fd_); }
 
   int fd() const { return fd_; }
   bool isDirectory() const { return isDirectory_; }
@@ -43,26 +41,6 @@ class FileObject : public fh::HandleObject {
   bool isDirectory_;
 };
 
-// Closes a descriptor at scope end unless released.
-class ScopedFd {
- public:
-  explicit ScopedFd(int fd) : fd_(fd) {}
-  ~ScopedFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  ScopedFd(const ScopedFd&) = delete;
-  ScopedFd& operator=(const ScopedFd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
-
 bool HasWildcard(std::string_view path) {
   return path.find_first_of("*?") != std::string_view::npos;
 }
@@ -70,28 +48,15 @@ bool HasWildcard(std::string_view path) {
 // Checks a path argument of a call that names one file: null gives 87, a
 // wildcard 123, the empty path 3. On success *normalized holds the path.
 bool AcceptSinglePath(LPCSTR path, std::string* normalized) {
-  if (path == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return false;
-  }
-  if (*path == '\0') {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return false;
-  }
-  if (HasWildcard(path)) {
-    SetLastError(ERROR_INVALID_NAME);
-    return false;
-  }
+  if (path == nullptr) return FailWithCode(ERROR_INVALID_PARAMETER, false);
+  if (*path == '\0') return FailWithCode(ERROR_PATH_NOT_FOUND, false);
+  if (HasWildcard(path)) return FailWithCode(ERROR_INVALID_NAME, false);
   *normalized = fh::NormalizePath(path);
   return true;
 }
 
 int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), flags, mode);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
+  return fh::RetryOnInterrupt([&] { return fh::SystemCalls().open(path.c_str(), flags, mode); });
 }
 
 // Opens an existing file with existingFlags or creates it exclusively with
@@ -150,7 +115,7 @@ int OpenForMetadata(const std::string& path, DWORD disposition, bool* existed) {
   if (disposition != OPEN_EXISTING) {
     int fd = OpenWithDisposition(path, O_WRONLY, disposition, existed);
     if (fd < 0) return -1;
-    ::close(fd);
+    fh::SystemCalls().close(fd);
   } else {
     *existed = true;
   }
@@ -164,11 +129,6 @@ DWORD OpenError(int err, const std::string& path) {
   return Win32PathErrorFromErrno(err, path);
 }
 
-HANDLE FailOpen(DWORD code) {
-  SetLastError(code);
-  return INVALID_HANDLE_VALUE;
-}
-
 }  // namespace
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*shareMode*/,
@@ -176,14 +136,15 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*shareMode*/,
                    DWORD flagsAndAttributes, HANDLE /*templateFile*/) {
   std::string normalized;
   if (!AcceptSinglePath(path, &normalized)) return INVALID_HANDLE_VALUE;
-  if (!IsKnownDisposition(creationDisposition)) return FailOpen(ERROR_INVALID_PARAMETER);
+  if (!IsKnownDisposition(creationDisposition))
+    return FailWithCode(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
 
-  const bool read = (access & (GENERIC_READ | kGenericAll | kFileReadData)) != 0;
+  const bool read = (access & (GENERIC_READ | GENERIC_ALL | FILE_READ_DATA)) != 0;
   const bool write =
-      (access & (GENERIC_WRITE | kGenericAll | kFileWriteData | kFileAppendData)) != 0;
+      (access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
   const bool backupSemantics = (flagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) != 0;
   if (creationDisposition == TRUNCATE_EXISTING && !write) {
-    return FailOpen(ERROR_INVALID_PARAMETER);
+    return FailWithCode(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
   }
 
   bool existed = false;
@@ -201,21 +162,23 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*shareMode*/,
     existed = true;
     fd = OpenRetrying(normalized, O_PATH | O_DIRECTORY | O_CLOEXEC);
   }
-  if (fd < 0) return FailOpen(OpenError(errno, normalized));
-  ScopedFd owned(fd);
+  if (fd < 0) return FailWithCode(OpenError(errno, normalized), INVALID_HANDLE_VALUE);
+  fh::UniqueFd owned(fd);
 
   struct stat info {};
-  if (::fstat(fd, &info) != 0) return FailOpen(Win32ErrorFromErrno(errno));
+  if (fh::SystemCalls().fstat(fd, &info) != 0)
+    return FailWithCode(Win32ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
   const bool isDirectory = S_ISDIR(info.st_mode);
-  if (isDirectory && !backupSemantics) return FailOpen(ERROR_ACCESS_DENIED);
+  if (isDirectory && !backupSemantics)
+    return FailWithCode(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
 
   std::shared_ptr<FileObject> file;
   try {
     file = std::make_shared<FileObject>(fd, isDirectory);
   } catch (const std::bad_alloc&) {
-    return FailOpen(ERROR_NOT_ENOUGH_MEMORY);
+    return FailWithCode(ERROR_NOT_ENOUGH_MEMORY, INVALID_HANDLE_VALUE);
   }
-  owned.release();
+  owned.Release();
   HANDLE handle = fh::RegisterHandle(std::move(file));
   if (handle == nullptr) return INVALID_HANDLE_VALUE;  // the object closed its descriptor
 
@@ -227,20 +190,14 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD /*shareMode*/,
 
 BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size) {
   std::shared_ptr<FileObject> object = fh::FindHandleAs<FileObject>(file);
-  if (object == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (size == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  if (object == nullptr) return FailWithCode(ERROR_INVALID_HANDLE, FALSE);
+  if (size == nullptr) return FailWithCode(ERROR_INVALID_PARAMETER, FALSE);
   if (object->isDirectory()) {
     size->QuadPart = 0;
     return TRUE;
   }
   struct stat info {};
-  if (::fstat(object->fd(), &info) != 0) {
+  if (fh::SystemCalls().fstat(object->fd(), &info) != 0) {
     SetLastErrorFromErrno(errno);
     return FALSE;
   }
@@ -256,21 +213,13 @@ constexpr std::size_t kCopyChunk = 64 * 1024;
 int CopyContent(int in, int out) {
   std::vector<char> buffer(kCopyChunk);
   for (;;) {
-    ssize_t got = ::read(in, buffer.data(), buffer.size());
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
+    const ssize_t got = fh::RetryOnInterrupt(
+        [&] { return fh::SystemCalls().read(in, buffer.data(), buffer.size()); });
+    if (got < 0) return errno;
     if (got == 0) return 0;
-    const char* next = buffer.data();
-    while (got > 0) {
-      ssize_t written = ::write(out, next, static_cast<std::size_t>(got));
-      if (written < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      next += written;
-      got -= written;
+    if (int err =
+            fh::WriteAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(got)))) {
+      return err;
     }
   }
 }
@@ -278,14 +227,13 @@ int CopyContent(int in, int out) {
 // Moves the finished temporary file onto target: replacing it, or (noReplace)
 // failing with EEXIST when it exists. 0 or errno.
 int PublishCopy(const std::string& temporary, const std::string& target, bool noReplace) {
-  if (!noReplace) return ::rename(temporary.c_str(), target.c_str()) == 0 ? 0 : errno;
-  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
-    return 0;
-  }
+  const fh::SystemCallTable& sys = fh::SystemCalls();
+  if (!noReplace) return sys.rename(temporary.c_str(), target.c_str()) == 0 ? 0 : errno;
+  if (sys.renameNoReplace(temporary.c_str(), target.c_str()) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return errno;
   // The file system cannot rename exclusively; a hard link can.
-  if (::link(temporary.c_str(), target.c_str()) != 0) return errno;
-  ::unlink(temporary.c_str());
+  if (sys.link(temporary.c_str(), target.c_str()) != 0) return errno;
+  sys.unlink(temporary.c_str());
   return 0;
 }
 
@@ -298,30 +246,27 @@ int CopyThroughTemporary(int in, mode_t mode, const std::string& target, bool no
   std::string pattern = (parent == "/" ? std::string() : parent) + "/.fhcopy-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  int out = ::mkostemp(name.data(), O_CLOEXEC);
-  *temporaryFailed = out < 0;
-  if (out < 0) return errno;
+  const fh::SystemCallTable& sys = fh::SystemCalls();
+  fh::UniqueFd out(sys.makeTemporary(name.data(), O_CLOEXEC));
+  *temporaryFailed = !out.valid();
+  if (!out.valid()) return errno;
   std::string temporary = name.data();
-  int err = CopyContent(in, out);
-  if (err == 0 && ::fchmod(out, mode) != 0) err = errno;
-  if (::close(out) != 0 && err == 0) err = errno;
+  int err = CopyContent(in, out.get());
+  if (err == 0 && sys.fchmod(out.get(), mode) != 0) err = errno;
+  const int closeErr = out.Close();
+  if (err == 0) err = closeErr;
   if (err == 0) err = PublishCopy(temporary, target, noReplace);
-  if (err != 0) ::unlink(temporary.c_str());
+  if (err != 0) sys.unlink(temporary.c_str());
   return err;
 }
 
 // The fallback for a target that may be written but not replaced.
 int CopyInPlace(int in, const std::string& target) {
-  int out = OpenRetrying(target, O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
-  if (out < 0) return errno;
-  int err = CopyContent(in, out);
-  if (::close(out) != 0 && err == 0) err = errno;
-  return err;
-}
-
-BOOL FailWith(DWORD code) {
-  SetLastError(code);
-  return FALSE;
+  fh::UniqueFd out(OpenRetrying(target, O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY));
+  if (!out.valid()) return errno;
+  int err = CopyContent(in, out.get());
+  const int closeErr = out.Close();
+  return err != 0 ? err : closeErr;
 }
 
 }  // namespace
@@ -332,19 +277,20 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
   if (!AcceptSinglePath(existingFile, &source) || !AcceptSinglePath(newFile, &target)) {
     return FALSE;
   }
-  ScopedFd in(OpenRetrying(source, O_RDONLY | O_CLOEXEC | O_NOCTTY));
-  if (in.get() < 0) return FailWith(Win32PathErrorFromErrno(errno, source));
+  fh::UniqueFd in(OpenRetrying(source, O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (!in.valid()) return FailWithCode(Win32PathErrorFromErrno(errno, source), FALSE);
   struct stat sourceInfo {};
-  if (::fstat(in.get(), &sourceInfo) != 0) return FailWith(Win32ErrorFromErrno(errno));
-  if (S_ISDIR(sourceInfo.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+  if (fh::SystemCalls().fstat(in.get(), &sourceInfo) != 0)
+    return FailWithCode(Win32ErrorFromErrno(errno), FALSE);
+  if (S_ISDIR(sourceInfo.st_mode)) return FailWithCode(ERROR_ACCESS_DENIED, FALSE);
 
   struct stat targetInfo {};
-  const bool targetExists = ::stat(target.c_str(), &targetInfo) == 0;
+  const bool targetExists = fh::SystemCalls().stat(target.c_str(), &targetInfo) == 0;
   if (targetExists) {
-    if (failIfExists) return FailWith(ERROR_FILE_EXISTS);
-    if (S_ISDIR(targetInfo.st_mode)) return FailWith(ERROR_ACCESS_DENIED);
+    if (failIfExists) return FailWithCode(ERROR_FILE_EXISTS, FALSE);
+    if (S_ISDIR(targetInfo.st_mode)) return FailWithCode(ERROR_ACCESS_DENIED, FALSE);
     if (targetInfo.st_dev == sourceInfo.st_dev && targetInfo.st_ino == sourceInfo.st_ino) {
-      return FailWith(ERROR_SHARING_VIOLATION);
+      return FailWithCode(ERROR_SHARING_VIOLATION, FALSE);
     }
   }
 
@@ -358,17 +304,17 @@ BOOL CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
       err = CopyInPlace(in.get(), target);
     }
   } catch (const std::bad_alloc&) {
-    return FailWith(ERROR_NOT_ENOUGH_MEMORY);
+    return FailWithCode(ERROR_NOT_ENOUGH_MEMORY, FALSE);
   }
   if (err == 0) return TRUE;
-  if (err == EEXIST) return FailWith(ERROR_FILE_EXISTS);
-  return FailWith(Win32PathErrorFromErrno(err, target));
+  if (err == EEXIST) return FailWithCode(ERROR_FILE_EXISTS, FALSE);
+  return FailWithCode(Win32PathErrorFromErrno(err, target), FALSE);
 }
 
 BOOL DeleteFileA(LPCSTR path) {
   std::string normalized;
   if (!AcceptSinglePath(path, &normalized)) return FALSE;
-  if (::unlink(normalized.c_str()) != 0) {
+  if (fh::SystemCalls().unlink(normalized.c_str()) != 0) {
     SetLastErrorFromPathErrno(errno, normalized);
     return FALSE;
   }
@@ -378,7 +324,7 @@ BOOL DeleteFileA(LPCSTR path) {
 BOOL CreateDirectoryA(LPCSTR path, const SECURITY_ATTRIBUTES* /*security*/) {
   std::string normalized;
   if (!AcceptSinglePath(path, &normalized)) return FALSE;
-  if (::mkdir(normalized.c_str(), kNewDirectoryMode) != 0) {
+  if (fh::SystemCalls().mkdir(normalized.c_str(), kNewDirectoryMode) != 0) {
     SetLastErrorFromPathErrno(errno, normalized);
     return FALSE;
   }
@@ -389,7 +335,7 @@ DWORD GetFileAttributesA(LPCSTR path) {
   std::string normalized;
   if (!AcceptSinglePath(path, &normalized)) return INVALID_FILE_ATTRIBUTES;
   struct stat info {};
-  if (::stat(normalized.c_str(), &info) != 0) {
+  if (fh::SystemCalls().stat(normalized.c_str(), &info) != 0) {
     SetLastErrorFromPathErrno(errno, normalized);
     return INVALID_FILE_ATTRIBUTES;
   }
@@ -405,7 +351,7 @@ std::FILE* OpenFileStream(const char* path, const char* mode) {
   std::string normalized = fh::NormalizePath(path);
   std::string closeOnExecMode = mode;
   if (closeOnExecMode.find('e') == std::string::npos) closeOnExecMode.push_back('e');
-  std::FILE* stream = std::fopen(normalized.c_str(), closeOnExecMode.c_str());
+  std::FILE* stream = fh::SystemCalls().fopen(normalized.c_str(), closeOnExecMode.c_str());
   if (stream == nullptr) {
     int err = errno;
     SetLastErrorFromPathErrno(err, normalized);
@@ -417,6 +363,25 @@ std::FILE* OpenFileStream(const char* path, const char* mode) {
 int MakeOneDirectory(const char* path) {
   if (path == nullptr) return EINVAL;
   std::string normalized = fh::NormalizePath(path);
-  if (::mkdir(normalized.c_str(), kNewDirectoryMode) != 0) return errno;
+  if (fh::SystemCalls().mkdir(normalized.c_str(), kNewDirectoryMode) != 0) return errno;
   return 0;
 }
+
+namespace fh {
+
+int MakeDirectoryTree(const char* path, unsigned mode) {
+  if (path == nullptr) return EINVAL;
+  const std::string normalized = NormalizePath(path);
+  if (SystemCalls().mkdir(normalized.c_str(), static_cast<mode_t>(mode)) == 0) return 0;
+  const int first = errno;
+  if (first != ENOENT) return first;
+  const std::string parent(ParentPart(path));
+  if (parent.empty()) return first;  // no parent named: nothing more to create
+  const int parentResult = MakeDirectoryTree(parent.c_str(), mode);
+  // EEXIST: the parent appeared meanwhile (another process made it); go on.
+  if (parentResult != 0 && parentResult != EEXIST) return parentResult;
+  if (SystemCalls().mkdir(normalized.c_str(), static_cast<mode_t>(mode)) == 0) return 0;
+  return errno;
+}
+
+}  // namespace fh

@@ -73,3 +73,14 @@ std::FILE* OpenFileStream(const char* path, const char* mode);
 // error number (EEXIST 17 when it exists, ENOENT 2 when a parent is missing,
 // EINVAL for a null path).
 int MakeOneDirectory(const char* path);
+
+namespace fh {
+
+// Creates the directory and any missing parents with mode (less the umask).
+// Parents are found by '/' only (as ParentPart does), so a path written with
+// '\' alone has no parent to create. 0 when the directory was created,
+// EEXIST when it existed already, else the errno of the step that failed
+// (ENOENT when a parent is missing and the path names none), EINVAL for null.
+int MakeDirectoryTree(const char* path, unsigned mode);
+
+}  // namespace fh

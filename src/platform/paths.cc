@@ -23,13 +23,23 @@ std::string NormalizePath(std::string_view path) {
   return normalized;
 }
 
+std::string_view WithoutTrailingSlashes(std::string_view path) {
+  while (!path.empty() && path.back() == '/') path.remove_suffix(1);
+  return path;
+}
+
+std::string_view ParentPart(std::string_view path) {
+  const std::string_view rest = WithoutTrailingSlashes(path);
+  const std::size_t slash = rest.rfind('/');
+  if (slash == std::string_view::npos) return std::string_view();
+  return WithoutTrailingSlashes(rest.substr(0, slash));
+}
+
 std::string ParentOfNormalized(std::string_view normalized) {
-  std::string_view trimmed = normalized;
-  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.remove_suffix(1);
-  std::size_t slash = trimmed.rfind('/');
-  if (slash == std::string_view::npos) return ".";
-  if (slash == 0) return "/";
-  return std::string(trimmed.substr(0, slash));
+  const std::string_view parent = ParentPart(normalized);
+  if (!parent.empty()) return std::string(parent);
+  // Nothing before the last component: the root for an absolute path.
+  return !normalized.empty() && normalized.front() == '/' ? "/" : ".";
 }
 
 std::string_view LastComponent(std::string_view normalized) {

@@ -21,6 +21,14 @@ namespace fh {
 // The path with every run of '\' and '/' replaced by one '/'.
 std::string NormalizePath(std::string_view path);
 
+// The path without trailing '/' characters: "a/b//" -> "a/b", "/" -> "".
+std::string_view WithoutTrailingSlashes(std::string_view path);
+
+// The path without trailing '/' characters, its last '/'-separated component
+// and the '/' characters before that: "a/b/c" -> "a/b", "a/b/" -> "a",
+// "a//b" -> "a", "/a" -> "", "a" -> "". Only '/' separates here.
+std::string_view ParentPart(std::string_view path);
+
 // The directory part of a normalised path, as used to tell "file missing"
 // (its directory exists) from "path missing": "a/b/c" -> "a/b", "c" -> ".",
 // "/c" -> "/", "a/b/" -> "a" (the parent of the directory b).

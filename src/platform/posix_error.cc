@@ -7,6 +7,7 @@
 
 #include "platform/last_error.h"
 #include "platform/paths.h"
+#include "platform/system_calls.h"
 
 DWORD Win32ErrorFromErrno(int err) {
   switch (err) {
@@ -64,7 +65,8 @@ DWORD Win32PathErrorFromErrno(int err, std::string_view normalizedPath) {
   if (err != ENOENT) return Win32ErrorFromErrno(err);
   std::string parent = fh::ParentOfNormalized(normalizedPath);
   struct stat info {};
-  bool parentIsDirectory = ::stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  bool parentIsDirectory =
+      fh::SystemCalls().stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
   return parentIsDirectory ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 

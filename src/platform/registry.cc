@@ -28,16 +28,8 @@ struct RegistryKeyObject {
 
 namespace {
 
-constexpr DWORD kErrorGenFailure = 31;
-constexpr REGSAM kDelete = 0x00010000;
-constexpr REGSAM kWriteDac = 0x00040000;
-constexpr REGSAM kWriteOwner = 0x00080000;
-constexpr REGSAM kKeyCreateLink = 0x0020;
-constexpr REGSAM kMaximumAllowed = 0x02000000;
-constexpr REGSAM kGenericAll = 0x10000000;
-constexpr REGSAM kGenericExecute = 0x20000000;
 constexpr REGSAM kWriteRights =
-    KEY_SET_VALUE | KEY_CREATE_SUB_KEY | kKeyCreateLink | kDelete | kWriteDac | kWriteOwner;
+    KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
 
 constexpr std::string_view kSoftware = "SOFTWARE";
 constexpr std::string_view kWow64Node = "WOW6432Node";
@@ -102,12 +94,12 @@ REGSAM MapGenericAccess(REGSAM sam, const fh::HiveLocation& location) {
   REGSAM access = sam & 0x00FFFFFF;
   if (sam & GENERIC_READ) access |= KEY_READ;
   if (sam & GENERIC_WRITE) access |= KEY_WRITE;
-  if (sam & kGenericExecute) access |= KEY_READ;
-  if (sam & kGenericAll) access |= KEY_ALL_ACCESS;
-  if (sam & kMaximumAllowed) {
+  if (sam & GENERIC_EXECUTE) access |= KEY_READ;
+  if (sam & GENERIC_ALL) access |= KEY_ALL_ACCESS;
+  if (sam & MAXIMUM_ALLOWED) {
     access |= fh::CheckHiveWritable(location) == ERROR_SUCCESS ? KEY_ALL_ACCESS : KEY_READ;
   }
-  return access & ~(kMaximumAllowed | KEY_WOW64_64KEY | KEY_WOW64_32KEY);
+  return access & ~(MAXIMUM_ALLOWED | KEY_WOW64_64KEY | KEY_WOW64_32KEY);
 }
 
 // The canonical path of subKey below base, in UTF-8 (ill-formed bytes
@@ -160,7 +152,7 @@ LONG Guarded(const Body& body) {
   } catch (const std::bad_alloc&) {
     code = ERROR_NOT_ENOUGH_MEMORY;
   } catch (const std::exception&) {
-    code = kErrorGenFailure;
+    code = ERROR_GEN_FAILURE;
   }
   return Finish(code);
 }

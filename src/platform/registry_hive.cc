@@ -22,36 +22,14 @@ int HexDigitValue(char c) {
 }
 
 // Appends the UTF-16 (little-endian) bytes of a UTF-8 text. Returns false
-// when the text is not well-formed UTF-8.
+// (appending nothing) when the text is not well-formed UTF-8.
 bool AppendUtf8AsUtf16Le(std::string_view text, std::string* out) {
-  std::size_t base = out->size();
-  out->resize(base + text.size() * 2);  // never more units than bytes
-  char* write = out->data() + base;
-  auto put = [&write](char32_t unit) {
-    *write++ = static_cast<char>(unit & 0xFF);
-    *write++ = static_cast<char>((unit >> 8) & 0xFF);
-  };
-  bool wellFormed = true;
-  std::size_t position = 0;
-  while (position < text.size()) {
-    unsigned char byte = static_cast<unsigned char>(text[position]);
-    if (byte < 0x80) {
-      *write++ = static_cast<char>(byte);
-      *write++ = '\0';
-      ++position;
-      continue;
-    }
-    char32_t codePoint;
-    if (!DecodeUtf8(text, &position, &codePoint)) wellFormed = false;
-    if (codePoint >= 0x10000) {
-      put(0xD800 + ((codePoint - 0x10000) >> 10));
-      put(0xDC00 + ((codePoint - 0x10000) & 0x3FF));
-    } else {
-      put(codePoint);
-    }
+  if (!IsWellFormedUtf8(text)) return false;
+  for (char16_t unit : Utf8ToUtf16(text)) {
+    out->push_back(static_cast<char>(unit & 0xFF));
+    out->push_back(static_cast<char>(unit >> 8));
   }
-  out->resize(static_cast<std::size_t>(write - out->data()));
-  return wellFormed;
+  return true;
 }
 
 // ---------------------------------------------------------------- reading

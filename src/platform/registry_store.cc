@@ -15,7 +15,11 @@
 #include <vector>
 
 #include "platform/mutex.h"
+#include "platform/file_descriptor.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/posix_error.h"
+#include "platform/system_calls.h"
 
 namespace fh {
 
@@ -34,20 +38,6 @@ constexpr RootHive kRootHives[] = {
     {0x80000003u, "HKEY_USERS", "HKU.reg"},
     {0x80000005u, "HKEY_CURRENT_CONFIG", "HKCC.reg"},
 };
-
-// ------------------------------------------------------------ fault hooks
-
-Mutex g_faultMutex;
-std::optional<std::pair<HiveCommitStep, int>> g_fault GUARDED_BY(g_faultMutex);
-
-// errno to simulate at step, or 0. A fault fires once.
-int TakeFault(HiveCommitStep step) {
-  MutexLock guard(&g_faultMutex);
-  if (!g_fault || g_fault->first != step) return 0;
-  int err = g_fault->second;
-  g_fault.reset();
-  return err;
-}
 
 // ------------------------------------------------------------ parsed cache
 
@@ -132,163 +122,98 @@ DWORD ParseWithCache(const HiveLocation& location, std::string text,
 
 // ------------------------------------------------------------ files
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  ~FileDescriptor() { Close(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  void Reset(int fd) {
-    Close();
-    fd_ = fd;
-  }
-  // Returns 0 or the errno of close.
-  int Close() {
-    if (fd_ < 0) return 0;
-    int result = close(fd_);
-    fd_ = -1;
-    return result == 0 ? 0 : errno;
-  }
-
- private:
-  int fd_;
-};
-
 // Holds a flock on the hive's lock file while it lives.
 class HiveLock {
  public:
   // Shared: best effort (no lock when the lock file cannot be opened).
   // Exclusive: 0 or the Win32 code of the failure from Acquire.
   DWORD Acquire(const std::string& lockPath, bool exclusive) {
-    int fd = open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0 && exclusive) fd = open(lockPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const SystemCallTable& sys = SystemCalls();
+    int fd = sys.open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 && exclusive) fd = sys.open(lockPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return exclusive ? Win32ErrorFromErrno(errno) : ERROR_SUCCESS;
     fd_.Reset(fd);
-    while (flock(fd, exclusive ? LOCK_EX : LOCK_SH) != 0) {
-      if (errno != EINTR) return exclusive ? Win32ErrorFromErrno(errno) : ERROR_SUCCESS;
+    if (RetryOnInterrupt([&] { return sys.flock(fd, exclusive ? LOCK_EX : LOCK_SH); }) != 0) {
+      return exclusive ? Win32ErrorFromErrno(errno) : ERROR_SUCCESS;
     }
     return ERROR_SUCCESS;
   }
 
  private:
-  FileDescriptor fd_;  // closing it releases the lock
+  UniqueFd fd_;  // closing it releases the lock
 };
 
 // Reads the whole hive file into *text; a missing file (or directory) gives
 // an empty text.
 DWORD ReadHiveFile(const std::string& path, std::string* text) {
   text->clear();
-  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const SystemCallTable& sys = SystemCalls();
+  UniqueFd fd(sys.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0));
   if (!fd.valid()) {
     if (errno == ENOENT) return ERROR_SUCCESS;
     return Win32ErrorFromErrno(errno);
   }
   struct stat info {};
-  if (fstat(fd.get(), &info) == 0 && info.st_size > 0) {
+  if (sys.fstat(fd.get(), &info) == 0 && info.st_size > 0) {
     text->reserve(static_cast<std::size_t>(info.st_size));
   }
-  char chunk[65536];
-  while (true) {
-    ssize_t got = read(fd.get(), chunk, sizeof chunk);
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return Win32ErrorFromErrno(errno);
-    }
-    text->append(chunk, static_cast<std::size_t>(got));
-  }
-  return ERROR_SUCCESS;
+  return Win32ErrorFromErrno(ReadAll(fd.get(), text));
 }
 
 bool DirectoryExists(const std::string& path) {
   struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-std::string ParentDirectory(const std::string& path) {
-  std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+  return SystemCalls().stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // mkdir -p: creates path and its missing parents.
 DWORD MakeDirectories(const std::string& path) {
-  if (path.empty() || DirectoryExists(path)) return ERROR_SUCCESS;
-  std::string parent = ParentDirectory(path);
-  if (parent != path) {
-    DWORD code = MakeDirectories(parent);
-    if (code != ERROR_SUCCESS) return code;
-  }
-  if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) return Win32ErrorFromErrno(errno);
-  return ERROR_SUCCESS;
-}
-
-DWORD WriteAll(int fd, const std::string& text) {
-  if (int err = TakeFault(HiveCommitStep::kWrite)) return Win32ErrorFromErrno(err);
-  std::size_t done = 0;
-  while (done < text.size()) {
-    ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-    if (wrote < 0) {
-      if (errno == EINTR) continue;
-      return Win32ErrorFromErrno(errno);
-    }
-    done += static_cast<std::size_t>(wrote);
-  }
-  return ERROR_SUCCESS;
+  if (path.empty()) return ERROR_SUCCESS;
+  const int err = MakeDirectoryTree(path.c_str(), 0755);
+  return err == EEXIST ? ERROR_SUCCESS : Win32ErrorFromErrno(err);
 }
 
 DWORD SyncDirectory(const std::string& directory) {
-  FileDescriptor fd(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  const SystemCallTable& sys = SystemCalls();
+  UniqueFd fd(sys.open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
   if (!fd.valid()) return Win32ErrorFromErrno(errno);
-  if (fsync(fd.get()) != 0 && errno != EINVAL) return Win32ErrorFromErrno(errno);
+  if (sys.fsync(fd.get()) != 0 && errno != EINVAL) return Win32ErrorFromErrno(errno);
   return ERROR_SUCCESS;
 }
 
 // Gives the new file the old hive's permissions (and, for root, its owner),
 // or 0644 for a first hive.
 void CopyHiveOwnership(int fd, const std::string& hivePath) {
+  const SystemCallTable& sys = SystemCalls();
   struct stat info {};
-  if (stat(hivePath.c_str(), &info) != 0) {
-    fchmod(fd, 0644);
+  if (sys.stat(hivePath.c_str(), &info) != 0) {
+    sys.fchmod(fd, 0644);
     return;
   }
   if (geteuid() == 0 && (info.st_uid != 0 || info.st_gid != 0)) {
-    if (fchown(fd, info.st_uid, info.st_gid) != 0) {
+    if (sys.fchown(fd, info.st_uid, info.st_gid) != 0) {
       // keep root as the owner; the permissions below still apply
     }
   }
-  fchmod(fd, info.st_mode & 07777);
+  sys.fchmod(fd, info.st_mode & 07777);
 }
 
 // Replaces the hive file with text: temporary file, fsync, rename, fsync of
 // the directory. On failure the hive file is untouched and the temporary
 // file removed.
 DWORD CommitHiveText(const HiveLocation& location, const std::string& text) {
+  const SystemCallTable& sys = SystemCalls();
   std::string temporary = location.hivePath + ".tmp.XXXXXX";
-  int err = TakeFault(HiveCommitStep::kCreateTemporary);
-  FileDescriptor fd(err != 0 ? -1 : mkostemp(temporary.data(), O_CLOEXEC));
-  if (!fd.valid()) return Win32ErrorFromErrno(err != 0 ? err : errno);
+  UniqueFd fd(sys.makeTemporary(temporary.data(), O_CLOEXEC));
+  if (!fd.valid()) return Win32ErrorFromErrno(errno);
   CopyHiveOwnership(fd.get(), location.hivePath);
-  DWORD code = WriteAll(fd.get(), text);
-  if (code == ERROR_SUCCESS) {
-    err = TakeFault(HiveCommitStep::kSync);
-    if (err == 0 && fsync(fd.get()) != 0) err = errno;
-    if (err == 0) err = fd.Close();
-    if (err != 0) code = Win32ErrorFromErrno(err);
-  }
-  if (code == ERROR_SUCCESS) {
-    err = TakeFault(HiveCommitStep::kRename);
-    if (err == 0 && rename(temporary.c_str(), location.hivePath.c_str()) != 0) err = errno;
-    if (err != 0) code = Win32ErrorFromErrno(err);
-  }
-  if (code != ERROR_SUCCESS) {
+  int err = WriteAll(fd.get(), text);
+  if (err == 0 && sys.fsync(fd.get()) != 0) err = errno;
+  if (err == 0) err = fd.Close();
+  if (err == 0 && sys.rename(temporary.c_str(), location.hivePath.c_str()) != 0) err = errno;
+  if (err != 0) {
     fd.Close();
-    unlink(temporary.c_str());
-    return code;
+    sys.unlink(temporary.c_str());
+    return Win32ErrorFromErrno(err);
   }
   return SyncDirectory(location.directory);
 }
@@ -297,18 +222,19 @@ DWORD CommitHiveText(const HiveLocation& location, const std::string& text) {
 // holding it was left by a writer that died before its rename.
 void RemoveStaleTemporaries(const HiveLocation& location) {
   std::string prefix = location.hivePath.substr(location.directory.size() + 1) + ".tmp.";
-  DIR* directory = opendir(location.directory.c_str());
+  const SystemCallTable& sys = SystemCalls();
+  DIR* directory = sys.opendir(location.directory.c_str());
   if (directory == nullptr) return;
-  while (const dirent* entry = readdir(directory)) {
+  while (const dirent* entry = sys.readdir(directory)) {
     if (std::string_view(entry->d_name).substr(0, prefix.size()) == prefix) {
-      unlink((location.directory + "/" + entry->d_name).c_str());
+      sys.unlink((location.directory + "/" + entry->d_name).c_str());
     }
   }
-  closedir(directory);
+  sys.closedir(directory);
 }
 
 int CanAccess(const std::string& path, int mode) {
-  return faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0 ? 0 : errno;
+  return SystemCalls().accessEffective(path.c_str(), mode) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -349,12 +275,12 @@ DWORD ReadHive(const HiveLocation& location, std::shared_ptr<const RegistryHive>
 
 DWORD CheckHiveWritable(const HiveLocation& location) {
   struct stat info {};
-  if (stat(location.hivePath.c_str(), &info) == 0) {
+  if (SystemCalls().stat(location.hivePath.c_str(), &info) == 0) {
     if (int err = CanAccess(location.hivePath, W_OK)) return Win32ErrorFromErrno(err);
   }
   std::string directory = location.directory;
   while (!DirectoryExists(directory)) {
-    std::string parent = ParentDirectory(directory);
+    std::string parent = ParentOfNormalized(directory);
     if (parent == directory) break;
     directory = parent;
   }
@@ -405,17 +331,8 @@ DWORD UpdateHive(const HiveLocation& location, const HiveChange& change) {
 }
 
 void ResetRegistryStore() {
-  {
-    MutexLock guard(&g_cacheMutex);
-    g_cache.clear();
-  }
-  MutexLock guard(&g_faultMutex);
-  g_fault.reset();
-}
-
-void InjectHiveCommitFault(HiveCommitStep step, int err) {
-  MutexLock guard(&g_faultMutex);
-  g_fault = std::make_pair(step, err);
+  MutexLock guard(&g_cacheMutex);
+  g_cache.clear();
 }
 
 }  // namespace fh

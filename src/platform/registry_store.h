@@ -68,12 +68,7 @@ DWORD CheckHiveWritable(const HiveLocation& location);
 using HiveChange = std::function<DWORD(RegistryHive& hive, bool* changed)>;
 DWORD UpdateHive(const HiveLocation& location, const HiveChange& change);
 
-// Forgets the cached hives and any pending injected fault.
+// Forgets the cached hives.
 void ResetRegistryStore();
-
-// Fault injection for tests: the next commit fails at step with errno err,
-// as a full disk or an I/O error would.
-enum class HiveCommitStep { kCreateTemporary, kWrite, kSync, kRename };
-void InjectHiveCommitFault(HiveCommitStep step, int err);
 
 }  // namespace fh

@@ -113,8 +113,7 @@ std::string ShapeText(std::string_view text, DWORD width) {
 template <class Char>
 DWORD Fail(DWORD code, Char* buffer, bool allocate) {
   if (allocate && buffer != nullptr) *reinterpret_cast<Char**>(buffer) = nullptr;
-  SetLastError(code);
-  return 0;
+  return FailWithCode(code, DWORD{0});
 }
 
 // The shared body of FormatMessageA/W. The texts are ASCII, so one byte is

@@ -79,14 +79,7 @@ class BoundedSink {
   bool overflow_ = false;
 };
 
-int Fail(DWORD code) {
-  SetLastError(code);
-  return 0;
-}
-
 bool IsNarrowCodePage(UINT codePage) { return codePage == CP_UTF8 || codePage == CP_ACP; }
-
-constexpr DWORD kErrorInvalidFlags = 1004;
 
 }  // namespace
 
@@ -238,9 +231,9 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
                         LPWSTR lpWideCharStr, int cchWideChar) {
   if (!IsNarrowCodePage(CodePage) || lpMultiByteStr == nullptr || cbMultiByte == 0 ||
       cbMultiByte < -1 || cchWideChar < 0 || (lpWideCharStr == nullptr && cchWideChar != 0)) {
-    return Fail(ERROR_INVALID_PARAMETER);
+    return FailWithCode(ERROR_INVALID_PARAMETER, 0);
   }
-  if ((dwFlags & ~MB_ERR_INVALID_CHARS) != 0) return Fail(kErrorInvalidFlags);
+  if ((dwFlags & ~MB_ERR_INVALID_CHARS) != 0) return FailWithCode(ERROR_INVALID_FLAGS, 0);
   std::size_t length =
       cbMultiByte == -1 ? std::strlen(lpMultiByteStr) + 1 : static_cast<std::size_t>(cbMultiByte);
   std::string_view text(lpMultiByteStr, length);
@@ -250,7 +243,7 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
   while (position < text.size() && !sink.overflow()) {
     char32_t codePoint;
     if (!fh::DecodeUtf8(text, &position, &codePoint) && (dwFlags & MB_ERR_INVALID_CHARS) != 0) {
-      return Fail(ERROR_NO_UNICODE_TRANSLATION);
+      return FailWithCode(ERROR_NO_UNICODE_TRANSLATION, 0);
     }
     WCHAR units[2];
     if (codePoint >= 0x10000) {
@@ -262,7 +255,7 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
       sink.Put(units, 1);
     }
   }
-  if (sink.overflow()) return Fail(ERROR_INSUFFICIENT_BUFFER);
+  if (sink.overflow()) return FailWithCode(ERROR_INSUFFICIENT_BUFFER, 0);
   return static_cast<int>(sink.count());
 }
 
@@ -272,9 +265,9 @@ int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int
   if (!IsNarrowCodePage(CodePage) || lpWideCharStr == nullptr || cchWideChar == 0 ||
       cchWideChar < -1 || cbMultiByte < 0 || (lpMultiByteStr == nullptr && cbMultiByte != 0) ||
       lpDefaultChar != nullptr || lpUsedDefaultChar != nullptr) {
-    return Fail(ERROR_INVALID_PARAMETER);
+    return FailWithCode(ERROR_INVALID_PARAMETER, 0);
   }
-  if ((dwFlags & ~WC_ERR_INVALID_CHARS) != 0) return Fail(kErrorInvalidFlags);
+  if ((dwFlags & ~WC_ERR_INVALID_CHARS) != 0) return FailWithCode(ERROR_INVALID_FLAGS, 0);
   std::size_t count = 0;
   if (cchWideChar == -1) {
     while (lpWideCharStr[count] != 0) ++count;
@@ -289,13 +282,14 @@ int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int
     char32_t codePoint;
     if (!DecodeUtf16(lpWideCharStr, count, &position, &codePoint) &&
         (dwFlags & WC_ERR_INVALID_CHARS) != 0) {
-      return Fail(ERROR_NO_UNICODE_TRANSLATION);
+      return FailWithCode(ERROR_NO_UNICODE_TRANSLATION, 0);
     }
     char bytes[4];
     int n = fh::EncodeUtf8(codePoint, bytes);
     sink.Put(bytes, static_cast<std::size_t>(n));
   }
-  if (sink.overflow()) return Fail(ERROR_INSUFFICIENT_BUFFER);
-  if (sink.count() > static_cast<std::size_t>(INT_MAX)) return Fail(ERROR_INVALID_PARAMETER);
+  if (sink.overflow()) return FailWithCode(ERROR_INSUFFICIENT_BUFFER, 0);
+  if (sink.count() > static_cast<std::size_t>(INT_MAX))
+    return FailWithCode(ERROR_INVALID_PARAMETER, 0);
   return static_cast<int>(sink.count());
 }

@@ -152,11 +152,6 @@ DefaultQueue& TheDefaultQueue() {
   return queue.get();
 }
 
-BOOL Fail(DWORD code) {
-  SetLastError(code);
-  return FALSE;
-}
-
 }  // namespace
 
 HANDLE CreateTimerQueue() {
@@ -171,16 +166,17 @@ HANDLE CreateTimerQueue() {
 
 BOOL CreateTimerQueueTimer(HANDLE* newTimer, HANDLE queue, WAITORTIMERCALLBACK callback,
                            void* parameter, DWORD dueTime, DWORD period, ULONG flags) {
-  if (newTimer == nullptr || callback == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  if (newTimer == nullptr || callback == nullptr)
+    return FailWithCode(ERROR_INVALID_PARAMETER, FALSE);
   std::shared_ptr<TimerQueueObject> target;
   try {
     target = queue == nullptr ? TheDefaultQueue().Get() : fh::FindHandleAs<TimerQueueObject>(queue);
   } catch (const std::bad_alloc&) {
-    return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    return FailWithCode(ERROR_NOT_ENOUGH_MEMORY, FALSE);
   } catch (const std::system_error&) {
-    return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    return FailWithCode(ERROR_NOT_ENOUGH_MEMORY, FALSE);
   }
-  if (target == nullptr) return Fail(ERROR_INVALID_HANDLE);
+  if (target == nullptr) return FailWithCode(ERROR_INVALID_HANDLE, FALSE);
 
   const bool once = (flags & WT_EXECUTEONLYONCE) != 0;
   Timer timer{callback, parameter, std::chrono::milliseconds(once ? 0 : period)};
@@ -189,19 +185,19 @@ BOOL CreateTimerQueueTimer(HANDLE* newTimer, HANDLE queue, WAITORTIMERCALLBACK c
   // is written before the callback can run (and re-arm into it).
   *newTimer = fh::ReserveHandleValue();
   try {
-    if (!target->Arm(due, timer)) return Fail(ERROR_INVALID_HANDLE);
+    if (!target->Arm(due, timer)) return FailWithCode(ERROR_INVALID_HANDLE, FALSE);
   } catch (const std::bad_alloc&) {
-    return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    return FailWithCode(ERROR_NOT_ENOUGH_MEMORY, FALSE);
   }
   return TRUE;
 }
 
 BOOL DeleteTimerQueueEx(HANDLE queue, HANDLE completionEvent) {
   if (completionEvent != nullptr && completionEvent != INVALID_HANDLE_VALUE) {
-    return Fail(ERROR_INVALID_HANDLE);
+    return FailWithCode(ERROR_INVALID_HANDLE, FALSE);
   }
   std::shared_ptr<TimerQueueObject> object = fh::ReleaseHandleAs<TimerQueueObject>(queue);
-  if (object == nullptr) return Fail(ERROR_INVALID_HANDLE);
+  if (object == nullptr) return FailWithCode(ERROR_INVALID_HANDLE, FALSE);
   object->Shutdown();
   return TRUE;
 }

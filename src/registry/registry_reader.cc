@@ -5,12 +5,13 @@
 #include "logging/log.h"
 #include "platform/registry.h"
 #include "registry/open_key.h"
+#include "registry/printable.h"
 #include "registry/registry_writer.h"
 #include "logging/status_texts.h"
 
 namespace {
 
-const char* Printable(const char* text) { return text != nullptr ? text : "(null)"; }
+using fh::Printable;
 
 // "--" in any letter case; the marker has no letters, so this is equality.
 bool IsDefaultValueMarker(const char* name) {

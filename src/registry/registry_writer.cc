@@ -8,16 +8,17 @@
 #include "platform/text_conversion.h"
 #include "registry/open_key.h"
 #include "logging/status_texts.h"
+#include "registry/printable.h"
 
 bool gv_use64BitRegView = false;
 
 namespace {
 
+using fh::Printable;
+
 constexpr WCHAR kMultiStringEscape = u'^';
 constexpr WCHAR kMultiStringSeparator = u';';
 constexpr DWORD kDwordMax = 4294967295u;
-
-const char* Printable(const char* text) { return text != nullptr ? text : "(null)"; }
 
 // The bytes handed to RegSetValueExW and their count.
 struct ValueBytes {
@@ -246,14 +247,35 @@ std::vector<WCHAR> MakeMultiStringData(const WCHAR* wide, DWORD* size) {
   return TranslateSeparators(wide, kMultiStringEscape, kMultiStringSeparator, 0, size);
 }
 
-ULONGLONG ParseDecimalQword(const char* text) {
-  if (text == nullptr) return 0;
+namespace {
+
+// The decimal reading behind both value types: from 0, value = value * 10 +
+// digit for each digit, modulo 2^64. A digit is a byte '0' to '9' and the
+// reading stops at the first other byte, unless every byte counts (its digit
+// is then the byte minus '0', the byte read as a signed 8-bit number). The
+// out-of-range rule: *above tells whether the exact value went above limit,
+// after which the digits are still consumed but no longer added.
+ULONGLONG ReadDecimal(const char** cursor, bool everyByteIsDigit, ULONGLONG limit, bool* above) {
   ULONGLONG value = 0;
-  for (const char* byte = text; *byte != '\0'; ++byte) {
+  *above = false;
+  for (const char*& byte = *cursor; *byte != '\0'; ++byte) {
+    const bool isDigit = *byte >= '0' && *byte <= '9';
+    if (!isDigit && !everyByteIsDigit) break;
+    if (*above) continue;
     const auto digit = static_cast<LONGLONG>(static_cast<signed char>(*byte)) - '0';
     value = value * 10u + static_cast<ULONGLONG>(digit);
+    if (value > limit) *above = true;
   }
   return value;
+}
+
+}  // namespace
+
+ULONGLONG ParseDecimalQword(const char* text) {
+  if (text == nullptr) return 0;
+  // Every byte is a digit and the value wraps: the limit is never passed.
+  bool above = false;
+  return ReadDecimal(&text, true, ~ULONGLONG{0}, &above);
 }
 
 namespace fh {
@@ -267,15 +289,9 @@ DWORD ParseDecimalDword(const char* text) {
     negative = *cursor == '-';
     ++cursor;
   }
-  ULONGLONG value = 0;
-  bool overflow = false;
-  for (; *cursor >= '0' && *cursor <= '9'; ++cursor) {
-    if (!overflow) {
-      value = value * 10u + static_cast<ULONGLONG>(*cursor - '0');
-      if (value > kDwordMax) overflow = true;
-    }
-  }
-  if (overflow) return kDwordMax;
+  bool above = false;
+  const ULONGLONG value = ReadDecimal(&cursor, false, kDwordMax, &above);
+  if (above) return kDwordMax;
   const auto number = static_cast<DWORD>(value);
   return negative ? static_cast<DWORD>(0u - number) : number;
 }

@@ -14,6 +14,7 @@
 #include "platform/handles.h"
 #include "platform/last_error.h"
 #include "run_as_nobody.h"
+#include "support/system_call_faults.h"
 #include "support/test_support.h"
 
 namespace {
@@ -383,6 +384,40 @@ TEST_F(FilesTest, CopyThatFailsMidwayLeavesTheOldTarget) {
   EXPECT_NE(0u, GetLastError());
   EXPECT_EQ("previous content", ReadFileBytes(Path("target")));
   EXPECT_FALSE(HasCopyLeftovers(dir_.path()));
+}
+
+// Each step of a copy failing in turn: the old target stays, no temporary
+// file is left, and the step's error is the result.
+TEST_F(FilesTest, CopyFailingAtAnyStepLeavesTheOldTarget) {
+  const std::string source(200000, 's');  // several chunks
+  ASSERT_TRUE(WriteFileBytes(Path("source"), source));
+  struct Case {
+    fhtest::Call call;
+    int nth;
+    int err;
+    DWORD expected;
+  } cases[] = {
+      {fhtest::Call::kOpen, 1, EACCES, ERROR_ACCESS_DENIED},
+      {fhtest::Call::kMakeTemporary, 1, ENOSPC, ERROR_DISK_FULL},
+      {fhtest::Call::kRead, 2, EIO, ERROR_WRITE_FAULT},
+      {fhtest::Call::kWrite, 2, ENOSPC, ERROR_DISK_FULL},
+      {fhtest::Call::kClose, 1, EIO, ERROR_WRITE_FAULT},
+      {fhtest::Call::kRename, 1, ENOSPC, ERROR_DISK_FULL},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(WriteFileBytes(Path("target"), "previous content"));
+    {
+      fhtest::SystemCallFault fault(c.call, c.nth, c.err);
+      SetLastError(0);
+      EXPECT_FALSE(CopyFileA(Path("source").c_str(), Path("target").c_str(), FALSE));
+      EXPECT_EQ(c.expected, GetLastError()) << static_cast<int>(c.call);
+      EXPECT_EQ(fault.failures(), 1) << static_cast<int>(c.call);
+    }
+    EXPECT_EQ("previous content", ReadFileBytes(Path("target")));
+    EXPECT_FALSE(HasCopyLeftovers(dir_.path()));
+  }
+  EXPECT_TRUE(CopyFileA(Path("source").c_str(), Path("target").c_str(), FALSE));
+  EXPECT_EQ(source, ReadFileBytes(Path("target")));
 }
 
 TEST_F(FilesTest, CopyIntoAClosedDirectoryOverwritesAWritableTargetInPlace) {

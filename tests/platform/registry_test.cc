@@ -18,6 +18,7 @@
 
 #include "platform/last_error.h"
 #include "platform/registry_store.h"
+#include "support/system_call_faults.h"
 #include "support/test_support.h"
 
 namespace {
@@ -479,18 +480,21 @@ TEST_F(RegistryTest, FailedCommitLeavesTheOldHive) {
   ASSERT_EQ(SetDword(key, u"v", 1), 0);
   const std::string before = HiveText();
   struct Case {
-    fh::HiveCommitStep step;
+    fhtest::Call step;
     int err;
     LONG expected;
   } cases[] = {
-      {fh::HiveCommitStep::kCreateTemporary, EACCES, 5},
-      {fh::HiveCommitStep::kWrite, ENOSPC, 112},
-      {fh::HiveCommitStep::kSync, EIO, 29},
-      {fh::HiveCommitStep::kRename, ENOSPC, 112},
+      {fhtest::Call::kMakeTemporary, EACCES, 5},
+      {fhtest::Call::kWrite, ENOSPC, 112},
+      {fhtest::Call::kFsync, EIO, 29},
+      {fhtest::Call::kRename, ENOSPC, 112},
   };
   for (const Case& c : cases) {
-    fh::InjectHiveCommitFault(c.step, c.err);
-    EXPECT_EQ(SetDword(key, u"v", 2), c.expected);
+    {
+      fhtest::SystemCallFault fault(c.step, 1, c.err);
+      EXPECT_EQ(SetDword(key, u"v", 2), c.expected);
+      EXPECT_EQ(fault.failures(), 1);
+    }
     EXPECT_EQ(HiveText(), before);
     EXPECT_EQ(DirectoryEntries(directory_).size(), 2u) << "only the hive and its lock file";
     DWORD number = 0;

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
@@ -55,6 +57,33 @@ struct Tagged {
   int tag;
 };
 
+// Holds a queue's worker inside a callback until the test opens it, so that
+// timers can be armed behind it without a race against the clock.
+struct Gate {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool entered = false;
+  bool open = false;
+
+  void Pass() {
+    std::unique_lock<std::mutex> lock(mutex);
+    entered = true;
+    changed.notify_all();
+    changed.wait(lock, [&] { return open; });
+  }
+  void Open() {
+    std::lock_guard<std::mutex> lock(mutex);
+    open = true;
+    changed.notify_all();
+  }
+  bool WaitUntilEntered() {
+    std::unique_lock<std::mutex> lock(mutex);
+    return changed.wait_for(lock, kPatience, [&] { return entered; });
+  }
+};
+
+void GateCallback(void* parameter, BOOL /*fired*/) { static_cast<Gate*>(parameter)->Pass(); }
+
 void RecordCallback(void* parameter, BOOL fired) {
   auto* tagged = static_cast<Tagged*>(parameter);
   EXPECT_TRUE(fired);
@@ -89,16 +118,31 @@ TEST(TimerQueue, OneShotFiresOnceAfterItsDueTimeOnAnotherThread) {
 TEST(TimerQueue, TimersRunInDueOrder) {
   HANDLE queue = CreateTimerQueue();
   ASSERT_NE(nullptr, queue);
+  // The worker waits at the gate while the timers are armed, so none runs
+  // before the last is armed. Their order is that of their due times, which
+  // the test takes from the moments it armed them (the thread may stall
+  // between two arms); equal due times keep the arming order.
+  Gate gate;
+  HANDLE timer = nullptr;
+  ASSERT_TRUE(CreateTimerQueueTimer(&timer, queue, GateCallback, &gate, 0, 0, 0));
+  ASSERT_TRUE(gate.WaitUntilEntered());
   Recorder recorder;
   Tagged tags[] = {{&recorder, 30}, {&recorder, 10}, {&recorder, 20}, {&recorder, 11}};
-  HANDLE timer = nullptr;
-  ASSERT_TRUE(CreateTimerQueueTimer(&timer, queue, RecordCallback, &tags[0], 90, 0, 0));
-  ASSERT_TRUE(CreateTimerQueueTimer(&timer, queue, RecordCallback, &tags[1], 30, 0, 0));
-  ASSERT_TRUE(CreateTimerQueueTimer(&timer, queue, RecordCallback, &tags[2], 60, 0, 0));
-  ASSERT_TRUE(CreateTimerQueueTimer(&timer, queue, RecordCallback, &tags[3], 30, 0, 0));
+  const int dues[] = {90, 30, 60, 30};
+  std::vector<std::pair<Clock::time_point, int>> expected;
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_TRUE(CreateTimerQueueTimer(&timer, queue, RecordCallback, &tags[i],
+                                      static_cast<DWORD>(dues[i]), 0, 0));
+    expected.emplace_back(Clock::now() + milliseconds(dues[i]), tags[i].tag);
+  }
+  gate.Open();
   ASSERT_TRUE(recorder.WaitForCalls(4));
   EXPECT_TRUE(DeleteTimerQueue(queue));
-  EXPECT_EQ((std::vector<int>{10, 11, 20, 30}), recorder.order);
+  std::stable_sort(expected.begin(), expected.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<int> expectedOrder;
+  for (const auto& entry : expected) expectedOrder.push_back(entry.second);
+  EXPECT_EQ(expectedOrder, recorder.order);
 }
 
 // The rotation timer's pattern: the callback arms the next one-shot timer on
@@ -138,12 +182,10 @@ TEST(TimerQueue, DeleteCancelsPendingTimers) {
   Tagged soon{&recorder, 1};
   Tagged late{&recorder, 2};
   HANDLE timer = nullptr;
-  ASSERT_TRUE(CreateTimerQueueTimer(&timer, queue, RecordCallback, &soon, 200, 0, 0));
+  // Far enough away that no stall of this thread lets them fall due first.
+  ASSERT_TRUE(CreateTimerQueueTimer(&timer, queue, RecordCallback, &soon, 60000, 0, 0));
   ASSERT_TRUE(CreateTimerQueueTimer(&timer, queue, RecordCallback, &late, 3600000, 0, 0));
   EXPECT_TRUE(DeleteTimerQueue(queue));
-  EXPECT_EQ(0, recorder.Calls());
-  // The 200 ms timer's time passes without a call.
-  std::this_thread::sleep_for(milliseconds(400));
   EXPECT_EQ(0, recorder.Calls());
 }
 
@@ -221,11 +263,13 @@ struct SelfDeleting {
   BOOL deleted = FALSE;
   BOOL secondDelete = TRUE;
   DWORD secondError = 0;
+  Gate armed;  // opened once the test has armed its second timer
   Recorder recorder;
 };
 
 void SelfDeletingCallback(void* parameter, BOOL /*fired*/) {
   auto* state = static_cast<SelfDeleting*>(parameter);
+  state->armed.Pass();
   state->deleted = DeleteTimerQueue(state->queue);
   state->secondDelete = DeleteTimerQueue(state->queue);
   state->secondError = GetLastError();
@@ -237,9 +281,12 @@ TEST(TimerQueue, CallbackMayDeleteItsOwnQueue) {
   state.queue = CreateTimerQueue();
   ASSERT_NE(nullptr, state.queue);
   Tagged later{&state.recorder, 1};
+  Tagged sentinel{&state.recorder, 2};
   HANDLE timer = nullptr;
   ASSERT_TRUE(CreateTimerQueueTimer(&timer, state.queue, SelfDeletingCallback, &state, 0, 0, 0));
-  ASSERT_TRUE(CreateTimerQueueTimer(&timer, state.queue, RecordCallback, &later, 300, 0, 0));
+  // Due at once, but queued behind the deleting callback on the one worker.
+  ASSERT_TRUE(CreateTimerQueueTimer(&timer, state.queue, RecordCallback, &later, 0, 0, 0));
+  state.armed.Open();
   ASSERT_TRUE(state.recorder.WaitForCalls(1));
   {
     std::lock_guard<std::mutex> lock(state.recorder.mutex);
@@ -247,9 +294,13 @@ TEST(TimerQueue, CallbackMayDeleteItsOwnQueue) {
     EXPECT_FALSE(state.secondDelete);
     EXPECT_EQ(ERROR_INVALID_HANDLE, state.secondError);
   }
-  // The pending timer went with the queue.
-  std::this_thread::sleep_for(milliseconds(400));
-  EXPECT_EQ(1, state.recorder.Calls());
+  // The pending timer went with the queue: a timer on the default queue,
+  // armed now and run after the deleted queue's worker had its chance, sees
+  // only the deleting callback's record.
+  ASSERT_TRUE(CreateTimerQueueTimer(&timer, nullptr, RecordCallback, &sentinel, 50, 0, 0));
+  ASSERT_TRUE(state.recorder.WaitForCalls(2));
+  fh::ResetDefaultTimerQueue();
+  EXPECT_EQ((std::vector<int>{0, 2}), state.recorder.order);
 }
 
 TEST(TimerQueue, PeriodicTimerRepeatsUntilTheQueueGoes) {
@@ -260,9 +311,8 @@ TEST(TimerQueue, PeriodicTimerRepeatsUntilTheQueueGoes) {
   HANDLE timer = nullptr;
   ASSERT_TRUE(CreateTimerQueueTimer(&timer, queue, RecordCallback, &tick, 0, 10, 0));
   ASSERT_TRUE(recorder.WaitForCalls(3));
-  EXPECT_TRUE(DeleteTimerQueue(queue));
+  EXPECT_TRUE(DeleteTimerQueue(queue));  // returns after the worker has ended
   int calls = recorder.Calls();
-  std::this_thread::sleep_for(milliseconds(100));
   EXPECT_EQ(calls, recorder.Calls());
   // With WT_EXECUTEONLYONCE the period is ignored.
   queue = CreateTimerQueue();

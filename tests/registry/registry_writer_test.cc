@@ -10,6 +10,7 @@
 
 #include "platform/registry_store.h"
 #include "registry/registry_test_helpers.h"
+#include "support/system_call_faults.h"
 
 namespace fhtest {
 namespace {
@@ -215,8 +216,10 @@ TEST_F(WriteValueExTest, AFailedWriteLogsFiveLinesAndTheCodesText) {
   ASSERT_EQ(addRegistryKeyEx(HKEY_LOCAL_MACHINE, kKey),
             0);  // the key exists: no commit before the write
   const std::string hive = ReadFileBytes(HivePath());
-  fh::InjectHiveCommitFault(fh::HiveCommitStep::kWrite, ENOSPC);
-  EXPECT_EQ(writeValueEx(HKEY_LOCAL_MACHINE, kKey, "Grüße", "世界", REG_SZ), 112);
+  {
+    SystemCallFault full(Call::kWrite, 1, ENOSPC);
+    EXPECT_EQ(writeValueEx(HKEY_LOCAL_MACHINE, kKey, "Grüße", "世界", REG_SZ), 112);
+  }
   fh::ResetRegistryStore();
   EXPECT_EQ(ReadFileBytes(HivePath()), hive);
   const std::string log = Messages();
@@ -239,8 +242,10 @@ TEST_F(WriteValueExTest, AFailedWriteLogsFiveLinesAndTheCodesText) {
 
 TEST_F(WriteValueExTest, AFailedWriteAfterDashDashLogsTheEmptyName) {
   ASSERT_EQ(addRegistryKeyEx(HKEY_LOCAL_MACHINE, kKey), 0);
-  fh::InjectHiveCommitFault(fh::HiveCommitStep::kRename, EIO);
-  EXPECT_NE(writeValueEx(HKEY_LOCAL_MACHINE, kKey, "--", "--", REG_DWORD), 0);
+  {
+    SystemCallFault failedRename(Call::kRename, 1, EIO);
+    EXPECT_NE(writeValueEx(HKEY_LOCAL_MACHINE, kKey, "--", "--", REG_DWORD), 0);
+  }
   fh::ResetRegistryStore();
   const std::string log = Messages();
   EXPECT_THAT(log, HasSubstr("[ERROR] writeValueEx:    Valuename:  \n"));
