@@ -36,8 +36,8 @@ bool PoolReady() {
   static const bool ready = [] {
     InitDBProvider();
     const std::string connect = "Driver=SQLite3;Database=" + BenchDirectory() + "/pool.db";
-    AddConnParamsEntry(CreateConnParamsEntry("b", 1, "bench", nullptr, nullptr, "PoolDB", 1, connect.c_str(),
-                                             "ODBC", "SQLITE"));
+    AddConnParamsEntry(CreateConnParamsEntry("b", 1, "bench", nullptr, nullptr, "PoolDB", 1,
+                                             connect.c_str(), "ODBC", "SQLITE"));
     return CreateConnectionPool(4) && GetPooledHandleCount("PoolDB") == 4;
   }();
   return ready;

@@ -51,7 +51,8 @@ const std::string& DatabasePath() {
     sqlite3_prepare_v2(db, "insert into r values (?, ?, ?, ?, ?)", -1, &insert, nullptr);
     for (int row = 0; row < kRows; ++row) {
       const std::string text = "row text number " + std::to_string(row);
-      const std::string day = "2024-0" + std::to_string(1 + row % 9) + "-1" + std::to_string(row % 10);
+      const std::string day =
+          "2024-0" + std::to_string(1 + row % 9) + "-1" + std::to_string(row % 10);
       sqlite3_bind_int(insert, 1, row);
       sqlite3_bind_int64(insert, 2, 10000000000LL + row);
       sqlite3_bind_double(insert, 3, row * 0.25);
@@ -71,8 +72,8 @@ const std::string& DatabasePath() {
 void BM_OdbcExecuteQuery(benchmark::State& state) {
   InitDBProvider();
   const std::string connect = "Driver=SQLite3;Database=" + DatabasePath();
-  auto entry = CreateConnParamsEntry("b", 1, "bench", nullptr, nullptr, "BenchDB", 1, connect.c_str(), "ODBC",
-                                     "SQLITE");
+  auto entry = CreateConnParamsEntry("b", 1, "bench", nullptr, nullptr, "BenchDB", 1,
+                                     connect.c_str(), "ODBC", "SQLITE");
   auto handle = OpenDBConnection(entry.get());
   if (!handle) {
     state.SkipWithError("cannot connect through the SQLite3 ODBC driver");

@@ -106,8 +106,7 @@ void BM_SelectRowsSqlite(benchmark::State& state) {
   sqlite3_finalize(insert);
   sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_stmt* select = nullptr;
-  sqlite3_prepare_v2(db, "SELECT id FROM bench WHERE qty >= ? AND name = ?", -1, &select,
-                     nullptr);
+  sqlite3_prepare_v2(db, "SELECT id FROM bench WHERE qty >= ? AND name = ?", -1, &select, nullptr);
   double total = 0;
   int64_t found = 0;
   for (auto _ : state) {
@@ -184,10 +183,11 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   if (gv_storeSeconds > 0 && gv_sqliteSeconds > 0) {
-    std::printf("SelectRows over %d rows: store %.2f ms, SQLite :memory: %.2f ms, "
-                "SQLite / store = %.2f\n",
-                kSelectRows, gv_storeSeconds * 1e3, gv_sqliteSeconds * 1e3,
-                gv_sqliteSeconds / gv_storeSeconds);
+    std::printf(
+        "SelectRows over %d rows: store %.2f ms, SQLite :memory: %.2f ms, "
+        "SQLite / store = %.2f\n",
+        kSelectRows, gv_storeSeconds * 1e3, gv_sqliteSeconds * 1e3,
+        gv_sqliteSeconds / gv_storeSeconds);
   }
   return 0;
 }

@@ -91,7 +91,8 @@ std::string DataDirectoryOf(const std::string& filePath) {
 
 // connectString with a relative "Database=" value (key in any letter case)
 // made absolute against dataDirectory.
-std::string ResolveSqliteDatabase(const std::string& connectString, const std::string& dataDirectory) {
+std::string ResolveSqliteDatabase(const std::string& connectString,
+                                  const std::string& dataDirectory) {
   std::size_t start = 0;
   while (start <= connectString.size()) {
     std::size_t end = connectString.find(';', start);
@@ -113,7 +114,8 @@ std::string ResolveSqliteDatabase(const std::string& connectString, const std::s
 }
 
 // One line of connparams.txt as an entry; none when the line is incomplete.
-std::unique_ptr<ConnParamsEntry> ParseLine(const std::string& line, const std::string& dataDirectory) {
+std::unique_ptr<ConnParamsEntry> ParseLine(const std::string& line,
+                                           const std::string& dataDirectory) {
   std::string tokens[10];
   std::size_t at = 0;
   for (std::string& token : tokens) {
@@ -129,8 +131,8 @@ std::unique_ptr<ConnParamsEntry> ParseLine(const std::string& line, const std::s
   }
   return CreateConnParamsEntry(tokens[0].c_str(), *number, tokens[2].c_str(), tokens[3].c_str(),
                                tokens[4].c_str(), tokens[6].c_str(), useConnectString ? 1 : 0,
-                               useConnectString ? connectString.c_str() : nullptr, tokens[7].c_str(),
-                               tokens[8].c_str());
+                               useConnectString ? connectString.c_str() : nullptr,
+                               tokens[7].c_str(), tokens[8].c_str());
 }
 
 bool IsBlank(const std::string& line) {
@@ -163,14 +165,10 @@ bool LoadConnParamsEntryFromFile(const char* path) {
   return true;
 }
 
-std::unique_ptr<ConnParamsEntry> CreateConnParamsEntry(const char* label, int16_t number,
-                                                       const char* dsn, const char* user,
-                                                       const char* password,
-                                                       const char* connectionName,
-                                                       uint8_t useConnectString,
-                                                       const char* connectString,
-                                                       const char* providerName,
-                                                       const char* dialectName) {
+std::unique_ptr<ConnParamsEntry> CreateConnParamsEntry(
+    const char* label, int16_t number, const char* dsn, const char* user, const char* password,
+    const char* connectionName, uint8_t useConnectString, const char* connectString,
+    const char* providerName, const char* dialectName) {
   try {
     auto entry = std::make_unique<ConnParamsEntry>();
     entry->label = CopyText(label);
@@ -261,7 +259,8 @@ const char* GetProviderNameForConnection(const char* connectionName) {
 const char* GetDialectNameForConnection(const char* connectionName) {
   const ConnParamsEntry* entry = GetConnParamsEntry(connectionName);
   if (entry == nullptr) {
-    LogError("dbConnPtr is NULL for Connection Name %s \n", connectionName != nullptr ? connectionName : "(null)");
+    LogError("dbConnPtr is NULL for Connection Name %s \n",
+             connectionName != nullptr ? connectionName : "(null)");
     return nullptr;
   }
   return entry->dialectName ? entry->dialectName->c_str() : nullptr;
@@ -270,7 +269,8 @@ const char* GetDialectNameForConnection(const char* connectionName) {
 const char* GetConnectionNameForTable(const char* tableName) {
   const DataSourceMapEntry* entry = GetDataSourceMapEntry(tableName);
   if (entry == nullptr) {
-    LogError("No DataSourceMap Entry for Table name %s \n", tableName != nullptr ? tableName : "(null)");
+    LogError("No DataSourceMap Entry for Table name %s \n",
+             tableName != nullptr ? tableName : "(null)");
     return nullptr;
   }
   return entry->connectionName.c_str();

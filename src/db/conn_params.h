@@ -50,14 +50,10 @@ bool LoadConnParamsEntryFromFile(const char* path);
 
 // A new entry with copies of the texts given (none stays none); a password
 // equal to "NULL" is stored as none. None when memory is exhausted.
-std::unique_ptr<ConnParamsEntry> CreateConnParamsEntry(const char* label, int16_t number,
-                                                       const char* dsn, const char* user,
-                                                       const char* password,
-                                                       const char* connectionName,
-                                                       uint8_t useConnectString,
-                                                       const char* connectString,
-                                                       const char* providerName,
-                                                       const char* dialectName);
+std::unique_ptr<ConnParamsEntry> CreateConnParamsEntry(
+    const char* label, int16_t number, const char* dsn, const char* user, const char* password,
+    const char* connectionName, uint8_t useConnectString, const char* connectString,
+    const char* providerName, const char* dialectName);
 
 // Appends entry to the list, which takes it. false for none or when memory
 // is exhausted.

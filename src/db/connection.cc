@@ -61,7 +61,8 @@ std::unique_ptr<ConnectionHandle> OpenDBConnection(const ConnParamsEntry* entry)
 
 bool CloseDBConnection(std::unique_ptr<ConnectionHandle> handle) {
   if (!handle) return true;
-  if (const DBProvider* provider = ProviderOf(handle.get())) provider->CloseConnection(handle.get());
+  if (const DBProvider* provider = ProviderOf(handle.get()))
+    provider->CloseConnection(handle.get());
   return true;
 }
 

@@ -27,10 +27,10 @@ struct ProviderConnection {
 struct ConnectionHandle {
   std::unique_ptr<ProviderConnection> connection;  // set by the provider
   std::string connectionName;                      // set by the provider
-  int32_t providerIndex = -1;  // slot of the provider that opened it
-  int32_t owner = -1;          // owner key of the holder; -1 when free
-  uint8_t inTransaction = 0;   // 1 between a begin and its commit or rollback
-  uint32_t openedAt = 0;       // seconds since 1970 (low 32 bits) at opening
+  int32_t providerIndex = -1;                      // slot of the provider that opened it
+  int32_t owner = -1;                              // owner key of the holder; -1 when free
+  uint8_t inTransaction = 0;                       // 1 between a begin and its commit or rollback
+  uint32_t openedAt = 0;                           // seconds since 1970 (low 32 bits) at opening
 };
 
 // The handle's inTransaction flag, read and written atomically: the pool

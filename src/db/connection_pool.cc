@@ -12,8 +12,8 @@
 #include "db/connection.h"
 #include "logging/log.h"
 #include "platform/clock.h"
-#include "platform/unix_time.h"
 #include "platform/mutex.h"
+#include "platform/unix_time.h"
 
 namespace {
 

@@ -9,7 +9,8 @@
 #include "logging/log.h"
 #include "util/c_string.h"
 
-std::unique_ptr<DBResultSet> CreateDBResultSet(DBRows rows, std::vector<DBColumnDescriptor> descriptors,
+std::unique_ptr<DBResultSet> CreateDBResultSet(DBRows rows,
+                                               std::vector<DBColumnDescriptor> descriptors,
                                                int32_t columnCount) {
   try {
     auto resultSet = std::make_unique<DBResultSet>();
@@ -37,7 +38,8 @@ DBRow* AddValueToRow(DBRow* row, int32_t length, const void* bytes) {
   if (row == nullptr) return nullptr;
   if (bytes == nullptr) return AddValueToRow(row, std::nullopt);
   try {
-    return AddValueToRow(row, ColumnValue::FromBytes(bytes, length < 0 ? 0 : static_cast<std::size_t>(length)));
+    return AddValueToRow(
+        row, ColumnValue::FromBytes(bytes, length < 0 ? 0 : static_cast<std::size_t>(length)));
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -69,7 +71,8 @@ const ColumnValue* GetDBResultSetValue(const char* columnName, int32_t* length,
     return nullptr;
   }
   const DBRow& row = resultSet->rows[static_cast<std::size_t>(resultSet->cursor)];
-  for (std::size_t column = 0; column < resultSet->columns.size() && column < row.size(); ++column) {
+  for (std::size_t column = 0; column < resultSet->columns.size() && column < row.size();
+       ++column) {
     if (StringCompareNoCase(resultSet->columns[column].name.c_str(), columnName) != 0) continue;
     if (!row[column]) return nullptr;
     if (length != nullptr) *length = row[column]->length();
@@ -105,7 +108,8 @@ void PrintDBResultSet(const DBResultSet* resultSet) {
     LogDebug("%s\n", line.c_str());
     for (const DBRow& row : resultSet->rows) {
       line.clear();
-      for (std::size_t column = 0; column < row.size() && column < resultSet->columns.size(); ++column) {
+      for (std::size_t column = 0; column < row.size() && column < resultSet->columns.size();
+           ++column) {
         line += PrintedValue(row[column], resultSet->columns[column].dataType);
       }
       LogDebug("%s\n", line.c_str());

@@ -45,7 +45,8 @@ struct DBResultSet {
 
 // A result set taking rows and descriptors; rowCount is the number of rows.
 // None when memory is exhausted.
-std::unique_ptr<DBResultSet> CreateDBResultSet(DBRows rows, std::vector<DBColumnDescriptor> descriptors,
+std::unique_ptr<DBResultSet> CreateDBResultSet(DBRows rows,
+                                               std::vector<DBColumnDescriptor> descriptors,
                                                int32_t columnCount);
 
 // Appends a value to row: length bytes copied from bytes, or an SQL NULL when

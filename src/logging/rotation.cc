@@ -11,11 +11,11 @@
 #include "logging/agent_settings.h"
 #include "logging/log.h"
 #include "logging/log_file.h"
+#include "logging/status_texts.h"
 #include "platform/directory_search.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "registry/file_size.h"
-#include "logging/status_texts.h"
 #include "util/object_lock.h"
 
 namespace fh {

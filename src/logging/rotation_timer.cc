@@ -8,10 +8,10 @@
 #include "logging/agent_settings.h"
 #include "logging/log.h"
 #include "logging/rotation.h"
+#include "logging/status_texts.h"
 #include "platform/last_error.h"
 #include "platform/mutex.h"
 #include "platform/no_destructor.h"
-#include "logging/status_texts.h"
 
 namespace fh {
 namespace {
@@ -19,7 +19,7 @@ namespace {
 constexpr int kMillisecondsPerMinute = 60000;
 
 struct TimerState {
-  Mutex mutex;  // held while a timer is armed
+  Mutex mutex;                               // held while a timer is armed
   HANDLE queue GUARDED_BY(mutex) = nullptr;  // none until created
   bool stopped GUARDED_BY(mutex) = false;    // set by DeleteLoggerTimerQueue: arm nothing more
   int running GUARDED_BY(mutex) = 0;         // callbacks between EnterCallback and LeaveCallback

@@ -15,8 +15,8 @@
 #include "platform/mutex.h"
 #include "platform/paths.h"
 #include "platform/posix_error.h"
-#include "platform/thread_annotations.h"
 #include "platform/system_calls.h"
+#include "platform/thread_annotations.h"
 #include "platform/wildcard.h"
 
 namespace {

@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/mutex.h"
 #include "platform/file_descriptor.h"
 #include "platform/files.h"
+#include "platform/mutex.h"
 #include "platform/paths.h"
 #include "platform/posix_error.h"
 #include "platform/system_calls.h"

@@ -100,11 +100,16 @@ class Scanner {
 // The operator that says the same with its operands swapped.
 uint8_t Mirror(uint8_t code) {
   switch (code) {
-    case kCriteriaLess: return kCriteriaGreater;
-    case kCriteriaGreater: return kCriteriaLess;
-    case kCriteriaLessEqual: return kCriteriaGreaterEqual;
-    case kCriteriaGreaterEqual: return kCriteriaLessEqual;
-    default: return code;
+    case kCriteriaLess:
+      return kCriteriaGreater;
+    case kCriteriaGreater:
+      return kCriteriaLess;
+    case kCriteriaLessEqual:
+      return kCriteriaGreaterEqual;
+    case kCriteriaGreaterEqual:
+      return kCriteriaLessEqual;
+    default:
+      return code;
   }
 }
 

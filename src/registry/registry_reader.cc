@@ -3,11 +3,11 @@
 #include <new>
 
 #include "logging/log.h"
+#include "logging/status_texts.h"
 #include "platform/registry.h"
 #include "registry/open_key.h"
 #include "registry/printable.h"
 #include "registry/registry_writer.h"
-#include "logging/status_texts.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <utility>
 
 #include "logging/log.h"
+#include "logging/status_texts.h"
 #include "platform/registry.h"
 #include "platform/text_conversion.h"
 #include "registry/open_key.h"
-#include "logging/status_texts.h"
 #include "registry/printable.h"
 
 bool gv_use64BitRegView = false;

@@ -13,9 +13,7 @@ bool IsComparedAsText(uint8_t type) {
   return type == KES_SQL_CHAR || type == KES_SQL_NCHAR || type == KES_SQL_TEXT;
 }
 
-bool IsComparedAsInteger(uint8_t type) {
-  return type >= KES_SQL_TINYINT && type <= KES_SQL_BIGINT;
-}
+bool IsComparedAsInteger(uint8_t type) { return type >= KES_SQL_TINYINT && type <= KES_SQL_BIGINT; }
 
 // The operand text as the column's type reads it.
 std::string_view OperandText(const std::string& operand, uint8_t type) {
@@ -30,13 +28,20 @@ std::string_view OperandText(const std::string& operand, uint8_t type) {
 // or after the operand.
 bool Satisfies(uint8_t code, int order) {
   switch (code) {
-    case kCriteriaLess: return order < 0;
-    case kCriteriaGreater: return order > 0;
-    case kCriteriaLessEqual: return order <= 0;
-    case kCriteriaGreaterEqual: return order >= 0;
-    case kCriteriaEqual: return order == 0;
-    case kCriteriaNotEqual: return order != 0;
-    default: return false;
+    case kCriteriaLess:
+      return order < 0;
+    case kCriteriaGreater:
+      return order > 0;
+    case kCriteriaLessEqual:
+      return order <= 0;
+    case kCriteriaGreaterEqual:
+      return order >= 0;
+    case kCriteriaEqual:
+      return order == 0;
+    case kCriteriaNotEqual:
+      return order != 0;
+    default:
+      return false;
   }
 }
 
@@ -62,13 +67,20 @@ int64_t IntegerOf(const ColumnValue& value, uint8_t type) {
   if (value.length() < GetColumnTypeSize(type)) return *GetIntegerValue(value, type);
   const unsigned char* bytes = value.bytes();
   switch (type) {
-    case KES_SQL_TINYINT: return Read<int8_t>(bytes);
-    case KES_SQL_UNSIGNED_TINYINT: return Read<uint8_t>(bytes);
-    case KES_SQL_SMALLINT: return Read<int16_t>(bytes);
-    case KES_SQL_UNSIGNED_SMALLINT: return Read<uint16_t>(bytes);
-    case KES_SQL_INT: return Read<int32_t>(bytes);
-    case KES_SQL_UNSIGNED_INT: return Read<uint32_t>(bytes);
-    default: return Read<int64_t>(bytes);
+    case KES_SQL_TINYINT:
+      return Read<int8_t>(bytes);
+    case KES_SQL_UNSIGNED_TINYINT:
+      return Read<uint8_t>(bytes);
+    case KES_SQL_SMALLINT:
+      return Read<int16_t>(bytes);
+    case KES_SQL_UNSIGNED_SMALLINT:
+      return Read<uint16_t>(bytes);
+    case KES_SQL_INT:
+      return Read<int32_t>(bytes);
+    case KES_SQL_UNSIGNED_INT:
+      return Read<uint32_t>(bytes);
+    default:
+      return Read<int64_t>(bytes);
   }
 }
 
@@ -202,9 +214,15 @@ bool CompiledCriteria::Matches(const RowObject& row) const {
   for (std::size_t pc = 0; pc < end; ++pc) {
     const Step& step = program_[pc];
     switch (step.op) {
-      case Op::kLeaf: result = LeafMatches(leaves_[step.argument], row); break;
-      case Op::kTrue: result = true; break;
-      case Op::kFalse: result = false; break;
+      case Op::kLeaf:
+        result = LeafMatches(leaves_[step.argument], row);
+        break;
+      case Op::kTrue:
+        result = true;
+        break;
+      case Op::kFalse:
+        result = false;
+        break;
       case Op::kJumpIfFalse:
         if (!result) pc = step.argument - 1;
         break;

@@ -20,14 +20,14 @@
 
 struct ViewColumnDefn {
   std::string columnName;
-  int32_t reserved1 = 0;  // kept as given, not interpreted here
-  uint8_t reserved2 = 0;  // kept as given, not interpreted here
+  int32_t reserved1 = 0;                          // kept as given, not interpreted here
+  uint8_t reserved2 = 0;                          // kept as given, not interpreted here
   const ColumnDefnEntry* sourceColumn = nullptr;  // gives the type; not owned
 };
 
 struct CustomViewDefn {
   uint8_t tableCount = 0;
-  std::vector<std::string> tableNames;  // the first is the view's main table
+  std::vector<std::string> tableNames;                   // the first is the view's main table
   std::vector<std::unique_ptr<ViewColumnDefn>> columns;  // in row value order
 };
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <type_traits>
 #include <cstring>
 #include <new>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -182,8 +182,8 @@ bool AddRowToResultData(RowObject* row, ResultData* result) {
     auto node = std::make_unique<ResultNode>();
     node->row = row;
     ResultNode* added = node.get();
-    std::unique_ptr<ResultNode>& slot = result->cursor != nullptr ? result->cursor->next
-                                                                  : result->first;
+    std::unique_ptr<ResultNode>& slot =
+        result->cursor != nullptr ? result->cursor->next : result->first;
     node->next = std::move(slot);
     slot = std::move(node);
     result->cursor = added;

@@ -33,7 +33,7 @@ struct RowObject {
   std::vector<std::optional<ColumnValue>> values;
   // Byte length of each value, in the same order (0 for NULL).
   std::vector<int32_t> lengths;
-  uint8_t state = kRowNew;  // kRow* flags
+  uint8_t state = kRowNew;          // kRow* flags
   std::unique_ptr<RowObject> next;  // the next row of the table; owned
 };
 

@@ -39,7 +39,7 @@ struct TableData {
 
   std::string tableName;
   uint8_t kind = kTableKindTable;
-  const TableDefn* tableDefn = nullptr;       // kind 1; owned by the definition list
+  const TableDefn* tableDefn = nullptr;      // kind 1; owned by the definition list
   std::unique_ptr<CustomViewDefn> viewDefn;  // kind 2
   int32_t columnCount = 0;
   // Rows added since the table was created; deleting rows does not lower it.

@@ -66,11 +66,14 @@ std::string Render(const ColumnSource& columns, const Rows& rows, bool skipDelet
 }
 
 std::string RenderTable(const TableData& table) {
-  return Render(ColumnsOf(table), [&](auto visit) {
-    for (const RowObject* row = table.firstRow.get(); row != nullptr; row = row->next.get()) {
-      visit(*row);
-    }
-  }, false);
+  return Render(
+      ColumnsOf(table),
+      [&](auto visit) {
+        for (const RowObject* row = table.firstRow.get(); row != nullptr; row = row->next.get()) {
+          visit(*row);
+        }
+      },
+      false);
 }
 
 const TableData* FindView(const char* viewName) {
@@ -107,11 +110,16 @@ std::optional<std::string> ToStringTableData(const char* tableName) {
 void PrintResultData(const ResultData* result) {
   LogTrace("\t@@@@@ Inside PrintResultData() @@@@@\n");
   if (result == nullptr) return;
-  LogDebug("%s", Render(result->columns(), [&](auto visit) {
-    for (const ResultNode* node = result->first.get(); node != nullptr; node = node->next.get()) {
-      if (node->row != nullptr) visit(*node->row);
-    }
-  }, true).c_str());
+  LogDebug("%s", Render(
+                     result->columns(),
+                     [&](auto visit) {
+                       for (const ResultNode* node = result->first.get(); node != nullptr;
+                            node = node->next.get()) {
+                         if (node->row != nullptr) visit(*node->row);
+                       }
+                     },
+                     true)
+                     .c_str());
 }
 
 void PrintCustomViewData(const char* viewName) {

@@ -70,7 +70,6 @@ std::unique_ptr<ResultData> MakeResult(const TableData& table, const Rows& rows)
   return result;
 }
 
-
 }  // namespace
 
 std::unique_ptr<ResultData> SelectRows(const char* tableName, const char* criteria) {

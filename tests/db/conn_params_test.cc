@@ -31,7 +31,9 @@ TEST_F(ConnParamsTest, LinesBecomeEntriesInFileOrder) {
   const std::string path = Write(
       "Main 70000 main_dsn alice s3cret drop MainDB ODBC MYSQL no trailing words\r\n"
       "\n"
-      "Arch -2 arch_dsn bob NULL drop ArchDB ODBC PGSQL yes " + longConnect + "\r\n"
+      "Arch -2 arch_dsn bob NULL drop ArchDB ODBC PGSQL yes " +
+      longConnect +
+      "\r\n"
       "Lite 3 lite_dsn u p drop LiteDB ODBC SQLITE YES\n"
       "Short 4 only five tokens here\n"
       "After 5 a b c d AfterDB ODBC MYSQL NO\n");
@@ -53,8 +55,8 @@ TEST_F(ConnParamsTest, LinesBecomeEntriesInFileOrder) {
   const ConnParamsEntry* archive = GetConnParamsEntry("ArchDB");
   ASSERT_NE(archive, nullptr);
   EXPECT_EQ(archive->number, -2);
-  EXPECT_FALSE(archive->password.has_value());  // "NULL"
-  EXPECT_EQ(archive->useConnectString, 1);      // "yes", any letter case
+  EXPECT_FALSE(archive->password.has_value());     // "NULL"
+  EXPECT_EQ(archive->useConnectString, 1);         // "yes", any letter case
   EXPECT_EQ(archive->connectString, longConnect);  // whole, without the CR
 
   const ConnParamsEntry* lite = GetConnParamsEntry("LiteDB");
@@ -76,7 +78,8 @@ TEST_F(ConnParamsTest, LinesBecomeEntriesInFileOrder) {
 
 TEST_F(ConnParamsTest, RelativeSqliteDatabaseIsTakenFromTheDataDirectory) {
   const std::string path = Write(
-      "Lite 1 d NULL NULL - LiteDB ODBC SQLITE YES Driver=SQLite3;Database=inventory.db;Timeout=100\n"
+      "Lite 1 d NULL NULL - LiteDB ODBC SQLITE YES "
+      "Driver=SQLite3;Database=inventory.db;Timeout=100\n"
       "Abs 1 d NULL NULL - AbsDB ODBC SQLITE YES Driver=SQLite3;Database=/var/x.db\n"
       "My 1 d NULL NULL - MyDB ODBC MYSQL YES Driver=X;Database=inventory\n");
   ASSERT_TRUE(LoadConnParamsEntryFromFile(path.c_str()));
@@ -105,14 +108,16 @@ TEST_F(ConnParamsTest, FileIsFoundUnderTheRootOrReported) {
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot open Connection Parameters File.\n"));
 
   std::filesystem::create_directories(dir_.Sub("data"));
-  ASSERT_TRUE(WriteFileBytes(dir_.Sub("data/connparams.txt"), "R 1 d u p - RootDB ODBC SQLITE NO\n"));
+  ASSERT_TRUE(
+      WriteFileBytes(dir_.Sub("data/connparams.txt"), "R 1 d u p - RootDB ODBC SQLITE NO\n"));
   SetTesselRoot(dir_.path().c_str());
   ASSERT_TRUE(LoadConnParamsEntryFromFile("..\\data\\connparams.txt"));
   EXPECT_STREQ(GetDefaultConnectionName(), "RootDB");
 }
 
 TEST_F(ConnParamsTest, EntriesAndTableLookups) {
-  auto entry = CreateConnParamsEntry("l", 1, "d", nullptr, "NULL", nullptr, 0, nullptr, "ODBC", "MYSQL");
+  auto entry =
+      CreateConnParamsEntry("l", 1, "d", nullptr, "NULL", nullptr, 0, nullptr, "ODBC", "MYSQL");
   ASSERT_NE(entry, nullptr);
   EXPECT_FALSE(entry->password.has_value());
   EXPECT_FALSE(entry->user.has_value());

@@ -35,8 +35,9 @@ class ConnectionPoolTest : public DbTest {
 
   void AddSqlite(const std::string& name) {
     const std::string connect = "Driver=SQLite3;Database=" + dir_.Sub(name + ".db");
-    ASSERT_TRUE(AddConnParamsEntry(CreateConnParamsEntry("t", 1, "fh_sqlite", nullptr, nullptr, name.c_str(),
-                                                         1, connect.c_str(), "ODBC", "SQLITE")));
+    ASSERT_TRUE(AddConnParamsEntry(CreateConnParamsEntry("t", 1, "fh_sqlite", nullptr, nullptr,
+                                                         name.c_str(), 1, connect.c_str(), "ODBC",
+                                                         "SQLITE")));
   }
 };
 
@@ -180,11 +181,11 @@ TEST_F(ConnectionPoolTest, DataSourceChoiceAndEstablishFailures) {
 
   AddSqlite("FirstDB");
   AddSqlite("SecondDB");
-  ASSERT_TRUE(AddConnParamsEntry(CreateConnParamsEntry("t", 1, "fh_sqlite", nullptr, nullptr, "BadDB", 1,
-                                                       "Driver=NoSuchDriver", "ODBC", "SQLITE")));
+  ASSERT_TRUE(AddConnParamsEntry(CreateConnParamsEntry(
+      "t", 1, "fh_sqlite", nullptr, nullptr, "BadDB", 1, "Driver=NoSuchDriver", "ODBC", "SQLITE")));
   EXPECT_FALSE(EstablishDBConnections());
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot establish connection.\n"));
-  EXPECT_EQ(GetConnectionPoolEntryCount(), 2);  // the ones opened so far stay
+  EXPECT_EQ(GetConnectionPoolEntryCount(), 2);       // the ones opened so far stay
   EXPECT_EQ(GetConnectionHandle(nullptr), nullptr);  // two data sources: no default
   ConnectionHandle* second = GetConnectionHandle("SecondDB");
   ASSERT_NE(second, nullptr);
@@ -210,8 +211,8 @@ TEST_F(ConnectionPoolTest, CreateDBRunsOnlyASafeName) {
     bool runs;
   };
   const Case cases[] = {
-      {"abcdefghij_23456789", true},   // 19 characters
-      {"abcdefghij_234567890", false}, // 20
+      {"abcdefghij_23456789", true},    // 19 characters
+      {"abcdefghij_234567890", false},  // 20
       {"x;drop table t", false},
       {"", false},
   };

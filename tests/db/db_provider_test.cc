@@ -35,8 +35,8 @@ TEST_F(DBProviderTest, NamesMatchCaseSensitively) {
 }
 
 TEST_F(DBProviderTest, SlotsFillInOrderAndUnloadEmptiesOne) {
-  static const DBProvider other = {"OTHER", nullptr, nullptr, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr, nullptr, nullptr};
+  static const DBProvider other = {"OTHER", nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr, nullptr};
   ASSERT_TRUE(RegisterDBProvider(&other));
   EXPECT_TRUE(LoadDBProvider("OTHER"));
   EXPECT_EQ(GetDBProviderIndex("OTHER"), 1);
@@ -61,7 +61,9 @@ TEST_F(DBProviderTest, ForwardersReportAMissingHandleOrText) {
        "ConnectionHandle NULL in ExecuteUpdateBlob for Query update x \n"},
       {[](ConnectionHandle* h, const char* t) { return ExecuteQuery(h, t) ? 1 : 0; },
        "ConnectionHandle NULL in ExecuteQuery for Query update x \n"},
-      {[](ConnectionHandle* h, const char* t) { return ExecuteQueryBlob(h, t, nullptr, nullptr) ? 1 : 0; },
+      {[](ConnectionHandle* h, const char* t) {
+         return ExecuteQueryBlob(h, t, nullptr, nullptr) ? 1 : 0;
+       },
        "ConnectionHandle NULL in ExecuteQueryBlob for Query update x \n"},
   };
   for (const Case& c : cases) {
@@ -87,7 +89,8 @@ TEST_F(DBProviderTest, ResultSetCursorAndPrinting) {
   DBRow row;
   ASSERT_NE(AddValueToRow(&row, 4, "\x2a\0\0\0"), nullptr);
   ASSERT_NE(AddValueToRow(&row, 0, nullptr), nullptr);
-  ASSERT_NE(AddValueToRow(&row, ColumnValue::FromDateTime(CreateKesDateTime(2024, 1, 2, 3, 4, 5))), nullptr);
+  ASSERT_NE(AddValueToRow(&row, ColumnValue::FromDateTime(CreateKesDateTime(2024, 1, 2, 3, 4, 5))),
+            nullptr);
   ASSERT_NE(AddRowToRows(&rows, std::move(row)), nullptr);
   auto result = CreateDBResultSet(std::move(rows), {{"Id", 5}, {"Name", 15}, {"At", 18}}, 3);
   ASSERT_NE(result, nullptr);

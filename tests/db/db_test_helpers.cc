@@ -47,8 +47,8 @@ std::unique_ptr<ConnParamsEntry> MakeEngineEntry(const Engine& engine, const std
                                                  const std::string& connectionName) {
   if (engine.name == "sqlite") {
     const std::string connect = "Driver=SQLite3;Database=" + directory + "/test.db";
-    return CreateConnParamsEntry("test", 1, "fh_sqlite", nullptr, nullptr, connectionName.c_str(), 1,
-                                 connect.c_str(), "ODBC", "SQLITE");
+    return CreateConnParamsEntry("test", 1, "fh_sqlite", nullptr, nullptr, connectionName.c_str(),
+                                 1, connect.c_str(), "ODBC", "SQLITE");
   }
   const std::string prefix = engine.name == "pgsql" ? "FH_TEST_PGSQL" : "FH_TEST_MARIADB";
   const std::string dsn = Env((prefix + "_DSN").c_str());

@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <ostream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 

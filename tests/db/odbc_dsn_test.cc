@@ -35,7 +35,8 @@ class OdbcDsnTest : public DbTest {
 
 TEST_F(OdbcDsnTest, CreateDSNWritesTheGivenPairsAndConnects) {
   const std::string database = dir_.Sub("made.db");
-  ASSERT_TRUE(CreateDSN("fh_made", "made_by_test", "null", "NULL", "NULL", database.c_str(), "SQLite3"))
+  ASSERT_TRUE(
+      CreateDSN("fh_made", "made_by_test", "null", "NULL", "NULL", database.c_str(), "SQLite3"))
       << log_.Messages();
   const std::string ini = Ini();
   EXPECT_NE(ini.find("[fh_made]"), std::string::npos) << ini;
@@ -46,7 +47,8 @@ TEST_F(OdbcDsnTest, CreateDSNWritesTheGivenPairsAndConnects) {
   EXPECT_EQ(ini.find("UID"), std::string::npos) << ini;
   EXPECT_EQ(ini.find("PWD"), std::string::npos) << ini;
 
-  auto entry = CreateConnParamsEntry("t", 1, "fh_made", nullptr, nullptr, "MadeDB", 0, nullptr, "ODBC", "SQLITE");
+  auto entry = CreateConnParamsEntry("t", 1, "fh_made", nullptr, nullptr, "MadeDB", 0, nullptr,
+                                     "ODBC", "SQLITE");
   auto handle = OpenDBConnection(entry.get());
   ASSERT_NE(handle, nullptr) << log_.Messages();
   EXPECT_EQ(ExecuteUpdate(handle.get(), "create table t (id integer)"), 1);
@@ -64,12 +66,14 @@ TEST_F(OdbcDsnTest, CreateDSNNeedsADriverAndAName) {
 
 TEST_F(OdbcDsnTest, CreateDSNFromFileCreatesOnePerLine) {
   const std::string file = dir_.Sub("dsns.txt");
-  ASSERT_TRUE(WriteFileBytes(file,
-                             "fh_one first srv alice NULL " + dir_.Sub("one.db") + "   SQLite3\r\n"
-                             "fh_bad desc srv u p db No Such Driver\n"
-                             "fh_two second srv bob pw2 " + dir_.Sub("two.db") + " SQLite3\n"
-                             "fh_short only three\n"
-                             "fh_after x x x x x SQLite3\n"));
+  ASSERT_TRUE(WriteFileBytes(file, "fh_one first srv alice NULL " + dir_.Sub("one.db") +
+                                       "   SQLite3\r\n"
+                                       "fh_bad desc srv u p db No Such Driver\n"
+                                       "fh_two second srv bob pw2 " +
+                                       dir_.Sub("two.db") +
+                                       " SQLite3\n"
+                                       "fh_short only three\n"
+                                       "fh_after x x x x x SQLite3\n"));
   EXPECT_TRUE(CreateDSNFromFile(file.c_str()));
   const std::string ini = Ini();
   EXPECT_NE(ini.find("[fh_one]"), std::string::npos) << ini;
@@ -77,7 +81,8 @@ TEST_F(OdbcDsnTest, CreateDSNFromFileCreatesOnePerLine) {
   EXPECT_EQ(ini.find("[fh_after]"), std::string::npos) << ini;  // stops at the short line
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Creating DSN fh_bad Failed\n"));
   EXPECT_NE(ini.find("PWD=pw2"), std::string::npos) << ini;
-  const std::string one = ini.substr(ini.find("[fh_one]"), ini.find("[fh_two]") - ini.find("[fh_one]"));
+  const std::string one =
+      ini.substr(ini.find("[fh_one]"), ini.find("[fh_two]") - ini.find("[fh_one]"));
   EXPECT_EQ(one.find("PWD"), std::string::npos) << one;  // "NULL" password: no pair
 
   EXPECT_FALSE(CreateDSNFromFile(dir_.Sub("missing.txt").c_str()));

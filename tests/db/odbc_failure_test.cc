@@ -31,18 +31,19 @@ SQLRETURN FailCommit(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT completion)
   return DefaultOdbcApi().SQLEndTran(type, handle, completion);
 }
 // Reports every binary piece with an unknown total.
-SQLRETURN NoTotalGetData(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER buffer,
-                         SQLLEN length, SQLLEN* indicator) {
-  const SQLRETURN result = DefaultOdbcApi().SQLGetData(statement, column, cType, buffer, length, indicator);
+SQLRETURN NoTotalGetData(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT cType,
+                         SQLPOINTER buffer, SQLLEN length, SQLLEN* indicator) {
+  const SQLRETURN result =
+      DefaultOdbcApi().SQLGetData(statement, column, cType, buffer, length, indicator);
   if (cType == SQL_C_BINARY && result == SQL_SUCCESS_WITH_INFO) *indicator = SQL_NO_TOTAL;
   return result;
 }
 // Reports every column as a type no table knows.
-SQLRETURN UnknownTypeDescribeCol(SQLHSTMT statement, SQLUSMALLINT column, SQLCHAR* name, SQLSMALLINT nameMax,
-                                 SQLSMALLINT* nameLength, SQLSMALLINT* sqlType, SQLULEN* size,
-                                 SQLSMALLINT* digits, SQLSMALLINT* nullable) {
-  const SQLRETURN result = DefaultOdbcApi().SQLDescribeCol(statement, column, name, nameMax, nameLength, sqlType,
-                                                           size, digits, nullable);
+SQLRETURN UnknownTypeDescribeCol(SQLHSTMT statement, SQLUSMALLINT column, SQLCHAR* name,
+                                 SQLSMALLINT nameMax, SQLSMALLINT* nameLength, SQLSMALLINT* sqlType,
+                                 SQLULEN* size, SQLSMALLINT* digits, SQLSMALLINT* nullable) {
+  const SQLRETURN result = DefaultOdbcApi().SQLDescribeCol(
+      statement, column, name, nameMax, nameLength, sqlType, size, digits, nullable);
   *sqlType = 9999;
   return result;
 }
@@ -51,7 +52,8 @@ class OdbcFailureTest : public DbTest {
  protected:
   void SetUp() override {
     entry_ = CreateConnParamsEntry("t", 1, "fh_sqlite", nullptr, nullptr, "LiteDB", 1,
-                                   ("Driver=SQLite3;Database=" + dir_.Sub("f.db")).c_str(), "ODBC", "SQLITE");
+                                   ("Driver=SQLite3;Database=" + dir_.Sub("f.db")).c_str(), "ODBC",
+                                   "SQLITE");
     handle_ = OpenDBConnection(entry_.get());
     ASSERT_NE(handle_, nullptr);
     ASSERT_EQ(ExecuteUpdate(handle_.get(), "create table t (id integer, data blob)"), 1);
@@ -90,7 +92,8 @@ TEST_F(OdbcFailureTest, EveryCallOfABlobUpdateIsChecked) {
   };
   const Case cases[] = {
       {"execute", [](OdbcApi& api) { api.SQLExecute = FailExecute; }, 100, "SQLExecute failed\n"},
-      {"param data", [](OdbcApi& api) { api.SQLParamData = FailParamData; }, 100, "SQLParamData failed\n"},
+      {"param data", [](OdbcApi& api) { api.SQLParamData = FailParamData; }, 100,
+       "SQLParamData failed\n"},
       {"put data", [](OdbcApi& api) { api.SQLPutData = FailPutData; }, 100, "SQLPutData failed\n"},
       {"negative piece", [](OdbcApi&) {}, -1, "Invalid blob piece\n"},
   };
@@ -99,13 +102,15 @@ TEST_F(OdbcFailureTest, EveryCallOfABlobUpdateIsChecked) {
     c.inject(api_);
     Use();
     Pieces pieces{2, c.pieceLength};
-    EXPECT_EQ(ExecuteUpdateBlob(handle_.get(), "insert into t values (1, ?)", Supply, &pieces), 0) << c.name;
+    EXPECT_EQ(ExecuteUpdateBlob(handle_.get(), "insert into t values (1, ?)", Supply, &pieces), 0)
+        << c.name;
     EXPECT_TRUE(log_.HasLine("[ERROR]", c.line)) << c.name;
   }
   fh::odbc::SetOdbcApiForTesting(nullptr);
   auto rows = ExecuteQuery(handle_.get(), "select count(*) from t");
   ASSERT_NE(rows, nullptr);
-  EXPECT_EQ(ConvertValueToString(&*rows->rows[0][0], rows->columns[0].dataType), "0");  // nothing inserted
+  EXPECT_EQ(ConvertValueToString(&*rows->rows[0][0], rows->columns[0].dataType),
+            "0");  // nothing inserted
   Pieces good{3, 1000};
   EXPECT_EQ(ExecuteUpdateBlob(handle_.get(), "insert into t values (1, ?)", Supply, &good), 1);
 }
@@ -115,7 +120,8 @@ TEST_F(OdbcFailureTest, AStatementThatTouchedNoRowSucceeds) {
   Use();
   EXPECT_EQ(ExecuteUpdate(handle_.get(), "delete from t where id = 7"), 1);
   Pieces pieces{1, 10};
-  EXPECT_EQ(ExecuteUpdateBlob(handle_.get(), "update t set data = ? where id = 7", Supply, &pieces), 1);
+  EXPECT_EQ(ExecuteUpdateBlob(handle_.get(), "update t set data = ? where id = 7", Supply, &pieces),
+            1);
   EXPECT_FALSE(log_.Contains("[ERROR]")) << log_.Messages();
 }
 
@@ -168,16 +174,27 @@ TEST_F(OdbcFailureTest, AnUnknownColumnTypeComesBackAsText) {
 
 TEST(OdbcTypeTableTest, MapsTheDriversTypes) {
   const std::pair<int, uint8_t> rows[] = {
-      {SQL_BIGINT, KES_SQL_BIGINT}, {SQL_INTEGER, KES_SQL_INT},      {SQL_FLOAT, KES_SQL_DOUBLE},
-      {SQL_DOUBLE, KES_SQL_DOUBLE}, {SQL_VARCHAR, KES_SQL_NCHAR},   {SQL_WVARCHAR, KES_SQL_NCHAR},
-      {SQL_WCHAR, KES_SQL_CHAR},    {SQL_WLONGVARCHAR, KES_SQL_BLOB}, {SQL_TINYINT, KES_SQL_BOOLEAN},
-      {SQL_TIMESTAMP, KES_SQL_DATETIME}, {SQL_REAL, 0}, {SQL_INTERVAL_MINUTE_TO_SECOND, 0}, {12345, 0},
+      {SQL_BIGINT, KES_SQL_BIGINT},
+      {SQL_INTEGER, KES_SQL_INT},
+      {SQL_FLOAT, KES_SQL_DOUBLE},
+      {SQL_DOUBLE, KES_SQL_DOUBLE},
+      {SQL_VARCHAR, KES_SQL_NCHAR},
+      {SQL_WVARCHAR, KES_SQL_NCHAR},
+      {SQL_WCHAR, KES_SQL_CHAR},
+      {SQL_WLONGVARCHAR, KES_SQL_BLOB},
+      {SQL_TINYINT, KES_SQL_BOOLEAN},
+      {SQL_TIMESTAMP, KES_SQL_DATETIME},
+      {SQL_REAL, 0},
+      {SQL_INTERVAL_MINUTE_TO_SECOND, 0},
+      {12345, 0},
   };
-  for (const auto& [sqlType, columnType] : rows) EXPECT_EQ(MapODBCSqlType(sqlType), columnType) << sqlType;
+  for (const auto& [sqlType, columnType] : rows)
+    EXPECT_EQ(MapODBCSqlType(sqlType), columnType) << sqlType;
 }
 
 TEST(OdbcConnectStringTest, QuotesValuesAndNeverNamesADriverBesideADsn) {
-  auto entry = CreateConnParamsEntry("t", 1, "my dsn", "u;1", "p}w{", "C", 0, nullptr, "ODBC", "MYSQL");
+  auto entry =
+      CreateConnParamsEntry("t", 1, "my dsn", "u;1", "p}w{", "C", 0, nullptr, "ODBC", "MYSQL");
   EXPECT_EQ(BuildODBCConnectString(*entry), "DSN=my dsn;UID={u;1};PWD={p}}w{};");
   entry->user.reset();
   entry->password.reset();
@@ -189,8 +206,8 @@ TEST(OdbcConnectStringTest, QuotesValuesAndNeverNamesADriverBesideADsn) {
 
 TEST(OdbcOpenTest, ADsnIsRequired) {
   TestLog log;
-  auto entry = CreateConnParamsEntry("t", 1, nullptr, nullptr, nullptr, "C", 1, "Driver=SQLite3;Database=:memory:",
-                                     "ODBC", "SQLITE");
+  auto entry = CreateConnParamsEntry("t", 1, nullptr, nullptr, nullptr, "C", 1,
+                                     "Driver=SQLite3;Database=:memory:", "ODBC", "SQLITE");
   EXPECT_EQ(ODBCOpenConnection(entry.get()), nullptr);
   EXPECT_EQ(ODBCOpenConnection(nullptr), nullptr);
   EXPECT_EQ(log.Count("ODBC connection Parameter missing\n"), 2u);

@@ -45,7 +45,8 @@ class OdbcProviderTest : public DbTest, public testing::WithParamInterface<Engin
   int64_t CountRows(ConnectionHandle* handle) {
     auto result = ExecuteQuery(handle, ("select count(*) from " + table_).c_str());
     if (!result || result->rows.size() != 1 || !result->rows[0][0]) return -1;
-    return std::stoll(ConvertValueToString(&*result->rows[0][0], result->columns[0].dataType).value_or("-1"));
+    return std::stoll(
+        ConvertValueToString(&*result->rows[0][0], result->columns[0].dataType).value_or("-1"));
   }
 
   std::unique_ptr<ConnParamsEntry> entry_;
@@ -63,19 +64,25 @@ TEST_P(OdbcProviderTest, UpdateOrDeleteTouchingNoRowSucceeds) {
 
 TEST_P(OdbcProviderTest, ValuesArriveWholeAndTyped) {
   const Engine& engine = GetParam();
-  ASSERT_EQ(Run("create table " + table_ + " (id integer, i integer, b bigint, d " + engine.doubleType +
-                ", v varchar(40), t " + engine.longTextType + ", day date, at " + engine.dateTimeType + ")"),
+  ASSERT_EQ(Run("create table " + table_ + " (id integer, i integer, b bigint, d " +
+                engine.doubleType + ", v varchar(40), t " + engine.longTextType +
+                ", day date, at " + engine.dateTimeType + ")"),
             1);
   const std::string longText(20000, 'x');
-  const std::string nonAscii = "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80";
-  ASSERT_EQ(Run("insert into " + table_ + " values (1, -2147483648, -9223372036854775808, 1e-300, '" +
-                nonAscii + "', '" + longText + "', '2024-02-29', '2023-12-31 23:59:58')"),
-            1)
+  const std::string nonAscii =
+      "Gr\xC3\xBC\xC3\x9F"
+      "e \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80";
+  ASSERT_EQ(
+      Run("insert into " + table_ + " values (1, -2147483648, -9223372036854775808, 1e-300, '" +
+          nonAscii + "', '" + longText + "', '2024-02-29', '2023-12-31 23:59:58')"),
+      1)
       << log_.Messages();
-  ASSERT_EQ(Run("insert into " + table_ + " values (2, 2147483647, 9223372036854775807, -2.5, '', '" +
-                nonAscii + "', '1999-12-31', '2000-01-01 00:00:00')"),
+  ASSERT_EQ(
+      Run("insert into " + table_ + " values (2, 2147483647, 9223372036854775807, -2.5, '', '" +
+          nonAscii + "', '1999-12-31', '2000-01-01 00:00:00')"),
+      1);
+  ASSERT_EQ(Run("insert into " + table_ + " values (3, null, null, null, null, null, null, null)"),
             1);
-  ASSERT_EQ(Run("insert into " + table_ + " values (3, null, null, null, null, null, null, null)"), 1);
 
   auto result = Query("select i, b, d, v, t, day, at from " + table_ + " order by id");
   ASSERT_NE(result, nullptr) << log_.Messages();
@@ -169,18 +176,22 @@ void SinkPiece(const void* piece, int32_t length, void* context) {
 }
 
 TEST_P(OdbcProviderTest, BinaryValuesStreamInPiecesBothWays) {
-  ASSERT_EQ(Run("create table " + table_ + " (id integer, name varchar(10), data " + GetParam().binaryType + ")"), 1);
+  ASSERT_EQ(Run("create table " + table_ + " (id integer, name varchar(10), data " +
+                GetParam().binaryType + ")"),
+            1);
   std::string value(2500, '\0');
   for (std::size_t i = 0; i < value.size(); ++i) value[i] = static_cast<char>(i * 7 + 3);
   Supply supply{&value, 1000};
-  ASSERT_EQ(ExecuteUpdateBlob(handle_.get(), ("insert into " + table_ + " values (1, 'one', ?)").c_str(),
-                              SupplyPiece, &supply),
-            1)
+  ASSERT_EQ(
+      ExecuteUpdateBlob(handle_.get(), ("insert into " + table_ + " values (1, 'one', ?)").c_str(),
+                        SupplyPiece, &supply),
+      1)
       << log_.Messages();
   ASSERT_EQ(Run("insert into " + table_ + " values (2, 'two', null)"), 1);
 
   Sunk sunk;
-  auto result = ExecuteQueryBlob(handle_.get(), ("select id, data, name from " + table_ + " order by id").c_str(),
+  auto result = ExecuteQueryBlob(handle_.get(),
+                                 ("select id, data, name from " + table_ + " order by id").c_str(),
                                  SinkPiece, &sunk);
   ASSERT_NE(result, nullptr) << log_.Messages();
   EXPECT_EQ(sunk.calls, (std::vector<int32_t>{1024, 1024, 452, -1, -1}));
@@ -218,7 +229,8 @@ TEST_P(OdbcProviderTest, FailedStatementIsReportedAndLeavesTheConnectionUsable) 
   ASSERT_EQ(Run("create table " + table_ + " (id integer primary key)"), 1);
   ASSERT_EQ(Run("insert into " + table_ + " values (1)"), 1);
   EXPECT_EQ(Run("insert into " + table_ + " values (1)"), 0);
-  EXPECT_TRUE(log_.Contains("[ERROR] SQLExecute failed\n") || log_.Contains("[ERROR] SQLPrepare failed\n"))
+  EXPECT_TRUE(log_.Contains("[ERROR] SQLExecute failed\n") ||
+              log_.Contains("[ERROR] SQLPrepare failed\n"))
       << log_.Messages();
   EXPECT_TRUE(log_.Contains("[ERROR] STATE: ")) << log_.Messages();
   EXPECT_TRUE(log_.Contains("[ERROR] MSG: ")) << log_.Messages();
@@ -229,7 +241,8 @@ TEST_P(OdbcProviderTest, FailedStatementIsReportedAndLeavesTheConnectionUsable) 
 
 TEST_P(OdbcProviderTest, ConnectionFailureIsReportedWithoutThePassword) {
   if (GetParam().name == "sqlite") {
-    entry_->connectString = "Driver=SQLite3;Database=" + dir_.path() + "/missing/dir/x.db;NoCreat=1";
+    entry_->connectString =
+        "Driver=SQLite3;Database=" + dir_.path() + "/missing/dir/x.db;NoCreat=1";
   } else {
     entry_->dsn = "fh_no_such_dsn";
     entry_->password = "Secret;{pw}";
@@ -279,7 +292,8 @@ TEST_P(OdbcProviderTest, FailingStatementsLeaveNoStatementHandleOpen) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, OdbcProviderTest, testing::ValuesIn(SelectedEngines()), EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, OdbcProviderTest, testing::ValuesIn(SelectedEngines()),
+                         EngineName);
 
 // Only on the database servers: SQLite has no databases to create.
 class OdbcServerTest : public OdbcProviderTest {};
@@ -313,7 +327,8 @@ std::vector<Engine> EnginesWithTinyint() {
   return engines;
 }
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(OdbcTinyintTest);
-INSTANTIATE_TEST_SUITE_P(Engines, OdbcTinyintTest, testing::ValuesIn(EnginesWithTinyint()), EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, OdbcTinyintTest, testing::ValuesIn(EnginesWithTinyint()),
+                         EngineName);
 
 }  // namespace
 }  // namespace fhtest

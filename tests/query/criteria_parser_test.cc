@@ -142,9 +142,9 @@ TEST(CriteriaParserTest, LongChainsParseAndFreeWithoutRecursion) {
 }
 
 TEST(CriteriaParserTest, BuildersLinkParents) {
-  std::unique_ptr<CriteriaNode> tree = CreateCriteriaConnective(
-      CreateCriteriaLeaf("a", kCriteriaLess, "1"), CreateCriteriaLeaf("b", kCriteriaEqual, "'x'"),
-      kCriteriaOr);
+  std::unique_ptr<CriteriaNode> tree =
+      CreateCriteriaConnective(CreateCriteriaLeaf("a", kCriteriaLess, "1"),
+                               CreateCriteriaLeaf("b", kCriteriaEqual, "'x'"), kCriteriaOr);
   ASSERT_NE(tree, nullptr);
   EXPECT_EQ(Show(tree.get()), "(a<1>1 OR b<5>'x')");
   EXPECT_EQ(CreateCriteriaLeaf(nullptr, kCriteriaLess, "1"), nullptr);

@@ -65,8 +65,8 @@ TEST_F(ResultDataTest, SortOrdersByTheColumnTypeStably) {
   AddRow("S", {"1", "3", "4294967295", "5000000000", "18446744073709551615", "2.5", "b",
                "2021-01-02 00:00:00"});
   AddRow("S", {"2", "-1", "1", "-5000000000", "1", "-1.5", "B", "2020-12-31 23:59:59"});
-  AddRow("S", {"3", "2", "2147483648", "4", "9223372036854775808", "0.25", "ba",
-               "2021-01-02 00:00:01"});
+  AddRow("S",
+         {"3", "2", "2147483648", "4", "9223372036854775808", "0.25", "ba", "2021-01-02 00:00:01"});
   AddRow("S", {"4", "2"});  // NULLs from the third column on
   struct Case {
     const char* column;
@@ -74,12 +74,8 @@ TEST_F(ResultDataTest, SortOrdersByTheColumnTypeStably) {
   };
   const std::vector<Case> cases = {
       {"i", {"2", "3", "4", "1"}},  // 3 and 4 equal: kept in order
-      {"u", {"4", "2", "3", "1"}},
-      {"big", {"4", "2", "3", "1"}},
-      {"ub", {"4", "2", "3", "1"}},
-      {"f", {"4", "2", "3", "1"}},
-      {"c", {"4", "2", "1", "3"}},
-      {"DT", {"4", "2", "1", "3"}},
+      {"u", {"4", "2", "3", "1"}}, {"big", {"4", "2", "3", "1"}}, {"ub", {"4", "2", "3", "1"}},
+      {"f", {"4", "2", "3", "1"}}, {"c", {"4", "2", "1", "3"}},   {"DT", {"4", "2", "1", "3"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.column);
@@ -124,8 +120,8 @@ TEST_F(ResultDataTest, ViewsResolveTheirColumnsAndMainTable) {
   std::vector<std::unique_ptr<ViewColumnDefn>> columns;
   columns.push_back(CreateViewColumnDefn("Total", 0, 0, &source->columns[1]));
   columns.push_back(CreateViewColumnDefn("Label", 0, 0, &source->columns[6]));
-  ASSERT_TRUE(CreateCustomViewData(
-      "Totals", CreateCustomViewDefn(2, {"S", "Other"}, std::move(columns))));
+  ASSERT_TRUE(
+      CreateCustomViewData("Totals", CreateCustomViewDefn(2, {"S", "Other"}, std::move(columns))));
   EXPECT_FALSE(CreateCustomViewData("TOTALS", CreateCustomViewDefn(1, {"S"}, {})));
   EXPECT_STREQ(GetTableNameOfView("totals"), "S");
   EXPECT_STREQ(GetTableNameOfView("S"), "S");

@@ -23,8 +23,7 @@ std::vector<std::string> seen;
 void Record(const IMDSNotification* notification, const char* listenerName) {
   const std::optional<ColumnValue>& name = notification->row->values[1];
   seen.push_back(std::string(listenerName) + ":" + notification->tableName + ":" +
-                 std::to_string(notification->row->state) + ":" +
-                 (name ? name->text() : "NULL"));
+                 std::to_string(notification->row->state) + ":" + (name ? name->text() : "NULL"));
 }
 
 class TableRowsTest : public fhtest::StoreTest {
@@ -33,7 +32,8 @@ class TableRowsTest : public fhtest::StoreTest {
     StoreTest::SetUp();
     seen.clear();
     DefineTable("Parts",
-                {{"Id", "INTEGER"}, {"Name", "CHAR", "none"}, {"Qty", "KES_SQL_SMALLINT", "7"}}, {"ID"});
+                {{"Id", "INTEGER"}, {"Name", "CHAR", "none"}, {"Qty", "KES_SQL_SMALLINT", "7"}},
+                {"ID"});
     ASSERT_TRUE(CreateTable("Parts"));
   }
 
@@ -66,7 +66,8 @@ TEST_F(TableRowsTest, RowsNeedingAnUnprimedSequenceAreRefused) {
   EXPECT_FALSE(row->values[0].has_value());
   EXPECT_FALSE(row->values[1].has_value());  // no default filled in either
   EXPECT_EQ(GetTableDataByName("Seq")->rowCount, 0);
-  EXPECT_TRUE(log().HasLine("[ERROR]", "AddNewRow: cannot generate a value for column Id of table Seq\n"));
+  EXPECT_TRUE(
+      log().HasLine("[ERROR]", "AddNewRow: cannot generate a value for column Id of table Seq\n"));
   EXPECT_TRUE(log().HasLine("[TRACE]", "Cannot generate ID for key SEQ_ID.\n"));
   // A value given by the caller needs no sequence.
   EXPECT_NE(AddRow("Seq", {"12"}), nullptr);
@@ -104,11 +105,17 @@ TEST_F(TableRowsTest, ListenersSeeEveryChangeWithTheRowState) {
   ASSERT_TRUE(DeleteRowObject("Parts", loaded));  // marked only: not announced
   ASSERT_TRUE(DeleteRowObject("Parts", fresh));   // removed: announced
   EXPECT_EQ(seen, (std::vector<std::string>{
-                      "all:Parts:2:new", "added:Parts:2:new",
+                      "all:Parts:2:new",
+                      "added:Parts:2:new",
                       "all:Parts:1:old",
-                      "all:Parts:5:old2", "updated:Parts:5:old2",
-                      "all:Parts:6:new2", "added:Parts:6:new2", "updated:Parts:6:new2",
-                      "all:Parts:6:new2", "added:Parts:6:new2", "updated:Parts:6:new2",
+                      "all:Parts:5:old2",
+                      "updated:Parts:5:old2",
+                      "all:Parts:6:new2",
+                      "added:Parts:6:new2",
+                      "updated:Parts:6:new2",
+                      "all:Parts:6:new2",
+                      "added:Parts:6:new2",
+                      "updated:Parts:6:new2",
                   }));
   EXPECT_EQ(loaded->state, kRowPersisted | kRowUpdated | kRowDeleted);
   EXPECT_EQ(Column("Id"), std::vector<std::string>{"2"});

@@ -22,31 +22,32 @@ class TableSelectionTest : public fhtest::StoreTest {
  protected:
   void SetUp() override {
     StoreTest::SetUp();
-    DefineTable("Typed", {{"k", "INTEGER"},
-                          {"t1", "KES_SQL_TINYINT"},
-                          {"u1", "KES_SQL_UNSIGNED_TINYINT"},
-                          {"s2", "KES_SQL_SMALLINT"},
-                          {"u2", "KES_SQL_UNSIGNED_SMALLINT"},
-                          {"i4", "INTEGER"},
-                          {"u4", "KES_SQL_UNSIGNED_INT"},
-                          {"i8", "BIGINT"},
-                          {"u8", "KES_SQL_UNSIGNED_LONG_INT"},
-                          {"f", "FLOAT"},
-                          {"d", "KES_SQL_DOUBLE"},
-                          {"c", "CHAR"},
-                          {"x", "TEXT", nullptr, nullptr, 300},
-                          {"dt", "DATE"},
-                          {"b", "BOOLEAN"}},
+    DefineTable("Typed",
+                {{"k", "INTEGER"},
+                 {"t1", "KES_SQL_TINYINT"},
+                 {"u1", "KES_SQL_UNSIGNED_TINYINT"},
+                 {"s2", "KES_SQL_SMALLINT"},
+                 {"u2", "KES_SQL_UNSIGNED_SMALLINT"},
+                 {"i4", "INTEGER"},
+                 {"u4", "KES_SQL_UNSIGNED_INT"},
+                 {"i8", "BIGINT"},
+                 {"u8", "KES_SQL_UNSIGNED_LONG_INT"},
+                 {"f", "FLOAT"},
+                 {"d", "KES_SQL_DOUBLE"},
+                 {"c", "CHAR"},
+                 {"x", "TEXT", nullptr, nullptr, 300},
+                 {"dt", "DATE"},
+                 {"b", "BOOLEAN"}},
                 {"k"});
     ASSERT_TRUE(CreateTable("Typed"));
-    AddRow("Typed", {"1", "-128", "255", "-32768", "65535", "-2147483648", "4294967295",
-                     "-9223372036854775808", "1", "1.5", "1.5", "Bolt", "nut", "2021-01-01",
-                     "TRUE"});
-    AddRow("Typed", {"2", "127", "0", "32767", "0", "2147483647", "0", "9223372036854775807",
-                     "2", "-2.25", "-2", "bolt", "5", "2022-02-02", "FALSE"});
+    AddRow("Typed",
+           {"1", "-128", "255", "-32768", "65535", "-2147483648", "4294967295",
+            "-9223372036854775808", "1", "1.5", "1.5", "Bolt", "nut", "2021-01-01", "TRUE"});
+    AddRow("Typed", {"2", "127", "0", "32767", "0", "2147483647", "0", "9223372036854775807", "2",
+                     "-2.25", "-2", "bolt", "5", "2022-02-02", "FALSE"});
     AddRow("Typed", {"3"});
-    AddRow("Typed", {"4", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr, nullptr, nullptr, nullptr, ""});
+    AddRow("Typed", {"4", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, ""});
   }
 
   std::vector<std::string> Keys(const char* criteria) {
@@ -138,8 +139,7 @@ TEST_F(TableSelectionTest, SelectRowByRowIdxStopsAtTheEndOfTheList) {
   ASSERT_TRUE(DeleteRowObjectByCriteria("Typed", "k >= 3"));  // rowCount stays 4
   EXPECT_EQ(GetTableDataByName("Typed")->rowCount, 4);
   EXPECT_EQ(SelectRowByRowIdx("Typed", 4), nullptr);
-  EXPECT_EQ(ColumnTexts(SelectRowByRowIdx("Typed", 2).get(), "k"),
-            std::vector<std::string>{"2"});
+  EXPECT_EQ(ColumnTexts(SelectRowByRowIdx("Typed", 2).get(), "k"), std::vector<std::string>{"2"});
 
   DefineTable("Empty", {{"k", "INTEGER"}});
   ASSERT_TRUE(CreateTable("Empty"));

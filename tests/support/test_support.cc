@@ -15,7 +15,8 @@ namespace fhtest {
 
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/fhtest.XXXXXX";
+  std::string pattern =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/fhtest.XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   if (mkdtemp(buffer.data()) != nullptr) {
@@ -83,10 +84,12 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   close(pipeEnds[1]);
   char chunk[4096];
   ssize_t got;
-  while ((got = read(pipeEnds[0], chunk, sizeof chunk)) > 0) result.output.append(chunk, static_cast<size_t>(got));
+  while ((got = read(pipeEnds[0], chunk, sizeof chunk)) > 0)
+    result.output.append(chunk, static_cast<size_t>(got));
   close(pipeEnds[0]);
   int status = 0;
-  if (waitpid(child, &status, 0) == child && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  if (waitpid(child, &status, 0) == child && WIFEXITED(status))
+    result.exitCode = WEXITSTATUS(status);
   return result;
 }
 

@@ -1,7 +1,6 @@
 #include "db/odbc/odbc_api.h"
 
 #include <dlfcn.h>
-
 #include <odbcinst.h>
 
 #include <atomic>
@@ -23,7 +22,8 @@ struct Installer {
   int (*writeDsnToIni)(const char*, const char*) = nullptr;
   int (*writePrivateProfileString)(const char*, const char*, const char*, const char*) = nullptr;
   int (*setConfigMode)(unsigned short) = nullptr;
-  int (*getPrivateProfileString)(const char*, const char*, const char*, char*, int, const char*) = nullptr;
+  int (*getPrivateProfileString)(const char*, const char*, const char*, char*, int,
+                                 const char*) = nullptr;
 };
 
 template <class Function>
@@ -57,7 +57,8 @@ std::vector<std::pair<std::string, std::string>> SplitAttributes(const char* att
     if (end == std::string::npos) end = text.size();
     const std::size_t equals = text.find('=', start);
     if (equals != std::string::npos && equals < end) {
-      pairs.emplace_back(text.substr(start, equals - start), text.substr(equals + 1, end - equals - 1));
+      pairs.emplace_back(text.substr(start, equals - start),
+                         text.substr(equals + 1, end - equals - 1));
     }
     start = end + 1;
   }
@@ -67,7 +68,8 @@ std::vector<std::pair<std::string, std::string>> SplitAttributes(const char* att
 // The installer's own way: the attribute pairs as the zero-separated list it
 // expects, handed to the driver's setup routine.
 bool ConfigureThroughDriver(const Installer& installer, void* window, unsigned short request,
-                            const char* driver, const std::vector<std::pair<std::string, std::string>>& pairs) {
+                            const char* driver,
+                            const std::vector<std::pair<std::string, std::string>>& pairs) {
   if (installer.configDataSource == nullptr) return false;
   std::string list;
   for (const auto& [key, value] : pairs) {
@@ -89,7 +91,8 @@ bool WriteUserDataSource(const Installer& installer, const char* driver,
     return false;
   }
   char library[1024] = {};
-  if (installer.getPrivateProfileString(driver, "Driver", "", library, sizeof library, "odbcinst.ini") <= 0 ||
+  if (installer.getPrivateProfileString(driver, "Driver", "", library, sizeof library,
+                                        "odbcinst.ini") <= 0 ||
       library[0] == '\0') {
     return false;  // not a driver the driver manager knows
   }
@@ -102,7 +105,8 @@ bool WriteUserDataSource(const Installer& installer, const char* driver,
   if (installer.writeDsnToIni(dsn.c_str(), driver) == 0) return false;
   for (const auto& [key, value] : pairs) {
     if (key == "DSN") continue;
-    if (installer.writePrivateProfileString(dsn.c_str(), key.c_str(), value.c_str(), "odbc.ini") == 0) {
+    if (installer.writePrivateProfileString(dsn.c_str(), key.c_str(), value.c_str(), "odbc.ini") ==
+        0) {
       return false;
     }
   }
@@ -112,7 +116,8 @@ bool WriteUserDataSource(const Installer& installer, const char* driver,
 // SQLConfigDataSource with the attributes as "KEY=value;" pairs: through the
 // driver's setup routine when it has one, else (adding a data source) by
 // writing the user's odbc.ini.
-int ConfigDataSource(void* window, unsigned short request, const char* driver, const char* attributes) {
+int ConfigDataSource(void* window, unsigned short request, const char* driver,
+                     const char* attributes) {
   const Installer& installer = LoadInstaller();
   if (installer.configDataSource == nullptr) {
     LogError("The ODBC installer library cannot be loaded.\n");
@@ -129,11 +134,11 @@ int ConfigDataSource(void* window, unsigned short request, const char* driver, c
 }
 
 constexpr OdbcApi kDriverManager = {
-    ::SQLAllocEnv,   ::SQLAllocConnect,   ::SQLAllocStmt,   ::SQLDriverConnect, ::SQLPrepare,
-    ::SQLExecute,    ::SQLExecDirect,     ::SQLBindParameter, ::SQLParamData,   ::SQLPutData,
-    ::SQLNumResultCols, ::SQLDescribeCol, ::SQLFetch,       ::SQLGetData,       ::SQLRowCount,
-    ::SQLSetConnectAttr, ::SQLEndTran,    ::SQLGetDiagRec,  ::SQLCloseCursor,   ::SQLFreeStmt,
-    ::SQLFreeHandle, ::SQLDisconnect,     ConfigDataSource,
+    ::SQLAllocEnv,       ::SQLAllocConnect, ::SQLAllocStmt,     ::SQLDriverConnect, ::SQLPrepare,
+    ::SQLExecute,        ::SQLExecDirect,   ::SQLBindParameter, ::SQLParamData,     ::SQLPutData,
+    ::SQLNumResultCols,  ::SQLDescribeCol,  ::SQLFetch,         ::SQLGetData,       ::SQLRowCount,
+    ::SQLSetConnectAttr, ::SQLEndTran,      ::SQLGetDiagRec,    ::SQLCloseCursor,   ::SQLFreeStmt,
+    ::SQLFreeHandle,     ::SQLDisconnect,   ConfigDataSource,
 };
 
 std::atomic<const OdbcApi*> g_api{&kDriverManager};
@@ -158,8 +163,9 @@ std::vector<OdbcDiagnostic> ReadOdbcDiagnostics(SQLSMALLINT handleType, SQLHANDL
     SQLINTEGER native = 0;
     SQLCHAR message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
     SQLSMALLINT length = 0;
-    const SQLRETURN result = Odbc().SQLGetDiagRec(handleType, handle, record, state, &native, message,
-                                                  static_cast<SQLSMALLINT>(sizeof message), &length);
+    const SQLRETURN result =
+        Odbc().SQLGetDiagRec(handleType, handle, record, state, &native, message,
+                             static_cast<SQLSMALLINT>(sizeof message), &length);
     if (!Succeeded(result)) break;
     records.push_back({reinterpret_cast<const char*>(state), static_cast<long>(native),
                        reinterpret_cast<const char*>(message)});

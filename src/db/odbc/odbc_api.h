@@ -26,44 +26,53 @@
 
 namespace fh::odbc {
 
+using DriverConnectCall = SQLRETURN(SQLHDBC connection, SQLHWND window, SQLCHAR* in,
+                                    SQLSMALLINT inLength, SQLCHAR* out, SQLSMALLINT outMax,
+                                    SQLSMALLINT* outLength, SQLUSMALLINT completion);
+using BindParameterCall = SQLRETURN(SQLHSTMT statement, SQLUSMALLINT number, SQLSMALLINT ioType,
+                                    SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN columnSize,
+                                    SQLSMALLINT digits, SQLPOINTER value, SQLLEN bufferLength,
+                                    SQLLEN* indicator);
+using DescribeColCall = SQLRETURN(SQLHSTMT statement, SQLUSMALLINT column, SQLCHAR* name,
+                                  SQLSMALLINT nameMax, SQLSMALLINT* nameLength,
+                                  SQLSMALLINT* sqlType, SQLULEN* size, SQLSMALLINT* digits,
+                                  SQLSMALLINT* nullable);
+using GetDataCall = SQLRETURN(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT cType,
+                              SQLPOINTER buffer, SQLLEN bufferLength, SQLLEN* indicator);
+using SetConnectAttrCall = SQLRETURN(SQLHDBC connection, SQLINTEGER attribute, SQLPOINTER value,
+                                     SQLINTEGER length);
+using GetDiagRecCall = SQLRETURN(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT record,
+                                 SQLCHAR* state, SQLINTEGER* native, SQLCHAR* message,
+                                 SQLSMALLINT messageMax, SQLSMALLINT* messageLength);
+// The installer's call, attributes given as "KEY=value;" pairs: TRUE (1)
+// on success.
+using ConfigDataSourceCall = int(void* window, unsigned short request, const char* driver,
+                                 const char* attributes);
+
 struct OdbcApi {
   SQLRETURN (*SQLAllocEnv)(SQLHENV* environment);
   SQLRETURN (*SQLAllocConnect)(SQLHENV environment, SQLHDBC* connection);
   SQLRETURN (*SQLAllocStmt)(SQLHDBC connection, SQLHSTMT* statement);
-  SQLRETURN (*SQLDriverConnect)(SQLHDBC connection, SQLHWND window, SQLCHAR* in, SQLSMALLINT inLength,
-                                SQLCHAR* out, SQLSMALLINT outMax, SQLSMALLINT* outLength,
-                                SQLUSMALLINT completion);
+  DriverConnectCall* SQLDriverConnect;
   SQLRETURN (*SQLPrepare)(SQLHSTMT statement, SQLCHAR* text, SQLINTEGER length);
   SQLRETURN (*SQLExecute)(SQLHSTMT statement);
   SQLRETURN (*SQLExecDirect)(SQLHSTMT statement, SQLCHAR* text, SQLINTEGER length);
-  SQLRETURN (*SQLBindParameter)(SQLHSTMT statement, SQLUSMALLINT number, SQLSMALLINT ioType,
-                                SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN columnSize,
-                                SQLSMALLINT digits, SQLPOINTER value, SQLLEN bufferLength,
-                                SQLLEN* indicator);
+  BindParameterCall* SQLBindParameter;
   SQLRETURN (*SQLParamData)(SQLHSTMT statement, SQLPOINTER* token);
   SQLRETURN (*SQLPutData)(SQLHSTMT statement, SQLPOINTER data, SQLLEN length);
   SQLRETURN (*SQLNumResultCols)(SQLHSTMT statement, SQLSMALLINT* count);
-  SQLRETURN (*SQLDescribeCol)(SQLHSTMT statement, SQLUSMALLINT column, SQLCHAR* name,
-                              SQLSMALLINT nameMax, SQLSMALLINT* nameLength, SQLSMALLINT* sqlType,
-                              SQLULEN* size, SQLSMALLINT* digits, SQLSMALLINT* nullable);
+  DescribeColCall* SQLDescribeCol;
   SQLRETURN (*SQLFetch)(SQLHSTMT statement);
-  SQLRETURN (*SQLGetData)(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT cType,
-                          SQLPOINTER buffer, SQLLEN bufferLength, SQLLEN* indicator);
+  GetDataCall* SQLGetData;
   SQLRETURN (*SQLRowCount)(SQLHSTMT statement, SQLLEN* count);
-  SQLRETURN (*SQLSetConnectAttr)(SQLHDBC connection, SQLINTEGER attribute, SQLPOINTER value,
-                                 SQLINTEGER length);
+  SetConnectAttrCall* SQLSetConnectAttr;
   SQLRETURN (*SQLEndTran)(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT completion);
-  SQLRETURN (*SQLGetDiagRec)(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT record,
-                             SQLCHAR* state, SQLINTEGER* native, SQLCHAR* message,
-                             SQLSMALLINT messageMax, SQLSMALLINT* messageLength);
+  GetDiagRecCall* SQLGetDiagRec;
   SQLRETURN (*SQLCloseCursor)(SQLHSTMT statement);
   SQLRETURN (*SQLFreeStmt)(SQLHSTMT statement, SQLUSMALLINT option);
   SQLRETURN (*SQLFreeHandle)(SQLSMALLINT handleType, SQLHANDLE handle);
   SQLRETURN (*SQLDisconnect)(SQLHDBC connection);
-  // The installer's call, attributes given as "KEY=value;" pairs: TRUE (1)
-  // on success.
-  int (*SQLConfigDataSource)(void* window, unsigned short request, const char* driver,
-                             const char* attributes);
+  ConfigDataSourceCall* SQLConfigDataSource;
 };
 
 // The table in use.
@@ -75,11 +84,13 @@ const OdbcApi& DefaultOdbcApi();
 void SetOdbcApiForTesting(const OdbcApi* api);
 
 // true for SQL_SUCCESS and SQL_SUCCESS_WITH_INFO.
-inline bool Succeeded(SQLRETURN result) { return result == SQL_SUCCESS || result == SQL_SUCCESS_WITH_INFO; }
+inline bool Succeeded(SQLRETURN result) {
+  return result == SQL_SUCCESS || result == SQL_SUCCESS_WITH_INFO;
+}
 
 // One diagnostic record of a handle.
 struct OdbcDiagnostic {
-  std::string state;    // the five-character SQLSTATE
+  std::string state;     // the five-character SQLSTATE
   long nativeError = 0;  // the driver's or database's own code
   std::string message;
 };

@@ -1,11 +1,11 @@
 #include "db/odbc/odbc_dsn.h"
 
+#include <odbcinst.h>
+
 #include <cctype>
 #include <cstdio>
 #include <new>
 #include <string>
-
-#include <odbcinst.h>
 
 #include "db/odbc/odbc_api.h"
 #include "framework/config_files.h"
@@ -75,7 +75,8 @@ bool CreateDSN(const char* dsnName, const char* description, const char* server,
     LogError("Unable to Allocate and copy dsnStr \n");
     return false;
   }
-  if (fh::odbc::Odbc().SQLConfigDataSource(nullptr, ODBC_ADD_DSN, driverName, attributes.c_str()) == 0) {
+  if (fh::odbc::Odbc().SQLConfigDataSource(nullptr, ODBC_ADD_DSN, driverName, attributes.c_str()) ==
+      0) {
     LogError("SQLConfigDataSource returned FALSE \n");
     return false;
   }

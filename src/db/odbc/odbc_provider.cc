@@ -87,7 +87,9 @@ void FailTransaction(const char* line, SQLHDBC connection) {
 
 // ---- connect string
 
-bool NeedsBraces(const std::string& value) { return value.find_first_of(";{}") != std::string::npos; }
+bool NeedsBraces(const std::string& value) {
+  return value.find_first_of(";{}") != std::string::npos;
+}
 
 void AppendPair(std::string& text, const char* key, const std::optional<std::string>& value) {
   if (!value) return;
@@ -208,12 +210,14 @@ bool StreamBlob(Fetch& fetch, SQLUSMALLINT column) {
   char piece[kPieceSize];
   for (;;) {
     SQLLEN indicator = 0;
-    const SQLRETURN result =
-        Odbc().SQLGetData(fetch.statement.get(), column, SQL_C_BINARY, piece, kPieceSize, &indicator);
+    const SQLRETURN result = Odbc().SQLGetData(fetch.statement.get(), column, SQL_C_BINARY, piece,
+                                               kPieceSize, &indicator);
     if (result == SQL_NO_DATA || indicator == SQL_NULL_DATA) break;
     if (!Succeeded(result)) return false;
-    const SQLLEN length = (indicator == SQL_NO_TOTAL || indicator > kPieceSize) ? kPieceSize : indicator;
-    if (length > 0 && fetch.sink != nullptr) fetch.sink(piece, static_cast<int32_t>(length), fetch.context);
+    const SQLLEN length =
+        (indicator == SQL_NO_TOTAL || indicator > kPieceSize) ? kPieceSize : indicator;
+    if (length > 0 && fetch.sink != nullptr)
+      fetch.sink(piece, static_cast<int32_t>(length), fetch.context);
     if (result == SQL_SUCCESS) break;
   }
   if (fetch.sink != nullptr) fetch.sink(nullptr, 0, fetch.context);
@@ -323,7 +327,8 @@ bool ReadColumn(Fetch& fetch, SQLUSMALLINT column, const FetchColumn& kind, cons
 
 // Describes the result columns. false after the failure's error lines.
 bool DescribeColumns(const Statement& statement, SQLSMALLINT count,
-                     std::vector<DBColumnDescriptor>& descriptors, std::vector<FetchColumn>& columns) {
+                     std::vector<DBColumnDescriptor>& descriptors,
+                     std::vector<FetchColumn>& columns) {
   for (SQLSMALLINT column = 1; column <= count; ++column) {
     std::vector<SQLCHAR> name(99);
     SQLSMALLINT nameLength = 0;
@@ -331,14 +336,14 @@ bool DescribeColumns(const Statement& statement, SQLSMALLINT count,
     SQLULEN size = 0;
     SQLSMALLINT digits = 0;
     SQLSMALLINT nullable = 0;
-    SQLRETURN result = Odbc().SQLDescribeCol(statement.get(), static_cast<SQLUSMALLINT>(column), name.data(),
-                                             static_cast<SQLSMALLINT>(name.size()), &nameLength,
-                                             &kind.sqlType, &size, &digits, &nullable);
+    SQLRETURN result = Odbc().SQLDescribeCol(statement.get(), static_cast<SQLUSMALLINT>(column),
+                                             name.data(), static_cast<SQLSMALLINT>(name.size()),
+                                             &nameLength, &kind.sqlType, &size, &digits, &nullable);
     if (Succeeded(result) && nameLength >= static_cast<SQLSMALLINT>(name.size())) {
       name.resize(static_cast<std::size_t>(nameLength) + 1);  // a longer name: read it whole
-      result = Odbc().SQLDescribeCol(statement.get(), static_cast<SQLUSMALLINT>(column), name.data(),
-                                     static_cast<SQLSMALLINT>(name.size()), &nameLength, &kind.sqlType,
-                                     &size, &digits, &nullable);
+      result = Odbc().SQLDescribeCol(statement.get(), static_cast<SQLUSMALLINT>(column),
+                                     name.data(), static_cast<SQLSMALLINT>(name.size()),
+                                     &nameLength, &kind.sqlType, &size, &digits, &nullable);
     }
     if (!Succeeded(result)) {
       FailStatement("SQLDescribeCol failed\n", statement);
@@ -381,8 +386,8 @@ std::unique_ptr<DBResultSet> FetchAll(Fetch& fetch) {
       row.reserve(columns.size());
       for (SQLSMALLINT column = 1; column <= count; ++column) {
         const auto index = static_cast<std::size_t>(column - 1);
-        if (!ReadColumn(fetch, static_cast<SQLUSMALLINT>(column), columns[index], descriptors[index].name,
-                        text, row)) {
+        if (!ReadColumn(fetch, static_cast<SQLUSMALLINT>(column), columns[index],
+                        descriptors[index].name, text, row)) {
           return nullptr;
         }
       }
@@ -467,11 +472,12 @@ bool SendPieces(const Statement& statement, const BlobPieces& gathered) {
 // Switches auto-commit on or off; false after the failure's error lines.
 bool SetAutoCommit(SQLHDBC connection, bool on) {
   const auto value = static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF);
-  const SQLRETURN result = Odbc().SQLSetConnectAttr(connection, SQL_ATTR_AUTOCOMMIT,
-                                                    reinterpret_cast<SQLPOINTER>(value), SQL_IS_INTEGER);
+  const SQLRETURN result = Odbc().SQLSetConnectAttr(
+      connection, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), SQL_IS_INTEGER);
   if (Succeeded(result)) return true;
-  FailTransaction(on ? "Error in setting SQL_AUTOCOMMIT_ON\n" : "Error in setting SQL_AUTOCOMMIT_OFF\n",
-                  connection);
+  FailTransaction(
+      on ? "Error in setting SQL_AUTOCOMMIT_ON\n" : "Error in setting SQL_AUTOCOMMIT_OFF\n",
+      connection);
   return false;
 }
 
@@ -535,12 +541,13 @@ std::unique_ptr<ConnectionHandle> ODBCOpenConnection(const ConnParamsEntry* entr
     std::string connectString = BuildODBCConnectString(*entry);
     SQLCHAR out[1025] = {};
     SQLSMALLINT outLength = 0;
-    const auto length = connectString.size() <= static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max())
-                            ? static_cast<SQLSMALLINT>(connectString.size())
-                            : static_cast<SQLSMALLINT>(SQL_NTS);
-    const SQLRETURN result = Odbc().SQLDriverConnect(cell->connection, nullptr, SqlText(connectString.c_str()),
-                                                     length, out, static_cast<SQLSMALLINT>(sizeof out),
-                                                     &outLength, SQL_DRIVER_NOPROMPT);
+    const auto length =
+        connectString.size() <= static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max())
+            ? static_cast<SQLSMALLINT>(connectString.size())
+            : static_cast<SQLSMALLINT>(SQL_NTS);
+    const SQLRETURN result = Odbc().SQLDriverConnect(
+        cell->connection, nullptr, SqlText(connectString.c_str()), length, out,
+        static_cast<SQLSMALLINT>(sizeof out), &outLength, SQL_DRIVER_NOPROMPT);
     if (!Succeeded(result)) {
       Fail("Connecting to driver failed\n", SQL_HANDLE_DBC, cell->connection);
       return nullptr;
@@ -627,8 +634,8 @@ int ODBCExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSuppli
   if (!GatherPieces(supplier, context, gathered)) return 0;
   SQLLEN indicator = SQL_LEN_DATA_AT_EXEC(gathered.total);
   if (!Succeeded(Odbc().SQLBindParameter(statement.get(), 1, SQL_PARAM_INPUT, SQL_C_BINARY,
-                                         SQL_LONGVARBINARY, 0, 0, reinterpret_cast<SQLPOINTER>(1), 0,
-                                         &indicator))) {
+                                         SQL_LONGVARBINARY, 0, 0, reinterpret_cast<SQLPOINTER>(1),
+                                         0, &indicator))) {
     FailStatement("SQLBindParameter failed\n", statement);
     return 0;
   }

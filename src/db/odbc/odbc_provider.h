@@ -74,11 +74,10 @@ int ODBCRollbackTransaction(ConnectionHandle* handle);
 // Logs "Inside ODBCExecuteUpdateBlob\n" (trace). Runs text with its one
 // parameter (a binary value) sent in the pieces supplier provides until it
 // returns kBlobNoMoreData. The pieces are gathered (copied) before the
-// statement runs, since some drivers need the value's total length first. 0 after "Allocating Statement Handle failed\n",
-// "SQLPrepare failed\n", "SQLBindParameter failed\n", "SQLExecute failed\n",
-// "SQLParamData failed\n", "SQLPutData failed\n", "Invalid blob piece\n" (a
-// negative length, or no bytes for a positive one) or
-// "No Rows Affected \n"; else 1.
+// statement runs, since some drivers need the value's total length first. 0 after "Allocating
+// Statement Handle failed\n", "SQLPrepare failed\n", "SQLBindParameter failed\n", "SQLExecute
+// failed\n", "SQLParamData failed\n", "SQLPutData failed\n", "Invalid blob piece\n" (a negative
+// length, or no bytes for a positive one) or "No Rows Affected \n"; else 1.
 int ODBCExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupplier supplier,
                           void* context);
 
