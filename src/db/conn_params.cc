@@ -13,6 +13,7 @@
 #include "platform/mutex.h"
 #include "platform/paths.h"
 #include "util/c_string.h"
+#include "util/text_line.h"
 
 namespace {
 
@@ -41,20 +42,6 @@ std::vector<std::unique_ptr<ConnParamsEntry>>::iterator FindEntry(ConnParamsStat
     if (name && connectionName != nullptr && *name == connectionName) break;
   }
   return entry;
-}
-
-// Reads one line of any length without its line end (LF or CRLF). false at
-// the end of the stream with nothing read.
-bool ReadLine(std::FILE* stream, std::string& line) {
-  line.clear();
-  int c = std::fgetc(stream);
-  if (c == EOF) return false;
-  while (c != EOF && c != '\n') {
-    line.push_back(static_cast<char>(c));
-    c = std::fgetc(stream);
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
 }
 
 // Splits off the next blank-separated token of line from position at. false
@@ -153,7 +140,7 @@ bool LoadConnParamsEntryFromFile(const char* path) {
   try {
     const std::string dataDirectory = DataDirectoryOf(file.path);
     std::string line;
-    while (ReadLine(file.stream.get(), line)) {
+    while (fh::ReadTextLine(file.stream.get(), line)) {
       if (IsBlank(line)) continue;
       std::unique_ptr<ConnParamsEntry> entry = ParseLine(line, dataDirectory);
       if (!entry) break;

@@ -11,6 +11,7 @@
 #include "framework/config_files.h"
 #include "logging/log.h"
 #include "util/c_string.h"
+#include "util/text_line.h"
 
 namespace {
 
@@ -20,20 +21,6 @@ void AppendAttribute(std::string& text, const char* key, const char* value) {
   text += '=';
   text += value;
   text += ';';
-}
-
-// Reads one line of any length without its line end (LF or CRLF). false at
-// the end of the stream with nothing read.
-bool ReadLine(std::FILE* stream, std::string& line) {
-  line.clear();
-  int c = std::fgetc(stream);
-  if (c == EOF) return false;
-  while (c != EOF && c != '\n') {
-    line.push_back(static_cast<char>(c));
-    c = std::fgetc(stream);
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return true;
 }
 
 bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -93,7 +80,7 @@ bool CreateDSNFromFile(const char* path) {
     std::string line;
     std::string words[6];
     std::string driver;
-    while (ReadLine(stream.get(), line) && SplitDsnLine(line, words, driver)) {
+    while (fh::ReadTextLine(stream.get(), line) && SplitDsnLine(line, words, driver)) {
       if (!CreateDSN(words[0].c_str(), words[1].c_str(), words[2].c_str(), words[3].c_str(),
                      words[4].c_str(), words[5].c_str(), driver.c_str())) {
         LogError("Creating DSN %s Failed\n", words[0].c_str());
