@@ -36,7 +36,7 @@ TEST_F(DBProviderTest, NamesMatchCaseSensitively) {
 
 TEST_F(DBProviderTest, SlotsFillInOrderAndUnloadEmptiesOne) {
   static const DBProvider other = {"OTHER", nullptr, nullptr, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr, nullptr, nullptr};
+                                   nullptr, nullptr, nullptr, nullptr, nullptr};
   ASSERT_TRUE(RegisterDBProvider(&other));
   EXPECT_TRUE(LoadDBProvider("OTHER"));
   EXPECT_EQ(GetDBProviderIndex("OTHER"), 1);
