@@ -5,7 +5,7 @@
 
 #include "db/connection.h"
 #include "db/db_result_set.h"
-#include "db/db_test_helpers.h"
+#include "support/db_engines.h"
 #include "db/odbc/odbc_provider.h"
 
 namespace fhtest {
