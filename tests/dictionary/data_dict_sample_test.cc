@@ -178,8 +178,7 @@ TEST_F(SampleDirectoryTest, LoadsEveryTableInListOrderWithoutErrors) {
   std::vector<std::string> names;
   for (const TableDefn* table : GetTableDefnList()) names.push_back(table->tableName);
   EXPECT_EQ(names, (std::vector<std::string>{"customer", "product", "orders", "order_line",
-                                             "shipment_line", "type_sampler",
-                                             "SeqGenState"}));
+                                             "shipment_line", "type_sampler", "SeqGenState"}));
   for (const char* file : {"inventory_core.xml", "inventory_orders.xml", "inventory_types.xml",
                            "framework_tables.xml"}) {
     const std::string opening =

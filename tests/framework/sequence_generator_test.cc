@@ -145,6 +145,27 @@ TEST_P(SequenceGeneratorTest, BatchesAcrossRestartsAndRefills) {
   EXPECT_EQ(fh::SequenceStatementCount(), statements + 2);  // one select, one update
 }
 
+TEST_P(SequenceGeneratorTest, PrimingAdvancesOncePerColumnAndStopsAtATableWithoutColumns) {
+  const std::string seq = NewSequence("Twice");
+  ColumnDefnEntry first = Column(seq);
+  ColumnDefnEntry second = Column(seq);
+  second.columnName = "other_id";
+  ASSERT_NE(AddTableDefn(CreateTableDefn(kTable, std::nullopt, {first, second}, std::nullopt)),
+            nullptr);
+  ASSERT_TRUE(SequenceGenerator());
+  EXPECT_EQ(StoredEnd(seq), "600");  // inserted at 300, then advanced for the second column
+  EXPECT_EQ(GenerateID(kTable, &first), 301);
+
+  const std::string later = NewSequence("AfterEmpty");
+  ASSERT_NE(AddTableDefn(CreateTableDefn("empty_table", std::nullopt, {}, std::nullopt)), nullptr);
+  ASSERT_NE(
+      AddTableDefn(CreateTableDefn("later_table", std::nullopt, {Column(later)}, std::nullopt)),
+      nullptr);
+  EXPECT_FALSE(SequenceGenerator());
+  EXPECT_EQ(StoredEnd(seq), "1200");  // the table before the empty one, twice again
+  EXPECT_EQ(StoredEnd(later), "none");
+}
+
 TEST_P(SequenceGeneratorTest, BadStoredEndFailsAndTheNextCallRetriesTheRefill) {
   struct Case {
     const char* stored;
