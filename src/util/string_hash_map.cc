@@ -91,7 +91,11 @@ bool StringHashMap::Remove(const char* key) {
 
 std::vector<const char*> StringHashMap::Keys() const {
   std::vector<const char*> keys;
-  keys.reserve(count_ + 1);
+  try {
+    keys.reserve(count_ + 1);
+  } catch (const std::bad_alloc&) {
+    return keys;
+  }
   for (const StringHashMapEntry& bucket : buckets_) {
     for (const StringHashMapEntry* entry = &bucket; entry != nullptr; entry = entry->next.get()) {
       if (entry->key) keys.push_back(entry->key->c_str());

@@ -58,7 +58,8 @@ class StringHashMap {
   // Number of keys held.
   std::size_t Count() const { return count_; }
   // Every key, bucket by bucket in chain order, followed by one null entry.
-  // The texts are the map's own: valid until their entry is removed.
+  // The texts are the map's own: valid until their entry is removed. Empty
+  // (without the null entry) when memory is exhausted.
   std::vector<const char*> Keys() const;
   // Puts into other every key of this map that other lacks, with this map's
   // value. false when memory runs out part-way (keys put so far stay).
