@@ -14,10 +14,10 @@
 
 #include "db/connection.h"
 #include "db/db_result_set.h"
-#include "db/db_test_helpers.h"
 #include "db/odbc/odbc_api.h"
 #include "platform/mutex.h"
 #include "platform/unix_time.h"
+#include "support/db_engines.h"
 
 namespace fhtest {
 namespace {

@@ -14,9 +14,9 @@
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
-#include "db/db_test_helpers.h"
 #include "db/odbc/odbc_api.h"
 #include "dictionary/column_types.h"
+#include "support/db_engines.h"
 
 namespace fhtest {
 namespace {
@@ -60,6 +60,30 @@ TEST_P(OdbcProviderTest, UpdateOrDeleteTouchingNoRowSucceeds) {
   EXPECT_EQ(Run("delete from " + table_ + " where id = 42"), 1);
   EXPECT_EQ(Run("insert into " + table_ + " values (1, 'a')"), 1);
   EXPECT_EQ(Run("delete from " + table_ + " where id = 1"), 1);
+}
+
+TEST_P(OdbcProviderTest, RowCountOfAnUpdateIsReported) {
+  ASSERT_EQ(Run("create table " + table_ + " (id integer primary key, name varchar(20))"), 1);
+  struct Case {
+    std::string text;
+    int64_t rows;
+  };
+  const Case cases[] = {
+      {"insert into " + table_ + " values (1, 'a'), (2, 'a'), (3, 'b')", 3},
+      {"update " + table_ + " set name = 'c' where id = 42", 0},
+      {"update " + table_ + " set name = 'c' where name = 'a'", 2},
+      {"update " + table_ + " set name = 'd' where id = 3 and name = 'b'", 1},
+      // a compare-and-set that lost its race
+      {"update " + table_ + " set name = 'e' where id = 3 and name = 'b'", 0},
+      {"delete from " + table_, 3},
+      {"insert into no_such_table_here values (1)", -1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ExecuteUpdateRowCount(handle_.get(), c.text.c_str()), c.rows) << c.text;
+  }
+  EXPECT_EQ(ExecuteUpdateRowCount(nullptr, "delete from x"), -1);
+  EXPECT_TRUE(log_.HasLine(
+      "[ERROR]", "ConnectionHandle NULL in ExecuteUpdateRowCount for Query delete from x \n"));
 }
 
 TEST_P(OdbcProviderTest, ValuesArriveWholeAndTyped) {
