@@ -75,6 +75,7 @@ const DialectWords kFirebirdWords = {
     "\n);\n\n",
     BinaryLiteral,
     Shape,
+    BinaryTextForm::kRawBytes,
 };
 
 const SQLDialect kFirebirdDialect = {

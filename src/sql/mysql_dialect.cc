@@ -73,6 +73,7 @@ const DialectWords kMysqlWords = {
     "\n) ENGINE = InnoDB;\n\n",
     BinaryLiteral,
     Shape,
+    BinaryTextForm::kRawBytes,
 };
 
 const SQLDialect kMysqlDialect = {

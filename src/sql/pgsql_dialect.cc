@@ -71,6 +71,7 @@ const DialectWords kPgsqlWords = {
     "\n);\n\n",
     BinaryLiteral,
     Shape,
+    BinaryTextForm::kHexDigits,
 };
 
 const SQLDialect kPgsqlDialect = {

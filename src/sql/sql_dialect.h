@@ -57,6 +57,13 @@ struct ColumnShape {
   bool trailingBlank = false;
 };
 
+// The text form in which a driver hands out a binary value fetched as text.
+enum class BinaryTextForm : uint8_t {
+  kRawBytes,   // the bytes themselves
+  kHexDigits,  // hexadecimal digits, optionally after a backslash and "x"
+  kQuotedHex,  // X'<hexadecimal digits>'
+};
+
 // What distinguishes a dialect.
 struct DialectWords {
   const char* name;        // "MYSQL"
@@ -77,4 +84,6 @@ struct DialectWords {
   std::string (*binaryLiteral)(const unsigned char* bytes, std::size_t length);
   // The declaration of a column; isKey: it is a primary-key column.
   ColumnShape (*columnShape)(const ColumnDefnEntry& column, bool isKey);
+  // How the engine's driver hands out a binary value read as text.
+  BinaryTextForm binaryText;
 };

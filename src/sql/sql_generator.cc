@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "dictionary/column_types.h"
@@ -666,10 +667,45 @@ std::optional<ColumnValue> ToDateTime(const ColumnValue& value, uint8_t fetchedT
   return ColumnValue::FromDateTime(parsed);
 }
 
-std::optional<ColumnValue> ToColumnType(const std::optional<ColumnValue>& fetched,
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The bytes of a binary value the driver handed out as text; the value as it
+// is when it is not in the dialect's text form.
+ColumnValue DecodeBinary(const ColumnValue& value, BinaryTextForm form) {
+  if (form == BinaryTextForm::kRawBytes || value.isDateTime()) return value;
+  std::string_view text(reinterpret_cast<const char*>(value.bytes()),
+                        static_cast<std::size_t>(value.length()));
+  if (form == BinaryTextForm::kQuotedHex) {
+    if (text.size() < 3 || (text[0] != 'X' && text[0] != 'x') || text[1] != '\'' ||
+        text.back() != '\'') {
+      return value;
+    }
+    text = text.substr(2, text.size() - 3);
+  } else if (text.substr(0, 2) == "\\x") {
+    text.remove_prefix(2);
+  }
+  if (text.size() % 2 != 0) return value;
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); i += 2) {
+    const int high = HexDigit(text[i]);
+    const int low = HexDigit(text[i + 1]);
+    if (high < 0 || low < 0) return value;
+    bytes += static_cast<char>(high * 16 + low);
+  }
+  return ColumnValue::FromBytes(bytes.data(), bytes.size());
+}
+
+std::optional<ColumnValue> ToColumnType(const DialectWords& words,
+                                        const std::optional<ColumnValue>& fetched,
                                         uint8_t fetchedType, uint8_t columnType) {
   if (!fetched) return std::nullopt;
   const ColumnValue& value = *fetched;
+  if (columnType == KES_SQL_BLOB) return DecodeBinary(value, words.binaryText);
   if (IsDateTimeColumnType(columnType)) {
     auto converted = ToDateTime(value, fetchedType, columnType);
     return converted ? converted : fetched;
@@ -713,8 +749,8 @@ std::optional<ColumnValue> ToColumnType(const std::optional<ColumnValue>& fetche
 
 }  // namespace
 
-std::unique_ptr<RowObject> ConvertResultRow(const DialectWords& /*words*/,
-                                            const DBResultSet* resultSet, const char* tableName) {
+std::unique_ptr<RowObject> ConvertResultRow(const DialectWords& words, const DBResultSet* resultSet,
+                                            const char* tableName) {
   if (resultSet == nullptr || resultSet->cursor < 0 ||
       resultSet->cursor >= static_cast<int64_t>(resultSet->rows.size())) {
     return nullptr;
@@ -731,7 +767,7 @@ std::unique_ptr<RowObject> ConvertResultRow(const DialectWords& /*words*/,
           i < resultSet->columns.size() ? resultSet->columns[i].dataType : 0;
       std::optional<ColumnValue> value = fetched[i];
       if (table != nullptr && i < table->columns.size()) {
-        value = ToColumnType(fetched[i], fetchedType, table->columns[i].dataType);
+        value = ToColumnType(words, fetched[i], fetchedType, table->columns[i].dataType);
       }
       lengths.push_back(value ? value->length() : 0);
       values.push_back(std::move(value));

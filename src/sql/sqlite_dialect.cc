@@ -70,6 +70,7 @@ const DialectWords kSqliteWords = {
     "\n);\n\n",
     BinaryLiteral,
     Shape,
+    BinaryTextForm::kQuotedHex,
 };
 
 const SQLDialect kSqliteDialect = {

@@ -53,3 +53,15 @@ std::optional<ColumnValue> DateTime(int year, int month, int day, int hour, int 
 }
 
 }  // namespace fhtest
+
+void PrintTo(const ColumnValue& value, std::ostream* out) {
+  if (value.isDateTime()) {
+    *out << KesDateTimeToString(*value.dateTime()).value_or("<empty date-time>");
+    return;
+  }
+  static constexpr char kDigits[] = "0123456789abcdef";
+  *out << value.length() << " bytes ";
+  for (int32_t i = 0; i < value.length(); ++i) {
+    *out << kDigits[value.bytes()[i] >> 4] << kDigits[value.bytes()[i] & 15];
+  }
+}

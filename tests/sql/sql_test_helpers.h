@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,3 +31,7 @@ std::optional<ColumnValue> Time(int hour, int minute, int second);
 std::optional<ColumnValue> DateTime(int year, int month, int day, int hour, int minute, int second);
 
 }  // namespace fhtest
+
+// Shows a value in test output: its length and bytes in hexadecimal, or its
+// date-time text.
+void PrintTo(const ColumnValue& value, std::ostream* out);
