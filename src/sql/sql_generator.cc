@@ -54,7 +54,18 @@ std::string IntegerLiteral(const ColumnValue& value, uint8_t dataType) {
 std::optional<std::string> FloatingLiteral(const ColumnValue& value, uint8_t dataType) {
   const std::optional<double> number = GetFloatingValue(value, dataType);
   if (!number || !std::isfinite(*number)) return std::nullopt;
-  return Format(dataType == KES_SQL_DOUBLE ? "%.17g" : "%.9g", *number);
+  // The shortest text that reads back to the same value (a long mantissa with
+  // a large exponent overflows some engines' literal parsers).
+  const bool isDouble = dataType == KES_SQL_DOUBLE;
+  const int maxDigits = isDouble ? 17 : 9;
+  for (int digits = 1; digits < maxDigits; ++digits) {
+    std::string text = Format("%.*g", digits, *number);
+    if (isDouble ? std::strtod(text.c_str(), nullptr) == *number
+                 : std::strtof(text.c_str(), nullptr) == static_cast<float>(*number)) {
+      return text;
+    }
+  }
+  return Format("%.*g", maxDigits, *number);
 }
 
 // The text held by a byte value, up to its first zero byte.
