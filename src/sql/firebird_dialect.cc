@@ -47,6 +47,7 @@ ColumnShape Shape(const ColumnDefnEntry& column, bool isKey) {
       return {"time", false, false};
     case KES_SQL_BOOLEAN:
       return {"SMALLINT", true, true};
+    case KES_SQL_NOT_SUPPORTED_TYPE:  // raw bytes
     case KES_SQL_BLOB:
       return {"BLOB SUB_TYPE BINARY", true, false};
     case KES_SQL_CLOB:

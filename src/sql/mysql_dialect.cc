@@ -45,6 +45,7 @@ ColumnShape Shape(const ColumnDefnEntry& column, bool isKey) {
       return {"time", false, false};
     case KES_SQL_BOOLEAN:
       return {"tinyint", true, true};
+    case KES_SQL_NOT_SUPPORTED_TYPE:  // raw bytes
     case KES_SQL_BLOB:
       return {"blob", true, false};
     case KES_SQL_CLOB:

@@ -42,6 +42,7 @@ ColumnShape Shape(const ColumnDefnEntry& column, bool /*isKey*/) {
       return {"varchar(30)", false, false};
     case KES_SQL_BOOLEAN:
       return {"boolean", true, true};
+    case KES_SQL_NOT_SUPPORTED_TYPE:  // raw bytes
     case KES_SQL_BLOB:
       return {"blob", true, false};
     case KES_SQL_CLOB:

@@ -297,6 +297,8 @@ TEST_F(SqlTextTest, CreateTableColumnTextsPerDialect) {
        "\tc double precision  ", "\tc double  "},
       {Column("c", KES_SQL_BLOB), "\tc blob  ", "\tc bytea  ", "\tc BLOB SUB_TYPE BINARY  ",
        "\tc blob  "},
+      {Column("c", KES_SQL_NOT_SUPPORTED_TYPE), "\tc blob  ", "\tc bytea  ",
+       "\tc BLOB SUB_TYPE BINARY  ", "\tc blob  "},
       {Column("c", KES_SQL_UNSIGNED_INT), "\tc int unsigned  ", "\tc bigint  ", "\tc bigint  ",
        "\tc bigint  "},
   };
