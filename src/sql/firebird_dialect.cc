@@ -23,8 +23,8 @@ ColumnShape Shape(const ColumnDefnEntry& column, bool isKey) {
     case KES_SQL_UNSIGNED_INT:
     case KES_SQL_BIGINT:
       return {"bigint", true, false};
-    case KES_SQL_UNSIGNED_LONG_INT:
-      return {"numeric(18)", true, false};
+    case KES_SQL_UNSIGNED_LONG_INT:  // no Firebird 3 type holds 2^64 - 1
+      return {"varchar(20)", true, false};
     case KES_SQL_FLOAT:
     case KES_SQL_REAL:
       return {"float", true, false};
@@ -77,6 +77,8 @@ const DialectWords kFirebirdWords = {
     BinaryLiteral,
     Shape,
     BinaryTextForm::kRawBytes,
+    /*uniqueOnSoleKey=*/false,
+    /*unsignedBigintAsText=*/true,
 };
 
 const SQLDialect kFirebirdDialect = {

@@ -86,4 +86,10 @@ struct DialectWords {
   ColumnShape (*columnShape)(const ColumnDefnEntry& column, bool isKey);
   // How the engine's driver hands out a binary value read as text.
   BinaryTextForm binaryText;
+  // " UNIQUE" is also written on a column that alone is the primary key
+  // (Firebird rejects that as a second constraint on the same columns).
+  bool uniqueOnSoleKey = true;
+  // Unsigned 64-bit values are written as quoted texts (an engine without a
+  // type that holds them keeps them in a varchar).
+  bool unsignedBigintAsText = false;
 };

@@ -64,9 +64,9 @@ void LogGenerated(const char* format, const std::optional<std::string>& text) {
   if (text) LogDebug(format, text->c_str());
 }
 
-// The definitions with every referenced table before the tables that refer
-// to it (list order otherwise; a reference cycle keeps list order).
-std::vector<const TableDefn*> CreationOrder() {
+}  // namespace
+
+std::vector<const TableDefn*> GetTableCreationOrder() {
   const std::vector<const TableDefn*> tables = GetTableDefnList();
   std::vector<const TableDefn*> ordered;
   std::vector<int> state(tables.size(), 0);  // 0 new, 1 visiting, 2 placed
@@ -100,6 +100,8 @@ std::vector<const TableDefn*> CreationOrder() {
   }
   return ordered;
 }
+
+namespace {
 
 bool RunOnConnection(const char* connectionName, const std::string& text) {
   ConnectionHandle* handle = GetConnectionHandle(connectionName);
@@ -241,7 +243,7 @@ std::unique_ptr<RowObject> ConvertResultSet(const DBResultSet* resultSet, const 
 bool CreateAllTables(int* missingTables) {
   bool allCreated = true;
   int missing = 0;
-  for (const TableDefn* table : CreationOrder()) {
+  for (const TableDefn* table : GetTableCreationOrder()) {
     const char* name = table->tableName.c_str();
     const char* connection = GetConnectionNameForTable(name);
     const auto text = GenerateCreateTableQuery(name);

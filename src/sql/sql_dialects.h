@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "sql/sql_dialect.h"
 
@@ -65,6 +66,11 @@ std::unique_ptr<RowObject> ConvertResultSet(const DBResultSet* resultSet, const 
 // missingTables is given it receives the number of tables that do not exist
 // afterwards. true only when every create statement succeeded.
 bool CreateAllTables(int* missingTables = nullptr);
+// The table definitions in the order CreateAllTables creates them: every
+// referenced table before the tables that refer to it, list order otherwise
+// (a reference cycle keeps list order).
+std::vector<const TableDefn*> GetTableCreationOrder();
+
 // Runs the create-table text of tableName (dialect taken from
 // connectionName when the data-source mode is on) on a handle of
 // connectionName; true when the statement succeeded.

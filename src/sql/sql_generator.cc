@@ -430,7 +430,13 @@ std::optional<std::string> WriteSqlLiteral(const DialectWords& words, const Colu
     return QuoteSqlText(words, text->c_str(), text->size());
   }
   if (value->isDateTime()) return std::nullopt;
-  if (IsIntegerColumnType(dataType)) return IntegerLiteral(*value, dataType);
+  if (IsIntegerColumnType(dataType)) {
+    std::string text = IntegerLiteral(*value, dataType);
+    if (dataType == KES_SQL_UNSIGNED_LONG_INT && words.unsignedBigintAsText) {
+      return "'" + text + "'";
+    }
+    return text;
+  }
   if (IsFloatingColumnType(dataType)) return FloatingLiteral(*value, dataType);
   switch (dataType) {
     case KES_SQL_BOOLEAN:
@@ -605,7 +611,9 @@ std::optional<std::string> GenCreateText(const DialectWords& words, const char* 
         if (shape.trailingBlank) text += " ";
       }
       if (!column.isNullable) text += " NOT NULL";
-      if (column.isUnique) text += " UNIQUE";
+      const bool soleKey = hasKey && table->constraints->primaryKeyColumns.size() == 1 &&
+                           IsKeyColumn(*table, column.columnName);
+      if (column.isUnique && (words.uniqueOnSoleKey || !soleKey)) text += " UNIQUE";
       text += i + 1 < table->columns.size() || hasKey ? ",\n" : "\n";
     }
     if (hasKey) {

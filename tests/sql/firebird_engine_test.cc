@@ -3,11 +3,14 @@
 // compared as text.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <climits>
 
+#include "dictionary/data_dict_loader.h"
 #include "query/criteria_node.h"
 #include "sql/firebird_dialect.h"
 #include "sql/isql_fb_helpers.h"
+#include "sql/sql_dialects.h"
 #include "sql/sql_test_helpers.h"
 #include "support/test_log.h"
 #include "support/test_support.h"
@@ -126,6 +129,29 @@ TEST_F(FirebirdEngineTest, StatementsRunAndValuesReadBack) {
   }
   EXPECT_EQ(keys, (std::vector<std::string>{"a/2021-03-04/4", "b/2021-03-04/4", "b/2021-03-05/5",
                                             "O'B/2021-03-05/5", "O'B/2021-03-04/40"}));
+}
+
+TEST_F(FirebirdEngineTest, SampleDictionaryIsCreated) {
+  FreeAllTableDefns();
+  ASSERT_TRUE(LoadDataDictFiles(FH_SOURCE_DIR "/examples/data"));
+  std::vector<std::string> names;
+  for (const TableDefn* table : GetTableCreationOrder()) {
+    Add(FirebirdGenCreateQuery(table->tableName.c_str()));
+    names.push_back(table->tableName);
+  }
+  ASSERT_GE(names.size(), 5u);
+  std::string probe = "select count(*) as tables from rdb$relations where rdb$relation_name in (";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    std::string upper;
+    for (char c : names[i]) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    probe += (i == 0 ? "'" : ",'") + upper + "'";
+  }
+  statements_.push_back(probe + ")");
+  const IsqlRun run = RunIsqlStatements(dir_.path(), statements_);
+  ASSERT_EQ(run.exitCode, 0) << run.output << ReadFileBytes(dir_.Sub("script.sql"));
+  const auto records = ParseIsqlRecords(run.output);
+  ASSERT_EQ(records.size(), 1u) << run.output;
+  EXPECT_EQ(records[0].at("TABLES"), std::to_string(names.size()));
 }
 
 }  // namespace
