@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench_directory.h"
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/db_provider.h"
@@ -17,30 +18,12 @@
 
 namespace {
 
-// A temporary directory made on first use and removed when the program
-// ends.
-const std::string& BenchDirectory() {
-  struct Directory {
-    std::string path;
-    Directory() {
-      path = (std::filesystem::temp_directory_path() / "fh_odbc_bench_XXXXXX").string();
-      if (::mkdtemp(path.data()) == nullptr) std::abort();
-    }
-    ~Directory() {
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    }
-  };
-  static const Directory directory;
-  return directory.path;
-}
-
 constexpr int kRows = 100000;
 
 // The database file, made once per process in a temporary directory.
 const std::string& DatabasePath() {
   static const std::string path = [] {
-    std::string file = BenchDirectory() + "/rows.db";
+    std::string file = fhbench::BenchDirectory() + "/rows.db";
     sqlite3* db = nullptr;
     sqlite3_open(file.c_str(), &db);
     sqlite3_exec(db,

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench_directory.h"
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
@@ -19,30 +20,12 @@ namespace {
 
 constexpr const char* kTable = "bench_items";
 
-// A temporary directory made on first use and removed when the program
-// ends.
-const std::string& BenchDirectory() {
-  struct Directory {
-    std::string path;
-    Directory() {
-      path = (std::filesystem::temp_directory_path() / "fh_seq_bench_XXXXXX").string();
-      if (::mkdtemp(path.data()) == nullptr) std::abort();
-    }
-    ~Directory() {
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    }
-  };
-  static const Directory directory;
-  return directory.path;
-}
-
 // One SQLite connection holding SeqGenState, and the sequence primed once
 // per process.
 bool SequenceReady() {
   static const bool ready = [] {
     InitDBProvider();
-    const std::string connect = "Driver=SQLite3;Database=" + BenchDirectory() + "/seq.db";
+    const std::string connect = "Driver=SQLite3;Database=" + fhbench::BenchDirectory() + "/seq.db";
     if (!AddConnParamsEntry(CreateConnParamsEntry("b", 1, "bench", nullptr, nullptr, "SeqDB", 1,
                                                   connect.c_str(), "ODBC", "SQLITE")) ||
         !EstablishDBConnections() ||
