@@ -1,0 +1,251 @@
+#include "query/select_query.h"
+
+#include <strings.h>
+
+#include "logging/log.h"
+#include "util/memory_pool.h"
+
+namespace {
+
+constexpr const char* kAggregateNames[] = {"INVALID TYPE", "DISTINCT", "COUNT", "MIN",
+                                           "MAX",          "SUM",      "AVG"};
+constexpr const char* kOperatorNames[] = {
+    "INVALID OPERATOR", "<", ">", "<=", ">=", "=", "!=", "AND", "OR", "LIKE", "BETWEEN"};
+constexpr const char* kJoinTypeNames[] = {"INNER_JOIN", "LEFT_JOIN"};
+
+// A pool copy of text; none stays none.
+const char* CopyText(MemPool* pool, const char* text, bool* failed) {
+  if (text == nullptr) return nullptr;
+  const char* copy = MemPoolStrDup(pool, text);
+  if (copy == nullptr) *failed = true;
+  return copy;
+}
+
+ColumnRef* MakeColumnRef(const char* tableName, const char* tableAlias, const char* columnName,
+                         const char* columnAlias, int32_t number, uint8_t dataType,
+                         uint8_t aggregate, MemPool* pool) {
+  if (dataType > 22) {
+    LogError("\nInvalid Data Type\n");
+    return nullptr;
+  }
+  ColumnRef* column = MemPoolNew<ColumnRef>(pool);
+  if (column == nullptr) return nullptr;
+  bool failed = false;
+  column->tableName = CopyText(pool, tableName, &failed);
+  column->tableAlias = CopyText(pool, tableAlias, &failed);
+  column->columnName = CopyText(pool, columnName, &failed);
+  column->columnAlias = CopyText(pool, columnAlias, &failed);
+  column->number = number;
+  column->dataType = dataType;
+  column->aggregate = aggregate;
+  return failed ? nullptr : column;
+}
+
+bool Append(Vector* vector, void* element) {
+  return vector != nullptr && element != nullptr && AddElementData(vector, element) == 1;
+}
+
+SelectCriteria* MakeConnective(SelectCriteria* left, SelectCriteria* right, uint8_t code,
+                               MemPool* pool) {
+  SelectCriteria* node = MemPoolNew<SelectCriteria>(pool);
+  if (node == nullptr) return nullptr;
+  node->operatorCode = code;
+  node->left = left;
+  node->right = right;
+  if (left != nullptr) left->parent = node;
+  if (right != nullptr) right->parent = node;
+  return node;
+}
+
+}  // namespace
+
+const char* GetAggregateName(uint8_t aggregate) {
+  return aggregate <= kAggregateAvg ? kAggregateNames[aggregate] : nullptr;
+}
+
+const char* GetSelectOperatorName(uint8_t operatorCode) {
+  return operatorCode <= kSelectOperatorMax ? kOperatorNames[operatorCode] : nullptr;
+}
+
+const char* GetJoinTypeName(uint8_t joinType) {
+  return joinType <= LEFT_JOIN ? kJoinTypeNames[joinType] : nullptr;
+}
+
+SelectQuery* CreateSelectQuery() {
+  MemPool* pool = CreateMemPool(GetRootMemPool());
+  SelectQuery* query = nullptr;
+  if (pool != nullptr && GetRootMemPool() != nullptr) {
+    query = MemPoolNew<SelectQuery>(pool);
+    if (query != nullptr) {
+      query->pool = pool;
+      query->columns = MemPoolMake<Vector>(pool);
+      query->joins = MemPoolMake<Vector>(pool);
+      query->tables = MemPoolMake<Vector>(pool);
+      if (query->columns == nullptr || query->joins == nullptr || query->tables == nullptr) {
+        query = nullptr;
+      }
+    }
+  }
+  if (query == nullptr) {
+    if (pool != nullptr) DestroyMemPool(pool);
+    LogError("\nMEMORY ALLOCATION FOR SELECTQUERYPTR FAILED\n");
+  }
+  return query;
+}
+
+void FreeSelectQuery(SelectQuery* query) {
+  if (query != nullptr) DestroyMemPool(query->pool);
+}
+
+ColumnRef* CreateColumnRef(const char* tableName, const char* tableAlias, const char* columnName,
+                           const char* columnAlias, int32_t number, uint8_t dataType,
+                           uint8_t aggregate, MemPool* pool) {
+  if (columnName == nullptr && aggregate == kAggregateNone) {
+    LogError("\nColumn Name is NULL\n");
+    return nullptr;
+  }
+  return MakeColumnRef(tableName, tableAlias, columnName, columnAlias, number, dataType, aggregate,
+                       pool);
+}
+
+ColumnRef* CreateListColumnRef(const char* tableName, const char* tableAlias,
+                               const char* columnName, const char* columnAlias, int32_t number,
+                               uint8_t dataType, uint8_t aggregate, MemPool* pool) {
+  if (columnName == nullptr) {
+    LogError("\nColumn Name is NULL\n");
+    return nullptr;
+  }
+  return MakeColumnRef(tableName, tableAlias, columnName, columnAlias, number, dataType, aggregate,
+                       pool);
+}
+
+bool AddColumnToSelectQuery(SelectQuery* query, ColumnRef* column) {
+  return query != nullptr && Append(query->columns, column);
+}
+
+bool RemoveColumnFromSelectQuery(SelectQuery* query, const char* columnName,
+                                 const char* tableName) {
+  if (query != nullptr && columnName != nullptr) {
+    for (VectorNode* node = query->columns->head.get(); node != nullptr; node = node->next.get()) {
+      const auto* column = static_cast<const ColumnRef*>(node->data);
+      if (column->columnName == nullptr || strcasecmp(column->columnName, columnName) != 0) {
+        continue;
+      }
+      if (column->tableName != nullptr &&
+          (tableName == nullptr || strcasecmp(column->tableName, tableName) != 0)) {
+        continue;
+      }
+      return DeleteElement(query->columns, node);
+    }
+  }
+  LogError("Invalid Column Name");
+  return false;
+}
+
+SelectCriteria* CreateCriteria(ColumnRef* column, const void* value, int32_t valueLength,
+                               uint8_t operatorCode, MemPool* pool) {
+  if (column == nullptr) {
+    LogError("\nEmpty Column Assigned\n");
+    return nullptr;
+  }
+  if (valueLength < 0 || (value == nullptr && valueLength > 0)) return nullptr;
+  SelectCriteria* node = MemPoolNew<SelectCriteria>(pool);
+  if (node == nullptr) return nullptr;
+  node->column = column;
+  node->value = MemPoolMemDup(pool, value, static_cast<std::size_t>(valueLength));
+  if (node->value == nullptr) return nullptr;
+  node->valueLength = valueLength;
+  node->operatorCode = operatorCode;
+  return node;
+}
+
+SelectCriteria* CreateAndCriteria(SelectCriteria* left, SelectCriteria* right, MemPool* pool) {
+  return MakeConnective(left, right, 7, pool);
+}
+
+SelectCriteria* CreateOrCriteria(SelectCriteria* left, SelectCriteria* right, MemPool* pool) {
+  return MakeConnective(left, right, 8, pool);
+}
+
+void SetCriteria(SelectQuery* query, SelectCriteria* node) {
+  if (query != nullptr) query->criteria = node;
+}
+
+Join* CreateJoin(const char* baseTable, const char* baseAlias, const char* joinedTable,
+                 const char* joinedAlias, uint8_t joinType, Vector* baseColumns,
+                 Vector* joinedColumns, MemPool* pool) {
+  Join* join = MemPoolNew<Join>(pool);
+  if (join == nullptr) return nullptr;
+  bool failed = false;
+  join->baseTable = CopyText(pool, baseTable, &failed);
+  join->baseAlias = CopyText(pool, baseAlias, &failed);
+  join->joinedTable = CopyText(pool, joinedTable, &failed);
+  join->joinedAlias = CopyText(pool, joinedAlias, &failed);
+  join->joinType = joinType;
+  join->baseColumns = baseColumns;
+  join->joinedColumns = joinedColumns;
+  return failed ? nullptr : join;
+}
+
+bool AddJoin(SelectQuery* query, Join* join) {
+  return query != nullptr && Append(query->joins, join);
+}
+
+Having* CreateHaving(ColumnRef* column, const void* value, int32_t valueLength,
+                     uint8_t operatorCode, MemPool* pool) {
+  if (column == nullptr || valueLength < 0 || (value == nullptr && valueLength > 0)) return nullptr;
+  Having* having = MemPoolNew<Having>(pool);
+  if (having == nullptr) return nullptr;
+  having->column = column;
+  having->value = MemPoolMemDup(pool, value, static_cast<std::size_t>(valueLength));
+  having->valueLength = valueLength;
+  having->operatorCode = operatorCode;
+  return having->value == nullptr ? nullptr : having;
+}
+
+GroupBy* CreateGroupBy(Vector* columns, Having* having, MemPool* pool) {
+  GroupBy* groupBy = MemPoolNew<GroupBy>(pool);
+  if (groupBy == nullptr) return nullptr;
+  groupBy->columns = columns;
+  groupBy->having = having;
+  return groupBy;
+}
+
+bool SetGroupBy(SelectQuery* query, GroupBy* groupBy) {
+  if (query == nullptr) return false;
+  query->groupBy = groupBy;
+  return true;
+}
+
+SortOrder* CreateSortOrder(Vector* columns, uint8_t ascending, MemPool* pool) {
+  SortOrder* sortOrder = MemPoolNew<SortOrder>(pool);
+  if (sortOrder == nullptr) return nullptr;
+  sortOrder->columns = columns;
+  sortOrder->ascending = ascending;
+  return sortOrder;
+}
+
+bool SetSortOrder(SelectQuery* query, SortOrder* sortOrder) {
+  if (query == nullptr) return false;
+  query->sortOrder = sortOrder;
+  return true;
+}
+
+TableRef* CreateTableRef(const char* name, const char* alias, MemPool* pool) {
+  TableRef* table = MemPoolNew<TableRef>(pool);
+  if (table == nullptr) return nullptr;
+  bool failed = false;
+  table->name = CopyText(pool, name, &failed);
+  table->alias = CopyText(pool, alias, &failed);
+  return failed ? nullptr : table;
+}
+
+bool AddTable(SelectQuery* query, TableRef* table) {
+  return query != nullptr && Append(query->tables, table);
+}
+
+Vector* CreateColumnVector(MemPool* pool) { return MemPoolMake<Vector>(pool); }
+
+bool AddColumnToVector(MemPool* /*pool*/, ColumnRef* column, Vector* vector) {
+  return Append(vector, column);
+}

@@ -1,0 +1,108 @@
+#include "sql/mysql_dialect.h"
+
+#include "logging/log.h"
+#include "sql/sql_generator.h"
+
+namespace {
+
+std::string BinaryLiteral(const unsigned char* bytes, std::size_t length) {
+  return "X'" + HexText(bytes, length) + "'";
+}
+
+ColumnShape Shape(const ColumnDefnEntry& column, bool isKey) {
+  const std::string varchar = "varchar(" + std::to_string(column.maxSize) + ")";
+  switch (column.dataType) {
+    case KES_SQL_TINYINT:
+    case KES_SQL_SMALLINT:
+    case KES_SQL_INT:
+      return {"int", true, false};
+    case KES_SQL_UNSIGNED_TINYINT:
+    case KES_SQL_UNSIGNED_SMALLINT:
+    case KES_SQL_UNSIGNED_INT:
+      return {"int unsigned", true, false};
+    case KES_SQL_BIGINT:
+      return {"bigint", true, false};
+    case KES_SQL_UNSIGNED_LONG_INT:
+      return {"bigint unsigned", true, false};
+    case KES_SQL_FLOAT:
+    case KES_SQL_REAL:
+      return {"float", true, false};
+    case KES_SQL_DOUBLE:
+      return {"double", true, false};
+    case KES_SQL_DECIMAL:
+    case KES_SQL_NUMERIC:
+      return {"decimal(38,10)", true, false};
+    case KES_SQL_CHAR:
+    case KES_SQL_NCHAR:
+      return {varchar, true, false};
+    case KES_SQL_TEXT:
+      return isKey ? ColumnShape{varchar, true, false} : ColumnShape{"text", false, true};
+    case KES_SQL_DATETIME:
+      return {"datetime", false, false};
+    case KES_SQL_DATE:
+      return {"date", false, false};
+    case KES_SQL_TIME:
+      return {"time", false, false};
+    case KES_SQL_BOOLEAN:
+      return {"tinyint", true, true};
+    case KES_SQL_BLOB:
+      return {"blob", true, false};
+    case KES_SQL_CLOB:
+      return {"longtext", true, false};
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+const DialectWords kMysqlWords = {
+    "MYSQL",
+    "Mysql",
+    "MysqlGenDelteQuery",
+    PagingForm::kMysqlLimit,
+    /*aliasKeyword=*/true,
+    /*backslashEscapes=*/true,
+    "1",
+    "0",
+    /*entryTraces=*/true,
+    /*insertTrace=*/true,
+    /*updateTraceBlank=*/true,
+    ")",
+    /*indexClause=*/true,
+    "\n) ENGINE = InnoDB;\n\n",
+    BinaryLiteral,
+    Shape,
+    BinaryTextForm::kRawBytes,
+};
+
+const SQLDialect kMysqlDialect = {
+    kMysqlWords.name,   MysqlGenSelectQuery, MysqlGenUpdateQuery,           MysqlGenInsertQuery,
+    MysqlGenDelteQuery, MysqlGenCreateQuery, MysqlConvResultsetToRowobject,
+};
+
+std::optional<std::string> MysqlGenSelectQuery(SelectQuery* selectQuery) {
+  return GenSelectText(kMysqlWords, selectQuery);
+}
+
+std::optional<std::string> MysqlGenUpdateQuery(const char* tableName, const RowObject* row) {
+  return GenUpdateText(kMysqlWords, tableName, row);
+}
+
+std::optional<std::string> MysqlGenInsertQuery(const char* tableName, const RowObject* row) {
+  return GenInsertText(kMysqlWords, tableName, row);
+}
+
+std::optional<std::string> MysqlGenDelteQuery(const char* tableName, const RowObject* row) {
+  return GenDeleteText(kMysqlWords, tableName, row);
+}
+
+std::optional<std::string> MysqlGenCreateQuery(const char* tableName) {
+  return GenCreateText(kMysqlWords, tableName);
+}
+
+std::unique_ptr<RowObject> MysqlConvResultsetToRowobject(const DBResultSet* resultSet,
+                                                         const char* tableName) {
+  if (kMysqlWords.entryTraces) LogTrace("@@@ Inside MysqlConvResultsetToRowobject @@@\n");
+  return ConvertResultRow(kMysqlWords, resultSet, tableName);
+}

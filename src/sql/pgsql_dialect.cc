@@ -1,0 +1,106 @@
+#include "sql/pgsql_dialect.h"
+
+#include "logging/log.h"
+#include "sql/sql_generator.h"
+
+namespace {
+
+std::string BinaryLiteral(const unsigned char* bytes, std::size_t length) {
+  return "decode('" + HexText(bytes, length) + "','hex')";
+}
+
+ColumnShape Shape(const ColumnDefnEntry& column, bool /*isKey*/) {
+  switch (column.dataType) {
+    case KES_SQL_TINYINT:
+    case KES_SQL_UNSIGNED_TINYINT:
+    case KES_SQL_SMALLINT:
+    case KES_SQL_UNSIGNED_SMALLINT:
+    case KES_SQL_INT:
+      return {"int", true, false};
+    case KES_SQL_UNSIGNED_INT:
+    case KES_SQL_BIGINT:
+      return {"bigint", true, false};
+    case KES_SQL_UNSIGNED_LONG_INT:
+      return {"numeric(20)", true, false};
+    case KES_SQL_FLOAT:
+    case KES_SQL_REAL:
+      return {"real", true, false};
+    case KES_SQL_DOUBLE:
+      return {"double precision", true, false};
+    case KES_SQL_DECIMAL:
+    case KES_SQL_NUMERIC:
+      return {"numeric(38,10)", true, false};
+    case KES_SQL_CHAR:
+    case KES_SQL_NCHAR:
+      return {"varchar(" + std::to_string(column.maxSize + 1) + ")", true, false};
+    case KES_SQL_TEXT:
+      return {"text", false, true};
+    case KES_SQL_DATETIME:
+      return {"timestamp", false, false};
+    case KES_SQL_DATE:
+      return {"date", false, false};
+    case KES_SQL_TIME:
+      return {"time", false, false};
+    case KES_SQL_BOOLEAN:
+      return {"boolean", true, true};
+    case KES_SQL_BLOB:
+      return {"bytea", true, false};
+    case KES_SQL_CLOB:
+      return {"text", true, false};
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+const DialectWords kPgsqlWords = {
+    "PGSQL",
+    "Pgsql",
+    "PgsqlGenDeleteQuery",
+    PagingForm::kLimitOffset,
+    /*aliasKeyword=*/true,
+    /*backslashEscapes=*/false,
+    "'t'",
+    "'f'",
+    /*entryTraces=*/true,
+    /*insertTrace=*/false,
+    /*updateTraceBlank=*/false,
+    ");",
+    /*indexClause=*/false,
+    "\n);\n\n",
+    BinaryLiteral,
+    Shape,
+    BinaryTextForm::kHexDigits,
+};
+
+const SQLDialect kPgsqlDialect = {
+    kPgsqlWords.name,    PgsqlGenSelectQuery, PgsqlGenUpdateQuery,           PgsqlGenInsertQuery,
+    PgsqlGenDeleteQuery, PgsqlGenCreateQuery, PgsqlConvResultsetToRowobject,
+};
+
+std::optional<std::string> PgsqlGenSelectQuery(SelectQuery* selectQuery) {
+  return GenSelectText(kPgsqlWords, selectQuery);
+}
+
+std::optional<std::string> PgsqlGenUpdateQuery(const char* tableName, const RowObject* row) {
+  return GenUpdateText(kPgsqlWords, tableName, row);
+}
+
+std::optional<std::string> PgsqlGenInsertQuery(const char* tableName, const RowObject* row) {
+  return GenInsertText(kPgsqlWords, tableName, row);
+}
+
+std::optional<std::string> PgsqlGenDeleteQuery(const char* tableName, const RowObject* row) {
+  return GenDeleteText(kPgsqlWords, tableName, row);
+}
+
+std::optional<std::string> PgsqlGenCreateQuery(const char* tableName) {
+  return GenCreateText(kPgsqlWords, tableName);
+}
+
+std::unique_ptr<RowObject> PgsqlConvResultsetToRowobject(const DBResultSet* resultSet,
+                                                         const char* tableName) {
+  if (kPgsqlWords.entryTraces) LogTrace("@@@ Inside PgsqlConvResultsetToRowobject @@@\n");
+  return ConvertResultRow(kPgsqlWords, resultSet, tableName);
+}

@@ -1,0 +1,276 @@
+#include "sql/sql_dialects.h"
+
+#include <strings.h>
+
+#include <map>
+#include <vector>
+
+#include "db/conn_params.h"
+#include "db/connection.h"
+#include "db/connection_pool.h"
+#include "db/db_provider.h"
+#include "logging/log.h"
+#include "platform/mutex.h"
+#include "platform/no_destructor.h"
+#include "sql/firebird_dialect.h"
+#include "sql/mysql_dialect.h"
+#include "sql/pgsql_dialect.h"
+#include "sql/sqlite_dialect.h"
+
+namespace {
+
+constexpr const char* kDialectNames[] = {"MYSQL", "PGSQL", "FIREBIRD", "SQLITE"};
+constexpr uint8_t kDialectCount = 4;
+
+struct DialectState {
+  fh::Mutex mutex;
+  std::vector<const SQLDialect*> dialects GUARDED_BY(mutex);
+  uint8_t dsnMapValid GUARDED_BY(mutex) = 0;
+  uint8_t defaultIndex GUARDED_BY(mutex) = 0;
+};
+
+DialectState& State() {
+  static fh::NoDestructor<DialectState> state;
+  return state.get();
+}
+
+// The dialect for a statement on tableName (none: the default dialect's).
+const SQLDialect* DialectForTable(const char* tableName) {
+  uint8_t mapValid = 0;
+  uint8_t index = 0;
+  {
+    fh::MutexLock lock(&State().mutex);
+    mapValid = State().dsnMapValid;
+    index = State().defaultIndex;
+  }
+  if (mapValid != 1) return FindSQLDialect(kDialectNames[index < kDialectCount ? index : 0]);
+  const char* connection = GetConnectionNameForTable(tableName);
+  if (connection == nullptr) return nullptr;
+  return FindSQLDialect(GetDialectNameForConnection(connection));
+}
+
+const char* FirstTableOf(const SelectQuery* query) {
+  if (query == nullptr) return nullptr;
+  if (query->tables != nullptr && query->tables->head != nullptr) {
+    return static_cast<const TableRef*>(query->tables->head->data)->name;
+  }
+  if (query->joins != nullptr && query->joins->head != nullptr) {
+    return static_cast<const Join*>(query->joins->head->data)->baseTable;
+  }
+  return nullptr;
+}
+
+void LogGenerated(const char* format, const std::optional<std::string>& text) {
+  if (text) LogDebug(format, text->c_str());
+}
+
+// The definitions with every referenced table before the tables that refer
+// to it (list order otherwise; a reference cycle keeps list order).
+std::vector<const TableDefn*> CreationOrder() {
+  const std::vector<const TableDefn*> tables = GetTableDefnList();
+  std::vector<const TableDefn*> ordered;
+  std::vector<int> state(tables.size(), 0);  // 0 new, 1 visiting, 2 placed
+  auto indexOf = [&](const std::string& name) -> int {
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+      if (strcasecmp(tables[i]->tableName.c_str(), name.c_str()) == 0) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  // Iterative depth-first placement.
+  for (std::size_t root = 0; root < tables.size(); ++root) {
+    std::vector<std::pair<int, std::size_t>> stack{{static_cast<int>(root), 0}};
+    while (!stack.empty()) {
+      auto& [table, next] = stack.back();
+      if (state[table] == 2) {
+        stack.pop_back();
+        continue;
+      }
+      state[table] = 1;
+      const auto* keys =
+          tables[table]->constraints ? &tables[table]->constraints->foreignKeys : nullptr;
+      if (keys != nullptr && next < keys->size()) {
+        const int referenced = indexOf((*keys)[next++].referenceTable);
+        if (referenced >= 0 && state[referenced] == 0) stack.emplace_back(referenced, 0);
+        continue;
+      }
+      state[table] = 2;
+      ordered.push_back(tables[table]);
+      stack.pop_back();
+    }
+  }
+  return ordered;
+}
+
+bool RunOnConnection(const char* connectionName, const std::string& text) {
+  ConnectionHandle* handle = GetConnectionHandle(connectionName);
+  const int result = ExecuteUpdate(handle, text.c_str());
+  if (handle != nullptr) ReleaseConnectionHandle(connectionName);
+  return result == 1;
+}
+
+bool TableExists(const char* connectionName, const std::string& tableName) {
+  ConnectionHandle* handle = GetConnectionHandle(connectionName);
+  if (handle == nullptr) return false;
+  const std::string probe = "select count(*) from " + tableName;
+  auto result = ExecuteQuery(handle, probe.c_str());
+  ReleaseConnectionHandle(connectionName);
+  const bool exists = result != nullptr;
+  FreeDBResultSet(std::move(result));
+  return exists;
+}
+
+}  // namespace
+
+void InitSQLDialects() {
+  fh::MutexLock lock(&State().mutex);
+  State().dialects = {&kPgsqlDialect, &kMysqlDialect, &kSqliteDialect, &kFirebirdDialect};
+}
+
+void FreeSQLDialects() {
+  fh::MutexLock lock(&State().mutex);
+  State().dialects.clear();
+}
+
+const SQLDialect* FindSQLDialect(const char* name) {
+  if (name == nullptr) return nullptr;
+  fh::MutexLock lock(&State().mutex);
+  for (const SQLDialect* dialect : State().dialects) {
+    if (strcasecmp(dialect->name, name) == 0) return dialect;
+  }
+  return nullptr;
+}
+
+void SetDSNMapValid(uint8_t status, uint8_t index) {
+  LogTrace("@@@ Inside SetDSNMapValid @@@\n");
+  if (status == 1) {
+    fh::MutexLock lock(&State().mutex);
+    State().dsnMapValid = 1;
+    return;
+  }
+  if (status != 0) {
+    LogError("\nInvalid Status\n");
+    return;
+  }
+  if (index >= kDialectCount) {
+    LogError("\nInvalid Dialect Index\n");
+    return;
+  }
+  {
+    fh::MutexLock lock(&State().mutex);
+    State().dsnMapValid = 0;
+    State().defaultIndex = index;
+  }
+  LoadDBProvider(kDialectNames[index]);
+}
+
+uint8_t GetDSNMapValid() {
+  fh::MutexLock lock(&State().mutex);
+  return State().dsnMapValid;
+}
+
+uint8_t GetDefaultDialectIndex() {
+  fh::MutexLock lock(&State().mutex);
+  return State().defaultIndex;
+}
+
+bool SetDialectModeFromConnParams() {
+  const ConnParamsEntry* first = GetConnParamsEntryAt(0);
+  if (first != nullptr && first->dialectName) {
+    for (uint8_t i = 0; i < kDialectCount; ++i) {
+      if (strcasecmp(first->dialectName->c_str(), kDialectNames[i]) == 0) {
+        SetDSNMapValid(1, i);
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+std::optional<std::string> GenerateSelectQuery(SelectQuery* selectQuery) {
+  const char* table = FirstTableOf(selectQuery);
+  if (table == nullptr && GetDSNMapValid() == 1) {
+    LogError("No Tables selected in select query.\n");
+    return std::nullopt;
+  }
+  const SQLDialect* dialect = DialectForTable(table);
+  if (dialect == nullptr) return std::nullopt;
+  auto text = dialect->GenSelectQuery(selectQuery);
+  LogGenerated("Generated Select Query: %s\n", text);
+  return text;
+}
+
+std::optional<std::string> GenerateUpdateQuery(const char* tableName, const RowObject* row) {
+  const SQLDialect* dialect = DialectForTable(tableName);
+  if (dialect == nullptr) return std::nullopt;
+  auto text = dialect->GenUpdateQuery(tableName, row);
+  LogGenerated("Generated Update Query: %s\n", text);
+  return text;
+}
+
+std::optional<std::string> GenerateInsertQuery(const char* tableName, const RowObject* row) {
+  const SQLDialect* dialect = DialectForTable(tableName);
+  if (dialect == nullptr) return std::nullopt;
+  auto text = dialect->GenInsertQuery(tableName, row);
+  LogGenerated("Generated Insert Query: %s\n", text);
+  return text;
+}
+
+std::optional<std::string> GenerateDeleteQuery(const char* tableName, const RowObject* row) {
+  const SQLDialect* dialect = DialectForTable(tableName);
+  if (dialect == nullptr) return std::nullopt;
+  auto text = dialect->GenDeleteQuery(tableName, row);
+  LogGenerated("Generated Delete Query: %s\n", text);
+  return text;
+}
+
+std::optional<std::string> GenerateCreateTableQuery(const char* tableName) {
+  const SQLDialect* dialect = DialectForTable(tableName);
+  if (dialect == nullptr) return std::nullopt;
+  auto text = dialect->GenCreateQuery(tableName);
+  LogGenerated("Generated Create Table Query: %s\n", text);
+  return text;
+}
+
+std::unique_ptr<RowObject> ConvertResultSet(const DBResultSet* resultSet, const char* dialectName,
+                                            const char* tableName) {
+  const SQLDialect* dialect = FindSQLDialect(dialectName);
+  if (dialect == nullptr) return nullptr;
+  return dialect->ConvResultsetToRowobject(resultSet, tableName);
+}
+
+bool CreateAllTables(int* missingTables) {
+  bool allCreated = true;
+  int missing = 0;
+  for (const TableDefn* table : CreationOrder()) {
+    const char* name = table->tableName.c_str();
+    const char* connection = GetConnectionNameForTable(name);
+    const auto text = GenerateCreateTableQuery(name);
+    if (text && RunOnConnection(connection, *text)) continue;
+    allCreated = false;
+    if (!TableExists(connection, table->tableName)) {
+      LogError("Table %s does not exist in its database.\n", name);
+      ++missing;
+    }
+  }
+  if (missingTables != nullptr) *missingTables = missing;
+  return allCreated;
+}
+
+bool CreateTableInDB(const char* tableName, const char* connectionName) {
+  const SQLDialect* dialect = nullptr;
+  if (GetDSNMapValid() == 1) {
+    dialect = FindSQLDialect(GetDialectNameForConnection(connectionName));
+  } else {
+    dialect = DialectForTable(tableName);
+  }
+  if (dialect == nullptr) return false;
+  const auto text = dialect->GenCreateQuery(tableName);
+  return text && RunOnConnection(connectionName, *text);
+}
+
+void ResetSQLDialectsForTesting() {
+  fh::MutexLock lock(&State().mutex);
+  State().dialects.clear();
+  State().dsnMapValid = 0;
+  State().defaultIndex = 0;
+}

@@ -1,0 +1,110 @@
+#include "sql/sqlite_dialect.h"
+
+#include "logging/log.h"
+#include "sql/sql_generator.h"
+
+namespace {
+
+std::string BinaryLiteral(const unsigned char* bytes, std::size_t length) {
+  return "X'" + HexText(bytes, length) + "'";
+}
+
+// Dates and times are kept as their texts.
+ColumnShape Shape(const ColumnDefnEntry& column, bool /*isKey*/) {
+  switch (column.dataType) {
+    case KES_SQL_TINYINT:
+    case KES_SQL_UNSIGNED_TINYINT:
+    case KES_SQL_SMALLINT:
+    case KES_SQL_UNSIGNED_SMALLINT:
+    case KES_SQL_INT:
+      return {"int", true, false};
+    case KES_SQL_UNSIGNED_INT:
+    case KES_SQL_BIGINT:
+      return {"bigint", true, false};
+    case KES_SQL_UNSIGNED_LONG_INT:
+      return {"numeric(20)", true, false};
+    case KES_SQL_FLOAT:
+    case KES_SQL_REAL:
+      return {"real", true, false};
+    case KES_SQL_DOUBLE:
+      return {"double", true, false};
+    case KES_SQL_DECIMAL:
+    case KES_SQL_NUMERIC:
+      return {"decimal(38,10)", true, false};
+    case KES_SQL_CHAR:
+    case KES_SQL_NCHAR:
+      return {"varchar(" + std::to_string(column.maxSize) + ")", true, false};
+    case KES_SQL_TEXT:
+      return {"text", false, true};
+    case KES_SQL_DATETIME:
+    case KES_SQL_DATE:
+    case KES_SQL_TIME:
+      return {"varchar(30)", false, false};
+    case KES_SQL_BOOLEAN:
+      return {"boolean", true, true};
+    case KES_SQL_BLOB:
+      return {"blob", true, false};
+    case KES_SQL_CLOB:
+      return {"text", true, false};
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+const DialectWords kSqliteWords = {
+    "SQLITE",
+    "Sqlite",
+    "SqliteGenDeleteQuery",
+    PagingForm::kLimitOffset,
+    /*aliasKeyword=*/true,
+    /*backslashEscapes=*/false,
+    "1",
+    "0",
+    /*entryTraces=*/false,
+    /*insertTrace=*/false,
+    /*updateTraceBlank=*/false,
+    ");",
+    /*indexClause=*/false,
+    "\n);\n\n",
+    BinaryLiteral,
+    Shape,
+    BinaryTextForm::kQuotedHex,
+};
+
+const SQLDialect kSqliteDialect = {
+    kSqliteWords.name,
+    SqliteGenSelectQuery,
+    SqliteGenUpdateQuery,
+    SqliteGenInsertQuery,
+    SqliteGenDeleteQuery,
+    SqliteGenCreateQuery,
+    SqliteConvResultsetToRowobject,
+};
+
+std::optional<std::string> SqliteGenSelectQuery(SelectQuery* selectQuery) {
+  return GenSelectText(kSqliteWords, selectQuery);
+}
+
+std::optional<std::string> SqliteGenUpdateQuery(const char* tableName, const RowObject* row) {
+  return GenUpdateText(kSqliteWords, tableName, row);
+}
+
+std::optional<std::string> SqliteGenInsertQuery(const char* tableName, const RowObject* row) {
+  return GenInsertText(kSqliteWords, tableName, row);
+}
+
+std::optional<std::string> SqliteGenDeleteQuery(const char* tableName, const RowObject* row) {
+  return GenDeleteText(kSqliteWords, tableName, row);
+}
+
+std::optional<std::string> SqliteGenCreateQuery(const char* tableName) {
+  return GenCreateText(kSqliteWords, tableName);
+}
+
+std::unique_ptr<RowObject> SqliteConvResultsetToRowobject(const DBResultSet* resultSet,
+                                                          const char* tableName) {
+  if (kSqliteWords.entryTraces) LogTrace("@@@ Inside SqliteConvResultsetToRowobject @@@\n");
+  return ConvertResultRow(kSqliteWords, resultSet, tableName);
+}

@@ -1,0 +1,67 @@
+#include "sql/sql_test_helpers.h"
+
+namespace fhtest {
+
+ColumnDefnEntry Column(const std::string& name, uint8_t type, int32_t maxSize, bool nullable) {
+  ColumnDefnEntry column;
+  column.columnName = name;
+  column.dataType = type;
+  column.maxSize = maxSize;
+  column.isNullable = nullable;
+  return column;
+}
+
+bool DefineTable(const std::string& name, std::vector<ColumnDefnEntry> columns,
+                 std::vector<std::string> primaryKey, std::vector<ForeignKeyDefn> foreignKeys) {
+  ConstraintDefn constraints;
+  constraints.primaryKeyColumns = std::move(primaryKey);
+  constraints.primaryKeyCount = static_cast<int32_t>(constraints.primaryKeyColumns.size());
+  constraints.foreignKeys = std::move(foreignKeys);
+  return AddTableDefn(CreateTableDefn(name, std::nullopt, std::move(columns),
+                                      std::move(constraints))) != nullptr;
+}
+
+std::unique_ptr<RowObject> MakeRow(std::vector<std::optional<ColumnValue>> values) {
+  return CreateNewRowObject(std::move(values), {});
+}
+
+std::optional<ColumnValue> Int(uint8_t type, int64_t value) {
+  return ColumnValue::FromInteger(type, value);
+}
+
+std::optional<ColumnValue> Text(const std::string& text) { return ColumnValue::FromText(text); }
+
+std::optional<ColumnValue> Date(int year, int month, int day) {
+  KesDateTime value;
+  value.date =
+      KesDate{static_cast<uint16_t>(year), static_cast<uint8_t>(month), static_cast<uint8_t>(day)};
+  return ColumnValue::FromDateTime(value);
+}
+
+std::optional<ColumnValue> Time(int hour, int minute, int second) {
+  KesDateTime value;
+  value.time = KesTime{static_cast<uint8_t>(hour), static_cast<uint8_t>(minute),
+                       static_cast<uint8_t>(second)};
+  return ColumnValue::FromDateTime(value);
+}
+
+std::optional<ColumnValue> DateTime(int year, int month, int day, int hour, int minute,
+                                    int second) {
+  KesDateTime value = *Date(year, month, day)->dateTime();
+  value.time = Time(hour, minute, second)->dateTime()->time;
+  return ColumnValue::FromDateTime(value);
+}
+
+}  // namespace fhtest
+
+void PrintTo(const ColumnValue& value, std::ostream* out) {
+  if (value.isDateTime()) {
+    *out << KesDateTimeToString(*value.dateTime()).value_or("<empty date-time>");
+    return;
+  }
+  static constexpr char kDigits[] = "0123456789abcdef";
+  *out << value.length() << " bytes ";
+  for (int32_t i = 0; i < value.length(); ++i) {
+    *out << kDigits[value.bytes()[i] >> 4] << kDigits[value.bytes()[i] & 15];
+  }
+}
