@@ -72,6 +72,13 @@ int ExecuteUpdate(ConnectionHandle* handle, const char* text) {
   return provider != nullptr ? provider->ExecuteUpdate(handle, text) : 0;
 }
 
+int64_t ExecuteUpdateRowCount(ConnectionHandle* handle, const char* text) {
+  if (!CanRun(handle, text, "ExecuteUpdateRowCount", kNoUpdateText)) return -1;
+  const DBProvider* provider = ProviderOf(handle);
+  if (provider == nullptr || provider->ExecuteUpdateRowCount == nullptr) return -1;
+  return provider->ExecuteUpdateRowCount(handle, text);
+}
+
 int ExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupplier supplier,
                       void* context) {
   if (!CanRun(handle, text, "ExecuteUpdateBlob", kNoUpdateText)) return 0;

@@ -57,6 +57,11 @@ int ExecuteUpdate(ConnectionHandle* handle, const char* text);
 int ExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupplier supplier,
                       void* context);
 
+// As ExecuteUpdate (the same lines, naming ExecuteUpdateRowCount), but
+// reports the number of rows the statement changed: 0 or more, or -1 when
+// it failed or the handle's provider cannot count rows.
+int64_t ExecuteUpdateRowCount(ConnectionHandle* handle, const char* text);
+
 // As above with "ConnectionHandle NULL in ExecuteQuery for Query %s \n" /
 // "ConnectionHandle NULL in ExecuteQueryBlob for Query %s \n" and
 // " No Query To be Executed \n"; the provider's result set or none.

@@ -57,6 +57,10 @@ struct DBProvider {
   // result set, the other columns come back as ExecuteQuery's do.
   std::unique_ptr<DBResultSet> (*ExecuteQueryBlob)(ConnectionHandle* handle, const char* text,
                                                    BlobSink sink, void* context);
+  // Runs one statement that returns no rows and reports how many rows it
+  // changed: the count (0 when it touched none), or -1 on failure. For
+  // callers that must know, such as a compare-and-set update.
+  int64_t (*ExecuteUpdateRowCount)(ConnectionHandle* handle, const char* text);
 };
 
 // Number of provider slots.

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "db/connection_pool.h"
-#include "db/db_test_helpers.h"
+#include "support/db_engines.h"
 #include "framework/data_source_map.h"
 #include "framework/tessel_root.h"
 

@@ -14,7 +14,7 @@
 
 #include "db/connection.h"
 #include "db/db_result_set.h"
-#include "db/db_test_helpers.h"
+#include "support/db_engines.h"
 #include "db/odbc/odbc_api.h"
 #include "platform/mutex.h"
 #include "platform/unix_time.h"

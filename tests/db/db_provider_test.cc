@@ -5,8 +5,8 @@
 
 #include "db/connection.h"
 #include "db/db_result_set.h"
-#include "db/db_test_helpers.h"
 #include "db/odbc/odbc_provider.h"
+#include "support/db_engines.h"
 
 namespace fhtest {
 namespace {
@@ -35,7 +35,7 @@ TEST_F(DBProviderTest, NamesMatchCaseSensitively) {
 }
 
 TEST_F(DBProviderTest, SlotsFillInOrderAndUnloadEmptiesOne) {
-  static const DBProvider other = {"OTHER", nullptr, nullptr, nullptr, nullptr,
+  static const DBProvider other = {"OTHER", nullptr, nullptr, nullptr, nullptr, nullptr,
                                    nullptr, nullptr, nullptr, nullptr, nullptr};
   ASSERT_TRUE(RegisterDBProvider(&other));
   EXPECT_TRUE(LoadDBProvider("OTHER"));

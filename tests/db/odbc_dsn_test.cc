@@ -9,7 +9,7 @@
 #include <string>
 
 #include "db/connection.h"
-#include "db/db_test_helpers.h"
+#include "support/db_engines.h"
 
 namespace fhtest {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "db/connection.h"
 #include "db/db_result_set.h"
-#include "db/db_test_helpers.h"
+#include "support/db_engines.h"
 #include "db/odbc/odbc_api.h"
 #include "db/odbc/odbc_provider.h"
 #include "dictionary/column_types.h"

@@ -14,7 +14,7 @@
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
-#include "db/db_test_helpers.h"
+#include "support/db_engines.h"
 #include "db/odbc/odbc_api.h"
 #include "dictionary/column_types.h"
 

@@ -102,6 +102,14 @@ const std::vector<ExpectedTable>& SampleTables() {
        {"shipment_id"},
        {{"order_id", "order_id", "order_line", true, true},
         {"line_no", "line_no", "order_line", true, true}}},
+      {"SeqGenState",
+       "Per sequence, the last number of the latest batch reserved.",
+       {
+           {"SEQNAME", KES_SQL_NCHAR, 64, false, true, nullptr, nullptr},
+           {"CURRENTBATCHEND", KES_SQL_INT, 64, false, false, nullptr, nullptr},
+       },
+       {"SEQNAME"},
+       {}},
   };
   return tables;
 }
@@ -170,8 +178,9 @@ TEST_F(SampleDirectoryTest, LoadsEveryTableInListOrderWithoutErrors) {
   std::vector<std::string> names;
   for (const TableDefn* table : GetTableDefnList()) names.push_back(table->tableName);
   EXPECT_EQ(names, (std::vector<std::string>{"customer", "product", "orders", "order_line",
-                                             "shipment_line", "type_sampler"}));
-  for (const char* file : {"inventory_core.xml", "inventory_orders.xml", "inventory_types.xml"}) {
+                                             "shipment_line", "type_sampler", "SeqGenState"}));
+  for (const char* file : {"inventory_core.xml", "inventory_orders.xml", "inventory_types.xml",
+                           "framework_tables.xml"}) {
     const std::string opening =
         std::string("[DEBUG] Opening ") + FH_SOURCE_DIR "/examples/data\\" + file + "\n";
     EXPECT_NE(messages_.find(opening), std::string::npos) << opening;

@@ -156,8 +156,8 @@ TEST_F(DataSourceMapTest, ReaderFallsBackToTheRootThenFails) {
 
 TEST_F(DataSourceMapTest, SampleDirectoryMapNamesEverySampleTable) {
   ASSERT_TRUE(LoadDataSourceMapEntryFromFile(FH_SOURCE_DIR "/examples/data/dsn_table_map.txt"));
-  EXPECT_EQ(GetDataSourceMapEntryCount(), 6u);
-  for (const char* table : {"customer", "product", "orders", "order_line", "shipment_line"}) {
+  EXPECT_EQ(GetDataSourceMapEntryCount(), 7u);
+  for (const char* table : {"customer", "product", "orders", "order_line", "shipment_line", "SeqGenState"}) {
     EXPECT_EQ(ConnectionOf(table), "InventoryDB") << table;
   }
   EXPECT_EQ(ConnectionOf("type_sampler"), "ArchiveDB");

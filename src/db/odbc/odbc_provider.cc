@@ -494,6 +494,7 @@ const DBProvider kODBCProvider = {
     ODBCRollbackTransaction,
     ODBCExecuteUpdateBlob,
     ODBCExecuteQueryBlob,
+    ODBCExecuteUpdateRowCount,
 };
 
 uint8_t MapODBCSqlType(int sqlType) {
@@ -563,31 +564,35 @@ std::unique_ptr<ConnectionHandle> ODBCOpenConnection(const ConnParamsEntry* entr
   }
 }
 
-int ODBCExecuteUpdate(ConnectionHandle* handle, const char* text) {
+int64_t ODBCExecuteUpdateRowCount(ConnectionHandle* handle, const char* text) {
   OdbcConnection* cell = CellOf(handle);
-  if (cell == nullptr || text == nullptr) return 0;
+  if (cell == nullptr || text == nullptr) return -1;
   ObjectLockGuard lock(handle);
   Statement statement(cell->connection);
   if (!statement) {
     Fail("Allocating Statement Handle failed\n", SQL_HANDLE_DBC, cell->connection);
-    return 0;
+    return -1;
   }
   if (!Succeeded(Odbc().SQLPrepare(statement.get(), SqlText(text), SQL_NTS))) {
     FailStatement("SQLPrepare failed\n", statement);
-    return 0;
+    return -1;
   }
   const SQLRETURN result = Odbc().SQLExecute(statement.get());
-  if (result == SQL_NO_DATA) return 1;  // an update or delete that touched no row
+  if (result == SQL_NO_DATA) return 0;  // an update or delete that touched no row
   if (!Succeeded(result)) {
     FailStatement("SQLExecute failed\n", statement);
-    return 0;
+    return -1;
   }
   SQLLEN rows = 0;
   if (!Succeeded(Odbc().SQLRowCount(statement.get(), &rows))) {
     FailStatement("No Rows Affected \n", statement);
-    return 0;
+    return -1;
   }
-  return 1;
+  return rows < 0 ? 0 : static_cast<int64_t>(rows);
+}
+
+int ODBCExecuteUpdate(ConnectionHandle* handle, const char* text) {
+  return ODBCExecuteUpdateRowCount(handle, text) < 0 ? 0 : 1;
 }
 
 std::unique_ptr<DBResultSet> ODBCExecuteQuery(ConnectionHandle* handle, const char* text) {

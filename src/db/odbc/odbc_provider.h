@@ -49,6 +49,10 @@ std::unique_ptr<ConnectionHandle> ODBCOpenConnection(const ConnParamsEntry* entr
 // "SQLExecute failed\n" or "No Rows Affected \n".
 int ODBCExecuteUpdate(ConnectionHandle* handle, const char* text);
 
+// As ODBCExecuteUpdate (same lines, same lock), but gives the number of rows
+// the statement changed (0 when it touched none), or -1 on failure.
+int64_t ODBCExecuteUpdateRowCount(ConnectionHandle* handle, const char* text);
+
 // Logs "Inside ODBCExecuteQuery\n" (trace). A new result set with every row,
 // or none after "SQLExecDirect failed\n", "No Rows Affected\n",
 // "SQLNumResultCols Failed\n", "SQLDescribeCol failed\n", "SQLFetch failed\n",

@@ -1,4 +1,5 @@
-// The engines the database tests run on, and a fixture base that gives each
+// The engines the database tests run on (shared by every test program that
+// needs a real database), and a fixture base that gives each
 // test a clean provider registry, connection parameters list, pool and log.
 //
 // Engines: "sqlite" (a database file the test makes in a temporary

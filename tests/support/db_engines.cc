@@ -1,4 +1,4 @@
-#include "db/db_test_helpers.h"
+#include "support/db_engines.h"
 
 #include <unistd.h>
 

@@ -1,0 +1,308 @@
+// The sequence generator against real databases: batches across restarts
+// and refills, the failures that leave a batch for the next call, two
+// processes and several threads drawing from one sequence.
+#include "framework/sequence_generator.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "db/conn_params.h"
+#include "db/connection.h"
+#include "db/connection_pool.h"
+#include "db/db_result_set.h"
+#include "dictionary/table_defn.h"
+#include "framework/data_source_map.h"
+#include "support/db_engines.h"
+
+namespace {
+
+using fhtest::Engine;
+
+constexpr const char* kConnection = "SeqDB";
+constexpr const char* kTable = "seq_items";
+constexpr int kIdsPerProcess = 10000;
+
+class SequenceGeneratorTest : public fhtest::DbTest, public testing::WithParamInterface<Engine> {
+ protected:
+  void SetUp() override { Connect(dir_.path()); }
+
+  void Connect(const std::string& directory) {
+    FreeAllTableDefns();
+    FreeAllDataSourceMapEntries();
+    fh::ResetSequenceMapForTesting();
+    std::unique_ptr<ConnParamsEntry> entry =
+        fhtest::MakeEngineEntry(GetParam(), directory, kConnection);
+    ASSERT_NE(entry, nullptr);
+    ASSERT_TRUE(AddConnParamsEntry(std::move(entry)));
+    ASSERT_TRUE(EstablishDBConnections());
+    ASSERT_TRUE(AddDataSourceMapEntry(CreateDataSourceMapEntry(kTable, kConnection)));
+    ASSERT_EQ(
+        Run("create table if not exists SeqGenState (SEQNAME varchar(64) not null primary key, "
+            "CURRENTBATCHEND integer)"),
+        1);
+  }
+
+  void TearDown() override {
+    for (const std::string& name : created_)
+      Run("delete from SeqGenState where SEQNAME = '" + name + "'");
+    fh::ResetSequenceMapForTesting();
+    FreeAllTableDefns();
+    FreeAllDataSourceMapEntries();
+  }
+
+  // A sequence name of this process that has no row yet; quotes are doubled
+  // for the SQL text the test itself writes.
+  std::string NewSequence(const std::string& base) {
+    std::string name = base + "_" + std::to_string(::getpid());
+    std::string quoted;
+    for (char c : name) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    created_.push_back(quoted);
+    Run("delete from SeqGenState where SEQNAME = '" + quoted + "'");
+    return name;
+  }
+
+  static int Run(const std::string& text) {
+    ConnectionHandle* handle = GetConnectionHandle(kConnection);
+    const int result = ExecuteUpdate(handle, text.c_str());
+    ReleaseConnectionHandle(kConnection);
+    return result;
+  }
+
+  // The stored CURRENTBATCHEND as text ("NULL", or "none" without a row).
+  static std::string StoredEnd(const std::string& name) {
+    ConnectionHandle* handle = GetConnectionHandle(kConnection);
+    const std::string query =
+        "select CURRENTBATCHEND from SeqGenState where SEQNAME = '" + name + "'";
+    std::unique_ptr<DBResultSet> rows = ExecuteQuery(handle, query.c_str());
+    ReleaseConnectionHandle(kConnection);
+    if (!rows || NextDBResultSetRow(rows.get()) == nullptr) return "none";
+    return ConvertValueToString(GetDBResultSetValue("CURRENTBATCHEND", nullptr, rows.get()),
+                                rows->columns[0].dataType)
+        .value_or("?");
+  }
+
+  // A definition of kTable whose id column draws from sequence.
+  static void DefineTable(const std::string& sequence) {
+    FreeAllTableDefns();
+    ColumnDefnEntry id;
+    id.columnName = "id";
+    id.dataType = KES_SQL_INT;
+    id.generatorName = sequence;
+    ColumnDefnEntry name;
+    name.columnName = "name";
+    name.dataType = KES_SQL_CHAR;
+    ASSERT_NE(AddTableDefn(CreateTableDefn(kTable, std::nullopt, {id, name}, std::nullopt)),
+              nullptr);
+  }
+
+  static ColumnDefnEntry Column(const std::string& sequence) {
+    ColumnDefnEntry column;
+    column.columnName = "id";
+    column.generatorName = sequence;
+    return column;
+  }
+
+  std::vector<std::string> created_;
+};
+
+TEST_P(SequenceGeneratorTest, BatchesAcrossRestartsAndRefills) {
+  const std::string seq = NewSequence("Batches");
+  const ColumnDefnEntry column = Column(seq);
+  DefineTable(seq);
+
+  // First start on no row: 1, 2, 3 and the row (name, 300).
+  ASSERT_TRUE(SequenceGenerator());
+  EXPECT_TRUE(log_.HasLine("[TRACE]",
+                           "Insert Query insert into SeqGenState values ('" + seq + "',300);\n"));
+  for (int32_t expected : {1, 2, 3}) EXPECT_EQ(GenerateID(kTable, &column), expected);
+  EXPECT_EQ(StoredEnd(seq), "300");
+
+  // A restart reserves 301 to 600 with a compare-and-set on 300.
+  fh::ResetSequenceMapForTesting();
+  ASSERT_TRUE(SequenceGenerator());
+  EXPECT_TRUE(log_.HasLine(
+      "[TRACE]", "Update Query update SeqGenState set CURRENTBATCHEND = 600 where SEQNAME = '" +
+                     seq + "' and CURRENTBATCHEND = 300;\n"));
+  EXPECT_EQ(StoredEnd(seq), "600");
+  EXPECT_EQ(GenerateID(kTable, &column), 301);
+  EXPECT_TRUE(log_.HasLine("[TRACE]", "AutoGenerated Value 301 \n"));
+
+  // The rest of the batch comes from memory; the 301st call refills.
+  const int64_t statements = fh::SequenceStatementCount();
+  for (int32_t expected = 302; expected <= 600; ++expected)
+    ASSERT_EQ(GenerateID(kTable, &column), expected);
+  EXPECT_EQ(fh::SequenceStatementCount(), statements);
+  EXPECT_EQ(StoredEnd(seq), "600");
+  EXPECT_EQ(GenerateID(kTable, &column), 601);
+  EXPECT_EQ(StoredEnd(seq), "900");
+  EXPECT_EQ(fh::SequenceStatementCount(), statements + 2);  // one select, one update
+}
+
+TEST_P(SequenceGeneratorTest, PrimingAdvancesOncePerColumnAndStopsAtATableWithoutColumns) {
+  const std::string seq = NewSequence("Twice");
+  ColumnDefnEntry first = Column(seq);
+  ColumnDefnEntry second = Column(seq);
+  second.columnName = "other_id";
+  ASSERT_NE(AddTableDefn(CreateTableDefn(kTable, std::nullopt, {first, second}, std::nullopt)),
+            nullptr);
+  ASSERT_TRUE(SequenceGenerator());
+  EXPECT_EQ(StoredEnd(seq), "600");  // inserted at 300, then advanced for the second column
+  EXPECT_EQ(GenerateID(kTable, &first), 301);
+
+  const std::string later = NewSequence("AfterEmpty");
+  ASSERT_NE(AddTableDefn(CreateTableDefn("empty_table", std::nullopt, {}, std::nullopt)), nullptr);
+  ASSERT_NE(
+      AddTableDefn(CreateTableDefn("later_table", std::nullopt, {Column(later)}, std::nullopt)),
+      nullptr);
+  EXPECT_FALSE(SequenceGenerator());
+  EXPECT_EQ(StoredEnd(seq), "1200");  // the table before the empty one, twice again
+  EXPECT_EQ(StoredEnd(later), "none");
+}
+
+TEST_P(SequenceGeneratorTest, BadStoredEndFailsAndTheNextCallRetriesTheRefill) {
+  struct Case {
+    const char* stored;
+    int32_t next;  // -1: the refill fails
+  };
+  const Case cases[] = {
+      {"NULL", -1},
+      {"-1", -1},
+      {"2147483347", -1},  // the batch after it would pass 2^31 - 1
+      {"2147483346", 2147483347},
+  };
+  const std::string seq = NewSequence("Refill");
+  const ColumnDefnEntry column = Column(seq);
+  ASSERT_TRUE(UpdateSeqGen(kTable, seq.c_str()));
+  for (int i = 0; i < 300; ++i) ASSERT_EQ(GenerateID(kTable, &column), i + 1);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    ASSERT_EQ(Run("update SeqGenState set CURRENTBATCHEND = " + std::string(c.stored) +
+                  " where SEQNAME = '" + seq + "'"),
+              1);
+    EXPECT_EQ(GenerateID(kTable, &column), c.next);
+    if (c.next == -1) {
+      EXPECT_TRUE(log_.HasLine("[ERROR]", "Invalid CURRENTBATCHEND for sequence " + seq + "\n"));
+      EXPECT_EQ(StoredEnd(seq), c.stored);
+    }
+  }
+}
+
+TEST_P(SequenceGeneratorTest, UnknownKeysQuotedNamesAndInstanceIds) {
+  const ColumnDefnEntry unknown = Column("NeverPrimed");
+  EXPECT_EQ(GenerateID(kTable, &unknown), -1);
+  EXPECT_TRUE(log_.HasLine("[TRACE]", "Cannot generate ID for key NeverPrimed.\n"));
+  EXPECT_EQ(GenerateID(kTable, nullptr), -1);
+
+  const std::string quoted = NewSequence("O'Brien");
+  const ColumnDefnEntry column = Column(quoted);
+  ASSERT_TRUE(UpdateSeqGen(kTable, quoted.c_str()));
+  EXPECT_EQ(GenerateID(kTable, &column), 1);
+  std::string inSql = quoted;
+  inSql.replace(inSql.find('\''), 1, "''");
+  EXPECT_EQ(StoredEnd(inSql), "300");
+
+  // Never primed: a batch is reserved first, from the only data source.
+  const int32_t first = GenerateInstanceID();
+  EXPECT_GT(first, 0);
+  EXPECT_EQ(GenerateInstanceID(), first + 1);
+}
+
+TEST_P(SequenceGeneratorTest, MissingTableFailsWithItsLine) {
+  ASSERT_EQ(Run("drop table SeqGenState"), 1);
+  EXPECT_FALSE(UpdateSeqGen(kTable, "Anything"));
+  EXPECT_TRUE(log_.HasLine("[ERROR]", "Table doesn't Exists for UpdateSeqGen\n"));
+  created_.clear();
+}
+
+TEST_P(SequenceGeneratorTest, ThreadsDrawDistinctIds) {
+  const std::string seq = NewSequence("Threads");
+  const ColumnDefnEntry column = Column(seq);
+  ASSERT_TRUE(UpdateSeqGen(kTable, seq.c_str()));
+  constexpr int kThreads = 4;
+  constexpr int kEach = 1000;
+  std::vector<std::vector<int32_t>> drawn(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kEach; ++i) drawn[t].push_back(GenerateID(kTable, &column));
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  std::set<int32_t> distinct;
+  for (const auto& ids : drawn) distinct.insert(ids.begin(), ids.end());
+  EXPECT_EQ(distinct.size(), static_cast<std::size_t>(kThreads * kEach));
+  EXPECT_EQ(*distinct.begin(), 1);
+  EXPECT_EQ(*distinct.rbegin(), kThreads * kEach);
+}
+
+// Two processes, each this program running DrawForParent below, draw from
+// one sequence that neither has primed, at the same time.
+TEST_P(SequenceGeneratorTest, TwoProcessesDrawDistinctIds) {
+  const std::string seq = NewSequence("Processes");
+  const std::string filter =
+      "--gtest_filter=Engines/SequenceChildTest.DrawForParent/" + GetParam().name;
+  std::vector<fhtest::ProcessResult> results(2);
+  std::vector<std::thread> children;
+  for (int c = 0; c < 2; ++c) {
+    children.emplace_back([&, c] {
+      results[c] =
+          fhtest::RunProcess("/proc/self/exe", {filter},
+                             {"FH_SEQ_CHILD_DIR=" + dir_.path(), "FH_SEQ_CHILD_NAME=" + seq,
+                              "FH_SEQ_CHILD_OUT=" + dir_.Sub("ids" + std::to_string(c))});
+    });
+  }
+  for (std::thread& child : children) child.join();
+  std::set<int32_t> distinct;
+  for (int c = 0; c < 2; ++c) {
+    ASSERT_EQ(results[c].exitCode, 0) << results[c].output;
+    std::ifstream in(dir_.Sub("ids" + std::to_string(c)));
+    int count = 0;
+    for (int32_t id; in >> id; ++count) {
+      EXPECT_GT(id, 0);
+      distinct.insert(id);
+    }
+    EXPECT_EQ(count, kIdsPerProcess);
+  }
+  EXPECT_EQ(distinct.size(), static_cast<std::size_t>(2 * kIdsPerProcess));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, SequenceGeneratorTest,
+                         testing::ValuesIn(fhtest::SelectedEngines()), fhtest::EngineName);
+
+// The child of TwoProcessesDrawDistinctIds: draws its ids into the file the
+// parent names. Does nothing when run on its own.
+class SequenceChildTest : public SequenceGeneratorTest {
+ protected:
+  void SetUp() override {
+    const char* directory = std::getenv("FH_SEQ_CHILD_DIR");
+    if (directory == nullptr) GTEST_SKIP() << "run by TwoProcessesDrawDistinctIds";
+    Connect(directory);
+  }
+  void TearDown() override {}
+};
+
+TEST_P(SequenceChildTest, DrawForParent) {
+  const ColumnDefnEntry column = Column(std::getenv("FH_SEQ_CHILD_NAME"));
+  std::ofstream out(std::getenv("FH_SEQ_CHILD_OUT"));
+  for (int i = 0; i < kIdsPerProcess; ++i) {
+    int32_t id = GenerateID(kTable, &column);
+    if (id == -1 && i == 0) {
+      ASSERT_TRUE(UpdateSeqGen(kTable, column.generatorName->c_str()));
+      id = GenerateID(kTable, &column);
+    }
+    ASSERT_NE(id, -1);
+    out << id << '\n';
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, SequenceChildTest, testing::ValuesIn(fhtest::SelectedEngines()),
+                         fhtest::EngineName);
+
+}  // namespace
