@@ -12,11 +12,11 @@
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
-#include "db/db_test_helpers.h"
 #include "framework/data_source_map.h"
 #include "query/criteria_node.h"
 #include "sql/sql_dialects.h"
 #include "sql/sql_test_helpers.h"
+#include "support/db_engines.h"
 #include "util/memory_pool.h"
 
 namespace fhtest {
