@@ -5,6 +5,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "db/conn_params.h"
 #include "db/connection.h"
@@ -14,6 +15,7 @@
 #include "framework/config_files.h"
 #include "logging/log.h"
 #include "sql/sql_dialects.h"
+#include "store/custom_view.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"
 #include "util/text_line.h"
@@ -166,6 +168,37 @@ bool LoadTableByQuery(const char* tableName, const char* query) {
   const bool loaded = AddFetchedRows(rows.get(), *source, tableName, definition->columns.size());
   FreeDBResultSet(std::move(rows));
   return loaded;
+}
+
+bool LoadViewByQuery(const char* viewName, const char* tableName, const char* query) {
+  LogTrace("@@@ Inside LoadViewByQuery @@@\n");
+  if (viewName == nullptr || tableName == nullptr || query == nullptr) return false;
+  LogTrace("\nLoading View Data : %s\n", viewName);
+  const TableDefn* definition = GetTableDefn(tableName);
+  const std::optional<TableSource> source = SourceOf(tableName);
+  if (definition == nullptr || !source) return false;
+  std::vector<std::unique_ptr<ViewColumnDefn>> columns;
+  for (const ColumnDefnEntry& column : definition->columns) {
+    LogTrace("%s\t", column.columnName.c_str());
+    columns.push_back(CreateViewColumnDefn(column.columnName.c_str(), 0, 0, &column));
+    if (columns.back() == nullptr) return false;
+  }
+  auto viewDefn = CreateCustomViewDefn(1, {definition->tableName}, std::move(columns));
+  if (viewDefn == nullptr || !CreateCustomViewData(viewName, std::move(viewDefn))) return false;
+  bool reached = false;
+  std::unique_ptr<DBResultSet> rows = RunQuery(*source, query, &reached);
+  if (rows == nullptr) {
+    LogError("Error in executing select query \n");
+    return false;
+  }
+  while (NextDBResultSetRow(rows.get()) != nullptr) {
+    std::unique_ptr<RowObject> row = ConvertResultSet(rows.get(), source->dialect, tableName);
+    if (row == nullptr) return false;
+    row->values.resize(definition->columns.size());
+    row->lengths.resize(definition->columns.size(), 0);
+    if (!AddNewRow(viewName, row)) return false;
+  }
+  return true;
 }
 
 bool ReloadTableData() {

@@ -51,6 +51,15 @@ bool LoadTable(const char* tableName);
 // table cannot be created; false when a row cannot be converted or added.
 bool LoadTableByQuery(const char* tableName, const char* query);
 
+// Logs "@@@ Inside LoadViewByQuery @@@\n" and "\nLoading View Data : %s\n"
+// (trace). Creates the custom view viewName over every column of
+// tableName's definition, in order (each name logged "%s\t", trace), and
+// adds the rows query returns, converted by the table's dialect. false
+// without a definition, when the view cannot be created, and after a failed
+// query ("Error in executing select query \n", error; the view then stays,
+// empty).
+bool LoadViewByQuery(const char* viewName, const char* tableName, const char* query);
+
 // Logs "\t@@@@@ Inside ReloadTableData() @@@@@\n" (trace). Unloads every
 // in-memory table (unsaved changes are lost), then LoadAllTables().
 bool ReloadTableData();

@@ -95,6 +95,23 @@ TEST_P(LoadTableTest, LoadListLinesChooseTableOrQuery) {
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot open LoadTableList Entry File.\n"));
 }
 
+TEST_P(LoadTableTest, ViewTakesTheTablesColumnsAndTheQueryRows) {
+  ASSERT_EQ(Run("insert into " + table_ + " values (4, 'd', 40)"), 1);
+  ASSERT_EQ(Run("insert into " + table_ + " values (5, 'e', 50)"), 1);
+  const std::string view = table_ + "_view";
+  ASSERT_TRUE(LoadViewByQuery(view.c_str(), table_.c_str(),
+                              ("select * from " + table_ + " where qty = 50").c_str()));
+  const TableData* data = GetTableDataByName(view.c_str());
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(data->kind, kTableKindCustomView);
+  EXPECT_EQ(data->columnCount, 3);
+  ASSERT_NE(data->firstRow, nullptr);
+  EXPECT_EQ(std::string(data->firstRow->values[1]->text()), "e");
+  EXPECT_EQ(data->firstRow->next, nullptr);
+  EXPECT_FALSE(LoadViewByQuery("other_view", "no_such_definition", "select 1"));
+  EXPECT_EQ(GetTableDataByName("other_view"), nullptr);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, LoadTableTest, testing::ValuesIn(SelectedEngines()), EngineName);
 
 }  // namespace
