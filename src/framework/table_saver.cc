@@ -152,6 +152,16 @@ bool SaveTable(const char* tableName) {
   }
 }
 
+bool SaveAllTables() {
+  LogTrace("@@@ Inside SaveAllTables @@@\n");
+  try {
+    for (const std::string& name : GetLoadedTableNames()) SaveTable(name.c_str());
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+  }
+  return true;
+}
+
 bool SaveTablesFromList() {
   LogTrace("\t@@@@@ Inside SaveTablesFromList @@@@@\n");
   const std::optional<std::string> path =

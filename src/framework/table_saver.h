@@ -33,6 +33,10 @@
 // every row then keeps its state).
 bool SaveTable(const char* tableName);
 
+// Logs "@@@ Inside SaveAllTables @@@\n" (trace). SaveTable for every loaded
+// table in list order (custom views are not saved); true.
+bool SaveAllTables();
+
 // Logs "\t@@@@@ Inside SaveTablesFromList @@@@@\n" (trace). Opens
 // "<root>/data/savetableslist.txt" only (framework/tessel_root.h; "Opening
 // %s\n" at debug level) and saves the table named by each line (the text

@@ -94,6 +94,15 @@ TEST_P(SaveTableTest, NoTableOrNoDataSourceIsRefused) {
   EXPECT_TRUE(DatabaseRows().empty());
 }
 
+TEST_P(SaveTableTest, SaveAllTablesWritesEveryLoadedTableButViews) {
+  ASSERT_TRUE(CreateTable(table_.c_str()));
+  ASSERT_TRUE(AddItem(1, "one", 1));
+  ASSERT_TRUE(LoadViewByQuery("items_view", table_.c_str(), ("select * from " + table_).c_str()));
+  EXPECT_TRUE(SaveAllTables());
+  EXPECT_EQ(DatabaseRows(), (std::vector<ItemRow>{{1, "one", 1, 0}}));
+  EXPECT_EQ(log_.Count("@@@ Inside SaveTable @@@"), 1u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, SaveTableTest, testing::ValuesIn(SelectedEngines()), EngineName);
 
 }  // namespace
