@@ -14,8 +14,11 @@
 #include "db/db_provider.h"
 #include "framework/scoped_working_directory.h"
 #include "framework/sequence_generator.h"
+#include "framework/table_loader.h"
+#include "framework/table_saver.h"
 #include "sql/sql_dialects.h"
 #include "store/table_data.h"
+#include "store/table_rows.h"
 #include "support/test_support.h"
 
 namespace fhtest {
@@ -92,6 +95,31 @@ TEST_F(TesselTest, NewDatabaseGetsDefaultDataOnceAndKeepsItAcrossRestarts) {
   const TableDefn* customer = GetTableDefn("customer");
   ASSERT_NE(customer, nullptr);
   EXPECT_EQ(GenerateID("customer", &customer->columns[0]), 301);
+  DeInitTessel();
+}
+
+TEST_F(TesselTest, SaveListWritesAndReloadDropsUnsavedChanges) {
+  ASSERT_TRUE(Start()) << Log();
+  auto firstName = [] {
+    const TableData* customers = GetTableDataByName("customer");
+    return customers != nullptr && customers->firstRow != nullptr
+               ? std::string(customers->firstRow->values[1]->text())
+               : std::string("<none>");
+  };
+  auto rename = [](const std::string& name) {
+    RowObject* row = GetTableDataByName("customer")->firstRow.get();
+    return UpdateRowObject("customer", row, "name", name.c_str(),
+                           static_cast<int32_t>(name.size()));
+  };
+  ASSERT_TRUE(rename("Saved Name"));
+  {
+    ScopedWorkingDirectory cwd(root_.Sub("work"));
+    EXPECT_TRUE(SaveTablesFromList());
+    ASSERT_TRUE(rename("Never Saved"));
+    EXPECT_TRUE(ReloadTableData());
+  }
+  EXPECT_EQ(firstName(), "Saved Name");
+  EXPECT_EQ(GetTableDataByName("customer")->firstRow->state, kRowPersisted);
   DeInitTessel();
 }
 
