@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "db/connection.h"
+#include "db/connection_pool.h"
 #include "framework/data_source_map.h"
 #include "framework/table_loader.h"
 #include "framework/table_test_helpers.h"
@@ -91,6 +93,18 @@ TEST_P(SaveTableTest, NoTableOrNoDataSourceIsRefused) {
   ASSERT_TRUE(DeleteDataSourceMapEntry(table_.c_str()));
   EXPECT_FALSE(SaveTable(table_.c_str()));
   EXPECT_EQ(MemoryRows(), (std::vector<ItemRow>{{1, "x", 1, 2}}));
+  EXPECT_TRUE(DatabaseRows().empty());
+}
+
+TEST_P(SaveTableTest, InsideTheCallersTransactionTheCallerDecides) {
+  ASSERT_TRUE(CreateTable(table_.c_str()));
+  ASSERT_TRUE(AddItem(1, "kept", 1));
+  ConnectionHandle* handle = GetConnectionHandle("conn");
+  ASSERT_EQ(BeginTransaction(handle), 1);
+  ASSERT_TRUE(SaveTable(table_.c_str()));
+  EXPECT_EQ(MemoryRows(), (std::vector<ItemRow>{{1, "kept", 1, 1}}));
+  ASSERT_EQ(RollbackTransaction(handle), 1);
+  ReleaseConnectionHandle("conn");
   EXPECT_TRUE(DatabaseRows().empty());
 }
 
