@@ -10,6 +10,28 @@
 #include <vector>
 
 #include "dictionary/table_defn.h"
+#include "store/row_object.h"
+
+// The indexed dominant tables: tables whose index table "<name>_IDX"
+// (key column, TABLENAME) records which constituent tables hold rows for
+// each of their keys. Filled by whoever reads the personality definitions;
+// names compare ignoring case. Guarded by an internal mutex.
+void RegisterIndexedDominantTable(const char* tableName);
+bool IsIndexedDominantTable(const char* tableName);
+void ClearIndexedDominantTables();
+
+// Logs "@@@ Inside AddEntryToIndexTable @@@\n" (trace). Keeps the index
+// tables of the indexed dominant roots of tableName (FindRootTable; only
+// roots with a single primary key column) in step with row, on the default
+// data source: for a row in state 2 or 6 the pair (key, tableName) is
+// inserted when absent ("Insert Query for %s_IDX: %s\n", trace); for a row
+// with flags 1 and 8 the pair is deleted when no other row of the in-memory
+// table still refers to the key. Keys are written at their own width and
+// type (texts quoted and escaped). "No References.\n" (trace) and true for a
+// table without foreign keys; true when every statement succeeded or
+// nothing was to be done; false with "Cannot Add Entry Into Index Table\n"
+// (error) when a statement failed, and when the walk failed.
+bool AddEntryToIndexTable(const char* tableName, const RowObject* row);
 
 // Logs "@@@ Inside FindRootTable @@@\n" (trace). Follows tableName's
 // foreign keys, each to its reference table and column, recursively, and
