@@ -103,6 +103,16 @@ TableData* GetTableDataByName(const char* name) {
   return found == state.tables.end() ? nullptr : found->get();
 }
 
+std::vector<std::string> GetLoadedTableNames() {
+  TableListState& state = TableList();
+  fh::MutexLock lock(&state.mutex);
+  std::vector<std::string> names;
+  for (const std::unique_ptr<TableData>& table : state.tables) {
+    if (table->kind == kTableKindTable) names.push_back(table->tableName);
+  }
+  return names;
+}
+
 int SortTableByName(const TableData* first, const TableData* second) {
   LogTrace("@@@ Inside SortTableByName @@@\n");
   if (first == nullptr || second == nullptr) return (first != nullptr) - (second != nullptr);

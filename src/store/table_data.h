@@ -23,6 +23,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "dictionary/table_defn.h"
 #include "store/column_lookup.h"
@@ -71,6 +72,10 @@ bool CreateCustomViewData(const char* viewName, std::unique_ptr<CustomViewDefn> 
 // Logs "@@@ Inside GetTableDataByName @@@\n" (trace). The first table whose
 // name equals name ignoring case; none for a null name or an empty list.
 TableData* GetTableDataByName(const char* name);
+
+// The names of the loaded tables of kind 1 (not the custom views), in list
+// order: a snapshot that later changes to the list do not touch.
+std::vector<std::string> GetLoadedTableNames();
 
 // Logs "@@@ Inside SortTableByName @@@\n" (trace). Negative, zero or positive
 // as first's name sorts before, equal to or after second's, by exact byte

@@ -1,0 +1,47 @@
+// Importing XML data files into the in-memory tables and saving the tables
+// they touched; the default data of a new database ("defaultdata.txt").
+//
+// An XML data file's root element holds elements named after tables. Every
+// element, at any depth, whose name is a defined table becomes one new row
+// (state 2) of that table, in document order (depth first); its attributes
+// give column values by column name (ignoring case). An element that is no
+// table is a container when its name contains "List" (its children are
+// still read); any other is an error.
+//
+// Values: a value with fewer than two ':' is taken as given. A value
+// table:column:local-id in a text or blob column gives everything after the
+// second ':'; in a date or time column it is taken as given; in an integer
+// column it names a generated identifier: the first element that names a
+// reference gets a new number from the sequence of the column (or, when it
+// has no generator, of the referenced table's column, following that
+// column's foreign keys until one has a generator), and every later mention
+// of the same reference, or of this table:column:local-id, gets the same
+// number. With no generator on the way the local id itself is the value.
+// Workflow_Statements.NEXT_STATEMENT_ID with the local id "0" is 0.
+//
+// Nesting: a column the element does not give takes its default; a foreign
+// key's local column then takes the referenced column's attribute from the
+// nearest enclosing element that has it (else from the first descendant
+// element named after the referenced table that has it); a primary key
+// column that is no foreign key column takes the attribute of its own name
+// from the nearest enclosing element that has it.
+//
+// Thread safety: start-up work; must not overlap other changes to the
+// tables it fills.
+#pragma once
+
+// Logs "@@@@@ Inside SaveDataInXML @@@@@\n" (trace). Imports the file at
+// path and saves every table it describes (at any depth), referenced tables
+// before the tables that refer to them. false with "error: could not parse
+// file file.xml\n" and "Cannot create DO from %s.\n" (error) when the file
+// cannot be parsed, with "Cannot construct table data from XML file.\n" and
+// "Cannot create DO from %s.\n" when a row cannot be made, and false when a
+// save fails. The parser's global state is cleaned up by DeInitTessel only.
+bool SaveDataInXML(const char* path);
+
+// Logs "\t@@@@@ Inside SaveDefaultData @@@@@\n" (trace). Opens
+// "defaultdata.txt" by the data directory rule; when it opens nowhere "No
+// default data to be prepopulated.\n" (error) and true. Otherwise
+// SaveDataInXML for each listed file (blank-separated names, from the
+// list's directory); true when every file was stored.
+bool SaveDefaultData();

@@ -1,0 +1,221 @@
+#include "framework/index_table.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <optional>
+#include <set>
+
+#include "db/conn_params.h"
+#include "db/connection.h"
+#include "db/connection_pool.h"
+#include "db/db_result_set.h"
+#include "dictionary/column_types.h"
+#include "dictionary/column_values.h"
+#include "logging/log.h"
+#include "platform/mutex.h"
+#include "platform/no_destructor.h"
+#include "store/table_data.h"
+
+namespace {
+
+struct DominantTables {
+  fh::Mutex mutex;
+  std::set<std::string> names GUARDED_BY(mutex);  // lower case
+};
+
+DominantTables& Dominants() {
+  static fh::NoDestructor<DominantTables> state;
+  return state.get();
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+std::string Quoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// The key as an SQL literal at its own width and type; none for NULL or a
+// value that has no text.
+std::optional<std::string> KeyLiteral(const std::optional<ColumnValue>& value, uint8_t type) {
+  if (!value) return std::nullopt;
+  std::optional<std::string> text = ConvertValueToString(value, type);
+  if (!text) return std::nullopt;
+  if (type >= KES_SQL_TINYINT && type <= KES_SQL_UNSIGNED_LONG_INT) return text;
+  return Quoted(*text);
+}
+
+// true when another live row of the in-memory table holds value at column.
+bool StillReferred(const char* tableName, const RowObject* row, std::size_t column) {
+  const TableData* table = GetTableDataByName(tableName);
+  if (table == nullptr) return false;
+  for (const RowObject* other = table->firstRow.get(); other != nullptr;
+       other = other->next.get()) {
+    if (other == row || (other->state & kRowDeleted) != 0) continue;
+    const auto& a = other->values[column];
+    const auto& b = row->values[column];
+    if (a && b && a->length() == b->length() &&
+        std::equal(a->bytes(), a->bytes() + a->length(), b->bytes())) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Runs one statement on the default data source: a count query when
+// count is given, else an update. false when it failed.
+bool RunOnDefault(const std::string& text, int64_t* count) {
+  const char* connection = GetDefaultConnectionName();
+  ConnectionHandle* handle = GetConnectionHandle(connection);
+  if (handle == nullptr) return false;
+  bool ran = false;
+  if (count != nullptr) {
+    std::unique_ptr<DBResultSet> rows = ExecuteQuery(handle, text.c_str());
+    if (rows != nullptr && NextDBResultSetRow(rows.get()) != nullptr && !rows->rows[0].empty() &&
+        rows->rows[0][0]) {
+      const auto number = ConvertValueToString(rows->rows[0][0], rows->columns[0].dataType);
+      *count = number ? std::atoll(number->c_str()) : 0;
+      ran = true;
+    }
+  } else {
+    ran = ExecuteUpdate(handle, text.c_str()) == 1;
+  }
+  ReleaseConnectionHandle(connection);
+  return ran;
+}
+
+// The index statement for one root; false when a statement failed.
+bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject& row,
+                 const TableDefn& root) {
+  const std::string& key = root.constraints->primaryKeyColumns[0];
+  const int column = GetColIndex(key.c_str(), tableName, &table);
+  if (column < 0) return true;
+  const auto literal = KeyLiteral(row.values[static_cast<std::size_t>(column)],
+                                  table.columns[static_cast<std::size_t>(column)].dataType);
+  if (!literal) return true;
+  const std::string index = root.tableName + "_IDX";
+  const std::string pair = key + " = " + *literal + " AND TABLENAME = " + Quoted(table.tableName);
+  if ((row.state & kRowPersisted) != 0 && (row.state & kRowDeleted) != 0) {
+    if (StillReferred(tableName, &row, static_cast<std::size_t>(column))) return true;
+    return RunOnDefault("DELETE FROM " + index + " WHERE " + pair, nullptr);
+  }
+  if (row.state != kRowNew && row.state != (kRowNew | kRowUpdated)) return true;
+  int64_t present = 0;
+  if (!RunOnDefault("SELECT count(*) FROM " + index + " WHERE " + pair, &present)) return false;
+  if (present > 0) return true;
+  const std::string insert =
+      "INSERT INTO " + index + " VALUES (" + *literal + ", " + Quoted(table.tableName) + ")";
+  LogTrace("Insert Query for %s_IDX: %s\n", root.tableName.c_str(), insert.c_str());
+  return RunOnDefault(insert, nullptr);
+}
+
+bool Walk(const std::string& table, const std::string& column, std::vector<std::string>& path,
+          std::vector<std::string>& rootTables, std::vector<std::string>& rootColumns) {
+  const TableDefn* definition = GetTableDefn(table.c_str());
+  if (definition == nullptr) {
+    LogError("No table definition found for %s\n", table.c_str());
+    return false;
+  }
+  const bool onPath = std::any_of(path.begin(), path.end(), [&](const std::string& name) {
+    return strcasecmp(name.c_str(), table.c_str()) == 0;
+  });
+  if (onPath) {
+    LogError("Foreign key cycle at table %s\n", table.c_str());
+    return false;
+  }
+  if (!definition->constraints || definition->constraints->foreignKeys.empty()) {
+    for (std::size_t i = 0; i < rootTables.size(); ++i) {
+      if (strcasecmp(rootTables[i].c_str(), table.c_str()) == 0 && rootColumns[i] == column)
+        return true;
+    }
+    rootTables.push_back(definition->tableName);
+    rootColumns.push_back(column);
+    return true;
+  }
+  path.push_back(table);
+  for (const ForeignKeyDefn& key : definition->constraints->foreignKeys) {
+    if (!Walk(key.referenceTable, key.referenceColumn, path, rootTables, rootColumns)) {
+      return false;
+    }
+  }
+  path.pop_back();
+  return true;
+}
+
+}  // namespace
+
+void RegisterIndexedDominantTable(const char* tableName) {
+  if (tableName == nullptr) return;
+  fh::MutexLock lock(&Dominants().mutex);
+  Dominants().names.insert(Lower(tableName));
+}
+
+bool IsIndexedDominantTable(const char* tableName) {
+  if (tableName == nullptr) return false;
+  fh::MutexLock lock(&Dominants().mutex);
+  return Dominants().names.count(Lower(tableName)) != 0;
+}
+
+void ClearIndexedDominantTables() {
+  fh::MutexLock lock(&Dominants().mutex);
+  Dominants().names.clear();
+}
+
+bool AddEntryToIndexTable(const char* tableName, const RowObject* row) {
+  LogTrace("@@@ Inside AddEntryToIndexTable @@@\n");
+  const TableDefn* table = GetTableDefn(tableName);
+  if (table == nullptr || row == nullptr) return false;
+  if (!table->constraints || table->constraints->foreignKeys.empty()) {
+    LogTrace("No References.\n");
+    return true;
+  }
+  try {
+    std::vector<std::string> roots;
+    std::vector<std::string> columns;
+    if (!FindRootTable(tableName, nullptr, roots, columns)) return false;
+    std::set<std::string> done;
+    for (const std::string& name : roots) {
+      const TableDefn* root = GetTableDefn(name.c_str());
+      if (root == nullptr || !IsIndexedDominantTable(name.c_str()) || !root->constraints ||
+          root->constraints->primaryKeyColumns.size() != 1 || !done.insert(Lower(name)).second) {
+        continue;
+      }
+      if (!UpdateIndex(tableName, *table, *row, *root)) {
+        LogError("Cannot Add Entry Into Index Table\n");
+        return false;
+      }
+    }
+    return true;
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return false;
+  }
+}
+
+bool FindRootTable(const char* tableName, const char* columnName,
+                   std::vector<std::string>& rootTables, std::vector<std::string>& rootColumns) {
+  LogTrace("@@@ Inside FindRootTable @@@\n");
+  if (tableName == nullptr) return false;
+  std::vector<std::string> path;
+  return Walk(tableName, columnName != nullptr ? columnName : "", path, rootTables, rootColumns);
+}
+
+int GetColIndex(const char* columnName, const char* tableName, const TableDefn* tableDefn) {
+  LogTrace("@@@ Inside GetColIndex @@@\n");
+  if (tableDefn == nullptr && tableName != nullptr) tableDefn = GetTableDefn(tableName);
+  if (tableDefn == nullptr || columnName == nullptr) return -1;
+  for (std::size_t i = 0; i < tableDefn->columns.size(); ++i) {
+    if (tableDefn->columns[i].columnName == columnName) return static_cast<int>(i);
+  }
+  return -1;
+}

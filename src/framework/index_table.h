@@ -1,0 +1,51 @@
+// Following foreign keys to the root tables a table hangs from, and finding
+// a column's place in a definition: the lookups the index tables ("<root>_IDX")
+// of indexed dominant tables are kept with.
+//
+// Thread safety: reads the table definitions only (their list has its own
+// lock); may be called from any thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "dictionary/table_defn.h"
+#include "store/row_object.h"
+
+// The indexed dominant tables: tables whose index table "<name>_IDX"
+// (key column, TABLENAME) records which constituent tables hold rows for
+// each of their keys. Filled by whoever reads the personality definitions;
+// names compare ignoring case. Guarded by an internal mutex.
+void RegisterIndexedDominantTable(const char* tableName);
+bool IsIndexedDominantTable(const char* tableName);
+void ClearIndexedDominantTables();
+
+// Logs "@@@ Inside AddEntryToIndexTable @@@\n" (trace). Keeps the index
+// tables of the indexed dominant roots of tableName (FindRootTable; only
+// roots with a single primary key column) in step with row, on the default
+// data source: for a row in state 2 or 6 the pair (key, tableName) is
+// inserted when absent ("Insert Query for %s_IDX: %s\n", trace); for a row
+// with flags 1 and 8 the pair is deleted when no other row of the in-memory
+// table still refers to the key. Keys are written at their own width and
+// type (texts quoted and escaped). "No References.\n" (trace) and true for a
+// table without foreign keys; true when every statement succeeded or
+// nothing was to be done; false with "Cannot Add Entry Into Index Table\n"
+// (error) when a statement failed, and when the walk failed.
+bool AddEntryToIndexTable(const char* tableName, const RowObject* row);
+
+// Logs "@@@ Inside FindRootTable @@@\n" (trace). Follows tableName's
+// foreign keys, each to its reference table and column, recursively, and
+// appends every root reached (a table without foreign keys) to rootTables,
+// with the column that led to it (columnName for tableName itself, which may
+// be none) to rootColumns; a root reached twice is listed once. false with
+// "No table definition found for %s\n" for an unknown table, or "Foreign key
+// cycle at table %s\n" when a reference leads back to a table on the path
+// (both error); the roots found so far stay listed.
+bool FindRootTable(const char* tableName, const char* columnName,
+                   std::vector<std::string>& rootTables, std::vector<std::string>& rootColumns);
+
+// Logs "@@@ Inside GetColIndex @@@\n" (trace). The index of the column
+// named columnName (exact letter case) in tableDefn, or in tableName's
+// definition when tableDefn is none; -1 when there is no such column or
+// definition.
+int GetColIndex(const char* columnName, const char* tableName, const TableDefn* tableDefn);

@@ -1,0 +1,208 @@
+#include "framework/table_loader.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "db/conn_params.h"
+#include "db/connection.h"
+#include "db/connection_pool.h"
+#include "db/db_result_set.h"
+#include "dictionary/table_defn.h"
+#include "framework/config_files.h"
+#include "logging/log.h"
+#include "sql/sql_dialects.h"
+#include "store/custom_view.h"
+#include "store/table_data.h"
+#include "store/table_rows.h"
+#include "util/text_line.h"
+
+namespace {
+
+// The default dialect's name by the index the mode-off setting keeps.
+constexpr const char* kDialectNames[] = {"MYSQL", "PGSQL", "FIREBIRD", "SQLITE"};
+
+// Where a table is read from: a connection name (none: the default data
+// source) and the dialect that converts its rows.
+struct TableSource {
+  const char* connection = nullptr;
+  const char* dialect = nullptr;
+};
+
+std::optional<TableSource> SourceOf(const char* tableName) {
+  TableSource source;
+  if (GetDSNMapValid() == 1) {
+    source.connection = GetConnectionNameForTable(tableName);
+    if (source.connection == nullptr) return std::nullopt;
+    source.dialect = GetDialectNameForConnection(source.connection);
+    if (source.dialect == nullptr) return std::nullopt;
+  } else {
+    const uint8_t index = GetDefaultDialectIndex();
+    source.dialect = kDialectNames[index < 4 ? index : 0];
+  }
+  return source;
+}
+
+// Runs query on source's data source; none when no handle is free or the
+// query fails. The handle is given back at once.
+std::unique_ptr<DBResultSet> RunQuery(const TableSource& source, const std::string& query,
+                                      bool* reached) {
+  ConnectionHandle* handle = GetConnectionHandle(source.connection);
+  *reached = handle != nullptr;
+  if (handle == nullptr) return nullptr;
+  std::unique_ptr<DBResultSet> rows = ExecuteQuery(handle, query.c_str());
+  ReleaseConnectionHandle(source.connection);
+  return rows;
+}
+
+// Converts every fetched row and appends it to the (created) table, each
+// sized to the definition's column count. false at the first row that
+// cannot be converted or added; the rows added so far stay.
+bool AddFetchedRows(DBResultSet* rows, const TableSource& source, const char* tableName,
+                    std::size_t columnCount) {
+  while (NextDBResultSetRow(rows) != nullptr) {
+    std::unique_ptr<RowObject> row = ConvertResultSet(rows, source.dialect, tableName);
+    if (row == nullptr) return false;
+    row->values.resize(columnCount);
+    row->lengths.resize(columnCount, 0);
+    if (!AddNewRow(tableName, row)) return false;
+  }
+  return true;
+}
+
+void LoadListLine(const std::string& line) {
+  const std::size_t blank = line.find(' ');
+  if (blank == std::string::npos) {
+    LoadTable(line.c_str());
+    return;
+  }
+  const std::string name = line.substr(0, blank);
+  const std::string rest = line.substr(blank + 1);
+  if (rest.find("select") != std::string::npos || rest.find("SELECT") != std::string::npos) {
+    LogTrace("LOADTABLE_QUERY : %s\n", rest.c_str());
+    LoadTableByQuery(name.c_str(), rest.c_str());
+  } else {
+    LogTrace("LOADTABLE : %s\n", name.c_str());
+    LoadTable(name.c_str());
+  }
+}
+
+bool LoadList(ConfigFileStream stream) {
+  if (stream == nullptr) {
+    LogError("Cannot open LoadTableList Entry File.\n");
+    return false;
+  }
+  try {
+    std::string line;
+    while (fh::ReadTextLine(stream.get(), line)) {
+      if (!line.empty()) LoadListLine(line);
+    }
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+  }
+  return true;
+}
+
+}  // namespace
+
+bool LoadAllTables() {
+  LogTrace("\t@@@@@ Inside LoadAllTables() @@@@@\n");
+  return LoadList(OpenConfigFile("loadtablelist.txt").stream);
+}
+
+bool LoadAllTables(const char* path) {
+  LogTrace("\t@@@@@ Inside LoadAllTables() @@@@@\n");
+  return LoadList(OpenDataFileForRead(path));
+}
+
+bool LoadTable(const char* tableName) {
+  if (tableName == nullptr) return false;
+  LogTrace("\nLoading Table : %s\n", tableName);
+  const std::optional<TableSource> source = SourceOf(tableName);
+  if (!source) return false;
+  bool reached = false;
+  std::unique_ptr<DBResultSet> rows =
+      RunQuery(*source, std::string("select * from ") + tableName, &reached);
+  if (!reached) return false;
+  if (rows == nullptr) {
+    LogError("Error in executing select query for %s\n", tableName);
+    return false;
+  }
+  const TableDefn* definition = GetTableDefn(tableName);
+  if (definition == nullptr) {
+    LogError("Error in getting Table Definition for %s\n", tableName);
+    return false;
+  }
+  if (static_cast<std::size_t>(rows->columnCount) != definition->columns.size()) {
+    LogError(
+        "\nLoadTable Failed for %s table as there is mismatch between table definition in "
+        "datadictionary and actual table in database\n",
+        tableName);
+    return false;
+  }
+  if (!CreateTable(tableName)) {
+    LogError("CreateTable Failed \n");
+    return false;
+  }
+  const bool loaded = AddFetchedRows(rows.get(), *source, tableName, definition->columns.size());
+  FreeDBResultSet(std::move(rows));
+  return loaded;
+}
+
+bool LoadTableByQuery(const char* tableName, const char* query) {
+  LogTrace("\t@@@@@ Inside LoadTableByQuery() @@@@@\n");
+  if (tableName == nullptr || query == nullptr) return false;
+  LogTrace("\nLoading Table : %s\n", tableName);
+  LogTrace("\nSelect Query  : %s\n", query);
+  const std::optional<TableSource> source = SourceOf(tableName);
+  if (!source) return false;
+  bool reached = false;
+  std::unique_ptr<DBResultSet> rows = RunQuery(*source, query, &reached);
+  if (rows == nullptr) LogError("Error in executing select query \n");
+  if (!CreateTable(tableName)) return false;
+  if (rows == nullptr) return false;
+  const TableDefn* definition = GetTableDefn(tableName);
+  const bool loaded = AddFetchedRows(rows.get(), *source, tableName, definition->columns.size());
+  FreeDBResultSet(std::move(rows));
+  return loaded;
+}
+
+bool LoadViewByQuery(const char* viewName, const char* tableName, const char* query) {
+  LogTrace("@@@ Inside LoadViewByQuery @@@\n");
+  if (viewName == nullptr || tableName == nullptr || query == nullptr) return false;
+  LogTrace("\nLoading View Data : %s\n", viewName);
+  const TableDefn* definition = GetTableDefn(tableName);
+  const std::optional<TableSource> source = SourceOf(tableName);
+  if (definition == nullptr || !source) return false;
+  std::vector<std::unique_ptr<ViewColumnDefn>> columns;
+  for (const ColumnDefnEntry& column : definition->columns) {
+    LogTrace("%s\t", column.columnName.c_str());
+    columns.push_back(CreateViewColumnDefn(column.columnName.c_str(), 0, 0, &column));
+    if (columns.back() == nullptr) return false;
+  }
+  auto viewDefn = CreateCustomViewDefn(1, {definition->tableName}, std::move(columns));
+  if (viewDefn == nullptr || !CreateCustomViewData(viewName, std::move(viewDefn))) return false;
+  bool reached = false;
+  std::unique_ptr<DBResultSet> rows = RunQuery(*source, query, &reached);
+  if (rows == nullptr) {
+    LogError("Error in executing select query \n");
+    return false;
+  }
+  while (NextDBResultSetRow(rows.get()) != nullptr) {
+    std::unique_ptr<RowObject> row = ConvertResultSet(rows.get(), source->dialect, tableName);
+    if (row == nullptr) return false;
+    row->values.resize(definition->columns.size());
+    row->lengths.resize(definition->columns.size(), 0);
+    if (!AddNewRow(viewName, row)) return false;
+  }
+  return true;
+}
+
+bool ReloadTableData() {
+  LogTrace("\t@@@@@ Inside ReloadTableData() @@@@@\n");
+  UnLoadAllTable();
+  return LoadAllTables();
+}

@@ -1,0 +1,95 @@
+#include "framework/tessel.h"
+
+#include <libxml/parser.h>
+
+#include "db/conn_params.h"
+#include "db/connection_pool.h"
+#include "db/db_provider.h"
+#include "dictionary/data_dict_loader.h"
+#include "dictionary/table_defn.h"
+#include "framework/data_import.h"
+#include "framework/data_source_map.h"
+#include "framework/sequence_generator.h"
+#include "framework/table_loader.h"
+#include "framework/tessel_root.h"
+#include "logging/log.h"
+#include "logging/log_file.h"
+#include "sql/sql_dialects.h"
+#include "store/table_data.h"
+#include "util/memory_pool.h"
+
+namespace {
+
+bool Fail(const char* message) {
+  LogError("%s", message);
+  return false;
+}
+
+// Steps 6 to 11: the definitions, the data sources and their connections.
+bool ReadConfigurationAndConnect() {
+  if (!LoadAllDataDictFiles()) return Fail("LoadAllDataDictFiles failed.\n");
+  if (!LoadDataSourceMapEntryFromFile("..\\data\\dsn_table_map.txt"))
+    return Fail("LoadDataSourceMapEntryFromFile failed.\n");
+  if (!LoadConnParamsEntryFromFile("..\\data\\connparams.txt"))
+    return Fail("LoadConnParamsEntryFromFile failed.\n");
+  if (GetConnParamsEntryCount() == 0)
+    return Fail("No entires in data source vector. InitTessel failed.\n");
+  // The first data source's dialect turns the data-source mode on, also when
+  // it brings its own connect string: every connection then writes its own
+  // dialect (the mode off would give every table the MYSQL dialect).
+  SetDialectModeFromConnParams();
+  if (!EstablishDBConnections()) return Fail("EstablishDBConnections failed.\n");
+  return true;
+}
+
+// Steps 12 to 15: tables, sequences, loaded tables and default data.
+bool PrepareTables() {
+  int missing = 0;
+  const bool allCreated = CreateAllTables(&missing);
+  if (missing > 0) {
+    LogError("InitTessel failed: %d defined table(s) missing from the database.\n", missing);
+    return false;
+  }
+  if (!SequenceGenerator()) return Fail("SequenceGenerator failed.\n");
+  if (!LoadAllTables()) {
+    LogError(
+        "Error in loading tables from loadtablelist.txt.  Please check if there are any entries "
+        "in your loadtablelist.txt or load the required tables manually.\n");
+  }
+  if (allCreated && !SaveDefaultData()) return Fail("Cannot save default data.\n");
+  return true;
+}
+
+}  // namespace
+
+bool InitTessel(const char* root) {
+  SetTesselRoot(root);
+  if (!InitLogDefaults() || !OpenLogFileAppend()) return false;
+  LogTrace("@@ Inside InitTessel @@\n");
+  if (!InitializeMemPool()) return Fail("InitializeMemPool failed.\n");
+  if (!InitDBProvider()) LogError("InitDBProvider failed. Already initialized.\n");
+  FreeAllTableDefns();
+  InitSQLDialects();
+  if (!InitSequenceMap()) return Fail("Memory allocation Failed\n");
+  if (!ReadConfigurationAndConnect() || !PrepareTables()) return false;
+  LogDebug(
+      "\nWelcome to Tessel.  You have successfully initialised the appropriate parameters, "
+      "loaded the mentioned files/tables and established connection with the DB.\n");
+  return true;
+}
+
+void DeInitTessel() {
+  LogTrace("Inside DeInitTessel.\n");
+  UnLoadAllTable();
+  FreeSequenceMap();
+  FreeConnectionPool();
+  FreeAllConnParamsEntries();
+  FreeAllDataSourceMapEntries();
+  FreeAllTableDefns();
+  FreeSQLDialects();
+  ReleaseMemPool();
+  xmlCleanupParser();
+  CloseLogFile();
+  FreeLogParams();
+  ResetTesselRoot();
+}

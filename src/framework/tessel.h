@@ -1,0 +1,39 @@
+// Start-up and shut-down of the persistence framework.
+//
+// InitTessel brings everything up from the data directory below root (or
+// "..\\data" relative to the working directory, framework/config_files.h):
+// the log "tessel.log", the memory pool, the database provider, the SQL
+// dialects and the sequence map, the data dictionaries, the data source map,
+// the connection parameters, the connection pool, the tables (created where
+// missing), the sequences, the tables of the load list and, on a database
+// whose tables were all just created, the default data. DeInitTessel takes
+// everything down again.
+//
+// Lifecycle: not started -> started (InitTessel true) -> stopped
+// (DeInitTessel). A failed InitTessel undoes nothing: call DeInitTessel to
+// release what it set up. The root is borrowed (framework/tessel_root.h):
+// keep it valid until DeInitTessel.
+//
+// Thread safety: both run on the caller's thread and must not overlap any
+// other framework call.
+#pragma once
+
+// Logs "@@ Inside InitTessel @@\n" (trace). true when the framework is
+// ready. false at the first fatal step, after its error line:
+// "InitializeMemPool failed.\n", "LoadAllDataDictFiles failed.\n",
+// "LoadDataSourceMapEntryFromFile failed.\n", "LoadConnParamsEntryFromFile
+// failed.\n", "No entires in data source vector. InitTessel failed.\n",
+// "EstablishDBConnections failed.\n", "InitTessel failed: %d defined
+// table(s) missing from the database.\n", "SequenceGenerator failed.\n",
+// "Cannot save default data.\n"; false without a line when the log cannot be
+// set up. Not fatal: "InitDBProvider failed. Already initialized.\n" and a
+// load list that fails ("Error in loading tables from loadtablelist.txt.
+// ...").
+bool InitTessel(const char* root);
+
+// Logs "Inside DeInitTessel.\n" (trace). Unloads every in-memory table,
+// frees the sequence map, the connection pool, the connection parameters,
+// the data source map, the table definitions and the dialects, gives back
+// the memory pool's use count, cleans up the XML parser, closes the log and
+// forgets its settings and the root. Change listeners stay registered.
+void DeInitTessel();

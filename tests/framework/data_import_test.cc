@@ -1,0 +1,166 @@
+// The XML data import on SQLite: generated identifiers shared through
+// table:column:local-id references, keys taken from enclosing and
+// descendant elements, the text and Workflow_Statements rules, containers,
+// and the save of every table touched, referenced tables first.
+#include "framework/data_import.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "db/conn_params.h"
+#include "db/connection_pool.h"
+#include "dictionary/table_defn.h"
+#include "framework/data_source_map.h"
+#include "framework/sequence_generator.h"
+#include "sql/sql_dialects.h"
+#include "store/table_data.h"
+#include "support/db_engines.h"
+#include "util/memory_pool.h"
+
+namespace fhtest {
+namespace {
+
+ColumnDefnEntry Col(const char* name, uint8_t type, const char* generator = nullptr) {
+  ColumnDefnEntry column;
+  column.columnName = name;
+  column.dataType = type;
+  column.maxSize = 40;
+  if (generator != nullptr) column.generatorName = generator;
+  return column;
+}
+
+class DataImportTest : public DbTest {
+ protected:
+  void SetUp() override {
+    FreeAllTableDefns();
+    FreeAllDataSourceMapEntries();
+    ResetSQLDialectsForTesting();
+    fh::ResetSequenceMapForTesting();
+    InitSQLDialects();
+    InitTableList();
+    ASSERT_TRUE(InitializeMemPool());
+    Engine sqlite;
+    sqlite.name = "sqlite";
+    ASSERT_TRUE(AddConnParamsEntry(MakeEngineEntry(sqlite, dir_.path(), "conn")));
+    ASSERT_TRUE(EstablishDBConnections());
+    ASSERT_TRUE(SetDialectModeFromConnParams());
+    // child(cid gen, pid -> parent.pid, label text); parent(pid gen, name);
+    // Workflow_Statements(id, NEXT_STATEMENT_ID -> itself without generator).
+    Define("SeqGenState", {Col("SEQNAME", KES_SQL_CHAR), Col("CURRENTBATCHEND", KES_SQL_INT)},
+           {"SEQNAME"}, {});
+    Define(
+        "child",
+        {Col("cid", KES_SQL_INT, "ChildSeq"), Col("pid", KES_SQL_INT), Col("label", KES_SQL_CHAR)},
+        {"cid"}, {{"pid", "pid", "parent"}});
+    Define("parent", {Col("pid", KES_SQL_INT, "ParentSeq"), Col("name", KES_SQL_CHAR)}, {"pid"},
+           {});
+    Define("Workflow_Statements",
+           {Col("STATEMENT_ID", KES_SQL_INT), Col("NEXT_STATEMENT_ID", KES_SQL_INT)},
+           {"STATEMENT_ID"}, {});
+    ASSERT_TRUE(CreateAllTables());
+    ASSERT_TRUE(SequenceGenerator());
+  }
+  void TearDown() override {
+    UnLoadAllTable();
+    fh::ResetSequenceMapForTesting();
+    ResetMemPoolForTest();
+    FreeAllTableDefns();
+    FreeAllDataSourceMapEntries();
+    ResetSQLDialectsForTesting();
+  }
+
+  static void Define(const char* name, std::vector<ColumnDefnEntry> columns,
+                     std::vector<std::string> key, std::vector<ForeignKeyDefn> foreignKeys) {
+    ConstraintDefn constraints;
+    constraints.primaryKeyColumns = std::move(key);
+    constraints.primaryKeyCount = static_cast<int32_t>(constraints.primaryKeyColumns.size());
+    constraints.foreignKeys = std::move(foreignKeys);
+    ASSERT_NE(AddTableDefn(
+                  CreateTableDefn(name, std::nullopt, std::move(columns), std::move(constraints))),
+              nullptr);
+    ASSERT_TRUE(AddDataSourceMapEntry(CreateDataSourceMapEntry(name, "conn")));
+  }
+
+  std::string WriteXml(const std::string& body) {
+    const std::string path = dir_.Sub("data.xml");
+    EXPECT_TRUE(WriteFileBytes(path, "<?xml version=\"1.0\"?>\n<root>" + body + "</root>\n"));
+    return path;
+  }
+
+  // Every row of table as "v1|v2|..|state" (integers as numbers, texts as
+  // given, NULL for none).
+  static std::vector<std::string> Rows(const char* table) {
+    std::vector<std::string> rows;
+    const TableData* data = GetTableDataByName(table);
+    if (data == nullptr) return rows;
+    for (const RowObject* row = data->firstRow.get(); row != nullptr; row = row->next.get()) {
+      std::string text;
+      for (std::size_t i = 0; i < row->values.size(); ++i) {
+        const auto& value = row->values[i];
+        if (!value) {
+          text += "NULL|";
+        } else if (data->tableDefn->columns[i].dataType == KES_SQL_CHAR) {
+          text += std::string(value->text()) + "|";
+        } else {
+          int32_t number = 0;
+          std::memcpy(&number, value->bytes(), sizeof number);
+          text += std::to_string(number) + "|";
+        }
+      }
+      rows.push_back(text + std::to_string(row->state));
+    }
+    return rows;
+  }
+};
+
+TEST_F(DataImportTest, ReferencesNestingAndTheWorkflowException) {
+  const std::string path = WriteXml(
+      "<childList>"
+      "  <child cid='child:cid:1' label='x:y:a:b'>"
+      "    <parent pid='parent:pid:7' name='first'/>"
+      "  </child>"
+      "</childList>"
+      "<parent pid='parent:pid:7' name='again'>"
+      "  <child cid='child:cid:2' label='plain'/>"
+      "</parent>"
+      "<parent pid='parent:pid:8' name='third'/>"
+      "<Workflow_Statements STATEMENT_ID='Workflow_Statements:STATEMENT_ID:5'"
+      "                     NEXT_STATEMENT_ID='Workflow_Statements:STATEMENT_ID:0'/>");
+  ASSERT_TRUE(SaveDataInXML(path.c_str()));
+  // The child takes pid from its descendant parent; both parent:pid:7 get
+  // one number; the text column keeps what follows the second ':'.
+  EXPECT_EQ(Rows("child"), (std::vector<std::string>{"1|1|a:b|1", "2|1|plain|1"}));
+  EXPECT_EQ(Rows("parent"), (std::vector<std::string>{"1|first|1", "1|again|2", "2|third|1"}));
+  // No generator on the way: the local id; NEXT_STATEMENT_ID 0 stays 0.
+  EXPECT_EQ(Rows("Workflow_Statements"), (std::vector<std::string>{"5|0|1"}));
+  // Parents are saved before children: the duplicate parent key fails alone.
+  std::string log = log_.Text();
+  for (char& c : log) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  ASSERT_NE(log.find(" child values("), std::string::npos);
+  EXPECT_LT(log.find(" parent values("), log.find(" child values("));
+}
+
+TEST_F(DataImportTest, BadFilesAndUnknownElementsFail) {
+  const struct {
+    std::string body;  // none: no file at all
+    const char* message;
+  } cases[] = {
+      {"<unknown a='1'/>",
+       "Cannot create and add a new row while constructing tabledata from XML file.\n"},
+      {"<parent", "error: could not parse file file.xml\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    const std::string path = WriteXml(c.body);
+    EXPECT_FALSE(SaveDataInXML(path.c_str()));
+    EXPECT_TRUE(log_.HasLine("[ERROR]", c.message));
+    EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot create DO from " + path + ".\n"));
+  }
+}
+
+}  // namespace
+}  // namespace fhtest

@@ -1,0 +1,154 @@
+// Root tables reached through foreign keys (diamonds, cycles, unknown
+// tables) and column indexes.
+#include "framework/index_table.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "db/conn_params.h"
+#include "db/connection.h"
+#include "db/connection_pool.h"
+#include "db/db_result_set.h"
+#include "store/table_data.h"
+#include "store/table_rows.h"
+#include "support/db_engines.h"
+
+namespace {
+
+void Define(const char* name, std::vector<ForeignKeyDefn> keys) {
+  ColumnDefnEntry id;
+  id.columnName = "ID";
+  id.dataType = KES_SQL_INT;
+  ColumnDefnEntry ref;
+  ref.columnName = "REF";
+  ref.dataType = KES_SQL_INT;
+  ConstraintDefn constraints;
+  constraints.foreignKeys = std::move(keys);
+  ASSERT_NE(AddTableDefn(CreateTableDefn(name, std::nullopt, {id, ref}, std::move(constraints))),
+            nullptr);
+}
+
+TEST(FindRootTableTest, FollowsEveryKeyOnceAndStopsAtCycles) {
+  fhtest::TestLog log;
+  FreeAllTableDefns();
+  // leaf -> (left, right) -> top: one root; a <-> b: a cycle.
+  Define("top", {});
+  Define("left", {{"REF", "ID", "top"}});
+  Define("right", {{"REF", "ID", "top"}});
+  Define("leaf", {{"REF", "ID", "left"}, {"ID", "ID", "right"}});
+  Define("a", {{"REF", "ID", "b"}});
+  Define("b", {{"REF", "ID", "a"}});
+  Define("dangling", {{"REF", "ID", "missing"}});
+  const struct {
+    const char* table;
+    bool result;
+    std::vector<std::string> roots;
+  } cases[] = {
+      {"leaf", true, {"top"}}, {"top", true, {"top"}}, {"a", false, {}},
+      {"dangling", false, {}}, {"unknown", false, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.table);
+    std::vector<std::string> tables;
+    std::vector<std::string> columns;
+    EXPECT_EQ(FindRootTable(c.table, nullptr, tables, columns), c.result);
+    EXPECT_EQ(tables, c.roots);
+  }
+  EXPECT_TRUE(log.HasLine("[ERROR]", "Foreign key cycle at table a\n"));
+  EXPECT_TRUE(log.HasLine("[ERROR]", "No table definition found for missing\n"));
+
+  EXPECT_EQ(GetColIndex("REF", "leaf", nullptr), 1);
+  EXPECT_EQ(GetColIndex("ref", "leaf", nullptr), -1);  // exact letter case
+  EXPECT_EQ(GetColIndex("ID", "unknown", nullptr), -1);
+  EXPECT_EQ(GetColIndex("ID", nullptr, GetTableDefn("top")), 0);
+  FreeAllTableDefns();
+}
+
+class IndexTableTest : public fhtest::DbTest {
+ protected:
+  void SetUp() override {
+    FreeAllTableDefns();
+    ClearIndexedDominantTables();
+    InitTableList();
+    fhtest::Engine sqlite;
+    sqlite.name = "sqlite";
+    ASSERT_TRUE(AddConnParamsEntry(fhtest::MakeEngineEntry(sqlite, dir_.path(), "conn")));
+    ASSERT_TRUE(EstablishDBConnections());
+    ColumnDefnEntry key;
+    key.columnName = "CODE";
+    key.dataType = KES_SQL_CHAR;
+    ConstraintDefn rootKeys;
+    rootKeys.primaryKeyColumns = {"CODE"};
+    rootKeys.primaryKeyCount = 1;
+    ASSERT_NE(AddTableDefn(CreateTableDefn("Dom", std::nullopt, {key}, rootKeys)), nullptr);
+    ColumnDefnEntry id;
+    id.columnName = "ID";
+    id.dataType = KES_SQL_INT;
+    ConstraintDefn childKeys;
+    childKeys.foreignKeys = {{"CODE", "CODE", "Dom"}};
+    ASSERT_NE(AddTableDefn(CreateTableDefn("Part's", std::nullopt, {id, key}, childKeys)), nullptr);
+    ASSERT_TRUE(CreateTable("Part's"));
+    ASSERT_EQ(Run("CREATE TABLE Dom_IDX(CODE VARCHAR(20), TABLENAME VARCHAR(40))"), 1);
+  }
+  void TearDown() override {
+    UnLoadAllTable();
+    ClearIndexedDominantTables();
+    FreeAllTableDefns();
+  }
+  static int Run(const std::string& text) {
+    ConnectionHandle* handle = GetConnectionHandle("conn");
+    const int result = ExecuteUpdate(handle, text.c_str());
+    ReleaseConnectionHandle("conn");
+    return result;
+  }
+  static std::string Index() {
+    ConnectionHandle* handle = GetConnectionHandle("conn");
+    auto rows = ExecuteQuery(handle, "select CODE, TABLENAME from Dom_IDX order by CODE");
+    ReleaseConnectionHandle("conn");
+    std::string text;
+    while (rows != nullptr && NextDBResultSetRow(rows.get()) != nullptr) {
+      const DBRow& row = rows->rows[static_cast<std::size_t>(rows->cursor)];
+      text += std::string(row[0]->text()) + "/" + row[1]->text() + ";";
+    }
+    return text;
+  }
+  static RowObject* Add(int32_t id, const char* code, uint8_t state) {
+    std::vector<std::optional<ColumnValue>> values;
+    values.push_back(ColumnValue::FromInteger(KES_SQL_INT, id));
+    values.push_back(ColumnValue::FromText(code));
+    std::unique_ptr<RowObject> row = CreateNewRowObject(std::move(values), {});
+    row->state = state;
+    RowObject* added = row.get();
+    EXPECT_TRUE(AddNewRow("Part's", row));
+    return added;
+  }
+};
+
+TEST_F(IndexTableTest, InsertsAbsentPairsAndDeletesTheLastReference) {
+  RowObject* first = Add(1, "o'k", kRowNew);
+  EXPECT_TRUE(AddEntryToIndexTable("Part's", first));
+  EXPECT_EQ(Index(), "");  // Dom is not indexed yet
+  RegisterIndexedDominantTable("dom");
+  EXPECT_TRUE(AddEntryToIndexTable("Part's", first));
+  EXPECT_TRUE(AddEntryToIndexTable("Part's", first));  // present: not twice
+  RowObject* second = Add(2, "o'k", kRowNew | kRowUpdated);
+  EXPECT_TRUE(AddEntryToIndexTable("Part's", second));
+  EXPECT_EQ(Index(), "o'k/Part's;");
+
+  first->state = kRowPersisted | kRowDeleted;
+  EXPECT_TRUE(AddEntryToIndexTable("Part's", first));
+  EXPECT_EQ(Index(), "o'k/Part's;");  // the second row still refers to it
+  second->state = kRowPersisted | kRowDeleted;
+  EXPECT_TRUE(AddEntryToIndexTable("Part's", second));
+  EXPECT_EQ(Index(), "");
+
+  EXPECT_TRUE(AddEntryToIndexTable("Dom", first));
+  EXPECT_TRUE(log_.HasLine("[TRACE]", "No References.\n"));
+  ASSERT_EQ(Run("DROP TABLE Dom_IDX"), 1);
+  EXPECT_FALSE(AddEntryToIndexTable("Part's", Add(3, "x", kRowNew)));
+  EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot Add Entry Into Index Table\n"));
+}
+
+}  // namespace

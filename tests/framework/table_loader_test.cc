@@ -1,0 +1,118 @@
+// Loading in-memory tables on every engine: a whole table, the rows of a
+// query, the column-count check, and the load list.
+#include "framework/table_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "framework/table_saver.h"
+#include "framework/table_test_helpers.h"
+#include "store/table_data.h"
+
+namespace fhtest {
+namespace {
+
+using LoadTableTest = TableTest;
+
+TEST_P(LoadTableTest, SavedRowsComeBackPersisted) {
+  ASSERT_TRUE(CreateTable(table_.c_str()));
+  ASSERT_TRUE(AddItem(3, "three", 30));
+  ASSERT_TRUE(AddItem(9, std::nullopt, -7));
+  ASSERT_TRUE(SaveTable(table_.c_str()));
+  ASSERT_TRUE(UnLoadTable(table_.c_str()));
+
+  ASSERT_TRUE(LoadTable(table_.c_str()));
+  EXPECT_TRUE(log_.HasLine("[TRACE]", "\nLoading Table : " + table_ + "\n"));
+  EXPECT_EQ(MemoryRows(), (std::vector<ItemRow>{{3, "three", 30, 1}, {9, "NULL", -7, 1}}));
+
+  // A table already in memory is not loaded twice.
+  EXPECT_FALSE(LoadTable(table_.c_str()));
+  EXPECT_TRUE(log_.HasLine("[ERROR]", "CreateTable Failed \n"));
+  EXPECT_EQ(MemoryRows().size(), 2u);
+}
+
+TEST_P(LoadTableTest, ColumnCountMustMatchTheDefinition) {
+  const std::string mismatch = "\nLoadTable Failed for " + table_ +
+                               " table as there is mismatch between table definition in "
+                               "datadictionary and actual table in database\n";
+  const struct {
+    const char* columns;
+  } cases[] = {{"id integer, name varchar(40), qty integer, extra integer"},
+               {"id integer, name varchar(40)"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.columns);
+    ASSERT_EQ(Run("drop table " + table_), 1);
+    ASSERT_EQ(Run("create table " + table_ + " (" + c.columns + ")"), 1);
+    EXPECT_FALSE(LoadTable(table_.c_str()));
+    EXPECT_TRUE(log_.HasLine("[ERROR]", mismatch));
+    EXPECT_EQ(GetTableDataByName(table_.c_str()), nullptr);
+  }
+  EXPECT_FALSE(LoadTable("no_such_table_here"));
+  EXPECT_TRUE(log_.Contains("no_such_table_here"));
+}
+
+TEST_P(LoadTableTest, QueryRowsTakeTheDefinitionsColumns) {
+  for (const char* values : {"(1, 'a', 5)", "(2, 'b', 15)", "(3, 'c', 25)"})
+    ASSERT_EQ(Run("insert into " + table_ + " values " + std::string(values)), 1);
+  ASSERT_TRUE(LoadTableByQuery(
+      table_.c_str(), ("select id from " + table_ + " where qty > 10 order by id").c_str()));
+  EXPECT_EQ(MemoryRows(), (std::vector<ItemRow>{{2, "NULL", -1, 1}, {3, "NULL", -1, 1}}));
+
+  // A failed query still creates the table, empty, and reports false.
+  ASSERT_TRUE(UnLoadTable(table_.c_str()));
+  EXPECT_FALSE(LoadTableByQuery(table_.c_str(), "select nothing from nowhere_at_all"));
+  EXPECT_TRUE(log_.HasLine("[ERROR]", "Error in executing select query \n"));
+  ASSERT_NE(GetTableDataByName(table_.c_str()), nullptr);
+  EXPECT_TRUE(MemoryRows().empty());
+}
+
+TEST_P(LoadTableTest, LoadListLinesChooseTableOrQuery) {
+  ASSERT_EQ(Run("insert into " + table_ + " values (1, 'a', 5)"), 1);
+  ASSERT_EQ(Run("insert into " + table_ + " values (2, 'b', 15)"), 1);
+  const struct {
+    std::string line;
+    std::vector<int32_t> ids;
+  } cases[] = {
+      {table_, {1, 2}},
+      {table_ + " select * from " + table_ + " where id = 2\r", {2}},
+      {table_ + " Select * from " + table_ + " where id = 2", {1, 2}},  // not a query: whole
+      {table_ + " whole", {1, 2}},
+  };
+  const std::string list = dir_.path() + "/loadtablelist.txt";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    UnLoadAllTable();
+    std::ofstream(list) << "\n" << c.line << "\n";
+    ASSERT_TRUE(LoadAllTables(list.c_str()));
+    std::vector<int32_t> ids;
+    for (const ItemRow& row : MemoryRows()) ids.push_back(row.id);
+    EXPECT_EQ(ids, c.ids);
+  }
+  EXPECT_FALSE(LoadAllTables((dir_.path() + "/missing.txt").c_str()));
+  EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot open LoadTableList Entry File.\n"));
+}
+
+TEST_P(LoadTableTest, ViewTakesTheTablesColumnsAndTheQueryRows) {
+  ASSERT_EQ(Run("insert into " + table_ + " values (4, 'd', 40)"), 1);
+  ASSERT_EQ(Run("insert into " + table_ + " values (5, 'e', 50)"), 1);
+  const std::string view = table_ + "_view";
+  ASSERT_TRUE(LoadViewByQuery(view.c_str(), table_.c_str(),
+                              ("select * from " + table_ + " where qty = 50").c_str()));
+  const TableData* data = GetTableDataByName(view.c_str());
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(data->kind, kTableKindCustomView);
+  EXPECT_EQ(data->columnCount, 3);
+  ASSERT_NE(data->firstRow, nullptr);
+  EXPECT_EQ(std::string(data->firstRow->values[1]->text()), "e");
+  EXPECT_EQ(data->firstRow->next, nullptr);
+  EXPECT_FALSE(LoadViewByQuery("other_view", "no_such_definition", "select 1"));
+  EXPECT_EQ(GetTableDataByName("other_view"), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, LoadTableTest, testing::ValuesIn(SelectedEngines()), EngineName);
+
+}  // namespace
+}  // namespace fhtest
