@@ -8,10 +8,6 @@
 // sequence generator, selects it with a criteria, changes a product's price,
 // deletes an inactive customer, saves, stops, starts again and shows that
 // every change persisted. Exit code 0 on success.
-//
-// Until the SQLite statements give the type sampler's unsupported-type
-// column a type, leave inventory_types.xml out of the copy's
-// datadictionary.txt: start-up fails when a defined table cannot be created.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>

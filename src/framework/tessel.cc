@@ -2,6 +2,10 @@
 
 #include <libxml/parser.h>
 
+#include <algorithm>
+#include <set>
+#include <string>
+
 #include "db/conn_params.h"
 #include "db/connection_pool.h"
 #include "db/db_provider.h"
@@ -42,10 +46,39 @@ bool ReadConfigurationAndConnect() {
   return true;
 }
 
+constexpr char kSequenceTable[] = "SeqGenState";
+
+bool HasGeneratedColumn(const TableDefn& table) {
+  return std::any_of(table.columns.begin(), table.columns.end(), [](const ColumnDefnEntry& column) {
+    return column.generatorName.has_value();
+  });
+}
+
+// A sequence keeps its batches in the SeqGenState table of the database that
+// holds the generated column's table, but the data-source map places
+// SeqGenState in one database only. Creates it in every other database that
+// holds a generated column. The number of those databases where it is still
+// missing afterwards.
+int CreateSequenceTablesWhereUsed() {
+  if (GetTableDefn(kSequenceTable) == nullptr) return 0;
+  std::set<std::string> done;
+  if (const char* home = GetConnectionNameForTable(kSequenceTable)) done.insert(home);
+  int missing = 0;
+  for (const TableDefn* table : GetTableDefnList()) {
+    if (!HasGeneratedColumn(*table)) continue;
+    const char* connection = GetConnectionNameForTable(table->tableName.c_str());
+    if (connection == nullptr || !done.insert(connection).second) continue;
+    if (TableExistsInDB(connection, kSequenceTable)) continue;
+    if (!CreateTableInDB(kSequenceTable, connection)) ++missing;
+  }
+  return missing;
+}
+
 // Steps 12 to 15: tables, sequences, loaded tables and default data.
 bool PrepareTables() {
   int missing = 0;
   const bool allCreated = CreateAllTables(&missing);
+  missing += CreateSequenceTablesWhereUsed();
   if (missing > 0) {
     LogError("InitTessel failed: %d defined table(s) missing from the database.\n", missing);
     return false;

@@ -110,7 +110,9 @@ bool RunOnConnection(const char* connectionName, const std::string& text) {
   return result == 1;
 }
 
-bool TableExists(const char* connectionName, const std::string& tableName) {
+}  // namespace
+
+bool TableExistsInDB(const char* connectionName, const std::string& tableName) {
   ConnectionHandle* handle = GetConnectionHandle(connectionName);
   if (handle == nullptr) return false;
   const std::string probe = "select count(*) from " + tableName;
@@ -120,8 +122,6 @@ bool TableExists(const char* connectionName, const std::string& tableName) {
   FreeDBResultSet(std::move(result));
   return exists;
 }
-
-}  // namespace
 
 void InitSQLDialects() {
   fh::MutexLock lock(&State().mutex);
@@ -249,7 +249,7 @@ bool CreateAllTables(int* missingTables) {
     const auto text = GenerateCreateTableQuery(name);
     if (text && RunOnConnection(connection, *text)) continue;
     allCreated = false;
-    if (!TableExists(connection, table->tableName)) {
+    if (!TableExistsInDB(connection, table->tableName)) {
       LogError("Table %s does not exist in its database.\n", name);
       ++missing;
     }

@@ -76,5 +76,9 @@ std::vector<const TableDefn*> GetTableCreationOrder();
 // connectionName; true when the statement succeeded.
 bool CreateTableInDB(const char* tableName, const char* connectionName);
 
+// True when a query on tableName succeeds on a handle of connectionName (the
+// table exists there); false when it fails or no handle can be had.
+bool TableExistsInDB(const char* connectionName, const std::string& tableName);
+
 // Tests only: empties the list, mode off, default index 0.
 void ResetSQLDialectsForTesting();
