@@ -43,7 +43,7 @@ void List(const char* table, const char* criteria) {
   const std::size_t columns = GetTableDataByName(table)->tableDefn->columns.size();
   while (RowObject* row = GotoNextRowObject(rows.get())) {
     std::printf("  ");
-    for (std::size_t i = 0; i < columns && i < 4; ++i)
+    for (std::size_t i = 0; i < columns; ++i)
       std::printf("%s%s", i > 0 ? " | " : "", Text(table, *row, i).c_str());
     std::printf("\n");
   }
