@@ -1,9 +1,13 @@
 // Saving in-memory tables on every engine: the statement each row state
 // gives, the states afterwards, a failing row that keeps its state while the
-// others are written, and listeners that select while a save announces rows.
+// others are written, listeners that select while a save announces rows,
+// and a save killed part-way.
 #include "framework/table_saver.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -165,6 +169,47 @@ TEST_P(SaveTableTest, ListenerCalledDuringTheSaveMaySelectWithACriteria) {
   EXPECT_EQ(g_selections, (std::vector<std::pair<std::string, int32_t>>{{table_, 2}}));
   EXPECT_EQ(DatabaseRows(),
             (std::vector<ItemRow>{{1, "p", 10, 0}, {2, "p", 20, 0}, {4, "n", 40, 0}}));
+}
+
+// A save killed part-way leaves all of its rows or none: a child process
+// (with its own connections) saves many new rows in one SaveTable and is
+// killed with SIGKILL once it reports, through a pipe, that the save begins.
+TEST_P(SaveTableTest, SaveKilledMidwayLeavesAllOrNoneOfItsRows) {
+  constexpr int32_t kRows = 20000;
+  ASSERT_TRUE(CreateTable(table_.c_str()));
+  for (int32_t id = 1; id <= kRows; ++id) ASSERT_TRUE(AddItem(id, "row", id));
+  FreeConnectionPool();  // the child must not share this process's sessions
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(ready[0]);
+    if (!EstablishDBConnections()) ::_exit(2);
+    const char begun = 'b';
+    if (::write(ready[1], &begun, 1) != 1) ::_exit(3);
+    ::_exit(SaveTable(table_.c_str()) ? 0 : 1);
+  }
+  ::close(ready[1]);
+  char begun = 0;
+  const ssize_t got = ::read(ready[0], &begun, 1);
+  ::close(ready[0]);
+  if (got == 1) std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_EQ(got, 1) << "the child ended before its save began, status " << status;
+
+  ASSERT_TRUE(EstablishDBConnections());
+  const std::vector<ItemRow> stored = DatabaseRows();
+  SCOPED_TRACE(WIFSIGNALED(status) ? "killed during the save" : "the save ended first");
+  RecordProperty("rows_kept", static_cast<int>(stored.size()));
+  RecordProperty("killed", WIFSIGNALED(status) ? 1 : 0);
+  if (!stored.empty()) {
+    ASSERT_EQ(stored.size(), static_cast<std::size_t>(kRows)) << "part of the save was kept";
+    EXPECT_EQ(stored.front(), (ItemRow{1, "row", 1, 0}));
+    EXPECT_EQ(stored.back(), (ItemRow{kRows, "row", kRows, 0}));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SaveTableTest, testing::ValuesIn(SelectedEngines()), EngineName);
