@@ -1,4 +1,4 @@
-// The XML data import on SQLite: generated identifiers shared through
+// The XML data import on every engine: generated identifiers shared through
 // table:column:local-id references, keys taken from enclosing and
 // descendant elements, the text and Workflow_Statements rules, containers,
 // and the save of every table touched, referenced tables first.
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "db/conn_params.h"
+#include "db/connection.h"
 #include "db/connection_pool.h"
 #include "dictionary/table_defn.h"
 #include "framework/data_source_map.h"
@@ -33,7 +34,10 @@ ColumnDefnEntry Col(const char* name, uint8_t type, const char* generator = null
   return column;
 }
 
-class DataImportTest : public DbTest {
+// The tables child, parent and Workflow_Statements are made afresh for each
+// test; the sequences are this process's own, so that they start at 1 on a
+// server whose SeqGenState other tests share.
+class DataImportTest : public DbTest, public testing::WithParamInterface<Engine> {
  protected:
   void SetUp() override {
     FreeAllTableDefns();
@@ -43,28 +47,35 @@ class DataImportTest : public DbTest {
     InitSQLDialects();
     InitTableList();
     ASSERT_TRUE(InitializeMemPool());
-    Engine sqlite;
-    sqlite.name = "sqlite";
-    ASSERT_TRUE(AddConnParamsEntry(MakeEngineEntry(sqlite, dir_.path(), "conn")));
+    ASSERT_TRUE(AddConnParamsEntry(MakeEngineEntry(GetParam(), dir_.path(), "conn")));
     ASSERT_TRUE(EstablishDBConnections());
     ASSERT_TRUE(SetDialectModeFromConnParams());
+    DropTables();
+    ASSERT_EQ(Run("create table if not exists SeqGenState (SEQNAME varchar(64) not null primary "
+                  "key, CURRENTBATCHEND integer)"),
+              1);
+    ForgetSequences();
     // child(cid gen, pid -> parent.pid, label text); parent(pid gen, name);
     // Workflow_Statements(id, NEXT_STATEMENT_ID -> itself without generator).
     Define("SeqGenState", {Col("SEQNAME", KES_SQL_CHAR), Col("CURRENTBATCHEND", KES_SQL_INT)},
            {"SEQNAME"}, {});
-    Define(
-        "child",
-        {Col("cid", KES_SQL_INT, "ChildSeq"), Col("pid", KES_SQL_INT), Col("label", KES_SQL_CHAR)},
-        {"cid"}, {{"pid", "pid", "parent"}});
-    Define("parent", {Col("pid", KES_SQL_INT, "ParentSeq"), Col("name", KES_SQL_CHAR)}, {"pid"},
-           {});
+    Define("child",
+           {Col("cid", KES_SQL_INT, childSeq_.c_str()), Col("pid", KES_SQL_INT),
+            Col("label", KES_SQL_CHAR)},
+           {"cid"}, {{"pid", "pid", "parent"}});
+    Define("parent", {Col("pid", KES_SQL_INT, parentSeq_.c_str()), Col("name", KES_SQL_CHAR)},
+           {"pid"}, {});
     Define("Workflow_Statements",
            {Col("STATEMENT_ID", KES_SQL_INT), Col("NEXT_STATEMENT_ID", KES_SQL_INT)},
            {"STATEMENT_ID"}, {});
-    ASSERT_TRUE(CreateAllTables());
+    int missing = -1;
+    CreateAllTables(&missing);  // SeqGenState may exist already
+    ASSERT_EQ(missing, 0);
     ASSERT_TRUE(SequenceGenerator());
   }
   void TearDown() override {
+    DropTables();
+    ForgetSequences();
     UnLoadAllTable();
     fh::ResetSequenceMapForTesting();
     ResetMemPoolForTest();
@@ -84,6 +95,23 @@ class DataImportTest : public DbTest {
               nullptr);
     ASSERT_TRUE(AddDataSourceMapEntry(CreateDataSourceMapEntry(name, "conn")));
   }
+
+  static int Run(const std::string& text) {
+    ConnectionHandle* handle = GetConnectionHandle("conn");
+    const int result = ExecuteUpdate(handle, text.c_str());
+    ReleaseConnectionHandle("conn");
+    return result;
+  }
+  static void DropTables() {
+    for (const char* table : {"child", "parent", "Workflow_Statements"})
+      Run(std::string("drop table ") + table);
+  }
+  void ForgetSequences() {
+    Run("delete from SeqGenState where SEQNAME in ('" + childSeq_ + "', '" + parentSeq_ + "')");
+  }
+
+  const std::string childSeq_ = UniqueTableName("ChildSeq");
+  const std::string parentSeq_ = UniqueTableName("ParentSeq");
 
   std::string WriteXml(const std::string& body) {
     const std::string path = dir_.Sub("data.xml");
@@ -117,7 +145,7 @@ class DataImportTest : public DbTest {
   }
 };
 
-TEST_F(DataImportTest, ReferencesNestingAndTheWorkflowException) {
+TEST_P(DataImportTest, ReferencesNestingAndTheWorkflowException) {
   const std::string path = WriteXml(
       "<childList>"
       "  <child cid='child:cid:1' label='x:y:a:b'>"
@@ -144,7 +172,7 @@ TEST_F(DataImportTest, ReferencesNestingAndTheWorkflowException) {
   EXPECT_LT(log.find(" parent values("), log.find(" child values("));
 }
 
-TEST_F(DataImportTest, BadFilesAndUnknownElementsFail) {
+TEST_P(DataImportTest, BadFilesAndUnknownElementsFail) {
   const struct {
     std::string body;  // none: no file at all
     const char* message;
@@ -161,6 +189,8 @@ TEST_F(DataImportTest, BadFilesAndUnknownElementsFail) {
     EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot create DO from " + path + ".\n"));
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, DataImportTest, testing::ValuesIn(SelectedEngines()), EngineName);
 
 }  // namespace
 }  // namespace fhtest

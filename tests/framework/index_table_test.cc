@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -66,15 +67,15 @@ TEST(FindRootTableTest, FollowsEveryKeyOnceAndStopsAtCycles) {
   FreeAllTableDefns();
 }
 
-class IndexTableTest : public fhtest::DbTest {
+// Index tables on every engine: the root "Dom_<pid>" (unique on a shared
+// server) with its index table "Dom_<pid>_IDX", and "Part's" referring to it.
+class IndexTableTest : public fhtest::DbTest, public testing::WithParamInterface<fhtest::Engine> {
  protected:
   void SetUp() override {
     FreeAllTableDefns();
     ClearIndexedDominantTables();
     InitTableList();
-    fhtest::Engine sqlite;
-    sqlite.name = "sqlite";
-    ASSERT_TRUE(AddConnParamsEntry(fhtest::MakeEngineEntry(sqlite, dir_.path(), "conn")));
+    ASSERT_TRUE(AddConnParamsEntry(fhtest::MakeEngineEntry(GetParam(), dir_.path(), "conn")));
     ASSERT_TRUE(EstablishDBConnections());
     ColumnDefnEntry key;
     key.columnName = "CODE";
@@ -82,17 +83,19 @@ class IndexTableTest : public fhtest::DbTest {
     ConstraintDefn rootKeys;
     rootKeys.primaryKeyColumns = {"CODE"};
     rootKeys.primaryKeyCount = 1;
-    ASSERT_NE(AddTableDefn(CreateTableDefn("Dom", std::nullopt, {key}, rootKeys)), nullptr);
+    ASSERT_NE(AddTableDefn(CreateTableDefn(dom_, std::nullopt, {key}, rootKeys)), nullptr);
     ColumnDefnEntry id;
     id.columnName = "ID";
     id.dataType = KES_SQL_INT;
     ConstraintDefn childKeys;
-    childKeys.foreignKeys = {{"CODE", "CODE", "Dom"}};
+    childKeys.foreignKeys = {{"CODE", "CODE", dom_}};
     ASSERT_NE(AddTableDefn(CreateTableDefn("Part's", std::nullopt, {id, key}, childKeys)), nullptr);
     ASSERT_TRUE(CreateTable("Part's"));
-    ASSERT_EQ(Run("CREATE TABLE Dom_IDX(CODE VARCHAR(20), TABLENAME VARCHAR(40))"), 1);
+    Run("DROP TABLE " + idx_);
+    ASSERT_EQ(Run("CREATE TABLE " + idx_ + "(CODE VARCHAR(20), TABLENAME VARCHAR(40))"), 1);
   }
   void TearDown() override {
+    Run("DROP TABLE " + idx_);
     UnLoadAllTable();
     ClearIndexedDominantTables();
     FreeAllTableDefns();
@@ -103,9 +106,10 @@ class IndexTableTest : public fhtest::DbTest {
     ReleaseConnectionHandle("conn");
     return result;
   }
-  static std::string Index() {
+  std::string Index() const {
     ConnectionHandle* handle = GetConnectionHandle("conn");
-    auto rows = ExecuteQuery(handle, "select CODE, TABLENAME from Dom_IDX order by CODE");
+    auto rows =
+        ExecuteQuery(handle, ("select CODE, TABLENAME from " + idx_ + " order by CODE").c_str());
     ReleaseConnectionHandle("conn");
     std::string text;
     while (rows != nullptr && NextDBResultSetRow(rows.get()) != nullptr) {
@@ -124,13 +128,18 @@ class IndexTableTest : public fhtest::DbTest {
     EXPECT_TRUE(AddNewRow("Part's", row));
     return added;
   }
+
+  const std::string dom_ = fhtest::UniqueTableName("Dom");
+  const std::string idx_ = dom_ + "_IDX";
 };
 
-TEST_F(IndexTableTest, InsertsAbsentPairsAndDeletesTheLastReference) {
+TEST_P(IndexTableTest, InsertsAbsentPairsAndDeletesTheLastReference) {
   RowObject* first = Add(1, "o'k", kRowNew);
   EXPECT_TRUE(AddEntryToIndexTable("Part's", first));
-  EXPECT_EQ(Index(), "");  // Dom is not indexed yet
-  RegisterIndexedDominantTable("dom");
+  EXPECT_EQ(Index(), "");       // the root is not indexed yet
+  std::string lowerDom = dom_;  // registered names ignore letter case
+  for (char& c : lowerDom) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  RegisterIndexedDominantTable(lowerDom.c_str());
   EXPECT_TRUE(AddEntryToIndexTable("Part's", first));
   EXPECT_TRUE(AddEntryToIndexTable("Part's", first));  // present: not twice
   RowObject* second = Add(2, "o'k", kRowNew | kRowUpdated);
@@ -144,11 +153,14 @@ TEST_F(IndexTableTest, InsertsAbsentPairsAndDeletesTheLastReference) {
   EXPECT_TRUE(AddEntryToIndexTable("Part's", second));
   EXPECT_EQ(Index(), "");
 
-  EXPECT_TRUE(AddEntryToIndexTable("Dom", first));
+  EXPECT_TRUE(AddEntryToIndexTable(dom_.c_str(), first));
   EXPECT_TRUE(log_.HasLine("[TRACE]", "No References.\n"));
-  ASSERT_EQ(Run("DROP TABLE Dom_IDX"), 1);
+  ASSERT_EQ(Run("DROP TABLE " + idx_), 1);
   EXPECT_FALSE(AddEntryToIndexTable("Part's", Add(3, "x", kRowNew)));
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot Add Entry Into Index Table\n"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, IndexTableTest, testing::ValuesIn(fhtest::SelectedEngines()),
+                         fhtest::EngineName);
 
 }  // namespace

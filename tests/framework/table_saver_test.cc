@@ -1,11 +1,21 @@
 // Saving in-memory tables on every engine: the statement each row state
-// gives, the states afterwards, and a failing row that keeps its state while
-// the others are written.
+// gives, the states afterwards, a failing row that keeps its state while the
+// others are written, listeners that select while a save announces rows,
+// and a save killed part-way.
 #include "framework/table_saver.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <future>
+#include <memory>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "db/connection.h"
@@ -13,8 +23,10 @@
 #include "framework/data_source_map.h"
 #include "framework/table_loader.h"
 #include "framework/table_test_helpers.h"
+#include "store/notification.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"
+#include "store/table_selection.h"
 
 namespace fhtest {
 namespace {
@@ -115,6 +127,89 @@ TEST_P(SaveTableTest, SaveAllTablesWritesEveryLoadedTableButViews) {
   EXPECT_TRUE(SaveAllTables());
   EXPECT_EQ(DatabaseRows(), (std::vector<ItemRow>{{1, "one", 1, 0}}));
   EXPECT_EQ(log_.Count("@@@ Inside SaveTable @@@"), 1u);
+}
+
+// What the listener of the next test saw: for each notification, the table
+// and how many rows its criteria selection found (-1: the selection failed).
+std::vector<std::pair<std::string, int32_t>> g_selections;
+
+void SelectingListener(const IMDSNotification* notification, const char* /*listenerName*/) {
+  std::unique_ptr<ResultData> result = SelectRows(notification->tableName.c_str(), "qty > 15");
+  g_selections.emplace_back(notification->tableName, result ? result->rowCount : -1);
+}
+
+TEST_P(SaveTableTest, ListenerCalledDuringTheSaveMaySelectWithACriteria) {
+  for (int id : {1, 2, 3})
+    ASSERT_EQ(Run("insert into " + table_ + " values (" + std::to_string(id) + ", 'p', " +
+                  std::to_string(id * 10) + ")"),
+              1);
+  ASSERT_TRUE(LoadTable(table_.c_str()));
+  ASSERT_TRUE(DeleteRowObject(table_.c_str(), FindRow(3)));
+  ASSERT_TRUE(AddItem(4, "n", 40));
+  InitNotification();
+  g_selections.clear();
+  ASSERT_TRUE(AddNotificationListener("selecting", 0, SelectingListener, true, {table_}));
+
+  // The save announces the removal of the deleted row while it runs; a
+  // criteria lock still held then would block the listener for good, so
+  // the save runs on its own thread and a hang fails the test.
+  std::promise<bool> saved;
+  std::future<bool> result = saved.get_future();
+  std::thread saver([&saved, this] { saved.set_value(SaveTable(table_.c_str())); });
+  if (result.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+    ADD_FAILURE() << "SaveTable did not return: the listener's selection waits on the save";
+    saver.detach();
+    std::abort();
+  }
+  saver.join();
+  EXPECT_TRUE(result.get());
+  RemoveNotification("selecting");
+  // One announcement, for the removed row; the selection it made then sees
+  // the rows left in memory whose qty is above 15 (20 and the new 40).
+  EXPECT_EQ(g_selections, (std::vector<std::pair<std::string, int32_t>>{{table_, 2}}));
+  EXPECT_EQ(DatabaseRows(),
+            (std::vector<ItemRow>{{1, "p", 10, 0}, {2, "p", 20, 0}, {4, "n", 40, 0}}));
+}
+
+// A save killed part-way leaves all of its rows or none: a child process
+// (with its own connections) saves many new rows in one SaveTable and is
+// killed with SIGKILL once it reports, through a pipe, that the save begins.
+TEST_P(SaveTableTest, SaveKilledMidwayLeavesAllOrNoneOfItsRows) {
+  constexpr int32_t kRows = 20000;
+  ASSERT_TRUE(CreateTable(table_.c_str()));
+  for (int32_t id = 1; id <= kRows; ++id) ASSERT_TRUE(AddItem(id, "row", id));
+  FreeConnectionPool();  // the child must not share this process's sessions
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(ready[0]);
+    if (!EstablishDBConnections()) ::_exit(2);
+    const char begun = 'b';
+    if (::write(ready[1], &begun, 1) != 1) ::_exit(3);
+    ::_exit(SaveTable(table_.c_str()) ? 0 : 1);
+  }
+  ::close(ready[1]);
+  char begun = 0;
+  const ssize_t got = ::read(ready[0], &begun, 1);
+  ::close(ready[0]);
+  if (got == 1) std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_EQ(got, 1) << "the child ended before its save began, status " << status;
+
+  ASSERT_TRUE(EstablishDBConnections());
+  const std::vector<ItemRow> stored = DatabaseRows();
+  SCOPED_TRACE(WIFSIGNALED(status) ? "killed during the save" : "the save ended first");
+  RecordProperty("rows_kept", static_cast<int>(stored.size()));
+  RecordProperty("killed", WIFSIGNALED(status) ? 1 : 0);
+  if (!stored.empty()) {
+    ASSERT_EQ(stored.size(), static_cast<std::size_t>(kRows)) << "part of the save was kept";
+    EXPECT_EQ(stored.front(), (ItemRow{1, "row", 1, 0}));
+    EXPECT_EQ(stored.back(), (ItemRow{kRows, "row", kRows, 0}));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SaveTableTest, testing::ValuesIn(SelectedEngines()), EngineName);
