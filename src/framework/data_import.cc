@@ -292,32 +292,75 @@ struct DocFree {
 
 }  // namespace
 
+namespace {
+
+// Imports the table elements below root and saves every table they touched,
+// referenced tables first. constructFailure is the line logged when a row
+// cannot be made; source, when given, names what was read in "Cannot create
+// DO from %s.\n". Throws std::bad_alloc.
+bool ImportAndSave(const xmlNode* root, const char* constructFailure, const char* source) {
+  Importer importer;
+  std::vector<const xmlNode*> enclosing{root};
+  for (const xmlNode* child = root->children; child != nullptr; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE && !importer.ImportElement(child, enclosing)) {
+      LogError("%s", constructFailure);
+      if (source != nullptr) LogError("Cannot create DO from %s.\n", source);
+      return false;
+    }
+  }
+  bool saved = true;
+  for (const std::string& name : SaveOrder(importer.tables)) {
+    if (!SaveTable(name.c_str())) saved = false;
+  }
+  return saved;
+}
+
+// ImportAndSave of a parsed document's root element (doc may be none: a
+// parse failure, logged with source).
+bool ImportDocument(std::unique_ptr<xmlDoc, DocFree> doc, const char* constructFailure,
+                    const char* source) {
+  const xmlNode* root = doc != nullptr ? xmlDocGetRootElement(doc.get()) : nullptr;
+  if (root == nullptr) {
+    LogError("error: could not parse file file.xml\n");
+    if (source != nullptr) LogError("Cannot create DO from %s.\n", source);
+    return false;
+  }
+  return ImportAndSave(root, constructFailure, source);
+}
+
+}  // namespace
+
 bool SaveDataInXML(const char* path) {
   LogTrace("@@@@@ Inside SaveDataInXML @@@@@\n");
   if (path == nullptr) return false;
   try {
     // libxml2 takes '/' only; configuration paths may use '\\'.
     std::unique_ptr<xmlDoc, DocFree> doc(xmlParseFile(fh::NormalizePath(path).c_str()));
-    const xmlNode* root = doc != nullptr ? xmlDocGetRootElement(doc.get()) : nullptr;
-    if (root == nullptr) {
-      LogError("error: could not parse file file.xml\n");
-      LogError("Cannot create DO from %s.\n", path);
-      return false;
-    }
-    Importer importer;
-    std::vector<const xmlNode*> enclosing{root};
-    for (const xmlNode* child = root->children; child != nullptr; child = child->next) {
-      if (child->type == XML_ELEMENT_NODE && !importer.ImportElement(child, enclosing)) {
-        LogError("Cannot construct table data from XML file.\n");
-        LogError("Cannot create DO from %s.\n", path);
-        return false;
-      }
-    }
-    bool saved = true;
-    for (const std::string& name : SaveOrder(importer.tables)) {
-      if (!SaveTable(name.c_str())) saved = false;
-    }
-    return saved;
+    return ImportDocument(std::move(doc), "Cannot construct table data from XML file.\n", path);
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return false;
+  }
+}
+
+bool SaveDataInXMLBuffer(const char* buffer, int size) {
+  LogTrace("@@@@@ Inside SaveDataInXMLBuffer @@@@@\n");
+  if (buffer == nullptr || size <= 0) return false;
+  try {
+    std::unique_ptr<xmlDoc, DocFree> doc(xmlParseMemory(buffer, size));
+    return ImportDocument(std::move(doc), "Cannot construct table data from XML buffer.\n",
+                          nullptr);
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return false;
+  }
+}
+
+bool SaveDataInXMLNode(const xmlNode* node) {
+  LogTrace("@@@@@ Inside SaveDataInXMLNode @@@@@\n");
+  if (node == nullptr) return false;
+  try {
+    return ImportAndSave(node, "Cannot construct table data from buffer node.\n", nullptr);
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
     return false;

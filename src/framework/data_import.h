@@ -30,6 +30,8 @@
 // tables it fills.
 #pragma once
 
+#include <libxml/tree.h>
+
 // Logs "@@@@@ Inside SaveDataInXML @@@@@\n" (trace). Imports the file at
 // path and saves every table it describes (at any depth), referenced tables
 // before the tables that refer to them. false with "error: could not parse
@@ -38,6 +40,18 @@
 // "Cannot create DO from %s.\n" when a row cannot be made, and false when a
 // save fails. The parser's global state is cleaned up by DeInitTessel only.
 bool SaveDataInXML(const char* path);
+
+// SaveDataInXML for a document held in memory (size bytes of buffer), parsed
+// with xmlParseMemory. A row that cannot be made gives "Cannot construct
+// table data from XML buffer.\n" (error) and false.
+bool SaveDataInXMLBuffer(const char* buffer, int size);
+
+// SaveDataInXML for an element the caller has parsed already: the table
+// elements below node are imported (node itself is the enclosing element,
+// like a document's root); the caller keeps the document. A row that cannot
+// be made gives "Cannot construct table data from buffer node.\n" (error)
+// and false.
+bool SaveDataInXMLNode(const xmlNode* node);
 
 // Logs "\t@@@@@ Inside SaveDefaultData @@@@@\n" (trace). Opens
 // "defaultdata.txt" by the data directory rule; when it opens nowhere "No

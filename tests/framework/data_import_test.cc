@@ -5,9 +5,11 @@
 #include "framework/data_import.h"
 
 #include <gtest/gtest.h>
+#include <libxml/parser.h>
 
 #include <cctype>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -188,6 +190,34 @@ TEST_P(DataImportTest, BadFilesAndUnknownElementsFail) {
     EXPECT_TRUE(log_.HasLine("[ERROR]", c.message));
     EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot create DO from " + path + ".\n"));
   }
+}
+
+// The same document from memory and from a parsed element: the same rows,
+// and each entry's own line when an element names no table.
+TEST_P(DataImportTest, BufferAndNodeEntriesImportLikeAFile) {
+  const std::string good =
+      "<root><parent pid='parent:pid:1' name='p'><child cid='child:cid:1' label='c'/>"
+      "</parent></root>";
+  const std::string bad = "<root><unknown a='1'/></root>";
+
+  ASSERT_TRUE(SaveDataInXMLBuffer(good.data(), static_cast<int>(good.size())));
+  EXPECT_EQ(Rows("parent"), (std::vector<std::string>{"1|p|1"}));
+  EXPECT_EQ(Rows("child"), (std::vector<std::string>{"1|1|c|1"}));
+  EXPECT_FALSE(SaveDataInXMLBuffer(bad.data(), static_cast<int>(bad.size())));
+  EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot construct table data from XML buffer.\n"));
+  EXPECT_FALSE(SaveDataInXMLBuffer("<root", 5));
+  EXPECT_TRUE(log_.HasLine("[ERROR]", "error: could not parse file file.xml\n"));
+
+  std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(
+      xmlParseMemory(good.data(), static_cast<int>(good.size())), xmlFreeDoc);
+  ASSERT_NE(doc, nullptr);
+  ASSERT_TRUE(SaveDataInXMLNode(xmlDocGetRootElement(doc.get())));
+  EXPECT_EQ(Rows("parent").size(), 2u);
+  std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> badDoc(
+      xmlParseMemory(bad.data(), static_cast<int>(bad.size())), xmlFreeDoc);
+  EXPECT_FALSE(SaveDataInXMLNode(xmlDocGetRootElement(badDoc.get())));
+  EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot construct table data from buffer node.\n"));
+  EXPECT_FALSE(SaveDataInXMLNode(nullptr));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, DataImportTest, testing::ValuesIn(SelectedEngines()), EngineName);
