@@ -9,13 +9,13 @@ namespace fhtest {
 const TableDefn* DefineTable(const std::string& tableName, const std::vector<ColumnSpec>& columns,
                              const std::vector<std::string>& primaryKey) {
   std::vector<ColumnDefnEntry> entries;
-  for (const ColumnSpec& spec : columns) {
+  for (const ColumnSpec& column : columns) {
     ColumnDefnSource source;
-    source.columnName = spec.name;
-    source.dataTypeName = spec.type;
-    if (spec.defaultText != nullptr) source.defaultValueText = spec.defaultText;
-    if (spec.generator != nullptr) source.generatorName = spec.generator;
-    source.maxSize = spec.maxSize;
+    source.columnName = column.name;
+    source.dataTypeName = column.type;
+    if (column.defaultText != nullptr) source.defaultValueText = column.defaultText;
+    if (column.generator != nullptr) source.generatorName = column.generator;
+    source.maxSize = column.maxSize;
     std::optional<ColumnDefnEntry> entry = CreateColumnDefn(source);
     EXPECT_TRUE(entry.has_value());
     if (entry) entries.push_back(std::move(*entry));
