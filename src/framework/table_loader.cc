@@ -58,17 +58,20 @@ std::unique_ptr<DBResultSet> RunQuery(const TableSource& source, const std::stri
   return rows;
 }
 
-// Converts every fetched row and appends it to the (created) table, each
-// sized to the definition's column count. false at the first row that
-// cannot be converted or added; the rows added so far stay.
+// Converts every fetched row and appends it to the (created) table or view
+// named targetName, each sized to the definition's column count. A fetched
+// row is freed as soon as it is converted, so the result set and the table
+// never both hold every value. false at the first row that cannot be
+// converted or added; the rows added so far stay.
 bool AddFetchedRows(DBResultSet* rows, const TableSource& source, const char* tableName,
-                    std::size_t columnCount) {
+                    const char* targetName, std::size_t columnCount) {
   while (NextDBResultSetRow(rows) != nullptr) {
     std::unique_ptr<RowObject> row = ConvertResultSet(rows, source.dialect, tableName);
+    DBRow().swap(rows->rows[static_cast<std::size_t>(rows->cursor)]);
     if (row == nullptr) return false;
     row->values.resize(columnCount);
     row->lengths.resize(columnCount, 0);
-    if (!AddNewRow(tableName, row)) return false;
+    if (!AddNewRow(targetName, row)) return false;
   }
   return true;
 }
@@ -147,7 +150,8 @@ bool LoadTable(const char* tableName) {
     LogError("CreateTable Failed \n");
     return false;
   }
-  const bool loaded = AddFetchedRows(rows.get(), *source, tableName, definition->columns.size());
+  const bool loaded =
+      AddFetchedRows(rows.get(), *source, tableName, tableName, definition->columns.size());
   FreeDBResultSet(std::move(rows));
   return loaded;
 }
@@ -165,7 +169,8 @@ bool LoadTableByQuery(const char* tableName, const char* query) {
   if (!CreateTable(tableName)) return false;
   if (rows == nullptr) return false;
   const TableDefn* definition = GetTableDefn(tableName);
-  const bool loaded = AddFetchedRows(rows.get(), *source, tableName, definition->columns.size());
+  const bool loaded =
+      AddFetchedRows(rows.get(), *source, tableName, tableName, definition->columns.size());
   FreeDBResultSet(std::move(rows));
   return loaded;
 }
@@ -191,14 +196,7 @@ bool LoadViewByQuery(const char* viewName, const char* tableName, const char* qu
     LogError("Error in executing select query \n");
     return false;
   }
-  while (NextDBResultSetRow(rows.get()) != nullptr) {
-    std::unique_ptr<RowObject> row = ConvertResultSet(rows.get(), source->dialect, tableName);
-    if (row == nullptr) return false;
-    row->values.resize(definition->columns.size());
-    row->lengths.resize(definition->columns.size(), 0);
-    if (!AddNewRow(viewName, row)) return false;
-  }
-  return true;
+  return AddFetchedRows(rows.get(), *source, tableName, viewName, definition->columns.size());
 }
 
 bool ReloadTableData() {
