@@ -196,7 +196,7 @@ void ScratchDatabase::Create() {
   // A data source for the scratch database: the shared one's settings with
   // another database, in a private copy of the odbc.ini.
   const std::string ini = ReadFileBytes(Env("ODBCINI"));
-  dsn_ = name_;
+  dsn_ = name_ + "_" + engine_.name;  // one name per engine: unixODBC caches the ini
   std::string section = "\n[" + dsn_ + "]\n";
   for (const std::string& line : SectionLines(ini, *adminEntry->dsn)) {
     section += line.rfind("Database=", 0) == 0 ? "Database=" + name_ : line;
