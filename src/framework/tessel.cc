@@ -31,17 +31,7 @@ bool Fail(const char* message) {
 
 // Steps 6 to 11: the definitions, the data sources and their connections.
 bool ReadConfigurationAndConnect() {
-  if (!LoadAllDataDictFiles()) return Fail("LoadAllDataDictFiles failed.\n");
-  if (!LoadDataSourceMapEntryFromFile("..\\data\\dsn_table_map.txt"))
-    return Fail("LoadDataSourceMapEntryFromFile failed.\n");
-  if (!LoadConnParamsEntryFromFile("..\\data\\connparams.txt"))
-    return Fail("LoadConnParamsEntryFromFile failed.\n");
-  if (GetConnParamsEntryCount() == 0)
-    return Fail("No entires in data source vector. InitTessel failed.\n");
-  // The first data source's dialect turns the data-source mode on, also when
-  // it brings its own connect string: every connection then writes its own
-  // dialect (the mode off would give every table the MYSQL dialect).
-  SetDialectModeFromConnParams();
+  if (!ReadTesselConfiguration()) return false;
   if (!EstablishDBConnections()) return Fail("EstablishDBConnections failed.\n");
   return true;
 }
@@ -94,6 +84,21 @@ bool PrepareTables() {
 }
 
 }  // namespace
+
+bool ReadTesselConfiguration() {
+  if (!LoadAllDataDictFiles()) return Fail("LoadAllDataDictFiles failed.\n");
+  if (!LoadDataSourceMapEntryFromFile("..\\data\\dsn_table_map.txt"))
+    return Fail("LoadDataSourceMapEntryFromFile failed.\n");
+  if (!LoadConnParamsEntryFromFile("..\\data\\connparams.txt"))
+    return Fail("LoadConnParamsEntryFromFile failed.\n");
+  if (GetConnParamsEntryCount() == 0)
+    return Fail("No entires in data source vector. InitTessel failed.\n");
+  // The first data source's dialect turns the data-source mode on, also when
+  // it brings its own connect string: every connection then writes its own
+  // dialect (the mode off would give every table the MYSQL dialect).
+  SetDialectModeFromConnParams();
+  return true;
+}
 
 bool InitTessel(const char* root) {
   SetTesselRoot(root);

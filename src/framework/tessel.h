@@ -31,6 +31,16 @@
 // ...").
 bool InitTessel(const char* root);
 
+// The configuration steps of InitTessel, for programs that bring up the
+// framework's database side themselves: loads the data dictionaries (added
+// to the definitions already held), reads the data source map and the
+// connection parameters (framework/config_files.h finds them) and sets the
+// dialect mode from the first data source. Opens no connection. false after
+// the error line of the step that failed ("LoadAllDataDictFiles failed.\n",
+// "LoadDataSourceMapEntryFromFile failed.\n", "LoadConnParamsEntryFromFile
+// failed.\n", "No entires in data source vector. InitTessel failed.\n").
+bool ReadTesselConfiguration();
+
 // Logs "Inside DeInitTessel.\n" (trace). Unloads every in-memory table,
 // frees the sequence map, the connection pool, the connection parameters,
 // the data source map, the table definitions and the dialects, gives back

@@ -1,4 +1,4 @@
-#include "sql/isql_fb_helpers.h"
+#include "support/isql_fb_helpers.h"
 
 #include <sstream>
 

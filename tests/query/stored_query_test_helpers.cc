@@ -1,0 +1,284 @@
+#include "query/stored_query_test_helpers.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "db/connection.h"
+#include "db/connection_pool.h"
+#include "framework/data_source_map.h"
+#include "query/stored_query_reads.h"
+#include "sql/sql_dialects.h"
+#include "support/test_support.h"
+#include "util/memory_pool.h"
+
+namespace fhtest {
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+std::string Id(int id) { return std::to_string(id); }
+
+std::string Insert(const std::string& table, const std::vector<std::string>& values) {
+  std::string text = "INSERT INTO " + table + " VALUES (";
+  for (std::size_t i = 0; i < values.size(); ++i) text += (i > 0 ? ", " : "") + values[i];
+  return text + ")";
+}
+
+// The lines of the [section] of an odbc.ini text, without the header.
+std::vector<std::string> SectionLines(const std::string& ini, const std::string& section) {
+  std::vector<std::string> lines;
+  std::istringstream in(ini);
+  std::string line;
+  bool inside = false;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line[0] == '[') {
+      inside = line == "[" + section + "]";
+      continue;
+    }
+    if (inside && !line.empty()) lines.push_back(line);
+  }
+  return lines;
+}
+
+constexpr const char* kDialects[] = {"MYSQL", "PGSQL", "FIREBIRD", "SQLITE"};
+
+const char* kTables[] = {"QueryDetails",   "QueryvsColumns", "ColumnDetails", "QueryvsTables",
+                         "TableDetails",   "QueryvsJoins",   "JoinDetails",   "QueryvsGB",
+                         "GroupByDetails", "QueryvsSort",    "SortDetails",   "QueryvsCriteria",
+                         "BooleanExp",     "RelationalExp",  "Items",         "Categories"};
+
+}  // namespace
+
+std::string DialectConnection(const std::string& dialect) { return "as_" + dialect; }
+
+std::vector<std::string> DefinitionTableStatements() {
+  const std::string id = " INTEGER";
+  const std::string text = " VARCHAR(128)";
+  return {
+      "CREATE TABLE QueryDetails (QUERY_ID" + id + ")",
+      "CREATE TABLE QueryvsColumns (QUERY_ID" + id + ", COLUMN_ID" + id + ")",
+      "CREATE TABLE ColumnDetails (COLUMN_ID" + id + ", COLUMNNAME" + text + ", COLUMNALIAS" +
+          text + ", TABLENAME" + text + ", TABLEALIAS" + text + ", FUNCTIONNAME" + text + ")",
+      "CREATE TABLE QueryvsTables (QUERY_ID" + id + ", TABLE_ID" + id + ")",
+      "CREATE TABLE TableDetails (TABLE_ID" + id + ", TABLENAME" + text + ", TABLEALIAS" + text +
+          ")",
+      "CREATE TABLE QueryvsJoins (QUERY_ID" + id + ", JOIN_ID" + id + ")",
+      "CREATE TABLE JoinDetails (JOIN_ID" + id + ", BASETABLENAME" + text + ", BASETABLEALIAS" +
+          text + ", REFTABLENAME" + text + ", REFTABLEALIAS" + text + ", BASETABLECOLUMN" + text +
+          ", REFTABLECOLUMN" + text + ", JOINTYPE" + text + ")",
+      "CREATE TABLE QueryvsGB (QUERY_ID" + id + ", GB_ID" + id + ")",
+      "CREATE TABLE GroupByDetails (GB_ID" + id + ", TABLENAME" + text + ", COLUMNNAME" + text +
+          ")",
+      "CREATE TABLE QueryvsSort (QUERY_ID" + id + ", SORT_ID" + id + ")",
+      "CREATE TABLE SortDetails (SORT_ID" + id + ", TABLENAME" + text + ", COLUMNNAME" + text +
+          ", SORTTYPE" + id + ")",
+      "CREATE TABLE QueryvsCriteria (QUERY_ID" + id + ", B_ID" + id + ")",
+      "CREATE TABLE BooleanExp (B_ID" + id + ", LEXPRESSION" + id + ", OPERATOR" + text +
+          ", REXPRESSION" + id + ")",
+      "CREATE TABLE RelationalExp (R_ID" + id + ", LIDENTIFIER" + text + ", OPERATOR" + text +
+          ", RIDENTIFIER" + text + ")",
+  };
+}
+
+std::vector<std::string> DataTableStatements() {
+  return {
+      "CREATE TABLE Items (ITEM_ID INTEGER, NAME VARCHAR(32), QTY INTEGER, CAT_ID INTEGER)",
+      "CREATE TABLE Categories (CAT_ID INTEGER, CNAME VARCHAR(32))",
+      "INSERT INTO Items VALUES (1, 'bolt', 10, 1)",
+      "INSERT INTO Items VALUES (2, 'nut', 5, 1)",
+      "INSERT INTO Items VALUES (3, 'o''ring', 7, 2)",
+      "INSERT INTO Items VALUES (4, 'gear', 2, 3)",
+      "INSERT INTO Categories VALUES (1, 'metal')",
+      "INSERT INTO Categories VALUES (2, 'rubber')",
+  };
+}
+
+std::string Sql(const std::optional<std::string>& text) {
+  if (!text) return "NULL";
+  std::string quoted = "'";
+  for (char c : *text) {
+    if (c == '\'') quoted += '\'';
+    quoted += c;
+  }
+  return quoted + "'";
+}
+
+std::string QueryRow(int queryId) { return Insert("QueryDetails", {Id(queryId)}); }
+
+std::vector<std::string> ColumnRow(int queryId, int columnId, std::optional<std::string> name,
+                                   std::optional<std::string> alias,
+                                   std::optional<std::string> table,
+                                   std::optional<std::string> tableAlias,
+                                   std::optional<std::string> function) {
+  return {Insert("QueryvsColumns", {Id(queryId), Id(columnId)}),
+          Insert("ColumnDetails", {Id(columnId), Sql(name), Sql(alias), Sql(table), Sql(tableAlias),
+                                   Sql(function)})};
+}
+
+std::vector<std::string> TableRow(int queryId, int tableId, std::optional<std::string> name,
+                                  std::optional<std::string> alias) {
+  return {Insert("QueryvsTables", {Id(queryId), Id(tableId)}),
+          Insert("TableDetails", {Id(tableId), Sql(name), Sql(alias)})};
+}
+
+std::vector<std::string> JoinRows(int queryId, int joinId, const std::string& base,
+                                  std::optional<std::string> baseAlias, const std::string& ref,
+                                  std::optional<std::string> refAlias,
+                                  const std::string& baseColumn, const std::string& refColumn,
+                                  const std::string& joinType) {
+  return {Insert("QueryvsJoins", {Id(queryId), Id(joinId)}),
+          Insert("JoinDetails", {Id(joinId), Sql(base), Sql(baseAlias), Sql(ref), Sql(refAlias),
+                                 Sql(baseColumn), Sql(refColumn), Sql(joinType)})};
+}
+
+std::vector<std::string> GroupByRows(int queryId, int id, const std::string& table,
+                                     const std::string& column) {
+  return {Insert("QueryvsGB", {Id(queryId), Id(id)}),
+          Insert("GroupByDetails", {Id(id), Sql(table), Sql(column)})};
+}
+
+std::vector<std::string> SortRows(int queryId, int id, const std::string& table,
+                                  const std::string& column, int sortType) {
+  return {Insert("QueryvsSort", {Id(queryId), Id(id)}),
+          Insert("SortDetails", {Id(id), Sql(table), Sql(column), Id(sortType)})};
+}
+
+std::string CriteriaRootRow(int queryId, int booleanId) {
+  return Insert("QueryvsCriteria", {Id(queryId), Id(booleanId)});
+}
+
+std::string BooleanRow(int id, int left, const std::string& op, int right) {
+  return Insert("BooleanExp", {Id(id), Id(left), Sql(op), Id(right)});
+}
+
+std::string RelationalRow(int id, const std::string& column, const std::string& op,
+                          const std::string& value) {
+  return Insert("RelationalExp", {Id(id), Sql(column), Sql(op), Sql(value)});
+}
+
+std::vector<std::string> RowTexts(const DBResultSet& resultSet) {
+  std::vector<std::string> rows;
+  for (const DBRow& row : resultSet.rows) {
+    std::string text;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      text += (i > 0 ? "|" : "") +
+              fh::storedq::ValueText(row[i], resultSet.columns[i].dataType).value_or("NULL");
+    }
+    rows.push_back(text);
+  }
+  return rows;
+}
+
+ScratchDatabase::ScratchDatabase(const Engine& engine, const std::string& directory)
+    : engine_(engine), directory_(directory) {
+  if (engine.name == "sqlite") {
+    dialect_ = "SQLITE";
+    return;
+  }
+  dialect_ = engine.name == "pgsql" ? "PGSQL" : "MYSQL";
+  Create();
+}
+
+void ScratchDatabase::Create() {
+  auto adminEntry = MakeEngineEntry(engine_, directory_, "admin");
+  if (adminEntry == nullptr) return;
+  admin_ = OpenDBConnection(adminEntry.get());
+  ASSERT_NE(admin_, nullptr) << "cannot reach the " << engine_.name << " test database";
+  name_ = "fhsq_" + std::to_string(::getpid());
+  ExecuteUpdate(admin_.get(), ("DROP DATABASE IF EXISTS " + name_).c_str());
+  ASSERT_EQ(ExecuteUpdate(admin_.get(), ("CREATE DATABASE " + name_).c_str()), 1);
+
+  // A data source for the scratch database: the shared one's settings with
+  // another database, in a private copy of the odbc.ini.
+  const std::string ini = ReadFileBytes(Env("ODBCINI"));
+  dsn_ = name_ + "_" + engine_.name;  // one name per engine: unixODBC caches the ini
+  std::string section = "\n[" + dsn_ + "]\n";
+  for (const std::string& line : SectionLines(ini, *adminEntry->dsn)) {
+    section += line.rfind("Database=", 0) == 0 ? "Database=" + name_ : line;
+    section += "\n";
+  }
+  const std::string path = directory_ + "/odbc.ini";
+  ASSERT_TRUE(WriteFileBytes(path, ini + section));
+  previousOdbcIni_ = Env("ODBCINI");
+  ::setenv("ODBCINI", path.c_str(), 1);
+}
+
+ScratchDatabase::~ScratchDatabase() {
+  if (admin_ != nullptr) {
+    if (!name_.empty()) ExecuteUpdate(admin_.get(), ("DROP DATABASE " + name_).c_str());
+    CloseDBConnection(std::move(admin_));
+  }
+  if (previousOdbcIni_) ::setenv("ODBCINI", previousOdbcIni_->c_str(), 1);
+}
+
+std::unique_ptr<ConnParamsEntry> ScratchDatabase::Entry(const std::string& connectionName) const {
+  if (engine_.name == "sqlite") return MakeEngineEntry(engine_, directory_, connectionName);
+  if (dsn_.empty()) {
+    ADD_FAILURE() << "no scratch database on " << engine_.name;
+    return nullptr;
+  }
+  const std::string prefix = engine_.name == "pgsql" ? "FH_TEST_PGSQL" : "FH_TEST_MARIADB";
+  return CreateConnParamsEntry("test", 1, dsn_.c_str(), Env((prefix + "_USER").c_str()).c_str(),
+                               Env((prefix + "_PASSWORD").c_str()).c_str(), connectionName.c_str(),
+                               0, nullptr, "ODBC", dialect_.c_str());
+}
+
+void StoredQueryTest::SetUp() {
+  FreeAllDataSourceMapEntries();
+  ResetSQLDialectsForTesting();
+  InitSQLDialects();
+  ASSERT_TRUE(InitializeMemPool());
+  database_ = std::make_unique<ScratchDatabase>(GetParam(), dir_.path());
+  auto entry = database_->Entry(kDefinitions);
+  ASSERT_NE(entry, nullptr);
+  ASSERT_TRUE(AddConnParamsEntry(std::move(entry)));
+  ASSERT_TRUE(EstablishDBConnections()) << log_.Messages();
+  // Dialect-only data sources: listed after the pool was opened, so never
+  // connected; a table mapped to one is written in its dialect.
+  for (const char* dialect : kDialects) {
+    ASSERT_TRUE(AddConnParamsEntry(CreateConnParamsEntry("dialect", 2, "none", nullptr, nullptr,
+                                                         DialectConnection(dialect).c_str(), 0,
+                                                         nullptr, "ODBC", dialect)));
+  }
+  SetDSNMapValid(1, 0);
+  for (const char* table : kTables) MapTable(table, kDefinitions);
+  Exec(DefinitionTableStatements());
+  Exec(DataTableStatements());
+}
+
+void StoredQueryTest::TearDown() {
+  FreeConnectionPool();  // before the scratch database is dropped
+  database_.reset();
+  FreeAllDataSourceMapEntries();
+  ResetSQLDialectsForTesting();
+  ResetMemPoolForTest();
+}
+
+void StoredQueryTest::Exec(const std::vector<std::string>& statements) {
+  ConnectionHandle* handle = GetConnectionHandle(kDefinitions);
+  ASSERT_NE(handle, nullptr);
+  for (const std::string& statement : statements) {
+    EXPECT_EQ(ExecuteUpdate(handle, statement.c_str()), 1) << statement << "\n" << log_.Messages();
+  }
+  ReleaseConnectionHandle(kDefinitions);
+}
+
+std::optional<std::vector<std::string>> StoredQueryTest::Query(const std::string& text) {
+  ConnectionHandle* handle = GetConnectionHandle(kDefinitions);
+  auto resultSet = ExecuteQuery(handle, text.c_str());
+  ReleaseConnectionHandle(kDefinitions);
+  if (resultSet == nullptr) return std::nullopt;
+  return RowTexts(*resultSet);
+}
+
+void StoredQueryTest::MapTable(const char* tableName, const std::string& connection) {
+  DeleteDataSourceMapEntry(tableName);
+  AddDataSourceMapEntry(CreateDataSourceMapEntry(tableName, connection.c_str()));
+}
+
+}  // namespace fhtest
