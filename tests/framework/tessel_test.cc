@@ -84,6 +84,7 @@ class TesselEngineTest : public TesselTest, public testing::WithParamInterface<E
     inventory_.emplace(GetParam(), "fh_inventory");
     archive_.emplace(GetParam(), "fh_archive");
     ASSERT_TRUE(inventory_->ok() && archive_->ok());
+    fh::ResetDBProvidersForTesting();  // InitTessel starts the database layer itself
     Write("connparams.txt", inventory_->ConnParamsLine("Inventory", 1, "InventoryDB") +
                                 archive_->ConnParamsLine("Archive", 2, "ArchiveDB"));
   }

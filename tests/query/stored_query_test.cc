@@ -126,7 +126,7 @@ TEST_P(StoredQueryTest, EachSectionIsGeneratedInEveryDialectAndRunsOnTheEngine) 
     MapTable("Items", kDefinitions);
     std::string text;
     ASSERT_TRUE(GenerateStoredQuery(row.queryId, &text));
-    EXPECT_EQ(text, ForDialect(row.text, database_->dialect()));
+    EXPECT_EQ(text, ForDialect(row.text, EngineDialect(GetParam())));
     auto rows = Query(text);
     ASSERT_TRUE(rows.has_value()) << text << "\n" << log_.Messages();
     TextRows expected = row.rows;

@@ -16,33 +16,12 @@
 namespace fhtest {
 namespace {
 
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
-}
-
 std::string Id(int id) { return std::to_string(id); }
 
 std::string Insert(const std::string& table, const std::vector<std::string>& values) {
   std::string text = "INSERT INTO " + table + " VALUES (";
   for (std::size_t i = 0; i < values.size(); ++i) text += (i > 0 ? ", " : "") + values[i];
   return text + ")";
-}
-
-// The lines of the [section] of an odbc.ini text, without the header.
-std::vector<std::string> SectionLines(const std::string& ini, const std::string& section) {
-  std::vector<std::string> lines;
-  std::istringstream in(ini);
-  std::string line;
-  bool inside = false;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line[0] == '[') {
-      inside = line == "[" + section + "]";
-      continue;
-    }
-    if (inside && !line.empty()) lines.push_back(line);
-  }
-  return lines;
 }
 
 constexpr const char* kDialects[] = {"MYSQL", "PGSQL", "FIREBIRD", "SQLITE"};
@@ -174,67 +153,19 @@ std::vector<std::string> RowTexts(const DBResultSet& resultSet) {
   return rows;
 }
 
-ScratchDatabase::ScratchDatabase(const Engine& engine, const std::string& directory)
-    : engine_(engine), directory_(directory) {
-  if (engine.name == "sqlite") {
-    dialect_ = "SQLITE";
-    return;
-  }
-  dialect_ = engine.name == "pgsql" ? "PGSQL" : "MYSQL";
-  Create();
-}
-
-void ScratchDatabase::Create() {
-  auto adminEntry = MakeEngineEntry(engine_, directory_, "admin");
-  if (adminEntry == nullptr) return;
-  admin_ = OpenDBConnection(adminEntry.get());
-  ASSERT_NE(admin_, nullptr) << "cannot reach the " << engine_.name << " test database";
-  name_ = "fhsq_" + std::to_string(::getpid());
-  ExecuteUpdate(admin_.get(), ("DROP DATABASE IF EXISTS " + name_).c_str());
-  ASSERT_EQ(ExecuteUpdate(admin_.get(), ("CREATE DATABASE " + name_).c_str()), 1);
-
-  // A data source for the scratch database: the shared one's settings with
-  // another database, in a private copy of the odbc.ini.
-  const std::string ini = ReadFileBytes(Env("ODBCINI"));
-  dsn_ = name_ + "_" + engine_.name;  // one name per engine: unixODBC caches the ini
-  std::string section = "\n[" + dsn_ + "]\n";
-  for (const std::string& line : SectionLines(ini, *adminEntry->dsn)) {
-    section += line.rfind("Database=", 0) == 0 ? "Database=" + name_ : line;
-    section += "\n";
-  }
-  const std::string path = directory_ + "/odbc.ini";
-  ASSERT_TRUE(WriteFileBytes(path, ini + section));
-  previousOdbcIni_ = Env("ODBCINI");
-  ::setenv("ODBCINI", path.c_str(), 1);
-}
-
-ScratchDatabase::~ScratchDatabase() {
-  if (admin_ != nullptr) {
-    if (!name_.empty()) ExecuteUpdate(admin_.get(), ("DROP DATABASE " + name_).c_str());
-    CloseDBConnection(std::move(admin_));
-  }
-  if (previousOdbcIni_) ::setenv("ODBCINI", previousOdbcIni_->c_str(), 1);
-}
-
-std::unique_ptr<ConnParamsEntry> ScratchDatabase::Entry(const std::string& connectionName) const {
-  if (engine_.name == "sqlite") return MakeEngineEntry(engine_, directory_, connectionName);
-  if (dsn_.empty()) {
-    ADD_FAILURE() << "no scratch database on " << engine_.name;
-    return nullptr;
-  }
-  const std::string prefix = engine_.name == "pgsql" ? "FH_TEST_PGSQL" : "FH_TEST_MARIADB";
-  return CreateConnParamsEntry("test", 1, dsn_.c_str(), Env((prefix + "_USER").c_str()).c_str(),
-                               Env((prefix + "_PASSWORD").c_str()).c_str(), connectionName.c_str(),
-                               0, nullptr, "ODBC", dialect_.c_str());
-}
-
 void StoredQueryTest::SetUp() {
   FreeAllDataSourceMapEntries();
   ResetSQLDialectsForTesting();
   InitSQLDialects();
   ASSERT_TRUE(InitializeMemPool());
-  database_ = std::make_unique<ScratchDatabase>(GetParam(), dir_.path());
-  auto entry = database_->Entry(kDefinitions);
+  std::unique_ptr<ConnParamsEntry> entry;
+  if (GetParam().name == "sqlite") {
+    entry = MakeEngineEntry(GetParam(), dir_.path(), kDefinitions);
+  } else {
+    database_.emplace(GetParam(), "fhsq");
+    ASSERT_TRUE(database_->ok());
+    entry = database_->Entry(kDefinitions);
+  }
   ASSERT_NE(entry, nullptr);
   ASSERT_TRUE(AddConnParamsEntry(std::move(entry)));
   ASSERT_TRUE(EstablishDBConnections()) << log_.Messages();

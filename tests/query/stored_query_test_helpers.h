@@ -3,11 +3,8 @@
 // they cannot be made unique per process) and two small data tables, and
 // the statements that fill the definitions.
 //
-// SQLite gets a file in the test's directory. On a server the fixture
-// creates a scratch database named after the process (through the shared
-// test database) and reaches it through a data source of its own, written
-// into a private copy of the odbc.ini that ODBCINI then names; the database
-// is dropped at the end.
+// SQLite gets a file in the test's directory; a server a scratch database
+// of the process's own (support/scratch_database.h).
 //
 // Data: Items (ITEM_ID, NAME, QTY, CAT_ID) holds (1 bolt 10 1), (2 nut 5 1),
 // (3 o'ring 7 2), (4 gear 2 3); Categories (CAT_ID, CNAME) holds (1 metal),
@@ -23,6 +20,7 @@
 
 #include "db/db_result_set.h"
 #include "support/db_engines.h"
+#include "support/scratch_database.h"
 
 struct ConnectionHandle;
 
@@ -65,31 +63,6 @@ std::string RelationalRow(int id, const std::string& column, const std::string& 
 // Every row of a result set as "v1|v2|...", NULL as "NULL".
 std::vector<std::string> RowTexts(const DBResultSet& resultSet);
 
-// A scratch database of the test process's own on engine.
-class ScratchDatabase {
- public:
-  ScratchDatabase(const Engine& engine, const std::string& directory);
-  ~ScratchDatabase();
-  ScratchDatabase(const ScratchDatabase&) = delete;
-  ScratchDatabase& operator=(const ScratchDatabase&) = delete;
-
-  // An entry for the scratch database named connectionName; none (with a
-  // test failure) when it could not be made.
-  std::unique_ptr<ConnParamsEntry> Entry(const std::string& connectionName) const;
-  const std::string& dialect() const { return dialect_; }
-
- private:
-  void Create();
-
-  Engine engine_;
-  std::string directory_;
-  std::string dialect_;
-  std::string name_;  // the server database, empty for SQLite
-  std::string dsn_;
-  std::optional<std::string> previousOdbcIni_;
-  std::unique_ptr<ConnectionHandle> admin_;
-};
-
 // The database layer, the dialects (data-source mode on), the definition
 // and data tables on the engine, every table mapped to kDefinitions, and one
 // dialect-only connection per dialect.
@@ -106,7 +79,7 @@ class StoredQueryTest : public DbTest, public testing::WithParamInterface<Engine
   // Maps tableName to connection (replacing its entry).
   static void MapTable(const char* tableName, const std::string& connection);
 
-  std::unique_ptr<ScratchDatabase> database_;
+  std::optional<ScratchDatabase> database_;  // on a server engine
 };
 
 }  // namespace fhtest

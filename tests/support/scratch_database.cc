@@ -33,6 +33,11 @@ std::string EnvPrefix(const Engine& engine) {
 
 }  // namespace
 
+std::string EngineDialect(const Engine& engine) {
+  if (engine.name == "sqlite") return "SQLITE";
+  return engine.name == "pgsql" ? "PGSQL" : "MYSQL";
+}
+
 ScratchDatabase::ScratchDatabase(const Engine& engine, const std::string& base)
     : engine_(engine), name_(base + "_" + std::to_string(::getpid())) {
   if (engine_.name == "sqlite") {
@@ -52,30 +57,35 @@ ScratchDatabase::~ScratchDatabase() {
   }
 }
 
+std::string ScratchDatabase::ConnectString() const {
+  const std::string prefix = EnvPrefix(engine_);
+  const std::string password = Env(prefix + "_PASSWORD");
+  std::string connect =
+      "DSN=" + Env(prefix + "_DSN") + ";Database=" + name_ + ";UID=" + Env(prefix + "_USER");
+  if (!password.empty() && password != "NULL") connect += ";PWD=" + Braced(password);
+  return connect;
+}
+
+std::unique_ptr<ConnParamsEntry> ScratchDatabase::Entry(const std::string& connectionName) const {
+  const std::string dsn = Env(EnvPrefix(engine_) + "_DSN");
+  return CreateConnParamsEntry("test", 1, dsn.c_str(), nullptr, nullptr, connectionName.c_str(), 1,
+                               ConnectString().c_str(), "ODBC", EngineDialect(engine_).c_str());
+}
+
 std::string ScratchDatabase::ConnParamsLine(const std::string& label, int number,
                                             const std::string& connectionName) const {
-  const std::string prefix = EnvPrefix(engine_);
-  const std::string dialect = engine_.name == "pgsql" ? "PGSQL" : "MYSQL";
-  const std::string password = Env(prefix + "_PASSWORD");
-  std::string connect = "DSN=" + Env(prefix + "_DSN") + ";Database=" + name_ +
-                        ";UID=" + Env(prefix + "_USER");
-  if (!password.empty() && password != "NULL") connect += ";PWD=" + Braced(password);
-  return label + " " + std::to_string(number) + " " + Env(prefix + "_DSN") + " NULL NULL - " +
-         connectionName + " ODBC " + dialect + " YES " + connect + "\n";
+  return label + " " + std::to_string(number) + " " + Env(EnvPrefix(engine_) + "_DSN") +
+         " NULL NULL - " + connectionName + " ODBC " + EngineDialect(engine_) + " YES " +
+         ConnectString() + "\n";
 }
 
 bool ScratchDatabase::RunAdminStatement(const std::string& text) const {
-  fh::ResetDBProvidersForTesting();
-  bool done = false;
-  if (InitDBProvider() && LoadDBProvider("ODBC")) {
-    std::unique_ptr<ConnParamsEntry> entry = MakeEngineEntry(engine_, "", "fh_scratch_admin");
-    std::unique_ptr<ConnectionHandle> handle = OpenDBConnection(entry.get());
-    if (handle != nullptr) {
-      done = ExecuteUpdate(handle.get(), text.c_str()) == 1;
-      CloseDBConnection(std::move(handle));
-    }
-  }
-  fh::ResetDBProvidersForTesting();
+  if (GetDBProviderIndex("ODBC") < 0 && !InitDBProvider()) return false;
+  std::unique_ptr<ConnParamsEntry> entry = MakeEngineEntry(engine_, "", "fh_scratch_admin");
+  std::unique_ptr<ConnectionHandle> handle = OpenDBConnection(entry.get());
+  if (handle == nullptr) return false;
+  const bool done = ExecuteUpdate(handle.get(), text.c_str()) == 1;
+  CloseDBConnection(std::move(handle));
   return done;
 }
 
