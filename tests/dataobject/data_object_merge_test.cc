@@ -112,7 +112,11 @@ TEST_P(MergeTest, CloneOutlivesItsSourceWithItsOwnQueryAndKeys) {
   FillGraph();
   DataObject* source = GetDataObjectByCriteria({t_.parent, t_.child}, "pid = 1");
   ASSERT_NE(source, nullptr);
-  ASSERT_TRUE(DeleteRowUnit(GetFirstRowUnit(t_.child.c_str(), source), source));
+  RowUnit* first = GetFirstRowUnit(t_.child.c_str(), source);
+  if (GetIntegerValue(*first->values[1], KES_SQL_INT) != 1) first = first->next;
+  RowUnit changed = *first;
+  changed.values[2] = ColumnValue::FromText("upd");
+  ASSERT_TRUE(UpdateRowUnit(&changed, source));
   ASSERT_TRUE(InsertTexts(source, t_.child, {"1", "9", "new"}));
   const std::vector<std::string> parents = RowTexts(source, t_.parent);
   const std::vector<std::string> children = RowTexts(source, t_.child);
@@ -128,8 +132,8 @@ TEST_P(MergeTest, CloneOutlivesItsSourceWithItsOwnQueryAndKeys) {
   EXPECT_FALSE(InsertTexts(clone, t_.child, {"1", "9", "again"}));
   EXPECT_NE(FindRowUnit(GetLastRowUnit(t_.child.c_str(), clone), clone), nullptr);
   EXPECT_TRUE(SaveDataObject(clone));
-  EXPECT_EQ(Rows("select cno from " + t_.child + " where pid = 1 order by cno"),
-            (std::vector<std::string>{"2", "9"}));
+  EXPECT_EQ(Rows("select cno, label from " + t_.child + " where pid = 1 order by cno"),
+            (std::vector<std::string>{"1|upd", "2|c12", "9|new"}));
   FreeDataObject(clone);
 }
 
