@@ -102,7 +102,8 @@ struct DataObject {
   RowCollection* currentCollection = nullptr;  // cursor used by the lookups
 };
 
-// ---- making and discarding objects (data_object.cc) -----------------------
+// ---- making and discarding objects (data_object.cc; the list builders in
+// data_object_lists.cc) --------------------------------------------------
 
 // An empty object with its own pool, key table (kDataObjectKeyBuckets) and
 // table list. None with "\nMEMORY ALLOCATION FOR DATAOBJECT FAILED\n"
