@@ -143,6 +143,11 @@ TEST_P(EditTest, ValuesOfAColumnOverAllRows) {
   const std::optional<ColumnValue> pid = GetColumnValueFromDO(partial, t_.child.c_str(), "pid", 1);
   ASSERT_TRUE(pid.has_value());
   EXPECT_EQ(GetIntegerValue(*pid, KES_SQL_INT), 1);
+  EXPECT_EQ(GetRowUnitOnCriteria(t_.child.c_str(), partial, "label = 'four'"),
+            GetFirstRowUnit(t_.child.c_str(), partial));
+  EXPECT_TRUE(SaveDataObject(partial));
+  EXPECT_EQ(Rows("select pid, label from " + t_.child + " where cno = 4"),
+            std::vector<std::string>{"1|four"});
   const char* noKey[] = {"name", nullptr};
   EXPECT_FALSE(AddTableToDO(partial, t_.parent.c_str(), noKey));
   EXPECT_TRUE(log_.HasLine("[ERROR]", "All Primary key columns were not selected.\n"));
