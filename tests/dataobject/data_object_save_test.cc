@@ -29,8 +29,11 @@ TEST_P(SaveTest, EachStateGivesItsStatementAndEndsClean) {
   if (*GetIntegerValue(*two->values[0], KES_SQL_INT) != 2) std::swap(two, seven);
   RowUnit changed = *two;
   changed.values[1] = ColumnValue::FromText("p2new");
-  ASSERT_TRUE(UpdateRowUnit(&changed, object));              // 5: update
-  ASSERT_TRUE(DeleteRowUnit(seven, object));                 // 9: delete
+  ASSERT_TRUE(UpdateRowUnit(&changed, object));  // 5: update
+  RowUnit gone = *seven;
+  gone.values[1] = ColumnValue::FromText("gone");
+  ASSERT_TRUE(UpdateRowUnit(&gone, object));
+  ASSERT_TRUE(DeleteRowUnit(seven, object));                 // 13: delete
   ASSERT_TRUE(InsertTexts(object, t_.parent, {"3", "p3"}));  // 2: insert
   ASSERT_TRUE(InsertTexts(object, t_.parent, {"4", "p4"}));  // 10: nothing
   ASSERT_TRUE(DeleteRowUnit(GetLastRowUnit(t_.parent.c_str(), object), object));
@@ -44,7 +47,7 @@ TEST_P(SaveTest, EachStateGivesItsStatementAndEndsClean) {
   std::vector<std::string> states;
   for (const std::string& row : RowTexts(object, t_.parent)) states.push_back(row);
   std::sort(states.begin(), states.end());
-  EXPECT_EQ(states, (std::vector<std::string>{"2|p2new#1", "3|p3#1", "4|p4#10", "7|p7#8"}));
+  EXPECT_EQ(states, (std::vector<std::string>{"2|p2new#1", "3|p3#1", "4|p4#10", "7|gone#8"}));
 
   // Nothing is left to write: a second save sends nothing and reports nothing.
   EXPECT_TRUE(SaveDataObject(object));
