@@ -16,6 +16,7 @@
 #include "db/db_result_set.h"
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
+#include "framework/data_source_map.h"
 #include "logging/log.h"
 #include "platform/mutex.h"
 #include "platform/no_destructor.h"
@@ -45,16 +46,6 @@ std::string Quoted(const std::string& text) {
   return quoted + "'";
 }
 
-// The key as an SQL literal at its own width and type; none for NULL or a
-// value that has no text.
-std::optional<std::string> KeyLiteral(const std::optional<ColumnValue>& value, uint8_t type) {
-  if (!value) return std::nullopt;
-  std::optional<std::string> text = ConvertValueToString(value, type);
-  if (!text) return std::nullopt;
-  if (type >= KES_SQL_TINYINT && type <= KES_SQL_UNSIGNED_LONG_INT) return text;
-  return Quoted(*text);
-}
-
 // true when another live row of the in-memory table holds value at column.
 bool StillReferred(const char* tableName, const RowObject* row, std::size_t column) {
   const TableData* table = GetTableDataByName(tableName);
@@ -72,10 +63,9 @@ bool StillReferred(const char* tableName, const RowObject* row, std::size_t colu
   return false;
 }
 
-// Runs one statement on the default data source: a count query when
-// count is given, else an update. false when it failed.
-bool RunOnDefault(const std::string& text, int64_t* count) {
-  const char* connection = GetDefaultConnectionName();
+// Runs one statement on connection: a count query when count is given,
+// else an update. false when it failed.
+bool RunOn(const char* connection, const std::string& text, int64_t* count) {
   ConnectionHandle* handle = GetConnectionHandle(connection);
   if (handle == nullptr) return false;
   bool ran = false;
@@ -100,23 +90,26 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
   const std::string& key = root.constraints->primaryKeyColumns[0];
   const int column = GetColIndex(key.c_str(), tableName, &table);
   if (column < 0) return true;
-  const auto literal = KeyLiteral(row.values[static_cast<std::size_t>(column)],
-                                  table.columns[static_cast<std::size_t>(column)].dataType);
+  const auto& value = row.values[static_cast<std::size_t>(column)];
+  const auto literal = IndexKeyLiteral(value ? &*value : nullptr,
+                                       table.columns[static_cast<std::size_t>(column)].dataType);
   if (!literal) return true;
   const std::string index = root.tableName + "_IDX";
+  const char* connection = GetIndexTableConnection(root.tableName.c_str());
   const std::string pair = key + " = " + *literal + " AND TABLENAME = " + Quoted(table.tableName);
   if ((row.state & kRowPersisted) != 0 && (row.state & kRowDeleted) != 0) {
     if (StillReferred(tableName, &row, static_cast<std::size_t>(column))) return true;
-    return RunOnDefault("DELETE FROM " + index + " WHERE " + pair, nullptr);
+    return RunOn(connection, "DELETE FROM " + index + " WHERE " + pair, nullptr);
   }
   if (row.state != kRowNew && row.state != (kRowNew | kRowUpdated)) return true;
   int64_t present = 0;
-  if (!RunOnDefault("SELECT count(*) FROM " + index + " WHERE " + pair, &present)) return false;
+  if (!RunOn(connection, "SELECT count(*) FROM " + index + " WHERE " + pair, &present))
+    return false;
   if (present > 0) return true;
   const std::string insert =
       "INSERT INTO " + index + " VALUES (" + *literal + ", " + Quoted(table.tableName) + ")";
   LogTrace("Insert Query for %s_IDX: %s\n", root.tableName.c_str(), insert.c_str());
-  return RunOnDefault(insert, nullptr);
+  return RunOn(connection, insert, nullptr);
 }
 
 bool Walk(const std::string& table, const std::string& column, std::vector<std::string>& path,
@@ -200,6 +193,19 @@ bool AddEntryToIndexTable(const char* tableName, const RowObject* row) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
     return false;
   }
+}
+
+const char* GetIndexTableConnection(const char* rootTable) {
+  const DataSourceMapEntry* entry = GetDataSourceMapEntry(rootTable);
+  return entry != nullptr ? entry->connectionName.c_str() : GetDefaultConnectionName();
+}
+
+std::optional<std::string> IndexKeyLiteral(const ColumnValue* value, uint8_t dataType) {
+  if (value == nullptr) return std::nullopt;
+  std::optional<std::string> text = ConvertValueToString(value, dataType);
+  if (!text) return std::nullopt;
+  if (IsIntegerColumnType(dataType)) return text;
+  return Quoted(*text);
 }
 
 bool FindRootTable(const char* tableName, const char* columnName,
