@@ -1,13 +1,16 @@
 // Helpers for the personality tests: reading a personality file written
-// from a text, and describing the process-wide personality list in one line
-// that a test compares whole.
+// from a text, describing the process-wide personality list in one line
+// that a test compares whole, defining tables, and a fixture that reaches
+// one engine as the connection "conn" with the data-source mode on.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "dictionary/table_defn.h"
+#include "support/db_engines.h"
 #include "support/test_support.h"
 
 namespace fhtest {
@@ -29,5 +32,28 @@ ColumnDefnEntry Column(const char* name, uint8_t type, int32_t maxSize = 0, bool
 // keys; false when it was refused.
 bool DefineTable(const std::string& table, std::vector<ColumnDefnEntry> columns,
                  std::vector<std::string> primaryKey, std::vector<ForeignKeyDefn> foreignKeys = {});
+
+// One engine as "conn" (data-source mode on) behind the default data source
+// "spare" (on SQLite another database), the memory pool, the dialects
+// and an empty personality list; the tables made with CreateInDb are mapped
+// to "conn" and dropped again at the end, with their index tables.
+class PersonalityDbTest : public DbTest, public testing::WithParamInterface<Engine> {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Runs a statement on "conn"; its ExecuteUpdate result.
+  int Run(const std::string& text);
+  // The rows query gives on "conn", each as its values' texts joined by
+  // "|" ("NULL" for SQL NULL, blanks at the end of texts removed); none
+  // when the query failed.
+  std::optional<std::vector<std::string>> Query(const std::string& text);
+  // Maps the defined table to "conn" and creates it there afresh.
+  bool CreateInDb(const std::string& table);
+
+ private:
+  TempDir spareDir_;
+  std::vector<std::string> created_;
+};
 
 }  // namespace fhtest
