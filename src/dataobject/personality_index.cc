@@ -124,3 +124,38 @@ bool CreateIndexTable(const std::vector<DoNode>& nodes) {
   }
   return allCreated;
 }
+
+std::optional<std::string> ConstructPKValueString(const char* dominantTable, const RowUnit* row) {
+  LogTrace("@@@@ Inside ConstructPKValueString @@@@\n");
+  const TableDefn* table = dominantTable != nullptr ? GetTableDefn(dominantTable) : nullptr;
+  if (table == nullptr) {
+    LogError("No table definition found for %s\n", dominantTable != nullptr ? dominantTable : "");
+    return std::nullopt;
+  }
+  if (!table->constraints || table->constraints->primaryKeyColumns.empty()) {
+    LogError("No primary columns in the dominant table.\n");
+    return std::nullopt;
+  }
+  try {
+    std::string condition;
+    for (const std::string& key : table->constraints->primaryKeyColumns) {
+      const int index = GetColIndex(key.c_str(), nullptr, table);
+      const auto position = static_cast<std::size_t>(index);
+      std::optional<std::string> literal;
+      if (index >= 0 && row != nullptr && position < row->values.size() && row->values[position]) {
+        literal = IndexKeyLiteral(&*row->values[position], table->columns[position].dataType);
+      }
+      if (!literal) {
+        LogError("Key column %s of %s has no value in the row.\n", key.c_str(),
+                 table->tableName.c_str());
+        return std::nullopt;
+      }
+      if (!condition.empty()) condition += " AND ";
+      condition += key + " = " + *literal + " ";
+    }
+    return condition;
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return std::nullopt;
+  }
+}

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "dataobject/data_object.h"
 #include "dataobject/personality_xml.h"
 #include "dictionary/table_defn.h"
 
@@ -35,6 +36,17 @@ std::optional<std::vector<const ColumnDefnEntry*>> GetPKColumnInfo(const char* t
 // column for %s: unsupported key type %d\n" (error) for a key of any other
 // type, which an index table cannot hold.
 std::optional<std::string> ConstructPKColumnString(const std::vector<const ColumnDefnEntry*>& keys);
+
+// Logs "@@@@ Inside ConstructPKValueString @@@@\n" (trace). The condition
+// matching row's primary key in the index table of dominantTable: per key
+// column, in key order, "<name> = <value> " joined by " AND ", each value
+// written at its width and type as the index table holds it
+// (IndexKeyLiteral: numbers as they are, texts quoted with quotes doubled).
+// REQUIRES: row carries every column of the table in definition order. None
+// with "No table definition found for %s\n", "No primary columns in the
+// dominant table.\n" or "Key column %s of %s has no value in the row.\n"
+// (error).
+std::optional<std::string> ConstructPKValueString(const char* dominantTable, const RowUnit* row);
 
 // Logs "@@@@ Inside CreateIndexTable @@@@\n" (trace). For every
 // DominantTableConfig node whose isindexed is "true": registers the dominant
