@@ -1,0 +1,153 @@
+// Finding collections, rows and values of an object.
+#include <new>
+
+#include "dataobject/data_object.h"
+#include "dataobject/data_object_internal.h"
+#include "logging/log.h"
+
+namespace {
+
+using fh::dataobject::CollectionColumnIndex;
+using fh::dataobject::FindCollection;
+
+RowCollection* CollectionOrMessage(const char* tableName, DataObject* object) {
+  RowCollection* collection = FindCollection(object, tableName);
+  if (collection == nullptr)
+    LogError("Table %s not present in DO\n", tableName != nullptr ? tableName : "(null)");
+  return collection;
+}
+
+}  // namespace
+
+RowCollection* GetRowCollection(const char* tableName, DataObject* object) {
+  LogTrace("@@@@  Inside GetRowCollection @@@@\n");
+  RowCollection* collection = FindCollection(object, tableName);
+  if (collection == nullptr) {
+    LogError("Table %s is not present in DO.\n", tableName != nullptr ? tableName : "(null)");
+    return nullptr;
+  }
+  object->currentCollection = collection;
+  return collection;
+}
+
+RowUnit* GetFirstRowUnit(const char* tableName, DataObject* object) {
+  LogTrace("@@@@  Inside GetFirstRowUnit @@@@\n");
+  RowCollection* collection = CollectionOrMessage(tableName, object);
+  return collection != nullptr ? collection->firstRow : nullptr;
+}
+
+RowUnit* GetLastRowUnit(const char* tableName, DataObject* object) {
+  LogTrace("@@@@  Inside GetLastRowUnit @@@@\n");
+  RowCollection* collection = CollectionOrMessage(tableName, object);
+  return collection != nullptr ? collection->lastRow : nullptr;
+}
+
+RowUnit* GetNthRowUnit(const char* tableName, int n, DataObject* object) {
+  LogTrace("@@@@  Inside GetNthRowUnit @@@@\n");
+  RowCollection* collection = CollectionOrMessage(tableName, object);
+  if (collection == nullptr) return nullptr;
+  RowUnit* row = n >= 1 ? collection->firstRow : nullptr;
+  for (int i = 1; i < n && row != nullptr; ++i) row = row->next;
+  if (row == nullptr) LogError("Cannot get %d row. \n", n);
+  return row;
+}
+
+RowUnit* GotoNextRowUnit(RowCollection* collection) {
+  LogTrace("@@@@  Inside GotoNextRowUnit @@@@\n");
+  if (collection == nullptr) {
+    LogError("RowCollectionPtr is NULL.\n");
+    return nullptr;
+  }
+  if (collection->currentRow == nullptr) {
+    collection->currentRow = collection->firstRow;
+    if (collection->currentRow == nullptr) LogError("No RowUnits present in RowCollection.\n");
+    return collection->currentRow;
+  }
+  collection->currentRow = collection->currentRow->next;
+  if (collection->currentRow == nullptr) LogDebug("Reached end of rowUnits.\n");
+  return collection->currentRow;
+}
+
+RowUnit* FindRowUnit(const RowUnit* row, DataObject* object) {
+  LogTrace("@@@@  Inside FindRowUnit @@@@\n");
+  RowUnit* found = nullptr;
+  if (row != nullptr && object != nullptr) {
+    const std::optional<std::string> key =
+        GetKeyString(row, FindCollection(object, row->tableName));
+    if (key) found = static_cast<RowUnit*>(object->keyTable->GetValue(key->c_str()));
+  }
+  if (found == nullptr) LogError("Row to be found is not present in DO. \n");
+  return found;
+}
+
+const ColumnValue* GetFirstValue(const char* columnName, const char* tableName,
+                                 DataObject* object) {
+  LogTrace("@@@@  Inside GetFirstValue @@@@\n");
+  RowCollection* collection = FindCollection(object, tableName);
+  const int32_t index = CollectionColumnIndex(collection, columnName);
+  if (index < 0) {
+    LogError("Invalid Column Entered.\n");
+    return nullptr;
+  }
+  const RowUnit* row = collection->firstRow;
+  const auto at = static_cast<std::size_t>(index);
+  if (row == nullptr || at >= row->values.size() || !row->values[at]) return nullptr;
+  return &*row->values[at];
+}
+
+std::optional<std::vector<std::optional<ColumnValue>>> GetColumnValuesFromDO(const char* columnName,
+                                                                             const char* tableName,
+                                                                             DataObject* object) {
+  LogTrace("@@@@  Inside GetColumnValuesFromDO @@@@\n");
+  RowCollection* collection = FindCollection(object, tableName);
+  const int32_t index = CollectionColumnIndex(collection, columnName);
+  if (index < 0) {
+    LogError("Invalid Column Entered.\n");
+    return std::nullopt;
+  }
+  try {
+    std::vector<std::optional<ColumnValue>> values;
+    const auto at = static_cast<std::size_t>(index);
+    for (const RowUnit* row = collection->firstRow; row != nullptr; row = row->next)
+      values.push_back(at < row->values.size() ? row->values[at] : std::nullopt);
+    return values;
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return std::nullopt;
+  }
+}
+
+std::optional<ColumnValue> GetColumnValueFromDO(DataObject* object, const char* tableName,
+                                                const char* columnName, int n) {
+  LogTrace("@@@@  Inside GetColumnValueFromDO @@@@\n");
+  RowCollection* collection = FindCollection(object, tableName);
+  const int32_t index = CollectionColumnIndex(collection, columnName);
+  if (index < 0) {
+    LogError("Invalid Column Entered.\n");
+    return std::nullopt;
+  }
+  const RowUnit* row = GetNthRowUnit(tableName, n, object);
+  const auto at = static_cast<std::size_t>(index);
+  if (row == nullptr || at >= row->values.size()) return std::nullopt;
+  try {
+    return row->values[at];
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+std::unique_ptr<Vector> GetColumnListFromDO(const char* tableName, DataObject* object) {
+  LogTrace("@@@@  Inside GetColumnListFromDO @@@@\n");
+  RowCollection* collection = FindCollection(object, tableName);
+  if (collection == nullptr) {
+    LogError("rowCollectionPtr is NULL.\n");
+    return nullptr;
+  }
+  std::unique_ptr<Vector> columns = NewVector();
+  if (columns == nullptr) return nullptr;
+  for (int32_t i = 0; i < collection->columnCount; ++i) {
+    if (AddElementData(columns.get(), const_cast<char*>(collection->columnNames[i])) != 1)
+      return nullptr;
+  }
+  return columns;
+}

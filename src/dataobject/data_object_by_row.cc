@@ -1,0 +1,162 @@
+// Objects for a list of tables restricted by one row (its own table to the
+// row's key, the other tables to the rows whose foreign keys lead to it) or
+// by a criteria text.
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "dataobject/data_object.h"
+#include "dataobject/data_object_internal.h"
+#include "logging/log.h"
+#include "query/criteria_node.h"
+
+namespace {
+
+using fh::dataobject::SameName;
+
+// Longest chain of foreign keys followed from one column.
+constexpr int kMaxReferenceDepth = 64;
+
+// CompareRootRefTable: the primary-key column of root that table.column
+// leads to through foreign keys (itself when table is root), or none. Each
+// (table, column) is visited once, so reference cycles end.
+const std::string* CompareRootRefTable(const std::string& table, const std::string& column,
+                                       const TableDefn& root, std::set<std::string>& visited,
+                                       int depth) {
+  if (SameName(table.c_str(), root.tableName.c_str())) {
+    for (const std::string& key : root.constraints->primaryKeyColumns) {
+      if (SameName(key.c_str(), column.c_str())) return &key;
+    }
+    return nullptr;
+  }
+  const TableDefn* definition = GetTableDefn(table.c_str());
+  if (definition == nullptr || !definition->constraints || depth >= kMaxReferenceDepth)
+    return nullptr;
+  if (!visited.insert(definition->tableName + kKeyStringSeparator + column).second) return nullptr;
+  for (const ForeignKeyDefn& key : definition->constraints->foreignKeys) {
+    if (!SameName(key.localColumn.c_str(), column.c_str())) continue;
+    if (const std::string* found =
+            CompareRootRefTable(key.referenceTable, key.referenceColumn, root, visited, depth + 1))
+      return found;
+  }
+  return nullptr;
+}
+
+// The criteria leaf table.column = the row's value of root's column.
+SelectCriteria* EqualToRowValue(const TableDefn& table, const std::string& column,
+                                const TableDefn& root, const std::string& rootColumn,
+                                const RowUnit& row, SelectQuery* query) {
+  std::size_t index = 0;
+  while (index < root.columns.size() &&
+         !SameName(root.columns[index].columnName.c_str(), rootColumn.c_str()))
+    ++index;
+  if (index >= root.columns.size() || index >= row.values.size() || !row.values[index])
+    return nullptr;
+  const uint8_t type = root.columns[index].dataType;
+  ColumnRef* ref = CreateColumnRef(table.tableName.c_str(), nullptr, column.c_str(), nullptr, 0,
+                                   type, kAggregateNone, query->pool);
+  if (ref == nullptr) return nullptr;
+  const ColumnValue& value = *row.values[index];
+  if (IsDateTimeColumnType(type)) {
+    const std::string text = ConvertValueToString(&value, type).value_or("");
+    return CreateCriteria(ref, text.c_str(), static_cast<int32_t>(text.size()), kCriteriaEqual,
+                          query->pool);
+  }
+  return CreateCriteria(ref, value.bytes(), value.length(), kCriteriaEqual, query->pool);
+}
+
+// The conditions of one table of the list, joined with AND into criteria.
+// false when a condition cannot be made.
+bool ConditionsFor(const TableDefn& table, const TableDefn& root, const RowUnit& row,
+                   SelectQuery* query, SelectCriteria** criteria) {
+  std::vector<std::pair<std::string, const std::string*>> pairs;  // column, root column
+  if (&table == &root) {
+    for (const std::string& key : root.constraints->primaryKeyColumns)
+      pairs.emplace_back(key, &key);
+  } else if (!table.constraints || table.constraints->foreignKeys.empty()) {
+    LogDebug("No constraints for table %s.\n", table.tableName.c_str());
+  } else {
+    for (const ForeignKeyDefn& key : table.constraints->foreignKeys) {
+      std::set<std::string> visited;
+      if (const std::string* rootColumn =
+              CompareRootRefTable(key.referenceTable, key.referenceColumn, root, visited, 0))
+        pairs.emplace_back(key.localColumn, rootColumn);
+    }
+  }
+  for (const auto& [column, rootColumn] : pairs) {
+    SelectCriteria* leaf = EqualToRowValue(table, column, root, *rootColumn, row, query);
+    if (leaf == nullptr) return false;
+    *criteria = *criteria == nullptr ? leaf : CreateAndCriteria(*criteria, leaf, query->pool);
+    if (*criteria == nullptr) return false;
+  }
+  return true;
+}
+
+// Reads one table under its conditions and merges its rows into object.
+bool MergeTableRows(DataObject* object, const TableDefn& table, const TableDefn& root,
+                    const RowUnit& row) {
+  SelectQuery* query = fh::dataobject::QueryOverTables({table.tableName});
+  if (query == nullptr) return false;
+  SelectCriteria* criteria = nullptr;
+  DataObject* part = nullptr;
+  if (ConditionsFor(table, root, row, query, &criteria)) {
+    SetCriteria(query, criteria);
+    part = GetDataObject(query);
+  }
+  FreeSelectQuery(query);
+  const bool merged = part != nullptr && MergeDataObject(object, part) != nullptr;
+  FreeDataObject(part);
+  return merged;
+}
+
+}  // namespace
+
+DataObject* GetDataObjectByRowUnit(const std::vector<std::string>& tableList, const RowUnit* row) {
+  LogTrace("@@@@  Inside GetDataObjectByRowUnit @@@@\n");
+  if (row == nullptr || row->tableName == nullptr) return nullptr;
+  bool listed = false;
+  for (const std::string& table : tableList)
+    listed = listed || SameName(table.c_str(), row->tableName);
+  const TableDefn* root = GetTableDefn(row->tableName);
+  if (!listed || root == nullptr || !root->constraints) {
+    LogError("RowUnit belongs to table %s, which is not present in the tableList.\n",
+             row->tableName);
+    return nullptr;
+  }
+  DataObject* object = CreateDataObject();
+  if (object == nullptr) return nullptr;
+  try {
+    bool built = true;
+    for (const std::string& name : fh::dataobject::SortTableNamesByFK(tableList)) {
+      const TableDefn* table = GetTableDefn(name.c_str());
+      built = table != nullptr && MergeTableRows(object, *table, *root, *row);
+      if (!built) break;
+    }
+    if (built) return object;
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+  }
+  FreeDataObject(object);
+  return nullptr;
+}
+
+DataObject* GetDataObjectByCriteria(const std::vector<std::string>& tableList,
+                                    const char* criteria) {
+  LogTrace("@@@@  Inside GetDataObjectByCriteria @@@@\n");
+  DataObject* object = nullptr;
+  try {
+    SelectQuery* query = fh::dataobject::QueryOverTables(tableList);
+    SelectCriteria* tree =
+        query != nullptr ? fh::dataobject::CriteriaFromText(criteria, tableList, query) : nullptr;
+    if (tree != nullptr) {
+      SetCriteria(query, tree);
+      object = GetDataObject(query);
+    }
+    FreeSelectQuery(query);
+  } catch (const std::bad_alloc&) {
+    object = nullptr;
+  }
+  if (object == nullptr) LogError("Cannot create DataObject.\n");
+  return object;
+}

@@ -1,0 +1,171 @@
+// Saving an object: each changed row becomes one INSERT, UPDATE or DELETE in
+// its table's dialect, run on a handle of its table's connection. Inserts and
+// updates go parents first, deletes children first, so that foreign keys
+// hold at every step.
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dataobject/data_object.h"
+#include "dataobject/data_object_internal.h"
+#include "db/connection.h"
+#include "db/connection_pool.h"
+#include "logging/log.h"
+#include "sql/sql_dialects.h"
+
+namespace {
+
+enum class Statement { kNone, kInsert, kUpdate, kDelete, kInvalid };
+
+Statement StatementFor(uint8_t state) {
+  if ((state & kRowPersisted) != 0 && (state & kRowDeleted) != 0) return Statement::kDelete;
+  switch (state) {
+    case kRowPersisted | kRowUpdated:
+      return Statement::kUpdate;
+    case kRowNew:
+    case kRowNew | kRowUpdated:
+      return Statement::kInsert;
+    case 0:
+    case kRowPersisted:
+    case kRowDeleted:  // deleted and already removed from the database
+    case kRowNew | kRowDeleted:
+    case kRowNew | kRowUpdated | kRowDeleted:
+      return Statement::kNone;
+    default:
+      return Statement::kInvalid;
+  }
+}
+
+std::optional<std::string> StatementText(Statement statement, const char* table,
+                                         const RowObject* row) {
+  switch (statement) {
+    case Statement::kInsert:
+      return GenerateInsertQuery(table, row);
+    case Statement::kUpdate:
+      return GenerateUpdateQuery(table, row);
+    case Statement::kDelete:
+      return GenerateDeleteQuery(table, row);
+    default:
+      return std::nullopt;
+  }
+}
+
+bool RunOnTableConnection(const char* table, const std::string& text) {
+  const char* connection = fh::dataobject::ConnectionForTable(table);
+  ConnectionHandle* handle = GetConnectionHandle(connection);
+  const int result = handle != nullptr ? ExecuteUpdate(handle, text.c_str()) : 0;
+  if (handle != nullptr) ReleaseConnectionHandle(connection);
+  if (result == 1) return true;
+  LogError("Error in executing update query \n");
+  LogError("QUERY : %s\n", text.c_str());
+  return false;
+}
+
+bool WriteRow(RowUnit* row, DataObject* object, Statement statement) {
+  std::unique_ptr<RowObject> full = GetRowObjectFromRowUnit(row, object);
+  if (full == nullptr) {
+    LogError("Cannot convert RowUnit to RowObject.\n");
+    return false;
+  }
+  const std::optional<std::string> text = StatementText(statement, row->tableName, full.get());
+  if (!text) {
+    LogError("QueryPtr is NULL.\n");
+    return false;
+  }
+  if (!RunOnTableConnection(row->tableName, *text)) return false;
+  // Written: the row now matches the database.
+  row->state = statement == Statement::kDelete ? kRowDeleted : kRowPersisted;
+  return true;
+}
+
+// Saves the rows of collection whose statement is one of wanted.
+bool SaveRows(RowCollection* collection, DataObject* object, bool inserts, bool deletes) {
+  bool saved = true;
+  for (RowUnit* row = collection->firstRow; row != nullptr; row = row->next) {
+    const Statement statement = StatementFor(row->state);
+    const bool isDelete = statement == Statement::kDelete;
+    if (statement == Statement::kNone || (isDelete ? !deletes : !inserts)) continue;
+    saved = SaveRowUnit(row, object) && saved;
+  }
+  return saved;
+}
+
+}  // namespace
+
+std::unique_ptr<RowObject> GetRowObjectFromRowUnit(const RowUnit* row, const DataObject* object) {
+  LogTrace("@@@@  Inside GetRowObjectFromRowUnit @@@@\n");
+  const RowCollection* collection =
+      row != nullptr ? fh::dataobject::FindCollection(object, row->tableName) : nullptr;
+  if (collection == nullptr || collection->tableDefn == nullptr) return nullptr;
+  try {
+    std::unique_ptr<RowObject> full = fh::dataobject::RowForEvaluation(row, collection);
+    if (full == nullptr) return nullptr;
+    const std::vector<ColumnDefnEntry>& columns = collection->tableDefn->columns;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      if (fh::dataobject::CollectionColumnIndex(collection, columns[c].columnName.c_str()) >= 0)
+        continue;
+      if (columns[c].defaultValue) {
+        full->values[c] = *columns[c].defaultValue;
+        full->lengths[c] = full->values[c]->length();
+      } else if (!columns[c].isNullable) {
+        LogError(
+            "Cannot save RowUnit. Column %s is not not nullable and does not have a default "
+            "value\n",
+            columns[c].columnName.c_str());
+        return nullptr;
+      }
+    }
+    return full;
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return nullptr;
+  }
+}
+
+bool SaveRowUnit(RowUnit* row, DataObject* object) {
+  LogTrace("@@@@  Inside SaveRowUnit @@@@\n");
+  if (row == nullptr || object == nullptr) return false;
+  LogDebug("RowState %d\n", row->state);
+  const Statement statement = StatementFor(row->state);
+  if (statement == Statement::kInvalid) {
+    LogError("Invalid State for keyStr.  Cannot Save.\n");
+    return false;
+  }
+  if (statement == Statement::kNone) return true;
+  try {
+    return WriteRow(row, object, statement);
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return false;
+  }
+}
+
+bool SaveRowCollection(RowCollection* collection, DataObject* object) {
+  LogTrace("@@@@  Inside SaveRowCollection @@@@\n");
+  if (collection == nullptr || object == nullptr) return false;
+  return SaveRows(collection, object, true, true);
+}
+
+bool SaveDataObject(DataObject* object) {
+  LogTrace("@@@@  Inside SaveDataObject @@@@\n");
+  if (object == nullptr || !SortTableByFK(object)) return false;
+  std::vector<RowCollection*> ordered;
+  try {
+    for (VectorNode* node = object->tableList->head.get(); node != nullptr;
+         node = node->next.get()) {
+      RowCollection* collection =
+          fh::dataobject::FindCollection(object, static_cast<const char*>(node->data));
+      if (collection != nullptr) ordered.push_back(collection);
+    }
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return false;
+  }
+  bool saved = true;
+  for (RowCollection* collection : ordered)
+    saved = SaveRows(collection, object, true, false) && saved;
+  for (auto it = ordered.rbegin(); it != ordered.rend(); ++it)
+    saved = SaveRows(*it, object, false, true) && saved;
+  return saved;
+}
