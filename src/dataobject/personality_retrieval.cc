@@ -93,8 +93,8 @@ Vector* JoinColumns(const TableDefn& table, const std::vector<std::string>& name
   Vector* columns = CreateColumnVector(query->pool);
   if (columns == nullptr) return nullptr;
   for (const std::string& name : names) {
-    ColumnRef* ref = CreateListColumnRef(table.tableName.c_str(), nullptr, name.c_str(), nullptr,
-                                         0, 0, kAggregateNone, query->pool);
+    ColumnRef* ref = CreateListColumnRef(table.tableName.c_str(), nullptr, name.c_str(), nullptr, 0,
+                                         0, kAggregateNone, query->pool);
     if (ref == nullptr || !AddColumnToVector(query->pool, ref, columns)) return nullptr;
   }
   return columns;
@@ -114,9 +114,8 @@ bool JoinConstituent(SelectQuery* query, const TableDefn& dominant, const TableD
   Vector* base = JoinColumns(dominant, dominantColumns, query);
   Vector* joined = JoinColumns(constituent, constituentColumns, query);
   if (base == nullptr || joined == nullptr) return false;
-  Join* join =
-      CreateJoin(dominant.tableName.c_str(), nullptr, constituent.tableName.c_str(), nullptr,
-                 mandatory ? INNER_JOIN : LEFT_JOIN, base, joined, query->pool);
+  Join* join = CreateJoin(dominant.tableName.c_str(), nullptr, constituent.tableName.c_str(),
+                          nullptr, mandatory ? INNER_JOIN : LEFT_JOIN, base, joined, query->pool);
   return join != nullptr && AddJoin(query, join) && AddAllColumns(query, constituent);
 }
 
@@ -141,7 +140,8 @@ QueryHolder PersonalityQuery(const PersonalityDefn& personality) {
     const std::size_t before = joined.size();
     AddOnce(joined, constituent->tableName);
     if (joined.size() == before) continue;
-    if (!JoinConstituent(query.get(), *dominant, *constituent, entry.mandatory != 0)) return nullptr;
+    if (!JoinConstituent(query.get(), *dominant, *constituent, entry.mandatory != 0))
+      return nullptr;
   }
   if (joined.size() == 1) {
     TableRef* table = CreateTableRef(dominant->tableName.c_str(), nullptr, query->pool);

@@ -1,5 +1,7 @@
 #include "dataobject/personality_test_helpers.h"
 
+#include <algorithm>
+#include <map>
 #include <utility>
 
 #include "dataobject/personality.h"
@@ -92,6 +94,33 @@ void PersonalityDbTest::TearDown() {
   FreeAllTableDefns();
   FreeAllDataSourceMapEntries();
   ResetSQLDialectsForTesting();
+}
+
+std::string DescribeObject(const DataObject* object) {
+  if (object == nullptr) return "none";
+  const std::string suffix = UniqueTableName("");
+  std::map<std::string, std::vector<std::string>> tables;
+  for (const RowCollection* collection = object->firstCollection; collection != nullptr;
+       collection = collection->next) {
+    std::string name = collection->tableName;
+    if (name.size() > suffix.size() && name.ends_with(suffix))
+      name.resize(name.size() - suffix.size());
+    std::vector<std::string>& ids = tables[name];
+    for (const RowUnit* row = collection->firstRow; row != nullptr; row = row->next) {
+      ids.push_back(
+          row->values.empty()
+              ? "?"
+              : ConvertValueToString(row->values[0], collection->columnTypes[0]).value_or("?"));
+    }
+    std::sort(ids.begin(), ids.end());
+  }
+  std::string text;
+  for (const auto& [name, ids] : tables) {
+    if (!text.empty()) text += ";";
+    text += name + ":";
+    for (std::size_t i = 0; i < ids.size(); ++i) text += (i == 0 ? "" : ",") + ids[i];
+  }
+  return text;
 }
 
 int PersonalityDbTest::Run(const std::string& text) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dataobject/data_object.h"
 #include "dictionary/table_defn.h"
 #include "support/db_engines.h"
 #include "support/test_support.h"
@@ -32,6 +33,12 @@ ColumnDefnEntry Column(const char* name, uint8_t type, int32_t maxSize = 0, bool
 // keys; false when it was refused.
 bool DefineTable(const std::string& table, std::vector<ColumnDefnEntry> columns,
                  std::vector<std::string> primaryKey, std::vector<ForeignKeyDefn> foreignKeys = {});
+
+// The object's rows, one "table:ids" part per collection in table-name
+// order, ";" between them: the table's name without the suffix
+// UniqueTableName added, then the text of each row's first column (sorted,
+// "," between them). "none" for no object.
+std::string DescribeObject(const DataObject* object);
 
 // One engine as "conn" (data-source mode on) behind the default data source
 // "spare" (on SQLite another database), the memory pool, the dialects
