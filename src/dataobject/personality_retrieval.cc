@@ -183,8 +183,9 @@ std::optional<std::vector<std::string>> IndexedTables(const TableDefn& dominant,
   }
   std::vector<std::string> tables{dominant.tableName};
   while (rows != nullptr && NextDBResultSetRow(rows.get()) != nullptr) {
-    const auto& value = rows->rows[static_cast<std::size_t>(rows->cursor)][0];
-    if (!value || value->isDateTime()) continue;
+    const DBRow& fetched = rows->rows[static_cast<std::size_t>(rows->cursor)];
+    if (fetched.empty() || !fetched[0] || fetched[0]->isDateTime()) continue;
+    const auto& value = fetched[0];
     std::string name = value->text();
     while (!name.empty() && name.back() == ' ') name.pop_back();
     if (!name.empty()) AddOnce(tables, name);
