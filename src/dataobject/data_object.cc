@@ -2,7 +2,6 @@
 
 #include <strings.h>
 
-#include <cstdarg>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -195,53 +194,4 @@ bool ContainsTableInDO(const DataObject* object, const char* tableName) {
 bool IsDOEmpty(const DataObject* object) {
   LogTrace("@@@@  Inside IsDOEmpty @@@@\n");
   return object == nullptr || object->firstCollection == nullptr;
-}
-
-const char** MakeColumnList(MemPool* pool, int count, ...) {
-  LogTrace("@@@@  Inside MakeColumnList @@@@\n");
-  if (pool == nullptr || count < 0) return nullptr;
-  auto* list = static_cast<const char**>(
-      MemPoolAllocZeroed(pool, sizeof(const char*) * (static_cast<std::size_t>(count) + 1)));
-  if (list == nullptr) return nullptr;
-  va_list arguments;
-  va_start(arguments, count);
-  bool copied = true;
-  for (int i = 0; i < count; ++i) {
-    list[i] = MemPoolStrDup(pool, va_arg(arguments, const char*));
-    copied = copied && list[i] != nullptr;
-  }
-  va_end(arguments);
-  return copied ? list : nullptr;
-}
-
-const char** MakeStringColumnValuesList(MemPool* pool, int count, ...) {
-  LogTrace("@@@@  Inside MakeStringColumnValuesList @@@@\n");
-  if (pool == nullptr || count < 0) return nullptr;
-  auto* list = static_cast<const char**>(
-      MemPoolAllocZeroed(pool, sizeof(const char*) * (static_cast<std::size_t>(count) + 1)));
-  if (list == nullptr) return nullptr;
-  va_list arguments;
-  va_start(arguments, count);
-  bool copied = true;
-  for (int i = 0; i < count; ++i) {
-    const char* text = va_arg(arguments, const char*);
-    if (text == nullptr) continue;
-    list[i] = MemPoolStrDup(pool, text);
-    copied = copied && list[i] != nullptr;
-  }
-  va_end(arguments);
-  return copied ? list : nullptr;
-}
-
-int32_t* MakeLengthList(MemPool* pool, int count, ...) {
-  LogTrace("@@@@  Inside MakeLengthList @@@@\n");
-  if (pool == nullptr || count < 0) return nullptr;
-  auto* list = static_cast<int32_t*>(
-      MemPoolAllocZeroed(pool, sizeof(int32_t) * (static_cast<std::size_t>(count) + 1)));
-  if (list == nullptr) return nullptr;
-  va_list arguments;
-  va_start(arguments, count);
-  for (int i = 0; i < count; ++i) list[i] = va_arg(arguments, int);
-  va_end(arguments);
-  return list;
 }

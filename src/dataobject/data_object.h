@@ -102,7 +102,8 @@ struct DataObject {
   RowCollection* currentCollection = nullptr;  // cursor used by the lookups
 };
 
-// ---- making and discarding objects (data_object.cc) -----------------------
+// ---- making and discarding objects (data_object.cc; the list builders in
+// data_object_lists.cc) --------------------------------------------------
 
 // An empty object with its own pool, key table (kDataObjectKeyBuckets) and
 // table list. None with "\nMEMORY ALLOCATION FOR DATAOBJECT FAILED\n"
@@ -195,6 +196,8 @@ DataObject* CreateDataObjectFromResultSet(std::unique_ptr<DBResultSet> resultSet
 // foreign keys is read whole ("No constraints for table %s.\n", debug).
 // None when the row's table is not listed ("RowUnit belongs to table %s,
 // which is not present in the tableList.\n", error) or a query fails.
+// REQUIRES: row holds its table's columns in definition order (at least up
+// to its last primary-key column), as a row of a collection of every column.
 DataObject* GetDataObjectByRowUnit(const std::vector<std::string>& tableList, const RowUnit* row);
 
 // An object for one select query over tableList whose criteria is the

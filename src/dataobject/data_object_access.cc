@@ -17,6 +17,20 @@ RowCollection* CollectionOrMessage(const char* tableName, DataObject* object) {
   return collection;
 }
 
+// The table's collection and the column's index in it; none after "Invalid
+// Column Entered.\n" when either is unknown.
+RowCollection* ColumnOf(const char* columnName, const char* tableName, DataObject* object,
+                        std::size_t* index) {
+  RowCollection* collection = FindCollection(object, tableName);
+  const int32_t found = CollectionColumnIndex(collection, columnName);
+  if (found < 0) {
+    LogError("Invalid Column Entered.\n");
+    return nullptr;
+  }
+  *index = static_cast<std::size_t>(found);
+  return collection;
+}
+
 }  // namespace
 
 RowCollection* GetRowCollection(const char* tableName, DataObject* object) {
@@ -83,14 +97,10 @@ RowUnit* FindRowUnit(const RowUnit* row, DataObject* object) {
 const ColumnValue* GetFirstValue(const char* columnName, const char* tableName,
                                  DataObject* object) {
   LogTrace("@@@@  Inside GetFirstValue @@@@\n");
-  RowCollection* collection = FindCollection(object, tableName);
-  const int32_t index = CollectionColumnIndex(collection, columnName);
-  if (index < 0) {
-    LogError("Invalid Column Entered.\n");
-    return nullptr;
-  }
+  std::size_t at = 0;
+  const RowCollection* collection = ColumnOf(columnName, tableName, object, &at);
+  if (collection == nullptr) return nullptr;
   const RowUnit* row = collection->firstRow;
-  const auto at = static_cast<std::size_t>(index);
   if (row == nullptr || at >= row->values.size() || !row->values[at]) return nullptr;
   return &*row->values[at];
 }
@@ -99,15 +109,11 @@ std::optional<std::vector<std::optional<ColumnValue>>> GetColumnValuesFromDO(con
                                                                              const char* tableName,
                                                                              DataObject* object) {
   LogTrace("@@@@  Inside GetColumnValuesFromDO @@@@\n");
-  RowCollection* collection = FindCollection(object, tableName);
-  const int32_t index = CollectionColumnIndex(collection, columnName);
-  if (index < 0) {
-    LogError("Invalid Column Entered.\n");
-    return std::nullopt;
-  }
+  std::size_t at = 0;
+  const RowCollection* collection = ColumnOf(columnName, tableName, object, &at);
+  if (collection == nullptr) return std::nullopt;
   try {
     std::vector<std::optional<ColumnValue>> values;
-    const auto at = static_cast<std::size_t>(index);
     for (const RowUnit* row = collection->firstRow; row != nullptr; row = row->next)
       values.push_back(at < row->values.size() ? row->values[at] : std::nullopt);
     return values;
@@ -120,14 +126,9 @@ std::optional<std::vector<std::optional<ColumnValue>>> GetColumnValuesFromDO(con
 std::optional<ColumnValue> GetColumnValueFromDO(DataObject* object, const char* tableName,
                                                 const char* columnName, int n) {
   LogTrace("@@@@  Inside GetColumnValueFromDO @@@@\n");
-  RowCollection* collection = FindCollection(object, tableName);
-  const int32_t index = CollectionColumnIndex(collection, columnName);
-  if (index < 0) {
-    LogError("Invalid Column Entered.\n");
-    return std::nullopt;
-  }
+  std::size_t at = 0;
+  if (ColumnOf(columnName, tableName, object, &at) == nullptr) return std::nullopt;
   const RowUnit* row = GetNthRowUnit(tableName, n, object);
-  const auto at = static_cast<std::size_t>(index);
   if (row == nullptr || at >= row->values.size()) return std::nullopt;
   try {
     return row->values[at];

@@ -85,11 +85,27 @@ RowCollection* ValueTarget(const char* columnName, const char* tableName, DataOb
   return collection->firstRow != nullptr ? collection : nullptr;
 }
 
-void SetRowValue(RowUnit* row, int32_t index, const std::optional<ColumnValue>& value) {
+// The value becomes the column's value in the last row or in every row of
+// the table, which gain state 4.
+bool SetValues(const char* columnName, const char* tableName, const void* value, int32_t length,
+               DataObject* object, bool allRows) {
+  int32_t index = -1;
+  RowCollection* collection = ValueTarget(columnName, tableName, object, &index);
+  if (collection == nullptr) return false;
   const auto at = static_cast<std::size_t>(index);
-  row->values[at] = value;
-  row->lengths[at] = value ? value->length() : 0;
-  row->state |= kRowUpdated;
+  try {
+    const std::optional<ColumnValue> newValue = ValueOf(value, length, collection->columnTypes[at]);
+    for (RowUnit* row = allRows ? collection->firstRow : collection->lastRow; row != nullptr;
+         row = row->next) {
+      row->values[at] = newValue;
+      row->lengths[at] = newValue ? newValue->length() : 0;
+      row->state |= kRowUpdated;
+    }
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return false;
+  }
+  return true;
 }
 
 // Walks the table's rows under the criteria lock, calling visit for each
@@ -244,34 +260,13 @@ RowUnit* GetRowUnitOnCriteria(const char* tableName, DataObject* object, const c
 bool SetValueForRowUnit(const char* columnName, const char* tableName, const void* value,
                         int32_t length, DataObject* object) {
   LogTrace("@@@@  Inside SetValueForRowUnit @@@@\n");
-  int32_t index = -1;
-  RowCollection* collection = ValueTarget(columnName, tableName, object, &index);
-  if (collection == nullptr) return false;
-  try {
-    SetRowValue(collection->lastRow, index, ValueOf(value, length, collection->columnTypes[index]));
-  } catch (const std::bad_alloc&) {
-    LogError("MEMORY_ALLOCATION_FAILURE\n");
-    return false;
-  }
-  return true;
+  return SetValues(columnName, tableName, value, length, object, false);
 }
 
 bool SetValueForAllRowUnits(const char* columnName, const char* tableName, const void* value,
                             int32_t length, DataObject* object) {
   LogTrace("@@@@  Inside SetValueForAllRowUnits @@@@\n");
-  int32_t index = -1;
-  RowCollection* collection = ValueTarget(columnName, tableName, object, &index);
-  if (collection == nullptr) return false;
-  try {
-    const std::optional<ColumnValue> newValue =
-        ValueOf(value, length, collection->columnTypes[index]);
-    for (RowUnit* row = collection->firstRow; row != nullptr; row = row->next)
-      SetRowValue(row, index, newValue);
-  } catch (const std::bad_alloc&) {
-    LogError("MEMORY_ALLOCATION_FAILURE\n");
-    return false;
-  }
-  return true;
+  return SetValues(columnName, tableName, value, length, object, true);
 }
 
 bool InsertRowIntoDO(DataObject* object, const char* tableName,

@@ -83,6 +83,24 @@ RowCollection* EmptyCopyOf(const RowCollection* source, DataObject* target) {
   return copy;
 }
 
+// One source collection into target.
+void MergeCollection(const RowCollection* from, DataObject* target) {
+  RowCollection* into = FindCollection(target, from->tableName);
+  if (into != nullptr) {
+    for (const RowUnit* row = from->firstRow; row != nullptr; row = row->next)
+      MergeRow(row, from, into, target);
+    return;
+  }
+  into = EmptyCopyOf(from, target);
+  if (into == nullptr) {
+    LogError("tempRowCollection is NULL\n");
+    return;
+  }
+  for (const RowUnit* row = from->firstRow; row != nullptr; row = row->next) {
+    if (!InsertedThenDeleted(row->state)) AddCopy(row, into, target);
+  }
+}
+
 }  // namespace
 
 namespace fh::dataobject {
@@ -159,21 +177,11 @@ DataObject* CloneDataObject(const DataObject* object) {
 DataObject* MergeDataObject(DataObject* target, const DataObject* source) {
   LogTrace("@@@@  Inside MergeDataObject @@@@\n");
   if (target == nullptr || source == nullptr) return nullptr;
-  for (const RowCollection* from = source->firstCollection; from != nullptr; from = from->next) {
-    RowCollection* into = FindCollection(target, from->tableName);
-    if (into != nullptr) {
-      for (const RowUnit* row = from->firstRow; row != nullptr; row = row->next)
-        MergeRow(row, from, into, target);
-      continue;
-    }
-    into = EmptyCopyOf(from, target);
-    if (into == nullptr) {
-      LogError("tempRowCollection is NULL\n");
-      continue;
-    }
-    for (const RowUnit* row = from->firstRow; row != nullptr; row = row->next) {
-      if (!InsertedThenDeleted(row->state)) AddCopy(row, into, target);
-    }
+  try {
+    for (const RowCollection* from = source->firstCollection; from != nullptr; from = from->next)
+      MergeCollection(from, target);
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
   }
   return target;
 }

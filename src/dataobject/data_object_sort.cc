@@ -82,13 +82,18 @@ bool SortTableByFK(DataObject* object) {
     std::vector<std::string> names;
     for (VectorNode* node = copy->head.get(); node != nullptr; node = node->next.get())
       names.emplace_back(static_cast<const char*>(node->data));
-    Vector* sorted = MemPoolMake<Vector>(object->pool);
-    if (sorted == nullptr) return false;
+    // The list's texts live in the pool: only the order of its nodes changes.
+    std::vector<void*> texts;
     for (const std::string& name : fh::dataobject::SortTableNamesByFK(names)) {
-      char* text = MemPoolStrDup(object->pool, name.c_str());
-      if (text == nullptr || AddElementData(sorted, text) != 1) return false;
+      for (VectorNode* node = object->tableList->head.get(); node != nullptr;
+           node = node->next.get()) {
+        if (name == static_cast<const char*>(node->data)) texts.push_back(node->data);
+      }
     }
-    object->tableList = sorted;
+    FreeVector(object->tableList);
+    for (void* text : texts) {
+      if (AddElementData(object->tableList, text) != 1) return false;
+    }
     return true;
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
