@@ -143,7 +143,8 @@ std::optional<std::string> ConstructPKValueString(const char* dominantTable, con
       const auto position = static_cast<std::size_t>(index);
       std::optional<std::string> literal;
       if (index >= 0 && row != nullptr && position < row->values.size() && row->values[position]) {
-        literal = IndexKeyLiteral(&*row->values[position], table->columns[position].dataType);
+        literal = IndexKeyLiteral(&*row->values[position], table->columns[position].dataType,
+                                  GetIndexTableConnection(table->tableName.c_str()));
       }
       if (!literal) {
         LogError("Key column %s of %s has no value in the row.\n", key.c_str(),

@@ -40,8 +40,9 @@ std::optional<std::string> ConstructPKColumnString(const std::vector<const Colum
 // Logs "@@@@ Inside ConstructPKValueString @@@@\n" (trace). The condition
 // matching row's primary key in the index table of dominantTable: per key
 // column, in key order, "<name> = <value> " joined by " AND ", each value
-// written at its width and type as the index table holds it
-// (IndexKeyLiteral: numbers as they are, texts quoted with quotes doubled).
+// written at its width and type as the index table holds it, for the index
+// table's connection (IndexKeyLiteral: numbers as they are, texts quoted
+// with quotes doubled, and backslashes for MYSQL).
 // REQUIRES: row carries every column of the table in definition order. None
 // with "No table definition found for %s\n", "No primary columns in the
 // dominant table.\n" or "Key column %s of %s has no value in the row.\n"

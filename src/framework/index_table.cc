@@ -40,10 +40,23 @@ std::string Lower(std::string text) {
   return text;
 }
 
-std::string Quoted(const std::string& text) {
+// text as an SQL text literal: quotes doubled, and backslashes doubled for
+// an engine that reads them as escapes.
+std::string Quoted(const std::string& text, bool backslashEscapes = false) {
   std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+  for (char c : text) {
+    if (c == '\'' || (c == '\\' && backslashEscapes)) quoted += c;
+    quoted += c;
+  }
   return quoted + "'";
+}
+
+// true when the connection's dialect reads a backslash in a text literal as
+// an escape (MYSQL).
+bool ReadsBackslashEscapes(const char* connectionName) {
+  const char* dialect =
+      connectionName != nullptr ? GetDialectNameForConnection(connectionName) : nullptr;
+  return dialect != nullptr && strcasecmp(dialect, "MYSQL") == 0;
 }
 
 // true when another live row of the in-memory table holds value at column.
@@ -90,13 +103,16 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
   const std::string& key = root.constraints->primaryKeyColumns[0];
   const int column = GetColIndex(key.c_str(), tableName, &table);
   if (column < 0) return true;
+  const char* connection = GetIndexTableConnection(root.tableName.c_str());
   const auto& value = row.values[static_cast<std::size_t>(column)];
-  const auto literal = IndexKeyLiteral(value ? &*value : nullptr,
-                                       table.columns[static_cast<std::size_t>(column)].dataType);
+  const auto literal =
+      IndexKeyLiteral(value ? &*value : nullptr,
+                      table.columns[static_cast<std::size_t>(column)].dataType, connection);
   if (!literal) return true;
   const std::string index = root.tableName + "_IDX";
-  const char* connection = GetIndexTableConnection(root.tableName.c_str());
-  const std::string pair = key + " = " + *literal + " AND TABLENAME = " + Quoted(table.tableName);
+  const bool escapes = ReadsBackslashEscapes(connection);
+  const std::string pair =
+      key + " = " + *literal + " AND TABLENAME = " + Quoted(table.tableName, escapes);
   if ((row.state & kRowPersisted) != 0 && (row.state & kRowDeleted) != 0) {
     if (StillReferred(tableName, &row, static_cast<std::size_t>(column))) return true;
     return RunOn(connection, "DELETE FROM " + index + " WHERE " + pair, nullptr);
@@ -106,8 +122,8 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
   if (!RunOn(connection, "SELECT count(*) FROM " + index + " WHERE " + pair, &present))
     return false;
   if (present > 0) return true;
-  const std::string insert =
-      "INSERT INTO " + index + " VALUES (" + *literal + ", " + Quoted(table.tableName) + ")";
+  const std::string insert = "INSERT INTO " + index + " VALUES (" + *literal + ", " +
+                             Quoted(table.tableName, escapes) + ")";
   LogTrace("Insert Query for %s_IDX: %s\n", root.tableName.c_str(), insert.c_str());
   return RunOn(connection, insert, nullptr);
 }
@@ -200,12 +216,13 @@ const char* GetIndexTableConnection(const char* rootTable) {
   return entry != nullptr ? entry->connectionName.c_str() : GetDefaultConnectionName();
 }
 
-std::optional<std::string> IndexKeyLiteral(const ColumnValue* value, uint8_t dataType) {
+std::optional<std::string> IndexKeyLiteral(const ColumnValue* value, uint8_t dataType,
+                                           const char* connectionName) {
   if (value == nullptr) return std::nullopt;
   std::optional<std::string> text = ConvertValueToString(value, dataType);
   if (!text) return std::nullopt;
   if (IsIntegerColumnType(dataType)) return text;
-  return Quoted(*text);
+  return Quoted(*text, ReadsBackslashEscapes(connectionName));
 }
 
 bool FindRootTable(const char* tableName, const char* columnName,

@@ -41,10 +41,14 @@ const char* GetIndexTableConnection(const char* rootTable);
 bool AddEntryToIndexTable(const char* tableName, const RowObject* row);
 
 // A key value as an SQL literal at its own width and type, as the index
-// tables hold it: the decimal number for the integer codes 1 to 8, any other
-// type as its text (ConvertValueToString) in single quotes, quotes inside
-// doubled. None for no value (SQL NULL) or a value that has no text.
-std::optional<std::string> IndexKeyLiteral(const ColumnValue* value, uint8_t dataType);
+// tables hold it, for a statement run on connectionName: the decimal number
+// for the integer codes 1 to 8, any other type as its text
+// (ConvertValueToString) in single quotes, quotes inside doubled, and
+// backslashes doubled when the connection's dialect is MYSQL (which reads
+// them as escapes; none as connectionName: not doubled). None for no value
+// (SQL NULL) or a value that has no text.
+std::optional<std::string> IndexKeyLiteral(const ColumnValue* value, uint8_t dataType,
+                                           const char* connectionName);
 
 // Logs "@@@ Inside FindRootTable @@@\n" (trace). Follows tableName's
 // foreign keys, each to its reference table and column, recursively, and

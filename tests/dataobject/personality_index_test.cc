@@ -93,6 +93,23 @@ TEST_P(PersonalityIndexTest, CreatesIndexTablesAndGoesOnPastFailures) {
   EXPECT_TRUE(IsIndexedDominantTable(second.c_str()));
   EXPECT_FALSE(IsIndexedDominantTable(notIndexed.c_str()));
 
+  // A key text with a quote and a backslash is matched by the key condition
+  // and stored exactly, whatever the engine makes of backslashes.
+  DataObject* holder = CreateDataObject();
+  ASSERT_NE(holder, nullptr);
+  const RowUnit* row = CreateRowUnit(
+      first.c_str(), {ColumnValue::FromInteger(KES_SQL_INT, 8), ColumnValue::FromText("a'b\\")}, {},
+      holder->pool);
+  const auto condition = ConstructPKValueString(first.c_str(), row);
+  const auto name = IndexKeyLiteral(&*row->values[1], KES_SQL_CHAR, "conn");
+  ASSERT_TRUE(condition && name);
+  EXPECT_EQ(Run("insert into " + first + "_IDX values (8, " + *name + ", 'Notes')"), 1);
+  EXPECT_EQ(Query("select TABLENAME from " + first + "_IDX where " + *condition),
+            std::vector<std::string>{"Notes"});
+  EXPECT_EQ(Query("select NAME from " + first + "_IDX where ID = 8"),
+            std::vector<std::string>{"a'b\\"});
+  FreeDataObject(holder);
+
   // An existing database: each create fails, each is tried, rows stay.
   ASSERT_EQ(fhtest::ReadPersonalityText(dir_, xml), 1);
   EXPECT_EQ(log_.Count(failure), 4u);
