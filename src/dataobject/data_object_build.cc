@@ -149,7 +149,8 @@ std::unique_ptr<RowObject> TableRowOf(const DBResultSet& result, const DBRow& fe
   slice.columns.resize(table.columns.size());
   DBRow row(table.columns.size());
   for (const SelectedColumn& column : columns) {
-    if (column.resultPosition >= fetched.size()) return nullptr;
+    if (column.resultPosition >= fetched.size() || column.resultPosition >= result.columns.size())
+      return nullptr;
     row[column.definitionIndex] = fetched[column.resultPosition];
     slice.columns[column.definitionIndex] = result.columns[column.resultPosition];
   }
