@@ -7,7 +7,11 @@
 // framework, lists the customers, adds an order whose id comes from the
 // sequence generator, selects it with a criteria, changes a product's price,
 // deletes an inactive customer, saves, stops, starts again and shows that
-// every change persisted. Exit code 0 on success.
+// every change persisted. Then it reads the personalities of
+// data/personalities.xml and works on one as a single data object: an order
+// with its lines, retrieved, given a new line and new quantities, saved and
+// retrieved again. Exit code 0 on success.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "dataobject/data_object.h"
+#include "dataobject/personality.h"
+#include "dataobject/personality_retrieval.h"
+#include "dataobject/personality_xml.h"
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
 #include "framework/table_saver.h"
@@ -76,6 +84,71 @@ bool ChangeSomething() {
   return true;
 }
 
+// Prints every collection of a data object: its columns, then each row's
+// values and state (1 read, 2 new, 5 read and changed, ...).
+void PrintObject(const char* title, const DataObject* object) {
+  std::printf("%s:\n", title);
+  for (const RowCollection* rows = object->firstCollection; rows != nullptr; rows = rows->next) {
+    std::printf("  %s (", rows->tableName);
+    for (int32_t i = 0; i < rows->columnCount; ++i)
+      std::printf("%s%s", i > 0 ? " | " : "", rows->columnNames[i]);
+    std::printf(" | state)\n");
+    for (const RowUnit* row = rows->firstRow; row != nullptr; row = row->next) {
+      std::printf("   ");
+      for (int32_t i = 0; i < rows->columnCount; ++i) {
+        const auto& value = row->values[static_cast<std::size_t>(i)];
+        std::printf(" %s |",
+                    value ? ConvertValueToString(value, rows->columnTypes[i]).value_or("?").c_str()
+                          : "NULL");
+      }
+      std::printf(" %d\n", row->state);
+    }
+  }
+}
+
+struct ObjectFree {
+  void operator()(DataObject* object) const { FreeDataObject(object); }
+};
+using Object = std::unique_ptr<DataObject, ObjectFree>;
+
+// The order with lines as one object: a new line for the first order that
+// has lines, every line's quantity set to 3, one save for all of it.
+bool WorkOnAnOrder(const std::string& root) {
+  const std::string file = root + "/data/personalities.xml";
+  if (InitPersonality() != 1 || CreatePersonalityFromXMLFile(file.c_str()) != 1) return false;
+  Object orders(GetDOFromPersonality("OrderWithLines"));
+  if (orders == nullptr) return false;
+  PrintObject("personality OrderWithLines: every order with its lines", orders.get());
+
+  const auto orderId = GetColumnValueFromDO(orders.get(), "order_line", "order_id", 1);
+  if (!orderId) return false;
+  const std::string id = ConvertValueToString(orderId, KES_SQL_BIGINT).value_or("?");
+  const std::string criteria = "order_id = " + id;
+  Object order(GetDOFromPersonalityByCriteria("OrderWithLines", criteria.c_str()));
+  if (order == nullptr) return false;
+  int64_t lastLine = 0;
+  const auto lines = GetColumnValuesFromDO("line_no", "order_line", order.get());
+  for (const auto& line : lines.value_or(std::vector<std::optional<ColumnValue>>{}))
+    if (line)
+      lastLine = std::max(lastLine, GetIntegerValue(*line, KES_SQL_UNSIGNED_SMALLINT).value_or(0));
+  std::vector<std::optional<ColumnValue>> newLine;
+  newLine.push_back(*orderId);
+  newLine.push_back(ColumnValue::FromInteger(KES_SQL_UNSIGNED_SMALLINT, lastLine + 1));
+  newLine.push_back(ColumnValue::FromInteger(KES_SQL_INT, 3));
+  newLine.push_back(ColumnValue::FromInteger(KES_SQL_INT, 1));
+  newLine.push_back(ColumnValue::FromText("4.75"));
+  const int32_t quantity = 3;
+  if (!SetValueForAllRowUnits("quantity", "order_line", &quantity, sizeof quantity, order.get()) ||
+      !InsertRowIntoDO(order.get(), "order_line", std::move(newLine), {}))
+    return false;
+  PrintObject(("order " + id + " changed in memory (where " + criteria + ")").c_str(), order.get());
+  if (!SaveDataObject(order.get())) return false;
+  Object saved(GetDOFromPersonalityByCriteria("OrderWithLines", criteria.c_str()));
+  if (saved == nullptr) return false;
+  PrintObject(("order " + id + " read again after the save").c_str(), saved.get());
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,6 +178,8 @@ int main(int argc, char** argv) {
   List("customer", nullptr);
   List("orders", nullptr);
   List("product", "product_id = 1");
+  std::printf("== a personality: an order with its lines as one object\n");
+  ok = WorkOnAnOrder(argv[1]);
   DeInitTessel();
-  return 0;
+  return ok ? 0 : 1;
 }

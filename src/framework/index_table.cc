@@ -16,6 +16,7 @@
 #include "db/db_result_set.h"
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
+#include "framework/data_source_map.h"
 #include "logging/log.h"
 #include "platform/mutex.h"
 #include "platform/no_destructor.h"
@@ -39,20 +40,23 @@ std::string Lower(std::string text) {
   return text;
 }
 
-std::string Quoted(const std::string& text) {
+// text as an SQL text literal: quotes doubled, and backslashes doubled for
+// an engine that reads them as escapes.
+std::string Quoted(const std::string& text, bool backslashEscapes = false) {
   std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+  for (char c : text) {
+    if (c == '\'' || (c == '\\' && backslashEscapes)) quoted += c;
+    quoted += c;
+  }
   return quoted + "'";
 }
 
-// The key as an SQL literal at its own width and type; none for NULL or a
-// value that has no text.
-std::optional<std::string> KeyLiteral(const std::optional<ColumnValue>& value, uint8_t type) {
-  if (!value) return std::nullopt;
-  std::optional<std::string> text = ConvertValueToString(value, type);
-  if (!text) return std::nullopt;
-  if (type >= KES_SQL_TINYINT && type <= KES_SQL_UNSIGNED_LONG_INT) return text;
-  return Quoted(*text);
+// true when the connection's dialect reads a backslash in a text literal as
+// an escape (MYSQL).
+bool ReadsBackslashEscapes(const char* connectionName) {
+  const char* dialect =
+      connectionName != nullptr ? GetDialectNameForConnection(connectionName) : nullptr;
+  return dialect != nullptr && strcasecmp(dialect, "MYSQL") == 0;
 }
 
 // true when another live row of the in-memory table holds value at column.
@@ -72,10 +76,9 @@ bool StillReferred(const char* tableName, const RowObject* row, std::size_t colu
   return false;
 }
 
-// Runs one statement on the default data source: a count query when
-// count is given, else an update. false when it failed.
-bool RunOnDefault(const std::string& text, int64_t* count) {
-  const char* connection = GetDefaultConnectionName();
+// Runs one statement on connection: a count query when count is given,
+// else an update. false when it failed.
+bool RunOn(const char* connection, const std::string& text, int64_t* count) {
   ConnectionHandle* handle = GetConnectionHandle(connection);
   if (handle == nullptr) return false;
   bool ran = false;
@@ -100,23 +103,29 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
   const std::string& key = root.constraints->primaryKeyColumns[0];
   const int column = GetColIndex(key.c_str(), tableName, &table);
   if (column < 0) return true;
-  const auto literal = KeyLiteral(row.values[static_cast<std::size_t>(column)],
-                                  table.columns[static_cast<std::size_t>(column)].dataType);
+  const char* connection = GetIndexTableConnection(root.tableName.c_str());
+  const auto& value = row.values[static_cast<std::size_t>(column)];
+  const auto literal =
+      IndexKeyLiteral(value ? &*value : nullptr,
+                      table.columns[static_cast<std::size_t>(column)].dataType, connection);
   if (!literal) return true;
   const std::string index = root.tableName + "_IDX";
-  const std::string pair = key + " = " + *literal + " AND TABLENAME = " + Quoted(table.tableName);
+  const bool escapes = ReadsBackslashEscapes(connection);
+  const std::string pair =
+      key + " = " + *literal + " AND TABLENAME = " + Quoted(table.tableName, escapes);
   if ((row.state & kRowPersisted) != 0 && (row.state & kRowDeleted) != 0) {
     if (StillReferred(tableName, &row, static_cast<std::size_t>(column))) return true;
-    return RunOnDefault("DELETE FROM " + index + " WHERE " + pair, nullptr);
+    return RunOn(connection, "DELETE FROM " + index + " WHERE " + pair, nullptr);
   }
   if (row.state != kRowNew && row.state != (kRowNew | kRowUpdated)) return true;
   int64_t present = 0;
-  if (!RunOnDefault("SELECT count(*) FROM " + index + " WHERE " + pair, &present)) return false;
+  if (!RunOn(connection, "SELECT count(*) FROM " + index + " WHERE " + pair, &present))
+    return false;
   if (present > 0) return true;
-  const std::string insert =
-      "INSERT INTO " + index + " VALUES (" + *literal + ", " + Quoted(table.tableName) + ")";
+  const std::string insert = "INSERT INTO " + index + " VALUES (" + *literal + ", " +
+                             Quoted(table.tableName, escapes) + ")";
   LogTrace("Insert Query for %s_IDX: %s\n", root.tableName.c_str(), insert.c_str());
-  return RunOnDefault(insert, nullptr);
+  return RunOn(connection, insert, nullptr);
 }
 
 bool Walk(const std::string& table, const std::string& column, std::vector<std::string>& path,
@@ -200,6 +209,20 @@ bool AddEntryToIndexTable(const char* tableName, const RowObject* row) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
     return false;
   }
+}
+
+const char* GetIndexTableConnection(const char* rootTable) {
+  const DataSourceMapEntry* entry = GetDataSourceMapEntry(rootTable);
+  return entry != nullptr ? entry->connectionName.c_str() : GetDefaultConnectionName();
+}
+
+std::optional<std::string> IndexKeyLiteral(const ColumnValue* value, uint8_t dataType,
+                                           const char* connectionName) {
+  if (value == nullptr) return std::nullopt;
+  std::optional<std::string> text = ConvertValueToString(value, dataType);
+  if (!text) return std::nullopt;
+  if (IsIntegerColumnType(dataType)) return text;
+  return Quoted(*text, ReadsBackslashEscapes(connectionName));
 }
 
 bool FindRootTable(const char* tableName, const char* columnName,

@@ -6,6 +6,8 @@
 // lock); may be called from any thread.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,18 +22,33 @@ void RegisterIndexedDominantTable(const char* tableName);
 bool IsIndexedDominantTable(const char* tableName);
 void ClearIndexedDominantTables();
 
+// The connection the index table of rootTable lives on: the data source
+// map's entry for rootTable, else the default data source (none when there
+// are no connection parameters). The pointer stays valid as long as that
+// entry. Logs nothing.
+const char* GetIndexTableConnection(const char* rootTable);
+
 // Logs "@@@ Inside AddEntryToIndexTable @@@\n" (trace). Keeps the index
 // tables of the indexed dominant roots of tableName (FindRootTable; only
-// roots with a single primary key column) in step with row, on the default
-// data source: for a row in state 2 or 6 the pair (key, tableName) is
-// inserted when absent ("Insert Query for %s_IDX: %s\n", trace); for a row
-// with flags 1 and 8 the pair is deleted when no other row of the in-memory
-// table still refers to the key. Keys are written at their own width and
-// type (texts quoted and escaped). "No References.\n" (trace) and true for a
-// table without foreign keys; true when every statement succeeded or
-// nothing was to be done; false with "Cannot Add Entry Into Index Table\n"
-// (error) when a statement failed, and when the walk failed.
+// roots with a single primary key column) in step with row, on each root's
+// index table connection (GetIndexTableConnection): for a row in state 2 or 6 the pair (key,
+// tableName) is inserted when absent ("Insert Query for %s_IDX: %s\n", trace); for a row with flags
+// 1 and 8 the pair is deleted when no other row of the in-memory table still refers to the key.
+// Keys are written at their own width and type (texts quoted and escaped). "No References.\n"
+// (trace) and true for a table without foreign keys; true when every statement succeeded or nothing
+// was to be done; false with "Cannot Add Entry Into Index Table\n" (error) when a statement failed,
+// and when the walk failed.
 bool AddEntryToIndexTable(const char* tableName, const RowObject* row);
+
+// A key value as an SQL literal at its own width and type, as the index
+// tables hold it, for a statement run on connectionName: the decimal number
+// for the integer codes 1 to 8, any other type as its text
+// (ConvertValueToString) in single quotes, quotes inside doubled, and
+// backslashes doubled when the connection's dialect is MYSQL (which reads
+// them as escapes; none as connectionName: not doubled). None for no value
+// (SQL NULL) or a value that has no text.
+std::optional<std::string> IndexKeyLiteral(const ColumnValue* value, uint8_t dataType,
+                                           const char* connectionName);
 
 // Logs "@@@ Inside FindRootTable @@@\n" (trace). Follows tableName's
 // foreign keys, each to its reference table and column, recursively, and
