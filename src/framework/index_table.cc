@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
@@ -76,10 +77,21 @@ bool StillReferred(const char* tableName, const RowObject* row, std::size_t colu
   return false;
 }
 
+// A handle the caller already holds (inside its transaction) for its
+// connection; none when the caller holds nothing.
+struct HeldHandle {
+  const char* connection = nullptr;
+  ConnectionHandle* handle = nullptr;
+};
+
 // Runs one statement on connection: a count query when count is given,
-// else an update. false when it failed.
-bool RunOn(const char* connection, const std::string& text, int64_t* count) {
-  ConnectionHandle* handle = GetConnectionHandle(connection);
+// else an update. The held handle serves its own connection, taken and
+// given back by its holder only. false when it failed.
+bool RunOn(const char* connection, const std::string& text, int64_t* count,
+           const HeldHandle& held) {
+  const bool useHeld = held.handle != nullptr && connection != nullptr &&
+                       held.connection != nullptr && strcmp(connection, held.connection) == 0;
+  ConnectionHandle* handle = useHeld ? held.handle : GetConnectionHandle(connection);
   if (handle == nullptr) return false;
   bool ran = false;
   if (count != nullptr) {
@@ -93,13 +105,13 @@ bool RunOn(const char* connection, const std::string& text, int64_t* count) {
   } else {
     ran = ExecuteUpdate(handle, text.c_str()) == 1;
   }
-  ReleaseConnectionHandle(connection);
+  if (!useHeld) ReleaseConnectionHandle(connection);
   return ran;
 }
 
 // The index statement for one root; false when a statement failed.
 bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject& row,
-                 const TableDefn& root) {
+                 const TableDefn& root, const HeldHandle& held) {
   const std::string& key = root.constraints->primaryKeyColumns[0];
   const int column = GetColIndex(key.c_str(), tableName, &table);
   if (column < 0) return true;
@@ -115,17 +127,17 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
       key + " = " + *literal + " AND TABLENAME = " + Quoted(table.tableName, escapes);
   if ((row.state & kRowPersisted) != 0 && (row.state & kRowDeleted) != 0) {
     if (StillReferred(tableName, &row, static_cast<std::size_t>(column))) return true;
-    return RunOn(connection, "DELETE FROM " + index + " WHERE " + pair, nullptr);
+    return RunOn(connection, "DELETE FROM " + index + " WHERE " + pair, nullptr, held);
   }
   if (row.state != kRowNew && row.state != (kRowNew | kRowUpdated)) return true;
   int64_t present = 0;
-  if (!RunOn(connection, "SELECT count(*) FROM " + index + " WHERE " + pair, &present))
+  if (!RunOn(connection, "SELECT count(*) FROM " + index + " WHERE " + pair, &present, held))
     return false;
   if (present > 0) return true;
   const std::string insert = "INSERT INTO " + index + " VALUES (" + *literal + ", " +
                              Quoted(table.tableName, escapes) + ")";
   LogTrace("Insert Query for %s_IDX: %s\n", root.tableName.c_str(), insert.c_str());
-  return RunOn(connection, insert, nullptr);
+  return RunOn(connection, insert, nullptr, held);
 }
 
 bool Walk(const std::string& table, const std::string& column, std::vector<std::string>& path,
@@ -175,12 +187,22 @@ bool IsIndexedDominantTable(const char* tableName) {
   return Dominants().names.count(Lower(tableName)) != 0;
 }
 
+bool AnyIndexedDominantTable() {
+  fh::MutexLock lock(&Dominants().mutex);
+  return !Dominants().names.empty();
+}
+
 void ClearIndexedDominantTables() {
   fh::MutexLock lock(&Dominants().mutex);
   Dominants().names.clear();
 }
 
 bool AddEntryToIndexTable(const char* tableName, const RowObject* row) {
+  return AddEntryToIndexTableWithin(tableName, row, nullptr, nullptr);
+}
+
+bool AddEntryToIndexTableWithin(const char* tableName, const RowObject* row,
+                                const char* connectionName, ConnectionHandle* handle) {
   LogTrace("@@@ Inside AddEntryToIndexTable @@@\n");
   const TableDefn* table = GetTableDefn(tableName);
   if (table == nullptr || row == nullptr) return false;
@@ -199,7 +221,7 @@ bool AddEntryToIndexTable(const char* tableName, const RowObject* row) {
           root->constraints->primaryKeyColumns.size() != 1 || !done.insert(Lower(name)).second) {
         continue;
       }
-      if (!UpdateIndex(tableName, *table, *row, *root)) {
+      if (!UpdateIndex(tableName, *table, *row, *root, HeldHandle{connectionName, handle})) {
         LogError("Cannot Add Entry Into Index Table\n");
         return false;
       }

@@ -14,6 +14,8 @@
 #include "dictionary/table_defn.h"
 #include "store/row_object.h"
 
+struct ConnectionHandle;
+
 // The indexed dominant tables: tables whose index table "<name>_IDX"
 // (key column, TABLENAME) records which constituent tables hold rows for
 // each of their keys. Filled by whoever reads the personality definitions;
@@ -21,6 +23,8 @@
 void RegisterIndexedDominantTable(const char* tableName);
 bool IsIndexedDominantTable(const char* tableName);
 void ClearIndexedDominantTables();
+// true when at least one table is registered.
+bool AnyIndexedDominantTable();
 
 // The connection the index table of rootTable lives on: the data source
 // map's entry for rootTable, else the default data source (none when there
@@ -39,6 +43,14 @@ const char* GetIndexTableConnection(const char* rootTable);
 // was to be done; false with "Cannot Add Entry Into Index Table\n" (error) when a statement failed,
 // and when the walk failed.
 bool AddEntryToIndexTable(const char* tableName, const RowObject* row);
+
+// As AddEntryToIndexTable, for a caller that holds handle of connectionName
+// inside its own transaction (a save): the statements for an index table on
+// that connection run on handle, so they join the caller's transaction and
+// leave its hold alone; index tables on other connections take and give back
+// handles of their own.
+bool AddEntryToIndexTableWithin(const char* tableName, const RowObject* row,
+                                const char* connectionName, ConnectionHandle* handle);
 
 // A key value as an SQL literal at its own width and type, as the index
 // tables hold it, for a statement run on connectionName: the decimal number

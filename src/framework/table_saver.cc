@@ -10,6 +10,8 @@
 #include "db/connection_pool.h"
 #include "framework/config_files.h"
 #include "framework/data_source_map.h"
+#include "framework/index_table.h"
+#include "framework/statement_batch.h"
 #include "logging/log.h"
 #include "sql/sql_dialects.h"
 #include "store/table_data.h"
@@ -19,12 +21,15 @@
 
 namespace {
 
-// One row's statement in a save.
-struct PlannedStatement {
+// The rows a save writes, parallel to its statement batch.
+struct PlannedRow {
   RowObject* row = nullptr;
-  std::string text;
   bool isDelete = false;
-  bool failed = false;  // not written: the row keeps its state
+};
+
+struct SavePlan {
+  std::vector<PlannedRow> rows;
+  std::vector<BatchStatement> batch;
 };
 
 std::optional<std::string> StatementFor(const char* tableName, const RowObject& row,
@@ -47,16 +52,18 @@ bool HasStatement(const RowObject& row) {
          row.state == (kRowNew | kRowUpdated);
 }
 
-// The statements of every row that needs one, in list order. A row whose
-// text cannot be generated is planned as failed.
-std::vector<PlannedStatement> PlanSave(const TableData& table) {
-  std::vector<PlannedStatement> plan;
+// The statements of every row that needs one, in list order, each followed
+// by the row's index table entries when indexed dominant tables exist. A
+// row whose text cannot be generated is planned as failed.
+SavePlan PlanSave(const TableData& table, const std::string& connection) {
+  SavePlan plan;
+  const bool indexed = AnyIndexedDominantTable();
+  const char* tableName = table.tableName.c_str();
   for (RowObject* row = table.firstRow.get(); row != nullptr; row = row->next.get()) {
     if (!HasStatement(*row)) continue;
-    PlannedStatement statement;
-    statement.row = row;
-    std::optional<std::string> text =
-        StatementFor(table.tableName.c_str(), *row, &statement.isDelete);
+    PlannedRow planned{row, false};
+    BatchStatement statement;
+    std::optional<std::string> text = StatementFor(tableName, *row, &planned.isDelete);
     if (text) {
       statement.text = std::move(*text);
     } else {
@@ -64,49 +71,28 @@ std::vector<PlannedStatement> PlanSave(const TableData& table) {
       LogError("QUERY : %s\n", "(none)");
       statement.failed = true;
     }
-    plan.push_back(std::move(statement));
+    if (indexed) {
+      statement.followUp = [tableName, row, connection](ConnectionHandle* handle) {
+        return AddEntryToIndexTableWithin(tableName, row, connection.c_str(), handle);
+      };
+    }
+    plan.rows.push_back(planned);
+    plan.batch.push_back(std::move(statement));
   }
   return plan;
 }
 
-// Runs the statements not yet failed; false at the first failure (logged,
-// marked failed) when stopAtFailure, else after running them all.
-bool RunStatements(ConnectionHandle* handle, std::vector<PlannedStatement>& plan,
-                   bool stopAtFailure) {
-  bool allRan = true;
-  for (PlannedStatement& statement : plan) {
-    if (statement.failed) continue;
-    if (ExecuteUpdate(handle, statement.text.c_str()) == 1) continue;
-    LogError("Error in executing update query \n");
-    LogError("QUERY : %s\n", statement.text.c_str());
-    statement.failed = true;
-    allRan = false;
-    if (stopAtFailure) return false;
-  }
-  return allRan;
-}
-
-// Runs the plan in one transaction: after a failed statement the transaction
-// is rolled back and run again without it, until one run succeeds whole.
-// false when a transaction cannot be begun or committed.
-bool RunInTransaction(ConnectionHandle* handle, std::vector<PlannedStatement>& plan) {
-  for (;;) {
-    if (BeginTransaction(handle) != 1) return false;
-    if (RunStatements(handle, plan, true)) return CommitTransaction(handle) == 1;
-    RollbackTransaction(handle);
-  }
-}
-
 // Gives the written rows their new state: persisted, or removed and freed
 // for a delete. Runs without the criteria lock, so listeners may select.
-void ApplySaved(const char* tableName, const std::vector<PlannedStatement>& plan) {
-  for (const PlannedStatement& statement : plan) {
-    if (statement.failed) continue;
-    if (statement.isDelete) {
-      statement.row->state = kRowDeleted;
-      DeleteRowObject(tableName, statement.row);
+void ApplySaved(const char* tableName, const SavePlan& plan) {
+  for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+    if (plan.batch[i].failed) continue;
+    RowObject* row = plan.rows[i].row;
+    if (plan.rows[i].isDelete) {
+      row->state = kRowDeleted;
+      DeleteRowObject(tableName, row);
     } else {
-      statement.row->state = kRowPersisted;
+      row->state = kRowPersisted;
     }
   }
 }
@@ -116,18 +102,14 @@ bool SaveLoadedTable(TableData& table) {
   const DataSourceMapEntry* entry = GetDataSourceMapEntry(tableName);
   if (entry == nullptr) return false;
   const std::string connection = entry->connectionName;
-  std::vector<PlannedStatement> plan;
+  SavePlan plan;
   bool written = true;
   {
     ObjectLockGuard lock(CriteriaLockAddress());
     ConnectionHandle* handle = GetConnectionHandle(connection.c_str());
     if (handle == nullptr) return false;
-    plan = PlanSave(table);
-    if (IsInTransaction(*handle) != 0) {
-      RunStatements(handle, plan, false);
-    } else if (!plan.empty()) {
-      written = RunInTransaction(handle, plan);
-    }
+    plan = PlanSave(table, connection);
+    written = RunStatementBatch(handle, plan.batch);
     ReleaseConnectionHandle(connection.c_str());
   }
   if (!written) {

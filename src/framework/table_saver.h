@@ -14,6 +14,10 @@
 // the failed rows. Row states change only after the commit succeeded: an
 // inserted or updated row becomes persisted (1), a deleted row is removed
 // from the table and freed. An update that matches no row counts as saved.
+// When indexed dominant tables are registered (framework/index_table.h),
+// each written row's index table entries follow its statement in the same
+// transaction (AddEntryToIndexTableWithin); an entry that cannot be written
+// fails its row like its own statement.
 // When the caller's handle is already inside a transaction, the statements
 // run in it and each row's state changes as its statement succeeds; the
 // caller commits.

@@ -20,7 +20,10 @@
 
 #include "db/connection.h"
 #include "db/connection_pool.h"
+#include "db/db_result_set.h"
+#include "dictionary/column_values.h"
 #include "framework/data_source_map.h"
+#include "framework/index_table.h"
 #include "framework/table_loader.h"
 #include "framework/table_test_helpers.h"
 #include "store/notification.h"
@@ -210,6 +213,68 @@ TEST_P(SaveTableTest, SaveKilledMidwayLeavesAllOrNoneOfItsRows) {
     EXPECT_EQ(stored.front(), (ItemRow{1, "row", 1, 0}));
     EXPECT_EQ(stored.back(), (ItemRow{kRows, "row", kRows, 0}));
   }
+}
+
+// With an indexed dominant table, a save keeps its index table in step in
+// the same transaction: a pair for each key newly referred to, removed with
+// the last row referring to it, none for a row whose insert failed.
+TEST_P(SaveTableTest, SaveKeepsTheIndexTableOfAnIndexedDominantTable) {
+  const std::string dominant = UniqueTableName("batches");
+  const std::string index = dominant + "_IDX";
+  FreeAllTableDefns();  // items again, its qty now referring to the dominant table
+  ConstraintDefn dominantKeys;
+  dominantKeys.primaryKeyColumns = {"qty"};
+  dominantKeys.primaryKeyCount = 1;
+  ASSERT_NE(AddTableDefn(CreateTableDefn(dominant, std::nullopt,
+                                         {Column("qty", KES_SQL_INT, 0, false)}, dominantKeys)),
+            nullptr);
+  ConstraintDefn itemKeys;
+  itemKeys.primaryKeyColumns = {"id"};
+  itemKeys.primaryKeyCount = 1;
+  itemKeys.foreignKeys = {{"qty", "qty", dominant}};
+  ASSERT_NE(AddTableDefn(CreateTableDefn(
+                table_, std::nullopt,
+                {Column("id", KES_SQL_INT, 0, false), Column("name", KES_SQL_CHAR, 40, true),
+                 Column("qty", KES_SQL_INT, 0, true)},
+                itemKeys)),
+            nullptr);
+  Run("drop table " + index);
+  ASSERT_EQ(Run("create table " + index + " (qty INT, TABLENAME VARCHAR(40))"), 1);
+  RegisterIndexedDominantTable(dominant.c_str());
+  auto indexRows = [&] {
+    ConnectionHandle* handle = GetConnectionHandle("conn");
+    auto rows = ExecuteQuery(handle, ("select qty from " + index + " order by qty").c_str());
+    ReleaseConnectionHandle("conn");
+    std::vector<std::string> keys;
+    while (rows != nullptr && NextDBResultSetRow(rows.get()) != nullptr)
+      keys.push_back(ConvertValueToString(rows->rows[static_cast<std::size_t>(rows->cursor)][0],
+                                          rows->columns[0].dataType)
+                         .value_or("?"));
+    return keys;
+  };
+
+  ASSERT_EQ(Run("insert into " + table_ + " values (5, 'stored', 7)"), 1);
+  ASSERT_TRUE(CreateTable(table_.c_str()));
+  for (int32_t id : {1, 2}) ASSERT_TRUE(AddItem(id, "ten", 10));
+  ASSERT_TRUE(AddItem(3, "twenty", 20));
+  ASSERT_TRUE(AddItem(5, "clash", 30));  // duplicate key: neither row nor pair
+  ASSERT_TRUE(SaveTable(table_.c_str()));
+  EXPECT_EQ(indexRows(), (std::vector<std::string>{"10", "20"}));
+
+  ASSERT_TRUE(DeleteRowObject(table_.c_str(), FindRow(1)));
+  ASSERT_TRUE(SaveTable(table_.c_str()));
+  EXPECT_EQ(indexRows(), (std::vector<std::string>{"10", "20"}));  // row 2 still refers to 10
+  ASSERT_TRUE(DeleteRowObject(table_.c_str(), FindRow(2)));
+  ASSERT_TRUE(SaveTable(table_.c_str()));
+  EXPECT_EQ(indexRows(), (std::vector<std::string>{"20"}));
+
+  // An index entry that cannot be written takes its row's statement back.
+  ASSERT_EQ(Run("drop table " + index), 1);
+  ASSERT_TRUE(AddItem(4, "lost index", 40));
+  ASSERT_TRUE(SaveTable(table_.c_str()));
+  EXPECT_EQ(FindRow(4)->state, kRowNew);
+  EXPECT_EQ(DatabaseRows().size(), 2u);  // 3 and the stored 5
+  ClearIndexedDominantTables();
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SaveTableTest, testing::ValuesIn(SelectedEngines()), EngineName);

@@ -17,7 +17,6 @@
 #include "util/memory_pool.h"
 
 namespace fhtest {
-namespace {
 
 ColumnDefnEntry Column(const char* name, uint8_t type, int32_t maxSize, bool nullable) {
   ColumnDefnEntry column;
@@ -27,6 +26,8 @@ ColumnDefnEntry Column(const char* name, uint8_t type, int32_t maxSize, bool nul
   column.isNullable = nullable;
   return column;
 }
+
+namespace {
 
 int32_t IntOf(const std::optional<ColumnValue>& value) {
   if (!value) return -1;

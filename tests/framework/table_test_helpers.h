@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dictionary/table_defn.h"
 #include "store/row_object.h"
 #include "support/db_engines.h"
 
@@ -24,6 +25,9 @@ struct ItemRow {
   bool operator==(const ItemRow&) const = default;
 };
 void PrintTo(const ItemRow& row, std::ostream* out);
+
+// A column definition of the given type, maximum size and nullability.
+ColumnDefnEntry Column(const char* name, uint8_t type, int32_t maxSize, bool nullable);
 
 class TableTest : public DbTest, public testing::WithParamInterface<Engine> {
  protected:
