@@ -9,8 +9,11 @@
 
 #include "dataobject/data_object.h"
 #include "dataobject/data_object_internal.h"
+#include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
+#include "framework/index_table.h"
+#include "framework/statement_batch.h"
 #include "logging/log.h"
 #include "sql/sql_dialects.h"
 
@@ -91,6 +94,105 @@ bool SaveRows(RowCollection* collection, DataObject* object, bool inserts, bool 
   return saved;
 }
 
+// The statements of one connection in a save, in save order, with the
+// rows they write and the state each row gets once its statement is
+// committed.
+struct ConnectionBatch {
+  std::string connection;
+  std::vector<BatchStatement> statements;
+  std::vector<std::pair<RowUnit*, uint8_t>> rows;    // parallel to statements
+  std::vector<std::unique_ptr<RowObject>> fullRows;  // kept for the index follow-ups
+};
+using SaveBatches = std::vector<ConnectionBatch>;
+
+ConnectionBatch& BatchFor(SaveBatches& batches, const std::string& connection) {
+  for (ConnectionBatch& batch : batches) {
+    if (batch.connection == connection) return batch;
+  }
+  batches.push_back(ConnectionBatch{connection, {}, {}, {}});
+  return batches.back();
+}
+
+// The connection a table's statements run on, by name (the pool's only data
+// source when the data-source mode is off).
+std::string ConnectionNameFor(const char* table) {
+  const char* connection = fh::dataobject::ConnectionForTable(table);
+  if (connection == nullptr) connection = GetDefaultConnectionName();
+  return connection != nullptr ? connection : "";
+}
+
+// Plans the statements of collection's rows: its deletes when deletes, else
+// its inserts and updates. false when a row's statement cannot be made
+// (logged; the row keeps its state).
+bool PlanRows(RowCollection* collection, DataObject* object, bool deletes, SaveBatches& batches) {
+  bool planned = true;
+  const bool indexed = AnyIndexedDominantTable();
+  for (RowUnit* row = collection->firstRow; row != nullptr; row = row->next) {
+    const Statement statement = StatementFor(row->state);
+    if (!deletes) {  // each row reported once, in the first pass
+      LogDebug("RowState %d\n", row->state);
+      if (statement == Statement::kInvalid) {
+        LogError("Invalid State for keyStr.  Cannot Save.\n");
+        planned = false;
+      }
+    }
+    if (statement == Statement::kNone || (statement == Statement::kDelete) != deletes) continue;
+    std::unique_ptr<RowObject> full = GetRowObjectFromRowUnit(row, object);
+    if (full == nullptr) {
+      LogError("Cannot convert RowUnit to RowObject.\n");
+      planned = false;
+      continue;
+    }
+    std::optional<std::string> text = StatementText(statement, row->tableName, full.get());
+    if (!text) {
+      LogError("QueryPtr is NULL.\n");
+      planned = false;
+      continue;
+    }
+    ConnectionBatch& batch = BatchFor(batches, ConnectionNameFor(row->tableName));
+    BatchStatement next;
+    next.text = std::move(*text);
+    if (indexed) {
+      const char* table = row->tableName;
+      const RowObject* indexRow = full.get();
+      const std::string connection = batch.connection;
+      next.followUp = [table, indexRow, connection](ConnectionHandle* handle) {
+        return AddEntryToIndexTableWithin(table, indexRow, connection.c_str(), handle);
+      };
+    }
+    batch.statements.push_back(std::move(next));
+    batch.rows.emplace_back(row, statement == Statement::kDelete ? kRowDeleted : kRowPersisted);
+    batch.fullRows.push_back(std::move(full));
+  }
+  return planned;
+}
+
+// Runs each connection's statements as one transaction and gives the
+// written rows their new state. false when a statement failed or a
+// transaction could not be committed.
+bool RunBatches(SaveBatches& batches) {
+  bool saved = true;
+  for (ConnectionBatch& batch : batches) {
+    const char* connection = batch.connection.empty() ? nullptr : batch.connection.c_str();
+    ConnectionHandle* handle = GetConnectionHandle(connection);
+    const bool committed = handle != nullptr && RunStatementBatch(handle, batch.statements);
+    if (handle != nullptr) ReleaseConnectionHandle(connection);
+    if (!committed) {
+      LogError("Cannot commit the save of the data object on %s\n", batch.connection.c_str());
+      saved = false;
+      continue;
+    }
+    for (std::size_t i = 0; i < batch.rows.size(); ++i) {
+      if (batch.statements[i].failed) {
+        saved = false;
+      } else {
+        batch.rows[i].first->state = batch.rows[i].second;
+      }
+    }
+  }
+  return saved;
+}
+
 }  // namespace
 
 std::unique_ptr<RowObject> GetRowObjectFromRowUnit(const RowUnit* row, const DataObject* object) {
@@ -150,22 +252,23 @@ bool SaveRowCollection(RowCollection* collection, DataObject* object) {
 bool SaveDataObject(DataObject* object) {
   LogTrace("@@@@  Inside SaveDataObject @@@@\n");
   if (object == nullptr || !SortTableByFK(object)) return false;
-  std::vector<RowCollection*> ordered;
   try {
+    std::vector<RowCollection*> ordered;
     for (VectorNode* node = object->tableList->head.get(); node != nullptr;
          node = node->next.get()) {
       RowCollection* collection =
           fh::dataobject::FindCollection(object, static_cast<const char*>(node->data));
       if (collection != nullptr) ordered.push_back(collection);
     }
+    SaveBatches batches;
+    bool planned = true;
+    for (RowCollection* collection : ordered)
+      planned = PlanRows(collection, object, false, batches) && planned;
+    for (auto it = ordered.rbegin(); it != ordered.rend(); ++it)
+      planned = PlanRows(*it, object, true, batches) && planned;
+    return RunBatches(batches) && planned;
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
     return false;
   }
-  bool saved = true;
-  for (RowCollection* collection : ordered)
-    saved = SaveRows(collection, object, true, false) && saved;
-  for (auto it = ordered.rbegin(); it != ordered.rend(); ++it)
-    saved = SaveRows(*it, object, false, true) && saved;
-  return saved;
 }

@@ -109,11 +109,42 @@ bool RunOn(const char* connection, const std::string& text, int64_t* count,
   return ran;
 }
 
+// Longest chain of foreign keys followed from one column to a root.
+constexpr int kMaxReferenceDepth = 64;
+
+// true when table.column holds the value of root's key column: it is that
+// column, or a foreign key takes it there, directly or through the tables
+// in between.
+bool LeadsToKey(const std::string& table, const std::string& column, const TableDefn& root,
+                const std::string& key, int depth) {
+  if (strcasecmp(table.c_str(), root.tableName.c_str()) == 0) return column == key;
+  const TableDefn* definition = GetTableDefn(table.c_str());
+  if (definition == nullptr || !definition->constraints || depth >= kMaxReferenceDepth)
+    return false;
+  for (const ForeignKeyDefn& reference : definition->constraints->foreignKeys) {
+    if (reference.localColumn == column &&
+        LeadsToKey(reference.referenceTable, reference.referenceColumn, root, key, depth + 1))
+      return true;
+  }
+  return false;
+}
+
+// The position of table's column that refers to root's key column: the
+// local column of a foreign key leading there, else (GetColIndex) the
+// column named like the key; -1 when there is none.
+int ReferringColumn(const TableDefn& table, const TableDefn& root, const std::string& key) {
+  for (const ForeignKeyDefn& reference : table.constraints->foreignKeys) {
+    if (LeadsToKey(reference.referenceTable, reference.referenceColumn, root, key, 1))
+      return GetColIndex(reference.localColumn.c_str(), table.tableName.c_str(), &table);
+  }
+  return GetColIndex(key.c_str(), table.tableName.c_str(), &table);
+}
+
 // The index statement for one root; false when a statement failed.
 bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject& row,
                  const TableDefn& root, const HeldHandle& held) {
   const std::string& key = root.constraints->primaryKeyColumns[0];
-  const int column = GetColIndex(key.c_str(), tableName, &table);
+  const int column = ReferringColumn(table, root, key);
   if (column < 0) return true;
   const char* connection = GetIndexTableConnection(root.tableName.c_str());
   const auto& value = row.values[static_cast<std::size_t>(column)];

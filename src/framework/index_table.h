@@ -34,7 +34,9 @@ const char* GetIndexTableConnection(const char* rootTable);
 
 // Logs "@@@ Inside AddEntryToIndexTable @@@\n" (trace). Keeps the index
 // tables of the indexed dominant roots of tableName (FindRootTable; only
-// roots with a single primary key column) in step with row, on each root's
+// roots with a single primary key column) in step with row, keyed by the
+// row's column that refers to the root's key (the local column of the
+// foreign key leading there, else the column named like the key), on each root's
 // index table connection (GetIndexTableConnection): for a row in state 2 or 6 the pair (key,
 // tableName) is inserted when absent ("Insert Query for %s_IDX: %s\n", trace); for a row with flags
 // 1 and 8 the pair is deleted when no other row of the in-memory table still refers to the key.

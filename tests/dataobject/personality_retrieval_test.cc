@@ -187,6 +187,22 @@ TEST_P(PersonalityRetrievalTest, DeepRetrievesTheTablesTheIndexListsOnce) {
   EXPECT_TRUE(log_.HasLine("[ERROR]", "No primary keys in dominant table " + ord_ + "\n"));
 }
 
+// A saved object keeps the index of its indexed dominant table, so deep
+// retrieval finds what the save wrote, and loses what it deleted.
+TEST_P(PersonalityRetrievalTest, SavingAnObjectKeepsTheIndexThatDeepRetrievalReads) {
+  Held order(GetDOFromPersonality("Order"));
+  ASSERT_NE(order.object, nullptr);
+  const char* texts[] = {"13", "3", "1", nullptr};
+  ASSERT_TRUE(InsertStringRowIntoDO(order.object, line_.c_str(), texts));
+  ASSERT_TRUE(SaveDataObject(order.object));
+  Held found(DeepRetrieveDO(ord_.c_str(), Order(3)));
+  EXPECT_EQ(DescribeObject(found.object), "PLine:13;POrd:3");
+
+  ASSERT_TRUE(DeleteRowUnit(GetLastRowUnit(line_.c_str(), order.object), order.object));
+  ASSERT_TRUE(SaveDataObject(order.object));
+  EXPECT_EQ(DeepRetrieveDO(ord_.c_str(), Order(3)), nullptr);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, PersonalityRetrievalTest,
                          testing::ValuesIn(fhtest::SelectedEngines()), fhtest::EngineName);
 
