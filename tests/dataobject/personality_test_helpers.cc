@@ -41,25 +41,6 @@ std::string DescribePersonalities() {
   return text;
 }
 
-ColumnDefnEntry Column(const char* name, uint8_t type, int32_t maxSize, bool nullable) {
-  ColumnDefnEntry column;
-  column.columnName = name;
-  column.dataType = type;
-  column.maxSize = maxSize;
-  column.isNullable = nullable;
-  return column;
-}
-
-bool DefineTable(const std::string& table, std::vector<ColumnDefnEntry> columns,
-                 std::vector<std::string> primaryKey, std::vector<ForeignKeyDefn> foreignKeys) {
-  ConstraintDefn constraints;
-  constraints.primaryKeyCount = static_cast<int32_t>(primaryKey.size());
-  constraints.primaryKeyColumns = std::move(primaryKey);
-  constraints.foreignKeys = std::move(foreignKeys);
-  return AddTableDefn(CreateTableDefn(table, std::nullopt, std::move(columns),
-                                      std::move(constraints))) != nullptr;
-}
-
 void PersonalityDbTest::SetUp() {
   FreeAllTableDefns();
   FreeAllDataSourceMapEntries();

@@ -12,6 +12,7 @@
 #include "dataobject/data_object.h"
 #include "dictionary/table_defn.h"
 #include "support/db_engines.h"
+#include "support/table_definitions.h"
 #include "support/test_support.h"
 
 namespace fhtest {
@@ -25,14 +26,6 @@ int ReadPersonalityText(const TempDir& directory, const std::string& xml);
 // with "!" when it is mandatory and "@fk" when it names a foreign key. An
 // absent description shows as "-".
 std::string DescribePersonalities();
-
-// A column definition.
-ColumnDefnEntry Column(const char* name, uint8_t type, int32_t maxSize = 0, bool nullable = true);
-
-// Adds the definition of table with those columns, primary key and foreign
-// keys; false when it was refused.
-bool DefineTable(const std::string& table, std::vector<ColumnDefnEntry> columns,
-                 std::vector<std::string> primaryKey, std::vector<ForeignKeyDefn> foreignKeys = {});
 
 // The object's rows, one "table:ids" part per collection in table-name
 // order, ";" between them: the table's name without the suffix

@@ -17,16 +17,6 @@
 #include "util/memory_pool.h"
 
 namespace fhtest {
-
-ColumnDefnEntry Column(const char* name, uint8_t type, int32_t maxSize, bool nullable) {
-  ColumnDefnEntry column;
-  column.columnName = name;
-  column.dataType = type;
-  column.maxSize = maxSize;
-  column.isNullable = nullable;
-  return column;
-}
-
 namespace {
 
 int32_t IntOf(const std::optional<ColumnValue>& value) {

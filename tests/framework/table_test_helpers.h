@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "dictionary/table_defn.h"
 #include "store/row_object.h"
 #include "support/db_engines.h"
+#include "support/table_definitions.h"
 
 namespace fhtest {
 
@@ -25,9 +25,6 @@ struct ItemRow {
   bool operator==(const ItemRow&) const = default;
 };
 void PrintTo(const ItemRow& row, std::ostream* out);
-
-// A column definition of the given type, maximum size and nullability.
-ColumnDefnEntry Column(const char* name, uint8_t type, int32_t maxSize, bool nullable);
 
 class TableTest : public DbTest, public testing::WithParamInterface<Engine> {
  protected:

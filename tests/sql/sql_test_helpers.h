@@ -9,16 +9,9 @@
 
 #include "dictionary/table_defn.h"
 #include "store/row_object.h"
+#include "support/table_definitions.h"
 
 namespace fhtest {
-
-// A column: name, type code, max size (for texts), nullable.
-ColumnDefnEntry Column(const std::string& name, uint8_t type, int32_t maxSize = 0,
-                       bool nullable = true);
-
-// Adds a definition to the process-wide list; false when it was refused.
-bool DefineTable(const std::string& name, std::vector<ColumnDefnEntry> columns,
-                 std::vector<std::string> primaryKey, std::vector<ForeignKeyDefn> foreignKeys = {});
 
 // A row holding values (none: NULL), in column order.
 std::unique_ptr<RowObject> MakeRow(std::vector<std::optional<ColumnValue>> values);
