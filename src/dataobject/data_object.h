@@ -202,7 +202,11 @@ DataObject* GetDataObjectByRowUnit(const std::vector<std::string>& tableList, co
 
 // An object for one select query over tableList whose criteria is the
 // criteria text (query/criteria_parser.h); each column it names belongs to
-// the first listed table that has it. None with "Cannot create
+// the first listed table that has it. Tables related by foreign keys are
+// LEFT JOINed on them (data_object_joins.h), so each table holds the rows
+// that match the criteria together with the rows related to them; when a
+// listed table is related to none of the others the tables are read side by
+// side (every combination) instead. None with "Cannot create
 // DataObject.\n" (error) when the text does not parse, names a column no
 // listed table has, or the query fails.
 DataObject* GetDataObjectByCriteria(const std::vector<std::string>& tableList,

@@ -8,6 +8,7 @@
 
 #include "dataobject/data_object.h"
 #include "dataobject/data_object_internal.h"
+#include "dataobject/data_object_joins.h"
 #include "logging/log.h"
 #include "query/criteria_node.h"
 
@@ -146,7 +147,11 @@ DataObject* GetDataObjectByCriteria(const std::vector<std::string>& tableList,
   LogTrace("@@@@  Inside GetDataObjectByCriteria @@@@\n");
   DataObject* object = nullptr;
   try {
-    SelectQuery* query = fh::dataobject::QueryOverTables(tableList);
+    // Related tables are joined on their foreign keys, so that each row
+    // comes back only beside the rows related to it; unrelated ones are
+    // read side by side.
+    SelectQuery* query = fh::dataobject::JoinedQueryOverTables(tableList);
+    if (query == nullptr) query = fh::dataobject::QueryOverTables(tableList);
     SelectCriteria* tree =
         query != nullptr ? fh::dataobject::CriteriaFromText(criteria, tableList, query) : nullptr;
     if (tree != nullptr) {

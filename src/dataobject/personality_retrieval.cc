@@ -6,6 +6,7 @@
 #include <new>
 #include <optional>
 
+#include "dataobject/data_object_joins.h"
 #include "dataobject/personality.h"
 #include "dataobject/personality_index.h"
 #include "db/connection.h"
@@ -61,62 +62,16 @@ struct ObjectFree {
 };
 using ObjectHolder = std::unique_ptr<DataObject, ObjectFree>;
 
-bool AddAllColumns(SelectQuery* query, const TableDefn& table) {
-  for (const ColumnDefnEntry& column : table.columns) {
-    ColumnRef* ref = CreateColumnRef(table.tableName.c_str(), nullptr, column.columnName.c_str(),
-                                     nullptr, 0, column.dataType, kAggregateNone, query->pool);
-    if (ref == nullptr || !AddColumnToSelectQuery(query, ref)) return false;
-  }
-  return true;
-}
-
-// The column pairs of the first foreign key of from that references to
-// (consecutive entries naming to form one key); false when there is none.
-bool ForeignKeyColumns(const TableDefn& from, const TableDefn& to,
-                       std::vector<std::string>& fromColumns, std::vector<std::string>& toColumns) {
-  if (!from.constraints) return false;
-  bool inKey = false;
-  for (const ForeignKeyDefn& key : from.constraints->foreignKeys) {
-    if (SameName(key.referenceTable, to.tableName)) {
-      fromColumns.push_back(key.localColumn);
-      toColumns.push_back(key.referenceColumn);
-      inKey = true;
-    } else if (inKey) {
-      break;
-    }
-  }
-  return inKey;
-}
-
-Vector* JoinColumns(const TableDefn& table, const std::vector<std::string>& names,
-                    SelectQuery* query) {
-  Vector* columns = CreateColumnVector(query->pool);
-  if (columns == nullptr) return nullptr;
-  for (const std::string& name : names) {
-    ColumnRef* ref = CreateListColumnRef(table.tableName.c_str(), nullptr, name.c_str(), nullptr, 0,
-                                         0, kAggregateNone, query->pool);
-    if (ref == nullptr || !AddColumnToVector(query->pool, ref, columns)) return nullptr;
-  }
-  return columns;
-}
-
 // Selects the constituent's columns and joins it to the dominant table.
 bool JoinConstituent(SelectQuery* query, const TableDefn& dominant, const TableDefn& constituent,
                      bool mandatory) {
-  std::vector<std::string> dominantColumns;
-  std::vector<std::string> constituentColumns;
-  if (!ForeignKeyColumns(constituent, dominant, constituentColumns, dominantColumns) &&
-      !ForeignKeyColumns(dominant, constituent, dominantColumns, constituentColumns)) {
+  if (!fh::dataobject::RelatedByForeignKey(dominant, constituent)) {
     LogError("No foreign key between %s and %s\n", constituent.tableName.c_str(),
              dominant.tableName.c_str());
     return false;
   }
-  Vector* base = JoinColumns(dominant, dominantColumns, query);
-  Vector* joined = JoinColumns(constituent, constituentColumns, query);
-  if (base == nullptr || joined == nullptr) return false;
-  Join* join = CreateJoin(dominant.tableName.c_str(), nullptr, constituent.tableName.c_str(),
-                          nullptr, mandatory ? INNER_JOIN : LEFT_JOIN, base, joined, query->pool);
-  return join != nullptr && AddJoin(query, join) && AddAllColumns(query, constituent);
+  return fh::dataobject::AddForeignKeyJoin(query, dominant, constituent,
+                                           mandatory ? INNER_JOIN : LEFT_JOIN);
 }
 
 const TableDefn* DefinitionOf(const std::string& table) {
@@ -131,7 +86,7 @@ QueryHolder PersonalityQuery(const PersonalityDefn& personality) {
   const TableDefn* dominant = DefinitionOf(personality.dominantTable);
   if (dominant == nullptr) return nullptr;
   QueryHolder query(CreateSelectQuery());
-  if (query == nullptr || !AddAllColumns(query.get(), *dominant)) return nullptr;
+  if (query == nullptr || !fh::dataobject::AddAllColumns(query.get(), *dominant)) return nullptr;
   std::vector<std::string> joined{dominant->tableName};
   for (const ConstituentTableDefn& entry : personality.constituentTables) {
     if (entry.tableIndex == 0 || entry.tableName.empty()) continue;

@@ -165,23 +165,36 @@ TEST_P(BuildTest, RowUnitSelectsItsOwnRowAndTheRowsLeadingToIt) {
 
 TEST_P(BuildTest, CriteriaTextRestrictsTheListedTables) {
   FillGraph();
+  const Texts all = {t_.grand, t_.parent, t_.child};
   struct Case {
     const char* criteria;
-    Texts parents;  // none: no object
+    Texts tables;
+    Texts parents, children, grandchildren;
     bool built;
   };
   const std::vector<Case> cases = {
-      {"name = 'p2'", {"2|p2#1"}, true},
-      {"pid >= 1 and name != 'p2'", {"1|p1#1"}, true},
-      {"pid > 5", {}, true},
-      {"nosuch = 1", {}, false},
-      {"pid = ", {}, false},
+      {"name = 'p2'", {t_.parent}, {"2|p2#1"}, {}, {}, true},
+      {"pid >= 1 and name != 'p2'", {t_.parent}, {"1|p1#1"}, {}, {}, true},
+      {"pid > 5", {t_.parent}, {}, {}, {}, true},
+      {"nosuch = 1", {t_.parent}, {}, {}, {}, false},
+      {"pid = ", {t_.parent}, {}, {}, {}, false},
+      // Related tables come back only beside the rows related to a match.
+      {"name = 'p1'",
+       all,
+       {"1|p1#1"},
+       {"1|1|c11#1", "1|2|c12#1"},
+       {"1|1|1|g111#1", "1|1|2|g112#1", "1|2|1|g121#1"},
+       true},
+      {"label = 'c12'", all, {"1|p1#1"}, {"1|2|c12#1"}, {"1|2|1|g121#1"}, true},
+      {"name = 'p2'", all, {"2|p2#1"}, {}, {}, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.criteria);
-    DataObject* object = GetDataObjectByCriteria({t_.parent}, c.criteria);
+    DataObject* object = GetDataObjectByCriteria(c.tables, c.criteria);
     ASSERT_EQ(object != nullptr, c.built);
     EXPECT_EQ(Sorted(RowTexts(object, t_.parent)), c.parents);
+    EXPECT_EQ(Sorted(RowTexts(object, t_.child)), c.children);
+    EXPECT_EQ(Sorted(RowTexts(object, t_.grand)), c.grandchildren);
     FreeDataObject(object);
   }
   EXPECT_EQ(log_.Count("Cannot create DataObject.\n"), 2u);

@@ -1,0 +1,43 @@
+// Select queries over related tables: a table's every column, and joins
+// along the foreign keys between two tables. The data objects read several
+// tables at once this way, and the personalities build their queries on it.
+//
+// Every function works in the query's own pool; false means the query may
+// hold part of what was asked and should be freed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dictionary/table_defn.h"
+#include "query/select_query.h"
+
+namespace fh::dataobject {
+
+// Adds every column of table, in definition order, to the select list.
+bool AddAllColumns(SelectQuery* query, const TableDefn& table);
+
+// The column pairs of the first foreign key of from that references to
+// (consecutive entries naming to form one key); false when there is none.
+bool ForeignKeyColumns(const TableDefn& from, const TableDefn& to,
+                       std::vector<std::string>& fromColumns, std::vector<std::string>& toColumns);
+
+// true when a foreign key leads from one of the tables to the other.
+bool RelatedByForeignKey(const TableDefn& a, const TableDefn& b);
+
+// Joins joined to base (joinType INNER_JOIN or LEFT_JOIN) on the foreign key
+// between them, in either direction, and selects joined's columns. false
+// when they are not related (nothing added) or memory is exhausted.
+bool AddForeignKeyJoin(SelectQuery* query, const TableDefn& base, const TableDefn& joined,
+                       uint8_t joinType);
+
+// A query selecting every column of tables (taken in foreign-key order,
+// referenced tables first), the first in the FROM clause and each other
+// LEFT JOINed to the first earlier table it is related to, so that a row of
+// one table comes back only beside the rows related to it. None when a
+// table has no definition, is related to no earlier table, or memory is
+// exhausted.
+SelectQuery* JoinedQueryOverTables(const std::vector<std::string>& tables);
+
+}  // namespace fh::dataobject
