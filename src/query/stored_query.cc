@@ -265,7 +265,10 @@ bool StartStoredQueryRun() {
   return true;
 }
 
-void RunOneStoredQuery(int queryId, ConnectionHandle* handle) {
+// Builds, generates and runs one stored query on a handle of connection
+// taken around the statement only: the definition reads take and give back
+// handles of their own, which may be handles of the same data source.
+void RunOneStoredQuery(int queryId, const char* connection) {
   SelectQuery* query = CreateSelectQuery();
   std::optional<std::string> text;
   if (query != nullptr && BuildStoredQuery(queryId, query)) text = GenerateSelectQuery(query);
@@ -274,7 +277,9 @@ void RunOneStoredQuery(int queryId, ConnectionHandle* handle) {
     LogError("\nStored query %d was not run.\n", queryId);
     return;
   }
+  ConnectionHandle* handle = GetConnectionHandle(connection);
   auto resultSet = ExecuteQuery(handle, text->c_str());
+  ReleaseConnectionHandle(connection);
   PrintDBResultSet(resultSet.get());
   FreeDBResultSet(std::move(resultSet));
 }
@@ -288,14 +293,14 @@ bool RunStoredQueries() {
   const char* connectionName = TextOrNull(connection);
   ConnectionHandle* handle = GetConnectionHandle(connectionName);
   auto queries = ExecuteQuery(handle, "SELECT QUERY_ID FROM QueryDetails");
+  ReleaseConnectionHandle(connectionName);
   if (queries == nullptr) {
     LogError("Query failed\n");
-    ReleaseConnectionHandle(connectionName);
     ReleaseMemPool();
     return false;
   }
-  for (int queryId : fh::storedq::FirstColumnIds(*queries)) RunOneStoredQuery(queryId, handle);
-  ReleaseConnectionHandle(connectionName);
+  for (int queryId : fh::storedq::FirstColumnIds(*queries))
+    RunOneStoredQuery(queryId, connectionName);
   ReleaseMemPool();
   return true;
 }

@@ -82,10 +82,11 @@ bool GenerateStoredQuery(int queryId, std::string* text = nullptr);
 // the provider each data source names, opens the connections, then runs
 // "SELECT QUERY_ID FROM QueryDetails" on the QueryDetails data source. No
 // result: "Query failed\n" (error) and false. For every QUERY_ID it builds
-// and generates the query, runs it on the same handle and writes the result
-// set to the log (PrintDBResultSet); a query that cannot be built or
-// generated is skipped with "\nStored query %d was not run.\n" (error).
-// Gives back the handle and the memory pool count and returns true; false
+// and generates the query, runs it on a handle of the same data source
+// (taken around each statement, since the definition reads take handles of
+// their own) and writes the result set to the log (PrintDBResultSet); a
+// query that cannot be built or generated is skipped with "\nStored query %d
+// was not run.\n" (error). Gives back the memory pool count and returns true; false
 // (after the failing step's line) when the start fails. The rest of the
 // framework stays up: DeInitTessel takes it down.
 bool RunStoredQueries();
