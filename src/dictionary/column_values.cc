@@ -15,12 +15,6 @@
 
 namespace {
 
-std::vector<unsigned char> ZeroTerminatedCopy(const void* bytes, std::size_t length) {
-  std::vector<unsigned char> storage(length + 1, 0);
-  if (length > 0) std::memcpy(storage.data(), bytes, length);
-  return storage;
-}
-
 // A decimal integer with an optional leading sign, accumulated in 64 bits
 // (wrapping, never overflowing). Any other character, as well as a text
 // without digits, gives 0.
@@ -237,11 +231,11 @@ std::optional<std::string> ValueTextOrThrow(const ColumnValue& value, uint8_t da
 
 }  // namespace
 
-ColumnValue::ColumnValue() : storage_(std::vector<unsigned char>(1, 0)) {}
+ColumnValue::ColumnValue() : storage_(ValueBytes(nullptr, 0)) {}
 
 ColumnValue ColumnValue::FromBytes(const void* bytes, std::size_t length) {
   ColumnValue value;
-  value.storage_ = ZeroTerminatedCopy(bytes, bytes == nullptr ? 0 : length);
+  value.storage_ = ValueBytes(bytes, bytes == nullptr ? 0 : length);
   return value;
 }
 
@@ -287,25 +281,23 @@ ColumnValue ColumnValue::FromDouble(double number) { return FromBytes(&number, s
 
 int32_t ColumnValue::length() const {
   if (isDateTime()) return kKesDateTimeValueLength;
-  const auto& storage = std::get<std::vector<unsigned char>>(storage_);
   // A moved-from value has no storage at all: it reads as the empty value.
-  return storage.empty() ? 0 : static_cast<int32_t>(storage.size() - 1);
+  return static_cast<int32_t>(std::get<ValueBytes>(storage_).size());
 }
 
 bool ColumnValue::isDateTime() const { return std::holds_alternative<KesDateTime>(storage_); }
 
 const unsigned char* ColumnValue::bytes() const {
   static constexpr unsigned char kEmptyBytes[1] = {0};
-  const auto* storage = std::get_if<std::vector<unsigned char>>(&storage_);
+  const auto* storage = std::get_if<ValueBytes>(&storage_);
   if (storage == nullptr) return nullptr;
-  return storage->empty() ? kEmptyBytes : storage->data();
+  return storage->hasStorage() ? storage->data() : kEmptyBytes;
 }
 
 unsigned char* ColumnValue::mutableBytes() {
-  auto* storage = std::get_if<std::vector<unsigned char>>(&storage_);
+  auto* storage = std::get_if<ValueBytes>(&storage_);
   // A moved-from value has no storage and nothing to write (its length is 0).
-  if (storage == nullptr || storage->empty()) return nullptr;
-  return storage->data();
+  return storage != nullptr ? storage->data() : nullptr;
 }
 
 const char* ColumnValue::text() const { return reinterpret_cast<const char*>(bytes()); }

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "dictionary/date_time.h"
+#include "dictionary/value_bytes.h"
 
 struct MemPool;
 
@@ -68,8 +69,9 @@ class ColumnValue {
   friend bool operator==(const ColumnValue&, const ColumnValue&) = default;
 
  private:
-  // Byte storage holds length + 1 bytes, the last one zero.
-  std::variant<std::vector<unsigned char>, KesDateTime> storage_;
+  // Byte storage holds length + 1 bytes, the last one zero; a moved-from
+  // value holds none.
+  std::variant<ValueBytes, KesDateTime> storage_;
 };
 
 // Reads text as a value of dataType. length is in/out: on entry the byte

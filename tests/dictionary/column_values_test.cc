@@ -221,12 +221,46 @@ TEST(ColumnValuesTest, DateTimeValuesCopyDeeply) {
   EXPECT_EQ(*copy, assigned);
 }
 
-TEST(ColumnValuesTest, ByteValuesCopyDeeply) {
-  auto original = std::make_unique<ColumnValue>(ColumnValue::FromText("abc"));
-  const ColumnValue copy = *original;
-  original->mutableBytes()[0] = 'x';
-  original.reset();
-  EXPECT_STREQ(copy.text(), "abc");
+// Short values live inside the value and long ones on the heap: copies and
+// moves across that boundary (and onto values on the other side of it) keep
+// every byte, the zero after them, and their independence.
+TEST(ColumnValuesTest, ByteValuesCopyAndMoveAcrossEverySize) {
+  const std::size_t sizes[] = {0, 1, 22, 23, 24, 200};
+  auto pattern = [](std::size_t size, char seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(seed + i % 50);
+    return bytes;
+  };
+  auto holds = [](const ColumnValue& value, const std::string& bytes) {
+    return value.length() == static_cast<int32_t>(bytes.size()) &&
+           std::memcmp(value.bytes(), bytes.data(), bytes.size()) == 0 &&
+           value.bytes()[bytes.size()] == 0;
+  };
+  for (std::size_t size : sizes) {
+    for (std::size_t otherSize : sizes) {
+      SCOPED_TRACE(std::to_string(size) + " over " + std::to_string(otherSize));
+      const std::string bytes = pattern(size, 'a');
+      auto original = std::make_unique<ColumnValue>(ColumnValue::FromBytes(bytes.data(), size));
+      const ColumnValue copy = *original;
+      ColumnValue assigned = ColumnValue::FromText(pattern(otherSize, 'A'));
+      assigned = *original;
+      ColumnValue moveAssigned = ColumnValue::FromText(pattern(otherSize, 'A'));
+      ColumnValue source = *original;
+      moveAssigned = std::move(source);
+      const ColumnValue& self = assigned;
+      assigned = self;
+      if (size > 0) original->mutableBytes()[0] = '#';
+      original.reset();
+      EXPECT_TRUE(holds(copy, bytes));
+      EXPECT_TRUE(holds(assigned, bytes));
+      EXPECT_TRUE(holds(moveAssigned, bytes));
+      EXPECT_EQ(copy, moveAssigned);
+      EXPECT_EQ(copy == ColumnValue::FromText(pattern(otherSize, 'A')), size + otherSize == 0);
+      // NOLINTNEXTLINE(bugprone-use-after-move): the moved-from state is what is tested.
+      EXPECT_EQ(source.length(), 0);
+      EXPECT_EQ(source.mutableBytes(), nullptr);
+    }
+  }
 }
 
 TEST(ColumnValuesTest, MovedFromValuesReadAsTheEmptyValue) {
