@@ -192,6 +192,57 @@ std::string TablesFragment(const DialectWords& words, const SelectQuery& query) 
   return text;
 }
 
+void SkipBlanks(std::string_view text, std::size_t& at) {
+  while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+}
+
+// One literal of a range at text[at]: a number (optional sign, digits,
+// optional fraction) or a quoted text with quotes doubled and no backslash
+// (which one engine reads as an escape). Moves at past it.
+bool SkipRangeLiteral(std::string_view text, std::size_t& at) {
+  if (at < text.size() && text[at] == '\'') {
+    for (++at; at < text.size(); ++at) {
+      if (text[at] == '\\') return false;
+      if (text[at] != '\'') continue;
+      if (at + 1 < text.size() && text[at + 1] == '\'') {
+        ++at;
+        continue;
+      }
+      ++at;
+      return true;
+    }
+    return false;
+  }
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+  const std::size_t digits = at;
+  while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+  if (at == digits) return false;
+  if (at < text.size() && text[at] == '.') {
+    ++at;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+  }
+  return true;
+}
+
+// true when text is a range "<low> AND <high>" of two literals and nothing
+// else: the BETWEEN value is pasted as it stands, so anything more could
+// carry more SQL than a range.
+bool IsRangeText(std::string_view text) {
+  std::size_t at = 0;
+  SkipBlanks(text, at);
+  if (!SkipRangeLiteral(text, at)) return false;
+  std::size_t before = at;
+  SkipBlanks(text, at);
+  if (at == before || text.size() - at < 3 || strncasecmp(text.data() + at, "AND", 3) != 0)
+    return false;
+  at += 3;
+  before = at;
+  SkipBlanks(text, at);
+  if (at == before || !SkipRangeLiteral(text, at)) return false;
+  SkipBlanks(text, at);
+  return at == text.size();
+}
+
 bool LeafText(const DialectWords& words, const SelectCriteria& node, std::string& text) {
   const ColumnRef& column = *node.column;
   const char* qualifier = column.tableAlias != nullptr ? column.tableAlias : column.tableName;
@@ -205,8 +256,14 @@ bool LeafText(const DialectWords& words, const SelectCriteria& node, std::string
   }
   text += Format(" %s ", name);
   if (node.operatorCode == kSelectOperatorBetween) {
-    // The caller supplies the whole range text.
-    text += Format(" %s ", node.value != nullptr ? node.value : "");
+    // The caller supplies the whole range text; only a plain range passes.
+    const std::string_view range(node.value != nullptr ? node.value : "",
+                                 node.value != nullptr ? std::strlen(node.value) : 0);
+    if (!IsRangeText(range)) {
+      LogError("Invalid BETWEEN range: %s\n", std::string(range).c_str());
+      return false;
+    }
+    text += Format(" %s ", node.value);
     return true;
   }
   if (column.dataType == KES_SQL_BOOLEAN) {

@@ -36,6 +36,10 @@ std::string HexText(const unsigned char* bytes, std::size_t length);
 // A text as a quoted literal (stops at a zero byte).
 std::string QuoteSqlText(const DialectWords& words, const char* text, std::size_t length);
 
+// The select text of query. A BETWEEN value is written as it stands and must
+// be a plain range of two literals ("<low> AND <high>", each a number or a
+// quoted text with quotes doubled and no backslash); any other value gives
+// no text and "Invalid BETWEEN range: %s\n" (error).
 std::optional<std::string> GenSelectText(const DialectWords& words, SelectQuery* query);
 std::optional<std::string> GenUpdateText(const DialectWords& words, const char* tableName,
                                          const RowObject* row);

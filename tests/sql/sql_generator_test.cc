@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 
 #include "query/criteria_node.h"
@@ -171,6 +172,42 @@ TEST_F(SqlTextTest, CriteriaValuesAreQuotedAndEscapedByType) {
   expect(kMysqlWords, "'O''Brien\\\\'", "1");
   expect(kPgsqlWords, "'O''Brien\\'", "'t'");
   expect(kSqliteWords, "'O''Brien\\'", "1");
+}
+
+// A BETWEEN value is written as it stands, so only a plain range of two
+// literals passes; anything that could carry more SQL is refused.
+TEST_F(SqlTextTest, BetweenTakesOnlyAPlainRange) {
+  const struct {
+    const char* range;
+    bool written;
+  } cases[] = {
+      {"1 AND 5", true},
+      {" -1.5 and +2 ", true},
+      {"'a''b' AND 'c'", true},
+      {"'2024-01-01'\tAND\t'2024-12-31'", true},
+      {"1 AND 5 OR 1=1", false},
+      {"1 AND 5; drop table T", false},
+      {"'\\' AND ' OR 1=1 -- '", false},  // a backslash escape on one engine
+      {"'open AND 'x'", false},
+      {"1AND 5", false},
+      {"1 AND", false},
+      {"AND 5", false},
+      {"", false},
+  };
+  Table("T");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.range);
+    SetCriteria(query_, CreateCriteria(Col("T", nullptr, "n", KES_SQL_INT), c.range,
+                                       static_cast<int32_t>(std::strlen(c.range)),
+                                       kSelectOperatorBetween, pool()));
+    const auto text = GenSelectText(kMysqlWords, query_);
+    EXPECT_EQ(text.has_value(), c.written);
+    if (c.written) {
+      EXPECT_NE(text->find(std::string("BETWEEN  ") + c.range), std::string::npos);
+    }
+    EXPECT_EQ(log_.HasLine("[ERROR]", std::string("Invalid BETWEEN range: ") + c.range + "\n"),
+              !c.written);
+  }
 }
 
 TEST_F(SqlTextTest, RefusedSelectsGiveNoTextAndTheirLine) {
