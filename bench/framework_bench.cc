@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench_directory.h"
+#include "bench_framework.h"
 #include "db/conn_params.h"
 #include "db/connection_pool.h"
 #include "db/db_provider.h"
@@ -81,38 +82,15 @@ void EmptySaveTable() {
   sqlite3_close(db);
 }
 
-ColumnDefnEntry Column(const char* name, uint8_t type, int32_t maxSize, bool nullable) {
-  ColumnDefnEntry column;
-  column.columnName = name;
-  column.dataType = type;
-  column.maxSize = maxSize;
-  column.isNullable = nullable;
-  return column;
-}
-
 // Sets the framework up once: the connection "bench" to the file with the
 // data-source mode on, and both tables defined and mapped to it.
 bool FrameworkReady() {
   static const bool ready = [] {
-    InitDBProvider();
-    InitSQLDialects();
-    InitTableList();
-    if (!InitializeMemPool()) return false;
-    const std::string connect = "Driver=SQLite3;Database=" + DatabasePath();
-    if (!AddConnParamsEntry(CreateConnParamsEntry("b", 1, "bench", nullptr, nullptr, "bench", 1,
-                                                  connect.c_str(), "ODBC", "SQLITE")))
-      return false;
-    if (!EstablishDBConnections() || !SetDialectModeFromConnParams()) return false;
+    if (!fhbench::StartSqliteFramework(DatabasePath())) return false;
     for (const char* table : {kLoadTable, kSaveTable}) {
-      ConstraintDefn constraints;
-      constraints.primaryKeyColumns = {"id"};
-      constraints.primaryKeyCount = 1;
-      if (AddTableDefn(CreateTableDefn(
-              table, std::nullopt,
-              {Column("id", KES_SQL_INT, 0, false), Column("name", KES_SQL_CHAR, 40, true),
-               Column("qty", KES_SQL_INT, 0, true)},
-              std::move(constraints))) == nullptr ||
-          !AddDataSourceMapEntry(CreateDataSourceMapEntry(table, "bench")))
+      if (!fhbench::DefineBenchTable(table, {fhbench::Column("id", KES_SQL_INT, 0, false),
+                                             fhbench::Column("name", KES_SQL_CHAR, 40, true),
+                                             fhbench::Column("qty", KES_SQL_INT, 0, true)}))
         return false;
     }
     return true;

@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "bench_directory.h"
+#include "bench_framework.h"
 #include "dataobject/data_object.h"
 #include "dataobject/personality.h"
 #include "dataobject/personality_retrieval.h"
@@ -76,47 +77,20 @@ const std::string& DatabasePath() {
   return path;
 }
 
-ColumnDefnEntry Column(const char* name, uint8_t type, int32_t maxSize, bool nullable) {
-  ColumnDefnEntry column;
-  column.columnName = name;
-  column.dataType = type;
-  column.maxSize = maxSize;
-  column.isNullable = nullable;
-  return column;
-}
-
-bool Define(const char* table, std::vector<ColumnDefnEntry> columns,
-            std::vector<ForeignKeyDefn> foreignKeys) {
-  ConstraintDefn constraints;
-  constraints.primaryKeyColumns = {"id"};
-  constraints.primaryKeyCount = 1;
-  constraints.foreignKeys = std::move(foreignKeys);
-  return AddTableDefn(CreateTableDefn(table, std::nullopt, std::move(columns),
-                                      std::move(constraints))) != nullptr &&
-         AddDataSourceMapEntry(CreateDataSourceMapEntry(table, "bench"));
-}
-
 // Sets the framework up once: the connection "bench" to the file with the
 // data-source mode on, both tables defined and mapped, the personality
 // "Order" (orders with its lines) read from a file.
 bool FrameworkReady() {
   static const bool ready = [] {
-    InitDBProvider();
-    InitSQLDialects();
-    InitTableList();
-    if (!InitializeMemPool() || InitPersonality() != 1) return false;
-    const std::string connect = "Driver=SQLite3;Database=" + DatabasePath();
-    if (!AddConnParamsEntry(CreateConnParamsEntry("b", 1, "bench", nullptr, nullptr, "bench", 1,
-                                                  connect.c_str(), "ODBC", "SQLITE")))
-      return false;
-    if (!EstablishDBConnections() || !SetDialectModeFromConnParams()) return false;
-    if (!Define(kOrders,
-                {Column("id", KES_SQL_INT, 0, false), Column("code", KES_SQL_CHAR, 20, true)},
-                {}) ||
-        !Define(kLinesTable,
-                {Column("id", KES_SQL_INT, 0, false), Column("order_id", KES_SQL_INT, 0, true),
-                 Column("qty", KES_SQL_INT, 0, true)},
-                {{"order_id", "id", kOrders}}))
+    if (!fhbench::StartSqliteFramework(DatabasePath()) || InitPersonality() != 1) return false;
+    using fhbench::Column;
+    if (!fhbench::DefineBenchTable(kOrders, {Column("id", KES_SQL_INT, 0, false),
+                                             Column("code", KES_SQL_CHAR, 20, true)}) ||
+        !fhbench::DefineBenchTable(
+            kLinesTable,
+            {Column("id", KES_SQL_INT, 0, false), Column("order_id", KES_SQL_INT, 0, true),
+             Column("qty", KES_SQL_INT, 0, true)},
+            {{"order_id", "id", kOrders}}))
       return false;
     const std::string file = fhbench::BenchDirectory() + "/personality.xml";
     std::FILE* out = std::fopen(file.c_str(), "w");
