@@ -44,6 +44,14 @@ void SetInTransaction(ConnectionHandle& handle, uint8_t value) {
   std::atomic_ref<uint8_t>(handle.inTransaction).store(value, std::memory_order_release);
 }
 
+bool IsConnectionBroken(ConnectionHandle& handle) {
+  return std::atomic_ref<uint8_t>(handle.broken).load(std::memory_order_acquire) != 0;
+}
+
+void MarkConnectionBroken(ConnectionHandle& handle) {
+  std::atomic_ref<uint8_t>(handle.broken).store(1, std::memory_order_release);
+}
+
 std::unique_ptr<ConnectionHandle> OpenDBConnection(const ConnParamsEntry* entry) {
   LogTrace("## Inside OpenDBConnection ##\n");
   if (entry == nullptr || !entry->providerName) return nullptr;
@@ -110,6 +118,10 @@ int BeginTransaction(ConnectionHandle* handle) {
 int CommitTransaction(ConnectionHandle* handle) {
   const DBProvider* provider = ProviderOf(handle);
   if (provider == nullptr || IsInTransaction(*handle) != 1) return 0;
+  if (IsConnectionBroken(*handle)) {
+    SetInTransaction(*handle, 0);
+    return 0;
+  }
   const int result = provider->CommitTransaction(handle);
   SetInTransaction(*handle, 0);
   return result;
@@ -118,6 +130,10 @@ int CommitTransaction(ConnectionHandle* handle) {
 int RollbackTransaction(ConnectionHandle* handle) {
   const DBProvider* provider = ProviderOf(handle);
   if (provider == nullptr || IsInTransaction(*handle) != 1) return 0;
+  if (IsConnectionBroken(*handle)) {
+    SetInTransaction(*handle, 0);
+    return 0;
+  }
   const int result = provider->RollbackTransaction(handle);
   SetInTransaction(*handle, 0);
   return result;

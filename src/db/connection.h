@@ -31,6 +31,7 @@ struct ConnectionHandle {
   int32_t owner = -1;                              // owner key of the holder; -1 when free
   uint8_t inTransaction = 0;                       // 1 between a begin and its commit or rollback
   uint32_t openedAt = 0;                           // seconds since 1970 (low 32 bits) at opening
+  uint8_t broken = 0;                              // 1 once a call found the link gone
 };
 
 // The handle's inTransaction flag, read and written atomically: the pool
@@ -38,6 +39,14 @@ struct ConnectionHandle {
 // transaction.
 uint8_t IsInTransaction(ConnectionHandle& handle);
 void SetInTransaction(ConnectionHandle& handle, uint8_t value);
+
+// The broken mark, read and set atomically. A provider sets it when a call
+// on the handle failed because the link to the database is gone (not
+// because of the statement); nothing clears it. The pool replaces a broken
+// handle by a newly opened one when it is next taken, unless it is inside a
+// transaction (db/connection_pool.h).
+bool IsConnectionBroken(ConnectionHandle& handle);
+void MarkConnectionBroken(ConnectionHandle& handle);
 
 // Logs "## Inside OpenDBConnection ##\n" (trace). Opens a connection with the
 // provider the entry names (which must be loaded in a slot) and fills
@@ -72,6 +81,8 @@ std::unique_ptr<DBResultSet> ExecuteQueryBlob(ConnectionHandle* handle, const ch
 // The provider's result; a result of 1 sets inTransaction.
 int BeginTransaction(ConnectionHandle* handle);
 // 0 without calling the provider unless inTransaction is 1; otherwise the
-// provider's result, inTransaction cleared whatever it is.
+// provider's result, inTransaction cleared whatever it is. On a broken
+// handle the transaction is abandoned without a call (the server dropped it
+// with the link): inTransaction is cleared and the result is 0.
 int CommitTransaction(ConnectionHandle* handle);
 int RollbackTransaction(ConnectionHandle* handle);

@@ -90,6 +90,8 @@ ConnectionHandle* Reopen(PoolState& state, ConnectionPoolEntry& entry, Connectio
     LogError(
         "Cannot return connection handle. Error in opening connection while re-establishing "
         "connection hanlde.\n");
+    LogError("Cannot open the connection %s again (data source %s).\n",
+             stale->connectionName.c_str(), parameters->dsn ? parameters->dsn->c_str() : "");
     return nullptr;
   }
   fresh->owner = key;
@@ -204,10 +206,8 @@ ConnectionHandle* GetConnectionHandle(const char* connectionName) {
     const int32_t key = OwnerKey(*entry);
     ConnectionHandle* handle = Claim(*entry, key);
     if (handle == nullptr) return nullptr;
-    if (static_cast<uint32_t>(now - handle->openedAt) <= kMaxConnectionAgeSeconds ||
-        IsInTransaction(*handle) == 1) {
-      return handle;
-    }
+    const bool stale = static_cast<uint32_t>(now - handle->openedAt) > kMaxConnectionAgeSeconds;
+    if ((!stale && !IsConnectionBroken(*handle)) || IsInTransaction(*handle) == 1) return handle;
     result = Reopen(state, *entry, handle, key, &closeNow);
   }
   CloseDBConnection(std::move(closeNow));

@@ -15,6 +15,13 @@
 // once; the single shared handle of a data source may still be in use by
 // other threads, so it is closed when the pool is freed.
 //
+// Broken handles: a handle marked broken (its link to the database was found
+// gone, db/connection.h) is replaced the same way when it is next handed
+// out, again not while it is inside a transaction. The pool never probes a
+// handle: the failed call that marked it is the only signal. When the new
+// handle cannot be opened (the server is still down) the taker gets none and
+// the broken handle stays, to be tried again on the next take.
+//
 // Ownership: the pool owns its handles; a handle handed out stays valid
 // until FreeConnectionPool. Callers never close a pooled handle themselves.
 //
@@ -48,10 +55,11 @@ bool CreateConnectionPool(int count);
 // Lends the calling thread a handle of the data source connectionName, or,
 // for none, of the pool's only data source (none when the pool holds
 // several). None when the pool is empty, the name is not pooled, every
-// handle is held by other keys or a stale handle cannot be re-opened
-// ("Cannot return connection handle. Error in fetching connection
+// handle is held by other keys or a stale or broken handle cannot be
+// re-opened ("Cannot return connection handle. Error in fetching connection
 // parameters.\n" or "Cannot return connection handle. Error in opening
-// connection while re-establishing connection hanlde.\n", error).
+// connection while re-establishing connection hanlde.\n" followed by
+// "Cannot open the connection %s again (data source %s).\n", error).
 ConnectionHandle* GetConnectionHandle(const char* connectionName);
 
 // Gives back the handle the calling thread's key holds of connectionName's

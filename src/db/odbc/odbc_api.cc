@@ -145,6 +145,47 @@ std::atomic<const OdbcApi*> g_api{&kDriverManager};
 
 constexpr SQLSMALLINT kMaxDiagnosticRecords = 16;
 
+// A driver that reports a lost link by its own codes: the mark its messages
+// start with and the codes that mean the link (or the file) is gone.
+struct DriverLinkCodes {
+  const char* messageMark;
+  long codes[4];  // unused places hold 0
+};
+
+constexpr DriverLinkCodes kDriverLinkCodes[] = {
+    {"[ma-", {2006, 2013, 2055}},
+    {"[SQLite]", {10, 11, 14, 26}},
+};
+
+// PostgreSQL's states for a session the server ended.
+constexpr const char* kSessionEndedStates[] = {"57P01", "57P02", "57P03"};
+
+// psqlODBC reports a link found gone while preparing or sending a statement
+// as the general state S1000, saying so only in its message (its own text,
+// or libpq's).
+constexpr const char* kLinkGoneMessages[] = {
+    "The connection has been lost",
+    "server closed the connection unexpectedly",
+    "no connection to the server",
+};
+
+bool IsLinkGone(const OdbcDiagnostic& record) {
+  if (record.state.rfind("08", 0) == 0) return true;
+  for (const char* state : kSessionEndedStates) {
+    if (record.state == state) return true;
+  }
+  for (const char* text : kLinkGoneMessages) {
+    if (record.message.find(text) != std::string::npos) return true;
+  }
+  for (const DriverLinkCodes& driver : kDriverLinkCodes) {
+    if (record.message.rfind(driver.messageMark, 0) != 0) continue;
+    for (long code : driver.codes) {
+      if (code != 0 && record.nativeError == code) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 const OdbcApi& Odbc() { return *g_api.load(std::memory_order_acquire); }
@@ -173,15 +214,25 @@ std::vector<OdbcDiagnostic> ReadOdbcDiagnostics(SQLSMALLINT handleType, SQLHANDL
   return records;
 }
 
-void LogOdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+OdbcFailure ClassifyOdbcDiagnostics(const std::vector<OdbcDiagnostic>& records) {
+  for (const OdbcDiagnostic& record : records) {
+    if (IsLinkGone(record)) return OdbcFailure::kConnectionLost;
+  }
+  return OdbcFailure::kStatement;
+}
+
+OdbcFailure LogOdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
   try {
-    for (const OdbcDiagnostic& record : ReadOdbcDiagnostics(handleType, handle)) {
+    const std::vector<OdbcDiagnostic> records = ReadOdbcDiagnostics(handleType, handle);
+    for (const OdbcDiagnostic& record : records) {
       LogError("STATE: %s\n", record.state.c_str());
       LogError("NAT: %ld\n", record.nativeError);
       LogError("MSG: %s\n", record.message.c_str());
     }
+    return ClassifyOdbcDiagnostics(records);
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return OdbcFailure::kStatement;
   }
 }
 

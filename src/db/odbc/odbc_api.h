@@ -98,8 +98,34 @@ struct OdbcDiagnostic {
 // Every diagnostic record the last call on handle left (at most 16).
 std::vector<OdbcDiagnostic> ReadOdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
 
+// What a failed call's diagnostics say about the connection it ran on.
+enum class OdbcFailure {
+  kStatement,       // the statement (or call) failed; the connection is usable
+  kConnectionLost,  // the link to the database is gone: nothing more runs on it
+};
+
+// The one translation of diagnostics into a failure kind. The link is gone
+// when any record says so:
+//   - an SQLSTATE of class 08 (connection exception), every driver;
+//   - 57P01, 57P02, 57P03: PostgreSQL ended the session (a terminated
+//     backend, a server shutting down or starting); psqlODBC reports these
+//     first and 08S01 for every later call;
+//   - psqlODBC's message "The connection has been lost" (or libpq's "server
+//     closed the connection unexpectedly", "no connection to the server"),
+//     which it pairs with S1000 when the link is found gone while a
+//     statement is prepared;
+//   - MariaDB Connector/ODBC ("[ma-" messages) with the client codes 2006
+//     (server has gone away), 2013 (lost connection during query) or 2055
+//     (lost connection at a stage), whatever SQLSTATE it pairs them with
+//     (it uses S1001 and HY000 as well as 08S01);
+//   - the SQLite driver ("[SQLite]" messages) with the result codes 10
+//     (disk I/O error), 11 (malformed image), 14 (cannot open) or 26 (not a
+//     database): the database file can no longer be read.
+OdbcFailure ClassifyOdbcDiagnostics(const std::vector<OdbcDiagnostic>& records);
+
 // Logs each diagnostic record of handle as the error lines "STATE: %s\n",
-// "NAT: %ld\n" and "MSG: %s\n". Nothing when there is none.
-void LogOdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
+// "NAT: %ld\n" and "MSG: %s\n" (nothing when there is none) and returns
+// what they say (ClassifyOdbcDiagnostics).
+OdbcFailure LogOdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
 
 }  // namespace fh::odbc

@@ -68,10 +68,37 @@ OdbcConnection* CellOf(ConnectionHandle* handle) {
 
 SQLCHAR* SqlText(const char* text) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text)); }
 
+// The connection handle whose operation runs on this thread, set for the
+// length of each public operation, so that a failure found deep inside one
+// marks the handle broken when its diagnostics say the link is gone.
+thread_local ConnectionHandle* t_operationHandle = nullptr;
+
+class Operation {
+ public:
+  explicit Operation(ConnectionHandle* handle) : previous_(t_operationHandle) {
+    t_operationHandle = handle;
+  }
+  ~Operation() { t_operationHandle = previous_; }
+  Operation(const Operation&) = delete;
+  Operation& operator=(const Operation&) = delete;
+
+ private:
+  ConnectionHandle* previous_;
+};
+
+// Logs the diagnostics of handle and marks the operation's connection
+// broken when they say the link is gone.
+void LogAndClassify(SQLSMALLINT handleType, SQLHANDLE handle) {
+  if (LogOdbcDiagnostics(handleType, handle) == fh::odbc::OdbcFailure::kConnectionLost &&
+      t_operationHandle != nullptr) {
+    MarkConnectionBroken(*t_operationHandle);
+  }
+}
+
 // A failure: its fixed line, then what the driver says about handle.
 void Fail(const char* line, SQLSMALLINT handleType, SQLHANDLE handle) {
   LogError("%s", line);
-  LogOdbcDiagnostics(handleType, handle);
+  LogAndClassify(handleType, handle);
 }
 
 void FailStatement(const char* line, const Statement& statement) {
@@ -82,7 +109,7 @@ void FailStatement(const char* line, const Statement& statement) {
 void FailTransaction(const char* line, SQLHDBC connection) {
   LogError("%s", line);
   LogError("Error in starting transaction\n");
-  LogOdbcDiagnostics(SQL_HANDLE_DBC, connection);
+  LogAndClassify(SQL_HANDLE_DBC, connection);
 }
 
 // ---- connect string
@@ -567,6 +594,7 @@ std::unique_ptr<ConnectionHandle> ODBCOpenConnection(const ConnParamsEntry* entr
 int64_t ODBCExecuteUpdateRowCount(ConnectionHandle* handle, const char* text) {
   OdbcConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return -1;
+  Operation operation(handle);
   ObjectLockGuard lock(handle);
   Statement statement(cell->connection);
   if (!statement) {
@@ -599,6 +627,7 @@ std::unique_ptr<DBResultSet> ODBCExecuteQuery(ConnectionHandle* handle, const ch
   LogTrace("Inside ODBCExecuteQuery\n");
   OdbcConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return nullptr;
+  Operation operation(handle);
   ObjectLockGuard lock(handle);
   try {
     return RunQuery(*cell, text, nullptr, nullptr, false);
@@ -613,6 +642,7 @@ std::unique_ptr<DBResultSet> ODBCExecuteQueryBlob(ConnectionHandle* handle, cons
   LogTrace("Inside ODBCExecuteQuery\n");
   OdbcConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return nullptr;
+  Operation operation(handle);
   try {
     return RunQuery(*cell, text, sink, context, true);
   } catch (const std::bad_alloc&) {
@@ -626,6 +656,7 @@ int ODBCExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSuppli
   LogTrace("Inside ODBCExecuteUpdateBlob\n");
   OdbcConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return 0;
+  Operation operation(handle);
   Statement statement(cell->connection);
   if (!statement) {
     Fail("Allocating Statement Handle failed\n", SQL_HANDLE_DBC, cell->connection);
@@ -674,6 +705,7 @@ int ODBCBeginTransaction(ConnectionHandle* handle) {
   LogTrace("\t@@@@@ ODBCBeginTransaction() @@@@@\n");
   OdbcConnection* cell = CellOf(handle);
   if (cell == nullptr) return 0;
+  Operation operation(handle);
   return SetAutoCommit(cell->connection, false) ? 1 : 0;
 }
 
@@ -681,6 +713,7 @@ int ODBCCommitTransaction(ConnectionHandle* handle) {
   LogTrace("\t@@@@@ ODBCCommitTransaction() @@@@@\n");
   OdbcConnection* cell = CellOf(handle);
   if (cell == nullptr) return 0;
+  Operation operation(handle);
   if (!Succeeded(Odbc().SQLEndTran(SQL_HANDLE_DBC, cell->connection, SQL_COMMIT))) {
     FailTransaction("Error in commiting transaction\n", cell->connection);
     Odbc().SQLEndTran(SQL_HANDLE_DBC, cell->connection, SQL_ROLLBACK);
@@ -694,6 +727,7 @@ int ODBCRollbackTransaction(ConnectionHandle* handle) {
   LogTrace("\t@@@@@ ODBCRollbackTransaction() @@@@@\n");
   OdbcConnection* cell = CellOf(handle);
   if (cell == nullptr) return 0;
+  Operation operation(handle);
   if (!Succeeded(Odbc().SQLEndTran(SQL_HANDLE_DBC, cell->connection, SQL_ROLLBACK))) {
     FailTransaction("Error in rollbacking transaction\n", cell->connection);
     SetAutoCommit(cell->connection, true);

@@ -19,6 +19,9 @@
 // Failures: each is its fixed error line followed by the driver's diagnostic
 // records ("STATE: %s\n", "NAT: %ld\n", "MSG: %s\n"); statement handles are
 // freed on every path and a failed statement leaves the connection usable.
+// When the diagnostics say the link itself is gone (ClassifyOdbcDiagnostics,
+// db/odbc/odbc_api.h) the operation marks its handle broken
+// (MarkConnectionBroken, db/connection.h) for the pool to replace.
 //
 // Thread safety: ODBCExecuteUpdate and ODBCExecuteQuery hold the object lock
 // (util/object_lock.h) of the handle while they run, so threads sharing one
