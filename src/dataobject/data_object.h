@@ -329,11 +329,18 @@ bool SortTableByFK(DataObject* object);
 
 // Writes the object's changes: the table list is sorted (SortTableByFK),
 // then inserts and updates run table by table in that order (parents
-// first), then deletes in the reverse order (children first). Each statement
-// runs on a handle of its table's connection; a failed statement is logged
-// ("Error in executing update query \n", "QUERY : %s\n") and its row keeps
-// its state while the other rows are written. true when every changed row
-// was written; false otherwise (or for no object).
+// first), then deletes in the reverse order (children first). The
+// statements of each data source run as one transaction, all or nothing: a
+// failed statement is logged ("Error in executing update query \n", "QUERY :
+// %s\n"), that data source's whole share is rolled back, no later data
+// source is written, every row not written keeps its state and the result is
+// false. A row whose statement cannot be made writes nothing at all
+// ("The data object is not saved: some of its rows cannot be written.\n").
+// A lost link ends the save the same way (framework/statement_batch.h).
+// An object whose tables live in two databases cannot be atomic across both:
+// a share already committed stays written (its rows get their new states)
+// when a later data source's share fails. true when every changed row was
+// written; false otherwise (or for no object).
 bool SaveDataObject(DataObject* object);
 // Writes the changed rows of one collection (in row order) / one row. true
 // when every statement needed succeeded (an unchanged row needs none).

@@ -167,30 +167,22 @@ bool PlanRows(RowCollection* collection, DataObject* object, bool deletes, SaveB
   return planned;
 }
 
-// Runs each connection's statements as one transaction and gives the
-// written rows their new state. false when a statement failed or a
-// transaction could not be committed.
+// Runs each connection's statements as one transaction, all or nothing, and
+// gives the rows of a committed one their new state. Stops at the first
+// connection whose share is not written (its rows and those of the
+// connections after it keep their states): false then.
 bool RunBatches(SaveBatches& batches) {
-  bool saved = true;
   for (ConnectionBatch& batch : batches) {
     const char* connection = batch.connection.empty() ? nullptr : batch.connection.c_str();
-    ConnectionHandle* handle = GetConnectionHandle(connection);
-    const bool committed = handle != nullptr && RunStatementBatch(handle, batch.statements);
-    if (handle != nullptr) ReleaseConnectionHandle(connection);
-    if (!committed) {
+    const BatchOutcome outcome =
+        RunStatementBatchOn(connection, batch.statements, BatchMode::kAllOrNothing);
+    if (outcome != BatchOutcome::kWritten) {
       LogError("Cannot commit the save of the data object on %s\n", batch.connection.c_str());
-      saved = false;
-      continue;
+      return false;
     }
-    for (std::size_t i = 0; i < batch.rows.size(); ++i) {
-      if (batch.statements[i].failed) {
-        saved = false;
-      } else {
-        batch.rows[i].first->state = batch.rows[i].second;
-      }
-    }
+    for (auto& [row, state] : batch.rows) row->state = state;
   }
-  return saved;
+  return true;
 }
 
 }  // namespace
@@ -266,7 +258,11 @@ bool SaveDataObject(DataObject* object) {
       planned = PlanRows(collection, object, false, batches) && planned;
     for (auto it = ordered.rbegin(); it != ordered.rend(); ++it)
       planned = PlanRows(*it, object, true, batches) && planned;
-    return RunBatches(batches) && planned;
+    if (!planned) {
+      LogError("The data object is not saved: some of its rows cannot be written.\n");
+      return false;
+    }
+    return RunBatches(batches);
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
     return false;

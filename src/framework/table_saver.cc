@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "db/connection.h"
-#include "db/connection_pool.h"
 #include "framework/config_files.h"
 #include "framework/data_source_map.h"
 #include "framework/index_table.h"
@@ -97,27 +96,34 @@ void ApplySaved(const char* tableName, const SavePlan& plan) {
   }
 }
 
+std::size_t CountFailed(const SavePlan& plan) {
+  std::size_t failed = 0;
+  for (const BatchStatement& statement : plan.batch) failed += statement.failed ? 1 : 0;
+  return failed;
+}
+
 bool SaveLoadedTable(TableData& table) {
   const char* tableName = table.tableName.c_str();
   const DataSourceMapEntry* entry = GetDataSourceMapEntry(tableName);
   if (entry == nullptr) return false;
   const std::string connection = entry->connectionName;
   SavePlan plan;
-  bool written = true;
+  BatchOutcome outcome = BatchOutcome::kNotWritten;
   {
     ObjectLockGuard lock(CriteriaLockAddress());
-    ConnectionHandle* handle = GetConnectionHandle(connection.c_str());
-    if (handle == nullptr) return false;
     plan = PlanSave(table, connection);
-    written = RunStatementBatch(handle, plan.batch);
-    ReleaseConnectionHandle(connection.c_str());
+    outcome = RunStatementBatchOn(connection.c_str(), plan.batch, BatchMode::kKeepGoing);
   }
-  if (!written) {
+  if (outcome != BatchOutcome::kWritten && outcome != BatchOutcome::kSomeFailed) {
     LogError("Cannot commit the save of %s\n", tableName);
     return false;
   }
   ApplySaved(tableName, plan);
-  return true;
+  const std::size_t failed = CountFailed(plan);
+  if (failed == 0) return true;
+  LogError("%zu of %zu rows of %s were not saved and keep their state.\n", failed,
+           plan.batch.size(), tableName);
+  return false;
 }
 
 }  // namespace
@@ -136,12 +142,14 @@ bool SaveTable(const char* tableName) {
 
 bool SaveAllTables() {
   LogTrace("@@@ Inside SaveAllTables @@@\n");
+  bool saved = true;
   try {
-    for (const std::string& name : GetLoadedTableNames()) SaveTable(name.c_str());
+    for (const std::string& name : GetLoadedTableNames()) saved = SaveTable(name.c_str()) && saved;
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return false;
   }
-  return true;
+  return saved;
 }
 
 bool SaveTablesFromList() {
@@ -157,14 +165,16 @@ bool SaveTablesFromList() {
     LogError("No tables to be saved.\n");
     return true;
   }
+  bool saved = true;
   try {
     std::string line;
     while (fh::ReadTextLine(stream.get(), line)) {
       const std::string name = line.substr(0, line.find(' '));
-      if (!name.empty()) SaveTable(name.c_str());
+      if (!name.empty()) saved = SaveTable(name.c_str()) && saved;
     }
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return false;
   }
-  return true;
+  return saved;
 }

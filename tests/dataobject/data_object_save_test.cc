@@ -1,7 +1,7 @@
 // Saving objects on every engine: the statement each state gives and the
 // clean state afterwards, the foreign-key order of a save (the engines'
-// foreign keys refuse any other order), and a failing row that keeps its
-// state while the others are written.
+// foreign keys refuse any other order), and a failing statement that rolls
+// back the whole object.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -105,17 +105,32 @@ TEST_P(SaveTest, ParentsAreInsertedFirstAndChildrenDeletedFirst) {
   FreeDataObject(parent);
 }
 
-TEST_P(SaveTest, FailingRowKeepsItsStateWhileTheOthersAreWritten) {
+// All or nothing: one failing statement rolls back the object's whole share
+// (an update and an insert that ran before it included) and every row keeps
+// its state; once the clash is gone the same object saves whole.
+TEST_P(SaveTest, FailingStatementRollsBackTheWholeObject) {
   FillGraph();
-  DataObject* object = CreateDataObject();
-  ASSERT_TRUE(AddTableToDO(object, t_.parent.c_str(), nullptr));
-  ASSERT_TRUE(InsertTexts(object, t_.parent, {"1", "clash"}));  // already in the database
+  ASSERT_EQ(Run("insert into " + t_.parent + " values (9, 'p9')"), 1);
+  DataObject* object = GetDataObjectByCriteria({t_.parent}, "pid = 2");
+  ASSERT_NE(object, nullptr);
+  RowUnit changed = *GetNthRowUnit(t_.parent.c_str(), 1, object);
+  changed.values[1] = ColumnValue::FromText("p2new");
+  ASSERT_TRUE(UpdateRowUnit(&changed, object));
   ASSERT_TRUE(InsertTexts(object, t_.parent, {"8", "p8"}));
+  ASSERT_TRUE(InsertTexts(object, t_.parent, {"9", "clash"}));  // already in the database
   EXPECT_FALSE(SaveDataObject(object));
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Error in executing update query \n"));
-  EXPECT_EQ(RowTexts(object, t_.parent), (std::vector<std::string>{"1|clash#2", "8|p8#1"}));
+  EXPECT_EQ(RowTexts(object, t_.parent),
+            (std::vector<std::string>{"2|p2new#5", "8|p8#2", "9|clash#2"}));
   EXPECT_EQ(Rows("select name from " + t_.parent + " order by pid"),
-            (std::vector<std::string>{"p1", "p2", "p8"}));
+            (std::vector<std::string>{"p1", "p2", "p9"}));
+
+  ASSERT_EQ(Run("delete from " + t_.parent + " where pid = 9"), 1);
+  EXPECT_TRUE(SaveDataObject(object));
+  EXPECT_EQ(Rows("select name from " + t_.parent + " order by pid"),
+            (std::vector<std::string>{"p1", "p2new", "p8", "clash"}));
+  EXPECT_EQ(RowTexts(object, t_.parent),
+            (std::vector<std::string>{"2|p2new#1", "8|p8#1", "9|clash#1"}));
   FreeDataObject(object);
 }
 
