@@ -1,5 +1,6 @@
 #include "framework/statement_batch.h"
 
+#include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
 #include "db/db_result_set.h"
@@ -65,7 +66,11 @@ bool RunControl(ConnectionHandle* handle, const std::string& text) {
 // The statements not marked failed, each inside a savepoint: a failing one
 // is rolled back alone and marked, and the pass goes on.
 Pass RunGuarded(ConnectionHandle* handle, std::vector<BatchStatement>& batch, Progress& progress) {
-  static const fh::SavepointSql savepoint = fh::MakeSavepointSql("fh_batch_statement");
+  const ConnParamsEntry* parameters = GetConnParamsEntry(handle->connectionName.c_str());
+  const fh::SavepointSql savepoint =
+      fh::MakeSavepointSql("fh_batch_statement", parameters != nullptr && parameters->dialectName
+                                                     ? parameters->dialectName->c_str()
+                                                     : nullptr);
   bool anyFailed = false;
   for (BatchStatement& statement : batch) {
     if (statement.failed) continue;
@@ -75,9 +80,10 @@ Pass RunGuarded(ConnectionHandle* handle, std::vector<BatchStatement>& batch, Pr
       if (!ran && !IsConnectionBroken(*handle)) {
         MarkFailed(statement);
         anyFailed = true;
-        ok = RunControl(handle, savepoint.rollbackTo);
+        ok = RunControl(handle, savepoint.rollbackTo) && RunControl(handle, savepoint.release);
+      } else if (ran && savepoint.releaseEach) {
+        ok = RunControl(handle, savepoint.release);
       }
-      ok = ok && RunControl(handle, savepoint.release);
       progress.ranAny = progress.ranAny || ran;
     }
     if (IsConnectionBroken(*handle)) return LinkGone(progress);
