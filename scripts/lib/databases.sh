@@ -47,8 +47,15 @@ fh_db_fail() {
 }
 
 # true when a server's log says its port was taken before it could bind.
+# The failed server may still be writing its last lines when its starter
+# returns: the log is read again for up to 2 s.
 fh_db_port_taken() {
-  grep -qE "Address already in use|Bind on TCP/IP port" "$1" 2>/dev/null
+  local tries=0
+  until grep -qE "Address already in use|Bind on TCP/IP port" "$1" 2>/dev/null; do
+    tries=$((tries + 1))
+    [ "$tries" -ge 20 ] && return 1
+    sleep 0.1
+  done
 }
 
 # Starts the PostgreSQL server of an initialised cluster on FH_DB_PGSQL_PORT.
