@@ -192,7 +192,8 @@ SelectCriteria* CriteriaFromText(const char* text, const std::vector<std::string
     std::optional<CriteriaColumn> found;
     const char* tableName = nullptr;
     const ColumnDefnEntry* entry = FindListedColumn(name, tables, &tableName);
-    if (entry != nullptr) found = CriteriaColumn{tableName, entry->columnName.c_str(), entry->dataType};
+    if (entry != nullptr)
+      found = CriteriaColumn{tableName, entry->columnName.c_str(), entry->dataType};
     return found;
   };
   return SelectCriteriaFromTree(tree.get(), find, query->pool);

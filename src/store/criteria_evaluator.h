@@ -69,10 +69,10 @@ class CompiledCriteria {
     uint8_t columnType = 0;
     uint8_t code = 0;
     Kind kind = Kind::kSigned;
-    int64_t integer = 0;   // kSigned; kDateTime: the packed fields
+    int64_t integer = 0;     // kSigned; kDateTime: the packed fields
     uint64_t unsigned_ = 0;  // kUnsigned
-    double real = 0;       // kFloating
-    std::string text;      // kBytes, kDecimal (canonical digits)
+    double real = 0;         // kFloating
+    std::string text;        // kBytes, kDecimal (canonical digits)
   };
   // One step of the program: the result so far is one truth value.
   enum class Op : uint8_t {
