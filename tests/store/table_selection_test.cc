@@ -175,11 +175,16 @@ TEST_F(TableSelectionTest, DecimalsTimesBinaryAndQuotedTexts) {
                        {"tm", "TIME"},
                        {"ts", "DATETIME"},
                        {"c", "CHAR"},
-                       {"bin", "BLOB"}});
+                       {"bin", "BLOB"},
+                       {"day", "DATE"},
+                       {"u8", "KES_SQL_UNSIGNED_LONG_INT"}});
   ASSERT_TRUE(CreateTable("More"));
-  AddRow("More", {"1", "2.50", "10:00:00", "2021-01-01 10:00:00", "O'Brien", "ab"});
-  AddRow("More", {"2", "-0.5", "23:59:59", "2021-01-01", "it''s", "b"});
-  AddRow("More", {"3", "100000000000000000000.1", "00:00:00", "2020-12-31 23:59:59", "'", ""});
+  AddRow("More", {"1", "2.50", "10:00:00", "2021-01-01 10:00:00", "O'Brien", "ab",
+                  "2021-01-01 10:00:00", "18446744073709551615"});
+  AddRow("More", {"2", "-0.5", "23:59:59", "2021-01-01", "it''s", "b", "2021-01-02",
+                  "9223372036854775808"});
+  AddRow("More", {"3", "100000000000000000000.1", "00:00:00", "2020-12-31 23:59:59", "'", "",
+                  "2020-12-31", "1"});
   struct Case {
     const char* criteria;
     std::vector<std::string> keys;
@@ -201,6 +206,11 @@ TEST_F(TableSelectionTest, DecimalsTimesBinaryAndQuotedTexts) {
       {"c > 'O'", {"1", "2"}},  // byte-wise: 'i' sorts after 'O'
       {"bin > 'a'", {"1", "2"}},
       {"bin = ''", {"3"}},
+      {"day = '2021-01-01'", {"1"}},  // a DATE compares by its date alone
+      {"day < '2021-01-02'", {"1", "3"}},
+      {"u8 > 9223372036854775807", {"1", "2"}},
+      {"u8 = 18446744073709551615", {"1"}},
+      {"u8 < 2", {"3"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.criteria);
