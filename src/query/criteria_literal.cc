@@ -168,7 +168,7 @@ bool ReadDecimalComparison(std::string_view text, uint8_t type, CriteriaComparis
   return true;
 }
 
-// Reads count digits (1 or 2, or 1 to 4 for a year) of text at at.
+// Reads 1 to maxDigits digits of text at at.
 bool ReadField(std::string_view text, std::size_t& at, std::size_t maxDigits, int& value) {
   const std::size_t start = at;
   value = 0;
@@ -269,7 +269,7 @@ const char* ExpectedForm(uint8_t type) {
     case KES_SQL_BOOLEAN:
       return "TRUE, FALSE, 1 or 0";
     default:
-      return "nothing: the column's type cannot be compared";
+      return "";
   }
 }
 
@@ -341,7 +341,10 @@ std::optional<CriteriaComparison> ReadCriteriaComparison(const std::string& oper
     read = true;
   }
   if (!read) {
-    if (reason != nullptr) *reason = std::string("expected ") + ExpectedForm(columnType);
+    if (reason != nullptr) {
+      const std::string expected = ExpectedForm(columnType);
+      *reason = expected.empty() ? "the column's type cannot be compared" : "expected " + expected;
+    }
     return std::nullopt;
   }
   if (!comparison.value.isDateTime()) {

@@ -131,6 +131,10 @@ std::unique_ptr<CompiledCriteria> CompiledCriteria::Compile(CriteriaNode* tree,
     if (!bound) return nullptr;
     auto compiled = std::make_unique<CompiledCriteria>();
     if (!compiled->Emit(tree)) return nullptr;
+    // The leaves no longer move: their decimal digits may point into them.
+    for (Leaf& leaf : compiled->leaves_) {
+      if (leaf.kind == Kind::kDecimal) leaf.decimal = *ReadDecimalDigits(leaf.text);
+    }
     return compiled;
   } catch (const std::bad_alloc&) {
     return nullptr;
@@ -231,11 +235,10 @@ bool CompiledCriteria::LeafMatches(const Leaf& leaf, const RowObject& row) const
       break;
     }
     case Kind::kDecimal: {
-      // Both texts are read in place; the operand's digits are canonical.
+      // The stored text is read in place; no number, no match.
       const std::optional<DecimalDigits> stored = ReadDecimalDigits(BytesOf(value));
-      const std::optional<DecimalDigits> operand = ReadDecimalDigits(leaf.text);
-      if (!stored || !operand) return false;
-      order = CompareDecimalDigits(*stored, *operand);
+      if (!stored) return false;
+      order = CompareDecimalDigits(*stored, leaf.decimal);
       break;
     }
     case Kind::kBytes: {

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "dictionary/column_values.h"
+#include "query/criteria_literal.h"
 #include "query/criteria_node.h"
 #include "store/column_lookup.h"
 #include "store/row_object.h"
@@ -34,6 +35,9 @@
 class CompiledCriteria {
  public:
   CompiledCriteria() = default;
+  // Leaves refer into their own texts: a compiled criteria is not copied.
+  CompiledCriteria(const CompiledCriteria&) = delete;
+  CompiledCriteria& operator=(const CompiledCriteria&) = delete;
 
   // Binds tree (setting each leaf's columnIndex and columnType) to the
   // columns of source and compiles it. None when a node names a column the
@@ -73,6 +77,7 @@ class CompiledCriteria {
     uint64_t unsigned_ = 0;  // kUnsigned
     double real = 0;         // kFloating
     std::string text;        // kBytes, kDecimal (canonical digits)
+    DecimalDigits decimal;   // kDecimal: the digits of text, read once
   };
   // One step of the program: the result so far is one truth value.
   enum class Op : uint8_t {

@@ -1,5 +1,5 @@
 // A criteria means the same in memory and on every engine: random criteria
-// trees (every comparison, every compared type, nested and/or, NULLs,
+// trees (every comparison, every type a criteria compares, nested and/or, NULLs,
 // boundary and out-of-range literals, quoted numbers, texts with quotes,
 // line feeds and tabs as white space) over random rows select the same rows
 // with SelectRows and with the generated SQL select, on SQLite (ODBC),
@@ -70,7 +70,8 @@ const std::vector<ColumnKind>& Columns() {
       {"num", KES_SQL_DECIMAL},  {"c", KES_SQL_CHAR},
       {"t", KES_SQL_TEXT},       {"day", KES_SQL_DATE},
       {"tm", KES_SQL_TIME},      {"ts", KES_SQL_DATETIME},
-      {"flag", KES_SQL_BOOLEAN},
+      {"flag", KES_SQL_BOOLEAN}, {"cl", KES_SQL_CLOB},
+      {"bin", KES_SQL_BLOB},
   };
   return columns;
 }
