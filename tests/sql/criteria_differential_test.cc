@@ -41,6 +41,7 @@
 #include "db/connection_pool.h"
 #include "dictionary/column_types.h"
 #include "framework/data_source_map.h"
+#include "query/criteria_literal.h"
 #include "query/criteria_parser.h"
 #include "query/criteria_select.h"
 #include "sql/sql_dialects.h"
@@ -61,52 +62,34 @@ struct ColumnKind {
   uint8_t type;
 };
 
-const std::vector<ColumnKind>& Columns() {
-  static const std::vector<ColumnKind> columns = {
-      {"ti", KES_SQL_TINYINT},   {"us", KES_SQL_UNSIGNED_SMALLINT},
-      {"i", KES_SQL_INT},        {"u4", KES_SQL_UNSIGNED_INT},
-      {"bi", KES_SQL_BIGINT},    {"u8", KES_SQL_UNSIGNED_LONG_INT},
-      {"f", KES_SQL_FLOAT},      {"d", KES_SQL_DOUBLE},
-      {"num", KES_SQL_DECIMAL},  {"c", KES_SQL_CHAR},
-      {"t", KES_SQL_TEXT},       {"day", KES_SQL_DATE},
-      {"tm", KES_SQL_TIME},      {"ts", KES_SQL_DATETIME},
-      {"flag", KES_SQL_BOOLEAN}, {"cl", KES_SQL_CLOB},
-      {"bin", KES_SQL_BLOB},
-  };
-  return columns;
-}
+constexpr ColumnKind kColumns[] = {
+    {"ti", KES_SQL_TINYINT},   {"us", KES_SQL_UNSIGNED_SMALLINT},
+    {"i", KES_SQL_INT},        {"u4", KES_SQL_UNSIGNED_INT},
+    {"bi", KES_SQL_BIGINT},    {"u8", KES_SQL_UNSIGNED_LONG_INT},
+    {"f", KES_SQL_FLOAT},      {"d", KES_SQL_DOUBLE},
+    {"num", KES_SQL_DECIMAL},  {"c", KES_SQL_CHAR},
+    {"t", KES_SQL_TEXT},       {"cl", KES_SQL_CLOB},
+    {"bin", KES_SQL_BLOB},     {"day", KES_SQL_DATE},
+    {"tm", KES_SQL_TIME},      {"ts", KES_SQL_DATETIME},
+    {"flag", KES_SQL_BOOLEAN},
+};
 
 __extension__ typedef __int128 Wide;
 
 std::string WideText(Wide value) {
-  if (value == 0) return "0";
-  const bool negative = value < 0;
   std::string digits;
-  for (; value != 0; value /= 10) {
-    const int digit = static_cast<int>(value % 10);
-    digits.insert(digits.begin(), static_cast<char>('0' + (digit < 0 ? -digit : digit)));
+  for (Wide rest = value < 0 ? -value : value; digits.empty() || rest != 0; rest /= 10) {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(rest % 10)));
   }
-  return negative ? "-" + digits : digits;
+  return value < 0 ? "-" + digits : digits;
 }
 
-std::pair<Wide, Wide> Range(uint8_t type) {
-  switch (type) {
-    case KES_SQL_TINYINT:
-      return {INT8_MIN, INT8_MAX};
-    case KES_SQL_UNSIGNED_SMALLINT:
-      return {0, UINT16_MAX};
-    case KES_SQL_INT:
-      return {INT32_MIN, INT32_MAX};
-    case KES_SQL_UNSIGNED_INT:
-      return {0, UINT32_MAX};
-    case KES_SQL_BIGINT:
-      return {INT64_MIN, INT64_MAX};
-    default:
-      return {0, static_cast<Wide>(UINT64_MAX)};
-  }
+bool IsNumeric(uint8_t type) {
+  return IsIntegerColumnType(type) || IsFloatingColumnType(type) || type == KES_SQL_DECIMAL;
 }
 
-// Random values and literals for one engine.
+// Random value texts and literals for one engine, as the criteria language
+// writes them.
 class Generator {
  public:
   Generator(uint64_t seed, const std::string& engine)
@@ -114,143 +97,103 @@ class Generator {
 
   bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(random_) < p; }
   int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
-
-  // The integers a column of type holds in these rows: its boundaries, small
-  // numbers around zero.
-  Wide IntegerValue(uint8_t type) {
-    auto [low, high] = Range(type);
-    if (type == KES_SQL_UNSIGNED_LONG_INT && sqlite_) high = (Wide{1} << 53);
-    const Wide candidates[] = {low, low + 1, high - 1, high, 0, 1, 2, 7};
-    Wide value = Chance(0.4) ? candidates[Pick(0, 7)] : Wide{Pick(-10, 10)};
-    return std::clamp(value, low, high);
-  }
-
-  // The literal compared with an integer column: a value of the rows, one
-  // beside it, with a fraction or outside the column's range; sometimes
-  // quoted.
-  std::string IntegerLiteral(uint8_t type) {
-    const auto [low, high] = Range(type);
-    Wide value = IntegerValue(type);
-    std::string text;
-    switch (Pick(0, 5)) {
-      case 0:
-        value += Pick(-1, 1);
-        break;
-      case 1:
-        value = Chance(0.5) ? high + 1 : low - 1;
-        break;
-      case 2: {
-        text = WideText(value) + ".5";
-        if (value == 0 && Chance(0.5)) text = "-0.5";
-        break;
-      }
-      case 3:
-        text = Chance(0.5) ? "100000000000000000000000000" : "-100000000000000000000000000";
-        break;
-      default:
-        break;
-    }
-    if (text.empty()) text = WideText(value);
-    return Chance(0.2) ? "'" + text + "'" : text;
-  }
-
-  std::string FloatText(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.17g", value);
-    return buffer;
-  }
-  double FloatingValue(uint8_t type) {
-    return type == KES_SQL_FLOAT ? Pick(-40, 40) / 4.0 : Pick(-80, 80) / 8.0;
-  }
-  std::string FloatingLiteral(uint8_t type) {
-    double value = FloatingValue(type);
-    if (Chance(0.3)) value += 0.1;
-    std::string text = FloatText(value);
-    if (text.find('e') != std::string::npos) text = "0";
-    return Chance(0.2) ? "'" + text + "'" : text;
-  }
-
-  std::string DecimalValue() {
-    const int integerDigits = Pick(0, mariadb_ || sqlite_ ? 8 : 20);
-    const int fractionDigits = Pick(0, 4);
-    std::string text = Chance(0.3) ? "-" : "";
-    if (integerDigits == 0) text += "0";
-    for (int i = 0; i < integerDigits; ++i) text += static_cast<char>('0' + Pick(i == 0, 9));
-    if (fractionDigits > 0) text += ".";
-    for (int i = 0; i < fractionDigits; ++i) text += static_cast<char>('0' + Pick(0, 9));
-    if (Chance(0.3))
-      text = std::vector<std::string>{"0", "2.5", "-2.5", "10", "0.0001"}[Pick(0, 4)];
+  std::string Format(const char* format, int a, int b, int c) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, a, b, c);
     return text;
   }
-  std::string DecimalLiteral(const std::string& seen) {
-    std::string text = Chance(0.5) && !seen.empty() ? seen : DecimalValue();
-    if (Chance(0.3)) text += text.find('.') == std::string::npos ? ".0" : "00";
-    return Chance(0.3) ? "'" + text + "'" : text;
-  }
 
-  std::string TextValue() {
-    static const std::vector<std::string> pool = {"", "a", "ab", "o'b", "b", "a b", "12", "'"};
-    if (Chance(0.4)) return pool[static_cast<std::size_t>(Pick(0, 7))];
-    const std::string alphabet = mariadb_ ? "ab z19' " : "abzAZ19' \\";
-    std::string text;
-    for (int n = Pick(0, 5); n > 0; --n) {
-      text += alphabet[static_cast<std::size_t>(Pick(0, static_cast<int>(alphabet.size()) - 1))];
+  // A value of a column of type: boundaries and small numbers, quarters and
+  // eighths, decimals, dates and times, texts with quotes.
+  std::string Value(uint8_t type) {
+    if (IsIntegerColumnType(type)) {
+      const int bits = 8 * GetColumnTypeSize(type);
+      const bool isSigned = IsSignedIntegerColumnType(type);
+      const Wide low = isSigned ? -(Wide{1} << (bits - 1)) : 0;
+      Wide high = isSigned ? -low - 1 : (Wide{1} << bits) - 1;
+      if (type == KES_SQL_UNSIGNED_LONG_INT && sqlite_) high = Wide{1} << 53;
+      const Wide candidates[] = {low, low + 1, high - 1, high, 0, 1, 2, 7};
+      return WideText(
+          std::clamp(Chance(0.4) ? candidates[Pick(0, 7)] : Wide{Pick(-10, 10)}, low, high));
     }
-    if (mariadb_) {
-      while (!text.empty() && text.back() == ' ') text.pop_back();
+    if (IsFloatingColumnType(type)) {
+      char text[32];
+      std::snprintf(text, sizeof text, "%.17g",
+                    type == KES_SQL_FLOAT ? Pick(-40, 40) / 4.0 : Pick(-80, 80) / 8.0);
+      return text;
     }
-    return text;
-  }
-  // A text written as a criteria literal: quoted with quotes doubled, or
-  // bare when it is a number.
-  static std::string Quoted(const std::string& text) {
-    const bool digits =
-        !text.empty() && text.size() < 4 &&
-        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (digits) return text;
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
-    return quoted + "'";
-  }
-
-  KesDateTime DateTimeValue(uint8_t type) {
-    KesDateTime value;
-    if (type != KES_SQL_TIME) {
-      const int years[] = {1999, 2000, 2024};
+    if (type == KES_SQL_DECIMAL) {
+      std::string text = Chance(0.3) ? "-" : "";
+      text += std::to_string(Pick(0, 9));
+      for (int n = Pick(0, mariadb_ || sqlite_ ? 7 : 20); n > 0; --n)
+        text += char('0' + Pick(0, 9));
+      if (Chance(0.6)) text += Format(".%d%d", Pick(0, 9), Pick(0, 9), 0);
+      return text;
+    }
+    if (type == KES_SQL_DATE || type == KES_SQL_DATETIME) {
       const int month = Pick(1, 12);
-      value.date = KesDate{static_cast<uint16_t>(years[Pick(0, 2)]), static_cast<uint8_t>(month),
-                           static_cast<uint8_t>(Pick(1, month == 2 ? 28 : 30))};
+      std::string text = Format("%04d-%02d-%02d", std::vector<int>{1999, 2000, 2024}[Pick(0, 2)],
+                                month, Pick(1, month == 2 ? 28 : 30));
+      return type == KES_SQL_DATE ? text : text + " " + Value(KES_SQL_TIME);
     }
-    if (type != KES_SQL_DATE) {
-      const int seconds[] = {0, 30, 59};
-      value.time =
-          KesTime{static_cast<uint8_t>(Pick(0, 23)), static_cast<uint8_t>(seconds[Pick(0, 2)]),
-                  static_cast<uint8_t>(seconds[Pick(0, 2)])};
+    if (type == KES_SQL_TIME) {
+      return Format("%02d:%02d:%02d", Pick(0, 23), std::vector<int>{0, 30, 59}[Pick(0, 2)],
+                    Pick(0, 1) * 59);
     }
-    return value;
-  }
-  // Dates without leading zeros sometimes; a date-time literal sometimes a
-  // date alone.
-  std::string DateTimeLiteral(uint8_t type, const KesDateTime& near) {
-    KesDateTime value = Chance(0.5) ? near : DateTimeValue(type);
-    char date[32] = "";
-    char time[32] = "";
-    if (value.date) {
-      std::snprintf(date, sizeof date, Chance(0.2) ? "%d-%d-%d" : "%04d-%02d-%02d",
-                    value.date->year, value.date->month, value.date->day);
-    }
-    if (value.time) {
-      std::snprintf(time, sizeof time, "%02d:%02d:%02d", value.time->hour, value.time->minute,
-                    value.time->second);
-    }
-    std::string text = type == KES_SQL_TIME ? time : date;
-    if (type == KES_SQL_DATETIME && Chance(0.8)) text += std::string(" ") + time;
-    return "'" + text + "'";
+    if (type == KES_SQL_BOOLEAN) return Chance(0.5) ? "1" : "0";
+    static const char* const pool[] = {"", "a", "ab", "o'b", "b", "a b", "12", "'"};
+    if (Chance(0.4)) return pool[Pick(0, 7)];
+    const std::string alphabet = mariadb_ && type != KES_SQL_BLOB ? "ab z19' " : "abzAZ19' \\";
+    std::string text;
+    for (int n = Pick(0, 5); n > 0; --n) text += alphabet[Pick(0, int(alphabet.size()) - 1)];
+    while (mariadb_ && type != KES_SQL_BLOB && !text.empty() && text.back() == ' ') text.pop_back();
+    return text;
   }
 
-  std::string BooleanLiteral() {
-    static const char* const forms[] = {"1", "0", "'true'", "'FALSE'", "'True'", "'0'"};
-    return forms[Pick(0, 5)];
+  // A literal near value: the value itself or, for a number, one with a
+  // fraction or a trailing zero, of the other sign, ten times it or far out
+  // of every range, quoted at times; texts quoted with quotes doubled (or
+  // bare when they are a number), dates at times without leading zeros,
+  // date-times at times as a date alone.
+  std::string Literal(uint8_t type, std::string value) {
+    if (type == KES_SQL_BOOLEAN) {
+      static const char* const forms[] = {"1", "0", "'true'", "'FALSE'", "'True'", "'0'"};
+      return forms[Pick(0, 5)];
+    }
+    if (IsNumeric(type)) {
+      const bool fraction = value.find('.') != std::string::npos;
+      switch (Pick(0, 6)) {
+        case 2:
+          value += fraction ? "0" : ".5";
+          break;
+        case 3:
+          value = value[0] == '-' ? value.substr(1) : "-" + value;
+          break;
+        case 4:
+          if (!fraction) value += "0";
+          break;
+        case 5:
+          value = Chance(0.5) ? "100000000000000000000000000" : "-100000000000000000000000000";
+          break;
+        default:
+          break;
+      }
+      return Chance(0.2) ? "'" + value + "'" : value;
+    }
+    if (IsDateTimeColumnType(type)) {
+      if (type == KES_SQL_DATETIME && Chance(0.2)) value.resize(10);
+      if (type != KES_SQL_TIME && Chance(0.2)) {
+        for (std::size_t at; (at = value.find("-0")) != std::string::npos;) value.erase(at + 1, 1);
+      }
+      return "'" + value + "'";
+    }
+    if (!value.empty() && value.size() < 4 &&
+        value.find_first_not_of("0123456789") == std::string::npos) {
+      return value;
+    }
+    std::string quoted = "'";
+    for (char c : value) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    return quoted + "'";
   }
 
  private:
@@ -289,7 +232,7 @@ class CriteriaDifferentialTest : public DbTest, public testing::WithParamInterfa
     ASSERT_TRUE(SetDialectModeFromConnParams());
     dialect_ = GetDialectNameForConnection("conn");
     std::vector<ColumnDefnEntry> columns = {Column("id", KES_SQL_INT, 0, false)};
-    for (const ColumnKind& column : Columns()) {
+    for (const ColumnKind& column : kColumns) {
       columns.push_back(Column(column.name, column.type, column.type == KES_SQL_TEXT ? 300 : 20));
     }
     ASSERT_TRUE(DefineTable(table_, std::move(columns), {"id"}));
@@ -312,64 +255,31 @@ class CriteriaDifferentialTest : public DbTest, public testing::WithParamInterfa
     return result == 1;
   }
 
-  // One random row; its values are also kept for the literals.
-  std::vector<std::optional<ColumnValue>> RandomRow(Generator& generate, int id) {
-    std::vector<std::optional<ColumnValue>> values = {Int(KES_SQL_INT, id)};
-    for (const ColumnKind& column : Columns()) {
-      std::optional<ColumnValue> value;
-      if (!generate.Chance(0.15)) {
-        const uint8_t type = column.type;
-        if (IsIntegerColumnType(type)) {
-          value = ColumnValue::FromInteger(
-              type, static_cast<int64_t>(static_cast<uint64_t>(generate.IntegerValue(type))));
-        } else if (type == KES_SQL_FLOAT) {
-          value = ColumnValue::FromFloat(static_cast<float>(generate.FloatingValue(type)));
-        } else if (type == KES_SQL_DOUBLE) {
-          value = ColumnValue::FromDouble(generate.FloatingValue(type));
-        } else if (type == KES_SQL_DECIMAL) {
-          value = ColumnValue::FromText(generate.DecimalValue());
-        } else if (IsDateTimeColumnType(type)) {
-          value = ColumnValue::FromDateTime(generate.DateTimeValue(type));
-        } else if (type == KES_SQL_BOOLEAN) {
-          value = ColumnValue::FromInteger(type, generate.Pick(0, 1));
-        } else {
-          value = ColumnValue::FromText(generate.TextValue());
-        }
-      }
-      values.push_back(std::move(value));
-    }
-    return values;
-  }
-
-  // Loads the same rows into the engine's table and into memory.
+  // Loads the same random rows into the engine's table and into memory;
+  // values_ keeps each column's value texts for the literals.
   void LoadRows(Generator& generate) {
     ASSERT_TRUE(Run(*GenerateCreateTableQuery(table_.c_str())));
     ASSERT_TRUE(CreateTable(table_.c_str()));
     for (int id = 0; id < kRows; ++id) {
-      rows_.push_back(RandomRow(generate, id));
-      std::unique_ptr<RowObject> row = MakeRow(rows_.back());
+      std::vector<std::optional<ColumnValue>> values = {Int(KES_SQL_INT, id)};
+      for (std::size_t k = 0; k < std::size(kColumns); ++k) {
+        values.emplace_back();
+        if (generate.Chance(0.15)) continue;
+        values_[k].push_back(generate.Value(kColumns[k].type));
+        auto read = ReadCriteriaComparison("'" + values_[k].back() + "'", kCriteriaEqual,
+                                           kColumns[k].type, nullptr);
+        ASSERT_TRUE(read.has_value()) << values_[k].back();
+        values.back() =
+            kColumns[k].type == KES_SQL_FLOAT
+                ? ColumnValue::FromFloat(float(*GetFloatingValue(read->value, KES_SQL_DOUBLE)))
+                : read->value;
+      }
+      std::unique_ptr<RowObject> row = MakeRow(std::move(values));
       const auto insert = GenerateInsertQuery(table_.c_str(), row.get());
       ASSERT_TRUE(insert.has_value());
       ASSERT_TRUE(Run(*insert)) << *insert;
       ASSERT_TRUE(AddNewRow(table_.c_str(), row));
     }
-  }
-
-  // A literal for column (its index among Columns()).
-  std::string Literal(Generator& generate, std::size_t column) {
-    const uint8_t type = Columns()[column].type;
-    const std::optional<ColumnValue>& seen =
-        rows_[static_cast<std::size_t>(generate.Pick(0, kRows - 1))][column + 1];
-    if (IsIntegerColumnType(type)) return generate.IntegerLiteral(type);
-    if (IsFloatingColumnType(type)) return generate.FloatingLiteral(type);
-    if (type == KES_SQL_DECIMAL) return generate.DecimalLiteral(seen ? seen->text() : "");
-    if (IsDateTimeColumnType(type)) {
-      return generate.DateTimeLiteral(type,
-                                      seen ? *seen->dateTime() : generate.DateTimeValue(type));
-    }
-    if (type == KES_SQL_BOOLEAN) return generate.BooleanLiteral();
-    return Generator::Quoted(seen && generate.Chance(0.6) ? std::string(seen->text())
-                                                          : generate.TextValue());
   }
 
   // A random criteria text of at most depth levels of connectives, with
@@ -380,12 +290,15 @@ class CriteriaDifferentialTest : public DbTest, public testing::WithParamInterfa
     auto space = [&] { return std::string(spaces[generate.Pick(0, 3)]); };
     if (depth == 0 || generate.Chance(0.3)) {
       static const char* const operators[] = {"<", ">", "<=", ">=", "=", "!="};
-      const auto column =
-          static_cast<std::size_t>(generate.Pick(0, static_cast<int>(Columns().size()) - 1));
-      const std::string name = generate.Chance(0.1) ? "ID" : Columns()[column].name;
+      const auto k = static_cast<std::size_t>(generate.Pick(0, int(std::size(kColumns)) - 1));
+      const bool id = generate.Chance(0.1);  // the key, named in another letter case
+      const std::string name = id ? "ID" : kColumns[k].name;
       const std::string op = operators[generate.Pick(0, 5)];
-      if (name == "ID") return name + space() + op + space() + generate.IntegerLiteral(KES_SQL_INT);
-      const std::string literal = Literal(generate, column);
+      const uint8_t type = id ? KES_SQL_INT : kColumns[k].type;
+      const std::string value = id || values_[k].empty() || generate.Chance(0.3)
+                                    ? generate.Value(type)
+                                    : values_[k][generate.Pick(0, int(values_[k].size()) - 1)];
+      const std::string literal = generate.Literal(type, value);
       return generate.Chance(0.2) ? literal + space() + op + space() + name
                                   : name + space() + op + space() + literal;
     }
@@ -445,7 +358,7 @@ class CriteriaDifferentialTest : public DbTest, public testing::WithParamInterfa
 
   std::string table_ = UniqueTableName("critdiff");
   std::string dialect_;
-  std::vector<std::vector<std::optional<ColumnValue>>> rows_;
+  std::vector<std::string> values_[std::size(kColumns)];
 };
 
 std::string Ids(const std::vector<int64_t>& ids) {
