@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "dataobject/data_object_internal.h"
 #include "query/criteria_parser.h"
+#include "query/criteria_select.h"
 #include "util/memory_pool.h"
 
 namespace fh::dataobject {
@@ -150,31 +152,6 @@ const ColumnDefnEntry* FindListedColumn(const std::string& column,
   return nullptr;
 }
 
-// A leaf of the parsed criteria as a select-query leaf: the operand read as
-// a value of the column's type (a quoted text loses its quotes; dates and
-// times stay text, as the select generator expects them).
-SelectCriteria* LeafFromNode(const CriteriaNode& node, const std::vector<std::string>& tables,
-                             MemPool* pool) {
-  const char* tableName = nullptr;
-  const ColumnDefnEntry* entry = FindListedColumn(*node.columnName, tables, &tableName);
-  if (entry == nullptr) return nullptr;
-  std::string operand = *node.operand;
-  if (operand.size() >= 2 && operand.front() == '\'' && operand.back() == '\'')
-    operand = operand.substr(1, operand.size() - 2);
-  ColumnRef* column = CreateColumnRef(tableName, nullptr, entry->columnName.c_str(), nullptr, 0,
-                                      entry->dataType, kAggregateNone, pool);
-  if (column == nullptr) return nullptr;
-  if (IsDateTimeColumnType(entry->dataType)) {
-    return CreateCriteria(column, operand.c_str(), static_cast<int32_t>(operand.size()),
-                          node.operatorCode, pool);
-  }
-  int32_t length = static_cast<int32_t>(operand.size());
-  const std::optional<ColumnValue> value =
-      ConvertStringToValue(operand.c_str(), entry->dataType, &length);
-  if (!value || value->bytes() == nullptr) return nullptr;
-  return CreateCriteria(column, value->bytes(), value->length(), node.operatorCode, pool);
-}
-
 }  // namespace
 
 SelectQuery* CopySelectQuery(const SelectQuery* query, MemPool* parent) {
@@ -211,34 +188,15 @@ SelectCriteria* CriteriaFromText(const char* text, const std::vector<std::string
                                  SelectQuery* query) {
   std::unique_ptr<CriteriaNode> tree = ParseCriteria(text);
   if (tree == nullptr) return nullptr;
-  // Post-order without recursion: a node is converted after its children.
-  std::vector<std::pair<const CriteriaNode*, bool>> pending{{tree.get(), false}};
-  std::vector<SelectCriteria*> done;
-  while (!pending.empty()) {
-    auto [node, childrenDone] = pending.back();
-    pending.pop_back();
-    if (node->isLeaf()) {
-      SelectCriteria* leaf = LeafFromNode(*node, tables, query->pool);
-      if (leaf == nullptr) return nullptr;
-      done.push_back(leaf);
-    } else if (!childrenDone) {
-      if (node->left == nullptr || node->right == nullptr) return nullptr;
-      pending.emplace_back(node, true);
-      pending.emplace_back(node->right.get(), false);
-      pending.emplace_back(node->left.get(), false);
-    } else {
-      SelectCriteria* right = done.back();
-      done.pop_back();
-      SelectCriteria* left = done.back();
-      done.pop_back();
-      SelectCriteria* joined = node->operatorCode == kCriteriaOr
-                                   ? CreateOrCriteria(left, right, query->pool)
-                                   : CreateAndCriteria(left, right, query->pool);
-      if (joined == nullptr) return nullptr;
-      done.push_back(joined);
-    }
-  }
-  return done.size() == 1 ? done.back() : nullptr;
+  const CriteriaColumnFinder find = [&tables](const std::string& name) {
+    std::optional<CriteriaColumn> found;
+    const char* tableName = nullptr;
+    const ColumnDefnEntry* entry = FindListedColumn(name, tables, &tableName);
+    if (entry != nullptr)
+      found = CriteriaColumn{tableName, entry->columnName.c_str(), entry->dataType};
+    return found;
+  };
+  return SelectCriteriaFromTree(tree.get(), find, query->pool);
 }
 
 }  // namespace fh::dataobject

@@ -36,7 +36,8 @@ struct CriteriaNode {
   CriteriaNode& operator=(const CriteriaNode&) = delete;
 
   std::optional<std::string> columnName;  // leaves only
-  std::optional<std::string> operand;     // leaves only; a quoted text keeps its quotes
+  std::optional<std::string> operand;     // leaves only; a quoted text keeps its enclosing
+                                          // quotes, a doubled quote inside is kept once
   uint8_t operatorCode = 0;
   int32_t columnIndex = 0;  // set when bound to a table
   uint8_t columnType = 0;   // set when bound to a table

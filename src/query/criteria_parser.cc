@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <new>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -16,20 +15,20 @@ enum class TokenKind {
   kOpen,
   kClose,
   kComparison,
-  kLineFeed,
   kEnd,
   kInvalid,
 };
 
 struct Token {
   TokenKind kind = TokenKind::kEnd;
-  std::string_view text;  // VALUE and IDENT: the token's characters
-  uint8_t code = 0;       // comparisons: the operator code
+  std::string text;  // IDENT: its characters; VALUE: the operand as the node keeps it
+  uint8_t code = 0;  // comparisons: the operator code
 };
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsIdentChar(char c) { return IsLetter(c) || IsDigit(c) || c == '_'; }
+bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Reads the tokens of a zero-terminated text one at a time.
 class Scanner {
@@ -37,14 +36,13 @@ class Scanner {
   explicit Scanner(const char* input) : at_(input) {}
 
   Token Next() {
-    while (*at_ == ' ' || *at_ == '\t') ++at_;
+    while (IsWhiteSpace(*at_)) ++at_;
     const char* start = at_;
     const char c = *at_;
     if (c == '\0') return Token{};
-    if (c == '\n') return Single(TokenKind::kLineFeed);
     if (c == '(') return Single(TokenKind::kOpen);
     if (c == ')') return Single(TokenKind::kClose);
-    if (IsDigit(c)) return Number(start);
+    if (IsDigit(c) || (c == '-' && IsDigit(at_[1]))) return Number(start);
     if (c == '\'') return Quoted(start);
     if (IsLetter(c)) return Word(start);
     return Operator();
@@ -57,28 +55,40 @@ class Scanner {
   }
 
   Token Number(const char* start) {
+    if (*at_ == '-') ++at_;
     while (IsDigit(*at_)) ++at_;
     if (at_[0] == '.' && IsDigit(at_[1])) {
       ++at_;
       while (IsDigit(*at_)) ++at_;
     }
-    return Token{TokenKind::kValue, {start, static_cast<std::size_t>(at_ - start)}, 0};
+    return Token{TokenKind::kValue, std::string(start, static_cast<std::size_t>(at_ - start)), 0};
   }
 
+  // A quoted text: two quotes in a row stand for one quote of the text. The
+  // operand keeps the enclosing quotes around the text itself.
   Token Quoted(const char* start) {
-    const char* end = start + 1;
-    while (*end != '\0' && *end != '\'' && *end != '\n') ++end;
-    if (*end != '\'') return Token{TokenKind::kInvalid, {}, 0};
-    at_ = end + 1;
-    return Token{TokenKind::kValue, {start, static_cast<std::size_t>(at_ - start)}, 0};
+    std::string operand(1, '\'');
+    for (const char* at = start + 1; *at != '\0'; ++at) {
+      if (*at != '\'') {
+        operand += *at;
+      } else if (at[1] == '\'') {
+        operand += '\'';
+        ++at;
+      } else {
+        operand += '\'';
+        at_ = at + 1;
+        return Token{TokenKind::kValue, std::move(operand), 0};
+      }
+    }
+    return Token{TokenKind::kInvalid, {}, 0};  // no closing quote
   }
 
   Token Word(const char* start) {
     while (IsIdentChar(*at_)) ++at_;
-    const std::string_view word(start, static_cast<std::size_t>(at_ - start));
-    if (word == "and") return Token{TokenKind::kAnd, word, 0};
-    if (word == "or") return Token{TokenKind::kOr, word, 0};
-    return Token{TokenKind::kIdent, word, 0};
+    std::string word(start, static_cast<std::size_t>(at_ - start));
+    if (word == "and") return Token{TokenKind::kAnd, {}, 0};
+    if (word == "or") return Token{TokenKind::kOr, {}, 0};
+    return Token{TokenKind::kIdent, std::move(word), 0};
   }
 
   Token Operator() {
@@ -129,13 +139,11 @@ class Parser {
   explicit Parser(const char* input) : scanner_(input) {}
 
   // Throws ParseFailure or std::bad_alloc; both stay inside this file.
+  // The whole input is one expression: anything after it is an error.
   std::unique_ptr<CriteriaNode> Run() {
-    std::unique_ptr<CriteriaNode> result;
-    for (Token token = Take(); token.kind != TokenKind::kEnd; token = Take()) {
-      result = ReadLine(token);
-    }
-    if (!result) throw ParseFailure{"syntax error"};
-    return result;
+    Token first = Take();
+    if (first.kind == TokenKind::kEnd) throw ParseFailure{"syntax error"};
+    return ReadExpression(std::move(first));
   }
 
  private:
@@ -145,12 +153,13 @@ class Parser {
     return token;
   }
 
-  // Reads one expression and its line feed; first is its first token.
-  std::unique_ptr<CriteriaNode> ReadLine(Token first) {
+  // Reads the expression up to the end of the input; first is its first
+  // token.
+  std::unique_ptr<CriteriaNode> ReadExpression(Token first) {
     std::vector<Level> levels(1);
-    Token token = first;
+    Token token = std::move(first);
     for (;;) {
-      std::unique_ptr<CriteriaNode> operand = ReadOperand(token, levels);
+      std::unique_ptr<CriteriaNode> operand = ReadOperand(std::move(token), levels);
       token = Take();
       while (token.kind == TokenKind::kClose && levels.size() > 1) {
         operand = Close(std::move(levels.back()), std::move(operand));
@@ -158,7 +167,7 @@ class Parser {
         token = Take();
       }
       levels.back().operands.push_back(std::move(operand));
-      if (token.kind == TokenKind::kLineFeed && levels.size() == 1) break;
+      if (token.kind == TokenKind::kEnd && levels.size() == 1) break;
       if (token.kind != TokenKind::kAnd && token.kind != TokenKind::kOr) {
         throw ParseFailure{"syntax error"};
       }
@@ -184,7 +193,7 @@ class Parser {
     return ReadComparison(token);
   }
 
-  std::unique_ptr<CriteriaNode> ReadComparison(Token first) {
+  std::unique_ptr<CriteriaNode> ReadComparison(const Token& first) {
     const Token op = Take();
     const Token second = Take();
     if (op.kind != TokenKind::kComparison) throw ParseFailure{"syntax error"};
@@ -197,8 +206,8 @@ class Parser {
     throw ParseFailure{"syntax error"};
   }
 
-  static std::unique_ptr<CriteriaNode> MakeLeaf(std::string_view name, uint8_t code,
-                                                std::string_view operand) {
+  static std::unique_ptr<CriteriaNode> MakeLeaf(const std::string& name, uint8_t code,
+                                                const std::string& operand) {
     auto leaf = std::make_unique<CriteriaNode>();
     leaf->columnName.emplace(name);
     leaf->operand.emplace(operand);
@@ -248,11 +257,5 @@ std::unique_ptr<CriteriaNode> ParseCriteriaInput(const char* input, std::string*
 
 std::unique_ptr<CriteriaNode> ParseCriteria(const char* text) {
   if (text == nullptr) return nullptr;
-  try {
-    std::string input(text);
-    input.push_back('\n');
-    return ParseCriteriaInput(input.c_str(), nullptr);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+  return ParseCriteriaInput(text, nullptr);
 }

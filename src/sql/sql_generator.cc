@@ -280,27 +280,51 @@ bool LeafText(const DialectWords& words, const SelectCriteria& node, std::string
   return true;
 }
 
+bool IsConnective(const SelectCriteria& node) {
+  return node.operatorCode == 7 || node.operatorCode == 8;
+}
+
 // In order: left subtree, node, right subtree (iteratively, for deep trees).
+// A connective below a connective of the other kind is put in parentheses,
+// so the text groups as the tree does; a chain of one kind needs none.
 bool CriteriaText(const DialectWords& words, const SelectCriteria* root, std::string& text) {
   TraceInside(words, "GenCriteriaString");
-  std::vector<const SelectCriteria*> stack;
+  struct Frame {
+    const SelectCriteria* node;
+    bool parenthesized;
+    bool leftDone;
+  };
+  std::vector<Frame> stack;
   const SelectCriteria* node = root;
-  while (node != nullptr || !stack.empty()) {
+  uint8_t parentCode = 0;
+  for (;;) {
+    // Down the left side, opening the parentheses the grouping needs.
     while (node != nullptr) {
-      stack.push_back(node);
+      const bool parenthesized =
+          IsConnective(*node) && parentCode != 0 && parentCode != node->operatorCode;
+      if (parenthesized) text += " (";
+      stack.push_back(Frame{node, parenthesized, false});
+      parentCode = IsConnective(*node) ? node->operatorCode : 0;
       node = node->left;
     }
-    node = stack.back();
-    stack.pop_back();
-    if (node->operatorCode == 7 || node->operatorCode == 8) {
-      text += Format(" %s ", GetSelectOperatorName(node->operatorCode));
-    } else if (node->column == nullptr || !LeafText(words, *node, text)) {
-      if (node->column == nullptr) LogError("Invalid Operator\n");
+    // Up while the right side is done, closing the parentheses.
+    while (!stack.empty() && stack.back().leftDone) {
+      if (stack.back().parenthesized) text += ") ";
+      stack.pop_back();
+    }
+    if (stack.empty()) return true;
+    Frame& frame = stack.back();
+    frame.leftDone = true;
+    const SelectCriteria& current = *frame.node;
+    if (IsConnective(current)) {
+      text += Format(" %s ", GetSelectOperatorName(current.operatorCode));
+    } else if (current.column == nullptr || !LeafText(words, current, text)) {
+      if (current.column == nullptr) LogError("Invalid Operator\n");
       return false;
     }
-    node = node->right;
+    parentCode = IsConnective(current) ? current.operatorCode : 0;
+    node = current.right;
   }
-  return true;
 }
 
 std::optional<std::string> CriteriaFragment(const DialectWords& words, const SelectQuery& query) {

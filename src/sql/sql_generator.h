@@ -36,7 +36,9 @@ std::string HexText(const unsigned char* bytes, std::size_t length);
 // A text as a quoted literal (stops at a zero byte).
 std::string QuoteSqlText(const DialectWords& words, const char* text, std::size_t length);
 
-// The select text of query. A BETWEEN value is written as it stands and must
+// The select text of query. Its criteria tree is written in order, and a
+// connective below a connective of the other kind in parentheses, so the
+// where clause groups exactly as the tree does. A BETWEEN value is written as it stands and must
 // be a plain range of two literals ("<low> AND <high>", each a number or a
 // quoted text with quotes doubled and no backslash); any other value gives
 // no text and "Invalid BETWEEN range: %s\n" (error).

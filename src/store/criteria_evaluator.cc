@@ -1,28 +1,15 @@
 #include "store/criteria_evaluator.h"
 
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <string_view>
 #include <utility>
 
 #include "dictionary/column_types.h"
+#include "query/criteria_literal.h"
 
 namespace {
-
-bool IsComparedAsText(uint8_t type) {
-  return type == KES_SQL_CHAR || type == KES_SQL_NCHAR || type == KES_SQL_TEXT;
-}
-
-bool IsComparedAsInteger(uint8_t type) { return type >= KES_SQL_TINYINT && type <= KES_SQL_BIGINT; }
-
-// The operand text as the column's type reads it.
-std::string_view OperandText(const std::string& operand, uint8_t type) {
-  std::string_view text(operand);
-  if (IsComparedAsText(type) && text.size() >= 2 && text.front() == '\'' && text.back() == '\'') {
-    text = text.substr(1, text.size() - 2);
-  }
-  return text;
-}
 
 // order is negative, zero or positive as the row value sorts before, equal to
 // or after the operand.
@@ -62,9 +49,10 @@ int64_t Read(const unsigned char* bytes) {
   return static_cast<int64_t>(number);
 }
 
-// The integer value of an integer type at its width and signedness.
+// The integer value of an integer or boolean type at its width and
+// signedness (the unsigned 64-bit type as its bit pattern).
 int64_t IntegerOf(const ColumnValue& value, uint8_t type) {
-  if (value.length() < GetColumnTypeSize(type)) return *GetIntegerValue(value, type);
+  if (value.length() < GetColumnTypeSize(type)) return GetIntegerValue(value, type).value_or(0);
   const unsigned char* bytes = value.bytes();
   switch (type) {
     case KES_SQL_TINYINT:
@@ -79,9 +67,26 @@ int64_t IntegerOf(const ColumnValue& value, uint8_t type) {
       return Read<int32_t>(bytes);
     case KES_SQL_UNSIGNED_INT:
       return Read<uint32_t>(bytes);
+    case KES_SQL_BOOLEAN:
+      return bytes[0] != 0 ? 1 : 0;
     default:
       return Read<int64_t>(bytes);
   }
+}
+
+// The fields of a date-time the column's type compares, packed so that
+// their order is the order of the numbers: a DATE its date, a TIME its
+// time, a DATETIME both (an absent part reads as zero).
+int64_t PackedDateTime(const KesDateTime& value, uint8_t type) {
+  int64_t date = 0;
+  int64_t time = 0;
+  if (type != KES_SQL_TIME && value.date) {
+    date = (int64_t{value.date->year} * 100 + value.date->month) * 100 + value.date->day;
+  }
+  if (type != KES_SQL_DATE && value.time) {
+    time = (int64_t{value.time->hour} * 100 + value.time->minute) * 100 + value.time->second;
+  }
+  return date * 1000000 + time;
 }
 
 // Post-order walk of the tree without recursion: visit(node) is called once
@@ -126,6 +131,10 @@ std::unique_ptr<CompiledCriteria> CompiledCriteria::Compile(CriteriaNode* tree,
     if (!bound) return nullptr;
     auto compiled = std::make_unique<CompiledCriteria>();
     if (!compiled->Emit(tree)) return nullptr;
+    // The leaves no longer move: their decimal digits may point into them.
+    for (Leaf& leaf : compiled->leaves_) {
+      if (leaf.kind == Kind::kDecimal) leaf.decimal = *ReadDecimalDigits(leaf.text);
+    }
     return compiled;
   } catch (const std::bad_alloc&) {
     return nullptr;
@@ -149,26 +158,10 @@ bool CompiledCriteria::Emit(const CriteriaNode* tree) {
       program_.push_back(Step{Op::kTrue, 0});
       frames.pop_back();
     } else if (node->isLeaf()) {
-      Leaf leaf;
-      leaf.columnIndex = node->columnIndex;
-      leaf.columnType = node->columnType;
-      leaf.code = node->operatorCode;
-      const std::string operand(OperandText(*node->operand, leaf.columnType));
-      int32_t length = static_cast<int32_t>(operand.size());
-      std::optional<ColumnValue> value =
-          ConvertStringToValue(operand.c_str(), leaf.columnType, &length);
-      if (value && IsComparedAsInteger(leaf.columnType)) {
-        leaf.comparable = true;
-        leaf.integer = IntegerOf(*value, leaf.columnType);
-      } else if (value && leaf.columnType == KES_SQL_FLOAT) {
-        leaf.comparable = true;
-        leaf.real = static_cast<float>(*GetFloatingValue(*value, leaf.columnType));
-      } else if (value && IsComparedAsText(leaf.columnType)) {
-        leaf.comparable = true;
-        leaf.text.assign(BytesOf(*value));
-      }
+      std::optional<Leaf> leaf = MakeLeaf(*node);
+      if (!leaf) return false;
       program_.push_back(Step{Op::kLeaf, static_cast<uint32_t>(leaves_.size())});
-      leaves_.push_back(std::move(leaf));
+      leaves_.push_back(std::move(*leaf));
       frames.pop_back();
     } else if (node->operatorCode != kCriteriaAnd && node->operatorCode != kCriteriaOr) {
       program_.push_back(Step{Op::kFalse, 0});
@@ -190,20 +183,72 @@ bool CompiledCriteria::Emit(const CriteriaNode* tree) {
   return true;
 }
 
+std::optional<CompiledCriteria::Leaf> CompiledCriteria::MakeLeaf(const CriteriaNode& node) {
+  std::optional<CriteriaComparison> comparison = ReadLeafComparison(node, node.columnType);
+  if (!comparison) return std::nullopt;
+  Leaf leaf;
+  leaf.columnIndex = node.columnIndex;
+  leaf.columnType = node.columnType;
+  leaf.code = comparison->code;
+  const uint8_t type = node.columnType;
+  const ColumnValue& value = comparison->value;
+  if (type == KES_SQL_UNSIGNED_LONG_INT) {
+    leaf.kind = Kind::kUnsigned;
+    leaf.unsigned_ = static_cast<uint64_t>(IntegerOf(value, type));
+  } else if (IsIntegerColumnType(type) || type == KES_SQL_BOOLEAN) {
+    leaf.kind = Kind::kSigned;
+    leaf.integer = IntegerOf(value, type);
+  } else if (IsFloatingColumnType(type)) {
+    leaf.kind = Kind::kFloating;
+    leaf.real = GetFloatingValue(value, comparison->valueType).value_or(0);
+  } else if (type == KES_SQL_DECIMAL || type == KES_SQL_NUMERIC) {
+    leaf.kind = Kind::kDecimal;
+    leaf.text.assign(BytesOf(value));
+  } else if (IsDateTimeColumnType(type)) {
+    leaf.kind = Kind::kDateTime;
+    leaf.integer = PackedDateTime(*value.dateTime(), type);
+  } else {
+    leaf.kind = Kind::kBytes;
+    leaf.text.assign(BytesOf(value));
+  }
+  return leaf;
+}
+
 bool CompiledCriteria::LeafMatches(const Leaf& leaf, const RowObject& row) const {
-  if (!leaf.comparable) return false;
   const auto index = static_cast<std::size_t>(leaf.columnIndex);
   if (index >= row.values.size() || !row.values[index]) return false;
   const ColumnValue& value = *row.values[index];
-  if (value.isDateTime()) return false;
   const uint8_t type = leaf.columnType;
+  if (value.isDateTime() != (leaf.kind == Kind::kDateTime)) return false;  // not of its type
   int order = 0;
-  if (IsComparedAsInteger(type)) {
-    order = Order(IntegerOf(value, type), leaf.integer);
-  } else if (type == KES_SQL_FLOAT) {
-    order = Order(static_cast<float>(*GetFloatingValue(value, type)), leaf.real);
-  } else {
-    order = BytesOf(value).compare(leaf.text);
+  switch (leaf.kind) {
+    case Kind::kSigned:
+      order = Order(IntegerOf(value, type), leaf.integer);
+      break;
+    case Kind::kUnsigned:
+      order = Order(static_cast<uint64_t>(IntegerOf(value, type)), leaf.unsigned_);
+      break;
+    case Kind::kFloating: {
+      const double number = GetFloatingValue(value, type).value_or(0);
+      if (std::isnan(number)) return false;
+      order = Order(number, leaf.real);
+      break;
+    }
+    case Kind::kDecimal: {
+      // The stored text is read in place; no number, no match.
+      const std::optional<DecimalDigits> stored = ReadDecimalDigits(BytesOf(value));
+      if (!stored) return false;
+      order = CompareDecimalDigits(*stored, leaf.decimal);
+      break;
+    }
+    case Kind::kBytes: {
+      const int compared = BytesOf(value).compare(leaf.text);
+      order = (compared > 0) - (compared < 0);
+      break;
+    }
+    case Kind::kDateTime:
+      order = Order(PackedDateTime(*value.dateTime(), type), leaf.integer);
+      break;
   }
   return Satisfies(leaf.code, order);
 }

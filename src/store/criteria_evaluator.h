@@ -2,18 +2,19 @@
 // in-memory table.
 //
 // Binding gives every leaf the index and type code of the column it names
-// (matched ignoring case) and converts its operand once to the column's type
-// with ConvertStringToValue; a text operand (codes 14, 15, 22) of at least
-// two characters that starts and ends with a single quote loses both quotes
-// first. A leaf then compares the row's value with the operand:
-//   1, 3, 5 / 2, 4, 6   signed / unsigned integers at the type's width
-//   7                   signed 64-bit integers
-//   9                   single-precision floats
-//   14, 15, 22          texts, byte-wise (letter case matters)
-//   every other type    never matches
-// An absent (NULL) row value never matches. A connective combines its
+// (matched ignoring case) and reads its operand once, as
+// ReadCriteriaComparison (query/criteria_literal.h) says: integers exactly
+// (never wrapped to the column's width), floating-point values as doubles,
+// decimals exactly by value, dates and times by value (a DATE by its date,
+// a TIME by its time of day), booleans by truth (false before true), texts,
+// CLOBs and BLOBs byte-wise (letter case matters). A literal that cannot be
+// read as its column's type refuses the whole criteria.
+//
+// An absent (NULL) row value never matches, whatever the comparison (also
+// "!="); as the language has no negation, this selects exactly the rows an
+// SQL where clause of the same tree selects. A connective combines its
 // children (an absent child counts as true): 7 AND, 8 OR, any other code
-// false; a leaf with a code outside 1 to 6 is false.
+// false.
 //
 // Thread safety: a CompiledCriteria is read-only once made; any number of
 // threads may call Matches on it at once.
@@ -26,6 +27,7 @@
 #include <vector>
 
 #include "dictionary/column_values.h"
+#include "query/criteria_literal.h"
 #include "query/criteria_node.h"
 #include "store/column_lookup.h"
 #include "store/row_object.h"
@@ -33,10 +35,16 @@
 class CompiledCriteria {
  public:
   CompiledCriteria() = default;
+  // Leaves refer into their own texts: a compiled criteria is not copied.
+  CompiledCriteria(const CompiledCriteria&) = delete;
+  CompiledCriteria& operator=(const CompiledCriteria&) = delete;
 
   // Binds tree (setting each leaf's columnIndex and columnType) to the
   // columns of source and compiles it. None when a node names a column the
-  // source does not have (*unknownColumn then holds that name) or memory is
+  // source does not have (*unknownColumn then holds that name), when a
+  // literal cannot be read as its column's type ("Criteria value %s cannot
+  // be compared with column %s: %s\n", error, with the literal, the column
+  // and what the column takes; *unknownColumn stays empty) or memory is
   // exhausted (*unknownColumn stays empty).
   static std::unique_ptr<CompiledCriteria> Compile(CriteriaNode* tree, const ColumnSource& source,
                                                    std::string* unknownColumn);
@@ -50,15 +58,26 @@ class CompiledCriteria {
   void Filter(RowObject* first, std::vector<RowObject*>& matches) const;
 
  private:
+  // How a leaf reads the row's value.
+  enum class Kind : uint8_t {
+    kSigned,    // integer types but the unsigned 64-bit one, and booleans
+    kUnsigned,  // KES_SQL_UNSIGNED_LONG_INT
+    kFloating,  // as a double
+    kDecimal,   // a decimal text, by value
+    kBytes,     // texts, CLOBs and BLOBs
+    kDateTime,  // the date and time fields the column's type compares
+  };
   // A leaf with its operand converted once, read as the comparison needs it.
   struct Leaf {
     int32_t columnIndex = 0;
     uint8_t columnType = 0;
     uint8_t code = 0;
-    bool comparable = false;  // false: the leaf never matches
-    int64_t integer = 0;      // integer types
-    float real = 0;           // KES_SQL_FLOAT
-    std::string text;         // text types
+    Kind kind = Kind::kSigned;
+    int64_t integer = 0;     // kSigned; kDateTime: the packed fields
+    uint64_t unsigned_ = 0;  // kUnsigned
+    double real = 0;         // kFloating
+    std::string text;        // kBytes, kDecimal (canonical digits)
+    DecimalDigits decimal;   // kDecimal: the digits of text, read once
   };
   // One step of the program: the result so far is one truth value.
   enum class Op : uint8_t {
@@ -74,6 +93,9 @@ class CompiledCriteria {
   };
 
   bool Emit(const CriteriaNode* tree);
+  // The leaf of node, its operand read as the column's type; none (and the
+  // error line) when it cannot be read.
+  static std::optional<Leaf> MakeLeaf(const CriteriaNode& node);
   // Asks the processor to fetch what the first two leaves read of row: their
   // places in its value array (stage 1) or, once those are near, the values
   // themselves (stage 2).

@@ -102,7 +102,7 @@ std::vector<SectionCase> SectionCases() {
              {CriteriaRootRow(6, 60), BooleanRow(60, 61, "OR", 64), BooleanRow(61, 62, "AND", 63),
               RelationalRow(62, "QTY", ">", "4"), RelationalRow(63, "CAT_ID", "=", "1"),
               RelationalRow(64, "NAME", "=", "gear")}}),
-       "select {*} Items\nwhere QTY >  '4'  AND CAT_ID =  '1'  OR NAME =  'gear' order by "
+       "select {*} Items\nwhere  (QTY >  '4'  AND CAT_ID =  '1' )  OR NAME =  'gear' order by "
        "Items.ITEM_ID  asc ",
        TextRows{"1|bolt|10|1", "2|nut|5|1", "4|gear|2|3"}, true},
       {"BETWEEN a numeric range", 7,

@@ -162,10 +162,12 @@ TEST_F(SqlTextTest, CriteriaValuesAreQuotedAndEscapedByType) {
       CreateCriteria(Col(nullptr, nullptr, "n", KES_SQL_BIGINT), &big, 8, kCriteriaLess, pool());
   SetCriteria(query_, CreateOrCriteria(CreateAndCriteria(byName, byDay, pool()),
                                        CreateAndCriteria(byFlag, byBig, pool()), pool()));
-  const std::string tail = " T.day >=  '2021-03-04'  OR flag =  %B  AND n <  -9223372036854775808 ";
+  // Each AND under the OR keeps its grouping in parentheses.
+  const std::string tail =
+      " T.day >=  '2021-03-04' )  OR  (flag =  %B  AND n <  -9223372036854775808 ) ";
   auto expect = [&](const DialectWords& words, const char* quotedName, const char* boolean) {
     std::string expected =
-        std::string("select * from T as t \nwhere  t.name =  ") + quotedName + "  AND " + tail;
+        std::string("select * from T as t \nwhere  ( t.name =  ") + quotedName + "  AND " + tail;
     expected.replace(expected.find("%B"), 2, boolean);
     EXPECT_EQ(GenSelectText(words, query_).value_or("<none>"), expected) << words.name;
   };
