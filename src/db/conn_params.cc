@@ -140,10 +140,18 @@ bool LoadConnParamsEntryFromFile(const char* path) {
   try {
     const std::string dataDirectory = DataDirectoryOf(file.path);
     std::string line;
+    int lineNumber = 0;
     while (fh::ReadTextLine(file.stream.get(), line)) {
+      ++lineNumber;
       if (IsBlank(line)) continue;
       std::unique_ptr<ConnParamsEntry> entry = ParseLine(line, dataDirectory);
-      if (!entry) break;
+      if (!entry) {
+        LogError(
+            "%s:%d: a data source line needs ten words (label, number, DSN, user, password, -, "
+            "connection name, provider, dialect, YES or NO) with a number second\n",
+            file.path.c_str(), lineNumber);
+        return false;
+      }
       AddConnParamsEntry(std::move(entry));
     }
   } catch (const std::bad_alloc&) {

@@ -26,8 +26,19 @@
 // "EstablishDBConnections failed.\n", "InitTessel failed: %d defined
 // table(s) missing from the database.\n", "SequenceGenerator failed.\n",
 // "Cannot save default data.\n"; false without a line when the log cannot be
-// set up. Not fatal: "InitDBProvider failed. Already initialized.\n" and a
-// load list that fails ("Error in loading tables from loadtablelist.txt.
+// set up. Configuration the framework cannot run is refused the same way,
+// each fault on its own line naming the file and the line, table or data
+// source: any fault of the data dictionaries (dictionary/data_dict_checks.h)
+// then "InitTessel failed: %d fault(s) in the data dictionaries (see
+// above).\n"; dictionaries that define no table, "datadictionary.txt: lists
+// no data dictionary file that defines a table. InitTessel failed.\n"; a
+// connparams line with too few columns (db/conn_params.h); a
+// data source naming a provider that is not loaded or a dialect that does not
+// exist, then "InitTessel failed: connparams.txt is not usable.\n"; a
+// connection that cannot be opened, "Cannot open the connection %s to the
+// data source %s\n" before "EstablishDBConnections failed.\n". Not fatal: "InitDBProvider failed.
+// Already initialized.\n" and a load list that fails ("Error in loading tables from
+// loadtablelist.txt.
 // ...").
 bool InitTessel(const char* root);
 
@@ -38,7 +49,9 @@ bool InitTessel(const char* root);
 // dialect mode from the first data source. Opens no connection. false after
 // the error line of the step that failed ("LoadAllDataDictFiles failed.\n",
 // "LoadDataSourceMapEntryFromFile failed.\n", "LoadConnParamsEntryFromFile
-// failed.\n", "No entires in data source vector. InitTessel failed.\n").
+// failed.\n", "No entires in data source vector. InitTessel failed.\n", and
+// the configuration faults InitTessel refuses). Needs InitDBProvider and
+// InitSQLDialects to have run.
 bool ReadTesselConfiguration();
 
 // Logs "Inside DeInitTessel.\n" (trace). Unloads every in-memory table,

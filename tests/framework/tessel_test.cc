@@ -194,6 +194,77 @@ TEST_F(TesselTest, EachFatalStepFailsWithItsMessage) {
   }
 }
 
+// Configuration the framework cannot run is refused at start-up, each fault
+// named with its file and line, table or data source. Each case changes the
+// first occurrence of one text in one file of the sample (from none: the
+// file's whole text is replaced).
+TEST_F(TesselTest, BrokenConfigurationIsRefusedWithWhereAndWhat) {
+  const struct {
+    const char* file;
+    const char* from;
+    const char* to;
+    const char* message;
+  } cases[] = {
+      {"inventory_core.xml", "</columns>", "</column>",
+       "inventory_core.xml:54: the file does not parse"},
+      {"inventory_core.xml", "KES_SQL_DOUBLE", "KES_SQL_DUBBLE",
+       "inventory_core.xml:60: column unit_price of table product: unknown data type "
+       "\"KES_SQL_DUBBLE\""},
+      {"datadictionary.txt", nullptr,
+       "inventory_core.xml inventory_orders.xml inventory_core.xml "
+       "framework_tables.xml inventory_types.xml\n",
+       "inventory_core.xml:6: table customer is defined twice (first at "},
+      {"inventory_orders.xml", "reference-table-name=\"customer\"",
+       "reference-table-name=\"Client\"", "names table Client, which no data dictionary defines"},
+      {"inventory_orders.xml", ">customer_id</fk-reference-column>",
+       ">customer_no</fk-reference-column>",
+       "names column customer_no, which table customer does not have"},
+      {"inventory_core.xml", ">product_id</primary-key-column>", ">productid</primary-key-column>",
+       "inventory_core.xml:60: primary-key column productid is not a column of table product"},
+      {"inventory_core.xml", "<table name=\"customer\"", "<table name=\"cust omer\"",
+       "inventory_core.xml:6: table name \"cust omer\" is not a plain identifier"},
+      {"inventory_core.xml", "<column name=\"sku\">", "<column name=\"sku;--\">",
+       "column \"sku;--\" of table product is not a plain identifier"},
+      {"inventory_core.xml", ">ProductSeq<", ">Product'Seq<",
+       "generator name \"Product'Seq\" of column product_id of table product is not a plain"},
+      {"datadictionary.txt", nullptr, "\n", "datadictionary.txt: lists no data dictionary file"},
+      {"datadictionary.txt", nullptr, "inventory_core.xml\n",
+       "is generated, but no data dictionary defines the table SeqGenState"},
+      {"connparams.txt", "ODBC SQLITE", "ODBC SQLTIE",
+       "data source InventoryDB names the unknown dialect \"SQLTIE\""},
+      {"connparams.txt", "ODBC SQLITE", "ODCB SQLITE",
+       "data source InventoryDB names the unknown provider \"ODCB\""},
+      {"connparams.txt", nullptr, "Inventory 1 FernhallInventory NULL NULL - InventoryDB ODBC\n",
+       "connparams.txt:1: a data source line needs ten words"},
+      {"connparams.txt", nullptr,
+       "Inventory 1 Nowhere NULL NULL - InventoryDB ODBC SQLITE YES Driver=NoSuchDriver\n",
+       "Cannot open the connection InventoryDB to the data source Nowhere\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + ": " + c.message);
+    TearDown();
+    fs::remove_all(root_.path());
+    fs::create_directories(root_.path());
+    SetUp();
+    std::string text = c.to;
+    if (c.from != nullptr) {
+      text = ReadFileBytes(root_.Sub(std::string("data/") + c.file));
+      const std::size_t at = text.find(c.from);
+      ASSERT_NE(at, std::string::npos);
+      text.replace(at, std::strlen(c.from), c.to);
+    }
+    Write(c.file, text);
+    EXPECT_FALSE(Start());
+    DeInitTessel();
+    const std::string log = Log();
+    const std::size_t at = log.find(c.message);
+    ASSERT_NE(at, std::string::npos) << log;
+    const std::size_t lineStart = log.rfind('\n', at) + 1;
+    EXPECT_NE(log.substr(lineStart, at - lineStart).find("[ERROR]"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Welcome to Tessel."), std::string::npos);
+  }
+}
+
 TEST_F(TesselTest, MissingOptionalListsStillStart) {
   fs::remove(root_.Sub("data/loadtablelist.txt"));
   fs::remove(root_.Sub("data/defaultdata.txt"));
