@@ -16,6 +16,7 @@
 #include "framework/data_source_map.h"
 #include "framework/sequence_generator.h"
 #include "framework/table_loader.h"
+#include "framework/tessel_log.h"
 #include "framework/tessel_root.h"
 #include "logging/log.h"
 #include "logging/log_file.h"
@@ -156,6 +157,7 @@ bool ReadTesselConfiguration() {
 bool InitTessel(const char* root) {
   SetTesselRoot(root);
   if (!InitLogDefaults() || !OpenLogFileAppend()) return false;
+  fh::StartFrameworkLogRotation();
   LogTrace("@@ Inside InitTessel @@\n");
   if (!InitializeMemPool()) return Fail("InitializeMemPool failed.\n");
   if (!InitDBProvider()) LogError("InitDBProvider failed. Already initialized.\n");
@@ -180,6 +182,7 @@ void DeInitTessel() {
   FreeSQLDialects();
   ReleaseMemPool();
   xmlCleanupParser();
+  fh::StopFrameworkLogRotation();
   CloseLogFile();
   FreeLogParams();
   ResetTesselRoot();

@@ -2,7 +2,8 @@
 //
 // InitTessel brings everything up from the data directory below root (or
 // "..\\data" relative to the working directory, framework/config_files.h):
-// the log "tessel.log", the memory pool, the database provider, the SQL
+// the log "tessel.log" (kept below 2000000 bytes by rotation,
+// framework/tessel_log.h), the memory pool, the database provider, the SQL
 // dialects and the sequence map, the data dictionaries, the data source map,
 // the connection parameters, the connection pool, the tables (created where
 // missing), the sequences, the tables of the load list and, on a database
@@ -58,5 +59,6 @@ bool ReadTesselConfiguration();
 // frees the sequence map, the connection pool, the connection parameters,
 // the data source map, the table definitions and the dialects, gives back
 // the memory pool's use count, cleans up the XML parser, closes the log and
-// forgets its settings and the root. Change listeners stay registered.
+// forgets its settings and the root (the log's rotation timer is stopped
+// first). Change listeners stay registered.
 void DeInitTessel();

@@ -281,6 +281,26 @@ TEST_F(TesselTest, BrokenConfigurationIsRefusedWithWhereAndWhat) {
   }
 }
 
+// The framework log is rolled into tessel1.log once it has reached 2000000
+// bytes (the start-up line it gets first keeps the smaller one below).
+TEST_F(TesselTest, LogAtItsLimitIsRolledAtStart) {
+  for (const std::size_t size : {std::size_t{1999000}, std::size_t{2000000}}) {
+    SCOPED_TRACE(size);
+    fs::remove_all(root_.Sub("logs"));
+    fs::create_directories(root_.Sub("logs"));
+    ASSERT_TRUE(WriteFileBytes(root_.Sub("logs/tessel.log"), std::string(size, 'x')));
+    ASSERT_TRUE(Start());
+    DeInitTessel();
+    const bool rolled = size == 2000000;
+    EXPECT_EQ(fs::exists(root_.Sub("logs/tessel1.log")), rolled);
+    EXPECT_EQ(Log().rfind(std::string(100, 'x'), 0) == 0, !rolled);
+    EXPECT_NE(Log().find("Welcome to Tessel."), std::string::npos);
+    if (rolled) {
+      EXPECT_EQ(ReadFileBytes(root_.Sub("logs/tessel1.log")).find('x'), 0u);
+    }
+  }
+}
+
 TEST_F(TesselTest, MissingOptionalListsStillStart) {
   fs::remove(root_.Sub("data/loadtablelist.txt"));
   fs::remove(root_.Sub("data/defaultdata.txt"));
