@@ -144,6 +144,8 @@ bool ReadTesselConfiguration() {
     return Fail("LoadDataSourceMapEntryFromFile failed.\n");
   if (!LoadConnParamsEntryFromFile("..\\data\\connparams.txt"))
     return Fail("LoadConnParamsEntryFromFile failed.\n");
+  if (fh::RefusedConnParamsLine() > 0)
+    return Fail("InitTessel failed: connparams.txt is not usable.\n");
   if (GetConnParamsEntryCount() == 0)
     return Fail("No entires in data source vector. InitTessel failed.\n");
   if (!CheckDataSources()) return Fail("InitTessel failed: connparams.txt is not usable.\n");

@@ -29,18 +29,17 @@
 // "Cannot save default data.\n"; false without a line when the log cannot be
 // set up. Configuration the framework cannot run is refused the same way,
 // each fault on its own line naming the file and the line, table or data
-// source: any fault of the data dictionaries (dictionary/data_dict_checks.h)
+// source: any fault of the data dictionaries (dictionary/data_dict_checks.h),
 // then "InitTessel failed: %d fault(s) in the data dictionaries (see
 // above).\n"; dictionaries that define no table, "datadictionary.txt: lists
 // no data dictionary file that defines a table. InitTessel failed.\n"; a
-// connparams line with too few columns (db/conn_params.h); a
-// data source naming a provider that is not loaded or a dialect that does not
-// exist, then "InitTessel failed: connparams.txt is not usable.\n"; a
-// connection that cannot be opened, "Cannot open the connection %s to the
-// data source %s\n" before "EstablishDBConnections failed.\n". Not fatal: "InitDBProvider failed.
-// Already initialized.\n" and a load list that fails ("Error in loading tables from
-// loadtablelist.txt.
-// ...").
+// connparams line with too few words (db/conn_params.h), or a data source
+// naming a provider that is not loaded or a dialect that does not exist,
+// then "InitTessel failed: connparams.txt is not usable.\n"; a connection
+// that cannot be opened, "Cannot open the connection %s to the data source
+// %s\n" before "EstablishDBConnections failed.\n".
+// Not fatal: "InitDBProvider failed. Already initialized.\n" and a load list
+// that fails ("Error in loading tables from loadtablelist.txt. ...").
 bool InitTessel(const char* root);
 
 // The configuration steps of InitTessel, for programs that bring up the
