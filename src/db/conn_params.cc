@@ -1,5 +1,6 @@
 #include "db/conn_params.h"
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -20,6 +21,7 @@ namespace {
 struct ConnParamsState {
   fh::Mutex mutex;
   std::vector<std::unique_ptr<ConnParamsEntry>> entries GUARDED_BY(mutex);
+  std::atomic<int> refusedLine{0};  // of the last load; 0: none
 };
 
 ConnParamsState& State() {
@@ -132,6 +134,7 @@ bool IsBlank(const std::string& line) {
 }  // namespace
 
 bool LoadConnParamsEntryFromFile(const char* path) {
+  State().refusedLine.store(0, std::memory_order_relaxed);
   OpenedConfigFile file = OpenConfigFileAt(path);
   if (!file.stream) {
     LogError("Cannot open Connection Parameters File.\n");
@@ -140,10 +143,19 @@ bool LoadConnParamsEntryFromFile(const char* path) {
   try {
     const std::string dataDirectory = DataDirectoryOf(file.path);
     std::string line;
+    int lineNumber = 0;
     while (fh::ReadTextLine(file.stream.get(), line)) {
+      ++lineNumber;
       if (IsBlank(line)) continue;
       std::unique_ptr<ConnParamsEntry> entry = ParseLine(line, dataDirectory);
-      if (!entry) break;
+      if (!entry) {
+        LogError(
+            "%s:%d: a data source line needs ten words (label, number, DSN, user, password, -, "
+            "connection name, provider, dialect, YES or NO) with a number second\n",
+            file.path.c_str(), lineNumber);
+        State().refusedLine.store(lineNumber, std::memory_order_relaxed);
+        break;
+      }
       AddConnParamsEntry(std::move(entry));
     }
   } catch (const std::bad_alloc&) {
@@ -262,3 +274,9 @@ const char* GetConnectionNameForTable(const char* tableName) {
   }
   return entry->connectionName.c_str();
 }
+
+namespace fh {
+
+int RefusedConnParamsLine() { return State().refusedLine.load(std::memory_order_relaxed); }
+
+}  // namespace fh

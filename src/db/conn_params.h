@@ -9,7 +9,8 @@
 // first character is the connect string when the tenth token is "YES".
 // Lines may be of any length and end in LF or CRLF; blank lines are skipped;
 // reading stops at the first line with fewer than ten tokens or a number
-// that is not one.
+// that is not one, which is logged as an error and remembered
+// (fh::RefusedConnParamsLine: start-up refuses such a file).
 //
 // A relative SQLite database file: when a line's dialect is "SQLITE" and its
 // connect string names a relative "Database=" file, the file is taken
@@ -45,7 +46,9 @@ struct ConnParamsEntry {
 // Opens path (normally "..\\data\\connparams.txt"), else "<root>/data/" with
 // path's last component (framework/config_files.h); when neither opens:
 // "Cannot open Connection Parameters File.\n" (error) and false. Otherwise
-// appends an entry per complete line and returns true.
+// appends an entry per complete line and returns true; a line that is not
+// complete ends the reading with "<path>:<line>: a data source line needs
+// ten words ...\n" (error).
 bool LoadConnParamsEntryFromFile(const char* path);
 
 // A new entry with copies of the texts given (none stays none); a password
@@ -87,3 +90,11 @@ const char* GetDialectNameForConnection(const char* connectionName);
 // The connection name the data source map gives tableName; none with "No
 // DataSourceMap Entry for Table name %s \n" (error) when it has none.
 const char* GetConnectionNameForTable(const char* tableName);
+
+namespace fh {
+
+// The number of the line the last LoadConnParamsEntryFromFile stopped at
+// because it was not complete; 0 when it read every line.
+int RefusedConnParamsLine();
+
+}  // namespace fh

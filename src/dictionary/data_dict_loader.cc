@@ -1,10 +1,14 @@
 #include "dictionary/data_dict_loader.h"
 
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+
 #include <memory>
 #include <new>
 #include <string>
 
 #include "dictionary/data_dict_builder.h"
+#include "dictionary/data_dict_checks.h"
 #include "dictionary/data_dict_reader.h"
 #include "dictionary/xml_tag_info.h"
 #include "framework/config_files.h"
@@ -43,9 +47,15 @@ bool SkipElement(xmlTextReaderPtr reader) {
   return false;
 }
 
-void LoadTable(xmlTextReaderPtr reader) {
+void LoadTable(xmlTextReaderPtr reader, const char* path) {
+  const xmlNodePtr node = xmlTextReaderCurrentNode(reader);
+  const long nodeLine = node != nullptr ? xmlGetLineNo(node) : -1;
+  const int line =
+      nodeLine > 0 ? static_cast<int>(nodeLine) : xmlTextReaderGetParserLineNumber(reader);
   std::unique_ptr<XmlTagInfo> tableTree;
-  if (ParseTableInfo(reader, tableTree)) LoadTableDefnFromTagInfo(tableTree.get());
+  const TableDefn* built = nullptr;
+  if (ParseTableInfo(reader, tableTree)) built = LoadTableDefnFromTagInfo(tableTree.get());
+  fh::CheckLoadedTable(tableTree.get(), built, path, line);
   FreeXmlTagInfoList(std::move(tableTree));
 }
 
@@ -54,14 +64,17 @@ void LoadListedFile(const std::string& name, const std::string& path) {
   LogDebug("Opening %s\n", path.c_str());
   if (name.size() > kMaxListedFileNameLength || path.size() > kMaxDataPathLength) {
     LogError("Unable to open %s\n", path.c_str());
+    fh::ReportDataDictFault(path.c_str(), 0, "the name is too long to be opened");
     return;
   }
   LoadDataDictFromXMLFile(path.c_str());
 }
 
-// Loads every file named in the list, each composed with composePath.
+// Loads every file named in the list, each composed with composePath, then
+// checks the references between the tables.
 template <typename ComposePath>
 void LoadListedFiles(std::FILE* list, ComposePath composePath) {
+  fh::ResetDataDictChecks();
   std::string name;
   while (ReadConfigToken(list, name)) {
     try {
@@ -71,6 +84,7 @@ void LoadListedFiles(std::FILE* list, ComposePath composePath) {
       LogError("MEMORY_ALLOCATION_FAILURE\n");
     }
   }
+  fh::CheckTableReferences();
 }
 
 }  // namespace
@@ -118,13 +132,15 @@ bool XmlDataParser(const char* path) {
   XmlTextReaderHandle reader = OpenDataDictReader(path);
   if (!reader) {
     LogError("Unable to open %s\n", path);
+    fh::ReportDataDictFault(path, 0, "cannot be opened");
     return true;
   }
+  xmlResetLastError();
   bool stopped = false;
   int result = xmlTextReaderRead(reader.get());
   while (result == 1) {
     if (IsTableStart(reader.get())) {
-      LoadTable(reader.get());
+      LoadTable(reader.get(), path);
     } else if (IsDictionaryDescription(reader.get()) && !SkipElement(reader.get())) {
       LogError("\nNo Description end tag\n");
       stopped = true;
@@ -132,7 +148,16 @@ bool XmlDataParser(const char* path) {
     }
     result = xmlTextReaderRead(reader.get());
   }
+  int line = xmlTextReaderGetParserLineNumber(reader.get());
   reader.reset();
-  if (stopped || result != 0) LogError("%s : failed to parse\n", path);
+  if (stopped || result != 0) {
+    LogError("%s : failed to parse\n", path);
+    const xmlError* error = xmlGetLastError();
+    if (error != nullptr && error->line > 0) line = error->line;
+    std::string reason =
+        error != nullptr && error->message != nullptr ? error->message : "the reader stopped";
+    while (!reason.empty() && reason.back() == '\n') reason.pop_back();
+    fh::ReportDataDictFault(path, line, "the file does not parse: %s", reason.c_str());
+  }
   return true;
 }

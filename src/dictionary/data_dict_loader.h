@@ -10,8 +10,14 @@
 // with "Unable to open %s\n" and skipped, never shortened. A file that
 // cannot be opened or parsed does not stop the list.
 //
-// Definitions accumulate in load order; no check for duplicate table names
-// is made (a lookup finds the first table loaded under a name).
+// Definitions accumulate in load order (a lookup finds the first table
+// loaded under a name). Every fault found on the way (a file that cannot be
+// opened or parsed, a table that is not loaded, a bad name or type, a table
+// defined twice, a key naming what does not exist) is also
+// reported through dictionary/data_dict_checks.h with its file and line;
+// the results below stay as they are, and start-up reads the fault count.
+// A list load (LoadAllDataDictFiles, LoadDataDictFiles) starts a new count
+// and ends with the checks across tables.
 //
 // Thread safety: loads may run on several threads at once; each load keeps
 // its own tag tree, and the list of definitions has its own lock.

@@ -371,7 +371,7 @@ bool SaveDefaultData() {
   LogTrace("\t@@@@@ Inside SaveDefaultData @@@@@\n");
   OpenedConfigFile list = OpenConfigFile("defaultdata.txt");
   if (list.stream == nullptr) {
-    LogError("No default data to be prepopulated.\n");
+    LogInfo("No default data to be prepopulated.\n");
     return true;
   }
   bool stored = true;

@@ -55,7 +55,7 @@ bool SaveDataInXMLNode(const xmlNode* node);
 
 // Logs "\t@@@@@ Inside SaveDefaultData @@@@@\n" (trace). Opens
 // "defaultdata.txt" by the data directory rule; when it opens nowhere "No
-// default data to be prepopulated.\n" (error) and true. Otherwise
+// default data to be prepopulated.\n" (info: the list is optional) and true. Otherwise
 // SaveDataInXML for each listed file (blank-separated names, from the
 // list's directory); true when every file was stored.
 bool SaveDefaultData();

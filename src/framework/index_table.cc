@@ -17,6 +17,7 @@
 #include "db/db_result_set.h"
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
+#include "dictionary/sql_text.h"
 #include "framework/data_source_map.h"
 #include "logging/log.h"
 #include "platform/mutex.h"
@@ -41,23 +42,11 @@ std::string Lower(std::string text) {
   return text;
 }
 
-// text as an SQL text literal: quotes doubled, and backslashes doubled for
-// an engine that reads them as escapes.
-std::string Quoted(const std::string& text, bool backslashEscapes = false) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'' || (c == '\\' && backslashEscapes)) quoted += c;
-    quoted += c;
-  }
-  return quoted + "'";
-}
-
-// true when the connection's dialect reads a backslash in a text literal as
-// an escape (MYSQL).
-bool ReadsBackslashEscapes(const char* connectionName) {
+// text as an SQL text literal in the connection's dialect.
+std::string Quoted(const std::string& text, const char* connectionName) {
   const char* dialect =
       connectionName != nullptr ? GetDialectNameForConnection(connectionName) : nullptr;
-  return dialect != nullptr && strcasecmp(dialect, "MYSQL") == 0;
+  return fh::QuoteSqlText(text, fh::DialectReadsBackslashEscapes(dialect));
 }
 
 // true when another live row of the in-memory table holds value at column.
@@ -153,9 +142,8 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
                       table.columns[static_cast<std::size_t>(column)].dataType, connection);
   if (!literal) return true;
   const std::string index = root.tableName + "_IDX";
-  const bool escapes = ReadsBackslashEscapes(connection);
   const std::string pair =
-      key + " = " + *literal + " AND TABLENAME = " + Quoted(table.tableName, escapes);
+      key + " = " + *literal + " AND TABLENAME = " + Quoted(table.tableName, connection);
   if ((row.state & kRowPersisted) != 0 && (row.state & kRowDeleted) != 0) {
     if (StillReferred(tableName, &row, static_cast<std::size_t>(column))) return true;
     return RunOn(connection, "DELETE FROM " + index + " WHERE " + pair, nullptr, held);
@@ -166,7 +154,7 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
     return false;
   if (present > 0) return true;
   const std::string insert = "INSERT INTO " + index + " VALUES (" + *literal + ", " +
-                             Quoted(table.tableName, escapes) + ")";
+                             Quoted(table.tableName, connection) + ")";
   LogTrace("Insert Query for %s_IDX: %s\n", root.tableName.c_str(), insert.c_str());
   return RunOn(connection, insert, nullptr, held);
 }
@@ -275,7 +263,7 @@ std::optional<std::string> IndexKeyLiteral(const ColumnValue* value, uint8_t dat
   std::optional<std::string> text = ConvertValueToString(value, dataType);
   if (!text) return std::nullopt;
   if (IsIntegerColumnType(dataType)) return text;
-  return Quoted(*text, ReadsBackslashEscapes(connectionName));
+  return Quoted(*text, connectionName);
 }
 
 bool FindRootTable(const char* tableName, const char* columnName,

@@ -19,6 +19,7 @@
 #include "db/db_result_set.h"
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
+#include "dictionary/sql_text.h"
 #include "logging/log.h"
 #include "platform/mutex.h"
 #include "platform/no_destructor.h"
@@ -85,14 +86,12 @@ const StringHashMapEntry* FindEntry(const char* key) {
   return state.map ? state.map->GetEntry(key) : nullptr;
 }
 
-// Text of a sequence name inside single quotes: each quote doubled.
-std::string QuoteSqlText(const char* text) {
-  std::string quoted;
-  for (const char* c = text; *c != 0; ++c) {
-    quoted += *c;
-    if (*c == '\'') quoted += '\'';
-  }
-  return quoted;
+// The sequence name as a text literal in the dialect of the connection
+// that holds the sequence's table.
+std::string QuotedSequenceName(const char* sequenceName, const char* connectionName) {
+  const char* dialect =
+      connectionName != nullptr ? GetDialectNameForConnection(connectionName) : nullptr;
+  return fh::QuoteSqlText(sequenceName, fh::DialectReadsBackslashEscapes(dialect));
 }
 
 template <typename... Args>
@@ -143,8 +142,7 @@ enum class Reservation { kReserved, kLostRace, kFailed };
 Reservation TryReserve(ConnectionHandle* handle, const char* sequenceName,
                        const std::string& quoted, bool insertFailedBefore, bool* insertFailed,
                        SeqBatch* batch) {
-  const std::string query =
-      Format("select * from SeqGenState where SEQNAME = '%s';", quoted.c_str());
+  const std::string query = Format("select * from SeqGenState where SEQNAME = %s;", quoted.c_str());
   LogTrace("Query %s\n", query.c_str());
   std::unique_ptr<DBResultSet> resultSet = RunQuery(handle, query);
   if (!resultSet) {
@@ -159,7 +157,7 @@ Reservation TryReserve(ConnectionHandle* handle, const char* sequenceName,
     }
     const auto oldEnd = static_cast<int32_t>(*end);
     const std::string update = Format(
-        "update SeqGenState set CURRENTBATCHEND = %d where SEQNAME = '%s' and CURRENTBATCHEND = "
+        "update SeqGenState set CURRENTBATCHEND = %d where SEQNAME = %s and CURRENTBATCHEND = "
         "%d;",
         oldEnd + kSeqBatchSize, quoted.c_str(), oldEnd);
     LogTrace("Update Query %s\n", update.c_str());
@@ -175,7 +173,7 @@ Reservation TryReserve(ConnectionHandle* handle, const char* sequenceName,
   // No row yet. After an insert failed and the row is still missing, the
   // failure was not another process's insert.
   const std::string insert =
-      Format("insert into SeqGenState values ('%s',%d);", quoted.c_str(), kSeqBatchSize);
+      Format("insert into SeqGenState values (%s,%d);", quoted.c_str(), kSeqBatchSize);
   LogTrace("Insert Query %s\n", insert.c_str());
   if (!insertFailedBefore && RunUpdate(handle, insert) == 1) {
     *batch = {1, kSeqBatchSize};
@@ -268,14 +266,14 @@ bool SequenceGenerator() {
 bool UpdateSeqGen(const char* tableName, const char* sequenceName) {
   LogTrace("Inside UpdateSeqGen \n");
   if (sequenceName == nullptr) return false;
+  const char* connectionName = GetConnectionNameForTable(tableName);
   std::string quoted;
   try {
-    quoted = QuoteSqlText(sequenceName);
+    quoted = QuotedSequenceName(sequenceName, connectionName);
   } catch (const std::bad_alloc&) {
     LogError("Memory allocation Failed\n");
     return false;
   }
-  const char* connectionName = GetConnectionNameForTable(tableName);
   ConnectionHandle* handle = GetConnectionHandle(connectionName);
   SeqBatch batch;
   Reservation outcome = Reservation::kLostRace;

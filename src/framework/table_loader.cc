@@ -124,6 +124,12 @@ bool LoadAllTables(const char* path) {
 bool LoadTable(const char* tableName) {
   if (tableName == nullptr) return false;
   LogTrace("\nLoading Table : %s\n", tableName);
+  // Only a defined table's name is written into the statement.
+  const TableDefn* definition = GetTableDefn(tableName);
+  if (definition == nullptr) {
+    LogError("Error in getting Table Definition for %s\n", tableName);
+    return false;
+  }
   const std::optional<TableSource> source = SourceOf(tableName);
   if (!source) return false;
   bool reached = false;
@@ -132,11 +138,6 @@ bool LoadTable(const char* tableName) {
   if (!reached) return false;
   if (rows == nullptr) {
     LogError("Error in executing select query for %s\n", tableName);
-    return false;
-  }
-  const TableDefn* definition = GetTableDefn(tableName);
-  if (definition == nullptr) {
-    LogError("Error in getting Table Definition for %s\n", tableName);
     return false;
   }
   if (static_cast<std::size_t>(rows->columnCount) != definition->columns.size()) {

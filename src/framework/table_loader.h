@@ -29,11 +29,12 @@ bool LoadAllTables();
 // The same for the load list at path (opened as given only).
 bool LoadAllTables(const char* path);
 
-// Logs "\nLoading Table : %s\n" (trace). Runs "select * from <table>" on the
+// Logs "\nLoading Table : %s\n" (trace). A name without a definition is
+// refused first, with "Error in getting Table Definition for %s\n" (error),
+// and sends no statement. Otherwise runs "select * from <table>" on the
 // table's data source and loads every row into a new in-memory table. false
 // when the data source cannot be reached, with "Error in executing select
-// query for %s\n" when the query fails, "Error in getting Table Definition
-// for %s\n" without a definition, "\nLoadTable Failed for %s table as there
+// query for %s\n" when the query fails, "\nLoadTable Failed for %s table as there
 // is mismatch between table definition in datadictionary and actual table in
 // database\n" when the database table has more or fewer columns than the
 // definition (no in-memory table is made then), and "CreateTable Failed \n"

@@ -9,12 +9,14 @@
 #include "db/conn_params.h"
 #include "db/connection_pool.h"
 #include "db/db_provider.h"
+#include "dictionary/data_dict_checks.h"
 #include "dictionary/data_dict_loader.h"
 #include "dictionary/table_defn.h"
 #include "framework/data_import.h"
 #include "framework/data_source_map.h"
 #include "framework/sequence_generator.h"
 #include "framework/table_loader.h"
+#include "framework/tessel_log.h"
 #include "framework/tessel_root.h"
 #include "logging/log.h"
 #include "logging/log_file.h"
@@ -29,10 +31,57 @@ bool Fail(const char* message) {
   return false;
 }
 
+// Each data source names a provider that is loaded and a dialect that
+// exists; one error line per data source that does not.
+bool CheckDataSources() {
+  bool sound = true;
+  for (int index = 0; index < GetConnParamsEntryCount(); ++index) {
+    const ConnParamsEntry* entry = GetConnParamsEntryAt(index);
+    if (entry == nullptr) break;
+    const char* name = entry->connectionName ? entry->connectionName->c_str() : "";
+    const char* provider = entry->providerName ? entry->providerName->c_str() : "";
+    const char* dialect = entry->dialectName ? entry->dialectName->c_str() : "";
+    if (GetDBProviderIndex(provider) < 0) {
+      LogError("connparams.txt: data source %s names the unknown provider \"%s\"\n", name,
+               provider);
+      sound = false;
+    }
+    if (FindSQLDialect(dialect) == nullptr) {
+      LogError(
+          "connparams.txt: data source %s names the unknown dialect \"%s\" (MYSQL, PGSQL, "
+          "FIREBIRD or SQLITE)\n",
+          name, dialect);
+      sound = false;
+    }
+  }
+  return sound;
+}
+
+// After a failed EstablishDBConnections: names the first data source that
+// got no connection (the pool is filled in file order).
+void NameUnopenedConnection() {
+  for (int index = 0; index < GetConnParamsEntryCount(); ++index) {
+    const ConnParamsEntry* entry = GetConnParamsEntryAt(index);
+    if (entry == nullptr || !entry->connectionName) break;
+    if (GetPooledHandleCount(entry->connectionName->c_str()) > 0) continue;
+    LogError("Cannot open the connection %s to the data source %s\n",
+             entry->connectionName->c_str(), entry->dsn ? entry->dsn->c_str() : "(none)");
+    return;
+  }
+}
+
 // Steps 6 to 11: the definitions, the data sources and their connections.
 bool ReadConfigurationAndConnect() {
   if (!ReadTesselConfiguration()) return false;
-  if (!EstablishDBConnections()) return Fail("EstablishDBConnections failed.\n");
+  if (GetTableDefnList().empty()) {
+    return Fail(
+        "datadictionary.txt: lists no data dictionary file that defines a table. InitTessel "
+        "failed.\n");
+  }
+  if (!EstablishDBConnections()) {
+    NameUnopenedConnection();
+    return Fail("EstablishDBConnections failed.\n");
+  }
   return true;
 }
 
@@ -87,12 +136,19 @@ bool PrepareTables() {
 
 bool ReadTesselConfiguration() {
   if (!LoadAllDataDictFiles()) return Fail("LoadAllDataDictFiles failed.\n");
+  if (const int faults = fh::DataDictFaultCount(); faults > 0) {
+    LogError("InitTessel failed: %d fault(s) in the data dictionaries (see above).\n", faults);
+    return false;
+  }
   if (!LoadDataSourceMapEntryFromFile("..\\data\\dsn_table_map.txt"))
     return Fail("LoadDataSourceMapEntryFromFile failed.\n");
   if (!LoadConnParamsEntryFromFile("..\\data\\connparams.txt"))
     return Fail("LoadConnParamsEntryFromFile failed.\n");
+  if (fh::RefusedConnParamsLine() > 0)
+    return Fail("InitTessel failed: connparams.txt is not usable.\n");
   if (GetConnParamsEntryCount() == 0)
     return Fail("No entires in data source vector. InitTessel failed.\n");
+  if (!CheckDataSources()) return Fail("InitTessel failed: connparams.txt is not usable.\n");
   // The first data source's dialect turns the data-source mode on, also when
   // it brings its own connect string: every connection then writes its own
   // dialect (the mode off would give every table the MYSQL dialect).
@@ -103,6 +159,7 @@ bool ReadTesselConfiguration() {
 bool InitTessel(const char* root) {
   SetTesselRoot(root);
   if (!InitLogDefaults() || !OpenLogFileAppend()) return false;
+  fh::StartFrameworkLogRotation();
   LogTrace("@@ Inside InitTessel @@\n");
   if (!InitializeMemPool()) return Fail("InitializeMemPool failed.\n");
   if (!InitDBProvider()) LogError("InitDBProvider failed. Already initialized.\n");
@@ -127,6 +184,7 @@ void DeInitTessel() {
   FreeSQLDialects();
   ReleaseMemPool();
   xmlCleanupParser();
+  fh::StopFrameworkLogRotation();
   CloseLogFile();
   FreeLogParams();
   ResetTesselRoot();

@@ -2,7 +2,8 @@
 //
 // InitTessel brings everything up from the data directory below root (or
 // "..\\data" relative to the working directory, framework/config_files.h):
-// the log "tessel.log", the memory pool, the database provider, the SQL
+// the log "tessel.log" (kept below 2000000 bytes by rotation,
+// framework/tessel_log.h), the memory pool, the database provider, the SQL
 // dialects and the sequence map, the data dictionaries, the data source map,
 // the connection parameters, the connection pool, the tables (created where
 // missing), the sequences, the tables of the load list and, on a database
@@ -26,9 +27,19 @@
 // "EstablishDBConnections failed.\n", "InitTessel failed: %d defined
 // table(s) missing from the database.\n", "SequenceGenerator failed.\n",
 // "Cannot save default data.\n"; false without a line when the log cannot be
-// set up. Not fatal: "InitDBProvider failed. Already initialized.\n" and a
-// load list that fails ("Error in loading tables from loadtablelist.txt.
-// ...").
+// set up. Configuration the framework cannot run is refused the same way,
+// each fault on its own line naming the file and the line, table or data
+// source: any fault of the data dictionaries (dictionary/data_dict_checks.h),
+// then "InitTessel failed: %d fault(s) in the data dictionaries (see
+// above).\n"; dictionaries that define no table, "datadictionary.txt: lists
+// no data dictionary file that defines a table. InitTessel failed.\n"; a
+// connparams line with too few words (db/conn_params.h), or a data source
+// naming a provider that is not loaded or a dialect that does not exist,
+// then "InitTessel failed: connparams.txt is not usable.\n"; a connection
+// that cannot be opened, "Cannot open the connection %s to the data source
+// %s\n" before "EstablishDBConnections failed.\n".
+// Not fatal: "InitDBProvider failed. Already initialized.\n" and a load list
+// that fails ("Error in loading tables from loadtablelist.txt. ...").
 bool InitTessel(const char* root);
 
 // The configuration steps of InitTessel, for programs that bring up the
@@ -38,12 +49,15 @@ bool InitTessel(const char* root);
 // dialect mode from the first data source. Opens no connection. false after
 // the error line of the step that failed ("LoadAllDataDictFiles failed.\n",
 // "LoadDataSourceMapEntryFromFile failed.\n", "LoadConnParamsEntryFromFile
-// failed.\n", "No entires in data source vector. InitTessel failed.\n").
+// failed.\n", "No entires in data source vector. InitTessel failed.\n", and
+// the configuration faults InitTessel refuses). Needs InitDBProvider and
+// InitSQLDialects to have run.
 bool ReadTesselConfiguration();
 
 // Logs "Inside DeInitTessel.\n" (trace). Unloads every in-memory table,
 // frees the sequence map, the connection pool, the connection parameters,
 // the data source map, the table definitions and the dialects, gives back
 // the memory pool's use count, cleans up the XML parser, closes the log and
-// forgets its settings and the root. Change listeners stay registered.
+// forgets its settings and the root (the log's rotation timer is stopped
+// first). Change listeners stay registered.
 void DeInitTessel();

@@ -10,18 +10,10 @@
 #include "db/connection.h"
 #include "db/connection_pool.h"
 #include "dictionary/column_types.h"
+#include "dictionary/sql_text.h"
 #include "logging/log.h"
 
 namespace fh::storedq {
-
-namespace {
-
-constexpr std::size_t kMaxIdentifierLength = 128;
-
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-}  // namespace
 
 DefinitionHandle::DefinitionHandle(const char* tableName, ConnectionHandle* held) {
   if (const char* name = GetConnectionNameForTable(tableName)) connectionName_ = name;
@@ -84,13 +76,7 @@ std::optional<int> ParseId(const std::optional<std::string>& text) {
   return static_cast<int>(value);
 }
 
-bool IsPlainIdentifier(const std::string& text) {
-  if (text.empty() || text.size() > kMaxIdentifierLength || !IsLetter(text[0])) return false;
-  for (char c : text) {
-    if (!IsLetter(c) && !IsDigit(c)) return false;
-  }
-  return true;
-}
+bool IsPlainIdentifier(const std::string& text) { return fh::IsPlainIdentifier(text); }
 
 bool CheckIdentifier(const char* what, std::optional<std::string>& name) {
   if (!name || name->empty()) {

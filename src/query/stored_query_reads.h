@@ -57,8 +57,8 @@ std::vector<int> FirstColumnIds(const DBResultSet& resultSet);
 // A decimal integer text (optional sign) in int range; none otherwise.
 std::optional<int> ParseId(const std::optional<std::string>& text);
 
-// A text that may be pasted into SQL as a name: a letter or '_', then
-// letters, digits and '_'; at most 128 characters.
+// A text that may be pasted into SQL as a name: the framework's one rule
+// for names (fh::IsPlainIdentifier, dictionary/sql_text.h).
 bool IsPlainIdentifier(const std::string& text);
 // Checks a name read from a definition table. An absent or empty name is
 // none (true); a plain identifier is kept (true); anything else is refused

@@ -3,12 +3,16 @@
 #include <strings.h>
 
 #include <map>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
 #include "db/db_provider.h"
+#include "dictionary/column_values.h"
+#include "dictionary/sql_text.h"
 #include "logging/log.h"
 #include "platform/mutex.h"
 #include "platform/no_destructor.h"
@@ -64,6 +68,30 @@ void LogGenerated(const char* format, const std::optional<std::string>& text) {
   if (text) LogDebug(format, text->c_str());
 }
 
+// A query that counts the tables named tableName (letter case ignored) in
+// the connection's own database or schema, from the engine's catalogue, so
+// that asking about a missing table is not a failing statement. None for a
+// dialect without one known here.
+std::optional<std::string> CatalogCountQuery(const char* dialect, const std::string& tableName) {
+  if (dialect == nullptr) return std::nullopt;
+  const std::string name = fh::QuoteSqlText(tableName, fh::DialectReadsBackslashEscapes(dialect));
+  if (strcasecmp(dialect, "SQLITE") == 0) {
+    return "select count(*) from sqlite_master where type = 'table' and lower(name) = lower(" +
+           name + ")";
+  }
+  if (strcasecmp(dialect, "PGSQL") == 0) {
+    return "select count(*) from information_schema.tables where table_schema = current_schema() "
+           "and lower(table_name) = lower(" +
+           name + ")";
+  }
+  if (strcasecmp(dialect, "MYSQL") == 0) {
+    return "select count(*) from information_schema.tables where table_schema = database() and "
+           "lower(table_name) = lower(" +
+           name + ")";
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::vector<const TableDefn*> GetTableCreationOrder() {
@@ -113,12 +141,25 @@ bool RunOnConnection(const char* connectionName, const std::string& text) {
 }  // namespace
 
 bool TableExistsInDB(const char* connectionName, const std::string& tableName) {
+  const char* dialect =
+      connectionName != nullptr ? GetDialectNameForConnection(connectionName) : nullptr;
+  const std::optional<std::string> catalog = CatalogCountQuery(dialect, tableName);
   ConnectionHandle* handle = GetConnectionHandle(connectionName);
   if (handle == nullptr) return false;
-  const std::string probe = "select count(*) from " + tableName;
-  auto result = ExecuteQuery(handle, probe.c_str());
+  auto result = ExecuteQuery(
+      handle, catalog ? catalog->c_str() : ("select count(*) from " + tableName).c_str());
   ReleaseConnectionHandle(connectionName);
-  const bool exists = result != nullptr;
+  bool exists = result != nullptr;
+  if (exists && catalog) {
+    const ColumnValue* count = NextDBResultSetRow(result.get()) != nullptr &&
+                                       !result->rows.empty() && !result->rows[0].empty() &&
+                                       result->rows[0][0]
+                                   ? &*result->rows[0][0]
+                                   : nullptr;
+    const auto text =
+        count != nullptr ? ConvertValueToString(count, result->columns[0].dataType) : std::nullopt;
+    exists = text && *text != "0";
+  }
   FreeDBResultSet(std::move(result));
   return exists;
 }
@@ -246,6 +287,11 @@ bool CreateAllTables(int* missingTables) {
   for (const TableDefn* table : GetTableCreationOrder()) {
     const char* name = table->tableName.c_str();
     const char* connection = GetConnectionNameForTable(name);
+    if (TableExistsInDB(connection, table->tableName)) {
+      LogTrace("Table %s already exists.\n", name);
+      allCreated = false;
+      continue;
+    }
     const auto text = GenerateCreateTableQuery(name);
     if (text && RunOnConnection(connection, *text)) continue;
     allCreated = false;

@@ -62,9 +62,10 @@ std::unique_ptr<RowObject> ConvertResultSet(const DBResultSet* resultSet, const 
 
 // Creates every defined table in its database, a referenced table before the
 // tables that refer to it, trying every table even after a failure. A table
-// whose create failed is probed ("select count(*) from <name>"); when
-// missingTables is given it receives the number of tables that do not exist
-// afterwards. true only when every create statement succeeded.
+// that exists already is left as it is ("Table %s already exists.\n",
+// trace) and counts as not created; a table whose create failed is probed
+// again; when missingTables is given it receives the number of tables that
+// do not exist afterwards. true only when every table was created.
 bool CreateAllTables(int* missingTables = nullptr);
 // The table definitions in the order CreateAllTables creates them: every
 // referenced table before the tables that refer to it, list order otherwise
@@ -76,8 +77,11 @@ std::vector<const TableDefn*> GetTableCreationOrder();
 // connectionName; true when the statement succeeded.
 bool CreateTableInDB(const char* tableName, const char* connectionName);
 
-// True when a query on tableName succeeds on a handle of connectionName (the
-// table exists there); false when it fails or no handle can be had.
+// True when the table exists in connectionName's database: the engine's
+// catalogue counts it (SQLITE, PGSQL, MYSQL: letter case ignored, so asking
+// about a missing table logs no error), or, for another dialect, a query on
+// it succeeds. false when it does not, the query fails or no handle can be
+// had.
 bool TableExistsInDB(const char* connectionName, const std::string& tableName);
 
 // Tests only: empties the list, mode off, default index 0.

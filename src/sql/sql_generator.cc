@@ -15,6 +15,7 @@
 
 #include "dictionary/column_types.h"
 #include "dictionary/date_time.h"
+#include "dictionary/sql_text.h"
 #include "logging/log.h"
 
 namespace {
@@ -491,14 +492,7 @@ std::string HexText(const unsigned char* bytes, std::size_t length) {
 // ---- literals -----------------------------------------------------------------
 
 std::string QuoteSqlText(const DialectWords& words, const char* text, std::size_t length) {
-  std::string quoted = "'";
-  for (std::size_t i = 0; i < length && text[i] != '\0'; ++i) {
-    if (text[i] == '\'') quoted += '\'';
-    if (text[i] == '\\' && words.backslashEscapes) quoted += '\\';
-    quoted += text[i];
-  }
-  quoted += '\'';
-  return quoted;
+  return fh::QuoteSqlText(std::string_view(text, length), words.backslashEscapes);
 }
 
 std::optional<std::string> WriteSqlLiteral(const DialectWords& words, const ColumnValue* value,

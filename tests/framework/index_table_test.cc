@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -158,6 +159,28 @@ TEST_P(IndexTableTest, InsertsAbsentPairsAndDeletesTheLastReference) {
   ASSERT_EQ(Run("DROP TABLE " + idx_), 1);
   EXPECT_FALSE(AddEntryToIndexTable("Part's", Add(3, "x", kRowNew)));
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot Add Entry Into Index Table\n"));
+}
+
+// Key values that would break out of a literal reach only their own entry:
+// the count before each insert sees no other entry, so each gets its row.
+TEST_P(IndexTableTest, HostileKeysReachOnlyTheirOwnEntry) {
+  RegisterIndexedDominantTable(dom_.c_str());
+  std::set<std::string> expected;
+  for (const char* code : {"keep", "x\\' or 1=1 #", "a';--", "b\\", "c\\\\' or 'k'='k", "d'/*"}) {
+    SCOPED_TRACE(code);
+    EXPECT_TRUE(
+        AddEntryToIndexTable("Part's", Add(static_cast<int32_t>(expected.size()), code, kRowNew)));
+    expected.insert(std::string(code) + "/Part's");
+    std::set<std::string> entries;
+    ConnectionHandle* handle = GetConnectionHandle("conn");
+    auto rows = ExecuteQuery(handle, ("select CODE, TABLENAME from " + idx_).c_str());
+    ReleaseConnectionHandle("conn");
+    while (rows != nullptr && NextDBResultSetRow(rows.get()) != nullptr) {
+      const DBRow& row = rows->rows[static_cast<std::size_t>(rows->cursor)];
+      entries.insert(std::string(row[0]->text()) + "/" + row[1]->text());
+    }
+    EXPECT_EQ(entries, expected);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, IndexTableTest, testing::ValuesIn(fhtest::SelectedEngines()),

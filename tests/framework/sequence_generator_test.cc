@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -212,6 +213,44 @@ TEST_P(SequenceGeneratorTest, UnknownKeysQuotedNamesAndInstanceIds) {
   const int32_t first = GenerateInstanceID();
   EXPECT_GT(first, 0);
   EXPECT_EQ(GenerateInstanceID(), first + 1);
+}
+
+// Names that would break out of a literal (quotes, backslashes, comment
+// markers, statement ends) reach only their own row through the insert, the
+// select and the compare-and-set update: every row of this process is read
+// back by a query that names none of them.
+TEST_P(SequenceGeneratorTest, HostileNamesChangeOnlyTheirOwnRow) {
+  const std::string prefix = "H" + std::to_string(::getpid());
+  auto rows = [&] {  // this process's rows: name -> stored end
+    std::map<std::string, std::string> found;
+    ConnectionHandle* handle = GetConnectionHandle(kConnection);
+    auto result = ExecuteQuery(handle, "select SEQNAME, CURRENTBATCHEND from SeqGenState");
+    ReleaseConnectionHandle(kConnection);
+    while (result != nullptr && NextDBResultSetRow(result.get()) != nullptr) {
+      const DBRow& row = result->rows[static_cast<std::size_t>(result->cursor)];
+      const std::string name = row[0] ? row[0]->text() : "";
+      if (name.rfind(prefix, 0) != 0) continue;
+      found[name] = ConvertValueToString(&*row[1], result->columns[1].dataType).value_or("?");
+    }
+    return found;
+  };
+  const std::string clear = "delete from SeqGenState where SEQNAME like '" + prefix + "%'";
+  Run(clear);
+  std::map<std::string, std::string> expected;
+  for (const std::string& victim : {prefix + "victim", prefix + "victim2"}) {
+    ASSERT_TRUE(UpdateSeqGen(kTable, victim.c_str()));
+    expected[victim] = "300";
+  }
+  for (const char* hostile : {"x\\' or 1=1 #", "a'; update SeqGenState set SEQNAME='z'; --", "b\\",
+                              "c\\\\' or '1'='1", "d'/*", "e\\'; --"}) {
+    const std::string name = prefix + hostile;
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(UpdateSeqGen(kTable, name.c_str()));  // inserts the row
+    EXPECT_TRUE(UpdateSeqGen(kTable, name.c_str()));  // reads it and moves it on
+    expected[name] = "600";
+    EXPECT_EQ(rows(), expected);
+  }
+  Run(clear);
 }
 
 TEST_P(SequenceGeneratorTest, MissingTableFailsWithItsLine) {

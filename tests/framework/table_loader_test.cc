@@ -52,6 +52,10 @@ TEST_P(LoadTableTest, ColumnCountMustMatchTheDefinition) {
   }
   EXPECT_FALSE(LoadTable("no_such_table_here"));
   EXPECT_TRUE(log_.Contains("no_such_table_here"));
+  // A name without a definition is refused before any statement names it.
+  EXPECT_TRUE(
+      log_.HasLine("[ERROR]", "Error in getting Table Definition for no_such_table_here\n"));
+  EXPECT_FALSE(log_.Contains("select query for no_such_table_here"));
 }
 
 TEST_P(LoadTableTest, QueryRowsTakeTheDefinitionsColumns) {

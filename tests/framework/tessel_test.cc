@@ -98,9 +98,23 @@ class TesselEngineTest : public TesselTest, public testing::WithParamInterface<E
   std::optional<ScratchDatabase> archive_;
 };
 
+// The error lines of log from offset on, but for the provider layer's
+// start on a restart in the same process.
+std::string ErrorLines(const std::string& log, std::size_t from) {
+  std::string errors;
+  for (std::size_t at = from, end; (end = log.find('\n', at)) != std::string::npos; at = end + 1) {
+    const std::string line = log.substr(at, end - at);
+    if (line.find("[ERROR]") != std::string::npos &&
+        line.find("InitDBProvider") == std::string::npos)
+      errors += line + "\n";
+  }
+  return errors;
+}
+
 TEST_P(TesselEngineTest, NewDatabaseGetsDefaultDataOnceAndKeepsItAcrossRestarts) {
   ASSERT_TRUE(Start()) << Log();
   EXPECT_NE(Log().find("Welcome to Tessel."), std::string::npos);
+  EXPECT_EQ(ErrorLines(Log(), 0), "");  // the sequence tables are probed quietly
   EXPECT_EQ(Column("customer", 0), (std::vector<int64_t>{1, 2}));
   EXPECT_EQ(Column("product", 0), (std::vector<int64_t>{1, 2}));
   // Nested rows took their keys from the elements around them.
@@ -112,8 +126,10 @@ TEST_P(TesselEngineTest, NewDatabaseGetsDefaultDataOnceAndKeepsItAcrossRestarts)
 
   // The tables exist now: no default data again, the rows come from the
   // database, and the sequences go on after the batch of the first start.
+  const std::size_t restart = Log().size();
   ASSERT_TRUE(Start());
   const std::string log = Log();
+  EXPECT_EQ(ErrorLines(log, restart), "");  // existing tables are no error
   EXPECT_EQ(log.find("Inside SaveDefaultData"), log.rfind("Inside SaveDefaultData"));
   EXPECT_EQ(Column("customer", 0), (std::vector<int64_t>{1, 2}));
   EXPECT_EQ(Column("order_line", 2), (std::vector<int64_t>{1, 2}));
@@ -191,6 +207,98 @@ TEST_F(TesselTest, EachFatalStepFailsWithItsMessage) {
     EXPECT_FALSE(Start());
     DeInitTessel();
     EXPECT_NE(Log().find(c.message), std::string::npos) << Log();
+  }
+}
+
+// Configuration the framework cannot run is refused at start-up, each fault
+// named with its file and line, table or data source. Each case changes the
+// first occurrence of one text in one file of the sample (from none: the
+// file's whole text is replaced).
+TEST_F(TesselTest, BrokenConfigurationIsRefusedWithWhereAndWhat) {
+  const struct {
+    const char* file;
+    const char* from;
+    const char* to;
+    const char* message;
+  } cases[] = {
+      {"inventory_core.xml", "</columns>", "</column>",
+       "inventory_core.xml:54: the file does not parse"},
+      {"inventory_core.xml", "KES_SQL_DOUBLE", "KES_SQL_DUBBLE",
+       "inventory_core.xml:60: column unit_price of table product: unknown data type "
+       "\"KES_SQL_DUBBLE\""},
+      {"datadictionary.txt", nullptr,
+       "inventory_core.xml inventory_orders.xml inventory_core.xml "
+       "framework_tables.xml inventory_types.xml\n",
+       "inventory_core.xml:6: table customer is defined twice (first at "},
+      {"inventory_orders.xml", "reference-table-name=\"customer\"",
+       "reference-table-name=\"Client\"", "names table Client, which no data dictionary defines"},
+      {"inventory_orders.xml", ">customer_id</fk-reference-column>",
+       ">customer_no</fk-reference-column>",
+       "names column customer_no, which table customer does not have"},
+      {"inventory_core.xml", ">product_id</primary-key-column>", ">productid</primary-key-column>",
+       "inventory_core.xml:60: primary-key column productid is not a column of table product"},
+      {"inventory_core.xml", "<table name=\"customer\"", "<table name=\"cust omer\"",
+       "inventory_core.xml:6: table name \"cust omer\" is not a plain identifier"},
+      {"inventory_core.xml", "<column name=\"sku\">", "<column name=\"sku;--\">",
+       "column \"sku;--\" of table product is not a plain identifier"},
+      {"inventory_core.xml", ">ProductSeq<", ">Product'Seq<",
+       "generator name \"Product'Seq\" of column product_id of table product is not a plain"},
+      {"datadictionary.txt", nullptr, "\n", "datadictionary.txt: lists no data dictionary file"},
+      {"datadictionary.txt", nullptr, "inventory_core.xml\n",
+       "is generated, but no data dictionary defines the table SeqGenState"},
+      {"connparams.txt", "ODBC SQLITE", "ODBC SQLTIE",
+       "data source InventoryDB names the unknown dialect \"SQLTIE\""},
+      {"connparams.txt", "ODBC SQLITE", "ODCB SQLITE",
+       "data source InventoryDB names the unknown provider \"ODCB\""},
+      {"connparams.txt", "archive.db\n",
+       "archive.db\nSpare 3 FernhallSpare NULL NULL - SpareDB ODBC\n",
+       "connparams.txt:3: a data source line needs ten words"},
+      {"connparams.txt", nullptr,
+       "Inventory 1 Nowhere NULL NULL - InventoryDB ODBC SQLITE YES Driver=NoSuchDriver\n",
+       "Cannot open the connection InventoryDB to the data source Nowhere\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + ": " + c.message);
+    TearDown();
+    fs::remove_all(root_.path());
+    fs::create_directories(root_.path());
+    SetUp();
+    std::string text = c.to;
+    if (c.from != nullptr) {
+      text = ReadFileBytes(root_.Sub(std::string("data/") + c.file));
+      const std::size_t at = text.find(c.from);
+      ASSERT_NE(at, std::string::npos);
+      text.replace(at, std::strlen(c.from), c.to);
+    }
+    Write(c.file, text);
+    EXPECT_FALSE(Start());
+    DeInitTessel();
+    const std::string log = Log();
+    const std::size_t at = log.find(c.message);
+    ASSERT_NE(at, std::string::npos) << log;
+    const std::size_t lineStart = log.rfind('\n', at) + 1;
+    EXPECT_NE(log.substr(lineStart, at - lineStart).find("[ERROR]"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Welcome to Tessel."), std::string::npos);
+  }
+}
+
+// The framework log is rolled into tessel1.log once it has reached 2000000
+// bytes (the start-up line it gets first keeps the smaller one below).
+TEST_F(TesselTest, LogAtItsLimitIsRolledAtStart) {
+  for (const std::size_t size : {std::size_t{1999000}, std::size_t{2000000}}) {
+    SCOPED_TRACE(size);
+    fs::remove_all(root_.Sub("logs"));
+    fs::create_directories(root_.Sub("logs"));
+    ASSERT_TRUE(WriteFileBytes(root_.Sub("logs/tessel.log"), std::string(size, 'x')));
+    ASSERT_TRUE(Start());
+    DeInitTessel();
+    const bool rolled = size == 2000000;
+    EXPECT_EQ(fs::exists(root_.Sub("logs/tessel1.log")), rolled);
+    EXPECT_EQ(Log().rfind(std::string(100, 'x'), 0) == 0, !rolled);
+    EXPECT_NE(Log().find("Welcome to Tessel."), std::string::npos);
+    if (rolled) {
+      EXPECT_EQ(ReadFileBytes(root_.Sub("logs/tessel1.log")).find('x'), 0u);
+    }
   }
 }
 
