@@ -17,6 +17,7 @@
 #include "db/db_result_set.h"
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
+#include "dictionary/foreign_keys.h"
 #include "framework/data_source_map.h"
 #include "logging/log.h"
 #include "platform/mutex.h"
@@ -109,32 +110,12 @@ bool RunOn(const char* connection, const std::string& text, int64_t* count,
   return ran;
 }
 
-// Longest chain of foreign keys followed from one column to a root.
-constexpr int kMaxReferenceDepth = 64;
-
-// true when table.column holds the value of root's key column: it is that
-// column, or a foreign key takes it there, directly or through the tables
-// in between.
-bool LeadsToKey(const std::string& table, const std::string& column, const TableDefn& root,
-                const std::string& key, int depth) {
-  if (strcasecmp(table.c_str(), root.tableName.c_str()) == 0) return column == key;
-  const TableDefn* definition = GetTableDefn(table.c_str());
-  if (definition == nullptr || !definition->constraints || depth >= kMaxReferenceDepth)
-    return false;
-  for (const ForeignKeyDefn& reference : definition->constraints->foreignKeys) {
-    if (reference.localColumn == column &&
-        LeadsToKey(reference.referenceTable, reference.referenceColumn, root, key, depth + 1))
-      return true;
-  }
-  return false;
-}
-
 // The position of table's column that refers to root's key column: the
 // local column of a foreign key leading there, else (GetColIndex) the
 // column named like the key; -1 when there is none.
 int ReferringColumn(const TableDefn& table, const TableDefn& root, const std::string& key) {
   for (const ForeignKeyDefn& reference : table.constraints->foreignKeys) {
-    if (LeadsToKey(reference.referenceTable, reference.referenceColumn, root, key, 1))
+    if (fh::LeadsToColumn(reference.referenceTable, reference.referenceColumn, root.tableName, key))
       return GetColIndex(reference.localColumn.c_str(), table.tableName.c_str(), &table);
   }
   return GetColIndex(key.c_str(), table.tableName.c_str(), &table);

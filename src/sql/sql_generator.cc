@@ -15,6 +15,7 @@
 
 #include "dictionary/column_types.h"
 #include "dictionary/date_time.h"
+#include "dictionary/foreign_keys.h"
 #include "logging/log.h"
 
 namespace {
@@ -376,11 +377,7 @@ std::string PagingText(const DialectWords& words, const SelectQuery& query) {
 // ---- statements -------------------------------------------------------------
 
 bool IsKeyColumn(const TableDefn& table, const std::string& name) {
-  if (!table.constraints) return false;
-  for (const std::string& key : table.constraints->primaryKeyColumns) {
-    if (strcasecmp(key.c_str(), name.c_str()) == 0) return true;
-  }
-  return false;
+  return fh::IsPrimaryKeyColumn(table, name);
 }
 
 bool HasPrimaryKey(const TableDefn& table) {
@@ -422,31 +419,28 @@ void TraceColumn(const ColumnDefnEntry& column) {
   LogTrace("---------------------------------------\n\n");
 }
 
-// Consecutive entries with the same reference table and a reference column
-// other than the group's first form one foreign key.
+std::string Joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ",") + name;
+  return text;
+}
+
+// One constraint per foreign key (fh::GroupForeignKeys); ON DELETE CASCADE
+// only where the dictionary asks for it.
 std::string ForeignKeys(const DialectWords& words, const TableDefn& table) {
-  const auto& keys = table.constraints->foreignKeys;
+  const std::vector<fh::ForeignKey> keys = fh::GroupForeignKeys(table);
   std::string text = ",\n";
-  int group = 0;
-  for (std::size_t start = 0; start < keys.size(); ++group) {
-    std::string local = keys[start].localColumn;
-    std::string reference = keys[start].referenceColumn;
-    std::size_t next = start + 1;
-    while (next < keys.size() &&
-           strcasecmp(keys[next].referenceTable.c_str(), keys[start].referenceTable.c_str()) == 0 &&
-           keys[next].referenceColumn != keys[start].referenceColumn) {
-      local += "," + keys[next].localColumn;
-      reference += "," + keys[next].referenceColumn;
-      ++next;
-    }
-    text += Format("\tFOREIGN KEY(%s) REFERENCES %s (%s) ON DELETE CASCADE", local.c_str(),
-                   keys[start].referenceTable.c_str(), reference.c_str());
+  for (std::size_t group = 0; group < keys.size(); ++group) {
+    const fh::ForeignKey& key = keys[group];
+    const std::string local = Joined(key.localColumns);
+    text += Format("\tFOREIGN KEY(%s) REFERENCES %s (%s)", local.c_str(),
+                   key.referenceTable.c_str(), Joined(key.referenceColumns).c_str());
+    if (key.onDeleteCascade) text += " ON DELETE CASCADE";
     if (words.indexClause) {
       text +=
-          ",\n" + Format("\tINDEX %s_IDX%d (%s)", table.tableName.c_str(), group, local.c_str());
+          ",\n" + Format("\tINDEX %s_IDX%zu (%s)", table.tableName.c_str(), group, local.c_str());
     }
-    start = next;
-    if (start < keys.size()) text += ",\n";
+    if (group + 1 < keys.size()) text += ",\n";
   }
   return text;
 }
@@ -466,6 +460,22 @@ std::string HexText(const unsigned char* bytes, std::size_t length) {
 
 // ---- literals -----------------------------------------------------------------
 
+namespace {
+
+// The parts of value a column of dataType keeps: a DATE its date, a TIME its
+// time, a DATETIME both (a missing time is midnight). An engine that keeps
+// the text (SQLite) must see the same text the column's values read back
+// as, or a key written from a record with more parts finds no row.
+KesDateTime DateTimeOfType(const KesDateTime& value, uint8_t dataType) {
+  KesDateTime kept = value;
+  if (dataType == KES_SQL_DATE) kept.time.reset();
+  if (dataType == KES_SQL_TIME) kept.date.reset();
+  if (dataType == KES_SQL_DATETIME && kept.date && !kept.time) kept.time = KesTime{};
+  return kept;
+}
+
+}  // namespace
+
 std::string QuoteSqlText(const DialectWords& words, const char* text, std::size_t length) {
   std::string quoted = "'";
   for (std::size_t i = 0; i < length && text[i] != '\0'; ++i) {
@@ -482,7 +492,7 @@ std::optional<std::string> WriteSqlLiteral(const DialectWords& words, const Colu
   if (value == nullptr) return "NULL";
   if (IsDateTimeColumnType(dataType)) {
     if (!value->isDateTime()) return std::nullopt;
-    const auto text = KesDateTimeToString(*value->dateTime());
+    const auto text = KesDateTimeToString(DateTimeOfType(*value->dateTime(), dataType));
     if (!text) return std::nullopt;
     return QuoteSqlText(words, text->c_str(), text->size());
   }
@@ -776,6 +786,32 @@ ColumnValue DecodeBinary(const ColumnValue& value, BinaryTextForm form) {
   return ColumnValue::FromBytes(bytes.data(), bytes.size());
 }
 
+// The integer a fetched floating-point value stands for in a column of
+// columnType; none (with an error line) when it is not finite or lies
+// outside the column's range, where the conversion would be undefined or
+// wrap.
+std::optional<int64_t> FloatingToInteger(double number, uint8_t columnType) {
+  double low = -9223372036854775808.0;  // -2^63
+  double high = 9223372036854775808.0;  // 2^63, exclusive
+  if (columnType == KES_SQL_BOOLEAN) return number != 0 ? 1 : 0;
+  if (!IsSignedIntegerColumnType(columnType)) low = 0;
+  if (columnType == KES_SQL_UNSIGNED_LONG_INT) high = 18446744073709551616.0;  // 2^64
+  const int32_t size = GetColumnTypeSize(columnType);
+  if (size < 8) {
+    const double span = std::ldexp(1.0, size * 8);
+    high = IsSignedIntegerColumnType(columnType) ? span / 2 : span;
+    low = IsSignedIntegerColumnType(columnType) ? -span / 2 : 0;
+  }
+  if (!(number >= low && number < high)) {
+    LogError("Fetched value %.17g is out of range for a column of type %s.\n", number,
+             GetColumnTypeSymbol(columnType));
+    return std::nullopt;
+  }
+  if (columnType == KES_SQL_UNSIGNED_LONG_INT)
+    return static_cast<int64_t>(static_cast<uint64_t>(number));
+  return static_cast<int64_t>(number);
+}
+
 std::optional<ColumnValue> ToColumnType(const DialectWords& words,
                                         const std::optional<ColumnValue>& fetched,
                                         uint8_t fetchedType, uint8_t columnType) {
@@ -792,7 +828,10 @@ std::optional<ColumnValue> ToColumnType(const DialectWords& words,
         (IsIntegerColumnType(fetchedType) || fetchedType == KES_SQL_BOOLEAN)) {
       number = GetIntegerValue(value, fetchedType).value_or(0);
     } else if (!value.isDateTime() && IsFloatingColumnType(fetchedType)) {
-      number = static_cast<int64_t>(GetFloatingValue(value, fetchedType).value_or(0));
+      const auto converted =
+          FloatingToInteger(GetFloatingValue(value, fetchedType).value_or(0), columnType);
+      if (!converted) return std::nullopt;
+      number = *converted;
     } else {
       const std::string text = FetchedText(value, fetchedType);
       if (TextIsTrue(text)) {

@@ -150,20 +150,23 @@ class DataImportTest : public DbTest, public testing::WithParamInterface<Engine>
 TEST_P(DataImportTest, ReferencesNestingAndTheWorkflowException) {
   const std::string path = WriteXml(
       "<childList>"
-      "  <child cid='child:cid:1' label='x:y:a:b'>"
+      "  <child cid='child:cid:1' label='parent:name:a:b'>"
       "    <parent pid='parent:pid:7' name='first'/>"
       "  </child>"
       "</childList>"
       "<parent pid='parent:pid:7' name='again'>"
-      "  <child cid='child:cid:2' label='plain'/>"
+      "  <child cid='child:cid:2' label='Meeting at 10:30:00'/>"
+      "  <child cid='child:cid:3' label='x:y:z'/>"
       "</parent>"
       "<parent pid='parent:pid:8' name='third'/>"
       "<Workflow_Statements STATEMENT_ID='Workflow_Statements:STATEMENT_ID:5'"
       "                     NEXT_STATEMENT_ID='Workflow_Statements:STATEMENT_ID:0'/>");
   ASSERT_TRUE(SaveDataInXML(path.c_str()));
   // The child takes pid from its descendant parent; both parent:pid:7 get
-  // one number; the text column keeps what follows the second ':'.
-  EXPECT_EQ(Rows("child"), (std::vector<std::string>{"1|1|a:b|1", "2|1|plain|1"}));
+  // one number; a text column keeps what follows the second ':' of a
+  // reference naming a defined table and column, any other text as written.
+  EXPECT_EQ(Rows("child"),
+            (std::vector<std::string>{"1|1|a:b|1", "2|1|Meeting at 10:30:00|1", "3|1|x:y:z|1"}));
   EXPECT_EQ(Rows("parent"), (std::vector<std::string>{"1|first|1", "1|again|2", "2|third|1"}));
   // No generator on the way: the local id; NEXT_STATEMENT_ID 0 stays 0.
   EXPECT_EQ(Rows("Workflow_Statements"), (std::vector<std::string>{"5|0|1"}));
@@ -182,12 +185,20 @@ TEST_P(DataImportTest, BadFilesAndUnknownElementsFail) {
       {"<unknown a='1'/>",
        "Cannot create and add a new row while constructing tabledata from XML file.\n"},
       {"<parent", "error: could not parse file file.xml\n"},
+      {"<parent pid='12abc' name='p'/>", nullptr},
+      {"<parent pid='1' name='p'><child cid='4294967296' label='c'/></parent>", nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.body);
     const std::string path = WriteXml(c.body);
     EXPECT_FALSE(SaveDataInXML(path.c_str()));
-    EXPECT_TRUE(log_.HasLine("[ERROR]", c.message));
+    // A value that does not fit its column names the file, element and column.
+    const bool misfit = c.message == nullptr;
+    const std::string element = c.body.find("child") != std::string::npos ? "child" : "parent";
+    const std::string column = element == "child" ? "cid" : "pid";
+    EXPECT_TRUE(misfit ? log_.Contains("Cannot import " + path + ": element " + element +
+                                       ", column " + column + ": ")
+                       : log_.HasLine("[ERROR]", c.message));
     EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot create DO from " + path + ".\n"));
   }
 }
