@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cinttypes>
 #include <cmath>
 #include <cstdarg>
@@ -57,16 +58,20 @@ std::optional<std::string> FloatingLiteral(const ColumnValue& value, uint8_t dat
   if (!number || !std::isfinite(*number)) return std::nullopt;
   // The shortest text that reads back to the same value (a long mantissa with
   // a large exponent overflows some engines' literal parsers).
+  // A single-precision text must also lie inside the float range when read
+  // as a double (an engine that checks the range in double precision
+  // refuses 3.4028235e+38).
   const bool isDouble = dataType == KES_SQL_DOUBLE;
-  const int maxDigits = isDouble ? 17 : 9;
-  for (int digits = 1; digits < maxDigits; ++digits) {
+  for (int digits = 1; digits < 17; ++digits) {
     std::string text = Format("%.*g", digits, *number);
-    if (isDouble ? std::strtod(text.c_str(), nullptr) == *number
-                 : std::strtof(text.c_str(), nullptr) == static_cast<float>(*number)) {
+    const double read = std::strtod(text.c_str(), nullptr);
+    if (isDouble ? read == *number
+                 : static_cast<float>(read) == static_cast<float>(*number) &&
+                       std::fabs(read) <= FLT_MAX) {
       return text;
     }
   }
-  return Format("%.*g", maxDigits, *number);
+  return Format("%.17g", *number);
 }
 
 // The text held by a byte value, up to its first zero byte.

@@ -75,6 +75,8 @@ const DialectWords kSqliteWords = {
     BinaryLiteral,
     Shape,
     BinaryTextForm::kQuotedHex,
+    /*uniqueOnSoleKey=*/true,
+    /*unsignedBigintAsText=*/true,
 };
 
 const SQLDialect kSqliteDialect = {
