@@ -233,5 +233,55 @@ TEST_P(DataImportTest, BufferAndNodeEntriesImportLikeAFile) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, DataImportTest, testing::ValuesIn(SelectedEngines()), EngineName);
 
+// Which texts fit which column: a value that does not fails the import
+// before anything is saved (no database needed to see it refused).
+TEST(DataImportValueTest, ValuesMustFitTheirColumns) {
+  FreeAllTableDefns();
+  InitTableList();
+  ASSERT_TRUE(InitializeMemPool());
+  TestLog log;
+  ASSERT_NE(AddTableDefn(CreateTableDefn(
+                "fits", std::nullopt,
+                {Col("d", KES_SQL_DATE), Col("t", KES_SQL_TIME), Col("ts", KES_SQL_DATETIME),
+                 Col("n", KES_SQL_TINYINT), Col("u", KES_SQL_UNSIGNED_LONG_INT),
+                 Col("x", KES_SQL_DECIMAL), Col("f", KES_SQL_DOUBLE), Col("s", KES_SQL_CHAR)},
+                ConstraintDefn{})),
+            nullptr);
+  const struct {
+    const char* column;
+    const char* text;
+    bool fits;
+  } cases[] = {
+      {"d", "2024-02-29", true},
+      {"d", "2023-02-29", false},
+      {"d", "2026-13-01", false},
+      {"d", "2026-12-08 10:30:00", true},
+      {"d", "2026-12-08x", false},
+      {"t", "23:59:59", true},
+      {"t", "24:00:00", false},
+      {"ts", "2026-12-08 10:60:00", false},
+      {"n", "-128", true},
+      {"n", "128", false},
+      {"n", "12abc", false},
+      {"u", "18446744073709551615", true},
+      {"u", "18446744073709551616", false},
+      {"x", "-12345678901234567890.5", true},
+      {"x", "1.2.3", false},
+      {"f", "1e308", true},
+      {"f", "1e999", false},
+      {"s", "Meeting at 10:30:00", true},
+  };
+  for (const auto& c : cases) {
+    const std::string xml = std::string("<root><fits ") + c.column + "='" + c.text + "'/></root>";
+    SaveDataInXMLBuffer(xml.data(), static_cast<int>(xml.size()));
+    const std::string refused =
+        std::string("Cannot import XML data: element fits, column ") + c.column + ": \"" + c.text;
+    EXPECT_EQ(log.Contains(refused), !c.fits) << c.column << " " << c.text;
+  }
+  UnLoadAllTable();
+  ResetMemPoolForTest();
+  FreeAllTableDefns();
+}
+
 }  // namespace
 }  // namespace fhtest
