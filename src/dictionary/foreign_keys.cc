@@ -156,6 +156,45 @@ bool LeadsToColumn(std::string_view table, std::string_view column, std::string_
   return false;
 }
 
+namespace {
+
+bool WalkToRoots(std::string_view table, std::string_view column, std::vector<std::string>& path,
+                 std::vector<RootColumn>& roots, RootWalkStop& stop) {
+  const TableDefn* definition = GetTableDefn(std::string(table).c_str());
+  if (definition == nullptr) {
+    stop = {std::string(table), false};
+    return false;
+  }
+  for (const std::string& on : path) {
+    if (Same(on, table)) {
+      stop = {std::string(table), true};
+      return false;
+    }
+  }
+  const auto* entries = EntriesOf(*definition);
+  if (entries == nullptr || entries->empty()) {
+    for (const RootColumn& root : roots) {
+      if (Same(root.table, table) && root.column == column) return true;
+    }
+    roots.push_back({definition->tableName, std::string(column)});
+    return true;
+  }
+  path.emplace_back(table);
+  for (const ForeignKeyDefn& entry : *entries) {
+    if (!WalkToRoots(entry.referenceTable, entry.referenceColumn, path, roots, stop)) return false;
+  }
+  path.pop_back();
+  return true;
+}
+
+}  // namespace
+
+bool RootsOf(std::string_view table, std::string_view column, std::vector<RootColumn>& roots,
+             RootWalkStop& stop) {
+  std::vector<std::string> path;
+  return WalkToRoots(table, column, path, roots, stop);
+}
+
 std::vector<const TableDefn*> OrderReferencedFirst(const std::vector<const TableDefn*>& tables) {
   std::vector<const TableDefn*> ordered;
   for (std::size_t i : ReferencedFirst(tables).Order(nullptr)) ordered.push_back(tables[i]);

@@ -57,6 +57,27 @@ const ForeignKeyDefn* ReferenceOf(const TableDefn& table, std::string_view colum
 bool LeadsToColumn(std::string_view table, std::string_view column, std::string_view root,
                    std::string_view rootColumn);
 
+// A root a walk along foreign keys reached: a table without foreign keys,
+// and the column that led there.
+struct RootColumn {
+  std::string table;
+  std::string column;
+};
+
+// Where the walk to the roots stopped.
+struct RootWalkStop {
+  std::string table;   // the table that stopped it
+  bool cycle = false;  // true: the walk came back to it; false: it has no definition
+};
+
+// Follows every foreign-key entry of table, each to its reference table and
+// column, recursively, and appends each root reached (with the column that
+// led there; column itself when table is a root) to roots, once per table
+// and column. false, with stop filled in, when a table on the way has no
+// definition or the walk comes back to a table on its path.
+bool RootsOf(std::string_view table, std::string_view column, std::vector<RootColumn>& roots,
+             RootWalkStop& stop);
+
 // The tables (by definition) ordered so that a referenced table comes before
 // the tables that refer to it, otherwise in the given order. A table on a
 // reference cycle is placed when the walk comes back to it; a reference to

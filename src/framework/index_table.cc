@@ -152,39 +152,6 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
   return RunOn(connection, insert, nullptr, held);
 }
 
-bool Walk(const std::string& table, const std::string& column, std::vector<std::string>& path,
-          std::vector<std::string>& rootTables, std::vector<std::string>& rootColumns) {
-  const TableDefn* definition = GetTableDefn(table.c_str());
-  if (definition == nullptr) {
-    LogError("No table definition found for %s\n", table.c_str());
-    return false;
-  }
-  const bool onPath = std::any_of(path.begin(), path.end(), [&](const std::string& name) {
-    return strcasecmp(name.c_str(), table.c_str()) == 0;
-  });
-  if (onPath) {
-    LogError("Foreign key cycle at table %s\n", table.c_str());
-    return false;
-  }
-  if (!definition->constraints || definition->constraints->foreignKeys.empty()) {
-    for (std::size_t i = 0; i < rootTables.size(); ++i) {
-      if (strcasecmp(rootTables[i].c_str(), table.c_str()) == 0 && rootColumns[i] == column)
-        return true;
-    }
-    rootTables.push_back(definition->tableName);
-    rootColumns.push_back(column);
-    return true;
-  }
-  path.push_back(table);
-  for (const ForeignKeyDefn& key : definition->constraints->foreignKeys) {
-    if (!Walk(key.referenceTable, key.referenceColumn, path, rootTables, rootColumns)) {
-      return false;
-    }
-  }
-  path.pop_back();
-  return true;
-}
-
 }  // namespace
 
 void RegisterIndexedDominantTable(const char* tableName) {
@@ -263,8 +230,21 @@ bool FindRootTable(const char* tableName, const char* columnName,
                    std::vector<std::string>& rootTables, std::vector<std::string>& rootColumns) {
   LogTrace("@@@ Inside FindRootTable @@@\n");
   if (tableName == nullptr) return false;
-  std::vector<std::string> path;
-  return Walk(tableName, columnName != nullptr ? columnName : "", path, rootTables, rootColumns);
+  std::vector<fh::RootColumn> roots;
+  fh::RootWalkStop stop;
+  const bool walked = fh::RootsOf(tableName, columnName != nullptr ? columnName : "", roots, stop);
+  if (!walked) {
+    if (stop.cycle) {
+      LogError("Foreign key cycle at table %s\n", stop.table.c_str());
+    } else {
+      LogError("No table definition found for %s\n", stop.table.c_str());
+    }
+  }
+  for (fh::RootColumn& root : roots) {
+    rootTables.push_back(std::move(root.table));
+    rootColumns.push_back(std::move(root.column));
+  }
+  return walked;
 }
 
 int GetColIndex(const char* columnName, const char* tableName, const TableDefn* tableDefn) {

@@ -138,6 +138,20 @@ TEST_F(ForeignKeysTest, WalksFollowEveryKeyOfAColumnToTheRoot) {
     EXPECT_EQ(fh::LeadsToColumn(c.table, c.column, "ROOT", "rid"), c.leads)
         << c.table << "." << c.column;
   }
+  // Every entry followed to the tables without keys, each root once.
+  std::vector<fh::RootColumn> roots;
+  fh::RootWalkStop stop;
+  ASSERT_TRUE(fh::RootsOf("leaf", "", roots, stop));
+  ASSERT_EQ(roots.size(), 1u);
+  EXPECT_EQ(roots[0].table + "." + roots[0].column, "root.rid");
+  roots.clear();
+  ASSERT_TRUE(fh::RootsOf("Root", "other", roots, stop));
+  EXPECT_EQ(roots[0].table + "." + roots[0].column, "root.other");
+  EXPECT_FALSE(fh::RootsOf("loop", "", roots, stop));
+  EXPECT_EQ(stop.table + (stop.cycle ? " cycle" : ""), "loop cycle");
+  Define("stray", {"s"}, {}, {{"s", "g", "ghost"}});
+  EXPECT_FALSE(fh::RootsOf("stray", "", roots, stop));
+  EXPECT_EQ(stop.table + (stop.cycle ? " cycle" : ""), "ghost");
 }
 
 }  // namespace
