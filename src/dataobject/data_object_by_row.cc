@@ -1,6 +1,7 @@
 // Objects for a list of tables restricted by one row (its own table to the
 // row's key, the other tables to the rows whose foreign keys lead to it) or
 // by a criteria text.
+#include <algorithm>
 #include <new>
 #include <string>
 #include <vector>
@@ -50,9 +51,15 @@ bool ConditionsFor(const TableDefn& table, const TableDefn& root, const RowUnit&
   } else if (!table.constraints || table.constraints->foreignKeys.empty()) {
     LogDebug("No constraints for table %s.\n", table.tableName.c_str());
   } else {
+    // Each root key column is matched by the first entry leading to it: a
+    // table with two keys to the root (FROM_ACCOUNT, TO_ACCOUNT) is read by
+    // its first, as the joins do.
     for (const ForeignKeyDefn& key : table.constraints->foreignKeys) {
       for (const std::string& rootKey : root.constraints->primaryKeyColumns) {
-        if (fh::LeadsToColumn(key.referenceTable, key.referenceColumn, root.tableName, rootKey)) {
+        const bool taken = std::any_of(pairs.begin(), pairs.end(),
+                                       [&](const auto& pair) { return pair.second == &rootKey; });
+        if (!taken &&
+            fh::LeadsToColumn(key.referenceTable, key.referenceColumn, root.tableName, rootKey)) {
           pairs.emplace_back(key.localColumn, &rootKey);
           break;
         }

@@ -24,8 +24,8 @@ bool RelatedByForeignKey(const TableDefn& a, const TableDefn& b);
 // Joins joined to base (joinType INNER_JOIN or LEFT_JOIN) on the first
 // foreign key between them (fh::JoinColumns: joined's keys to base first,
 // then base's to joined; a table with two keys to the other joins on the
-// first alone), and selects joined's columns. false
-// when they are not related (nothing added) or memory is exhausted.
+// first alone), and selects joined's columns. false when they are not
+// related (nothing added) or memory is exhausted.
 bool AddForeignKeyJoin(SelectQuery* query, const TableDefn& base, const TableDefn& joined,
                        uint8_t joinType);
 

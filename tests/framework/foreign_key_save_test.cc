@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "dataobject/data_object.h"
 #include "dataobject/data_object_joins.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
@@ -140,6 +141,22 @@ TEST_P(ForeignKeySaveTest, TwoKeysToOneTableJoinOnTheFirst) {
   }
   std::sort(pairs.begin(), pairs.end());
   EXPECT_EQ(pairs, (std::vector<std::pair<int64_t, int64_t>>{{1, 10}, {2, 20}})) << *text;
+
+  // Retrieval by item 1's row reads the transfers by the same first key.
+  RowUnit item;
+  item.tableName = table_.c_str();
+  item.values = {ColumnValue::FromInteger(KES_SQL_INT, 1), ColumnValue::FromText("p"),
+                 ColumnValue::FromInteger(KES_SQL_INT, 1)};
+  DataObject* object = GetDataObjectByRowUnit({table_, transfer_}, &item);
+  ASSERT_NE(object, nullptr);
+  std::vector<int64_t> transfers;
+  for (const RowCollection* rows = object->firstCollection; rows != nullptr; rows = rows->next) {
+    if (transfer_ != rows->tableName) continue;
+    for (const RowUnit* row = rows->firstRow; row != nullptr; row = row->next)
+      transfers.push_back(*GetIntegerValue(*row->values[0], KES_SQL_INT));
+  }
+  FreeDataObject(object);
+  EXPECT_EQ(transfers, std::vector<int64_t>{10});
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ForeignKeySaveTest, testing::ValuesIn(SelectedEngines()),
