@@ -1,48 +1,21 @@
 // Objects for a list of tables restricted by one row (its own table to the
 // row's key, the other tables to the rows whose foreign keys lead to it) or
 // by a criteria text.
+#include <algorithm>
 #include <new>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "dataobject/data_object.h"
 #include "dataobject/data_object_internal.h"
 #include "dataobject/data_object_joins.h"
+#include "dictionary/foreign_keys.h"
 #include "logging/log.h"
 #include "query/criteria_node.h"
 
 namespace {
 
 using fh::dataobject::SameName;
-
-// Longest chain of foreign keys followed from one column.
-constexpr int kMaxReferenceDepth = 64;
-
-// CompareRootRefTable: the primary-key column of root that table.column
-// leads to through foreign keys (itself when table is root), or none. Each
-// (table, column) is visited once, so reference cycles end.
-const std::string* CompareRootRefTable(const std::string& table, const std::string& column,
-                                       const TableDefn& root, std::set<std::string>& visited,
-                                       int depth) {
-  if (SameName(table.c_str(), root.tableName.c_str())) {
-    for (const std::string& key : root.constraints->primaryKeyColumns) {
-      if (SameName(key.c_str(), column.c_str())) return &key;
-    }
-    return nullptr;
-  }
-  const TableDefn* definition = GetTableDefn(table.c_str());
-  if (definition == nullptr || !definition->constraints || depth >= kMaxReferenceDepth)
-    return nullptr;
-  if (!visited.insert(definition->tableName + kKeyStringSeparator + column).second) return nullptr;
-  for (const ForeignKeyDefn& key : definition->constraints->foreignKeys) {
-    if (!SameName(key.localColumn.c_str(), column.c_str())) continue;
-    if (const std::string* found =
-            CompareRootRefTable(key.referenceTable, key.referenceColumn, root, visited, depth + 1))
-      return found;
-  }
-  return nullptr;
-}
 
 // The criteria leaf table.column = the row's value of root's column.
 SelectCriteria* EqualToRowValue(const TableDefn& table, const std::string& column,
@@ -78,11 +51,19 @@ bool ConditionsFor(const TableDefn& table, const TableDefn& root, const RowUnit&
   } else if (!table.constraints || table.constraints->foreignKeys.empty()) {
     LogDebug("No constraints for table %s.\n", table.tableName.c_str());
   } else {
+    // Each root key column is matched by the first entry leading to it: a
+    // table with two keys to the root (FROM_ACCOUNT, TO_ACCOUNT) is read by
+    // its first, as the joins do.
     for (const ForeignKeyDefn& key : table.constraints->foreignKeys) {
-      std::set<std::string> visited;
-      if (const std::string* rootColumn =
-              CompareRootRefTable(key.referenceTable, key.referenceColumn, root, visited, 0))
-        pairs.emplace_back(key.localColumn, rootColumn);
+      for (const std::string& rootKey : root.constraints->primaryKeyColumns) {
+        const bool taken = std::any_of(pairs.begin(), pairs.end(),
+                                       [&](const auto& pair) { return pair.second == &rootKey; });
+        if (!taken &&
+            fh::LeadsToColumn(key.referenceTable, key.referenceColumn, root.tableName, rootKey)) {
+          pairs.emplace_back(key.localColumn, &rootKey);
+          break;
+        }
+      }
     }
   }
   for (const auto& [column, rootColumn] : pairs) {

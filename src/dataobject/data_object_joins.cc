@@ -1,14 +1,13 @@
 #include "dataobject/data_object_joins.h"
 
-#include <strings.h>
-
 #include "dataobject/data_object_internal.h"
+#include "dictionary/foreign_keys.h"
 
 namespace fh::dataobject {
 namespace {
 
-Vector* JoinColumns(const TableDefn& table, const std::vector<std::string>& names,
-                    SelectQuery* query) {
+Vector* ColumnVector(const TableDefn& table, const std::vector<std::string>& names,
+                     SelectQuery* query) {
   Vector* columns = CreateColumnVector(query->pool);
   if (columns == nullptr) return nullptr;
   for (const std::string& name : names) {
@@ -30,37 +29,19 @@ bool AddAllColumns(SelectQuery* query, const TableDefn& table) {
   return true;
 }
 
-bool ForeignKeyColumns(const TableDefn& from, const TableDefn& to,
-                       std::vector<std::string>& fromColumns, std::vector<std::string>& toColumns) {
-  if (!from.constraints) return false;
-  bool inKey = false;
-  for (const ForeignKeyDefn& key : from.constraints->foreignKeys) {
-    if (strcasecmp(key.referenceTable.c_str(), to.tableName.c_str()) == 0) {
-      fromColumns.push_back(key.localColumn);
-      toColumns.push_back(key.referenceColumn);
-      inKey = true;
-    } else if (inKey) {
-      break;
-    }
-  }
-  return inKey;
-}
-
 bool RelatedByForeignKey(const TableDefn& a, const TableDefn& b) {
   std::vector<std::string> aColumns;
   std::vector<std::string> bColumns;
-  return ForeignKeyColumns(a, b, aColumns, bColumns) || ForeignKeyColumns(b, a, bColumns, aColumns);
+  return fh::JoinColumns(a, b, aColumns, bColumns);
 }
 
 bool AddForeignKeyJoin(SelectQuery* query, const TableDefn& base, const TableDefn& joined,
                        uint8_t joinType) {
   std::vector<std::string> baseColumns;
   std::vector<std::string> joinedColumns;
-  if (!ForeignKeyColumns(joined, base, joinedColumns, baseColumns) &&
-      !ForeignKeyColumns(base, joined, baseColumns, joinedColumns))
-    return false;
-  Vector* baseVector = JoinColumns(base, baseColumns, query);
-  Vector* joinedVector = JoinColumns(joined, joinedColumns, query);
+  if (!fh::JoinColumns(joined, base, joinedColumns, baseColumns)) return false;
+  Vector* baseVector = ColumnVector(base, baseColumns, query);
+  Vector* joinedVector = ColumnVector(joined, joinedColumns, query);
   if (baseVector == nullptr || joinedVector == nullptr) return false;
   Join* join = CreateJoin(base.tableName.c_str(), nullptr, joined.tableName.c_str(), nullptr,
                           joinType, baseVector, joinedVector, query->pool);

@@ -18,17 +18,14 @@ namespace fh::dataobject {
 // Adds every column of table, in definition order, to the select list.
 bool AddAllColumns(SelectQuery* query, const TableDefn& table);
 
-// The column pairs of the first foreign key of from that references to
-// (consecutive entries naming to form one key); false when there is none.
-bool ForeignKeyColumns(const TableDefn& from, const TableDefn& to,
-                       std::vector<std::string>& fromColumns, std::vector<std::string>& toColumns);
-
 // true when a foreign key leads from one of the tables to the other.
 bool RelatedByForeignKey(const TableDefn& a, const TableDefn& b);
 
-// Joins joined to base (joinType INNER_JOIN or LEFT_JOIN) on the foreign key
-// between them, in either direction, and selects joined's columns. false
-// when they are not related (nothing added) or memory is exhausted.
+// Joins joined to base (joinType INNER_JOIN or LEFT_JOIN) on the first
+// foreign key between them (fh::JoinColumns: joined's keys to base first,
+// then base's to joined; a table with two keys to the other joins on the
+// first alone), and selects joined's columns. false when they are not
+// related (nothing added) or memory is exhausted.
 bool AddForeignKeyJoin(SelectQuery* query, const TableDefn& base, const TableDefn& joined,
                        uint8_t joinType);
 

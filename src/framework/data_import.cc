@@ -5,6 +5,9 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -12,11 +15,13 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
+#include "dictionary/foreign_keys.h"
 #include "dictionary/table_defn.h"
 #include "framework/config_files.h"
 #include "framework/sequence_generator.h"
@@ -50,19 +55,11 @@ const ColumnDefnEntry* FindColumn(const TableDefn& table, const std::string& nam
 }
 
 const ForeignKeyDefn* ForeignKeyOf(const TableDefn& table, const std::string& column) {
-  if (!table.constraints) return nullptr;
-  for (const ForeignKeyDefn& key : table.constraints->foreignKeys) {
-    if (strcasecmp(key.localColumn.c_str(), column.c_str()) == 0) return &key;
-  }
-  return nullptr;
+  return fh::ReferenceOf(table, column);
 }
 
 bool IsPrimaryKey(const TableDefn& table, const std::string& column) {
-  if (!table.constraints) return false;
-  for (const std::string& key : table.constraints->primaryKeyColumns) {
-    if (strcasecmp(key.c_str(), column.c_str()) == 0) return true;
-  }
-  return false;
+  return fh::IsPrimaryKeyColumn(table, column);
 }
 
 bool IsText(uint8_t type) {
@@ -77,6 +74,8 @@ bool IsInteger(uint8_t type) {
 // One import: the identifiers handed out for references, by reference text.
 class Importer {
  public:
+  // source names what is read in error lines.
+  explicit Importer(const char* source) : source_(source != nullptr ? source : "XML data") {}
   bool ImportElement(const xmlNode* node, std::vector<const xmlNode*>& enclosing);
   // The defined tables met, in document order, each once.
   std::vector<std::string> tables;
@@ -92,6 +91,7 @@ class Importer {
   bool AddRow(const TableDefn& table, const xmlNode* node,
               const std::vector<const xmlNode*>& enclosing);
 
+  std::string source_;
   std::unordered_map<std::string, int64_t> identifiers_;
 };
 
@@ -153,12 +153,112 @@ std::optional<int64_t> Importer::Identifier(const TableDefn& table, const Column
   return number;
 }
 
+// true when text is "table:column:local-id" whose table is defined and has
+// that column; any other text is a value as written.
+bool IsReference(const std::string& text, std::size_t first, std::size_t second) {
+  if (second == std::string::npos) return false;
+  const TableDefn* named = GetTableDefn(text.substr(0, first).c_str());
+  return named != nullptr && FindColumn(*named, text.substr(first + 1, second - first - 1));
+}
+
+bool IsDigits(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// true when text is a decimal integer inside the range of type.
+bool FitsInteger(const std::string& text, uint8_t type) {
+  const bool negative = !text.empty() && text[0] == '-';
+  const std::string_view digits =
+      std::string_view(text).substr(!text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0);
+  if (!IsDigits(digits)) return false;
+  errno = 0;
+  if (type == KES_SQL_UNSIGNED_LONG_INT) {
+    if (negative) return std::strtoull(text.c_str() + 1, nullptr, 10) == 0 && errno == 0;
+    std::strtoull(text.c_str(), nullptr, 10);
+    return errno == 0;
+  }
+  const long long number = std::strtoll(text.c_str(), nullptr, 10);
+  if (errno != 0) return false;
+  switch (type) {
+    case KES_SQL_TINYINT:
+      return number >= INT8_MIN && number <= INT8_MAX;
+    case KES_SQL_UNSIGNED_TINYINT:
+      return number >= 0 && number <= UINT8_MAX;
+    case KES_SQL_SMALLINT:
+      return number >= INT16_MIN && number <= INT16_MAX;
+    case KES_SQL_UNSIGNED_SMALLINT:
+      return number >= 0 && number <= UINT16_MAX;
+    case KES_SQL_INT:
+      return number >= INT32_MIN && number <= INT32_MAX;
+    case KES_SQL_UNSIGNED_INT:
+      return number >= 0 && number <= UINT32_MAX;
+    default:
+      return true;
+  }
+}
+
+// true when text is a decimal number: optional sign, digits, optional "."
+// and digits (at least one digit in all).
+bool IsDecimalText(const std::string& text) {
+  std::string_view rest(text);
+  if (!rest.empty() && (rest[0] == '-' || rest[0] == '+')) rest.remove_prefix(1);
+  const std::size_t point = rest.find('.');
+  const std::string_view whole = rest.substr(0, point);
+  const std::string_view fraction =
+      point == std::string_view::npos ? std::string_view() : rest.substr(point + 1);
+  return (IsDigits(whole) || whole.empty()) && (IsDigits(fraction) || fraction.empty()) &&
+         !(whole.empty() && fraction.empty());
+}
+
+bool ValidDate(int year, int month, int day) {
+  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day <= (month == 2 && !leap ? 28 : kDays[month - 1]);
+}
+
+bool ValidTime(int hour, int minute, int second) {
+  return hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 && second <= 59;
+}
+
+// true when text is a real date "YYYY-MM-DD", time "HH:MM:SS" or both
+// (blank-separated) as type asks; a date may carry a time and a date-time
+// may lack one.
+bool FitsDateTime(const std::string& text, uint8_t type) {
+  int a = 0, b = 0, c = 0, d = 0, e = 0, f = 0, used = 0;
+  if (type == KES_SQL_TIME) {
+    return std::sscanf(text.c_str(), "%d:%d:%d%n", &a, &b, &c, &used) == 3 &&
+           static_cast<std::size_t>(used) == text.size() && ValidTime(a, b, c);
+  }
+  if (std::sscanf(text.c_str(), "%d-%d-%d%n", &a, &b, &c, &used) != 3 || !ValidDate(a, b, c))
+    return false;
+  if (static_cast<std::size_t>(used) == text.size()) return true;
+  const char* rest = text.c_str() + used;
+  return std::sscanf(rest, " %d:%d:%d%n", &d, &e, &f, &used) == 3 &&
+         static_cast<std::size_t>(used) == std::strlen(rest) && ValidTime(d, e, f);
+}
+
+// true when text can be read as a value of type without losing anything.
+bool FitsColumn(const std::string& text, uint8_t type) {
+  if (IsInteger(type)) return FitsInteger(text, type);
+  if (type == KES_SQL_DECIMAL || type == KES_SQL_NUMERIC) return IsDecimalText(text);
+  if (type == KES_SQL_FLOAT || type == KES_SQL_REAL || type == KES_SQL_DOUBLE) {
+    char* end = nullptr;
+    errno = 0;
+    std::strtod(text.c_str(), &end);
+    return !text.empty() && errno == 0 && end == text.c_str() + text.size();
+  }
+  if (IsDateOrTime(type)) return FitsDateTime(text, type);
+  return true;
+}
+
 std::optional<ColumnValue> Importer::Value(const TableDefn& table, const ColumnDefnEntry& column,
                                            const std::string& text) {
   std::string given = text;
   const std::size_t first = text.find(':');
   const std::size_t second = first == std::string::npos ? first : text.find(':', first + 1);
-  if (second != std::string::npos && !IsDateOrTime(column.dataType)) {
+  if (IsReference(text, first, second) && !IsDateOrTime(column.dataType)) {
     if (IsText(column.dataType)) {
       given = text.substr(second + 1);
     } else if (IsInteger(column.dataType)) {
@@ -170,6 +270,12 @@ std::optional<ColumnValue> Importer::Value(const TableDefn& table, const ColumnD
   if (column.dataType == KES_SQL_BOOLEAN) {
     return ConvertStringToValue(strcasecmp(given.c_str(), "FALSE") == 0 ? "FALSE" : "TRUE",
                                 KES_SQL_BOOLEAN, nullptr);
+  }
+  if (!FitsColumn(given, column.dataType)) {
+    LogError("Cannot import %s: element %s, column %s: \"%s\" is no %s value.\n", source_.c_str(),
+             table.tableName.c_str(), column.columnName.c_str(), given.c_str(),
+             GetColumnTypeSymbol(column.dataType));
+    return std::nullopt;
   }
   int32_t length = static_cast<int32_t>(given.size());
   return ConvertStringToValue(given.c_str(), column.dataType, &length);
@@ -215,8 +321,7 @@ bool Importer::AddRow(const TableDefn& table, const xmlNode* node,
     if (!text) text = Inherited(table, column, node, enclosing);
     if (text) {
       std::optional<ColumnValue> value = Value(table, column, *text);
-      if (!value && IsInteger(column.dataType) && text->find(':') != std::string::npos)
-        return false;
+      if (!value) return false;
       values.push_back(std::move(value));
     } else {
       values.push_back(column.defaultValue);
@@ -254,38 +359,6 @@ bool Importer::ImportElement(const xmlNode* node, std::vector<const xmlNode*>& e
   return true;
 }
 
-// names ordered so that a referenced table comes before the tables that
-// refer to it (document order otherwise; a cycle keeps document order).
-std::vector<std::string> SaveOrder(const std::vector<std::string>& names) {
-  std::vector<std::string> ordered;
-  std::set<std::string> placed;
-  std::set<std::string> visiting;
-  auto lower = [](std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), ::tolower);
-    return text;
-  };
-  std::set<std::string> wanted;
-  for (const std::string& name : names) wanted.insert(lower(name));
-  auto place = [&](auto&& self, const std::string& name) -> void {
-    const std::string key = lower(name);
-    if (placed.count(key) != 0 || visiting.count(key) != 0) return;
-    visiting.insert(key);
-    const TableDefn* table = GetTableDefn(name.c_str());
-    if (table != nullptr && table->constraints) {
-      for (const ForeignKeyDefn& fk : table->constraints->foreignKeys) {
-        if (wanted.count(lower(fk.referenceTable)) != 0) {
-          const TableDefn* referenced = GetTableDefn(fk.referenceTable.c_str());
-          if (referenced != nullptr) self(self, referenced->tableName);
-        }
-      }
-    }
-    placed.insert(key);
-    ordered.push_back(name);
-  };
-  for (const std::string& name : names) place(place, name);
-  return ordered;
-}
-
 struct DocFree {
   void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 };
@@ -299,7 +372,7 @@ namespace {
 // cannot be made; source, when given, names what was read in "Cannot create
 // DO from %s.\n". Throws std::bad_alloc.
 bool ImportAndSave(const xmlNode* root, const char* constructFailure, const char* source) {
-  Importer importer;
+  Importer importer(source);
   std::vector<const xmlNode*> enclosing{root};
   for (const xmlNode* child = root->children; child != nullptr; child = child->next) {
     if (child->type == XML_ELEMENT_NODE && !importer.ImportElement(child, enclosing)) {
@@ -309,7 +382,7 @@ bool ImportAndSave(const xmlNode* root, const char* constructFailure, const char
     }
   }
   bool saved = true;
-  for (const std::string& name : SaveOrder(importer.tables)) {
+  for (const std::string& name : fh::OrderNamesReferencedFirst(importer.tables)) {
     if (!SaveTable(name.c_str())) saved = false;
   }
   return saved;

@@ -8,8 +8,9 @@
 // table is a container when its name contains "List" (its children are
 // still read); any other is an error.
 //
-// Values: a value with fewer than two ':' is taken as given. A value
-// table:column:local-id in a text or blob column gives everything after the
+// Values: a value is a reference table:column:local-id only when table is a
+// defined table that has the column column; any other value is taken as
+// given. A reference in a text or blob column gives everything after the
 // second ':'; in a date or time column it is taken as given; in an integer
 // column it names a generated identifier: the first element that names a
 // reference gets a new number from the sequence of the column (or, when it
@@ -18,6 +19,13 @@
 // of the same reference, or of this table:column:local-id, gets the same
 // number. With no generator on the way the local id itself is the value.
 // Workflow_Statements.NEXT_STATEMENT_ID with the local id "0" is 0.
+// A value taken as given must fit its column: an integer in the column's
+// range (no other characters), a decimal or floating-point number, a real
+// date "YYYY-MM-DD" (a DATE or DATETIME may add " HH:MM:SS"), a real time
+// "HH:MM:SS". Otherwise the file's import fails with "Cannot import %s:
+// element %s, column %s: \"%s\" is no %s value.\n" (error; the file, or
+// "XML data" for a buffer or node, the element, the column, the value and
+// the column's type symbol). Booleans are "FALSE" (any case) or true.
 //
 // Nesting: a column the element does not give takes its default; a foreign
 // key's local column then takes the referenced column's attribute from the

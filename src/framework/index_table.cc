@@ -17,6 +17,7 @@
 #include "db/db_result_set.h"
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
+#include "dictionary/foreign_keys.h"
 #include "dictionary/sql_text.h"
 #include "framework/data_source_map.h"
 #include "logging/log.h"
@@ -98,32 +99,12 @@ bool RunOn(const char* connection, const std::string& text, int64_t* count,
   return ran;
 }
 
-// Longest chain of foreign keys followed from one column to a root.
-constexpr int kMaxReferenceDepth = 64;
-
-// true when table.column holds the value of root's key column: it is that
-// column, or a foreign key takes it there, directly or through the tables
-// in between.
-bool LeadsToKey(const std::string& table, const std::string& column, const TableDefn& root,
-                const std::string& key, int depth) {
-  if (strcasecmp(table.c_str(), root.tableName.c_str()) == 0) return column == key;
-  const TableDefn* definition = GetTableDefn(table.c_str());
-  if (definition == nullptr || !definition->constraints || depth >= kMaxReferenceDepth)
-    return false;
-  for (const ForeignKeyDefn& reference : definition->constraints->foreignKeys) {
-    if (reference.localColumn == column &&
-        LeadsToKey(reference.referenceTable, reference.referenceColumn, root, key, depth + 1))
-      return true;
-  }
-  return false;
-}
-
 // The position of table's column that refers to root's key column: the
 // local column of a foreign key leading there, else (GetColIndex) the
 // column named like the key; -1 when there is none.
 int ReferringColumn(const TableDefn& table, const TableDefn& root, const std::string& key) {
   for (const ForeignKeyDefn& reference : table.constraints->foreignKeys) {
-    if (LeadsToKey(reference.referenceTable, reference.referenceColumn, root, key, 1))
+    if (fh::LeadsToColumn(reference.referenceTable, reference.referenceColumn, root.tableName, key))
       return GetColIndex(reference.localColumn.c_str(), table.tableName.c_str(), &table);
   }
   return GetColIndex(key.c_str(), table.tableName.c_str(), &table);
@@ -157,39 +138,6 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
                              Quoted(table.tableName, connection) + ")";
   LogTrace("Insert Query for %s_IDX: %s\n", root.tableName.c_str(), insert.c_str());
   return RunOn(connection, insert, nullptr, held);
-}
-
-bool Walk(const std::string& table, const std::string& column, std::vector<std::string>& path,
-          std::vector<std::string>& rootTables, std::vector<std::string>& rootColumns) {
-  const TableDefn* definition = GetTableDefn(table.c_str());
-  if (definition == nullptr) {
-    LogError("No table definition found for %s\n", table.c_str());
-    return false;
-  }
-  const bool onPath = std::any_of(path.begin(), path.end(), [&](const std::string& name) {
-    return strcasecmp(name.c_str(), table.c_str()) == 0;
-  });
-  if (onPath) {
-    LogError("Foreign key cycle at table %s\n", table.c_str());
-    return false;
-  }
-  if (!definition->constraints || definition->constraints->foreignKeys.empty()) {
-    for (std::size_t i = 0; i < rootTables.size(); ++i) {
-      if (strcasecmp(rootTables[i].c_str(), table.c_str()) == 0 && rootColumns[i] == column)
-        return true;
-    }
-    rootTables.push_back(definition->tableName);
-    rootColumns.push_back(column);
-    return true;
-  }
-  path.push_back(table);
-  for (const ForeignKeyDefn& key : definition->constraints->foreignKeys) {
-    if (!Walk(key.referenceTable, key.referenceColumn, path, rootTables, rootColumns)) {
-      return false;
-    }
-  }
-  path.pop_back();
-  return true;
 }
 
 }  // namespace
@@ -270,8 +218,21 @@ bool FindRootTable(const char* tableName, const char* columnName,
                    std::vector<std::string>& rootTables, std::vector<std::string>& rootColumns) {
   LogTrace("@@@ Inside FindRootTable @@@\n");
   if (tableName == nullptr) return false;
-  std::vector<std::string> path;
-  return Walk(tableName, columnName != nullptr ? columnName : "", path, rootTables, rootColumns);
+  std::vector<fh::RootColumn> roots;
+  fh::RootWalkStop stop;
+  const bool walked = fh::RootsOf(tableName, columnName != nullptr ? columnName : "", roots, stop);
+  if (!walked) {
+    if (stop.cycle) {
+      LogError("Foreign key cycle at table %s\n", stop.table.c_str());
+    } else {
+      LogError("No table definition found for %s\n", stop.table.c_str());
+    }
+  }
+  for (fh::RootColumn& root : roots) {
+    rootTables.push_back(std::move(root.table));
+    rootColumns.push_back(std::move(root.column));
+  }
+  return walked;
 }
 
 int GetColIndex(const char* columnName, const char* tableName, const TableDefn* tableDefn) {

@@ -25,8 +25,8 @@ ColumnShape Shape(const ColumnDefnEntry& column, bool isKey) {
     case KES_SQL_UNSIGNED_LONG_INT:
       return {"bigint unsigned", true, false};
     case KES_SQL_FLOAT:
-    case KES_SQL_REAL:
-      return {"float", true, false};
+    case KES_SQL_REAL:  // MariaDB hands out a float at 6 digits; a double keeps every float
+      return {"double", true, false};
     case KES_SQL_DOUBLE:
       return {"double", true, false};
     case KES_SQL_DECIMAL:

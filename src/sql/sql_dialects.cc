@@ -12,6 +12,7 @@
 #include "db/connection_pool.h"
 #include "db/db_provider.h"
 #include "dictionary/column_values.h"
+#include "dictionary/foreign_keys.h"
 #include "dictionary/sql_text.h"
 #include "logging/log.h"
 #include "platform/mutex.h"
@@ -95,38 +96,7 @@ std::optional<std::string> CatalogCountQuery(const char* dialect, const std::str
 }  // namespace
 
 std::vector<const TableDefn*> GetTableCreationOrder() {
-  const std::vector<const TableDefn*> tables = GetTableDefnList();
-  std::vector<const TableDefn*> ordered;
-  std::vector<int> state(tables.size(), 0);  // 0 new, 1 visiting, 2 placed
-  auto indexOf = [&](const std::string& name) -> int {
-    for (std::size_t i = 0; i < tables.size(); ++i) {
-      if (strcasecmp(tables[i]->tableName.c_str(), name.c_str()) == 0) return static_cast<int>(i);
-    }
-    return -1;
-  };
-  // Iterative depth-first placement.
-  for (std::size_t root = 0; root < tables.size(); ++root) {
-    std::vector<std::pair<int, std::size_t>> stack{{static_cast<int>(root), 0}};
-    while (!stack.empty()) {
-      auto& [table, next] = stack.back();
-      if (state[table] == 2) {
-        stack.pop_back();
-        continue;
-      }
-      state[table] = 1;
-      const auto* keys =
-          tables[table]->constraints ? &tables[table]->constraints->foreignKeys : nullptr;
-      if (keys != nullptr && next < keys->size()) {
-        const int referenced = indexOf((*keys)[next++].referenceTable);
-        if (referenced >= 0 && state[referenced] == 0) stack.emplace_back(referenced, 0);
-        continue;
-      }
-      state[table] = 2;
-      ordered.push_back(tables[table]);
-      stack.pop_back();
-    }
-  }
-  return ordered;
+  return fh::OrderReferencedFirst(GetTableDefnList());
 }
 
 namespace {

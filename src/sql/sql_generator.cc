@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cinttypes>
 #include <cmath>
 #include <cstdarg>
@@ -15,6 +16,7 @@
 
 #include "dictionary/column_types.h"
 #include "dictionary/date_time.h"
+#include "dictionary/foreign_keys.h"
 #include "dictionary/sql_text.h"
 #include "logging/log.h"
 
@@ -57,16 +59,20 @@ std::optional<std::string> FloatingLiteral(const ColumnValue& value, uint8_t dat
   if (!number || !std::isfinite(*number)) return std::nullopt;
   // The shortest text that reads back to the same value (a long mantissa with
   // a large exponent overflows some engines' literal parsers).
+  // A single-precision text must also lie inside the float range when read
+  // as a double (an engine that checks the range in double precision
+  // refuses 3.4028235e+38).
   const bool isDouble = dataType == KES_SQL_DOUBLE;
-  const int maxDigits = isDouble ? 17 : 9;
-  for (int digits = 1; digits < maxDigits; ++digits) {
+  for (int digits = 1; digits < 17; ++digits) {
     std::string text = Format("%.*g", digits, *number);
-    if (isDouble ? std::strtod(text.c_str(), nullptr) == *number
-                 : std::strtof(text.c_str(), nullptr) == static_cast<float>(*number)) {
+    const double read = std::strtod(text.c_str(), nullptr);
+    if (isDouble ? read == *number
+                 : static_cast<float>(read) == static_cast<float>(*number) &&
+                       std::fabs(read) <= FLT_MAX) {
       return text;
     }
   }
-  return Format("%.*g", maxDigits, *number);
+  return Format("%.17g", *number);
 }
 
 // The text held by a byte value, up to its first zero byte.
@@ -401,11 +407,7 @@ std::string PagingText(const DialectWords& words, const SelectQuery& query) {
 // ---- statements -------------------------------------------------------------
 
 bool IsKeyColumn(const TableDefn& table, const std::string& name) {
-  if (!table.constraints) return false;
-  for (const std::string& key : table.constraints->primaryKeyColumns) {
-    if (strcasecmp(key.c_str(), name.c_str()) == 0) return true;
-  }
-  return false;
+  return fh::IsPrimaryKeyColumn(table, name);
 }
 
 bool HasPrimaryKey(const TableDefn& table) {
@@ -447,31 +449,28 @@ void TraceColumn(const ColumnDefnEntry& column) {
   LogTrace("---------------------------------------\n\n");
 }
 
-// Consecutive entries with the same reference table and a reference column
-// other than the group's first form one foreign key.
+std::string Joined(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ",") + name;
+  return text;
+}
+
+// One constraint per foreign key (fh::GroupForeignKeys); ON DELETE CASCADE
+// only where the dictionary asks for it.
 std::string ForeignKeys(const DialectWords& words, const TableDefn& table) {
-  const auto& keys = table.constraints->foreignKeys;
+  const std::vector<fh::ForeignKey> keys = fh::GroupForeignKeys(table);
   std::string text = ",\n";
-  int group = 0;
-  for (std::size_t start = 0; start < keys.size(); ++group) {
-    std::string local = keys[start].localColumn;
-    std::string reference = keys[start].referenceColumn;
-    std::size_t next = start + 1;
-    while (next < keys.size() &&
-           strcasecmp(keys[next].referenceTable.c_str(), keys[start].referenceTable.c_str()) == 0 &&
-           keys[next].referenceColumn != keys[start].referenceColumn) {
-      local += "," + keys[next].localColumn;
-      reference += "," + keys[next].referenceColumn;
-      ++next;
-    }
-    text += Format("\tFOREIGN KEY(%s) REFERENCES %s (%s) ON DELETE CASCADE", local.c_str(),
-                   keys[start].referenceTable.c_str(), reference.c_str());
+  for (std::size_t group = 0; group < keys.size(); ++group) {
+    const fh::ForeignKey& key = keys[group];
+    const std::string local = Joined(key.localColumns);
+    text += Format("\tFOREIGN KEY(%s) REFERENCES %s (%s)", local.c_str(),
+                   key.referenceTable.c_str(), Joined(key.referenceColumns).c_str());
+    if (key.onDeleteCascade) text += " ON DELETE CASCADE";
     if (words.indexClause) {
       text +=
-          ",\n" + Format("\tINDEX %s_IDX%d (%s)", table.tableName.c_str(), group, local.c_str());
+          ",\n" + Format("\tINDEX %s_IDX%zu (%s)", table.tableName.c_str(), group, local.c_str());
     }
-    start = next;
-    if (start < keys.size()) text += ",\n";
+    if (group + 1 < keys.size()) text += ",\n";
   }
   return text;
 }
@@ -491,6 +490,22 @@ std::string HexText(const unsigned char* bytes, std::size_t length) {
 
 // ---- literals -----------------------------------------------------------------
 
+namespace {
+
+// The parts of value a column of dataType keeps: a DATE its date, a TIME its
+// time, a DATETIME both (a missing time is midnight). An engine that keeps
+// the text (SQLite) must see the same text the column's values read back
+// as, or a key written from a record with more parts finds no row.
+KesDateTime DateTimeOfType(const KesDateTime& value, uint8_t dataType) {
+  KesDateTime kept = value;
+  if (dataType == KES_SQL_DATE) kept.time.reset();
+  if (dataType == KES_SQL_TIME) kept.date.reset();
+  if (dataType == KES_SQL_DATETIME && kept.date && !kept.time) kept.time = KesTime{};
+  return kept;
+}
+
+}  // namespace
+
 std::string QuoteSqlText(const DialectWords& words, const char* text, std::size_t length) {
   return fh::QuoteSqlText(std::string_view(text, length), words.backslashEscapes);
 }
@@ -500,7 +515,7 @@ std::optional<std::string> WriteSqlLiteral(const DialectWords& words, const Colu
   if (value == nullptr) return "NULL";
   if (IsDateTimeColumnType(dataType)) {
     if (!value->isDateTime()) return std::nullopt;
-    const auto text = KesDateTimeToString(*value->dateTime());
+    const auto text = KesDateTimeToString(DateTimeOfType(*value->dateTime(), dataType));
     if (!text) return std::nullopt;
     return QuoteSqlText(words, text->c_str(), text->size());
   }
@@ -794,6 +809,32 @@ ColumnValue DecodeBinary(const ColumnValue& value, BinaryTextForm form) {
   return ColumnValue::FromBytes(bytes.data(), bytes.size());
 }
 
+// The integer a fetched floating-point value stands for in a column of
+// columnType; none (with an error line) when it is not finite or lies
+// outside the column's range, where the conversion would be undefined or
+// wrap.
+std::optional<int64_t> FloatingToInteger(double number, uint8_t columnType) {
+  double low = -9223372036854775808.0;  // -2^63
+  double high = 9223372036854775808.0;  // 2^63, exclusive
+  if (columnType == KES_SQL_BOOLEAN) return number != 0 ? 1 : 0;
+  if (!IsSignedIntegerColumnType(columnType)) low = 0;
+  if (columnType == KES_SQL_UNSIGNED_LONG_INT) high = 18446744073709551616.0;  // 2^64
+  const int32_t size = GetColumnTypeSize(columnType);
+  if (size < 8) {
+    const double span = std::ldexp(1.0, size * 8);
+    high = IsSignedIntegerColumnType(columnType) ? span / 2 : span;
+    low = IsSignedIntegerColumnType(columnType) ? -span / 2 : 0;
+  }
+  if (!(number >= low && number < high)) {
+    LogError("Fetched value %.17g is out of range for a column of type %s.\n", number,
+             GetColumnTypeSymbol(columnType));
+    return std::nullopt;
+  }
+  if (columnType == KES_SQL_UNSIGNED_LONG_INT)
+    return static_cast<int64_t>(static_cast<uint64_t>(number));
+  return static_cast<int64_t>(number);
+}
+
 std::optional<ColumnValue> ToColumnType(const DialectWords& words,
                                         const std::optional<ColumnValue>& fetched,
                                         uint8_t fetchedType, uint8_t columnType) {
@@ -810,7 +851,10 @@ std::optional<ColumnValue> ToColumnType(const DialectWords& words,
         (IsIntegerColumnType(fetchedType) || fetchedType == KES_SQL_BOOLEAN)) {
       number = GetIntegerValue(value, fetchedType).value_or(0);
     } else if (!value.isDateTime() && IsFloatingColumnType(fetchedType)) {
-      number = static_cast<int64_t>(GetFloatingValue(value, fetchedType).value_or(0));
+      const auto converted =
+          FloatingToInteger(GetFloatingValue(value, fetchedType).value_or(0), columnType);
+      if (!converted) return std::nullopt;
+      number = *converted;
     } else {
       const std::string text = FetchedText(value, fetchedType);
       if (TextIsTrue(text)) {

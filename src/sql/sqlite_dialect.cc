@@ -9,7 +9,10 @@ std::string BinaryLiteral(const unsigned char* bytes, std::size_t length) {
   return "X'" + HexText(bytes, length) + "'";
 }
 
-// Dates and times are kept as their texts.
+// Declared types decide SQLite's affinity: integers up to 64 signed bits are
+// INTEGER; unsigned 64-bit values, decimals, dates and times are kept as
+// their texts (a NUMERIC affinity would turn a value beyond 64 signed bits
+// or 15 significant digits into an approximate REAL).
 ColumnShape Shape(const ColumnDefnEntry& column, bool /*isKey*/) {
   switch (column.dataType) {
     case KES_SQL_TINYINT:
@@ -22,7 +25,7 @@ ColumnShape Shape(const ColumnDefnEntry& column, bool /*isKey*/) {
     case KES_SQL_BIGINT:
       return {"bigint", true, false};
     case KES_SQL_UNSIGNED_LONG_INT:
-      return {"numeric(20)", true, false};
+      return {"varchar(20)", true, false};
     case KES_SQL_FLOAT:
     case KES_SQL_REAL:
       return {"real", true, false};
@@ -30,7 +33,7 @@ ColumnShape Shape(const ColumnDefnEntry& column, bool /*isKey*/) {
       return {"double", true, false};
     case KES_SQL_DECIMAL:
     case KES_SQL_NUMERIC:
-      return {"decimal(38,10)", true, false};
+      return {"varchar(50)", true, false};
     case KES_SQL_CHAR:
     case KES_SQL_NCHAR:
       return {"varchar(" + std::to_string(column.maxSize) + ")", true, false};
@@ -72,6 +75,8 @@ const DialectWords kSqliteWords = {
     BinaryLiteral,
     Shape,
     BinaryTextForm::kQuotedHex,
+    /*uniqueOnSoleKey=*/true,
+    /*unsignedBigintAsText=*/true,
 };
 
 const SQLDialect kSqliteDialect = {

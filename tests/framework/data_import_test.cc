@@ -150,12 +150,13 @@ class DataImportTest : public DbTest, public testing::WithParamInterface<Engine>
 TEST_P(DataImportTest, ReferencesNestingAndTheWorkflowException) {
   const std::string path = WriteXml(
       "<childList>"
-      "  <child cid='child:cid:1' label='x:y:a:b'>"
+      "  <child cid='child:cid:1' label='parent:name:a:b'>"
       "    <parent pid='parent:pid:7' name='first'/>"
       "  </child>"
       "</childList>"
       "<parent pid='parent:pid:7' name='again'>"
-      "  <child cid='child:cid:2' label='plain'/>"
+      "  <child cid='child:cid:2' label='Meeting at 10:30:00'/>"
+      "  <child cid='child:cid:3' label='x:y:z'/>"
       "</parent>"
       "<parent pid='parent:pid:8' name='third'/>"
       "<Workflow_Statements STATEMENT_ID='Workflow_Statements:STATEMENT_ID:5'"
@@ -164,8 +165,10 @@ TEST_P(DataImportTest, ReferencesNestingAndTheWorkflowException) {
   // reported), the others are written.
   EXPECT_FALSE(SaveDataInXML(path.c_str()));
   // The child takes pid from its descendant parent; both parent:pid:7 get
-  // one number; the text column keeps what follows the second ':'.
-  EXPECT_EQ(Rows("child"), (std::vector<std::string>{"1|1|a:b|1", "2|1|plain|1"}));
+  // one number; a text column keeps what follows the second ':' of a
+  // reference naming a defined table and column, any other text as written.
+  EXPECT_EQ(Rows("child"),
+            (std::vector<std::string>{"1|1|a:b|1", "2|1|Meeting at 10:30:00|1", "3|1|x:y:z|1"}));
   EXPECT_EQ(Rows("parent"), (std::vector<std::string>{"1|first|1", "1|again|2", "2|third|1"}));
   // No generator on the way: the local id; NEXT_STATEMENT_ID 0 stays 0.
   EXPECT_EQ(Rows("Workflow_Statements"), (std::vector<std::string>{"5|0|1"}));
@@ -184,12 +187,20 @@ TEST_P(DataImportTest, BadFilesAndUnknownElementsFail) {
       {"<unknown a='1'/>",
        "Cannot create and add a new row while constructing tabledata from XML file.\n"},
       {"<parent", "error: could not parse file file.xml\n"},
+      {"<parent pid='12abc' name='p'/>", nullptr},
+      {"<parent pid='1' name='p'><child cid='4294967296' label='c'/></parent>", nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.body);
     const std::string path = WriteXml(c.body);
     EXPECT_FALSE(SaveDataInXML(path.c_str()));
-    EXPECT_TRUE(log_.HasLine("[ERROR]", c.message));
+    // A value that does not fit its column names the file, element and column.
+    const bool misfit = c.message == nullptr;
+    const std::string element = c.body.find("child") != std::string::npos ? "child" : "parent";
+    const std::string column = element == "child" ? "cid" : "pid";
+    EXPECT_TRUE(misfit ? log_.Contains("Cannot import " + path + ": element " + element +
+                                       ", column " + column + ": ")
+                       : log_.HasLine("[ERROR]", c.message));
     EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot create DO from " + path + ".\n"));
   }
 }
@@ -223,6 +234,56 @@ TEST_P(DataImportTest, BufferAndNodeEntriesImportLikeAFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, DataImportTest, testing::ValuesIn(SelectedEngines()), EngineName);
+
+// Which texts fit which column: a value that does not fails the import
+// before anything is saved (no database needed to see it refused).
+TEST(DataImportValueTest, ValuesMustFitTheirColumns) {
+  FreeAllTableDefns();
+  InitTableList();
+  ASSERT_TRUE(InitializeMemPool());
+  TestLog log;
+  ASSERT_NE(AddTableDefn(CreateTableDefn(
+                "fits", std::nullopt,
+                {Col("d", KES_SQL_DATE), Col("t", KES_SQL_TIME), Col("ts", KES_SQL_DATETIME),
+                 Col("n", KES_SQL_TINYINT), Col("u", KES_SQL_UNSIGNED_LONG_INT),
+                 Col("x", KES_SQL_DECIMAL), Col("f", KES_SQL_DOUBLE), Col("s", KES_SQL_CHAR)},
+                ConstraintDefn{})),
+            nullptr);
+  const struct {
+    const char* column;
+    const char* text;
+    bool fits;
+  } cases[] = {
+      {"d", "2024-02-29", true},
+      {"d", "2023-02-29", false},
+      {"d", "2026-13-01", false},
+      {"d", "2026-12-08 10:30:00", true},
+      {"d", "2026-12-08x", false},
+      {"t", "23:59:59", true},
+      {"t", "24:00:00", false},
+      {"ts", "2026-12-08 10:60:00", false},
+      {"n", "-128", true},
+      {"n", "128", false},
+      {"n", "12abc", false},
+      {"u", "18446744073709551615", true},
+      {"u", "18446744073709551616", false},
+      {"x", "-12345678901234567890.5", true},
+      {"x", "1.2.3", false},
+      {"f", "1e308", true},
+      {"f", "1e999", false},
+      {"s", "Meeting at 10:30:00", true},
+  };
+  for (const auto& c : cases) {
+    const std::string xml = std::string("<root><fits ") + c.column + "='" + c.text + "'/></root>";
+    SaveDataInXMLBuffer(xml.data(), static_cast<int>(xml.size()));
+    const std::string refused =
+        std::string("Cannot import XML data: element fits, column ") + c.column + ": \"" + c.text;
+    EXPECT_EQ(log.Contains(refused), !c.fits) << c.column << " " << c.text;
+  }
+  UnLoadAllTable();
+  ResetMemPoolForTest();
+  FreeAllTableDefns();
+}
 
 }  // namespace
 }  // namespace fhtest

@@ -359,19 +359,19 @@ TEST_F(SqlTextTest, CreateTableKeysAndForeignKeyGroups) {
       DefineTable("F",
                   {Column("id", KES_SQL_INT), Column("a", KES_SQL_INT), Column("b", KES_SQL_INT),
                    Column("c", KES_SQL_INT), Column("k", KES_SQL_TEXT, 300)},
-                  {"id", "k"}, {{"a", "x", "T"}, {"b", "y", "T"}, {"c", "z", "U"}}));
+                  {"id", "k"}, {{"a", "x", "T", true}, {"b", "y", "T", true}, {"c", "z", "U"}}));
   const char* columns = "CREATE TABLE F(\n\tid int  ,\n\ta int  ,\n\tb int  ,\n\tc int  ,\n";
   EXPECT_EQ(GenCreateText(kMysqlWords, "F"),
             std::string(columns) +
                 "\tk varchar(300)  ,\n\tPRIMARY KEY(id, k),\n"
                 "\tFOREIGN KEY(a,b) REFERENCES T (x,y) ON DELETE CASCADE,\n\tINDEX F_IDX0 (a,b),\n"
-                "\tFOREIGN KEY(c) REFERENCES U (z) ON DELETE CASCADE,\n\tINDEX F_IDX1 (c)"
+                "\tFOREIGN KEY(c) REFERENCES U (z),\n\tINDEX F_IDX1 (c)"
                 "\n) ENGINE = InnoDB;\n\n");
   EXPECT_EQ(GenCreateText(kPgsqlWords, "F"),
             std::string(columns) +
                 "\tk text ,\n\tPRIMARY KEY(id, k),\n"
                 "\tFOREIGN KEY(a,b) REFERENCES T (x,y) ON DELETE CASCADE,\n"
-                "\tFOREIGN KEY(c) REFERENCES U (z) ON DELETE CASCADE\n);\n\n");
+                "\tFOREIGN KEY(c) REFERENCES U (z)\n);\n\n");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "db/odbc/odbc_provider.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -541,6 +543,24 @@ std::string BuildODBCConnectString(const ConnParamsEntry& entry) {
   return text;
 }
 
+namespace {
+
+// SQLite enforces foreign keys only when each connection asks for it, so a
+// SQLITE connection turns them on at once, before any transaction. false
+// when the engine refused.
+bool EnforceSqliteForeignKeys(const ConnParamsEntry& entry, SQLHDBC connection) {
+  if (!entry.dialectName || strcasecmp(entry.dialectName->c_str(), "SQLITE") != 0) return true;
+  Statement statement(connection);
+  if (!statement) return false;
+  const SQLRETURN result =
+      Odbc().SQLExecDirect(statement.get(), SqlText("PRAGMA foreign_keys = ON"), SQL_NTS);
+  if (Succeeded(result)) return true;
+  FailStatement("Enabling foreign keys failed\n", statement);
+  return false;
+}
+
+}  // namespace
+
 std::unique_ptr<ConnectionHandle> ODBCOpenConnection(const ConnParamsEntry* entry) {
   if (entry == nullptr || !entry->dsn) {
     LogError("ODBC connection Parameter missing\n");
@@ -581,6 +601,7 @@ std::unique_ptr<ConnectionHandle> ODBCOpenConnection(const ConnParamsEntry* entr
       return nullptr;
     }
     cell->connected = true;
+    if (!EnforceSqliteForeignKeys(*entry, cell->connection)) return nullptr;
     auto handle = std::make_unique<ConnectionHandle>();
     handle->connectionName = entry->connectionName.value_or("");
     handle->connection = std::move(cell);

@@ -1,0 +1,166 @@
+// Foreign keys as the dictionary says, on every engine: a child without its
+// parent is refused (also on SQLite), a referenced parent is deleted only
+// where the key cascades and otherwise keeps its state for the next save,
+// and a table with two keys to one table joins on its first key.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dataobject/data_object.h"
+#include "dataobject/data_object_joins.h"
+#include "db/connection.h"
+#include "db/connection_pool.h"
+#include "db/db_result_set.h"
+#include "dictionary/column_values.h"
+#include "framework/data_source_map.h"
+#include "framework/table_loader.h"
+#include "framework/table_saver.h"
+#include "framework/table_test_helpers.h"
+#include "sql/sql_dialects.h"
+#include "store/table_data.h"
+#include "store/table_rows.h"
+#include "util/memory_pool.h"
+
+namespace fhtest {
+namespace {
+
+// Beside items: kept (kid, item -> items.id, no cascade), cascaded (cid,
+// item -> items.id ON-DELETE-CASCADE) and transfer (tid, from_item and
+// to_item, each -> items.id).
+class ForeignKeySaveTest : public TableTest {
+ protected:
+  void SetUp() override {
+    TableTest::SetUp();
+    if (HasFatalFailure()) return;
+    Child(kept_, "kid", {{"item", "id", table_}});
+    Child(cascaded_, "cid", {{"item", "id", table_, true}});
+    ASSERT_TRUE(DefineTable(transfer_,
+                            {Column("tid", KES_SQL_INT, 0, false), Column("from_item", KES_SQL_INT),
+                             Column("to_item", KES_SQL_INT)},
+                            {"tid"}, {{"from_item", "id", table_}, {"to_item", "id", table_}}));
+    Map(transfer_);
+    for (const std::string* name : {&table_, &kept_, &cascaded_, &transfer_}) {
+      if (GetTableDataByName(name->c_str()) == nullptr) {
+        ASSERT_TRUE(CreateTable(name->c_str()));
+      }
+    }
+  }
+  void TearDown() override {
+    for (const std::string* name : {&kept_, &cascaded_, &transfer_}) Run("drop table " + *name);
+    TableTest::TearDown();
+  }
+
+  void Map(const std::string& name) {
+    Run("drop table " + name);
+    ASSERT_TRUE(AddDataSourceMapEntry(CreateDataSourceMapEntry(name.c_str(), "conn")));
+    ASSERT_TRUE(CreateTableInDB(name.c_str(), "conn"));
+  }
+  void Child(const std::string& name, const char* key, std::vector<ForeignKeyDefn> references) {
+    ASSERT_TRUE(DefineTable(name, {Column(key, KES_SQL_INT, 0, false), Column("item", KES_SQL_INT)},
+                            {key}, std::move(references)));
+    Map(name);
+  }
+  static bool AddRow(const std::string& table, std::vector<int64_t> numbers) {
+    std::vector<std::optional<ColumnValue>> values;
+    for (int64_t number : numbers) values.push_back(ColumnValue::FromInteger(KES_SQL_INT, number));
+    std::unique_ptr<RowObject> row = CreateNewRowObject(std::move(values), {});
+    return AddNewRow(table.c_str(), row);
+  }
+  static std::vector<int> States(const std::string& table) {
+    std::vector<int> states;
+    for (const RowObject* row = GetTableDataByName(table.c_str())->firstRow.get(); row != nullptr;
+         row = row->next.get())
+      states.push_back(row->state);
+    return states;
+  }
+  int64_t Count(const std::string& table) {
+    ConnectionHandle* handle = GetConnectionHandle("conn");
+    auto result = ExecuteQuery(handle, ("select count(*) from " + table).c_str());
+    ReleaseConnectionHandle("conn");
+    const DBRow* row = result ? NextDBResultSetRow(result.get()) : nullptr;
+    if (row == nullptr || !(*row)[0]) return -1;
+    return GetIntegerValue(*(*row)[0], result->columns[0].dataType).value_or(-1);
+  }
+
+  std::string kept_ = UniqueTableName("kept");
+  std::string cascaded_ = UniqueTableName("cascaded");
+  std::string transfer_ = UniqueTableName("transfer");
+};
+
+TEST_P(ForeignKeySaveTest, ParentsAreDeletedOnlyWhereTheKeyCascades) {
+  for (int id : {1, 2}) ASSERT_TRUE(AddItem(id, "p", id));
+  ASSERT_TRUE(SaveTable(table_.c_str()));
+  ASSERT_TRUE(AddRow(kept_, {1, 1}));
+  ASSERT_TRUE(AddRow(cascaded_, {1, 2}));
+  ASSERT_TRUE(SaveTable(kept_.c_str()));
+  ASSERT_TRUE(SaveTable(cascaded_.c_str()));
+
+  // A child of a parent that does not exist is refused and stays new.
+  ASSERT_TRUE(AddRow(kept_, {2, 9}));
+  ASSERT_TRUE(SaveTable(kept_.c_str()));  // a failing row is logged and kept
+  EXPECT_EQ(Count(kept_), 1);
+  EXPECT_EQ(States(kept_), (std::vector<int>{kRowPersisted, kRowNew}));
+
+  // Without cascade the parent stays, in the database and (deleted, still
+  // to be written) in memory; with cascade parent and child go.
+  ASSERT_TRUE(DeleteRowObject(table_.c_str(), FindRow(1)));
+  ASSERT_TRUE(DeleteRowObject(table_.c_str(), FindRow(2)));
+  ASSERT_TRUE(SaveTable(table_.c_str()));
+  EXPECT_EQ(DatabaseRows(), (std::vector<ItemRow>{{1, "p", 1, 0}}));
+  ASSERT_NE(FindRow(1), nullptr);
+  EXPECT_EQ(FindRow(1)->state, kRowPersisted | kRowDeleted);
+  EXPECT_EQ(Count(kept_), 1);
+  EXPECT_EQ(Count(cascaded_), 0);
+}
+
+TEST_P(ForeignKeySaveTest, TwoKeysToOneTableJoinOnTheFirst) {
+  for (int id : {1, 2}) ASSERT_TRUE(AddItem(id, "p", id));
+  ASSERT_TRUE(SaveTable(table_.c_str()));
+  ASSERT_TRUE(AddRow(transfer_, {10, 1, 2}));
+  ASSERT_TRUE(AddRow(transfer_, {20, 2, 1}));
+  ASSERT_TRUE(SaveTable(transfer_.c_str()));
+  SelectQuery* query = fh::dataobject::JoinedQueryOverTables({transfer_, table_});
+  ASSERT_NE(query, nullptr);
+  const auto text = GenerateSelectQuery(query);
+  FreeSelectQuery(query);
+  ASSERT_TRUE(text.has_value());
+  ConnectionHandle* handle = GetConnectionHandle("conn");
+  auto result = ExecuteQuery(handle, text->c_str());
+  ReleaseConnectionHandle("conn");
+  ASSERT_NE(result, nullptr) << *text;
+  // items first (referenced), then transfer's tid, from_item, to_item.
+  std::vector<std::pair<int64_t, int64_t>> pairs;
+  while (const DBRow* row = NextDBResultSetRow(result.get())) {
+    ASSERT_TRUE((*row)[0] && (*row)[3]) << *text;
+    pairs.emplace_back(*GetIntegerValue(*(*row)[0], result->columns[0].dataType),
+                       *GetIntegerValue(*(*row)[3], result->columns[3].dataType));
+  }
+  std::sort(pairs.begin(), pairs.end());
+  EXPECT_EQ(pairs, (std::vector<std::pair<int64_t, int64_t>>{{1, 10}, {2, 20}})) << *text;
+
+  // Retrieval by item 1's row reads the transfers by the same first key.
+  RowUnit item;
+  item.tableName = table_.c_str();
+  item.values = {ColumnValue::FromInteger(KES_SQL_INT, 1), ColumnValue::FromText("p"),
+                 ColumnValue::FromInteger(KES_SQL_INT, 1)};
+  DataObject* object = GetDataObjectByRowUnit({table_, transfer_}, &item);
+  ASSERT_NE(object, nullptr);
+  std::vector<int64_t> transfers;
+  for (const RowCollection* rows = object->firstCollection; rows != nullptr; rows = rows->next) {
+    if (transfer_ != rows->tableName) continue;
+    for (const RowUnit* row = rows->firstRow; row != nullptr; row = row->next)
+      transfers.push_back(*GetIntegerValue(*row->values[0], KES_SQL_INT));
+  }
+  FreeDataObject(object);
+  EXPECT_EQ(transfers, std::vector<int64_t>{10});
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ForeignKeySaveTest, testing::ValuesIn(SelectedEngines()),
+                         EngineName);
+
+}  // namespace
+}  // namespace fhtest
