@@ -92,4 +92,9 @@ struct DialectWords {
   // Unsigned 64-bit values are written as quoted texts (an engine without a
   // type that holds them keeps them in a varchar).
   bool unsignedBigintAsText = false;
+  // How a criteria compares a number the engine keeps as text (a decimal or
+  // an unsigned 64-bit column declared as a varchar): a printf form taking
+  // the column, such as "CAST(%s AS NUMERIC)", so that "<" orders by value
+  // and not by the text's letters. None: the column is compared as it is.
+  const char* numericTextComparand = nullptr;
 };

@@ -250,11 +250,24 @@ bool IsRangeText(std::string_view text) {
   return at == text.size();
 }
 
+// A decimal or an unsigned 64-bit number: the types an engine without an
+// exact type of their size keeps as text.
+bool IsNumberKeptAsText(uint8_t dataType) {
+  return dataType == KES_SQL_DECIMAL || dataType == KES_SQL_NUMERIC ||
+         dataType == KES_SQL_UNSIGNED_LONG_INT;
+}
+
 bool LeafText(const DialectWords& words, const SelectCriteria& node, std::string& text) {
   const ColumnRef& column = *node.column;
   const char* qualifier = column.tableAlias != nullptr ? column.tableAlias : column.tableName;
-  if (qualifier != nullptr) text += Format(" %s.", qualifier);
-  text += column.columnName != nullptr ? column.columnName : "";
+  std::string operand = qualifier != nullptr ? Format("%s.", qualifier) : std::string();
+  operand += column.columnName != nullptr ? column.columnName : "";
+  if (qualifier != nullptr) text += ' ';
+  if (words.numericTextComparand != nullptr && IsNumberKeptAsText(column.dataType)) {
+    text += Format(words.numericTextComparand, operand.c_str());
+  } else {
+    text += operand;
+  }
   const char* name = GetSelectOperatorName(node.operatorCode);
   if (name == nullptr || node.operatorCode == 0 || node.operatorCode == 7 ||
       node.operatorCode == 8) {

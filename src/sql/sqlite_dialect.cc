@@ -77,6 +77,7 @@ const DialectWords kSqliteWords = {
     BinaryTextForm::kQuotedHex,
     /*uniqueOnSoleKey=*/true,
     /*unsignedBigintAsText=*/true,
+    /*numericTextComparand=*/"CAST(%s AS NUMERIC)",
 };
 
 const SQLDialect kSqliteDialect = {
