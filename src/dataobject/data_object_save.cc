@@ -1,7 +1,8 @@
 // Saving an object: each changed row becomes one INSERT, UPDATE or DELETE in
 // its table's dialect, run on a handle of its table's connection. Inserts and
 // updates go parents first, deletes children first, so that foreign keys
-// hold at every step.
+// hold at every step. SaveDataObject runs each connection's statements as
+// one all-or-nothing batch (framework/statement_batch.h).
 #include <new>
 #include <string>
 #include <utility>

@@ -63,31 +63,43 @@ bool RunControl(ConnectionHandle* handle, const std::string& text) {
   return ExecuteQuery(handle, text.c_str()) != nullptr;
 }
 
+// Where savepoints of one name nest, the statement savepoints are gathered
+// under a group savepoint released (with every savepoint in it) after this
+// many statements, so that few are open at any time.
+constexpr int kGroupSize = 32;
+
 // The statements not marked failed, each inside a savepoint: a failing one
 // is rolled back alone and marked, and the pass goes on.
 Pass RunGuarded(ConnectionHandle* handle, std::vector<BatchStatement>& batch, Progress& progress) {
   const ConnParamsEntry* parameters = GetConnParamsEntry(handle->connectionName.c_str());
-  const fh::SavepointSql savepoint =
-      fh::MakeSavepointSql("fh_batch_statement", parameters != nullptr && parameters->dialectName
-                                                     ? parameters->dialectName->c_str()
-                                                     : nullptr);
+  const char* dialect =
+      parameters != nullptr && parameters->dialectName ? parameters->dialectName->c_str() : nullptr;
+  const fh::SavepointSql savepoint = fh::MakeSavepointSql("fh_batch_statement", dialect);
+  const fh::SavepointSql group = fh::MakeSavepointSql("fh_batch_group", dialect);
   bool anyFailed = false;
+  int guarded = 0;  // statements run so far
   for (BatchStatement& statement : batch) {
     if (statement.failed) continue;
-    bool ok = RunControl(handle, savepoint.set);
+    bool ok = true;
+    if (savepoint.nests && guarded % kGroupSize == 0) {
+      ok = (guarded == 0 || RunControl(handle, group.release)) && RunControl(handle, group.set);
+    }
+    ok = ok && RunControl(handle, savepoint.set);
+    ++guarded;
     if (ok) {
       const bool ran = RunOne(handle, statement);
       if (!ran && !IsConnectionBroken(*handle)) {
         MarkFailed(statement);
         anyFailed = true;
         ok = RunControl(handle, savepoint.rollbackTo) && RunControl(handle, savepoint.release);
-      } else if (ran && savepoint.releaseEach) {
-        ok = RunControl(handle, savepoint.release);
       }
       progress.ranAny = progress.ranAny || ran;
     }
     if (IsConnectionBroken(*handle)) return LinkGone(progress);
     if (!ok) return Pass::kControlFailed;
+  }
+  if (savepoint.nests && guarded > 0 && !RunControl(handle, group.release)) {
+    return IsConnectionBroken(*handle) ? LinkGone(progress) : Pass::kControlFailed;
   }
   return anyFailed ? Pass::kSomeFailed : Pass::kAllRan;
 }

@@ -8,7 +8,7 @@ SavepointSql MakeSavepointSql(const std::string& name, const char* dialectName) 
   SavepointSql sql{"SAVEPOINT " + name, "ROLLBACK TO SAVEPOINT " + name,
                    "RELEASE SAVEPOINT " + name, true};
   for (const char* replacing : {"MYSQL", "PGSQL", "FIREBIRD"}) {
-    if (dialectName != nullptr && strcasecmp(dialectName, replacing) == 0) sql.releaseEach = false;
+    if (dialectName != nullptr && strcasecmp(dialectName, replacing) == 0) sql.nests = false;
   }
   return sql;
 }
