@@ -848,6 +848,19 @@ std::optional<int64_t> FloatingToInteger(double number, uint8_t columnType) {
   return static_cast<int64_t>(number);
 }
 
+// A decimal's text in its shortest form: the zeros that end its fraction
+// dropped, and the point when no digit follows it ("500.0000000000" is
+// "500"). An engine that declares a fixed scale pads every value to it; this
+// way the same value reads back as the same text on every engine.
+std::string ShortestDecimalText(std::string text) {
+  if (text.find('.') == std::string::npos || text.find_first_of("eE") != std::string::npos)
+    return text;
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  if (text.empty() || text == "-" || text == "+") return "0";
+  return text;
+}
+
 std::optional<ColumnValue> ToColumnType(const DialectWords& words,
                                         const std::optional<ColumnValue>& fetched,
                                         uint8_t fetchedType, uint8_t columnType) {
@@ -891,6 +904,8 @@ std::optional<ColumnValue> ToColumnType(const DialectWords& words,
     return columnType == KES_SQL_DOUBLE ? ColumnValue::FromDouble(number)
                                         : ColumnValue::FromFloat(static_cast<float>(number));
   }
+  if ((columnType == KES_SQL_DECIMAL || columnType == KES_SQL_NUMERIC) && !value.isDateTime())
+    return ColumnValue::FromText(ShortestDecimalText(FetchedText(value, fetchedType)));
   if (value.isDateTime() || (columnType != KES_SQL_BLOB && (IsIntegerColumnType(fetchedType) ||
                                                             IsFloatingColumnType(fetchedType)))) {
     return ColumnValue::FromText(FetchedText(value, fetchedType));
