@@ -50,6 +50,7 @@
 #include "store/table_rows.h"
 #include "store/table_selection.h"
 #include "support/db_engines.h"
+#include "support/sql_engine_fixture.h"
 #include "util/memory_pool.h"
 
 namespace fhtest {
@@ -216,21 +217,11 @@ int TreeCount() {
   return given != nullptr && *given != '\0' ? std::atoi(given) : 3000;
 }
 
-class CriteriaDifferentialTest : public DbTest, public testing::WithParamInterface<Engine> {
+class CriteriaDifferentialTest : public SqlEngineFixture {
  protected:
   void SetUp() override {
-    FreeAllTableDefns();
-    FreeAllDataSourceMapEntries();
-    ResetSQLDialectsForTesting();
-    InitSQLDialects();
-    InitTableList();
-    ASSERT_TRUE(InitializeMemPool());
-    auto entry = MakeEngineEntry(GetParam(), dir_.path(), "conn");
-    ASSERT_NE(entry, nullptr);
-    ASSERT_TRUE(AddConnParamsEntry(std::move(entry)));
-    ASSERT_TRUE(EstablishDBConnections());
-    ASSERT_TRUE(SetDialectModeFromConnParams());
-    dialect_ = GetDialectNameForConnection("conn");
+    SqlEngineFixture::SetUp();
+    if (HasFatalFailure()) return;
     std::vector<ColumnDefnEntry> columns = {Column("id", KES_SQL_INT, 0, false)};
     for (const ColumnKind& column : kColumns) {
       columns.push_back(Column(column.name, column.type, column.type == KES_SQL_TEXT ? 300 : 20));
@@ -241,18 +232,7 @@ class CriteriaDifferentialTest : public DbTest, public testing::WithParamInterfa
   }
   void TearDown() override {
     Run("drop table " + table_);
-    UnLoadAllTable();
-    ResetMemPoolForTest();
-    FreeAllTableDefns();
-    FreeAllDataSourceMapEntries();
-    ResetSQLDialectsForTesting();
-  }
-
-  bool Run(const std::string& text) {
-    ConnectionHandle* handle = GetConnectionHandle("conn");
-    const int result = ExecuteUpdate(handle, text.c_str());
-    ReleaseConnectionHandle("conn");
-    return result == 1;
+    SqlEngineFixture::TearDown();
   }
 
   // Loads the same random rows into the engine's table and into memory;
@@ -344,12 +324,7 @@ class CriteriaDifferentialTest : public DbTest, public testing::WithParamInterfa
     FreeSelectQuery(query);
     if (!generated) return {-1};
     *text = *generated;
-    ConnectionHandle* handle = GetConnectionHandle("conn");
-    auto result = ExecuteQuery(handle, generated->c_str());
-    ReleaseConnectionHandle("conn");
-    if (result == nullptr) return {-2};
-    while (NextDBResultSetRow(result.get()) != nullptr) {
-      auto row = ConvertResultSet(result.get(), dialect_.c_str(), table_.c_str());
+    for (const auto& row : Query(*generated, table_)) {
       ids.push_back(row && row->values[0] ? *GetIntegerValue(*row->values[0], KES_SQL_INT) : -3);
     }
     std::sort(ids.begin(), ids.end());
@@ -357,7 +332,6 @@ class CriteriaDifferentialTest : public DbTest, public testing::WithParamInterfa
   }
 
   std::string table_ = UniqueTableName("critdiff");
-  std::string dialect_;
   std::vector<std::string> values_[std::size(kColumns)];
 };
 

@@ -18,34 +18,23 @@
 #include "sql/sql_dialects.h"
 #include "sql/sql_test_helpers.h"
 #include "support/db_engines.h"
+#include "support/sql_engine_fixture.h"
 #include "util/memory_pool.h"
 
 namespace fhtest {
 namespace {
 
-class SqlEngineTest : public DbTest, public testing::WithParamInterface<Engine> {
+class SqlEngineTest : public SqlEngineFixture {
  protected:
   void SetUp() override {
-    FreeAllTableDefns();
-    FreeAllDataSourceMapEntries();
-    ResetSQLDialectsForTesting();
-    InitSQLDialects();
-    ASSERT_TRUE(InitializeMemPool());
-    auto entry = MakeEngineEntry(GetParam(), dir_.path(), "conn");
-    ASSERT_NE(entry, nullptr);
-    ASSERT_TRUE(AddConnParamsEntry(std::move(entry)));
-    ASSERT_TRUE(EstablishDBConnections());
-    ASSERT_TRUE(SetDialectModeFromConnParams());
-    dialect_ = GetDialectNameForConnection("conn");
+    SqlEngineFixture::SetUp();
+    if (HasFatalFailure()) return;
     DefineTables();
     DropTables();
   }
   void TearDown() override {
     DropTables();
-    ResetMemPoolForTest();
-    FreeAllTableDefns();
-    FreeAllDataSourceMapEntries();
-    ResetSQLDialectsForTesting();
+    SqlEngineFixture::TearDown();
   }
 
   void Define(const std::string& name, std::vector<ColumnDefnEntry> columns,
@@ -79,13 +68,6 @@ class SqlEngineTest : public DbTest, public testing::WithParamInterface<Engine> 
     for (const std::string& name : {child_, parent_, values_, keys_}) Run("drop table " + name);
   }
 
-  bool Run(const std::string& text) {
-    ConnectionHandle* handle = GetConnectionHandle("conn");
-    const int result = ExecuteUpdate(handle, text.c_str());
-    ReleaseConnectionHandle("conn");
-    return result == 1;
-  }
-
   bool RunGenerated(const std::optional<std::string>& text) {
     EXPECT_TRUE(text.has_value());
     return text && Run(*text);
@@ -93,19 +75,9 @@ class SqlEngineTest : public DbTest, public testing::WithParamInterface<Engine> 
 
   // Every row the query selects, converted to rows of table.
   std::vector<std::unique_ptr<RowObject>> Select(SelectQuery* query, const std::string& table) {
-    std::vector<std::unique_ptr<RowObject>> rows;
     const auto text = GenerateSelectQuery(query);
     EXPECT_TRUE(text.has_value());
-    if (!text) return rows;
-    ConnectionHandle* handle = GetConnectionHandle("conn");
-    auto result = ExecuteQuery(handle, text->c_str());
-    ReleaseConnectionHandle("conn");
-    EXPECT_NE(result, nullptr) << *text;
-    if (result == nullptr) return rows;
-    while (NextDBResultSetRow(result.get()) != nullptr) {
-      rows.push_back(ConvertResultSet(result.get(), dialect_.c_str(), table.c_str()));
-    }
-    return rows;
+    return text ? Query(*text, table) : std::vector<std::unique_ptr<RowObject>>{};
   }
 
   // Selects table's rows where column compares with value, ordered by sortColumn.
@@ -142,7 +114,6 @@ class SqlEngineTest : public DbTest, public testing::WithParamInterface<Engine> 
   std::string parent_ = UniqueTableName("sqlparent");
   std::string values_ = UniqueTableName("sqlvalues");
   std::string keys_ = UniqueTableName("sqlkeys");
-  std::string dialect_;
 };
 
 std::vector<std::optional<ColumnValue>> HostileRow(int which) {

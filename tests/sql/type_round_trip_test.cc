@@ -21,23 +21,16 @@
 #include "sql/sql_test_helpers.h"
 #include "sql/type_round_trip_helpers.h"
 #include "support/db_engines.h"
+#include "support/sql_engine_fixture.h"
 #include "util/memory_pool.h"
 
 namespace fhtest {
 namespace {
 
-class TypeRoundTripTest : public DbTest, public testing::WithParamInterface<Engine> {
+class TypeRoundTripTest : public SqlEngineFixture {
  protected:
   void SetUp() override {
-    FreeAllTableDefns();
-    FreeAllDataSourceMapEntries();
-    ResetSQLDialectsForTesting();
-    InitSQLDialects();
-    ASSERT_TRUE(InitializeMemPool());
-    ASSERT_TRUE(AddConnParamsEntry(MakeEngineEntry(GetParam(), dir_.path(), "conn")));
-    ASSERT_TRUE(EstablishDBConnections());
-    ASSERT_TRUE(SetDialectModeFromConnParams());
-    dialect_ = GetDialectNameForConnection("conn");
+    SqlEngineFixture::SetUp();
     // SQLite does not read every 17-digit literal exactly and its ODBC
     // driver hands out doubles at 15 significant digits: the one engine
     // difference this table allows (doubles compared at 15 digits, the
@@ -46,17 +39,7 @@ class TypeRoundTripTest : public DbTest, public testing::WithParamInterface<Engi
   }
   void TearDown() override {
     for (const std::string& table : tables_) Update("drop table " + table);
-    ResetMemPoolForTest();
-    FreeAllTableDefns();
-    FreeAllDataSourceMapEntries();
-    ResetSQLDialectsForTesting();
-  }
-
-  int64_t Update(const std::string& text) {
-    ConnectionHandle* handle = GetConnectionHandle("conn");
-    const int64_t count = ExecuteUpdateRowCount(handle, text.c_str());
-    ReleaseConnectionHandle("conn");
-    return count;
+    SqlEngineFixture::TearDown();
   }
 
   // The rows of table whose id (and, for a key type, v) equal row's; every
@@ -71,18 +54,10 @@ class TypeRoundTripTest : public DbTest, public testing::WithParamInterface<Engi
                       CreateListColumnRef(nullptr, nullptr, "id", nullptr, 0, 0, 0, query->pool),
                       sort);
     SetSortOrder(query, CreateSortOrder(sort, 1, query->pool));
-    std::vector<std::unique_ptr<RowObject>> rows;
     const auto text = GenerateSelectQuery(query);
     FreeSelectQuery(query);
     EXPECT_TRUE(text.has_value());
-    if (!text) return rows;
-    ConnectionHandle* handle = GetConnectionHandle("conn");
-    auto result = ExecuteQuery(handle, text->c_str());
-    ReleaseConnectionHandle("conn");
-    EXPECT_NE(result, nullptr) << *text;
-    while (result != nullptr && NextDBResultSetRow(result.get()) != nullptr)
-      rows.push_back(ConvertResultSet(result.get(), dialect_.c_str(), table.c_str()));
-    return rows;
+    return text ? Query(*text, table) : std::vector<std::unique_ptr<RowObject>>{};
   }
 
   static SelectCriteria* Leaf(const char* column, uint8_t type, const ColumnValue& value,
@@ -103,7 +78,6 @@ class TypeRoundTripTest : public DbTest, public testing::WithParamInterface<Engi
                              query->pool);
   }
 
-  std::string dialect_;
   int doubleDigits_ = 17;
   std::vector<std::string> tables_;
 };
