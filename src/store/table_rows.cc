@@ -103,6 +103,7 @@ bool AddNewRow(const char* tableName, std::unique_ptr<RowObject>& row) {
   TableData* table = GetTableDataByName(tableName);
   if (table == nullptr || table->columnCount == 0 || !row) return false;
   try {
+    if (table->keyIndex) table->keyIndex->Reserve();
     if (table->kind == kTableKindTable) {
       std::vector<std::optional<ColumnValue>> fill;
       if (!CompleteValues(*table, *row, fill)) return false;
@@ -111,11 +112,17 @@ bool AddNewRow(const char* tableName, std::unique_ptr<RowObject>& row) {
         if (fill[i]) SetValue(*row, i, std::move(fill[i]));
       }
     }
+    // A table's row holds exactly its values: rows built by appending
+    // values would otherwise keep up to twice the room for as long as they
+    // live.
+    if (row->values.capacity() > row->values.size()) row->values.shrink_to_fit();
+    if (row->lengths.capacity() > row->lengths.size()) row->lengths.shrink_to_fit();
   } catch (const std::bad_alloc&) {
     return false;
   }
   RowObject* added = row.get();
   Append(*table, std::move(row));
+  if (table->keyIndex) table->keyIndex->Add(added);
   SendNotification(added, table->tableName.c_str());
   return true;
 }
@@ -162,6 +169,7 @@ bool DeleteRowObject(const char* tableName, RowObject* row) {
   }
   std::unique_ptr<RowObject> removed = Unlink(*table, row);
   if (!removed) return false;
+  if (table->keyIndex) table->keyIndex->Remove(removed.get());
   SendNotification(removed.get(), table->tableName.c_str());
   FreeRowObject(std::move(removed), table->columnCount);
   return true;
