@@ -33,8 +33,8 @@ constexpr int kSelectRows = 1000000;
 constexpr const char* kCriteria = "qty >= 500 and name = 'bolt'";
 const char* const kNames[] = {"bolt", "nut", "washer", "screw", "rivet", "pin", "gear", "cam"};
 
-double gv_storeSeconds = 0;   // per selection
-double gv_sqliteSeconds = 0;  // per selection
+double gv_storeSeconds = 0;      // per selection
+double gv_sqliteSeconds = 0;     // per selection
 double gv_storeKeySeconds = 0;   // per key lookup
 double gv_sqliteKeySeconds = 0;  // per key lookup
 double gv_bytesPerRow = 0;       // heap bytes per row of the keyed table
@@ -363,9 +363,9 @@ int main(int argc, char** argv) {
     std::printf("In-memory row of the 5-column keyed table: %.1f heap bytes\n", gv_bytesPerRow);
   }
   if (gv_addSeconds > 0) {
-    std::printf(
-        "UnLoadTable of %d rows: %.2f ms, adding them %.2f ms, unload / add = %.3f\n",
-        kUnloadRows, gv_unloadSeconds * 1e3, gv_addSeconds * 1e3, gv_unloadSeconds / gv_addSeconds);
+    std::printf("UnLoadTable of %d rows: %.2f ms, adding them %.2f ms, unload / add = %.3f\n",
+                kUnloadRows, gv_unloadSeconds * 1e3, gv_addSeconds * 1e3,
+                gv_unloadSeconds / gv_addSeconds);
   }
   return 0;
 }

@@ -25,7 +25,8 @@ std::vector<std::string> Answer(const char* table, const char* criteria,
   if (!result) return {"refused"};
   std::vector<std::string> texts;
   for (const std::string& column : columns) {
-    for (std::string& text : ColumnTexts(result.get(), column)) texts.push_back(column + ":" + text);
+    for (std::string& text : ColumnTexts(result.get(), column))
+      texts.push_back(column + ":" + text);
   }
   return texts;
 }
