@@ -393,40 +393,31 @@ bool CompiledCriteria::Matches(const RowObject& row) const {
   return result;
 }
 
-void CompiledCriteria::Prefetch(const RowObject& row, int stage) const {
+void CompiledCriteria::Prefetch(const RowObject& row) const {
   const std::size_t leaves = leaves_.size() < 2 ? leaves_.size() : 2;
   for (std::size_t i = 0; i < leaves; ++i) {
     const auto index = static_cast<std::size_t>(leaves_[i].columnIndex);
-    if (index >= row.values.size()) continue;
-    if (stage == 1) {
-      __builtin_prefetch(&row.values[index]);
-    } else if (row.values[index] && !row.values[index]->isDateTime()) {
-      __builtin_prefetch(row.values[index]->bytes());
-    }
+    if (index < row.values.size()) __builtin_prefetch(&row.values[index]);
   }
 }
 
-void CompiledCriteria::Filter(RowObject* first, std::vector<RowObject*>& matches) const {
-  // A window of the rows ahead of the one being evaluated: the row entering
-  // it has its value array fetched, the row in its middle its values.
-  constexpr std::size_t kWindow = 16;
-  constexpr std::size_t kValueDistance = 8;
-  RowObject* window[kWindow] = {};
-  RowObject* ahead = first;
-  std::size_t filled = 0;
-  for (; filled < kWindow && ahead != nullptr; ++filled, ahead = ahead->next.get()) {
-    window[filled] = ahead;
-    Prefetch(*ahead, 1);
-  }
-  for (std::size_t at = 0; filled > 0; at = (at + 1) % kWindow, --filled) {
-    RowObject* row = window[at];
-    if (filled > kValueDistance) Prefetch(*window[(at + kValueDistance) % kWindow], 2);
-    if (Matches(*row)) matches.push_back(row);
-    if (ahead != nullptr) {
-      window[at] = ahead;
-      Prefetch(*ahead, 1);
-      ahead = ahead->next.get();
-      ++filled;
+void CompiledCriteria::Filter(const std::vector<RowObject*>& rows,
+                              std::vector<RowObject*>& matches) const {
+  // Two distances ahead of the row being evaluated: the row itself is
+  // fetched first, then the places in its value array the first leaves read
+  // (short values live there). The loads do not depend on each other, so
+  // the processor overlaps them.
+  constexpr std::size_t kRowDistance = 32;
+  constexpr std::size_t kSlotDistance = 16;
+  const std::size_t count = rows.size();
+  RowObject* const* row = rows.data();
+  for (std::size_t at = 0; at < count; ++at) {
+    if (at + kRowDistance < count && row[at + kRowDistance] != nullptr) {
+      __builtin_prefetch(row[at + kRowDistance]);
     }
+    if (at + kSlotDistance < count && row[at + kSlotDistance] != nullptr) {
+      Prefetch(*row[at + kSlotDistance]);
+    }
+    if (row[at] != nullptr && Matches(*row[at])) matches.push_back(row[at]);
   }
 }

@@ -53,9 +53,10 @@ class CompiledCriteria {
   // so a connective whose left side decides skips its right side.
   bool Matches(const RowObject& row) const;
 
-  // Appends the rows of the chain from first on that satisfy the criteria to
-  // matches, in order: Matches per row, with the rows' values fetched ahead.
-  void Filter(RowObject* first, std::vector<RowObject*>& matches) const;
+  // Appends the rows of rows (none entries skipped) that satisfy the
+  // criteria to matches, in order: Matches per row, with the rows and their
+  // values fetched ahead. Allocates nothing but the room matches grows by.
+  void Filter(const std::vector<RowObject*>& rows, std::vector<RowObject*>& matches) const;
 
   // The hash of the key this criteria fixes, when it is a conjunction of
   // equalities ("=", after the literal was read as its column's type) that
@@ -117,10 +118,9 @@ class CompiledCriteria {
   // The leaf of node, its operand read as the column's type; none (and the
   // error line) when it cannot be read.
   static std::optional<Leaf> MakeLeaf(const CriteriaNode& node);
-  // Asks the processor to fetch what the first two leaves read of row: their
-  // places in its value array (stage 1) or, once those are near, the values
-  // themselves (stage 2).
-  void Prefetch(const RowObject& row, int stage) const;
+  // Asks the processor to fetch the places in row's value array that the
+  // first two leaves read.
+  void Prefetch(const RowObject& row) const;
   bool LeafMatches(const Leaf& leaf, const RowObject& row) const;
 
   std::vector<Leaf> leaves_;

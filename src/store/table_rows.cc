@@ -52,9 +52,35 @@ bool CompleteValues(const TableData& table, const RowObject& row,
   return true;
 }
 
+// Makes room for one more entry of the scan order, so that Append cannot
+// fail. Throws std::bad_alloc.
+void ReserveScanSlot(TableData& table) {
+  std::vector<RowObject*>& order = table.scanOrder;
+  if (order.size() == order.capacity()) order.reserve(order.empty() ? 16 : order.size() * 2);
+}
+
+// Drops the scan order entry of an unlinked row; closes the gaps up once
+// they are half of the entries, so that scans stay dense and this stays
+// cheap.
+void RemoveScanSlot(TableData& table, const RowObject& row) noexcept {
+  std::vector<RowObject*>& order = table.scanOrder;
+  order[row.tableSlot] = nullptr;
+  if (++table.scanGaps * 2 <= order.size()) return;
+  std::size_t kept = 0;
+  for (RowObject* entry : order) {
+    if (entry == nullptr) continue;
+    entry->tableSlot = static_cast<uint32_t>(kept);
+    order[kept++] = entry;
+  }
+  order.resize(kept);
+  table.scanGaps = 0;
+}
+
 void Append(TableData& table, std::unique_ptr<RowObject> row) {
   RowObject* added = row.get();
   added->next.reset();
+  added->tableSlot = static_cast<uint32_t>(table.scanOrder.size());
+  table.scanOrder.push_back(added);  // room was reserved
   if (table.lastRow != nullptr) {
     table.lastRow->next = std::move(row);
   } else {
@@ -103,6 +129,7 @@ bool AddNewRow(const char* tableName, std::unique_ptr<RowObject>& row) {
   TableData* table = GetTableDataByName(tableName);
   if (table == nullptr || table->columnCount == 0 || !row) return false;
   try {
+    ReserveScanSlot(*table);
     if (table->keyIndex) table->keyIndex->Reserve();
     if (table->kind == kTableKindTable) {
       std::vector<std::optional<ColumnValue>> fill;
@@ -169,6 +196,7 @@ bool DeleteRowObject(const char* tableName, RowObject* row) {
   }
   std::unique_ptr<RowObject> removed = Unlink(*table, row);
   if (!removed) return false;
+  RemoveScanSlot(*table, *removed);
   if (table->keyIndex) table->keyIndex->Remove(removed.get());
   SendNotification(removed.get(), table->tableName.c_str());
   FreeRowObject(std::move(removed), table->columnCount);

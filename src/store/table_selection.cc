@@ -62,7 +62,7 @@ bool CollectMatches(const TableData& table, const char* criteria,
     }
     return false;
   }
-  if (!FindByKey(table, *compiled, matches)) compiled->Filter(table.firstRow.get(), matches);
+  if (!FindByKey(table, *compiled, matches)) compiled->Filter(table.scanOrder, matches);
   return true;
 }
 

@@ -75,14 +75,18 @@ TEST_F(KeyLookupTest, IndexedAnswerEqualsScan) {
     AddBoth("Keyed", "KeyedScan", {id.c_str(), name.c_str(), real.c_str(), real.c_str()});
     AddBoth("Pair", "PairScan", {std::to_string(i % 20).c_str(), name.c_str()});
   }
+  // Over half the rows: the scan order closes its gaps up on the way.
+  for (int n : {280, 200}) {
+    for (; n >= 1; n -= 3) {
+      DeleteBoth("Keyed", "KeyedScan", n);
+      DeleteBoth("Pair", "PairScan", n);
+    }
+  }
   AddBoth("Keyed", "KeyedScan", {nullptr, "nokey"});
-  AddBoth("Keyed", "KeyedScan", {"77", "second 77"});
+  AddBoth("Keyed", "KeyedScan", {"400", "first 400"});
+  AddBoth("Keyed", "KeyedScan", {"400", "second 400"});
   AddBoth("Keyed", "KeyedScan", {"500", "persisted"}, kRowPersisted);
   AddBoth("Pair", "PairScan", {"1", nullptr});
-  for (int n = 280; n >= 1; n -= 3) {
-    DeleteBoth("Keyed", "KeyedScan", n);
-    DeleteBoth("Pair", "PairScan", n);
-  }
   for (const char* name : {"Keyed", "KeyedScan"}) {
     // The persisted row is marked deleted and stays listed.
     ASSERT_TRUE(DeleteRowObjectByCriteria(name, "name = 'persisted'"));
@@ -109,7 +113,7 @@ TEST_F(KeyLookupTest, IndexedAnswerEqualsScan) {
       {"Keyed", "KeyedScan", "id = 21.5"},
       {"Keyed", "KeyedScan", "id = 4294967317"},
       {"Keyed", "KeyedScan", "id = 'x'"},
-      {"Keyed", "KeyedScan", "id = 77"},   // two rows with that key
+      {"Keyed", "KeyedScan", "id = 400"},  // two rows with that key
       {"Keyed", "KeyedScan", "id = 500"},  // marked deleted, still listed
       {"Keyed", "KeyedScan", "id = 299"},
       {"Keyed", "KeyedScan", "id = 0"},
@@ -143,15 +147,18 @@ TEST_F(KeyLookupTest, IndexedAnswerEqualsScan) {
     EXPECT_EQ(indexed, Answer(c.twin, c.criteria, columns));
   }
   // Every key, after the deletes moved rows within the index.
-  for (int id = 0; id <= 300; ++id) {
+  std::string kept;
+  for (int id = 0; id <= 500; ++id) {
     const std::string criteria = "id = " + std::to_string(id);
-    EXPECT_EQ(Answer("Keyed", criteria.c_str(), {"name"}),
-              Answer("KeyedScan", criteria.c_str(), {"name"}))
-        << criteria;
+    const std::vector<std::string> scanned = Answer("KeyedScan", criteria.c_str(), {"name"});
+    EXPECT_EQ(Answer("Keyed", criteria.c_str(), {"name"}), scanned) << criteria;
+    if (scanned.size() == 1) kept = criteria;
   }
   // The table beside it unloaded, the keyed one still answers.
+  ASSERT_FALSE(kept.empty());
+  const std::vector<std::string> before = Answer("Keyed", kept.c_str(), {"name"});
   ASSERT_TRUE(UnLoadTable("KeyedScan"));
-  EXPECT_EQ(Answer("Keyed", "id = 14", {"name"}), (std::vector<std::string>{"name:n2"}));
+  EXPECT_EQ(Answer("Keyed", kept.c_str(), {"name"}), before);
 }
 
 }  // namespace
