@@ -107,17 +107,19 @@ std::optional<ColumnValue> NewValue(uint8_t type, const void* bytes, int32_t len
   return ColumnValue::FromBytes(bytes, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
-// Unlinks row from table's list; none when it is not there.
+// Unlinks row from table's list; none when it is not there. The row before
+// it is the nearest entry before its own in the scan order, so unlinking
+// costs no walk from the head of the list.
 std::unique_ptr<RowObject> Unlink(TableData& table, const RowObject* row) {
+  const std::vector<RowObject*>& order = table.scanOrder;
+  if (row->tableSlot >= order.size() || order[row->tableSlot] != row) return nullptr;
   RowObject* previous = nullptr;
-  std::unique_ptr<RowObject>* slot = &table.firstRow;
-  while (*slot && slot->get() != row) {
-    previous = slot->get();
-    slot = &(*slot)->next;
+  for (std::size_t at = row->tableSlot; at > 0 && previous == nullptr; --at) {
+    previous = order[at - 1];
   }
-  if (!*slot) return nullptr;
-  std::unique_ptr<RowObject> removed = std::move(*slot);
-  *slot = std::move(removed->next);
+  std::unique_ptr<RowObject>& slot = previous != nullptr ? previous->next : table.firstRow;
+  std::unique_ptr<RowObject> removed = std::move(slot);
+  slot = std::move(removed->next);
   if (table.lastRow == row) table.lastRow = previous;
   return removed;
 }

@@ -68,8 +68,10 @@ class KeyLookupTest : public fhtest::StoreTest {
 TEST_F(KeyLookupTest, IndexedAnswerEqualsScan) {
   // Enough rows to grow the index several times and to delete from long
   // probe runs; a NULL key, a duplicate key and a persisted row.
+  std::vector<std::string> ids;  // the keyed rows expected, in list order
   for (int i = 0; i < 300; ++i) {
     const std::string id = std::to_string(i * 7 % 300);
+    ids.push_back(id);
     const std::string name = "n" + std::to_string(i % 5);
     const std::string real = std::to_string(i % 4) + ".50";
     AddBoth("Keyed", "KeyedScan", {id.c_str(), name.c_str(), real.c_str(), real.c_str()});
@@ -80,8 +82,12 @@ TEST_F(KeyLookupTest, IndexedAnswerEqualsScan) {
     for (; n >= 1; n -= 3) {
       DeleteBoth("Keyed", "KeyedScan", n);
       DeleteBoth("Pair", "PairScan", n);
+      ids.erase(ids.begin() + (n - 1));
     }
   }
+  // The list and the scan order hold exactly the rows left, in order.
+  EXPECT_EQ(ColumnTexts(SelectRows("Keyed", nullptr).get(), "id"), ids);
+  EXPECT_EQ(ColumnTexts(SelectRows("Keyed", "id >= 0").get(), "id"), ids);
   AddBoth("Keyed", "KeyedScan", {nullptr, "nokey"});
   AddBoth("Keyed", "KeyedScan", {"400", "first 400"});
   AddBoth("Keyed", "KeyedScan", {"400", "second 400"});
