@@ -4,7 +4,14 @@
 // AddNewRow into tables of 100,000 and 1,000,000 rows (the cost per row must
 // not grow with the table); SortResultSet of 100,000 rows beside
 // std::stable_sort of the same values.
+//
+// A five-column keyed table of a million rows (id INTEGER primary key, qty
+// INTEGER, name CHAR, price DOUBLE, note CHAR) gives: SelectRows by the whole
+// primary key beside SQLite answering the same lookup from its INTEGER
+// PRIMARY KEY, the heap bytes one in-memory row costs, and UnLoadTable of
+// 100,000 such rows beside adding them.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -26,8 +33,17 @@ constexpr int kSelectRows = 1000000;
 constexpr const char* kCriteria = "qty >= 500 and name = 'bolt'";
 const char* const kNames[] = {"bolt", "nut", "washer", "screw", "rivet", "pin", "gear", "cam"};
 
-double gv_storeSeconds = 0;   // per selection
-double gv_sqliteSeconds = 0;  // per selection
+double gv_storeSeconds = 0;      // per selection
+double gv_sqliteSeconds = 0;     // per selection
+double gv_storeKeySeconds = 0;   // per key lookup
+double gv_sqliteKeySeconds = 0;  // per key lookup
+double gv_bytesPerRow = 0;       // heap bytes per row of the keyed table
+double gv_addSeconds = 0;        // adding kUnloadRows keyed rows
+double gv_unloadSeconds = 0;     // unloading them
+
+constexpr int kKeyRows = 1000000;
+constexpr int kUnloadRows = 100000;
+constexpr int kLookups = 1000;  // key lookups per iteration
 
 void DefineBenchTable() {
   if (GetTableDefn("Bench") != nullptr) return;
@@ -63,6 +79,53 @@ void LoadBenchTable(int count) {
     AddNewRow("Bench", row);
   }
 }
+
+void DefineKeyedTable() {
+  if (GetTableDefn("BenchKeyed") != nullptr) return;
+  std::vector<ColumnDefnEntry> columns;
+  for (auto [name, type] : {std::pair{"id", "INTEGER"},
+                            {"qty", "INTEGER"},
+                            {"name", "CHAR"},
+                            {"price", "DOUBLE"},
+                            {"note", "CHAR"}}) {
+    ColumnDefnSource source;
+    source.columnName = name;
+    source.dataTypeName = type;
+    source.maxSize = 40;
+    columns.push_back(*CreateColumnDefn(source));
+  }
+  ConstraintDefn constraints;
+  constraints.primaryKeyColumns = {"id"};
+  constraints.primaryKeyCount = 1;
+  AddTableDefn(CreateTableDefn("BenchKeyed", std::nullopt, std::move(columns), constraints));
+}
+
+double Price(int i) { return Quantity(i) * 0.25; }
+std::string Note(int i) { return "note " + std::to_string(i); }
+
+std::unique_ptr<RowObject> KeyedRow(int i) {
+  std::vector<std::optional<ColumnValue>> values;
+  values.push_back(ColumnValue::FromInteger(KES_SQL_INT, i));
+  values.push_back(ColumnValue::FromInteger(KES_SQL_INT, Quantity(i)));
+  values.push_back(ColumnValue::FromText(Name(i)));
+  values.push_back(ColumnValue::FromDouble(Price(i)));
+  values.push_back(ColumnValue::FromText(Note(i)));
+  return CreateNewRowObject(std::move(values), {});
+}
+
+// Loads a fresh table "BenchKeyed" with rows 0 to count - 1.
+void LoadKeyedTable(int count) {
+  DefineKeyedTable();
+  UnLoadTable("BenchKeyed");
+  CreateTable("BenchKeyed");
+  for (int i = 0; i < count; ++i) {
+    std::unique_ptr<RowObject> row = KeyedRow(i);
+    AddNewRow("BenchKeyed", row);
+  }
+}
+
+// The keys looked up, spread over the table.
+int LookupKey(int n) { return static_cast<int>((static_cast<unsigned>(n) * 7919u) % kKeyRows); }
 
 template <typename Run>
 double SecondsOf(Run run) {
@@ -127,6 +190,106 @@ void BM_SelectRowsSqlite(benchmark::State& state) {
 }
 BENCHMARK(BM_SelectRowsSqlite)->Unit(benchmark::kMillisecond);
 
+void BM_SelectRowsByKeyStore(benchmark::State& state) {
+  // The heap this table holds, per row (the rows are made by the same code
+  // the loader uses: CreateNewRowObject, then AddNewRow).
+  const std::size_t heapBefore = mallinfo2().uordblks;
+  LoadKeyedTable(kKeyRows);
+  const std::size_t heapAfter = mallinfo2().uordblks;
+  gv_bytesPerRow = static_cast<double>(heapAfter - heapBefore) / kKeyRows;
+  std::vector<std::string> criteria;
+  for (int n = 0; n < kLookups; ++n) criteria.push_back("id = " + std::to_string(LookupKey(n)));
+  double total = 0;
+  int64_t found = 0;
+  for (auto _ : state) {
+    total += SecondsOf([&] {
+      found = 0;
+      for (const std::string& text : criteria) {
+        std::unique_ptr<ResultData> result = SelectRows("BenchKeyed", text.c_str());
+        found += result->rowCount;
+      }
+    });
+  }
+  gv_storeKeySeconds = total / static_cast<double>(state.iterations()) / kLookups;
+  state.counters["rows_found"] = static_cast<double>(found);
+  state.counters["bytes_per_row"] = gv_bytesPerRow;
+  state.SetItemsProcessed(state.iterations() * kLookups);
+  UnLoadTable("BenchKeyed");
+}
+BENCHMARK(BM_SelectRowsByKeyStore)->Unit(benchmark::kMillisecond);
+
+void BM_SelectRowsByKeySqlite(benchmark::State& state) {
+  sqlite3* db = nullptr;
+  sqlite3_open(":memory:", &db);
+  sqlite3_exec(db,
+               "CREATE TABLE keyed (id INTEGER PRIMARY KEY, qty INTEGER, name TEXT, "
+               "price REAL, note TEXT)",
+               nullptr, nullptr, nullptr);
+  sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+  sqlite3_stmt* insert = nullptr;
+  sqlite3_prepare_v2(db, "INSERT INTO keyed VALUES (?, ?, ?, ?, ?)", -1, &insert, nullptr);
+  for (int i = 0; i < kKeyRows; ++i) {
+    const std::string note = Note(i);
+    sqlite3_bind_int(insert, 1, i);
+    sqlite3_bind_int(insert, 2, Quantity(i));
+    sqlite3_bind_text(insert, 3, Name(i), -1, SQLITE_STATIC);
+    sqlite3_bind_double(insert, 4, Price(i));
+    sqlite3_bind_text(insert, 5, note.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_step(insert);
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_stmt* select = nullptr;
+  sqlite3_prepare_v2(db, "SELECT id, qty, name, price, note FROM keyed WHERE id = ?", -1, &select,
+                     nullptr);
+  double total = 0;
+  int64_t found = 0;
+  for (auto _ : state) {
+    total += SecondsOf([&] {
+      found = 0;
+      for (int n = 0; n < kLookups; ++n) {
+        sqlite3_bind_int(select, 1, LookupKey(n));
+        while (sqlite3_step(select) == SQLITE_ROW) {
+          benchmark::DoNotOptimize(sqlite3_column_text(select, 4));
+          ++found;
+        }
+        sqlite3_reset(select);
+      }
+    });
+  }
+  gv_sqliteKeySeconds = total / static_cast<double>(state.iterations()) / kLookups;
+  state.counters["rows_found"] = static_cast<double>(found);
+  state.SetItemsProcessed(state.iterations() * kLookups);
+  sqlite3_finalize(select);
+  sqlite3_close(db);
+}
+BENCHMARK(BM_SelectRowsByKeySqlite)->Unit(benchmark::kMillisecond);
+
+// Adding kUnloadRows keyed rows, then UnLoadTable of them, each timed.
+void BM_UnLoadTable(benchmark::State& state) {
+  DefineKeyedTable();
+  double added = 0;
+  double unloaded = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::vector<std::unique_ptr<RowObject>> rows;
+    rows.reserve(kUnloadRows);
+    for (int i = 0; i < kUnloadRows; ++i) rows.push_back(KeyedRow(i));
+    added += SecondsOf([&] {
+      CreateTable("BenchKeyed");
+      for (std::unique_ptr<RowObject>& row : rows) AddNewRow("BenchKeyed", row);
+    });
+    state.ResumeTiming();
+    unloaded += SecondsOf([] { UnLoadTable("BenchKeyed"); });
+  }
+  gv_addSeconds = added / static_cast<double>(state.iterations());
+  gv_unloadSeconds = unloaded / static_cast<double>(state.iterations());
+  state.counters["add_ms"] = gv_addSeconds * 1e3;
+  state.SetItemsProcessed(state.iterations() * kUnloadRows);
+}
+BENCHMARK(BM_UnLoadTable)->Unit(benchmark::kMillisecond);
+
 void BM_AddNewRow(benchmark::State& state) {
   DefineBenchTable();
   const int count = static_cast<int>(state.range(0));
@@ -188,6 +351,21 @@ int main(int argc, char** argv) {
         "SQLite / store = %.2f\n",
         kSelectRows, gv_storeSeconds * 1e3, gv_sqliteSeconds * 1e3,
         gv_sqliteSeconds / gv_storeSeconds);
+  }
+  if (gv_storeKeySeconds > 0 && gv_sqliteKeySeconds > 0) {
+    std::printf(
+        "SelectRows by primary key over %d rows: store %.2f us, SQLite :memory: %.2f us, "
+        "SQLite / store = %.2f\n",
+        kKeyRows, gv_storeKeySeconds * 1e6, gv_sqliteKeySeconds * 1e6,
+        gv_sqliteKeySeconds / gv_storeKeySeconds);
+  }
+  if (gv_bytesPerRow > 0) {
+    std::printf("In-memory row of the 5-column keyed table: %.1f heap bytes\n", gv_bytesPerRow);
+  }
+  if (gv_addSeconds > 0) {
+    std::printf("UnLoadTable of %d rows: %.2f ms, adding them %.2f ms, unload / add = %.3f\n",
+                kUnloadRows, gv_unloadSeconds * 1e3, gv_addSeconds * 1e3,
+                gv_unloadSeconds / gv_addSeconds);
   }
   return 0;
 }

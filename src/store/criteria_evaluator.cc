@@ -1,5 +1,6 @@
 #include "store/criteria_evaluator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -88,6 +89,34 @@ int64_t PackedDateTime(const KesDateTime& value, uint8_t type) {
   }
   return date * 1000000 + time;
 }
+
+// Hashes for the key index: one 64-bit number per value, combined per key.
+uint64_t HashBytes(std::string_view bytes) {
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (const char byte : bytes) {
+    hash ^= static_cast<unsigned char>(byte);
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+uint64_t HashDouble(double number) {
+  if (number == 0) number = 0;  // -0.0 equals 0.0
+  uint64_t bits = 0;
+  std::memcpy(&bits, &number, sizeof bits);
+  return bits;
+}
+
+uint64_t Combine(uint64_t hash, uint64_t value) {
+  return (hash ^ value) * 0x9e3779b97f4a7c15ull + (hash >> 29);
+}
+
+uint64_t HashDecimal(const DecimalDigits& digits) {
+  return Combine(Combine(digits.negative ? 1 : 0, HashBytes(digits.integer)),
+                 HashBytes(digits.fraction));
+}
+
+constexpr uint64_t kKeySeed = 0x51ed27a3c6b0f4d9ull;
 
 // Post-order walk of the tree without recursion: visit(node) is called once
 // per node, after both of its children.
@@ -192,26 +221,111 @@ std::optional<CompiledCriteria::Leaf> CompiledCriteria::MakeLeaf(const CriteriaN
   leaf.code = comparison->code;
   const uint8_t type = node.columnType;
   const ColumnValue& value = comparison->value;
-  if (type == KES_SQL_UNSIGNED_LONG_INT) {
-    leaf.kind = Kind::kUnsigned;
-    leaf.unsigned_ = static_cast<uint64_t>(IntegerOf(value, type));
-  } else if (IsIntegerColumnType(type) || type == KES_SQL_BOOLEAN) {
-    leaf.kind = Kind::kSigned;
-    leaf.integer = IntegerOf(value, type);
-  } else if (IsFloatingColumnType(type)) {
-    leaf.kind = Kind::kFloating;
-    leaf.real = GetFloatingValue(value, comparison->valueType).value_or(0);
-  } else if (type == KES_SQL_DECIMAL || type == KES_SQL_NUMERIC) {
-    leaf.kind = Kind::kDecimal;
-    leaf.text.assign(BytesOf(value));
-  } else if (IsDateTimeColumnType(type)) {
-    leaf.kind = Kind::kDateTime;
-    leaf.integer = PackedDateTime(*value.dateTime(), type);
-  } else {
-    leaf.kind = Kind::kBytes;
-    leaf.text.assign(BytesOf(value));
+  leaf.kind = KindOf(type);
+  switch (leaf.kind) {
+    case Kind::kUnsigned:
+      leaf.unsigned_ = static_cast<uint64_t>(IntegerOf(value, type));
+      break;
+    case Kind::kSigned:
+      leaf.integer = IntegerOf(value, type);
+      break;
+    case Kind::kFloating:
+      leaf.real = GetFloatingValue(value, comparison->valueType).value_or(0);
+      break;
+    case Kind::kDateTime:
+      leaf.integer = PackedDateTime(*value.dateTime(), type);
+      break;
+    case Kind::kDecimal:
+    case Kind::kBytes:
+      leaf.text.assign(BytesOf(value));
+      break;
   }
   return leaf;
+}
+
+CompiledCriteria::Kind CompiledCriteria::KindOf(uint8_t type) {
+  if (type == KES_SQL_UNSIGNED_LONG_INT) return Kind::kUnsigned;
+  if (IsIntegerColumnType(type) || type == KES_SQL_BOOLEAN) return Kind::kSigned;
+  if (IsFloatingColumnType(type)) return Kind::kFloating;
+  if (type == KES_SQL_DECIMAL || type == KES_SQL_NUMERIC) return Kind::kDecimal;
+  if (IsDateTimeColumnType(type)) return Kind::kDateTime;
+  return Kind::kBytes;
+}
+
+uint64_t CompiledCriteria::LeafHash(const Leaf& leaf) {
+  switch (leaf.kind) {
+    case Kind::kSigned:
+    case Kind::kDateTime:
+      return static_cast<uint64_t>(leaf.integer);
+    case Kind::kUnsigned:
+      return leaf.unsigned_;
+    case Kind::kFloating:
+      return HashDouble(leaf.real);
+    case Kind::kDecimal:
+      return HashDecimal(leaf.decimal);
+    case Kind::kBytes:
+      break;
+  }
+  return HashBytes(leaf.text);
+}
+
+std::optional<uint64_t> CompiledCriteria::ValueHash(const ColumnValue& value, uint8_t type) {
+  const Kind kind = KindOf(type);
+  if (value.isDateTime() != (kind == Kind::kDateTime)) return std::nullopt;
+  switch (kind) {
+    case Kind::kSigned:
+    case Kind::kUnsigned:
+      return static_cast<uint64_t>(IntegerOf(value, type));
+    case Kind::kDateTime:
+      return static_cast<uint64_t>(PackedDateTime(*value.dateTime(), type));
+    case Kind::kFloating: {
+      const double number = GetFloatingValue(value, type).value_or(0);
+      if (std::isnan(number)) return std::nullopt;
+      return HashDouble(number);
+    }
+    case Kind::kDecimal: {
+      const std::optional<DecimalDigits> digits = ReadDecimalDigits(BytesOf(value));
+      if (!digits) return std::nullopt;
+      return HashDecimal(*digits);
+    }
+    case Kind::kBytes:
+      break;
+  }
+  return HashBytes(BytesOf(value));
+}
+
+std::optional<uint64_t> CompiledCriteria::KeyHash(const std::vector<int32_t>& keyColumns) const {
+  if (keyColumns.empty() || leaves_.size() != keyColumns.size()) return std::nullopt;
+  // Only leaves joined by AND: the program is leaves and jumps past false.
+  for (const Step& step : program_) {
+    if (step.op != Op::kLeaf && step.op != Op::kJumpIfFalse) return std::nullopt;
+  }
+  std::vector<const Leaf*> byKey(keyColumns.size(), nullptr);
+  for (const Leaf& leaf : leaves_) {
+    if (leaf.code != kCriteriaEqual) return std::nullopt;
+    const auto at = std::find(keyColumns.begin(), keyColumns.end(), leaf.columnIndex);
+    if (at == keyColumns.end()) return std::nullopt;
+    const Leaf*& slot = byKey[static_cast<std::size_t>(at - keyColumns.begin())];
+    if (slot != nullptr) return std::nullopt;  // the same key column twice
+    slot = &leaf;
+  }
+  uint64_t hash = kKeySeed;
+  for (const Leaf* leaf : byKey) hash = Combine(hash, LeafHash(*leaf));
+  return hash;
+}
+
+std::optional<uint64_t> CompiledCriteria::KeyHashOfRow(const RowObject& row,
+                                                       const std::vector<int32_t>& keyColumns,
+                                                       const std::vector<uint8_t>& keyTypes) {
+  uint64_t hash = kKeySeed;
+  for (std::size_t i = 0; i < keyColumns.size(); ++i) {
+    const auto index = static_cast<std::size_t>(keyColumns[i]);
+    if (index >= row.values.size() || !row.values[index]) return std::nullopt;
+    const std::optional<uint64_t> value = ValueHash(*row.values[index], keyTypes[i]);
+    if (!value) return std::nullopt;
+    hash = Combine(hash, *value);
+  }
+  return hash;
 }
 
 bool CompiledCriteria::LeafMatches(const Leaf& leaf, const RowObject& row) const {
@@ -279,40 +393,31 @@ bool CompiledCriteria::Matches(const RowObject& row) const {
   return result;
 }
 
-void CompiledCriteria::Prefetch(const RowObject& row, int stage) const {
+void CompiledCriteria::Prefetch(const RowObject& row) const {
   const std::size_t leaves = leaves_.size() < 2 ? leaves_.size() : 2;
   for (std::size_t i = 0; i < leaves; ++i) {
     const auto index = static_cast<std::size_t>(leaves_[i].columnIndex);
-    if (index >= row.values.size()) continue;
-    if (stage == 1) {
-      __builtin_prefetch(&row.values[index]);
-    } else if (row.values[index] && !row.values[index]->isDateTime()) {
-      __builtin_prefetch(row.values[index]->bytes());
-    }
+    if (index < row.values.size()) __builtin_prefetch(&row.values[index]);
   }
 }
 
-void CompiledCriteria::Filter(RowObject* first, std::vector<RowObject*>& matches) const {
-  // A window of the rows ahead of the one being evaluated: the row entering
-  // it has its value array fetched, the row in its middle its values.
-  constexpr std::size_t kWindow = 16;
-  constexpr std::size_t kValueDistance = 8;
-  RowObject* window[kWindow] = {};
-  RowObject* ahead = first;
-  std::size_t filled = 0;
-  for (; filled < kWindow && ahead != nullptr; ++filled, ahead = ahead->next.get()) {
-    window[filled] = ahead;
-    Prefetch(*ahead, 1);
-  }
-  for (std::size_t at = 0; filled > 0; at = (at + 1) % kWindow, --filled) {
-    RowObject* row = window[at];
-    if (filled > kValueDistance) Prefetch(*window[(at + kValueDistance) % kWindow], 2);
-    if (Matches(*row)) matches.push_back(row);
-    if (ahead != nullptr) {
-      window[at] = ahead;
-      Prefetch(*ahead, 1);
-      ahead = ahead->next.get();
-      ++filled;
+void CompiledCriteria::Filter(const std::vector<RowObject*>& rows,
+                              std::vector<RowObject*>& matches) const {
+  // Two distances ahead of the row being evaluated: the row itself is
+  // fetched first, then the places in its value array the first leaves read
+  // (short values live there). The loads do not depend on each other, so
+  // the processor overlaps them.
+  constexpr std::size_t kRowDistance = 32;
+  constexpr std::size_t kSlotDistance = 16;
+  const std::size_t count = rows.size();
+  RowObject* const* row = rows.data();
+  for (std::size_t at = 0; at < count; ++at) {
+    if (at + kRowDistance < count && row[at + kRowDistance] != nullptr) {
+      __builtin_prefetch(row[at + kRowDistance]);
     }
+    if (at + kSlotDistance < count && row[at + kSlotDistance] != nullptr) {
+      Prefetch(*row[at + kSlotDistance]);
+    }
+    if (row[at] != nullptr && Matches(*row[at])) matches.push_back(row[at]);
   }
 }

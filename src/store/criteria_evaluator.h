@@ -53,9 +53,25 @@ class CompiledCriteria {
   // so a connective whose left side decides skips its right side.
   bool Matches(const RowObject& row) const;
 
-  // Appends the rows of the chain from first on that satisfy the criteria to
-  // matches, in order: Matches per row, with the rows' values fetched ahead.
-  void Filter(RowObject* first, std::vector<RowObject*>& matches) const;
+  // Appends the rows of rows (none entries skipped) that satisfy the
+  // criteria to matches, in order: Matches per row, with the rows and their
+  // values fetched ahead. Allocates nothing but the room matches grows by.
+  void Filter(const std::vector<RowObject*>& rows, std::vector<RowObject*>& matches) const;
+
+  // The hash of the key this criteria fixes, when it is a conjunction of
+  // equalities ("=", after the literal was read as its column's type) that
+  // names each column of keyColumns exactly once and nothing else: every
+  // row it matches has that KeyHashOfRow. None for any other criteria.
+  std::optional<uint64_t> KeyHash(const std::vector<int32_t>& keyColumns) const;
+
+  // The hash of row's values at keyColumns (of the column types keyTypes),
+  // read as the comparisons read them, so that equal values hash alike (5 in
+  // a SMALLINT as 5 in an INT, 2.50 as 2.5 in a DECIMAL, -0.0 as 0.0). None
+  // when one of them no equality can match: absent, not of its column's
+  // kind, a NaN, or a decimal text that is no number.
+  static std::optional<uint64_t> KeyHashOfRow(const RowObject& row,
+                                              const std::vector<int32_t>& keyColumns,
+                                              const std::vector<uint8_t>& keyTypes);
 
  private:
   // How a leaf reads the row's value.
@@ -92,14 +108,19 @@ class CompiledCriteria {
     uint32_t argument;
   };
 
+  static Kind KindOf(uint8_t columnType);
+  // The hash of the value a leaf's equality matches.
+  static uint64_t LeafHash(const Leaf& leaf);
+  // The hash of a row's value of columnType; none when no equality matches it.
+  static std::optional<uint64_t> ValueHash(const ColumnValue& value, uint8_t columnType);
+
   bool Emit(const CriteriaNode* tree);
   // The leaf of node, its operand read as the column's type; none (and the
   // error line) when it cannot be read.
   static std::optional<Leaf> MakeLeaf(const CriteriaNode& node);
-  // Asks the processor to fetch what the first two leaves read of row: their
-  // places in its value array (stage 1) or, once those are near, the values
-  // themselves (stage 2).
-  void Prefetch(const RowObject& row, int stage) const;
+  // Asks the processor to fetch the places in row's value array that the
+  // first two leaves read.
+  void Prefetch(const RowObject& row) const;
   bool LeafMatches(const Leaf& leaf, const RowObject& row) const;
 
   std::vector<Leaf> leaves_;

@@ -33,7 +33,10 @@ struct RowObject {
   std::vector<std::optional<ColumnValue>> values;
   // Byte length of each value, in the same order (0 for NULL).
   std::vector<int32_t> lengths;
-  uint8_t state = kRowNew;          // kRow* flags
+  uint8_t state = kRowNew;  // kRow* flags
+  // The row's place in its table's scan order (store/table_data.h); kept
+  // by the table while the row is in it.
+  uint32_t tableSlot = 0;
   std::unique_ptr<RowObject> next;  // the next row of the table; owned
 };
 

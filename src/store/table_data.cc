@@ -73,6 +73,7 @@ bool CreateTable(const char* tableName) {
     table->kind = kTableKindTable;
     table->tableDefn = definition;
     table->columnCount = static_cast<int32_t>(definition->columns.size());
+    table->keyIndex = KeyIndex::ForDefinition(*definition);
     return AppendTable(std::move(table));
   } catch (const std::bad_alloc&) {
     return false;

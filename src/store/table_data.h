@@ -28,6 +28,7 @@
 #include "dictionary/table_defn.h"
 #include "store/column_lookup.h"
 #include "store/custom_view.h"
+#include "store/key_index.h"
 #include "store/row_object.h"
 
 inline constexpr uint8_t kTableKindTable = 1;
@@ -47,6 +48,14 @@ struct TableData {
   int32_t rowCount = 0;
   std::unique_ptr<RowObject> firstRow;  // rows in insertion order
   RowObject* lastRow = nullptr;         // the last row of the chain (not owning)
+  // The rows again, in list order, for scans that fetch rows ahead of the
+  // one they read instead of following next: a row's entry is
+  // scanOrder[row->tableSlot]; an unlinked row leaves none in its place
+  // (scanGaps counts those) until the entries are closed up.
+  std::vector<RowObject*> scanOrder;
+  std::size_t scanGaps = 0;
+  // A table with a primary key: its rows by key (store/key_index.h).
+  std::unique_ptr<KeyIndex> keyIndex;
 };
 
 // The address of the process-wide criteria lock (util/object_lock.h): taken

@@ -52,9 +52,35 @@ bool CompleteValues(const TableData& table, const RowObject& row,
   return true;
 }
 
+// Makes room for one more entry of the scan order, so that Append cannot
+// fail. Throws std::bad_alloc.
+void ReserveScanSlot(TableData& table) {
+  std::vector<RowObject*>& order = table.scanOrder;
+  if (order.size() == order.capacity()) order.reserve(order.empty() ? 16 : order.size() * 2);
+}
+
+// Drops the scan order entry of an unlinked row; closes the gaps up once
+// they are half of the entries, so that scans stay dense and this stays
+// cheap.
+void RemoveScanSlot(TableData& table, const RowObject& row) noexcept {
+  std::vector<RowObject*>& order = table.scanOrder;
+  order[row.tableSlot] = nullptr;
+  if (++table.scanGaps * 2 <= order.size()) return;
+  std::size_t kept = 0;
+  for (RowObject* entry : order) {
+    if (entry == nullptr) continue;
+    entry->tableSlot = static_cast<uint32_t>(kept);
+    order[kept++] = entry;
+  }
+  order.resize(kept);
+  table.scanGaps = 0;
+}
+
 void Append(TableData& table, std::unique_ptr<RowObject> row) {
   RowObject* added = row.get();
   added->next.reset();
+  added->tableSlot = static_cast<uint32_t>(table.scanOrder.size());
+  table.scanOrder.push_back(added);  // room was reserved
   if (table.lastRow != nullptr) {
     table.lastRow->next = std::move(row);
   } else {
@@ -81,17 +107,19 @@ std::optional<ColumnValue> NewValue(uint8_t type, const void* bytes, int32_t len
   return ColumnValue::FromBytes(bytes, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
-// Unlinks row from table's list; none when it is not there.
+// Unlinks row from table's list; none when it is not there. The row before
+// it is the nearest entry before its own in the scan order, so unlinking
+// costs no walk from the head of the list.
 std::unique_ptr<RowObject> Unlink(TableData& table, const RowObject* row) {
+  const std::vector<RowObject*>& order = table.scanOrder;
+  if (row->tableSlot >= order.size() || order[row->tableSlot] != row) return nullptr;
   RowObject* previous = nullptr;
-  std::unique_ptr<RowObject>* slot = &table.firstRow;
-  while (*slot && slot->get() != row) {
-    previous = slot->get();
-    slot = &(*slot)->next;
+  for (std::size_t at = row->tableSlot; at > 0 && previous == nullptr; --at) {
+    previous = order[at - 1];
   }
-  if (!*slot) return nullptr;
-  std::unique_ptr<RowObject> removed = std::move(*slot);
-  *slot = std::move(removed->next);
+  std::unique_ptr<RowObject>& slot = previous != nullptr ? previous->next : table.firstRow;
+  std::unique_ptr<RowObject> removed = std::move(slot);
+  slot = std::move(removed->next);
   if (table.lastRow == row) table.lastRow = previous;
   return removed;
 }
@@ -103,6 +131,8 @@ bool AddNewRow(const char* tableName, std::unique_ptr<RowObject>& row) {
   TableData* table = GetTableDataByName(tableName);
   if (table == nullptr || table->columnCount == 0 || !row) return false;
   try {
+    ReserveScanSlot(*table);
+    if (table->keyIndex) table->keyIndex->Reserve();
     if (table->kind == kTableKindTable) {
       std::vector<std::optional<ColumnValue>> fill;
       if (!CompleteValues(*table, *row, fill)) return false;
@@ -111,11 +141,17 @@ bool AddNewRow(const char* tableName, std::unique_ptr<RowObject>& row) {
         if (fill[i]) SetValue(*row, i, std::move(fill[i]));
       }
     }
+    // A table's row holds exactly its values: rows built by appending
+    // values would otherwise keep up to twice the room for as long as they
+    // live.
+    if (row->values.capacity() > row->values.size()) row->values.shrink_to_fit();
+    if (row->lengths.capacity() > row->lengths.size()) row->lengths.shrink_to_fit();
   } catch (const std::bad_alloc&) {
     return false;
   }
   RowObject* added = row.get();
   Append(*table, std::move(row));
+  if (table->keyIndex) table->keyIndex->Add(added);
   SendNotification(added, table->tableName.c_str());
   return true;
 }
@@ -162,6 +198,8 @@ bool DeleteRowObject(const char* tableName, RowObject* row) {
   }
   std::unique_ptr<RowObject> removed = Unlink(*table, row);
   if (!removed) return false;
+  RemoveScanSlot(*table, *removed);
+  if (table->keyIndex) table->keyIndex->Remove(removed.get());
   SendNotification(removed.get(), table->tableName.c_str());
   FreeRowObject(std::move(removed), table->columnCount);
   return true;

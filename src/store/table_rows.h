@@ -17,7 +17,9 @@
 // names a generator gets the next number of its sequence (GenerateID) at the
 // column's own width, and a column still without a value that has a default
 // gets a copy of the default; a view's rows are taken as given. The row goes
-// at the end of the list, rowCount grows by 1 and the row is announced.
+// at the end of the list, rowCount grows by 1 and the row is announced. Its
+// value and length arrays are trimmed to their size, and a table with a
+// primary key files the row under its key (store/key_index.h).
 // On true the table has taken the row (row is left none). false when the
 // table is unknown or has no columns, or row is none; and, with "AddNewRow:
 // cannot generate a value for column %s of table %s\n" (error), when a

@@ -1,6 +1,7 @@
 #include "store/table_selection.h"
 
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +23,28 @@ std::vector<RowObject*> AllRows(const TableData& table) {
   return rows;
 }
 
+// Answers a criteria that fixes the table's whole primary key from its key
+// index: true with the matching row in matches, or none. false (matches
+// untouched) when the criteria fixes no key, or several rows match, whose
+// list order only a scan gives.
+bool FindByKey(const TableData& table, const CompiledCriteria& compiled,
+               std::vector<RowObject*>& matches) {
+  if (!table.keyIndex) return false;
+  const std::optional<uint64_t> hash = compiled.KeyHash(table.keyIndex->columns());
+  if (!hash) return false;
+  RowObject* found = nullptr;
+  int count = 0;
+  table.keyIndex->ForEachCandidate(*hash, [&](RowObject* row) {
+    if (compiled.Matches(*row)) {
+      found = row;
+      ++count;
+    }
+  });
+  if (count > 1) return false;
+  if (found != nullptr) matches.push_back(found);
+  return true;
+}
+
 // The rows of table that match criteria, in list order. false when the
 // criteria cannot be applied to the table. REQUIRES: the criteria lock held.
 bool CollectMatches(const TableData& table, const char* criteria,
@@ -39,7 +62,7 @@ bool CollectMatches(const TableData& table, const char* criteria,
     }
     return false;
   }
-  compiled->Filter(table.firstRow.get(), matches);
+  if (!FindByKey(table, *compiled, matches)) compiled->Filter(table.scanOrder, matches);
   return true;
 }
 

@@ -17,6 +17,11 @@
 
 #include "store/result_data.h"
 
+// A criteria that fixes a table's whole primary key by equality (every key
+// column once, joined by "and", in any order and letter case) is answered
+// from the table's key index instead of a scan, with the same rows and the
+// same refusals.
+//
 // Logs "@@@ Inside SelectRows @@@\n" (trace). A result holding the rows of
 // the table that match criteria, in list order, cursor reset; without
 // criteria (none) every row. None when the table is unknown, the criteria
