@@ -80,7 +80,7 @@ class TesselEngineTest : public TesselTest, public testing::WithParamInterface<E
  protected:
   void SetUp() override {
     TesselTest::SetUp();
-    if (GetParam().name == "sqlite") return;
+    if (IsSqlite(GetParam())) return;
     inventory_.emplace(GetParam(), "fh_inventory");
     archive_.emplace(GetParam(), "fh_archive");
     ASSERT_TRUE(inventory_->ok() && archive_->ok());
