@@ -134,9 +134,9 @@ bool WorkOnAnOrder(const std::string& root) {
   std::vector<std::optional<ColumnValue>> newLine;
   newLine.push_back(*orderId);
   newLine.push_back(ColumnValue::FromInteger(KES_SQL_UNSIGNED_SMALLINT, lastLine + 1));
-  newLine.push_back(ColumnValue::FromInteger(KES_SQL_INT, 3));
+  newLine.push_back(ColumnValue::FromInteger(KES_SQL_INT, 2));  // the spade: a product that exists
   newLine.push_back(ColumnValue::FromInteger(KES_SQL_INT, 1));
-  newLine.push_back(ColumnValue::FromText("4.75"));
+  newLine.push_back(ColumnValue::FromText("24.0"));
   const int32_t quantity = 3;
   if (!SetValueForAllRowUnits("quantity", "order_line", &quantity, sizeof quantity, order.get()) ||
       !InsertRowIntoDO(order.get(), "order_line", std::move(newLine), {}))
