@@ -3,16 +3,15 @@
 // database file.
 #include "db/sqlite/sqlite_provider.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
-#include <thread>
 #include <string>
+#include <thread>
 
 #include "db/conn_params.h"
 #include "db/connection.h"
@@ -140,8 +139,10 @@ TEST_F(SqliteProviderTest, BlobsKeepZeroBytesAndEmptyIsNotNull) {
     int ends = 0;
     static void Take(const void* piece, int32_t length, void* context) {
       auto* self = static_cast<Sink*>(context);
-      if (piece == nullptr) ++self->ends;
-      else self->bytes.append(static_cast<const char*>(piece), static_cast<size_t>(length));
+      if (piece == nullptr)
+        ++self->ends;
+      else
+        self->bytes.append(static_cast<const char*>(piece), static_cast<size_t>(length));
     }
   } sink;
   auto result = ExecuteQueryBlob(handle_.get(), "select bl, bl is null from b order by id",

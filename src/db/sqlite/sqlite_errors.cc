@@ -17,9 +17,9 @@ bool fh::sqlite::IsConnectionLevel(int code) {
 
 void fh::sqlite::ReportFailure(const char* line, ConnectionHandle* handle, sqlite3* db, int code) {
   const bool connectionLevel = IsConnectionLevel(code);
-  const char* state = connectionLevel                       ? "08S01"
+  const char* state = connectionLevel                      ? "08S01"
                       : (code & 0xff) == SQLITE_CONSTRAINT ? "23000"
-                                                            : "HY000";
+                                                           : "HY000";
   const char* message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
   LogError("%s", line);
   LogError("STATE: %s\n", state);

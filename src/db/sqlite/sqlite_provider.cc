@@ -163,12 +163,14 @@ std::optional<ColumnValue> ReadValue(sqlite3_stmt* statement, int column, uint8_
   }
   if (stored == SQLITE_INTEGER) {
     const int64_t number = sqlite3_column_int64(statement, column);
-    if (columnType == KES_SQL_BOOLEAN) return ColumnValue::FromInteger(KES_SQL_BOOLEAN, number == 1);
+    if (columnType == KES_SQL_BOOLEAN)
+      return ColumnValue::FromInteger(KES_SQL_BOOLEAN, number == 1);
     if (IsIntegerColumnType(columnType)) return ColumnValue::FromInteger(columnType, number);
   }
   if (columnType == KES_SQL_BLOB && stored == SQLITE_BLOB) {
     const void* bytes = sqlite3_column_blob(statement, column);
-    return ColumnValue::FromBytes(bytes, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+    return ColumnValue::FromBytes(
+        bytes, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
   }
   const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
   const auto length = static_cast<std::size_t>(sqlite3_column_bytes(statement, column));
@@ -273,17 +275,10 @@ std::unique_ptr<SqliteConnection> OpenDatabase(const std::string& file) {
 }  // namespace
 
 const DBProvider kSqliteProvider = {
-    kSqliteProviderName,
-    SqliteOpenConnection,
-    SqliteExecuteUpdate,
-    SqliteExecuteQuery,
-    SqliteCloseConnection,
-    SqliteBeginTransaction,
-    SqliteCommitTransaction,
-    SqliteRollbackTransaction,
-    SqliteExecuteUpdateBlob,
-    SqliteExecuteQueryBlob,
-    SqliteExecuteUpdateRowCount,
+    kSqliteProviderName,     SqliteOpenConnection,        SqliteExecuteUpdate,
+    SqliteExecuteQuery,      SqliteCloseConnection,       SqliteBeginTransaction,
+    SqliteCommitTransaction, SqliteRollbackTransaction,   SqliteExecuteUpdateBlob,
+    SqliteExecuteQueryBlob,  SqliteExecuteUpdateRowCount,
 };
 
 std::unique_ptr<ConnectionHandle> SqliteOpenConnection(const ConnParamsEntry* entry) {
@@ -400,7 +395,8 @@ int SqliteCommitTransaction(ConnectionHandle* handle) {
   if (cell == nullptr) return 0;
   const Operation op{handle, cell->db};
   if (RunTransactionStatement(op, "COMMIT", "Error in commiting transaction\n")) return 1;
-  if (sqlite3_get_autocommit(op.db) == 0) sqlite3_exec(op.db, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (sqlite3_get_autocommit(op.db) == 0)
+    sqlite3_exec(op.db, "ROLLBACK", nullptr, nullptr, nullptr);
   return 0;
 }
 

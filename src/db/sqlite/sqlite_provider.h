@@ -73,8 +73,8 @@ bool SqliteCloseConnection(ConnectionHandle* handle);
 // "BEGIN IMMEDIATE", "COMMIT", "ROLLBACK": 1 on success, else 0 after the
 // fixed line ("Error in beginning transaction\n" / "Error in commiting
 // transaction\n" / "Error in rollbacking transaction\n"), "Error in
-// starting transaction\n" and the diagnostics. A failed commit (a deferred constraint, say) rolls the
-// transaction back, so the connection never stays inside one.
+// starting transaction\n" and the diagnostics. A failed commit (a deferred constraint, say) rolls
+// the transaction back, so the connection never stays inside one.
 int SqliteBeginTransaction(ConnectionHandle* handle);
 int SqliteCommitTransaction(ConnectionHandle* handle);
 int SqliteRollbackTransaction(ConnectionHandle* handle);
