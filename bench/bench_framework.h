@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -30,16 +31,21 @@ inline ColumnDefnEntry Column(const char* name, uint8_t type, int32_t maxSize, b
 }
 
 // Starts the database layer, the dialects, the table list and the memory
-// pool with the data source "bench" on databasePath; true when it is up.
-inline bool StartSqliteFramework(const std::string& databasePath) {
+// pool with the data source "bench" on databasePath, through the SQLite ODBC
+// driver or (native) the native SQLite provider; true when it is up.
+inline bool StartSqliteFramework(const std::string& databasePath, bool native = false) {
   InitDBProvider();
   InitSQLDialects();
   InitTableList();
   if (!InitializeMemPool()) return false;
   const std::string connect = "Driver=SQLite3;Database=" + databasePath;
-  return AddConnParamsEntry(CreateConnParamsEntry("b", 1, "bench", nullptr, nullptr, "bench", 1,
-                                                  connect.c_str(), "ODBC", "SQLITE")) &&
-         EstablishDBConnections() && SetDialectModeFromConnParams();
+  std::unique_ptr<ConnParamsEntry> entry =
+      native ? CreateConnParamsEntry("b", 1, databasePath.c_str(), nullptr, nullptr, "bench", 0,
+                                     nullptr, "SQLITE", "SQLITE")
+             : CreateConnParamsEntry("b", 1, "bench", nullptr, nullptr, "bench", 1, connect.c_str(),
+                                     "ODBC", "SQLITE");
+  return AddConnParamsEntry(std::move(entry)) && EstablishDBConnections() &&
+         SetDialectModeFromConnParams();
 }
 
 // Defines table (primary key "id") and maps it to "bench".

@@ -23,6 +23,7 @@ find_dependency(Threads)
 find_dependency(PkgConfig)
 pkg_check_modules(LIBXML2 REQUIRED IMPORTED_TARGET libxml-2.0)
 pkg_check_modules(ODBC REQUIRED IMPORTED_TARGET odbc)
+pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
 include("${CMAKE_CURRENT_LIST_DIR}/fernhallTargets.cmake")
 ]=])
 configure_package_config_file(${PROJECT_BINARY_DIR}/fernhallConfig.cmake.in
@@ -42,7 +43,7 @@ includedir=${prefix}/@CMAKE_INSTALL_INCLUDEDIR@/fernhall
 Name: fernhall
 Description: The agent's shared library: logging, registry, utilities and persistence framework
 Version: @PROJECT_VERSION@
-Requires: libxml-2.0 odbc
+Requires: libxml-2.0 odbc sqlite3
 Libs: -L${libdir} -lfernhall
 Libs.private: -lpthread
 Cflags: -I${includedir}

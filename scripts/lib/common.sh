@@ -30,7 +30,7 @@ FH_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libxml2-dev libgtest-dev lib
 
 # The ODBC driver manager, the three engines' ODBC drivers and the two
 # servers the database tests start (scripts/lib/databases.sh), plus the
-# SQLite C library the benchmarks compare against, and Firebird's isql-fb with its
+# SQLite C library (the native SQLite provider), and Firebird's isql-fb with its
 # embedded engine (the FIREBIRD dialect's tests).
 FH_DB_PACKAGES=(unixodbc unixodbc-dev libsqliteodbc odbc-postgresql odbc-mariadb postgresql-15
   postgresql-client-15 mariadb-server mariadb-client libsqlite3-dev firebird3.0-utils

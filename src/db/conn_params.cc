@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "db/sqlite/sqlite_provider.h"
 #include "framework/config_files.h"
 #include "framework/data_source_map.h"
 #include "logging/log.h"
@@ -78,6 +79,14 @@ std::string DataDirectoryOf(const std::string& filePath) {
   return (absolute.empty() ? directory : absolute.lexically_normal()).string();
 }
 
+// A SQLite database file name made absolute against dataDirectory when it
+// is relative; an absolute name, a braced ODBC value, the in-memory name
+// ":memory:" and an empty name stay as they are.
+std::string ResolveDataFile(const std::string& file, const std::string& dataDirectory) {
+  if (file.empty() || file[0] == '/' || file[0] == '{' || file == ":memory:") return file;
+  return dataDirectory + "/" + file;
+}
+
 // connectString with a relative "Database=" value (key in any letter case)
 // made absolute against dataDirectory.
 std::string ResolveSqliteDatabase(const std::string& connectString,
@@ -91,9 +100,8 @@ std::string ResolveSqliteDatabase(const std::string& connectString,
       std::string key = connectString.substr(start, equals - start);
       while (!key.empty() && key.front() == ' ') key.erase(0, 1);
       const std::string value = connectString.substr(equals + 1, end - equals - 1);
-      if (StringCompareNoCase(key.c_str(), "Database") == 0 && !value.empty() && value[0] != '/' &&
-          value[0] != '{') {
-        return connectString.substr(0, equals + 1) + dataDirectory + "/" + value +
+      if (StringCompareNoCase(key.c_str(), "Database") == 0) {
+        return connectString.substr(0, equals + 1) + ResolveDataFile(value, dataDirectory) +
                connectString.substr(end);
       }
     }
@@ -118,6 +126,8 @@ std::unique_ptr<ConnParamsEntry> ParseLine(const std::string& line,
   if (useConnectString && StringCompareNoCase(tokens[8].c_str(), "SQLITE") == 0) {
     connectString = ResolveSqliteDatabase(connectString, dataDirectory);
   }
+  // The native SQLite provider names its database file in the DSN column.
+  if (tokens[7] == kSqliteProviderName) tokens[2] = ResolveDataFile(tokens[2], dataDirectory);
   return CreateConnParamsEntry(tokens[0].c_str(), *number, tokens[2].c_str(), tokens[3].c_str(),
                                tokens[4].c_str(), tokens[6].c_str(), useConnectString ? 1 : 0,
                                useConnectString ? connectString.c_str() : nullptr,

@@ -16,6 +16,9 @@
 // connect string names a relative "Database=" file, the file is taken
 // relative to the directory connparams.txt was found in (the data
 // directory), so the embedded default works from any working directory.
+// The same rule applies to the DSN token of a line whose provider is the
+// native SQLite provider ("SQLITE"), which names the database file there.
+// The in-memory name ":memory:" is never resolved.
 //
 // Ownership: the list owns its entries. Pointers and texts handed out point
 // into an entry and stay valid until it is deleted (DeleteConnParamsEntry,

@@ -7,6 +7,7 @@
 #include "db/conn_params.h"
 #include "db/connection_pool.h"
 #include "db/odbc/odbc_provider.h"
+#include "db/sqlite/sqlite_provider.h"
 #include "logging/log.h"
 #include "platform/mutex.h"
 
@@ -74,8 +75,9 @@ bool InitDBProvider() {
     for (const DBProvider*& slot : state.slots) slot = nullptr;
   }
   RegisterDBProvider(&kODBCProvider);
+  RegisterDBProvider(&kSqliteProvider);
   LoadDBProvider("ODBC");
-  LoadDBProvider("SQLITE");
+  LoadDBProvider(kSqliteProviderName);
   FreeAllConnParamsEntries();
   FreeConnectionPool();
   return true;

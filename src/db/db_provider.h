@@ -75,9 +75,9 @@ const DBProvider* FindRegisteredDBProvider(const char* name);
 
 // "InitDBProvider Failed as already initialized\n" (error) and false when
 // slot 0 is filled. Otherwise empties both slots, registers the ODBC
-// provider, loads "ODBC" and then "SQLITE" (not a registered provider: its
-// slot stays empty), starts empty connection parameter and pool lists and
-// returns true.
+// provider and the native SQLite provider (db/sqlite/sqlite_provider.h),
+// loads "ODBC" into slot 0 and "SQLITE" into slot 1, starts empty
+// connection parameter and pool lists and returns true.
 bool InitDBProvider();
 
 // Puts the registered provider named name into the first empty slot. false

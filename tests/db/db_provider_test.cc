@@ -6,6 +6,7 @@
 #include "db/connection.h"
 #include "db/db_result_set.h"
 #include "db/odbc/odbc_provider.h"
+#include "db/sqlite/sqlite_provider.h"
 #include "support/db_engines.h"
 
 namespace fhtest {
@@ -13,16 +14,17 @@ namespace {
 
 class DBProviderTest : public DbTest {};
 
-TEST_F(DBProviderTest, StartUpFillsOnlyTheOdbcSlot) {
+TEST_F(DBProviderTest, StartUpFillsTheOdbcAndTheSqliteSlot) {
   EXPECT_EQ(GetDBProviderAt(0), &kODBCProvider);
-  EXPECT_EQ(GetDBProviderAt(1), nullptr);  // "SQLITE" is no registered provider
+  EXPECT_EQ(GetDBProviderAt(1), &kSqliteProvider);
   EXPECT_EQ(GetDBProviderIndex("ODBC"), 0);
-  EXPECT_EQ(GetDBProviderIndex("SQLITE"), -1);
+  EXPECT_EQ(GetDBProviderIndex("SQLITE"), 1);
+  EXPECT_EQ(GetDBProviderIndex("Sqlite"), -1);
 
   EXPECT_FALSE(InitDBProvider());
   EXPECT_TRUE(log_.HasLine("[ERROR]", "InitDBProvider Failed as already initialized\n"));
   EXPECT_EQ(GetDBProviderAt(0), &kODBCProvider);
-  EXPECT_EQ(GetDBProviderAt(1), nullptr);
+  EXPECT_EQ(GetDBProviderAt(1), &kSqliteProvider);
 }
 
 TEST_F(DBProviderTest, NamesMatchCaseSensitively) {
@@ -30,6 +32,7 @@ TEST_F(DBProviderTest, NamesMatchCaseSensitively) {
   EXPECT_EQ(FindRegisteredDBProvider("odbc"), nullptr);
   EXPECT_EQ(GetDBProviderIndex("Odbc"), -1);
   EXPECT_FALSE(UnloadDBProvider("odbc"));
+  ASSERT_TRUE(UnloadDBProvider("SQLITE"));
   EXPECT_FALSE(LoadDBProvider("odbc"));  // the empty slot stays empty
   EXPECT_EQ(GetDBProviderAt(1), nullptr);
 }
@@ -38,6 +41,7 @@ TEST_F(DBProviderTest, SlotsFillInOrderAndUnloadEmptiesOne) {
   static const DBProvider other = {"OTHER", nullptr, nullptr, nullptr, nullptr, nullptr,
                                    nullptr, nullptr, nullptr, nullptr, nullptr};
   ASSERT_TRUE(RegisterDBProvider(&other));
+  ASSERT_TRUE(UnloadDBProvider("SQLITE"));
   EXPECT_TRUE(LoadDBProvider("OTHER"));
   EXPECT_EQ(GetDBProviderIndex("OTHER"), 1);
   EXPECT_FALSE(LoadDBProvider("ODBC"));  // no empty slot left

@@ -316,8 +316,7 @@ TEST_P(OdbcProviderTest, FailingStatementsLeaveNoStatementHandleOpen) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, OdbcProviderTest, testing::ValuesIn(SelectedEngines()),
-                         EngineName);
+INSTANTIATE_TEST_SUITE_P(Engines, OdbcProviderTest, testing::ValuesIn(OdbcEngines()), EngineName);
 
 // Only on the database servers: SQLite has no databases to create.
 class OdbcServerTest : public OdbcProviderTest {};
@@ -335,8 +334,8 @@ TEST_P(OdbcServerTest, CreateDBCreatesADatabaseThroughThePool) {
 
 std::vector<Engine> ServerEngines() {
   std::vector<Engine> engines;
-  for (const Engine& engine : SelectedEngines()) {
-    if (engine.name != "sqlite") engines.push_back(engine);
+  for (const Engine& engine : OdbcEngines()) {
+    if (!IsSqlite(engine)) engines.push_back(engine);
   }
   return engines;
 }
@@ -345,7 +344,7 @@ INSTANTIATE_TEST_SUITE_P(Engines, OdbcServerTest, testing::ValuesIn(ServerEngine
 
 std::vector<Engine> EnginesWithTinyint() {
   std::vector<Engine> engines;
-  for (const Engine& engine : SelectedEngines()) {
+  for (const Engine& engine : OdbcEngines()) {
     if (engine.hasTinyint) engines.push_back(engine);
   }
   return engines;

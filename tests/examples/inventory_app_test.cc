@@ -68,7 +68,7 @@ TEST_P(InventoryAppEngineTest, SameOutputAsOnTheEmbeddedDefault) {
   TempDir sqliteRoot;
   const std::string expected = RunApp(sqliteRoot.path(), std::nullopt);
   ASSERT_EQ(expected.find("exit "), std::string::npos) << expected;
-  if (GetParam().name == "sqlite") return;
+  if (IsSqlite(GetParam())) return;
   ScratchDatabase inventory(GetParam(), "fh_app_inventory");
   ScratchDatabase archive(GetParam(), "fh_app_archive");
   ASSERT_TRUE(inventory.ok() && archive.ok());

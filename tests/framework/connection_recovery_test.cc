@@ -132,7 +132,7 @@ TEST_P(SqliteFileTest, UnreadableDatabaseFileFailsTheSaveUntilItIsReadableAgain)
 std::vector<Engine> SqliteOnly() {
   std::vector<Engine> engines;
   for (const Engine& engine : SelectedEngines()) {
-    if (engine.name == "sqlite") engines.push_back(engine);
+    if (IsSqlite(engine)) engines.push_back(engine);
   }
   return engines;
 }

@@ -80,7 +80,7 @@ class TesselEngineTest : public TesselTest, public testing::WithParamInterface<E
  protected:
   void SetUp() override {
     TesselTest::SetUp();
-    if (GetParam().name == "sqlite") return;
+    if (IsSqlite(GetParam())) return;
     inventory_.emplace(GetParam(), "fh_inventory");
     archive_.emplace(GetParam(), "fh_archive");
     ASSERT_TRUE(inventory_->ok() && archive_->ok());
@@ -246,12 +246,12 @@ TEST_F(TesselTest, BrokenConfigurationIsRefusedWithWhereAndWhat) {
       {"datadictionary.txt", nullptr, "\n", "datadictionary.txt: lists no data dictionary file"},
       {"datadictionary.txt", nullptr, "inventory_core.xml\n",
        "is generated, but no data dictionary defines the table SeqGenState"},
-      {"connparams.txt", "ODBC SQLITE", "ODBC SQLTIE",
+      {"connparams.txt", "SQLITE SQLITE", "SQLITE SQLTIE",
        "data source InventoryDB names the unknown dialect \"SQLTIE\""},
-      {"connparams.txt", "ODBC SQLITE", "ODCB SQLITE",
-       "data source InventoryDB names the unknown provider \"ODCB\""},
-      {"connparams.txt", "archive.db\n",
-       "archive.db\nSpare 3 FernhallSpare NULL NULL - SpareDB ODBC\n",
+      {"connparams.txt", "SQLITE SQLITE", "SQLTIE SQLITE",
+       "data source InventoryDB names the unknown provider \"SQLTIE\""},
+      {"connparams.txt", "ArchiveDB SQLITE SQLITE NO\n",
+       "ArchiveDB SQLITE SQLITE NO\nSpare 3 FernhallSpare NULL NULL - SpareDB ODBC\n",
        "connparams.txt:3: a data source line needs ten words"},
       {"connparams.txt", nullptr,
        "Inventory 1 Nowhere NULL NULL - InventoryDB ODBC SQLITE YES Driver=NoSuchDriver\n",

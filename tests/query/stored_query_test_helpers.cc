@@ -159,7 +159,7 @@ void StoredQueryTest::SetUp() {
   InitSQLDialects();
   ASSERT_TRUE(InitializeMemPool());
   std::unique_ptr<ConnParamsEntry> entry;
-  if (GetParam().name == "sqlite") {
+  if (IsSqlite(GetParam())) {
     entry = MakeEngineEntry(GetParam(), dir_.path(), kDefinitions);
   } else {
     database_.emplace(GetParam(), "fhsq");

@@ -93,8 +93,8 @@ bool IsNumeric(uint8_t type) {
 // writes them.
 class Generator {
  public:
-  Generator(uint64_t seed, const std::string& engine)
-      : random_(seed), mariadb_(engine == "mariadb"), sqlite_(engine == "sqlite") {}
+  Generator(uint64_t seed, const Engine& engine)
+      : random_(seed), mariadb_(engine.name == "mariadb"), sqlite_(IsSqlite(engine)) {}
 
   bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(random_) < p; }
   int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
@@ -346,7 +346,7 @@ TEST_P(CriteriaDifferentialTest, RandomCriteriaSelectTheSameRowsInMemoryAndOnThe
   std::printf("criteria differential on %s: seed %" PRIu64 " (FH_CRITERIA_SEED=%" PRIu64
               " repeats it), %d trees\n",
               GetParam().name.c_str(), seed, seed, TreeCount());
-  Generator generate(seed, GetParam().name);
+  Generator generate(seed, GetParam());
   LoadRows(generate);
   if (HasFatalFailure()) return;
   int failures = 0;

@@ -7,6 +7,7 @@
 
 #include "db/connection_pool.h"
 #include "db/db_provider.h"
+#include "db/sqlite/sqlite_provider.h"
 
 namespace fhtest {
 namespace {
@@ -18,9 +19,10 @@ std::string Env(const char* name) {
 
 const std::vector<Engine>& AllEngines() {
   static const std::vector<Engine> engines = {
-      {"sqlite", "blob", "text", "double", "timestamp", true},
-      {"pgsql", "bytea", "text", "double precision", "timestamp", false},
-      {"mariadb", "longblob", "longtext", "double", "datetime", true},
+      {"sqlite", "blob", "text", "double", "timestamp", true, true, true},
+      {"sqlite_native", "blob", "text", "double", "timestamp", true, true, false},
+      {"pgsql", "bytea", "text", "double precision", "timestamp", false, false, true},
+      {"mariadb", "longblob", "longtext", "double", "datetime", true, false, true},
   };
   return engines;
 }
@@ -41,10 +43,23 @@ std::vector<Engine> SelectedEngines() {
   return selected;
 }
 
+std::vector<Engine> OdbcEngines() {
+  std::vector<Engine> engines;
+  for (const Engine& engine : SelectedEngines()) {
+    if (engine.viaOdbc) engines.push_back(engine);
+  }
+  return engines;
+}
+
 std::string EngineName(const testing::TestParamInfo<Engine>& info) { return info.param.name; }
 
 std::unique_ptr<ConnParamsEntry> MakeEngineEntry(const Engine& engine, const std::string& directory,
                                                  const std::string& connectionName) {
+  if (engine.name == "sqlite_native") {
+    const std::string file = directory + "/test.db";
+    return CreateConnParamsEntry("test", 1, file.c_str(), nullptr, nullptr, connectionName.c_str(),
+                                 0, nullptr, kSqliteProviderName, "SQLITE");
+  }
   if (engine.name == "sqlite") {
     const std::string connect = "Driver=SQLite3;Database=" + directory + "/test.db";
     return CreateConnParamsEntry("test", 1, "fh_sqlite", nullptr, nullptr, connectionName.c_str(),

@@ -34,13 +34,13 @@ std::string EnvPrefix(const Engine& engine) {
 }  // namespace
 
 std::string EngineDialect(const Engine& engine) {
-  if (engine.name == "sqlite") return "SQLITE";
+  if (IsSqlite(engine)) return "SQLITE";
   return engine.name == "pgsql" ? "PGSQL" : "MYSQL";
 }
 
 ScratchDatabase::ScratchDatabase(const Engine& engine, const std::string& base)
     : engine_(engine), name_(base + "_" + std::to_string(::getpid())) {
-  if (engine_.name == "sqlite") {
+  if (IsSqlite(engine_)) {
     ADD_FAILURE() << "SQLite keeps its databases in files: no scratch database to create";
     return;
   }

@@ -42,7 +42,7 @@ bool IsPgsql(const Engine& engine) { return engine.name == "pgsql"; }
 std::vector<Engine> ServerEngines() {
   std::vector<Engine> engines;
   for (const Engine& engine : SelectedEngines()) {
-    if (engine.name != "sqlite") engines.push_back(engine);
+    if (!IsSqlite(engine)) engines.push_back(engine);
   }
   return engines;
 }

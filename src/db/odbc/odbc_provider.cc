@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "db/conn_params.h"
+#include "db/fetched_text.h"
 #include "db/odbc/odbc_api.h"
 #include "dictionary/column_types.h"
 #include "logging/log.h"
@@ -253,60 +254,6 @@ bool StreamBlob(Fetch& fetch, SQLUSMALLINT column) {
   return true;
 }
 
-// Reads up to count numbers separated by the characters of separators the
-// way scanf's "%d" conversions with those literals between them do: blanks
-// before a number are skipped, a number is an optional sign and digits,
-// reading stops at the first mismatch and the numbers not reached stay 0.
-void ScanNumbers(const char* text, const char* separators, int* numbers, int count) {
-  for (int index = 0; index < count; ++index) {
-    if (index > 0) {
-      const char separator = separators[index - 1];
-      if (separator == ' ') {
-        while (*text == ' ' || *text == '\t') ++text;
-      } else if (*text++ != separator) {
-        return;
-      }
-    }
-    while (*text == ' ' || *text == '\t' || *text == '\n') ++text;
-    bool negative = false;
-    if (*text == '+' || *text == '-') negative = *text++ == '-';
-    if (*text < '0' || *text > '9') return;
-    uint64_t value = 0;  // wraps on overflow, as the date parsers do
-    while (*text >= '0' && *text <= '9') value = value * 10 + static_cast<uint64_t>(*text++ - '0');
-    numbers[index] = static_cast<int>(negative ? 0 - value : value);
-  }
-}
-
-// A fetched text as a date, time or date-time value: "%d-%d-%d",
-// "%d:%d:%d" or "%d-%d-%d %d:%d:%d".
-ColumnValue DateTimeValue(const std::string& text, uint8_t columnType) {
-  int parts[6] = {};
-  KesDateTime value;
-  if (columnType == KES_SQL_DATE) {
-    ScanNumbers(text.c_str(), "--", parts, 3);
-    value.date = CreateKesDate(parts[0], parts[1], parts[2]);
-  } else if (columnType == KES_SQL_TIME) {
-    ScanNumbers(text.c_str(), "::", parts, 3);
-    value.time = CreateKesTime(parts[0], parts[1], parts[2]);
-  } else {
-    ScanNumbers(text.c_str(), "-- ::", parts, 6);
-    value.date = CreateKesDate(parts[0], parts[1], parts[2]);
-    value.time = CreateKesTime(parts[3], parts[4], parts[5]);
-  }
-  return ColumnValue::FromDateTime(value);
-}
-
-// A fetched text as a value of columnType; none when it does not convert.
-std::optional<ColumnValue> TextValue(const std::string& text, uint8_t columnType) {
-  if (IsDateTimeColumnType(columnType)) return DateTimeValue(text, columnType);
-  if (columnType == KES_SQL_BOOLEAN) {
-    int32_t length = 0;
-    return ConvertStringToValue(text == "1" ? "TRUE" : "FALSE", KES_SQL_BOOLEAN, &length);
-  }
-  auto length = static_cast<int32_t>(text.size());
-  return ConvertStringToValue(text.c_str(), columnType, &length);
-}
-
 // Reads one column of the current row into row. false after the failure's
 // error lines.
 bool ReadColumn(Fetch& fetch, SQLUSMALLINT column, const FetchColumn& kind, const std::string& name,
@@ -345,7 +292,8 @@ bool ReadColumn(Fetch& fetch, SQLUSMALLINT column, const FetchColumn& kind, cons
     case ReadResult::kValue:
       break;
   }
-  std::optional<ColumnValue> value = TextValue(text, kind.columnType);
+  std::optional<ColumnValue> value =
+      fh::FetchedTextValue(text.c_str(), text.size(), kind.columnType);
   if (!value) {
     LogError("Value conversion failed for column %s\n", name.c_str());
     return false;

@@ -1,0 +1,185 @@
+// The native SQLite provider beside the sqlite3 C API, on the same database
+// file in the same run:
+//   - ExecuteQuery of 100,000 rows of five columns (integer, bigint, double,
+//     text, date) against a sqlite3 select reading every value into a typed
+//     column value (the date parsed into a date value);
+//   - LoadTable of 100,000 rows (id INT key, name CHAR(40), qty INT) against
+//     a sqlite3 select reading the same rows into typed column values.
+// The C API run of each pair comes first; the provider's run then reports
+// "speed_vs_sqlite3": the C API's time per iteration divided by its own (1.0
+// is as fast as the C API, 0.5 twice as slow).
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench_directory.h"
+#include "bench_framework.h"
+#include "db/connection.h"
+#include "db/db_result_set.h"
+#include "dictionary/column_types.h"
+#include "dictionary/column_values.h"
+#include "framework/table_loader.h"
+#include "store/table_data.h"
+
+namespace {
+
+constexpr int kRows = 100000;
+constexpr char kQuery[] = "select i, b, d, t, day from r";
+constexpr char kLoadQuery[] = "select id, name, qty from loaditems";
+
+double g_queryLimitSeconds = 0;  // per iteration of BM_Sqlite3TypedQuery
+double g_loadLimitSeconds = 0;   // per iteration of BM_Sqlite3TypedLoad
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The database file, made once per process: r (five columns) and loaditems
+// (three), kRows rows each, in WAL mode as the provider opens it.
+const std::string& DatabasePath() {
+  static const std::string path = [] {
+    std::string file = fhbench::BenchDirectory() + "/native.db";
+    sqlite3* db = nullptr;
+    sqlite3_open(file.c_str(), &db);
+    sqlite3_exec(db,
+                 "pragma journal_mode = wal;"
+                 "create table r (i integer, b bigint, d double, t varchar(40), day date);"
+                 "create table loaditems (id int not null primary key, name char(40), qty int);"
+                 "begin;",
+                 nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_stmt* item = nullptr;
+    sqlite3_prepare_v2(db, "insert into r values (?, ?, ?, ?, ?)", -1, &insert, nullptr);
+    sqlite3_prepare_v2(db, "insert into loaditems values (?, ?, ?)", -1, &item, nullptr);
+    for (int row = 0; row < kRows; ++row) {
+      const std::string text = "row text number " + std::to_string(row);
+      const std::string day =
+          "2024-0" + std::to_string(1 + row % 9) + "-1" + std::to_string(row % 10);
+      sqlite3_bind_int(insert, 1, row);
+      sqlite3_bind_int64(insert, 2, 10000000000LL + row);
+      sqlite3_bind_double(insert, 3, row * 0.25);
+      sqlite3_bind_text(insert, 4, text.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(insert, 5, day.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_step(insert);
+      sqlite3_reset(insert);
+      sqlite3_bind_int(item, 1, row);
+      sqlite3_bind_text(item, 2, text.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_int(item, 3, row % 1000);
+      sqlite3_step(item);
+      sqlite3_reset(item);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_finalize(item);
+    sqlite3_exec(db, "commit;", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return file;
+  }();
+  return path;
+}
+
+ColumnValue TextOf(sqlite3_stmt* select, int column) {
+  return ColumnValue::FromText(reinterpret_cast<const char*>(sqlite3_column_text(select, column)));
+}
+
+// Runs query through the C API, each row read into typed values by read;
+// the seconds per iteration.
+template <typename Read>
+double CApiRun(benchmark::State& state, const char* query, Read read) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(DatabasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    sqlite3_stmt* select = nullptr;
+    sqlite3_prepare_v2(db, query, -1, &select, nullptr);
+    std::vector<std::vector<ColumnValue>> rows;
+    while (sqlite3_step(select) == SQLITE_ROW) rows.push_back(read(select));
+    sqlite3_finalize(select);
+    if (rows.size() != kRows) state.SkipWithError("select failed");
+    benchmark::DoNotOptimize(rows);
+  }
+  state.SetItemsProcessed(state.iterations() * kRows);
+  sqlite3_close(db);
+  return SecondsSince(start) / static_cast<double>(state.iterations());
+}
+
+void BM_Sqlite3TypedQuery(benchmark::State& state) {
+  g_queryLimitSeconds = CApiRun(state, kQuery, [](sqlite3_stmt* select) {
+    int year = 0, month = 0, day = 0;
+    std::sscanf(reinterpret_cast<const char*>(sqlite3_column_text(select, 4)), "%d-%d-%d", &year,
+                &month, &day);
+    KesDateTime date;
+    date.date = CreateKesDate(year, month, day);
+    return std::vector<ColumnValue>{
+        ColumnValue::FromInteger(KES_SQL_INT, sqlite3_column_int(select, 0)),
+        ColumnValue::FromInteger(KES_SQL_BIGINT, sqlite3_column_int64(select, 1)),
+        ColumnValue::FromDouble(sqlite3_column_double(select, 2)), TextOf(select, 3),
+        ColumnValue::FromDateTime(date)};
+  });
+}
+BENCHMARK(BM_Sqlite3TypedQuery)->Unit(benchmark::kMillisecond);
+
+void BM_NativeExecuteQuery(benchmark::State& state) {
+  InitDBProvider();
+  auto entry = CreateConnParamsEntry("b", 1, DatabasePath().c_str(), nullptr, nullptr, "BenchDB", 0,
+                                     nullptr, "SQLITE", "SQLITE");
+  auto handle = OpenDBConnection(entry.get());
+  if (!handle) {
+    state.SkipWithError("cannot open the database through the native provider");
+    return;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    auto result = ExecuteQuery(handle.get(), kQuery);
+    if (!result || result->rowCount != kRows) state.SkipWithError("query failed");
+    benchmark::DoNotOptimize(result);
+  }
+  const double seconds = SecondsSince(start) / static_cast<double>(state.iterations());
+  state.SetItemsProcessed(state.iterations() * kRows);
+  if (g_queryLimitSeconds > 0) state.counters["speed_vs_sqlite3"] = g_queryLimitSeconds / seconds;
+  CloseDBConnection(std::move(handle));
+}
+BENCHMARK(BM_NativeExecuteQuery)->Unit(benchmark::kMillisecond);
+
+void BM_Sqlite3TypedLoad(benchmark::State& state) {
+  g_loadLimitSeconds = CApiRun(state, kLoadQuery, [](sqlite3_stmt* select) {
+    return std::vector<ColumnValue>{
+        ColumnValue::FromInteger(KES_SQL_INT, sqlite3_column_int(select, 0)), TextOf(select, 1),
+        ColumnValue::FromInteger(KES_SQL_INT, sqlite3_column_int(select, 2))};
+  });
+}
+BENCHMARK(BM_Sqlite3TypedLoad)->Unit(benchmark::kMillisecond);
+
+void BM_NativeLoadTable(benchmark::State& state) {
+  static const bool ready =
+      fhbench::StartSqliteFramework(DatabasePath(), true) &&
+      fhbench::DefineBenchTable("loaditems", {fhbench::Column("id", KES_SQL_INT, 0, false),
+                                              fhbench::Column("name", KES_SQL_CHAR, 40, true),
+                                              fhbench::Column("qty", KES_SQL_INT, 0, true)});
+  if (!ready) {
+    state.SkipWithError("cannot set the framework up on the native provider");
+    return;
+  }
+  double seconds = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool loaded = LoadTable("loaditems");
+    seconds += SecondsSince(start);
+    state.PauseTiming();
+    const TableData* table = GetTableDataByName("loaditems");
+    if (!loaded || table == nullptr || table->rowCount != kRows)
+      state.SkipWithError("LoadTable failed");
+    UnLoadTable("loaditems");
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * kRows);
+  if (g_loadLimitSeconds > 0 && seconds > 0)
+    state.counters["speed_vs_sqlite3"] =
+        g_loadLimitSeconds / (seconds / static_cast<double>(state.iterations()));
+}
+BENCHMARK(BM_NativeLoadTable)->Unit(benchmark::kMillisecond);
+
+}  // namespace
