@@ -107,6 +107,36 @@ std::unique_ptr<DBResultSet> ExecuteQueryBlob(ConnectionHandle* handle, const ch
   return provider != nullptr ? provider->ExecuteQueryBlob(handle, text, sink, context) : nullptr;
 }
 
+bool SupportsPreparedStatements(const ConnectionHandle* handle) {
+  const DBProvider* provider = ProviderOf(handle);
+  return provider != nullptr && provider->PrepareStatement != nullptr &&
+         provider->ExecutePrepared != nullptr && provider->PreparedRowCount != nullptr &&
+         provider->FinalizeStatement != nullptr;
+}
+
+PreparedStatement* PrepareStatement(ConnectionHandle* handle, const char* text,
+                                    int parameterCount) {
+  if (!CanRun(handle, text, "PrepareStatement", kNoUpdateText)) return nullptr;
+  if (!SupportsPreparedStatements(handle)) return nullptr;
+  return ProviderOf(handle)->PrepareStatement(handle, text, parameterCount);
+}
+
+int ExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
+                    const BoundValue* values, int rowCount, uint8_t* rowStatus) {
+  if (statement == nullptr || !SupportsPreparedStatements(handle)) return 0;
+  return ProviderOf(handle)->ExecutePrepared(handle, statement, values, rowCount, rowStatus);
+}
+
+int64_t PreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement) {
+  if (statement == nullptr || !SupportsPreparedStatements(handle)) return -1;
+  return ProviderOf(handle)->PreparedRowCount(handle, statement);
+}
+
+void FinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement) {
+  if (statement == nullptr || !SupportsPreparedStatements(handle)) return;
+  ProviderOf(handle)->FinalizeStatement(handle, statement);
+}
+
 int BeginTransaction(ConnectionHandle* handle) {
   const DBProvider* provider = ProviderOf(handle);
   if (provider == nullptr) return 0;

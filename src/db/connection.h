@@ -78,6 +78,19 @@ std::unique_ptr<DBResultSet> ExecuteQuery(ConnectionHandle* handle, const char* 
 std::unique_ptr<DBResultSet> ExecuteQueryBlob(ConnectionHandle* handle, const char* text,
                                               BlobSink sink, void* context);
 
+// Prepared statements, forwarded to the handle's provider (the members'
+// contracts are in db/db_provider.h). SupportsPreparedStatements is false
+// without a handle or when its provider has none; then PrepareStatement
+// returns none without a line, ExecutePrepared 0, PreparedRowCount -1.
+// No handle or no text: the ExecuteUpdate lines naming the operation.
+bool SupportsPreparedStatements(const ConnectionHandle* handle);
+PreparedStatement* PrepareStatement(ConnectionHandle* handle, const char* text, int parameterCount);
+int ExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
+                    const BoundValue* values, int rowCount, uint8_t* rowStatus = nullptr);
+int64_t PreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement);
+// Does nothing for no statement.
+void FinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement);
+
 // The provider's result; a result of 1 sets inTransaction.
 int BeginTransaction(ConnectionHandle* handle);
 // 0 without calling the provider unless inTransaction is 1; otherwise the

@@ -12,12 +12,14 @@
 // table handed out stays valid for the life of the process.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
 struct ConnParamsEntry;
 struct ConnectionHandle;
 struct DBResultSet;
+struct PreparedStatement;  // a provider's own prepared statement, opaque to callers
 
 // Hands the next piece of a binary value to ExecuteUpdateBlob: sets *piece
 // and *length (bytes, not negative) and returns any value but
@@ -31,6 +33,37 @@ inline constexpr int kBlobNoMoreData = 2;
 // piece as (bytes, length > 0), then one end call (nullptr, 0) after the
 // column's last piece. An SQL NULL or an empty value gets only the end call.
 using BlobSink = void (*)(const void* piece, int32_t length, void* context);
+
+// What a bound parameter value is, and so how the provider sends it. The
+// text kinds kDate, kTime, kDateTime and kDecimal hold exactly the text the
+// handle's SQL dialect writes between the quotes of that value's literal
+// (a decimal: its digits, sign and point); naming them lets a server that
+// types its parameters convert them as the column expects.
+enum class BoundKind : uint8_t {
+  kNull,
+  kInteger,   // integer
+  kUnsigned,  // unsignedInteger
+  kDouble,    // real
+  kText,      // bytes, length
+  kBlob,      // bytes, length (zero bytes kept)
+  kDate,      // bytes, length, as above
+  kTime,
+  kDateTime,
+  kDecimal,
+};
+
+// One parameter's value. The bytes belong to the caller and need to stay
+// valid only for the call they are passed to.
+struct BoundValue {
+  BoundKind kind = BoundKind::kNull;
+  union {
+    int64_t integer = 0;
+    uint64_t unsignedInteger;
+    double real;
+  };
+  const char* bytes = nullptr;
+  size_t length = 0;
+};
 
 // One provider's operations, in the order the interface defines them. Every
 // operation takes a handle the provider itself opened.
@@ -61,6 +94,31 @@ struct DBProvider {
   // changed: the count (0 when it touched none), or -1 on failure. For
   // callers that must know, such as a compare-and-set update.
   int64_t (*ExecuteUpdateRowCount)(ConnectionHandle* handle, const char* text);
+
+  // Prepared statements. A provider without them leaves these four members
+  // null; callers then write their values into statement texts instead.
+  //
+  // Prepares text, one statement whose parameters are "?" markers
+  // (parameterCount of them), on handle. The statement belongs to the
+  // handle: it stays valid until FinalizeStatement or until the handle is
+  // closed (which finalizes what is left). None on failure (logged; a lost
+  // link marks the handle broken).
+  PreparedStatement* (*PrepareStatement)(ConnectionHandle* handle, const char* text,
+                                         int parameterCount);
+  // Runs statement once for each of rowCount rows of bound values, given
+  // row after row (rowCount * parameterCount values). A provider may send
+  // the rows together (parameter arrays). 1 when every row ran; 0 when one
+  // failed (logged, with the failing row's values; a lost link marks the
+  // handle broken): the rows before it ran, the rest did not, and inside a
+  // transaction the caller rolls back or goes back to a savepoint. When
+  // rowStatus is given it receives one entry per row: 1 ran, 0 did not.
+  int (*ExecutePrepared)(ConnectionHandle* handle, PreparedStatement* statement,
+                         const BoundValue* values, int rowCount, uint8_t* rowStatus);
+  // The number of rows the last ExecutePrepared of statement changed, all
+  // its rows together (0 when none), or -1 when it failed.
+  int64_t (*PreparedRowCount)(ConnectionHandle* handle, PreparedStatement* statement);
+  // Releases statement; it must not be used again.
+  void (*FinalizeStatement)(ConnectionHandle* handle, PreparedStatement* statement);
 };
 
 // Number of provider slots.

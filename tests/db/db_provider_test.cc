@@ -38,8 +38,8 @@ TEST_F(DBProviderTest, NamesMatchCaseSensitively) {
 }
 
 TEST_F(DBProviderTest, SlotsFillInOrderAndUnloadEmptiesOne) {
-  static const DBProvider other = {"OTHER", nullptr, nullptr, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr, nullptr, nullptr, nullptr};
+  static DBProvider other{};
+  other.name = "OTHER";
   ASSERT_TRUE(RegisterDBProvider(&other));
   ASSERT_TRUE(UnloadDBProvider("SQLITE"));
   EXPECT_TRUE(LoadDBProvider("OTHER"));

@@ -472,6 +472,10 @@ const DBProvider kODBCProvider = {
     ODBCExecuteUpdateBlob,
     ODBCExecuteQueryBlob,
     ODBCExecuteUpdateRowCount,
+    nullptr,  // prepared statements: not yet
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 uint8_t MapODBCSqlType(int sqlType) {

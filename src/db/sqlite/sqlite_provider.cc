@@ -275,10 +275,21 @@ std::unique_ptr<SqliteConnection> OpenDatabase(const std::string& file) {
 }  // namespace
 
 const DBProvider kSqliteProvider = {
-    kSqliteProviderName,     SqliteOpenConnection,        SqliteExecuteUpdate,
-    SqliteExecuteQuery,      SqliteCloseConnection,       SqliteBeginTransaction,
-    SqliteCommitTransaction, SqliteRollbackTransaction,   SqliteExecuteUpdateBlob,
-    SqliteExecuteQueryBlob,  SqliteExecuteUpdateRowCount,
+    kSqliteProviderName,
+    SqliteOpenConnection,
+    SqliteExecuteUpdate,
+    SqliteExecuteQuery,
+    SqliteCloseConnection,
+    SqliteBeginTransaction,
+    SqliteCommitTransaction,
+    SqliteRollbackTransaction,
+    SqliteExecuteUpdateBlob,
+    SqliteExecuteQueryBlob,
+    SqliteExecuteUpdateRowCount,
+    nullptr,  // prepared statements: not yet
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 std::unique_ptr<ConnectionHandle> SqliteOpenConnection(const ConnParamsEntry* entry) {
