@@ -19,8 +19,10 @@ namespace {
 namespace fs = std::filesystem;
 
 // Runs inventory_app on a copy of the sample below root, with connparams
-// (none: the sample's own SQLite lines), from a working directory without
-// "../data". Its standard output, or "exit <status>" appended on failure.
+// (none: the sample's own SQLite lines, with the ODBC driver and data source
+// lists emptied, as on a machine without any ODBC set-up), from a working
+// directory without "../data". Its standard output, or "exit <status>"
+// appended on failure.
 std::string RunApp(const std::string& root, const std::optional<std::string>& connparams) {
   fs::copy(fs::path(FH_SOURCE_DIR) / "examples/data", fs::path(root) / "data",
            fs::copy_options::recursive);
@@ -28,8 +30,15 @@ std::string RunApp(const std::string& root, const std::optional<std::string>& co
   if (connparams && !WriteFileBytes(root + "/data/connparams.txt", *connparams)) {
     return "connparams.txt not written";
   }
+  std::string environment;
+  if (!connparams) {
+    if (!WriteFileBytes(root + "/odbcinst.ini", "") || !WriteFileBytes(root + "/odbc.ini", "")) {
+      return "empty ODBC lists not written";
+    }
+    environment = "ODBCSYSINI='" + root + "' ODBCINI='" + root + "/odbc.ini' ";
+  }
   const std::string command =
-      "cd '" + root + "/work' && '" FH_INVENTORY_APP_PATH "' '" + root + "'";
+      "cd '" + root + "/work' && " + environment + "'" FH_INVENTORY_APP_PATH "' '" + root + "'";
   std::string output;
   std::FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return "popen failed";
