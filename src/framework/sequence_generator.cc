@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "db/bound_update.h"
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
@@ -107,9 +109,24 @@ std::unique_ptr<DBResultSet> RunQuery(ConnectionHandle* handle, const std::strin
   return ExecuteQuery(handle, text.c_str());
 }
 
-int64_t RunUpdate(ConnectionHandle* handle, const std::string& text) {
+int64_t RunUpdate(ConnectionHandle* handle, const fh::BoundUpdate& statement) {
   State().statements.fetch_add(1, std::memory_order_relaxed);
-  return ExecuteUpdateRowCount(handle, text.c_str());
+  return fh::RunBoundUpdate(handle, statement);
+}
+
+BoundValue IntegerValue(int64_t number) {
+  BoundValue value;
+  value.kind = BoundKind::kInteger;
+  value.integer = number;
+  return value;
+}
+
+BoundValue TextValue(const char* text) {
+  BoundValue value;
+  value.kind = BoundKind::kText;
+  value.bytes = text;
+  value.length = std::strlen(text);
+  return value;
 }
 
 // CURRENTBATCHEND of the cursor row, when it is an integer from which
@@ -156,11 +173,15 @@ Reservation TryReserve(ConnectionHandle* handle, const char* sequenceName,
       return Reservation::kFailed;
     }
     const auto oldEnd = static_cast<int32_t>(*end);
-    const std::string update = Format(
-        "update SeqGenState set CURRENTBATCHEND = %d where SEQNAME = %s and CURRENTBATCHEND = "
-        "%d;",
-        oldEnd + kSeqBatchSize, quoted.c_str(), oldEnd);
-    LogTrace("Update Query %s\n", update.c_str());
+    const BoundValue values[] = {IntegerValue(oldEnd + kSeqBatchSize), TextValue(sequenceName),
+                                 IntegerValue(oldEnd)};
+    const fh::BoundUpdate update{
+        "update SeqGenState set CURRENTBATCHEND = ? where SEQNAME = ? and CURRENTBATCHEND = ?",
+        values,
+        Format("update SeqGenState set CURRENTBATCHEND = %d where SEQNAME = %s and "
+               "CURRENTBATCHEND = %d;",
+               oldEnd + kSeqBatchSize, quoted.c_str(), oldEnd)};
+    LogTrace("Update Query %s\n", update.literalText.c_str());
     const int64_t changed = RunUpdate(handle, update);
     if (changed < 0) {
       LogError("ExecuteUpdate Failed for update\n");
@@ -172,9 +193,11 @@ Reservation TryReserve(ConnectionHandle* handle, const char* sequenceName,
   }
   // No row yet. After an insert failed and the row is still missing, the
   // failure was not another process's insert.
-  const std::string insert =
-      Format("insert into SeqGenState values (%s,%d);", quoted.c_str(), kSeqBatchSize);
-  LogTrace("Insert Query %s\n", insert.c_str());
+  const BoundValue values[] = {TextValue(sequenceName), IntegerValue(kSeqBatchSize)};
+  const fh::BoundUpdate insert{
+      "insert into SeqGenState values (?,?)", values,
+      Format("insert into SeqGenState values (%s,%d);", quoted.c_str(), kSeqBatchSize)};
+  LogTrace("Insert Query %s\n", insert.literalText.c_str());
   if (!insertFailedBefore && RunUpdate(handle, insert) == 1) {
     *batch = {1, kSeqBatchSize};
     return Reservation::kReserved;
