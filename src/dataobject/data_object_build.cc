@@ -26,16 +26,12 @@ struct SelectedColumn {
   std::size_t resultPosition = 0;
 };
 
-// The dialect names by the default index (sql/sql_dialects.h).
-constexpr const char* kDialectNames[] = {"MYSQL", "PGSQL", "FIREBIRD", "SQLITE"};
-
 const char* DialectForTable(const char* tableName) {
   if (GetDSNMapValid() == 1) {
     const char* connection = fh::dataobject::ConnectionForTable(tableName);
     return connection != nullptr ? GetDialectNameForConnection(connection) : nullptr;
   }
-  const uint8_t index = GetDefaultDialectIndex();
-  return kDialectNames[index < 4 ? index : 0];
+  return fh::DefaultDialectName();
 }
 
 template <typename T>
