@@ -180,8 +180,8 @@ RowCollection* MakeCollection(const TableDefn& table, const std::vector<Selected
   return CreateRowCollection(table.tableName.c_str(), names.data(), types.data(), pool);
 }
 
-// Adds one row of the table from the current result row (CheckForPKEntry):
-// registered under its key, or dropped when the key is present.
+// Adds one row of the table from the current result row, registered under
+// its key; dropped (true) when a row with that key is present already.
 bool AddResultRow(DataObject* object, RowCollection* collection, const DBResultSet& result,
                   const DBRow& fetched, const std::vector<SelectedColumn>& columns,
                   const char* dialect) {
