@@ -42,27 +42,17 @@ class ForeignKeySaveTest : public TableTest {
                             {Column("tid", KES_SQL_INT, 0, false), Column("from_item", KES_SQL_INT),
                              Column("to_item", KES_SQL_INT)},
                             {"tid"}, {{"from_item", "id", table_}, {"to_item", "id", table_}}));
-    Map(transfer_);
+    ASSERT_TRUE(MakeDefinedTable(transfer_));
     for (const std::string* name : {&table_, &kept_, &cascaded_, &transfer_}) {
       if (GetTableDataByName(name->c_str()) == nullptr) {
         ASSERT_TRUE(CreateTable(name->c_str()));
       }
     }
   }
-  void TearDown() override {
-    for (const std::string* name : {&kept_, &cascaded_, &transfer_}) Run("drop table " + *name);
-    TableTest::TearDown();
-  }
-
-  void Map(const std::string& name) {
-    Run("drop table " + name);
-    ASSERT_TRUE(AddDataSourceMapEntry(CreateDataSourceMapEntry(name.c_str(), "conn")));
-    ASSERT_TRUE(CreateTableInDB(name.c_str(), "conn"));
-  }
   void Child(const std::string& name, const char* key, std::vector<ForeignKeyDefn> references) {
     ASSERT_TRUE(DefineTable(name, {Column(key, KES_SQL_INT, 0, false), Column("item", KES_SQL_INT)},
                             {key}, std::move(references)));
-    Map(name);
+    ASSERT_TRUE(MakeDefinedTable(name));
   }
   static bool AddRow(const std::string& table, std::vector<int64_t> numbers) {
     std::vector<std::optional<ColumnValue>> values;
