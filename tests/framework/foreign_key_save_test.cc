@@ -68,12 +68,8 @@ class ForeignKeySaveTest : public TableTest {
     return states;
   }
   int64_t Count(const std::string& table) {
-    ConnectionHandle* handle = GetConnectionHandle("conn");
-    auto result = ExecuteQuery(handle, ("select count(*) from " + table).c_str());
-    ReleaseConnectionHandle("conn");
-    const DBRow* row = result ? NextDBResultSetRow(result.get()) : nullptr;
-    if (row == nullptr || !(*row)[0]) return -1;
-    return GetIntegerValue(*(*row)[0], result->columns[0].dataType).value_or(-1);
+    const auto rows = Rows("select count(*) from " + table);
+    return rows && rows->size() == 1 ? std::stoll(rows->front()) : -1;
   }
 
   std::string kept_ = UniqueTableName("kept");
@@ -118,16 +114,13 @@ TEST_P(ForeignKeySaveTest, TwoKeysToOneTableJoinOnTheFirst) {
   const auto text = GenerateSelectQuery(query);
   FreeSelectQuery(query);
   ASSERT_TRUE(text.has_value());
-  ConnectionHandle* handle = GetConnectionHandle("conn");
-  auto result = ExecuteQuery(handle, text->c_str());
-  ReleaseConnectionHandle("conn");
-  ASSERT_NE(result, nullptr) << *text;
+  const auto cells = Cells(*text);
+  ASSERT_TRUE(cells.has_value()) << *text;
   // items first (referenced), then transfer's tid, from_item, to_item.
   std::vector<std::pair<int64_t, int64_t>> pairs;
-  while (const DBRow* row = NextDBResultSetRow(result.get())) {
-    ASSERT_TRUE((*row)[0] && (*row)[3]) << *text;
-    pairs.emplace_back(*GetIntegerValue(*(*row)[0], result->columns[0].dataType),
-                       *GetIntegerValue(*(*row)[3], result->columns[3].dataType));
+  for (const std::vector<std::string>& row : *cells) {
+    ASSERT_TRUE(row.at(0) != "NULL" && row.at(3) != "NULL") << *text;
+    pairs.emplace_back(std::stoll(row[0]), std::stoll(row[3]));
   }
   std::sort(pairs.begin(), pairs.end());
   EXPECT_EQ(pairs, (std::vector<std::pair<int64_t, int64_t>>{{1, 10}, {2, 20}})) << *text;
