@@ -1,5 +1,7 @@
-# Installs the libraries, the tool, the headers, a CMake package config and a
-# pkg-config file.
+# Installs the libraries, the tool, the public headers (not the *_internal.h
+# ones, which only our own .cc files include), a CMake package config and a
+# pkg-config file naming the prefix the install went to (the one given to
+# `cmake --install --prefix`, not only the configured one).
 include(CMakePackageConfigHelpers)
 
 install(TARGETS fernhall fernhall_static
@@ -12,7 +14,8 @@ if(FH_HAVE_TOOL)
 endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/fernhall
-  FILES_MATCHING PATTERN "*.h")
+  FILES_MATCHING PATTERN "*.h"
+  PATTERN "*_internal.h" EXCLUDE)
 install(EXPORT fernhallTargets NAMESPACE fernhall::
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/fernhall)
 
@@ -35,8 +38,9 @@ install(FILES ${PROJECT_BINARY_DIR}/fernhallConfig.cmake
   ${PROJECT_BINARY_DIR}/fernhallConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/fernhall)
 
+# The body is configured now; the prefix line is written at install time,
+# when CMAKE_INSTALL_PREFIX holds the prefix actually installed to.
 file(WRITE ${PROJECT_BINARY_DIR}/fernhall.pc.in [=[
-prefix=@CMAKE_INSTALL_PREFIX@
 libdir=${prefix}/@CMAKE_INSTALL_LIBDIR@
 includedir=${prefix}/@CMAKE_INSTALL_INCLUDEDIR@/fernhall
 
@@ -48,5 +52,10 @@ Libs: -L${libdir} -lfernhall
 Libs.private: -lpthread
 Cflags: -I${includedir}
 ]=])
-configure_file(${PROJECT_BINARY_DIR}/fernhall.pc.in ${PROJECT_BINARY_DIR}/fernhall.pc @ONLY)
+configure_file(${PROJECT_BINARY_DIR}/fernhall.pc.in ${PROJECT_BINARY_DIR}/fernhall.pc.body @ONLY)
+install(CODE "set(FH_PC_DIR \"${PROJECT_BINARY_DIR}\")")
+install(CODE [=[
+  file(READ "${FH_PC_DIR}/fernhall.pc.body" FH_PC_BODY)
+  file(WRITE "${FH_PC_DIR}/fernhall.pc" "prefix=${CMAKE_INSTALL_PREFIX}\n${FH_PC_BODY}")
+]=])
 install(FILES ${PROJECT_BINARY_DIR}/fernhall.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -19,10 +19,12 @@
 // Row states are flag sets (store/row_object.h): 1 persisted, 2 new, 4
 // updated, 8 deleted. Edits add flags with a bitwise OR (a row updated twice
 // stays 5). A save writes 5 as UPDATE, any state with 1 and 8 as DELETE, 2 and
-// 6 as INSERT; 0, 1, 8, 10 and 14 write nothing. After its statement
-// succeeded a row becomes clean: an inserted or updated row gets state 1, a
-// deleted row gets state 8 (deleted, no longer in the database) and stays in
-// its collection, so a second save writes nothing for either.
+// 6 as INSERT; 0, 1, 8, 10 and 14 write nothing. A written row becomes
+// clean (SaveDataObject: once its data source's transaction committed;
+// SaveRowCollection and SaveRowUnit: once its own statement succeeded): an
+// inserted or updated row gets state 1, a deleted row gets state 8 (deleted,
+// no longer in the database) and stays in its collection, so a second save
+// writes nothing for either. A row that was not written keeps its state.
 //
 // Ownership: an object owns a memory pool (util/memory_pool.h) of its own;
 // its collections, rows, value copies, texts, key table, table list and its
@@ -35,8 +37,11 @@
 //
 // Thread safety: an object belongs to one thread at a time. Only the
 // criteria evaluation takes a lock (the store's criteria lock,
-// store/table_data.h). Connection handles are taken and released per
-// statement (db/connection_pool.h).
+// store/table_data.h). Connection handles (db/connection_pool.h): a build
+// takes one for its query and gives it back before the rows are built;
+// SaveDataObject holds one per data source for the whole of that data
+// source's transaction (framework/statement_batch.h); SaveRowCollection and
+// SaveRowUnit take and give back one per statement.
 //
 // Results and logging: functions return true / an object / a row on success
 // and false / none on failure, after their fixed error line; every operation
@@ -336,6 +341,9 @@ bool SortTableByFK(DataObject* object);
 // source is written, every row not written keeps its state and the result is
 // false. A row whose statement cannot be made writes nothing at all
 // ("The data object is not saved: some of its rows cannot be written.\n").
+// While a dominant table is indexed, each written row also keeps the index
+// tables of its indexed roots in step, in the same transaction right after
+// its own statement (AddEntryToIndexTableWithin, framework/index_table.h).
 // A lost link ends the save the same way (framework/statement_batch.h).
 // An object whose tables live in two databases cannot be atomic across both:
 // a share already committed stays written (its rows get their new states)

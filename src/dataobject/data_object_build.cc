@@ -26,16 +26,12 @@ struct SelectedColumn {
   std::size_t resultPosition = 0;
 };
 
-// The dialect names by the default index (sql/sql_dialects.h).
-constexpr const char* kDialectNames[] = {"MYSQL", "PGSQL", "FIREBIRD", "SQLITE"};
-
 const char* DialectForTable(const char* tableName) {
   if (GetDSNMapValid() == 1) {
     const char* connection = fh::dataobject::ConnectionForTable(tableName);
     return connection != nullptr ? GetDialectNameForConnection(connection) : nullptr;
   }
-  const uint8_t index = GetDefaultDialectIndex();
-  return kDialectNames[index < 4 ? index : 0];
+  return fh::DefaultDialectName();
 }
 
 template <typename T>
@@ -184,8 +180,8 @@ RowCollection* MakeCollection(const TableDefn& table, const std::vector<Selected
   return CreateRowCollection(table.tableName.c_str(), names.data(), types.data(), pool);
 }
 
-// Adds one row of the table from the current result row (CheckForPKEntry):
-// registered under its key, or dropped when the key is present.
+// Adds one row of the table from the current result row, registered under
+// its key; dropped (true) when a row with that key is present already.
 bool AddResultRow(DataObject* object, RowCollection* collection, const DBResultSet& result,
                   const DBRow& fetched, const std::vector<SelectedColumn>& columns,
                   const char* dialect) {

@@ -22,9 +22,6 @@
 
 namespace {
 
-// The default dialect's name by the index the mode-off setting keeps.
-constexpr const char* kDialectNames[] = {"MYSQL", "PGSQL", "FIREBIRD", "SQLITE"};
-
 // Where a table is read from: a connection name (none: the default data
 // source) and the dialect that converts its rows.
 struct TableSource {
@@ -40,8 +37,7 @@ std::optional<TableSource> SourceOf(const char* tableName) {
     source.dialect = GetDialectNameForConnection(source.connection);
     if (source.dialect == nullptr) return std::nullopt;
   } else {
-    const uint8_t index = GetDefaultDialectIndex();
-    source.dialect = kDialectNames[index < 4 ? index : 0];
+    source.dialect = fh::DefaultDialectName();
   }
   return source;
 }

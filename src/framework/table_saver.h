@@ -28,11 +28,11 @@
 // run in it (each inside its savepoint) and the rows' states change as their
 // statements succeed; the caller commits.
 //
-// Thread safety: the statements run under the criteria lock (CriteriaLock
-// Address, store/table_data.h), so no criteria selection or deletion runs on
-// any table meanwhile; the lock is released before rows are removed, so a
-// change listener may select with a criteria. Callers serialise other
-// changes to the table being saved.
+// Thread safety: the statements run under the criteria lock (the one
+// CriteriaLockAddress names, store/table_data.h), so no criteria selection
+// or deletion runs on any table meanwhile; the lock is released before rows
+// are removed, so a change listener may select with a criteria. Callers
+// serialise other changes to the table being saved.
 #pragma once
 
 // Logs "@@@ Inside SaveTable @@@\n" (trace). true when every row that

@@ -70,7 +70,8 @@ void NameUnopenedConnection() {
   }
 }
 
-// Steps 6 to 11: the definitions, the data sources and their connections.
+// The configuration (definitions, data-source map, connection parameters)
+// and a connection to every data source.
 bool ReadConfigurationAndConnect() {
   if (!ReadTesselConfiguration()) return false;
   if (GetTableDefnList().empty()) {
@@ -113,7 +114,8 @@ int CreateSequenceTablesWhereUsed() {
   return missing;
 }
 
-// Steps 12 to 15: tables, sequences, loaded tables and default data.
+// After the connections: the defined tables created where missing, the
+// sequences, the tables of the load list and the default data.
 bool PrepareTables() {
   int missing = 0;
   const bool allCreated = CreateAllTables(&missing);

@@ -41,14 +41,7 @@ DialectState& State() {
 
 // The dialect for a statement on tableName (none: the default dialect's).
 const SQLDialect* DialectForTable(const char* tableName) {
-  uint8_t mapValid = 0;
-  uint8_t index = 0;
-  {
-    fh::MutexLock lock(&State().mutex);
-    mapValid = State().dsnMapValid;
-    index = State().defaultIndex;
-  }
-  if (mapValid != 1) return FindSQLDialect(kDialectNames[index < kDialectCount ? index : 0]);
+  if (GetDSNMapValid() != 1) return FindSQLDialect(fh::DefaultDialectName());
   const char* connection = GetConnectionNameForTable(tableName);
   if (connection == nullptr) return nullptr;
   return FindSQLDialect(GetDialectNameForConnection(connection));
@@ -184,6 +177,11 @@ uint8_t GetDSNMapValid() {
 uint8_t GetDefaultDialectIndex() {
   fh::MutexLock lock(&State().mutex);
   return State().defaultIndex;
+}
+
+const char* fh::DefaultDialectName() {
+  const uint8_t index = GetDefaultDialectIndex();
+  return kDialectNames[index < kDialectCount ? index : 0];
 }
 
 bool SetDialectModeFromConnParams() {

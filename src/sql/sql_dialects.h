@@ -39,6 +39,12 @@ void SetDSNMapValid(uint8_t status, uint8_t index);
 // The current mode and default index.
 uint8_t GetDSNMapValid();
 uint8_t GetDefaultDialectIndex();
+namespace fh {
+// The name of the dialect the default index names ("MYSQL" for index 0, as
+// above): the dialect that writes and reads every statement while the
+// data-source mode is off. Never null; a static string.
+const char* DefaultDialectName();
+}  // namespace fh
 // Sets the mode from the connection parameters: when the first entry names
 // one of the four dialects (ignoring case), with or without a connect
 // string, the data-source mode goes on; otherwise it stays off with the

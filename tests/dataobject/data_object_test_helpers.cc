@@ -6,16 +6,9 @@
 #include <memory>
 #include <utility>
 
-#include "db/conn_params.h"
-#include "db/connection.h"
-#include "db/connection_pool.h"
-#include "db/db_result_set.h"
 #include "dictionary/data_dict_loader.h"
-#include "dictionary/table_defn.h"
 #include "framework/data_source_map.h"
 #include "framework/sequence_generator.h"
-#include "sql/sql_dialects.h"
-#include "util/memory_pool.h"
 
 namespace fhtest {
 namespace {
@@ -142,73 +135,34 @@ bool InsertTexts(DataObject* object, const std::string& table,
 }
 
 void DataObjectTest::SetUp() {
-  FreeAllTableDefns();
-  FreeAllDataSourceMapEntries();
-  ResetSQLDialectsForTesting();
-  InitSQLDialects();
+  SqlEngineFixture::SetUp();
+  if (HasFatalFailure()) return;
   fh::ResetSequenceMapForTesting();
-  ASSERT_TRUE(InitializeMemPool());
-  std::unique_ptr<ConnParamsEntry> entry = MakeEngineEntry(GetParam(), dir_.path(), "conn");
-  ASSERT_NE(entry, nullptr);
-  ASSERT_TRUE(AddConnParamsEntry(std::move(entry)));
-  ASSERT_TRUE(EstablishDBConnections());
-  ASSERT_TRUE(SetDialectModeFromConnParams());
   ASSERT_TRUE(LoadTestDictionary(dir_.path()));
   for (const std::string* table : {&t_.parent, &t_.child, &t_.grand, &t_.texts, &t_.ids})
     ASSERT_TRUE(AddDataSourceMapEntry(CreateDataSourceMapEntry(table->c_str(), "conn")));
   for (const std::string* table : {&t_.grand, &t_.child, &t_.parent, &t_.ids})
     Run("drop table " + *table);
-  ASSERT_EQ(
-      Run("create table " + t_.parent + " (pid INT NOT NULL, name VARCHAR(40), PRIMARY KEY (pid))"),
-      1);
-  ASSERT_EQ(Run("create table " + t_.child +
-                " (pid INT NOT NULL, cno INT NOT NULL, label VARCHAR(40), PRIMARY KEY (pid, cno),"
-                " FOREIGN KEY (pid) REFERENCES " +
-                t_.parent + " (pid))"),
-            1);
-  ASSERT_EQ(Run("create table " + t_.grand +
-                " (pid INT NOT NULL, cno INT NOT NULL, gno INT NOT NULL, note VARCHAR(40),"
-                " PRIMARY KEY (pid, cno, gno), FOREIGN KEY (pid, cno) REFERENCES " +
-                t_.child + " (pid, cno))"),
-            1);
-  ASSERT_EQ(Run("create table " + t_.ids + " (id BIGINT NOT NULL PRIMARY KEY, note VARCHAR(40))"),
-            1);
+  ASSERT_TRUE(MakeTable(t_.parent, "create table " + t_.parent +
+                                       " (pid INT NOT NULL, name VARCHAR(40), PRIMARY KEY (pid))"));
+  ASSERT_TRUE(MakeTable(
+      t_.child, "create table " + t_.child +
+                    " (pid INT NOT NULL, cno INT NOT NULL, label VARCHAR(40), PRIMARY KEY (pid, "
+                    "cno), FOREIGN KEY (pid) REFERENCES " +
+                    t_.parent + " (pid))"));
+  ASSERT_TRUE(MakeTable(
+      t_.grand, "create table " + t_.grand +
+                    " (pid INT NOT NULL, cno INT NOT NULL, gno INT NOT NULL, note VARCHAR(40),"
+                    " PRIMARY KEY (pid, cno, gno), FOREIGN KEY (pid, cno) REFERENCES " +
+                    t_.child + " (pid, cno))"));
+  ASSERT_TRUE(MakeTable(
+      t_.ids, "create table " + t_.ids + " (id BIGINT NOT NULL PRIMARY KEY, note VARCHAR(40))"));
 }
 
 void DataObjectTest::TearDown() {
-  for (const std::string* table : {&t_.grand, &t_.child, &t_.parent, &t_.ids})
-    Run("drop table " + *table);
+  DropMadeTables();
   fh::ResetSequenceMapForTesting();
-  ResetMemPoolForTest();
-  FreeAllTableDefns();
-  FreeAllDataSourceMapEntries();
-  ResetSQLDialectsForTesting();
-}
-
-int DataObjectTest::Run(const std::string& text) {
-  ConnectionHandle* handle = GetConnectionHandle("conn");
-  const int result = ExecuteUpdate(handle, text.c_str());
-  ReleaseConnectionHandle("conn");
-  return result;
-}
-
-std::vector<std::string> DataObjectTest::Rows(const std::string& query) {
-  std::vector<std::string> rows;
-  ConnectionHandle* handle = GetConnectionHandle("conn");
-  std::unique_ptr<DBResultSet> result = ExecuteQuery(handle, query.c_str());
-  ReleaseConnectionHandle("conn");
-  if (result == nullptr) return {"query failed"};
-  while (const DBRow* row = NextDBResultSetRow(result.get())) {
-    std::string text;
-    for (std::size_t i = 0; i < row->size(); ++i) {
-      const std::optional<ColumnValue>& value = (*row)[i];
-      std::string part =
-          value ? ConvertValueToString(&*value, result->columns[i].dataType).value_or("?") : "NULL";
-      text += (i > 0 ? "|" : "") + part;
-    }
-    rows.push_back(text);
-  }
-  return rows;
+  SqlEngineFixture::TearDown();
 }
 
 void DataObjectTest::FillGraph() {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "dataobject/data_object.h"
-#include "support/db_engines.h"
+#include "support/sql_engine_fixture.h"
 
 namespace fhtest {
 
@@ -47,15 +47,16 @@ std::string ColumnTexts(DataObject* object, const std::string& table);
 bool InsertTexts(DataObject* object, const std::string& table,
                  const std::vector<const char*>& texts);
 
-class DataObjectTest : public DbTest, public testing::WithParamInterface<Engine> {
+class DataObjectTest : public SqlEngineFixture {
  protected:
   void SetUp() override;
   void TearDown() override;
 
-  // Runs a statement on "conn"; its ExecuteUpdate result.
-  static int Run(const std::string& text);
-  // The rows of a query on "conn", each as its values' texts joined by "|".
-  static std::vector<std::string> Rows(const std::string& query);
+  // The rows of a query on "conn" as SqlEngineFixture::Rows gives them;
+  // {"query failed"} when it failed.
+  std::vector<std::string> Rows(const std::string& query) {
+    return SqlEngineFixture::Rows(query).value_or(std::vector<std::string>{"query failed"});
+  }
   // Fills the graph: parents 1 and 2; children (1,1), (1,2); grandchildren
   // (1,1,1), (1,1,2), (1,2,1).
   void FillGraph();

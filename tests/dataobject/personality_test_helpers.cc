@@ -6,14 +6,8 @@
 
 #include "dataobject/personality.h"
 #include "dataobject/personality_xml.h"
-#include "db/connection.h"
-#include "db/connection_pool.h"
-#include "db/db_result_set.h"
-#include "framework/data_source_map.h"
 #include "framework/index_table.h"
-#include "sql/sql_dialects.h"
 #include "store/table_data.h"
-#include "util/memory_pool.h"
 
 namespace fhtest {
 
@@ -42,39 +36,26 @@ std::string DescribePersonalities() {
 }
 
 void PersonalityDbTest::SetUp() {
-  FreeAllTableDefns();
-  FreeAllDataSourceMapEntries();
+  SqlEngineFixture::SetUp();
+  if (HasFatalFailure()) return;
   ClearIndexedDominantTables();
   ResetPersonalitiesForTesting();
-  ResetSQLDialectsForTesting();
-  InitSQLDialects();
-  InitTableList();
-  ASSERT_TRUE(InitializeMemPool());
   ASSERT_EQ(InitPersonality(), 1);
+}
+
+void PersonalityDbTest::AddDataSources() {
   // The default data source comes first and is not "conn": on SQLite a
   // database of its own, so a statement run on the wrong one is not seen.
-  std::unique_ptr<ConnParamsEntry> spare = MakeEngineEntry(GetParam(), spareDir_.path(), "spare");
-  ASSERT_NE(spare, nullptr);
-  ASSERT_TRUE(AddConnParamsEntry(std::move(spare)));
-  std::unique_ptr<ConnParamsEntry> entry = MakeEngineEntry(GetParam(), dir_.path(), "conn");
-  ASSERT_NE(entry, nullptr);
-  ASSERT_TRUE(AddConnParamsEntry(std::move(entry)));
-  ASSERT_TRUE(EstablishDBConnections());
-  ASSERT_TRUE(SetDialectModeFromConnParams());
+  AddEngineSource("spare", spareDir_.path());
+  AddEngineSource("conn", dir_.path());
 }
 
 void PersonalityDbTest::TearDown() {
-  for (auto table = created_.rbegin(); table != created_.rend(); ++table) {
-    Run("drop table " + *table + "_IDX");
-    Run("drop table " + *table);
-  }
+  DropMadeTables();
   UnLoadAllTable();
   ResetPersonalitiesForTesting();
   ClearIndexedDominantTables();
-  ResetMemPoolForTest();
-  FreeAllTableDefns();
-  FreeAllDataSourceMapEntries();
-  ResetSQLDialectsForTesting();
+  SqlEngineFixture::TearDown();
 }
 
 std::string DescribeObject(const DataObject* object) {
@@ -104,39 +85,10 @@ std::string DescribeObject(const DataObject* object) {
   return text;
 }
 
-int PersonalityDbTest::Run(const std::string& text) {
-  ConnectionHandle* handle = GetConnectionHandle("conn");
-  const int result = ExecuteUpdate(handle, text.c_str());
-  ReleaseConnectionHandle("conn");
-  return result;
-}
-
-std::optional<std::vector<std::string>> PersonalityDbTest::Query(const std::string& text) {
-  ConnectionHandle* handle = GetConnectionHandle("conn");
-  std::unique_ptr<DBResultSet> result = ExecuteQuery(handle, text.c_str());
-  ReleaseConnectionHandle("conn");
-  if (result == nullptr) return std::nullopt;
-  std::vector<std::string> rows;
-  while (const DBRow* row = NextDBResultSetRow(result.get())) {
-    std::string line;
-    for (std::size_t i = 0; i < row->size(); ++i) {
-      const std::optional<ColumnValue>& value = (*row)[i];
-      std::string value_text =
-          value ? ConvertValueToString(&*value, result->columns[i].dataType).value_or("?") : "NULL";
-      while (!value_text.empty() && value_text.back() == ' ') value_text.pop_back();
-      line += (i == 0 ? "" : "|") + value_text;
-    }
-    rows.push_back(line);
-  }
-  return rows;
-}
-
 bool PersonalityDbTest::CreateInDb(const std::string& table) {
-  if (!AddDataSourceMapEntry(CreateDataSourceMapEntry(table.c_str(), "conn"))) return false;
-  Run("drop table " + table + "_IDX");
-  Run("drop table " + table);
-  created_.push_back(table);
-  return CreateTableInDB(table.c_str(), "conn");
+  const bool created = MakeDefinedTable(table);
+  DropAtEnd(table + "_IDX");
+  return created;
 }
 
 }  // namespace fhtest

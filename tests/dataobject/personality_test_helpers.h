@@ -11,7 +11,7 @@
 
 #include "dataobject/data_object.h"
 #include "dictionary/table_defn.h"
-#include "support/db_engines.h"
+#include "support/sql_engine_fixture.h"
 #include "support/table_definitions.h"
 #include "support/test_support.h"
 
@@ -37,23 +37,23 @@ std::string DescribeObject(const DataObject* object);
 // "spare" (on SQLite another database), the memory pool, the dialects
 // and an empty personality list; the tables made with CreateInDb are mapped
 // to "conn" and dropped again at the end, with their index tables.
-class PersonalityDbTest : public DbTest, public testing::WithParamInterface<Engine> {
+class PersonalityDbTest : public SqlEngineFixture {
  protected:
   void SetUp() override;
+  void AddDataSources() override;
   void TearDown() override;
 
-  // Runs a statement on "conn"; its ExecuteUpdate result.
-  int Run(const std::string& text);
-  // The rows query gives on "conn", each as its values' texts joined by
-  // "|" ("NULL" for SQL NULL, blanks at the end of texts removed); none
-  // when the query failed.
-  std::optional<std::vector<std::string>> Query(const std::string& text);
-  // Maps the defined table to "conn" and creates it there afresh.
+  // The rows query gives on "conn" (Rows, blanks at the end of texts
+  // removed); none when the query failed.
+  std::optional<std::vector<std::string>> Query(const std::string& text) {
+    return Rows(text, Blanks::kTrim);
+  }
+  // Maps the defined table to "conn" and creates it there afresh; it and its
+  // index table are dropped at the end.
   bool CreateInDb(const std::string& table);
 
  private:
   TempDir spareDir_;
-  std::vector<std::string> created_;
 };
 
 }  // namespace fhtest

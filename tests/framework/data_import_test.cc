@@ -13,15 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "db/conn_params.h"
-#include "db/connection.h"
-#include "db/connection_pool.h"
-#include "dictionary/table_defn.h"
 #include "framework/data_source_map.h"
 #include "framework/sequence_generator.h"
 #include "sql/sql_dialects.h"
 #include "store/table_data.h"
-#include "support/db_engines.h"
+#include "support/sql_engine_fixture.h"
+#include "support/table_definitions.h"
 #include "util/memory_pool.h"
 
 namespace fhtest {
@@ -39,19 +36,12 @@ ColumnDefnEntry Col(const char* name, uint8_t type, const char* generator = null
 // The tables child, parent and Workflow_Statements are made afresh for each
 // test; the sequences are this process's own, so that they start at 1 on a
 // server whose SeqGenState other tests share.
-class DataImportTest : public DbTest, public testing::WithParamInterface<Engine> {
+class DataImportTest : public SqlEngineFixture {
  protected:
   void SetUp() override {
-    FreeAllTableDefns();
-    FreeAllDataSourceMapEntries();
-    ResetSQLDialectsForTesting();
+    SqlEngineFixture::SetUp();
+    if (HasFatalFailure()) return;
     fh::ResetSequenceMapForTesting();
-    InitSQLDialects();
-    InitTableList();
-    ASSERT_TRUE(InitializeMemPool());
-    ASSERT_TRUE(AddConnParamsEntry(MakeEngineEntry(GetParam(), dir_.path(), "conn")));
-    ASSERT_TRUE(EstablishDBConnections());
-    ASSERT_TRUE(SetDialectModeFromConnParams());
     DropTables();
     ASSERT_EQ(Run("create table if not exists SeqGenState (SEQNAME varchar(64) not null primary "
                   "key, CURRENTBATCHEND integer)"),
@@ -78,33 +68,17 @@ class DataImportTest : public DbTest, public testing::WithParamInterface<Engine>
   void TearDown() override {
     DropTables();
     ForgetSequences();
-    UnLoadAllTable();
     fh::ResetSequenceMapForTesting();
-    ResetMemPoolForTest();
-    FreeAllTableDefns();
-    FreeAllDataSourceMapEntries();
-    ResetSQLDialectsForTesting();
+    SqlEngineFixture::TearDown();
   }
 
   static void Define(const char* name, std::vector<ColumnDefnEntry> columns,
                      std::vector<std::string> key, std::vector<ForeignKeyDefn> foreignKeys) {
-    ConstraintDefn constraints;
-    constraints.primaryKeyColumns = std::move(key);
-    constraints.primaryKeyCount = static_cast<int32_t>(constraints.primaryKeyColumns.size());
-    constraints.foreignKeys = std::move(foreignKeys);
-    ASSERT_NE(AddTableDefn(
-                  CreateTableDefn(name, std::nullopt, std::move(columns), std::move(constraints))),
-              nullptr);
+    ASSERT_TRUE(DefineTable(name, std::move(columns), std::move(key), std::move(foreignKeys)));
     ASSERT_TRUE(AddDataSourceMapEntry(CreateDataSourceMapEntry(name, "conn")));
   }
 
-  static int Run(const std::string& text) {
-    ConnectionHandle* handle = GetConnectionHandle("conn");
-    const int result = ExecuteUpdate(handle, text.c_str());
-    ReleaseConnectionHandle("conn");
-    return result;
-  }
-  static void DropTables() {
+  void DropTables() {
     for (const char* table : {"child", "parent", "Workflow_Statements"})
       Run(std::string("drop table ") + table);
   }

@@ -42,27 +42,17 @@ class ForeignKeySaveTest : public TableTest {
                             {Column("tid", KES_SQL_INT, 0, false), Column("from_item", KES_SQL_INT),
                              Column("to_item", KES_SQL_INT)},
                             {"tid"}, {{"from_item", "id", table_}, {"to_item", "id", table_}}));
-    Map(transfer_);
+    ASSERT_TRUE(MakeDefinedTable(transfer_));
     for (const std::string* name : {&table_, &kept_, &cascaded_, &transfer_}) {
       if (GetTableDataByName(name->c_str()) == nullptr) {
         ASSERT_TRUE(CreateTable(name->c_str()));
       }
     }
   }
-  void TearDown() override {
-    for (const std::string* name : {&kept_, &cascaded_, &transfer_}) Run("drop table " + *name);
-    TableTest::TearDown();
-  }
-
-  void Map(const std::string& name) {
-    Run("drop table " + name);
-    ASSERT_TRUE(AddDataSourceMapEntry(CreateDataSourceMapEntry(name.c_str(), "conn")));
-    ASSERT_TRUE(CreateTableInDB(name.c_str(), "conn"));
-  }
   void Child(const std::string& name, const char* key, std::vector<ForeignKeyDefn> references) {
     ASSERT_TRUE(DefineTable(name, {Column(key, KES_SQL_INT, 0, false), Column("item", KES_SQL_INT)},
                             {key}, std::move(references)));
-    Map(name);
+    ASSERT_TRUE(MakeDefinedTable(name));
   }
   static bool AddRow(const std::string& table, std::vector<int64_t> numbers) {
     std::vector<std::optional<ColumnValue>> values;
@@ -78,12 +68,8 @@ class ForeignKeySaveTest : public TableTest {
     return states;
   }
   int64_t Count(const std::string& table) {
-    ConnectionHandle* handle = GetConnectionHandle("conn");
-    auto result = ExecuteQuery(handle, ("select count(*) from " + table).c_str());
-    ReleaseConnectionHandle("conn");
-    const DBRow* row = result ? NextDBResultSetRow(result.get()) : nullptr;
-    if (row == nullptr || !(*row)[0]) return -1;
-    return GetIntegerValue(*(*row)[0], result->columns[0].dataType).value_or(-1);
+    const auto rows = Rows("select count(*) from " + table);
+    return rows && rows->size() == 1 ? std::stoll(rows->front()) : -1;
   }
 
   std::string kept_ = UniqueTableName("kept");
@@ -128,16 +114,13 @@ TEST_P(ForeignKeySaveTest, TwoKeysToOneTableJoinOnTheFirst) {
   const auto text = GenerateSelectQuery(query);
   FreeSelectQuery(query);
   ASSERT_TRUE(text.has_value());
-  ConnectionHandle* handle = GetConnectionHandle("conn");
-  auto result = ExecuteQuery(handle, text->c_str());
-  ReleaseConnectionHandle("conn");
-  ASSERT_NE(result, nullptr) << *text;
+  const auto cells = Cells(*text);
+  ASSERT_TRUE(cells.has_value()) << *text;
   // items first (referenced), then transfer's tid, from_item, to_item.
   std::vector<std::pair<int64_t, int64_t>> pairs;
-  while (const DBRow* row = NextDBResultSetRow(result.get())) {
-    ASSERT_TRUE((*row)[0] && (*row)[3]) << *text;
-    pairs.emplace_back(*GetIntegerValue(*(*row)[0], result->columns[0].dataType),
-                       *GetIntegerValue(*(*row)[3], result->columns[3].dataType));
+  for (const std::vector<std::string>& row : *cells) {
+    ASSERT_TRUE(row.at(0) != "NULL" && row.at(3) != "NULL") << *text;
+    pairs.emplace_back(std::stoll(row[0]), std::stoll(row[3]));
   }
   std::sort(pairs.begin(), pairs.end());
   EXPECT_EQ(pairs, (std::vector<std::pair<int64_t, int64_t>>{{1, 10}, {2, 20}})) << *text;

@@ -10,7 +10,9 @@
 
 #include "framework/table_saver.h"
 #include "framework/table_test_helpers.h"
+#include "sql/sql_dialects.h"
 #include "store/table_data.h"
+#include "store/table_rows.h"
 
 namespace fhtest {
 namespace {
@@ -114,6 +116,36 @@ TEST_P(LoadTableTest, ViewTakesTheTablesColumnsAndTheQueryRows) {
   EXPECT_EQ(data->firstRow->next, nullptr);
   EXPECT_FALSE(LoadViewByQuery("other_view", "no_such_definition", "select 1"));
   EXPECT_EQ(GetTableDataByName("other_view"), nullptr);
+}
+
+// With the data-source mode off, the default dialect converts the rows read:
+// set to the engine's own, a binary value comes back as the bytes saved.
+TEST_P(LoadTableTest, WithTheModeOffTheDefaultDialectConvertsTheRows) {
+  const std::string bins = UniqueTableName("bins");
+  ASSERT_TRUE(DefineTable(bins, {Column("id", KES_SQL_INT, 0, false), Column("data", KES_SQL_BLOB)},
+                          {"id"}));
+  ASSERT_TRUE(MakeDefinedTable(bins));
+  ASSERT_TRUE(CreateTable(bins.c_str()));
+  const std::string bytes("\x01\xff\x7fzq", 5);
+  std::vector<std::optional<ColumnValue>> values;
+  values.push_back(ColumnValue::FromInteger(KES_SQL_INT, 1));
+  values.push_back(ColumnValue::FromBytes(bytes.data(), bytes.size()));
+  std::unique_ptr<RowObject> row = CreateNewRowObject(std::move(values), {});
+  ASSERT_TRUE(AddNewRow(bins.c_str(), row));
+  ASSERT_TRUE(SaveTable(bins.c_str()));
+  ASSERT_TRUE(UnLoadTable(bins.c_str()));
+  uint8_t index = 0;
+  do SetDSNMapValid(0, index);
+  while (dialect_ != fh::DefaultDialectName() && ++index < 4);
+  ASSERT_EQ(GetDSNMapValid(), 0);
+  ASSERT_EQ(fh::DefaultDialectName(), dialect_);
+
+  ASSERT_TRUE(LoadTable(bins.c_str()));
+  const TableData* table = GetTableDataByName(bins.c_str());
+  ASSERT_TRUE(table != nullptr && table->firstRow != nullptr);
+  const std::optional<ColumnValue>& data = table->firstRow->values[1];
+  ASSERT_TRUE(data.has_value());
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(data->bytes()), data->length()), bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, LoadTableTest, testing::ValuesIn(SelectedEngines()), EngineName);

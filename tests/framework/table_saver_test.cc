@@ -267,15 +267,7 @@ TEST_P(SaveTableTest, SaveKeepsTheIndexTableOfAnIndexedDominantTable) {
   ASSERT_EQ(Run("create table " + index + " (qty INT, TABLENAME VARCHAR(40))"), 1);
   RegisterIndexedDominantTable(dominant.c_str());
   auto indexRows = [&] {
-    ConnectionHandle* handle = GetConnectionHandle("conn");
-    auto rows = ExecuteQuery(handle, ("select qty from " + index + " order by qty").c_str());
-    ReleaseConnectionHandle("conn");
-    std::vector<std::string> keys;
-    while (rows != nullptr && NextDBResultSetRow(rows.get()) != nullptr)
-      keys.push_back(ConvertValueToString(rows->rows[static_cast<std::size_t>(rows->cursor)][0],
-                                          rows->columns[0].dataType)
-                         .value_or("?"));
-    return keys;
+    return Rows("select qty from " + index + " order by qty").value_or(std::vector<std::string>{});
   };
 
   ASSERT_EQ(Run("insert into " + table_ + " values (5, 'stored', 7)"), 1);

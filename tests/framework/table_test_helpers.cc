@@ -5,16 +5,8 @@
 #include <memory>
 #include <utility>
 
-#include "db/conn_params.h"
-#include "db/connection.h"
-#include "db/connection_pool.h"
-#include "db/db_result_set.h"
-#include "dictionary/table_defn.h"
-#include "framework/data_source_map.h"
-#include "sql/sql_dialects.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"
-#include "util/memory_pool.h"
 
 namespace fhtest {
 namespace {
@@ -37,45 +29,14 @@ void PrintTo(const ItemRow& row, std::ostream* out) {
 }
 
 void TableTest::SetUp() {
-  FreeAllTableDefns();
-  FreeAllDataSourceMapEntries();
-  ResetSQLDialectsForTesting();
-  InitSQLDialects();
-  InitTableList();
-  ASSERT_TRUE(InitializeMemPool());
-  std::unique_ptr<ConnParamsEntry> entry = MakeEngineEntry(GetParam(), dir_.path(), "conn");
-  ASSERT_NE(entry, nullptr);
-  ASSERT_TRUE(AddConnParamsEntry(std::move(entry)));
-  ASSERT_TRUE(EstablishDBConnections());
-  ASSERT_TRUE(SetDialectModeFromConnParams());
-  ConstraintDefn constraints;
-  constraints.primaryKeyColumns = {"id"};
-  constraints.primaryKeyCount = 1;
-  ASSERT_NE(AddTableDefn(CreateTableDefn(
-                table_, std::nullopt,
-                {Column("id", KES_SQL_INT, 0, false), Column("name", KES_SQL_CHAR, 40, true),
-                 Column("qty", KES_SQL_INT, 0, true)},
-                std::move(constraints))),
-            nullptr);
-  ASSERT_TRUE(AddDataSourceMapEntry(CreateDataSourceMapEntry(table_.c_str(), "conn")));
-  Run("drop table " + table_);
-  ASSERT_TRUE(CreateTableInDB(table_.c_str(), "conn"));
-}
-
-void TableTest::TearDown() {
-  UnLoadAllTable();
-  Run("drop table " + table_);
-  ResetMemPoolForTest();
-  FreeAllTableDefns();
-  FreeAllDataSourceMapEntries();
-  ResetSQLDialectsForTesting();
-}
-
-int TableTest::Run(const std::string& text) {
-  ConnectionHandle* handle = GetConnectionHandle("conn");
-  const int result = ExecuteUpdate(handle, text.c_str());
-  ReleaseConnectionHandle("conn");
-  return result;
+  SqlEngineFixture::SetUp();
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(
+      DefineTable(table_,
+                  {Column("id", KES_SQL_INT, 0, false), Column("name", KES_SQL_CHAR, 40, true),
+                   Column("qty", KES_SQL_INT, 0, true)},
+                  {"id"}));
+  ASSERT_TRUE(MakeDefinedTable(table_));
 }
 
 bool TableTest::AddItem(int32_t id, std::optional<std::string> name, int32_t qty) {
@@ -102,23 +63,13 @@ std::vector<ItemRow> TableTest::MemoryRows() const {
 
 std::vector<ItemRow> TableTest::DatabaseRows() {
   std::vector<ItemRow> rows;
-  ConnectionHandle* handle = GetConnectionHandle("conn");
-  const std::string query = "select id, name, qty from " + table_ + " order by id";
-  std::unique_ptr<DBResultSet> result = ExecuteQuery(handle, query.c_str());
-  ReleaseConnectionHandle("conn");
-  if (result == nullptr) return rows;
-  while (const DBRow* row = NextDBResultSetRow(result.get())) {
-    std::string texts[3];
-    for (int i = 0; i < 3; ++i) {
-      const std::optional<ColumnValue>& value = (*row)[i];
-      texts[i] =
-          value ? ConvertValueToString(&*value, result->columns[i].dataType).value_or("?") : "NULL";
-    }
-    auto number = [](const std::string& text) {
-      return text == "NULL" ? -1 : std::atoi(text.c_str());
-    };
-    rows.push_back(ItemRow{number(texts[0]), texts[1], number(texts[2]), 0});
-  }
+  const auto cells = Cells("select id, name, qty from " + table_ + " order by id");
+  auto number = [](const std::string& text) {
+    return text == "NULL" ? -1 : std::atoi(text.c_str());
+  };
+  for (const std::vector<std::string>& row :
+       cells.value_or(std::vector<std::vector<std::string>>{}))
+    rows.push_back(ItemRow{number(row.at(0)), row.at(1), number(row.at(2)), 0});
   return rows;
 }
 

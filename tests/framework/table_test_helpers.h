@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "store/row_object.h"
-#include "support/db_engines.h"
+#include "support/sql_engine_fixture.h"
 #include "support/table_definitions.h"
 
 namespace fhtest {
@@ -26,13 +26,10 @@ struct ItemRow {
 };
 void PrintTo(const ItemRow& row, std::ostream* out);
 
-class TableTest : public DbTest, public testing::WithParamInterface<Engine> {
+class TableTest : public SqlEngineFixture {
  protected:
   void SetUp() override;
-  void TearDown() override;
 
-  // Runs a statement on "conn"; its ExecuteUpdate result.
-  int Run(const std::string& text);
   // Adds a new row to the in-memory table; false when AddNewRow refused it.
   bool AddItem(int32_t id, std::optional<std::string> name, int32_t qty);
   // The in-memory rows of the table in list order, with their states.

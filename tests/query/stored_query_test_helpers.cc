@@ -5,13 +5,10 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "db/connection.h"
 #include "db/connection_pool.h"
 #include "framework/data_source_map.h"
 #include "query/stored_query_reads.h"
 #include "sql/sql_dialects.h"
-#include "support/test_support.h"
-#include "util/memory_pool.h"
 
 namespace fhtest {
 namespace {
@@ -153,22 +150,20 @@ std::vector<std::string> RowTexts(const DBResultSet& resultSet) {
   return rows;
 }
 
-void StoredQueryTest::SetUp() {
-  FreeAllDataSourceMapEntries();
-  ResetSQLDialectsForTesting();
-  InitSQLDialects();
-  ASSERT_TRUE(InitializeMemPool());
-  std::unique_ptr<ConnParamsEntry> entry;
-  if (IsSqlite(GetParam())) {
-    entry = MakeEngineEntry(GetParam(), dir_.path(), kDefinitions);
-  } else {
-    database_.emplace(GetParam(), "fhsq");
-    ASSERT_TRUE(database_->ok());
-    entry = database_->Entry(kDefinitions);
-  }
+StoredQueryTest::StoredQueryTest() : SqlEngineFixture(kDefinitions) {}
+
+void StoredQueryTest::AddDataSources() {
+  if (IsSqlite(GetParam())) return AddEngineSource(kDefinitions, dir_.path());
+  database_.emplace(GetParam(), "fhsq");
+  ASSERT_TRUE(database_->ok());
+  std::unique_ptr<ConnParamsEntry> entry = database_->Entry(kDefinitions);
   ASSERT_NE(entry, nullptr);
   ASSERT_TRUE(AddConnParamsEntry(std::move(entry)));
-  ASSERT_TRUE(EstablishDBConnections()) << log_.Messages();
+}
+
+void StoredQueryTest::SetUp() {
+  SqlEngineFixture::SetUp();
+  if (HasFatalFailure()) return;
   // Dialect-only data sources: listed after the pool was opened, so never
   // connected; a table mapped to one is written in its dialect.
   for (const char* dialect : kDialects) {
@@ -183,26 +178,18 @@ void StoredQueryTest::SetUp() {
 }
 
 void StoredQueryTest::TearDown() {
+  SqlEngineFixture::TearDown();
   FreeConnectionPool();  // before the scratch database is dropped
   database_.reset();
-  FreeAllDataSourceMapEntries();
-  ResetSQLDialectsForTesting();
-  ResetMemPoolForTest();
 }
 
 void StoredQueryTest::Exec(const std::vector<std::string>& statements) {
-  ConnectionHandle* handle = GetConnectionHandle(kDefinitions);
-  ASSERT_NE(handle, nullptr);
-  for (const std::string& statement : statements) {
-    EXPECT_EQ(ExecuteUpdate(handle, statement.c_str()), 1) << statement << "\n" << log_.Messages();
-  }
-  ReleaseConnectionHandle(kDefinitions);
+  for (const std::string& statement : statements)
+    EXPECT_EQ(Run(statement), 1) << statement << "\n" << log_.Messages();
 }
 
 std::optional<std::vector<std::string>> StoredQueryTest::Query(const std::string& text) {
-  ConnectionHandle* handle = GetConnectionHandle(kDefinitions);
-  auto resultSet = ExecuteQuery(handle, text.c_str());
-  ReleaseConnectionHandle(kDefinitions);
+  std::unique_ptr<DBResultSet> resultSet = Fetch(text);
   if (resultSet == nullptr) return std::nullopt;
   return RowTexts(*resultSet);
 }

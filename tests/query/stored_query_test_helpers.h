@@ -19,10 +19,8 @@
 #include <vector>
 
 #include "db/db_result_set.h"
-#include "support/db_engines.h"
 #include "support/scratch_database.h"
-
-struct ConnectionHandle;
+#include "support/sql_engine_fixture.h"
 
 namespace fhtest {
 
@@ -66,8 +64,10 @@ std::vector<std::string> RowTexts(const DBResultSet& resultSet);
 // The database layer, the dialects (data-source mode on), the definition
 // and data tables on the engine, every table mapped to kDefinitions, and one
 // dialect-only connection per dialect.
-class StoredQueryTest : public DbTest, public testing::WithParamInterface<Engine> {
+class StoredQueryTest : public SqlEngineFixture {
  protected:
+  StoredQueryTest();
+  void AddDataSources() override;
   void SetUp() override;
   void TearDown() override;
 

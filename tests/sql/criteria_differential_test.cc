@@ -228,11 +228,7 @@ class CriteriaDifferentialTest : public SqlEngineFixture {
     }
     ASSERT_TRUE(DefineTable(table_, std::move(columns), {"id"}));
     ASSERT_TRUE(AddDataSourceMapEntry(CreateDataSourceMapEntry(table_.c_str(), "conn")));
-    Run("drop table " + table_);
-  }
-  void TearDown() override {
-    Run("drop table " + table_);
-    SqlEngineFixture::TearDown();
+    DropAtEnd(table_);
   }
 
   // Loads the same random rows into the engine's table and into memory;

@@ -62,6 +62,22 @@ TEST_F(SqlDialectsTest, DefaultDialectWritesEveryStatement) {
   EXPECT_EQ(GetDSNMapValid(), 0);
 }
 
+TEST_F(SqlDialectsTest, DefaultIndexNamesOneRegisteredDialect) {
+  const struct {
+    uint8_t index;
+    const char* name;
+  } cases[] = {{0, "MYSQL"}, {1, "PGSQL"}, {2, "FIREBIRD"}, {3, "SQLITE"}};
+  EXPECT_STREQ(fh::DefaultDialectName(), "MYSQL");
+  for (const auto& c : cases) {
+    SetDSNMapValid(0, c.index);
+    EXPECT_STREQ(fh::DefaultDialectName(), c.name) << int{c.index};
+    ASSERT_NE(FindSQLDialect(fh::DefaultDialectName()), nullptr) << c.name;
+    // A refused index keeps the dialect chosen before.
+    SetDSNMapValid(0, 4);
+    EXPECT_STREQ(fh::DefaultDialectName(), c.name);
+  }
+}
+
 TEST_F(SqlDialectsTest, DataSourceModeChoosesByTableWithOrWithoutConnectString) {
   for (uint8_t useConnectString : {0, 1}) {
     FreeAllConnParamsEntries();

@@ -37,10 +37,6 @@ class TypeRoundTripTest : public SqlEngineFixture {
     // largest double left out).
     doubleDigits_ = GetParam().name == "sqlite" ? 15 : 17;
   }
-  void TearDown() override {
-    for (const std::string& table : tables_) Update("drop table " + table);
-    SqlEngineFixture::TearDown();
-  }
 
   // The rows of table whose id (and, for a key type, v) equal row's; every
   // row ordered by id when row is none.
@@ -79,7 +75,6 @@ class TypeRoundTripTest : public SqlEngineFixture {
   }
 
   int doubleDigits_ = 17;
-  std::vector<std::string> tables_;
 };
 
 TEST_P(TypeRoundTripTest, EveryTypeSurvivesInsertReloadFindUpdateAndDelete) {
@@ -94,12 +89,11 @@ TEST_P(TypeRoundTripTest, EveryTypeSurvivesInsertReloadFindUpdateAndDelete) {
     }
     SCOPED_TRACE(c.name);
     const std::string table = UniqueTableName("rt" + std::to_string(k));
-    Update("drop table " + table);
+    DropAtEnd(table);
     ASSERT_TRUE(DefineRoundTripTable(table, c, "conn"));
     const auto create = GenerateCreateTableQuery(table.c_str());
     ASSERT_TRUE(create.has_value());
     ASSERT_GE(Update(*create), 0) << *create;
-    tables_.push_back(table);
 
     std::vector<std::unique_ptr<RowObject>> written;
     for (std::size_t i = 0; i < c.values.size(); ++i) {

@@ -1,8 +1,10 @@
 #include "support/sql_engine_fixture.h"
 
+#include <utility>
+
 #include "db/connection.h"
 #include "db/connection_pool.h"
-#include "db/db_result_set.h"
+#include "dictionary/column_values.h"
 #include "dictionary/data_dict_loader.h"
 #include "framework/data_source_map.h"
 #include "sql/sql_dialects.h"
@@ -11,6 +13,8 @@
 
 namespace fhtest {
 
+SqlEngineFixture::SqlEngineFixture(std::string connection) : connection_(std::move(connection)) {}
+
 void SqlEngineFixture::SetUp() {
   FreeAllTableDefns();
   FreeAllDataSourceMapEntries();
@@ -18,15 +22,15 @@ void SqlEngineFixture::SetUp() {
   InitSQLDialects();
   InitTableList();
   ASSERT_TRUE(InitializeMemPool());
-  auto entry = MakeEngineEntry(GetParam(), dir_.path(), "conn");
-  ASSERT_NE(entry, nullptr);
-  ASSERT_TRUE(AddConnParamsEntry(std::move(entry)));
-  ASSERT_TRUE(EstablishDBConnections());
+  AddDataSources();
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(EstablishDBConnections()) << log_.Messages();
   ASSERT_TRUE(SetDialectModeFromConnParams());
-  dialect_ = GetDialectNameForConnection("conn");
+  dialect_ = GetDialectNameForConnection(connection_.c_str());
 }
 
 void SqlEngineFixture::TearDown() {
+  DropMadeTables();
   UnLoadAllTable();
   ResetMemPoolForTest();
   FreeAllTableDefns();
@@ -34,31 +38,98 @@ void SqlEngineFixture::TearDown() {
   ResetSQLDialectsForTesting();
 }
 
+void SqlEngineFixture::AddDataSources() { AddEngineSource(connection_, dir_.path()); }
+
+void SqlEngineFixture::AddEngineSource(const std::string& name, const std::string& directory) {
+  std::unique_ptr<ConnParamsEntry> entry = MakeEngineEntry(GetParam(), directory, name);
+  ASSERT_NE(entry, nullptr);
+  ASSERT_TRUE(AddConnParamsEntry(std::move(entry)));
+}
+
+int SqlEngineFixture::Run(const std::string& text) {
+  ConnectionHandle* handle = GetConnectionHandle(connection_.c_str());
+  const int result = ExecuteUpdate(handle, text.c_str());
+  if (handle != nullptr) ReleaseConnectionHandle(connection_.c_str());
+  return result;
+}
+
 int64_t SqlEngineFixture::Update(const std::string& text) {
-  ConnectionHandle* handle = GetConnectionHandle("conn");
+  ConnectionHandle* handle = GetConnectionHandle(connection_.c_str());
   const int64_t count = ExecuteUpdateRowCount(handle, text.c_str());
-  ReleaseConnectionHandle("conn");
+  if (handle != nullptr) ReleaseConnectionHandle(connection_.c_str());
   return count;
 }
 
-bool SqlEngineFixture::Run(const std::string& text) {
-  ConnectionHandle* handle = GetConnectionHandle("conn");
-  const int result = ExecuteUpdate(handle, text.c_str());
-  ReleaseConnectionHandle("conn");
-  return result == 1;
+std::unique_ptr<DBResultSet> SqlEngineFixture::Fetch(const std::string& text) {
+  ConnectionHandle* handle = GetConnectionHandle(connection_.c_str());
+  std::unique_ptr<DBResultSet> result = ExecuteQuery(handle, text.c_str());
+  if (handle != nullptr) ReleaseConnectionHandle(connection_.c_str());
+  return result;
+}
+
+std::optional<std::vector<std::vector<std::string>>> SqlEngineFixture::Cells(
+    const std::string& text, Blanks blanks) {
+  std::unique_ptr<DBResultSet> result = Fetch(text);
+  if (result == nullptr) return std::nullopt;
+  std::vector<std::vector<std::string>> rows;
+  while (const DBRow* row = NextDBResultSetRow(result.get())) {
+    std::vector<std::string>& cells = rows.emplace_back();
+    for (std::size_t i = 0; i < row->size(); ++i) {
+      const std::optional<ColumnValue>& value = (*row)[i];
+      std::string cell =
+          value ? ConvertValueToString(&*value, result->columns[i].dataType).value_or("?") : "NULL";
+      while (blanks == Blanks::kTrim && !cell.empty() && cell.back() == ' ') cell.pop_back();
+      cells.push_back(std::move(cell));
+    }
+  }
+  return rows;
+}
+
+std::optional<std::vector<std::string>> SqlEngineFixture::Rows(const std::string& text,
+                                                               Blanks blanks) {
+  const auto cells = Cells(text, blanks);
+  if (!cells) return std::nullopt;
+  std::vector<std::string> rows;
+  for (const std::vector<std::string>& row : *cells) {
+    std::string line;
+    for (std::size_t i = 0; i < row.size(); ++i) line += (i == 0 ? "" : "|") + row[i];
+    rows.push_back(std::move(line));
+  }
+  return rows;
 }
 
 std::vector<std::unique_ptr<RowObject>> SqlEngineFixture::Query(const std::string& text,
                                                                 const std::string& table) {
   std::vector<std::unique_ptr<RowObject>> rows;
-  ConnectionHandle* handle = GetConnectionHandle("conn");
-  auto result = ExecuteQuery(handle, text.c_str());
-  ReleaseConnectionHandle("conn");
+  std::unique_ptr<DBResultSet> result = Fetch(text);
   EXPECT_NE(result, nullptr) << text;
   while (result != nullptr && NextDBResultSetRow(result.get()) != nullptr) {
     rows.push_back(ConvertResultSet(result.get(), dialect_.c_str(), table.c_str()));
   }
   return rows;
+}
+
+bool SqlEngineFixture::MakeDefinedTable(const std::string& table) {
+  if (!AddDataSourceMapEntry(CreateDataSourceMapEntry(table.c_str(), connection_.c_str())))
+    return false;
+  DropAtEnd(table);
+  return CreateTableInDB(table.c_str(), connection_.c_str());
+}
+
+bool SqlEngineFixture::MakeTable(const std::string& table, const std::string& createText) {
+  DropAtEnd(table);
+  return Run(createText) == 1;
+}
+
+void SqlEngineFixture::DropAtEnd(const std::string& table) {
+  Run("drop table " + table);
+  created_.push_back(table);
+}
+
+void SqlEngineFixture::DropMadeTables() {
+  for (auto table = created_.rbegin(); table != created_.rend(); ++table)
+    Run("drop table " + *table);
+  created_.clear();
 }
 
 }  // namespace fhtest

@@ -28,10 +28,11 @@
 // noticed although WAL mode keeps cached pages ("Database file
 // unreadable\n" after the operation's own line).
 //
-// Thread safety: SqliteExecuteUpdate(RowCount) and SqliteExecuteQuery hold
-// the object lock (util/object_lock.h) of the handle while they run; the
-// blob and transaction operations take no lock: their callers serialise
-// them on a handle. The sqlite3 connection itself is opened serialized.
+// Thread safety: SqliteExecuteUpdate, SqliteExecuteUpdateRowCount and
+// SqliteExecuteQuery hold the object lock (util/object_lock.h) of the handle
+// while they run; the blob and transaction operations take no lock: their
+// callers serialise them on a handle. The sqlite3 connection itself is
+// opened serialized.
 #pragma once
 
 #include <cstdint>
