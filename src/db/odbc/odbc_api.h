@@ -73,6 +73,12 @@ struct OdbcApi {
   SQLRETURN (*SQLFreeHandle)(SQLSMALLINT handleType, SQLHANDLE handle);
   SQLRETURN (*SQLDisconnect)(SQLHDBC connection);
   ConfigDataSourceCall* SQLConfigDataSource;
+  SQLRETURN (*SQLSetStmtAttr)
+  (SQLHSTMT statement, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length);
+  SQLRETURN (*SQLGetInfo)
+  (SQLHDBC connection, SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT valueMax,
+   SQLSMALLINT* length);
+  SQLRETURN (*SQLMoreResults)(SQLHSTMT statement);
 };
 
 // The table in use.

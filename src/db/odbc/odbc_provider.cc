@@ -12,6 +12,7 @@
 #include "db/conn_params.h"
 #include "db/fetched_text.h"
 #include "db/odbc/odbc_api.h"
+#include "db/odbc/odbc_prepared.h"
 #include "dictionary/column_types.h"
 #include "logging/log.h"
 #include "util/object_lock.h"
@@ -28,11 +29,13 @@ struct OdbcConnection : ProviderConnection {
   SQLHENV environment = SQL_NULL_HENV;
   SQLHDBC connection = SQL_NULL_HDBC;
   bool connected = false;
+  fh::odbc::PreparedStatementSet prepared;  // released before the disconnect
 
   OdbcConnection() = default;
   OdbcConnection(const OdbcConnection&) = delete;
   OdbcConnection& operator=(const OdbcConnection&) = delete;
   ~OdbcConnection() override {
+    prepared.ReleaseAll();
     if (connected && !Succeeded(Odbc().SQLDisconnect(connection))) {
       // Refused inside a transaction: give it up and disconnect.
       Odbc().SQLEndTran(SQL_HANDLE_DBC, connection, SQL_ROLLBACK);
@@ -472,11 +475,20 @@ const DBProvider kODBCProvider = {
     ODBCExecuteUpdateBlob,
     ODBCExecuteQueryBlob,
     ODBCExecuteUpdateRowCount,
-    nullptr,  // prepared statements: not yet
-    nullptr,
-    nullptr,
-    nullptr,
+    ODBCPrepareStatement,
+    ODBCExecutePrepared,
+    ODBCPreparedRowCount,
+    ODBCFinalizeStatement,
 };
+
+bool fh::odbc::OdbcLinkOf(ConnectionHandle* handle, SQLHDBC* connection,
+                          PreparedStatementSet** statements) {
+  OdbcConnection* cell = CellOf(handle);
+  if (cell == nullptr) return false;
+  *connection = cell->connection;
+  *statements = &cell->prepared;
+  return true;
+}
 
 uint8_t MapODBCSqlType(int sqlType) {
   for (const SqlTypeMapping& mapping : kSqlTypeTable) {
