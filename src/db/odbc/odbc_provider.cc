@@ -586,11 +586,9 @@ int64_t ODBCExecuteUpdateRowCount(ConnectionHandle* handle, const char* text) {
     Fail("Allocating Statement Handle failed\n", SQL_HANDLE_DBC, cell->connection);
     return -1;
   }
-  if (!Succeeded(Odbc().SQLPrepare(statement.get(), SqlText(text), SQL_NTS))) {
-    FailStatement("SQLPrepare failed\n", statement);
-    return -1;
-  }
-  const SQLRETURN result = Odbc().SQLExecute(statement.get());
+  // Run directly: a one-off text prepared first would cost the server a
+  // second round trip (and a plan) it never uses again.
+  const SQLRETURN result = Odbc().SQLExecDirect(statement.get(), SqlText(text), SQL_NTS);
   if (result == SQL_NO_DATA) return 0;  // an update or delete that touched no row
   if (!Succeeded(result)) {
     FailStatement("SQLExecute failed\n", statement);
