@@ -21,6 +21,7 @@
 #include "sql/sql_generator.h"
 #include "sql/sqlite_dialect.h"
 #include "support/db_engines.h"
+#include "support/server_session.h"
 
 namespace fhtest {
 namespace {
@@ -344,6 +345,31 @@ TEST_P(PreparedStatementTest, TwoTablesSideBySideAndAHandleClosedWithOpenStateme
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, PreparedStatementTest, testing::ValuesIn(SelectedEngines()),
+                         EngineName);
+
+// Only on the database servers: a session ended by the server.
+class PreparedServerTest : public PreparedStatementTest {};
+
+TEST_P(PreparedServerTest, ALostLinkMarksTheHandleBroken) {
+  PreparedStatement* insert = PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
+                                               static_cast<int>(Columns().size() + 1));
+  ASSERT_NE(insert, nullptr) << log_.Messages();
+  auto killer = OpenDBConnection(entry_.get());
+  ASSERT_NE(killer, nullptr);
+  const std::optional<int64_t> session = SessionId(GetParam(), handle_.get());
+  ASSERT_TRUE(session.has_value());
+  ASSERT_TRUE(EndSession(GetParam(), killer.get(), *session));
+  std::vector<Cell> cells;
+  const std::vector<BoundValue> values = BoundRows(0, 3, cells);
+  EXPECT_FALSE(IsConnectionBroken(*handle_));
+  EXPECT_EQ(ExecutePrepared(handle_.get(), insert, values.data(), 3), 0);
+  EXPECT_TRUE(IsConnectionBroken(*handle_)) << log_.Messages();
+  CloseDBConnection(std::move(handle_));  // the statement is freed with it
+  handle_ = std::move(killer);
+}
+
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(PreparedServerTest);
+INSTANTIATE_TEST_SUITE_P(Engines, PreparedServerTest, testing::ValuesIn(ServerEngines()),
                          EngineName);
 
 }  // namespace
