@@ -7,7 +7,11 @@
 // (SQL_ATTR_PARAMSET_SIZE, bound column-wise) of at most kOdbcMaxArrayRows
 // rows; a longer request runs in chunks, and a chunk ends early where a
 // parameter's kind changes from one row to the next (a NULL fits any kind).
-// A driver that refuses arrays gets one row at a time.
+// A driver that refuses arrays gets one row at a time. The SQLite driver
+// reads every row's binary length (or NULL) from an array's first row, so
+// there a chunk also ends where a binary value's length changes. The rows
+// changed are summed over the array (SQLRowCount, then SQLMoreResults for
+// a driver that counts each row apart, as psqlODBC does).
 //
 // How each kind travels, so that a value arrives as its literal text would
 // store it: kInteger as a signed 64-bit number (SQL_BIGINT); kDouble as a
@@ -23,12 +27,17 @@
 // failed\n", "SQLPrepare failed\n", "SQLBindParameter failed\n",
 // "SQLExecute failed\n", "No Rows Affected \n") and the driver's diagnostic
 // records, then "Failing row %d: %s\n" (the row's number from 0 and its
-// values) for a row that failed. A lost link marks the handle broken
-// (MarkConnectionBroken). A statement pointer that the handle does not hold
-// gets "Unknown prepared statement\n".
+// values). A lost link marks the handle broken (MarkConnectionBroken). A
+// statement pointer that the handle does not hold gets "Unknown prepared
+// statement\n".
 //
-// With parameter arrays a driver may go on after a failing row; rowStatus
-// then shows which later rows of that chunk ran (1). No further chunk runs.
+// PostgreSQL and MariaDB refuse a failing row's whole array. Outside a
+// transaction such an array is run again one row at a time, so the rows
+// before the failing one are stored, it is named, and the rest do not run.
+// Inside a transaction (where PostgreSQL refuses every later statement)
+// the array's rows all get status 0, and when the driver does not say
+// which row failed the line is "Failing rows %d to %d: the array failed as
+// a whole\n". No further chunk runs after a failure.
 //
 // Thread safety: the members hold the handle's object lock
 // (util/object_lock.h) while they run, as ODBCExecuteUpdate does.
