@@ -349,7 +349,7 @@ ChunkOutcome RunChunk(ConnectionHandle* handle, OdbcPrepared& prepared, const Bo
     } else {
       outcome.ran = true;
     }
-  } else if (rows > 1 && ran == 0 && handle->inTransaction == 0 &&
+  } else if (rows > 1 && ran == 0 && IsInTransaction(*handle) == 0 &&
              fh::odbc::ClassifyOdbcDiagnostics(fh::odbc::ReadOdbcDiagnostics(
                  SQL_HANDLE_STMT, prepared.statement)) == fh::odbc::OdbcFailure::kStatement) {
     // Nothing of the array stayed (the driver ran it as one statement):
