@@ -110,8 +110,11 @@ struct DBProvider {
   // the rows together (parameter arrays). 1 when every row ran; 0 when one
   // failed (logged, with the failing row's values; a lost link marks the
   // handle broken): the rows before it ran, the rest did not, and inside a
-  // transaction the caller rolls back or goes back to a savepoint. When
-  // rowStatus is given it receives one entry per row: 1 ran, 0 did not.
+  // transaction the caller rolls back or goes back to a savepoint. Inside a
+  // transaction a failing row may take the other rows sent together with it
+  // (some engines run an array as one statement), and the log may then name
+  // the rows of that array instead of the one row. When rowStatus is given
+  // it receives one entry per row: 1 ran, 0 did not.
   int (*ExecutePrepared)(ConnectionHandle* handle, PreparedStatement* statement,
                          const BoundValue* values, int rowCount, uint8_t* rowStatus);
   // The number of rows the last ExecutePrepared of statement changed, all

@@ -200,11 +200,17 @@ SQLRETURN CapturePrepare(SQLHSTMT statement, SQLCHAR* text, SQLINTEGER length) {
   return fh::odbc::DefaultOdbcApi().SQLPrepare(statement, text, length);
 }
 
+SQLRETURN CaptureExecDirect(SQLHSTMT statement, SQLCHAR* text, SQLINTEGER length) {
+  g_prepared = reinterpret_cast<const char*>(text);
+  return fh::odbc::DefaultOdbcApi().SQLExecDirect(statement, text, length);
+}
+
 TEST_F(ConnectionPoolTest, CreateDBRunsOnlyASafeName) {
   AddSqlite("LiteDB");
   ASSERT_TRUE(EstablishDBConnections());
   fh::odbc::OdbcApi capturing = fh::odbc::DefaultOdbcApi();
   capturing.SQLPrepare = CapturePrepare;
+  capturing.SQLExecDirect = CaptureExecDirect;
   fh::odbc::SetOdbcApiForTesting(&capturing);
   struct Case {
     const char* name;

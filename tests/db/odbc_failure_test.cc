@@ -24,6 +24,10 @@ SQLRETURN NoDataExecute(SQLHSTMT statement) {
   DefaultOdbcApi().SQLExecute(statement);
   return SQL_NO_DATA;
 }
+SQLRETURN NoDataExecDirect(SQLHSTMT statement, SQLCHAR* text, SQLINTEGER length) {
+  DefaultOdbcApi().SQLExecDirect(statement, text, length);
+  return SQL_NO_DATA;
+}
 SQLRETURN FailParamData(SQLHSTMT, SQLPOINTER*) { return SQL_ERROR; }
 SQLRETURN FailPutData(SQLHSTMT, SQLPOINTER, SQLLEN) { return SQL_ERROR; }
 SQLRETURN FailCommit(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT completion) {
@@ -117,6 +121,7 @@ TEST_F(OdbcFailureTest, EveryCallOfABlobUpdateIsChecked) {
 
 TEST_F(OdbcFailureTest, AStatementThatTouchedNoRowSucceeds) {
   api_.SQLExecute = NoDataExecute;
+  api_.SQLExecDirect = NoDataExecDirect;
   Use();
   EXPECT_EQ(ExecuteUpdate(handle_.get(), "delete from t where id = 7"), 1);
   Pieces pieces{1, 10};

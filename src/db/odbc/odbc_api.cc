@@ -138,7 +138,8 @@ constexpr OdbcApi kDriverManager = {
     ::SQLExecute,        ::SQLExecDirect,   ::SQLBindParameter, ::SQLParamData,     ::SQLPutData,
     ::SQLNumResultCols,  ::SQLDescribeCol,  ::SQLFetch,         ::SQLGetData,       ::SQLRowCount,
     ::SQLSetConnectAttr, ::SQLEndTran,      ::SQLGetDiagRec,    ::SQLCloseCursor,   ::SQLFreeStmt,
-    ::SQLFreeHandle,     ::SQLDisconnect,   ConfigDataSource,
+    ::SQLFreeHandle,     ::SQLDisconnect,   ConfigDataSource,   ::SQLSetStmtAttr,   ::SQLGetInfo,
+    ::SQLMoreResults,
 };
 
 std::atomic<const OdbcApi*> g_api{&kDriverManager};

@@ -44,6 +44,10 @@ using SetConnectAttrCall = SQLRETURN(SQLHDBC connection, SQLINTEGER attribute, S
 using GetDiagRecCall = SQLRETURN(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT record,
                                  SQLCHAR* state, SQLINTEGER* native, SQLCHAR* message,
                                  SQLSMALLINT messageMax, SQLSMALLINT* messageLength);
+using SetStmtAttrCall = SQLRETURN(SQLHSTMT statement, SQLINTEGER attribute, SQLPOINTER value,
+                                  SQLINTEGER length);
+using GetInfoCall = SQLRETURN(SQLHDBC connection, SQLUSMALLINT type, SQLPOINTER value,
+                              SQLSMALLINT valueMax, SQLSMALLINT* length);
 // The installer's call, attributes given as "KEY=value;" pairs: TRUE (1)
 // on success.
 using ConfigDataSourceCall = int(void* window, unsigned short request, const char* driver,
@@ -73,6 +77,9 @@ struct OdbcApi {
   SQLRETURN (*SQLFreeHandle)(SQLSMALLINT handleType, SQLHANDLE handle);
   SQLRETURN (*SQLDisconnect)(SQLHDBC connection);
   ConfigDataSourceCall* SQLConfigDataSource;
+  SetStmtAttrCall* SQLSetStmtAttr;
+  GetInfoCall* SQLGetInfo;
+  SQLRETURN (*SQLMoreResults)(SQLHSTMT statement);
 };
 
 // The table in use.

@@ -12,6 +12,7 @@
 #include "db/conn_params.h"
 #include "db/fetched_text.h"
 #include "db/odbc/odbc_api.h"
+#include "db/odbc/odbc_prepared.h"
 #include "dictionary/column_types.h"
 #include "logging/log.h"
 #include "util/object_lock.h"
@@ -28,11 +29,13 @@ struct OdbcConnection : ProviderConnection {
   SQLHENV environment = SQL_NULL_HENV;
   SQLHDBC connection = SQL_NULL_HDBC;
   bool connected = false;
+  fh::odbc::PreparedStatementSet prepared;  // released before the disconnect
 
   OdbcConnection() = default;
   OdbcConnection(const OdbcConnection&) = delete;
   OdbcConnection& operator=(const OdbcConnection&) = delete;
   ~OdbcConnection() override {
+    prepared.ReleaseAll();
     if (connected && !Succeeded(Odbc().SQLDisconnect(connection))) {
       // Refused inside a transaction: give it up and disconnect.
       Odbc().SQLEndTran(SQL_HANDLE_DBC, connection, SQL_ROLLBACK);
@@ -472,11 +475,20 @@ const DBProvider kODBCProvider = {
     ODBCExecuteUpdateBlob,
     ODBCExecuteQueryBlob,
     ODBCExecuteUpdateRowCount,
-    nullptr,  // prepared statements: not yet
-    nullptr,
-    nullptr,
-    nullptr,
+    ODBCPrepareStatement,
+    ODBCExecutePrepared,
+    ODBCPreparedRowCount,
+    ODBCFinalizeStatement,
 };
+
+bool fh::odbc::OdbcLinkOf(ConnectionHandle* handle, SQLHDBC* connection,
+                          PreparedStatementSet** statements) {
+  OdbcConnection* cell = CellOf(handle);
+  if (cell == nullptr) return false;
+  *connection = cell->connection;
+  *statements = &cell->prepared;
+  return true;
+}
 
 uint8_t MapODBCSqlType(int sqlType) {
   for (const SqlTypeMapping& mapping : kSqlTypeTable) {
@@ -574,11 +586,9 @@ int64_t ODBCExecuteUpdateRowCount(ConnectionHandle* handle, const char* text) {
     Fail("Allocating Statement Handle failed\n", SQL_HANDLE_DBC, cell->connection);
     return -1;
   }
-  if (!Succeeded(Odbc().SQLPrepare(statement.get(), SqlText(text), SQL_NTS))) {
-    FailStatement("SQLPrepare failed\n", statement);
-    return -1;
-  }
-  const SQLRETURN result = Odbc().SQLExecute(statement.get());
+  // Run directly: a one-off text prepared first would cost the server a
+  // second round trip (and a plan) it never uses again.
+  const SQLRETURN result = Odbc().SQLExecDirect(statement.get(), SqlText(text), SQL_NTS);
   if (result == SQL_NO_DATA) return 0;  // an update or delete that touched no row
   if (!Succeeded(result)) {
     FailStatement("SQLExecute failed\n", statement);

@@ -47,9 +47,10 @@ extern const DBProvider kODBCProvider;
 // handle holding the connection and a copy of the connection name, or none.
 std::unique_ptr<ConnectionHandle> ODBCOpenConnection(const ConnParamsEntry* entry);
 
+// Runs text directly (SQLExecDirect, never prepared on the server first).
 // 1 when the statement ran (also when it touched no row), else 0 after
-// "Allocating Statement Handle failed\n", "SQLPrepare failed\n",
-// "SQLExecute failed\n" or "No Rows Affected \n".
+// "Allocating Statement Handle failed\n", "SQLExecute failed\n" or
+// "No Rows Affected \n".
 int ODBCExecuteUpdate(ConnectionHandle* handle, const char* text);
 
 // As ODBCExecuteUpdate (same lines, same lock), but gives the number of rows
