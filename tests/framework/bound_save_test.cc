@@ -5,9 +5,11 @@
 // as its own literal text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "framework/table_loader.h"
 #include "framework/table_saver.h"
 #include "framework/table_test_helpers.h"
 #include "logging/log_file.h"
@@ -22,15 +24,23 @@ using BoundSaveTest = TableTest;
 
 TEST_P(BoundSaveTest, FailingRowInsideManyKeepsItsStateAndIsLoggedAsItsText) {
   SetLogLevel(2);  // errors only
+  for (int id : {100, 101}) {
+    ASSERT_EQ(Run("insert into " + table_ + " values (" + std::to_string(id) + ", 'old', 1)"), 1);
+  }
+  ASSERT_TRUE(LoadTable(table_.c_str()));
+  // An update right before the inserts: as many values, another statement.
+  const int32_t qty = 5;
+  ASSERT_TRUE(UpdateRowObject(table_.c_str(), FindRow(101), "qty", &qty, sizeof qty));
+  std::vector<ItemRow> stored = {{100, "old", 1, 0}, {101, "old", qty, 0}};
   constexpr int kClash = 37;
-  ASSERT_EQ(Run("insert into " + table_ + " values (" + std::to_string(kClash) + ", 'db', 0)"), 1);
-  ASSERT_TRUE(CreateTable(table_.c_str()));
-  std::vector<ItemRow> stored;
   for (int id = 0; id < 80; ++id) {
     ASSERT_TRUE(AddItem(id, "n" + std::to_string(id), id));
     stored.push_back(id == kClash ? ItemRow{id, "db", 0, 0}
                                   : ItemRow{id, "n" + std::to_string(id), id, 0});
   }
+  std::sort(stored.begin(), stored.end(),
+            [](const ItemRow& a, const ItemRow& b) { return a.id < b.id; });
+  ASSERT_EQ(Run("insert into " + table_ + " values (" + std::to_string(kClash) + ", 'db', 0)"), 1);
   const auto clashText = GenerateInsertQuery(table_.c_str(), FindRow(kClash));
   ASSERT_TRUE(clashText.has_value());
 

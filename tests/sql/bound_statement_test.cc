@@ -2,8 +2,8 @@
 // literal texts, once as marker texts with bound values through the statement
 // batch (prepared where the provider has prepared statements, the texts
 // written from the bound form where it has not). Both tables must then hold
-// the same values, stored alike, after inserts, updates by key and deletes by
-// key.
+// the same values, stored alike to the last bit, after inserts, updates by
+// key and deletes by key.
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -72,7 +72,7 @@ class BoundStatementTest : public SqlEngineFixture {
   }
 
   // Each row of table ordered by id: its values as fetched and, on SQLite,
-  // the storage class of v.
+  // v as stored (its storage class and exact value).
   std::vector<std::pair<std::vector<std::optional<ColumnValue>>, std::string>> Stored(
       const std::string& table) {
     std::vector<std::pair<std::vector<std::optional<ColumnValue>>, std::string>> stored;
@@ -81,7 +81,8 @@ class BoundStatementTest : public SqlEngineFixture {
     }
     if (dialect_ != "SQLITE") return stored;
     ConnectionHandle* handle = GetConnectionHandle("conn");
-    auto result = ExecuteQuery(handle, ("select typeof(v) from " + table + " order by id").c_str());
+    auto result = ExecuteQuery(
+        handle, ("select typeof(v) || ' ' || quote(v) from " + table + " order by id").c_str());
     ReleaseConnectionHandle("conn");
     EXPECT_NE(result, nullptr);
     for (std::size_t i = 0; result != nullptr && i < result->rows.size() && i < stored.size();
