@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -16,6 +17,7 @@
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
+#include "db/db_provider.h"
 #include "db/db_result_set.h"
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
@@ -112,6 +114,35 @@ int64_t RunUpdate(ConnectionHandle* handle, const std::string& text) {
   return ExecuteUpdateRowCount(handle, text.c_str());
 }
 
+// The compare-and-set update with markers: the new end, the sequence name,
+// the end read.
+constexpr char kCompareAndSetText[] =
+    "update SeqGenState set CURRENTBATCHEND = ? where SEQNAME = ? and CURRENTBATCHEND = ?;";
+
+// Moves sequenceName's stored end from oldEnd to newEnd if it is still
+// oldEnd: with the values bound where the handle's provider prepares
+// statements, else (or when the statement cannot be prepared) as text, the
+// same update with the values written in. The rows it changed, or -1.
+int64_t RunCompareAndSet(ConnectionHandle* handle, const char* sequenceName, int32_t oldEnd,
+                         int32_t newEnd, const std::string& text) {
+  if (!SupportsPreparedStatements(handle)) return RunUpdate(handle, text);
+  PreparedStatement* statement = PrepareStatement(handle, kCompareAndSetText, 3);
+  if (statement == nullptr) return IsConnectionBroken(*handle) ? -1 : RunUpdate(handle, text);
+  State().statements.fetch_add(1, std::memory_order_relaxed);
+  BoundValue values[3];
+  values[0].kind = BoundKind::kInteger;
+  values[0].integer = newEnd;
+  values[1].kind = BoundKind::kText;
+  values[1].bytes = sequenceName;
+  values[1].length = std::strlen(sequenceName);
+  values[2].kind = BoundKind::kInteger;
+  values[2].integer = oldEnd;
+  const int64_t changed =
+      ExecutePrepared(handle, statement, values, 1) == 1 ? PreparedRowCount(handle, statement) : -1;
+  FinalizeStatement(handle, statement);
+  return changed;
+}
+
 // CURRENTBATCHEND of the cursor row, when it is an integer from which
 // another batch can be reserved.
 std::optional<int64_t> ReadBatchEnd(const DBResultSet& resultSet) {
@@ -161,7 +192,8 @@ Reservation TryReserve(ConnectionHandle* handle, const char* sequenceName,
         "%d;",
         oldEnd + kSeqBatchSize, quoted.c_str(), oldEnd);
     LogTrace("Update Query %s\n", update.c_str());
-    const int64_t changed = RunUpdate(handle, update);
+    const int64_t changed =
+        RunCompareAndSet(handle, sequenceName, oldEnd, oldEnd + kSeqBatchSize, update);
     if (changed < 0) {
       LogError("ExecuteUpdate Failed for update\n");
       return Reservation::kFailed;
