@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "dictionary/column_types.h"
@@ -52,7 +53,8 @@ BoundValue TextValue(BoundKind kind, const ColumnValue& value) {
 // storage, their places noted until the storage is complete.
 class ValueWriter {
  public:
-  explicit ValueWriter(BoundStatement& statement) : statement_(statement) {}
+  ValueWriter(const DialectWords& words, BoundStatement& statement)
+      : words_(words), statement_(statement) {}
 
   // Adds value as a column of dataType; false when it has no literal.
   bool Add(const ColumnValue* value, uint8_t dataType) {
@@ -84,9 +86,7 @@ class ValueWriter {
     if (IsFloatingColumnType(dataType)) return AddFloating(*value, dataType);
     switch (dataType) {
       case KES_SQL_BOOLEAN:
-        bound.kind = BoundKind::kInteger;
-        bound.integer = value->length() > 0 && value->bytes()[0] != 0 ? 1 : 0;
-        return Push(bound);
+        return Push(BooleanValue(value->length() > 0 && value->bytes()[0] != 0));
       case KES_SQL_BLOB:
         bound.kind = BoundKind::kBlob;
         bound.bytes = reinterpret_cast<const char*>(value->bytes());
@@ -119,6 +119,22 @@ class ValueWriter {
     std::size_t offset;
   };
 
+  // The dialect's boolean literal: a quoted one as its text, else its number.
+  BoundValue BooleanValue(bool isTrue) const {
+    const char* literal = isTrue ? words_.trueLiteral : words_.falseLiteral;
+    const std::size_t length = std::strlen(literal);
+    BoundValue bound;
+    if (length >= 2 && literal[0] == '\'' && literal[length - 1] == '\'') {
+      bound.kind = BoundKind::kText;
+      bound.bytes = literal + 1;
+      bound.length = length - 2;
+    } else {
+      bound.kind = BoundKind::kInteger;
+      bound.integer = std::strtoll(literal, nullptr, 10);
+    }
+    return bound;
+  }
+
   bool Push(const BoundValue& bound) {
     statement_.values.push_back(bound);
     return true;
@@ -141,6 +157,7 @@ class ValueWriter {
     return Push(bound);
   }
 
+  const DialectWords& words_;
   BoundStatement& statement_;
   std::vector<Stored> stored_;
 };
@@ -200,12 +217,12 @@ std::optional<std::string> fh::GenMarkerText(const DialectWords& words, RowState
   return std::nullopt;
 }
 
-bool fh::BindRowValues(RowStatementKind kind, const TableDefn& table, const RowObject& row,
-                       BoundStatement& statement) {
+bool fh::BindRowValues(const DialectWords& words, RowStatementKind kind, const TableDefn& table,
+                       const RowObject& row, BoundStatement& statement) {
   statement.values.clear();
   statement.storage.clear();
   statement.values.reserve(table.columns.size());
-  ValueWriter writer(statement);
+  ValueWriter writer(words, statement);
   const bool bound = kind == RowStatementKind::kInsert
                          ? BindInsert(table, row, writer)
                          : BindKeyed(table, row, kind == RowStatementKind::kUpdate, writer);
@@ -244,7 +261,7 @@ std::optional<fh::BoundStatement> fh::RowStatementBinder::Bind(RowStatementKind 
     const DialectWords* words = GetDialectWordsForTable(tableName);
     std::optional<std::string> text;
     if (table != nullptr && words != nullptr) text = GenMarkerText(*words, kind, *table);
-    texts_.push_back(Texts{tableName, kind, table,
+    texts_.push_back(Texts{tableName, kind, table, words,
                            text ? std::make_shared<const std::string>(std::move(*text)) : nullptr});
     texts = &texts_.back();
   }
@@ -254,6 +271,6 @@ std::optional<fh::BoundStatement> fh::RowStatementBinder::Bind(RowStatementKind 
   statement.kind = kind;
   statement.tableName = tableName;
   statement.row = row;
-  if (!BindRowValues(kind, *texts->table, *row, statement)) return std::nullopt;
+  if (!BindRowValues(*texts->words, kind, *texts->table, *row, statement)) return std::nullopt;
   return statement;
 }

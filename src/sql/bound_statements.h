@@ -11,8 +11,9 @@
 //   delete  "delete from <table>  where <key>=? and <key>=?"
 // and the values are bound in that order (an update: the other columns in
 // column order, then the key columns in column order). Each value holds
-// what the literal holds, so either way stores the same value: integers
-// and booleans (1 or 0) as kInteger, unsigned 64-bit integers as
+// what the literal holds, so either way stores the same value: integers as
+// kInteger, booleans as the dialect's literal (a quoted one such as 't' as
+// kText holding t, a number as kInteger), unsigned 64-bit integers as
 // kUnsigned, doubles as kDouble, single-precision numbers as the double the
 // literal's text reads as, texts, characters and decimals as their text up
 // to its first zero byte (kText, kDecimal), binary values as kBlob, dates
@@ -72,9 +73,9 @@ std::optional<std::string> GenMarkerText(const DialectWords& words, RowStatement
                                          const TableDefn& table);
 
 // Fills statement.values and statement.storage with row's values in marker
-// order; false when the row has no bound form.
-bool BindRowValues(RowStatementKind kind, const TableDefn& table, const RowObject& row,
-                   BoundStatement& statement);
+// order, written for words' dialect; false when the row has no bound form.
+bool BindRowValues(const DialectWords& words, RowStatementKind kind, const TableDefn& table,
+                   const RowObject& row, BoundStatement& statement);
 
 // The statement's literal text, written by its table's dialect
 // (GenerateInsertQuery and its siblings, with their log lines); none when
@@ -100,6 +101,7 @@ class RowStatementBinder {
     std::string tableName;
     RowStatementKind kind;
     const TableDefn* table;
+    const DialectWords* words;
     std::shared_ptr<const std::string> text;  // none: no bound form
   };
   std::vector<Texts> texts_;

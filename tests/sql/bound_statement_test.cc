@@ -19,11 +19,17 @@
 #include "dictionary/column_types.h"
 #include "framework/statement_batch.h"
 #include "sql/bound_statements.h"
+#include "sql/firebird_dialect.h"
+#include "sql/mysql_dialect.h"
+#include "sql/pgsql_dialect.h"
 #include "sql/sql_dialects.h"
+#include "sql/sql_generator.h"
 #include "sql/sql_test_helpers.h"
+#include "sql/sqlite_dialect.h"
 #include "sql/type_round_trip_helpers.h"
 #include "support/db_engines.h"
 #include "support/sql_engine_fixture.h"
+#include "support/table_definitions.h"
 
 namespace fhtest {
 namespace {
@@ -144,6 +150,36 @@ TEST_P(BoundStatementTest, BoundValuesAreStoredAsTheirLiterals) {
     EXPECT_EQ(left, Stored(literal));
     EXPECT_EQ(left.size(), 1u);
   }
+}
+
+// A boolean is bound as the value its dialect's literal holds: a quoted
+// literal as its text, a number as that number (engines type booleans
+// differently, and a server that types its parameters must get what the
+// literal would have given it).
+TEST(BoundBooleanTest, EachDialectBindsWhatItsLiteralHolds) {
+  FreeAllTableDefns();
+  ASSERT_TRUE(DefineTable(
+      "flags", {Column("id", KES_SQL_INT, 0, false), Column("b", KES_SQL_BOOLEAN)}, {"id"}));
+  const TableDefn* table = GetTableDefn("flags");
+  ASSERT_NE(table, nullptr);
+  for (const DialectWords* words : {&kMysqlWords, &kPgsqlWords, &kFirebirdWords, &kSqliteWords}) {
+    for (int flag : {1, 0}) {
+      SCOPED_TRACE(std::string(words->name) + " " + std::to_string(flag));
+      const auto value = Int(KES_SQL_BOOLEAN, flag);
+      const auto row = MakeRow({Int(KES_SQL_INT, 1), value});
+      fh::BoundStatement statement;
+      ASSERT_TRUE(
+          fh::BindRowValues(*words, fh::RowStatementKind::kInsert, *table, *row, statement));
+      ASSERT_EQ(statement.values.size(), 2u);
+      const BoundValue& bound = statement.values[1];
+      const std::string held = bound.kind == BoundKind::kText
+                                   ? "'" + std::string(bound.bytes, bound.length) + "'"
+                                   : std::to_string(bound.integer);
+      EXPECT_TRUE(bound.kind == BoundKind::kText || bound.kind == BoundKind::kInteger);
+      EXPECT_EQ(held, WriteSqlLiteral(*words, &*value, KES_SQL_BOOLEAN));
+    }
+  }
+  FreeAllTableDefns();
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, BoundStatementTest, testing::ValuesIn(SelectedEngines()),
