@@ -4,15 +4,23 @@
 //     text, date) against a sqlite3 select reading every value into a typed
 //     column value (the date parsed into a date value);
 //   - LoadTable of 100,000 rows (id INT key, name CHAR(40), qty INT) against
-//     a sqlite3 select reading the same rows into typed column values.
+//     a sqlite3 select reading the same rows into typed column values;
+//   - SaveTable of 10,000 new rows of five columns (id INT key, BIGINT,
+//     DOUBLE, CHAR(40), DATE) against sqlite3 prepared inserts of the same
+//     values in one transaction.
 // The C API run of each pair comes first; the provider's run then reports
 // "speed_vs_sqlite3": the C API's time per iteration divided by its own (1.0
-// is as fast as the C API, 0.5 twice as slow).
+// is as fast as the C API, 0.5 twice as slow). The save reports its wall
+// and CPU times as multiples of the C API's: "wall_x_sqlite3" and
+// "cpu_x_sqlite3" (1.5 takes half as long again).
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
+#include <time.h>
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +31,10 @@
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
 #include "framework/table_loader.h"
+#include "framework/table_saver.h"
+#include "store/row_object.h"
 #include "store/table_data.h"
+#include "store/table_rows.h"
 
 namespace {
 
@@ -33,6 +44,10 @@ constexpr char kLoadQuery[] = "select id, name, qty from loaditems";
 
 double g_queryLimitSeconds = 0;  // per iteration of BM_Sqlite3TypedQuery
 double g_loadLimitSeconds = 0;   // per iteration of BM_Sqlite3TypedLoad
+constexpr int kSaveRows = 10000;
+constexpr char kSaveTable[] = "saverows";
+double g_saveLimitWall = 0;  // per iteration of BM_Sqlite3PreparedInsert
+double g_saveLimitCpu = 0;
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -49,6 +64,8 @@ const std::string& DatabasePath() {
                  "pragma journal_mode = wal;"
                  "create table r (i integer, b bigint, d double, t varchar(40), day date);"
                  "create table loaditems (id int not null primary key, name char(40), qty int);"
+                 "create table saverows (id int not null primary key, b bigint, d double, "
+                 "t varchar(40), day varchar(30));"
                  "begin;",
                  nullptr, nullptr, nullptr);
     sqlite3_stmt* insert = nullptr;
@@ -153,13 +170,24 @@ void BM_Sqlite3TypedLoad(benchmark::State& state) {
 }
 BENCHMARK(BM_Sqlite3TypedLoad)->Unit(benchmark::kMillisecond);
 
-void BM_NativeLoadTable(benchmark::State& state) {
+// The framework on the native provider, set up once: both tables the
+// framework benchmarks use, defined and mapped.
+bool NativeFrameworkReady() {
   static const bool ready =
       fhbench::StartSqliteFramework(DatabasePath(), true) &&
       fhbench::DefineBenchTable("loaditems", {fhbench::Column("id", KES_SQL_INT, 0, false),
                                               fhbench::Column("name", KES_SQL_CHAR, 40, true),
-                                              fhbench::Column("qty", KES_SQL_INT, 0, true)});
-  if (!ready) {
+                                              fhbench::Column("qty", KES_SQL_INT, 0, true)}) &&
+      fhbench::DefineBenchTable(kSaveTable, {fhbench::Column("id", KES_SQL_INT, 0, false),
+                                             fhbench::Column("b", KES_SQL_BIGINT, 0, true),
+                                             fhbench::Column("d", KES_SQL_DOUBLE, 0, true),
+                                             fhbench::Column("t", KES_SQL_CHAR, 40, true),
+                                             fhbench::Column("day", KES_SQL_DATE, 0, true)});
+  return ready;
+}
+
+void BM_NativeLoadTable(benchmark::State& state) {
+  if (!NativeFrameworkReady()) {
     state.SkipWithError("cannot set the framework up on the native provider");
     return;
   }
@@ -181,5 +209,122 @@ void BM_NativeLoadTable(benchmark::State& state) {
         g_loadLimitSeconds / (seconds / static_cast<double>(state.iterations()));
 }
 BENCHMARK(BM_NativeLoadTable)->Unit(benchmark::kMillisecond);
+
+// The process's CPU seconds so far.
+double CpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Wall and CPU seconds of the timed parts of a run.
+struct SaveClock {
+  double wall = 0;
+  double cpu = 0;
+  std::chrono::steady_clock::time_point wallStart;
+  double cpuStart = 0;
+
+  void Start() {
+    wallStart = std::chrono::steady_clock::now();
+    cpuStart = CpuSeconds();
+  }
+  void Stop() {
+    cpu += CpuSeconds() - cpuStart;
+    wall += SecondsSince(wallStart);
+  }
+};
+
+void EmptySaveTable(sqlite3* db) {
+  sqlite3_exec(db, "delete from saverows;", nullptr, nullptr, nullptr);
+}
+
+std::string SaveText(int row) { return "saved row number " + std::to_string(row); }
+
+void BM_Sqlite3PreparedInsert(benchmark::State& state) {
+  sqlite3* db = nullptr;
+  sqlite3_open(DatabasePath().c_str(), &db);
+  SaveClock clock;
+  for (auto _ : state) {
+    EmptySaveTable(db);
+    clock.Start();
+    sqlite3_exec(db, "begin;", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db, "insert into saverows values (?, ?, ?, ?, ?)", -1, &insert, nullptr);
+    for (int row = 0; row < kSaveRows; ++row) {
+      const std::string text = SaveText(row);
+      char day[16];
+      std::snprintf(day, sizeof day, "2024-%02d-%02d", 1 + row % 12, 1 + row % 28);
+      sqlite3_bind_int(insert, 1, row);
+      sqlite3_bind_int64(insert, 2, 10000000000LL + row);
+      sqlite3_bind_double(insert, 3, row * 0.25);
+      sqlite3_bind_text(insert, 4, text.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(insert, 5, day, -1, SQLITE_TRANSIENT);
+      if (sqlite3_step(insert) != SQLITE_DONE) state.SkipWithError("insert failed");
+      sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    if (sqlite3_exec(db, "commit;", nullptr, nullptr, nullptr) != SQLITE_OK)
+      state.SkipWithError("commit failed");
+    clock.Stop();
+  }
+  EmptySaveTable(db);
+  sqlite3_close(db);
+  g_saveLimitWall = clock.wall / static_cast<double>(state.iterations());
+  g_saveLimitCpu = clock.cpu / static_cast<double>(state.iterations());
+  state.SetItemsProcessed(state.iterations() * kSaveRows);
+}
+BENCHMARK(BM_Sqlite3PreparedInsert)->Unit(benchmark::kMillisecond);
+
+// Fills the in-memory table with kSaveRows new rows of the same values the
+// C API inserts.
+void AddSaveRows() {
+  CreateTable(kSaveTable);
+  for (int row = 0; row < kSaveRows; ++row) {
+    KesDateTime day;
+    day.date = CreateKesDate(2024, 1 + row % 12, 1 + row % 28);
+    std::vector<std::optional<ColumnValue>> values;
+    values.push_back(ColumnValue::FromInteger(KES_SQL_INT, row));
+    values.push_back(ColumnValue::FromInteger(KES_SQL_BIGINT, 10000000000LL + row));
+    values.push_back(ColumnValue::FromDouble(row * 0.25));
+    values.push_back(ColumnValue::FromText(SaveText(row)));
+    values.push_back(ColumnValue::FromDateTime(day));
+    std::unique_ptr<RowObject> added = CreateNewRowObject(std::move(values), {});
+    AddNewRow(kSaveTable, added);
+  }
+}
+
+void BM_NativeSaveTable(benchmark::State& state) {
+  if (!NativeFrameworkReady()) {
+    state.SkipWithError("cannot set the framework up on the native provider");
+    return;
+  }
+  sqlite3* db = nullptr;
+  sqlite3_open(DatabasePath().c_str(), &db);
+  SaveClock clock;
+  for (auto _ : state) {
+    state.PauseTiming();
+    EmptySaveTable(db);
+    AddSaveRows();
+    state.ResumeTiming();
+    clock.Start();
+    const bool saved = SaveTable(kSaveTable);
+    clock.Stop();
+    state.PauseTiming();
+    const TableData* table = GetTableDataByName(kSaveTable);
+    if (!saved || table == nullptr || table->lastRow == nullptr ||
+        table->lastRow->state != kRowPersisted)
+      state.SkipWithError("SaveTable failed");
+    UnLoadTable(kSaveTable);
+    state.ResumeTiming();
+  }
+  EmptySaveTable(db);
+  sqlite3_close(db);
+  state.SetItemsProcessed(state.iterations() * kSaveRows);
+  const auto iterations = static_cast<double>(state.iterations());
+  if (g_saveLimitWall > 0)
+    state.counters["wall_x_sqlite3"] = clock.wall / iterations / g_saveLimitWall;
+  if (g_saveLimitCpu > 0) state.counters["cpu_x_sqlite3"] = clock.cpu / iterations / g_saveLimitCpu;
+}
+BENCHMARK(BM_NativeSaveTable)->Unit(benchmark::kMillisecond);
 
 }  // namespace

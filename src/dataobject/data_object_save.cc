@@ -3,7 +3,9 @@
 // updates go parents first, deletes children first, so that foreign keys
 // hold at every step. SaveDataObject runs each connection's statements as
 // one all-or-nothing batch (framework/statement_batch.h).
+#include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "framework/index_table.h"
 #include "framework/statement_batch.h"
 #include "logging/log.h"
+#include "sql/bound_statements.h"
 #include "sql/sql_dialects.h"
 
 namespace {
@@ -122,11 +125,31 @@ std::string ConnectionNameFor(const char* table) {
   return connection != nullptr ? connection : "";
 }
 
+fh::RowStatementKind KindOf(Statement statement) {
+  if (statement == Statement::kDelete) return fh::RowStatementKind::kDelete;
+  return statement == Statement::kUpdate ? fh::RowStatementKind::kUpdate
+                                         : fh::RowStatementKind::kInsert;
+}
+
+// Fills next with row's statement: its bound form where it has one, its
+// text where it has none or the generated texts are logged (the batch
+// writes it otherwise when it needs it). false when it has neither.
+bool PlanStatement(Statement statement, const char* table, const RowObject& row,
+                   fh::RowStatementBinder& binder, BatchStatement& next) {
+  std::optional<fh::BoundStatement> bound = binder.Bind(KindOf(statement), table, &row);
+  if (bound) next.bound = std::make_shared<const fh::BoundStatement>(std::move(*bound));
+  if (bound && !fh::LogsGeneratedStatements()) return true;
+  std::optional<std::string> text = StatementText(statement, table, &row);
+  if (text) next.text = std::move(*text);
+  return text.has_value() || next.bound != nullptr;
+}
+
 // Plans the statements of collection's rows: its deletes when deletes, else
 // its inserts and updates. false when a row's statement cannot be made
 // (logged; the row keeps its state).
 bool PlanRows(RowCollection* collection, DataObject* object, bool deletes, SaveBatches& batches) {
   bool planned = true;
+  fh::RowStatementBinder binder;
   const bool indexed = AnyIndexedDominantTable();
   for (RowUnit* row = collection->firstRow; row != nullptr; row = row->next) {
     const Statement statement = StatementFor(row->state);
@@ -144,15 +167,13 @@ bool PlanRows(RowCollection* collection, DataObject* object, bool deletes, SaveB
       planned = false;
       continue;
     }
-    std::optional<std::string> text = StatementText(statement, row->tableName, full.get());
-    if (!text) {
+    BatchStatement next;
+    if (!PlanStatement(statement, row->tableName, *full, binder, next)) {
       LogError("QueryPtr is NULL.\n");
       planned = false;
       continue;
     }
     ConnectionBatch& batch = BatchFor(batches, ConnectionNameFor(row->tableName));
-    BatchStatement next;
-    next.text = std::move(*text);
     if (indexed) {
       const char* table = row->tableName;
       const RowObject* indexRow = full.get();

@@ -27,7 +27,8 @@ struct BoundUpdate {
 };
 
 // Runs statement on handle: prepared with its values bound when the
-// handle's provider supports it, otherwise its literal text
+// handle's provider supports it, otherwise (or when the provider cannot
+// prepare it and the link is not lost) its literal text
 // (ExecuteUpdateRowCount). The number of rows it changed, or -1 on failure
 // (the provider's lines logged).
 int64_t RunBoundUpdate(ConnectionHandle* handle, const BoundUpdate& statement);

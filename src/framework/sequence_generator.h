@@ -7,9 +7,11 @@
 // Uniqueness across processes: a batch is reserved with a compare-and-set,
 //   update SeqGenState set CURRENTBATCHEND = e+300
 //     where SEQNAME = '<name>' and CURRENTBATCHEND = e
-// accepted only when it changed exactly one row (<name> is written as a text
-// literal in the dialect of the table's data source, dictionary/sql_text.h,
-// so any name reaches only its own row); otherwise the row is read
+// accepted only when it changed exactly one row (where the provider has
+// prepared statements the name and both ends are bound to markers; else
+// <name> is written as a text literal in the dialect of the table's data
+// source, dictionary/sql_text.h: either way any name reaches only its own
+// row); otherwise the row is read
 // again and the reservation retried, up to kSeqReserveAttempts times. A first
 // insert that fails because another process inserted the sequence meanwhile
 // is retried the same way. Processes sharing the database therefore never

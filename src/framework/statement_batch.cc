@@ -5,6 +5,7 @@
 #include "db/connection_pool.h"
 #include "db/db_result_set.h"
 #include "logging/log.h"
+#include "sql/bound_statements.h"
 #include "sql/savepoint_sql.h"
 
 namespace {
@@ -28,28 +29,161 @@ Pass LinkGone(const Progress& progress) {
   return progress.ranAny ? Pass::kLinkLost : Pass::kLinkDeadAtStart;
 }
 
-// Runs one statement and its follow-up. true when both succeeded.
-bool RunOne(ConnectionHandle* handle, const BatchStatement& statement) {
-  if (ExecuteUpdate(handle, statement.text.c_str()) != 1) return false;
+// The prepared statements of one run on one handle, one per distinct marker
+// text, finalized when the run ends. Empty and unused when the handle's
+// provider has no prepared statements.
+class PreparedSet {
+ public:
+  explicit PreparedSet(ConnectionHandle* handle)
+      : handle_(handle), enabled_(SupportsPreparedStatements(handle)) {}
+  PreparedSet(const PreparedSet&) = delete;
+  PreparedSet& operator=(const PreparedSet&) = delete;
+  ~PreparedSet() {
+    for (const Entry& entry : entries_) FinalizeStatement(handle_, entry.statement);
+  }
+
+  // Whether statement goes to the provider in its bound form.
+  bool Sends(const BatchStatement& statement) const {
+    return enabled_ && statement.bound != nullptr && statement.bound->markerText != nullptr;
+  }
+
+  // The prepared statement of bound's marker text; none when it could not
+  // be prepared (tried once per run).
+  PreparedStatement* Get(const fh::BoundStatement& bound) {
+    const std::string& text = *bound.markerText;
+    for (const Entry& entry : entries_) {
+      if (entry.text.get() == &text || *entry.text == text) return entry.statement;
+    }
+    PreparedStatement* statement =
+        PrepareStatement(handle_, text.c_str(), static_cast<int>(bound.values.size()));
+    entries_.push_back(Entry{bound.markerText, statement});
+    return statement;
+  }
+
+ private:
+  struct Entry {
+    std::shared_ptr<const std::string> text;
+    PreparedStatement* statement;
+  };
+  ConnectionHandle* handle_;
+  bool enabled_;
+  std::vector<Entry> entries_;
+};
+
+// The statement's text, written from its bound form when it has none yet.
+const std::string& TextOf(BatchStatement& statement) {
+  if (statement.text.empty() && statement.bound != nullptr) {
+    statement.text = fh::LiteralText(*statement.bound).value_or("");
+  }
+  return statement.text;
+}
+
+// Runs one statement (bound when it can) and its follow-up. true when both
+// succeeded.
+bool RunOne(ConnectionHandle* handle, BatchStatement& statement, PreparedSet& prepared) {
+  const bool sends = prepared.Sends(statement);
+  PreparedStatement* bound = sends ? prepared.Get(*statement.bound) : nullptr;
+  if (bound != nullptr) {
+    if (ExecutePrepared(handle, bound, statement.bound->values.data(), 1) != 1) return false;
+  } else {
+    if (sends && IsConnectionBroken(*handle)) return false;  // preparing found the link gone
+    if (ExecuteUpdate(handle, TextOf(statement).c_str()) != 1) return false;
+  }
   return !statement.followUp || statement.followUp(handle);
 }
 
 void MarkFailed(BatchStatement& statement) {
   LogError("Error in executing update query \n");
-  LogError("QUERY : %s\n", statement.text.c_str());
+  LogError("QUERY : %s\n", TextOf(statement).c_str());
   statement.failed = true;
 }
 
+// At most this many rows go to the provider in one execution.
+constexpr std::size_t kMaxRowsPerExecution = 1000;
+
+// Whether next may run in one execution with first: both bound to the same
+// marker text, neither with a follow-up, next not marked failed.
+bool SameExecution(const BatchStatement& first, const BatchStatement& next) {
+  if (next.failed || next.followUp || next.bound == nullptr) return false;
+  const fh::BoundStatement& a = *first.bound;
+  const fh::BoundStatement& b = *next.bound;
+  return b.markerText != nullptr && a.values.size() == b.values.size() &&
+         (a.markerText == b.markerText || *a.markerText == *b.markerText);
+}
+
+// The end of the run of statements from batch[at] that go to the provider
+// in one execution (at + 1 when batch[at] goes alone).
+std::size_t ExecutionEnd(const std::vector<BatchStatement>& batch, std::size_t at,
+                         const PreparedSet& prepared) {
+  const BatchStatement& first = batch[at];
+  std::size_t end = at + 1;
+  if (!prepared.Sends(first) || first.followUp) return end;
+  while (end < batch.size() && end - at < kMaxRowsPerExecution &&
+         SameExecution(first, batch[end])) {
+    ++end;
+  }
+  return end;
+}
+
+// Runs batch[at, end), statements of one marker text, as one execution.
+// Where one fails, the ones before it ran; *failedAt is set to it.
+bool RunExecution(ConnectionHandle* handle, std::vector<BatchStatement>& batch, std::size_t at,
+                  std::size_t end, PreparedSet& prepared, std::size_t* failedAt,
+                  Progress& progress) {
+  PreparedStatement* statement = prepared.Get(*batch[at].bound);
+  if (statement == nullptr) {  // run one by one as texts
+    for (std::size_t i = at; i < end; ++i) {
+      if (!RunOne(handle, batch[i], prepared)) {
+        *failedAt = i;
+        return false;
+      }
+      progress.ranAny = true;
+    }
+    return true;
+  }
+  const std::size_t count = batch[at].bound->values.size();
+  std::vector<BoundValue> values;
+  values.reserve((end - at) * count);
+  for (std::size_t i = at; i < end; ++i) {
+    const std::vector<BoundValue>& row = batch[i].bound->values;
+    values.insert(values.end(), row.begin(), row.end());
+  }
+  std::vector<uint8_t> ran(end - at, 0);
+  const int rows = static_cast<int>(end - at);
+  if (ExecutePrepared(handle, statement, values.data(), rows, ran.data()) == 1) {
+    progress.ranAny = true;
+    return true;
+  }
+  std::size_t first = 0;
+  while (first < ran.size() && ran[first] == 1) ++first;
+  progress.ranAny = progress.ranAny || first > 0;
+  *failedAt = at + first;
+  return false;
+}
+
 // The statements not marked failed, plainly, stopping at the first failure.
-Pass RunPlain(ConnectionHandle* handle, std::vector<BatchStatement>& batch, Progress& progress) {
-  for (BatchStatement& statement : batch) {
-    if (statement.failed) continue;
-    if (!RunOne(handle, statement)) {
+Pass RunPlain(ConnectionHandle* handle, std::vector<BatchStatement>& batch, Progress& progress,
+              PreparedSet& prepared) {
+  for (std::size_t at = 0; at < batch.size();) {
+    if (batch[at].failed) {
+      ++at;
+      continue;
+    }
+    const std::size_t end = ExecutionEnd(batch, at, prepared);
+    std::size_t failedAt = at;
+    bool ran = false;
+    if (end - at > 1) {
+      ran = RunExecution(handle, batch, at, end, prepared, &failedAt, progress);
+    } else {
+      ran = RunOne(handle, batch[at], prepared);
+      progress.ranAny = progress.ranAny || ran;
+    }
+    if (!ran) {
       if (IsConnectionBroken(*handle)) return LinkGone(progress);
-      MarkFailed(statement);
+      MarkFailed(batch[failedAt]);
       return Pass::kStatementFailed;
     }
-    progress.ranAny = true;
+    at = end;
   }
   return Pass::kAllRan;
 }
@@ -70,7 +204,8 @@ constexpr int kGroupSize = 32;
 
 // The statements not marked failed, each inside a savepoint: a failing one
 // is rolled back alone and marked, and the pass goes on.
-Pass RunGuarded(ConnectionHandle* handle, std::vector<BatchStatement>& batch, Progress& progress) {
+Pass RunGuarded(ConnectionHandle* handle, std::vector<BatchStatement>& batch, Progress& progress,
+                PreparedSet& prepared) {
   const ConnParamsEntry* parameters = GetConnParamsEntry(handle->connectionName.c_str());
   const char* dialect =
       parameters != nullptr && parameters->dialectName ? parameters->dialectName->c_str() : nullptr;
@@ -87,7 +222,7 @@ Pass RunGuarded(ConnectionHandle* handle, std::vector<BatchStatement>& batch, Pr
     ok = ok && RunControl(handle, savepoint.set);
     ++guarded;
     if (ok) {
-      const bool ran = RunOne(handle, statement);
+      const bool ran = RunOne(handle, statement, prepared);
       if (!ran && !IsConnectionBroken(*handle)) {
         MarkFailed(statement);
         anyFailed = true;
@@ -120,8 +255,9 @@ BatchOutcome Unwritten(Pass pass) {
 BatchOutcome RunInCallersTransaction(ConnectionHandle* handle, std::vector<BatchStatement>& batch,
                                      BatchMode mode) {
   Progress progress{true};  // the caller's transaction: never retried elsewhere
-  const Pass pass = mode == BatchMode::kKeepGoing ? RunGuarded(handle, batch, progress)
-                                                  : RunPlain(handle, batch, progress);
+  PreparedSet prepared(handle);
+  const Pass pass = mode == BatchMode::kKeepGoing ? RunGuarded(handle, batch, progress, prepared)
+                                                  : RunPlain(handle, batch, progress, prepared);
   if (pass == Pass::kAllRan) return BatchOutcome::kWritten;
   if (pass == Pass::kSomeFailed) return BatchOutcome::kSomeFailed;
   return Unwritten(pass);
@@ -139,12 +275,12 @@ BatchOutcome Commit(ConnectionHandle* handle, Pass pass) {
 // stopped by a failing statement is rolled back and gives kSomeFailed (only
 // a plain pass stops that way; a guarded one commits its failures).
 BatchOutcome RunTransaction(ConnectionHandle* handle, std::vector<BatchStatement>& batch,
-                            Progress& progress, bool guarded) {
+                            Progress& progress, PreparedSet& prepared, bool guarded) {
   if (BeginTransaction(handle) != 1) {
     return IsConnectionBroken(*handle) ? Unwritten(LinkGone(progress)) : BatchOutcome::kNotWritten;
   }
-  const Pass pass =
-      guarded ? RunGuarded(handle, batch, progress) : RunPlain(handle, batch, progress);
+  const Pass pass = guarded ? RunGuarded(handle, batch, progress, prepared)
+                            : RunPlain(handle, batch, progress, prepared);
   if (pass == Pass::kAllRan || pass == Pass::kSomeFailed) return Commit(handle, pass);
   RollbackTransaction(handle);
   if (pass == Pass::kStatementFailed) return BatchOutcome::kSomeFailed;  // the caller decides
@@ -166,13 +302,14 @@ BatchOutcome RunStatementBatch(ConnectionHandle* handle, std::vector<BatchStatem
   if (IsInTransaction(*handle) != 0) return RunInCallersTransaction(handle, batch, mode);
   if (!HasWork(batch)) return BatchOutcome::kWritten;
   Progress progress;
-  const BatchOutcome plain = RunTransaction(handle, batch, progress, false);
+  PreparedSet prepared(handle);
+  const BatchOutcome plain = RunTransaction(handle, batch, progress, prepared, false);
   // A plain pass that stopped at a failing statement was rolled back.
   const bool stopped = plain == BatchOutcome::kSomeFailed;
   if (!stopped) return plain;
   if (mode == BatchMode::kAllOrNothing) return BatchOutcome::kNotWritten;
   progress.ranAny = true;  // a lost link from here on is no dead start
-  return RunTransaction(handle, batch, progress, true);
+  return RunTransaction(handle, batch, progress, prepared, true);
 }
 
 BatchOutcome RunStatementBatchOn(const char* connectionName, std::vector<BatchStatement>& batch,

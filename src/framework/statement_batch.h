@@ -30,19 +30,42 @@
 // runs inside its savepoint, with kAllOrNothing the first failure stops the
 // batch (the caller rolls back).
 //
+// A statement may carry its bound form (sql/bound_statements.h): a text with
+// "?" markers and the values for them. On a handle whose provider has
+// prepared statements (SupportsPreparedStatements, db/connection.h) such a
+// statement is sent as its marker text with its values bound: each distinct
+// marker text is prepared once per run, and consecutive statements of the
+// same marker text without follow-ups go to the provider together, as one
+// execution of many rows (the savepoint pass sends them one at a time). A
+// statement whose marker text cannot be prepared is run as its text.
+// Without prepared statements every statement runs as its text. The text of
+// a statement with a bound form may be left empty: it is written from the
+// bound form when it is needed (to run it, or for a failure's lines), so a
+// large save does not build texts it never uses.
+//
 // Thread safety: the caller holds the handle (or, for RunStatementBatchOn,
 // nothing: it takes and gives back the pool's handle itself) for the whole
 // call; the batch is the caller's.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 struct ConnectionHandle;
 
+namespace fh {
+struct BoundStatement;
+}
+
 struct BatchStatement {
+  // The statement's text; may be empty when bound is set (written from it
+  // when needed).
   std::string text;
+  // The statement as a marker text and its values; none: only text. Its
+  // row must stay unchanged while the batch runs.
+  std::shared_ptr<const fh::BoundStatement> bound;
   // Runs after text succeeded, on the same handle and transaction; false
   // fails the statement. May be empty.
   std::function<bool(ConnectionHandle*)> followUp;

@@ -12,6 +12,7 @@
 #include "framework/index_table.h"
 #include "framework/statement_batch.h"
 #include "logging/log.h"
+#include "sql/bound_statements.h"
 #include "sql/sql_dialects.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"
@@ -31,41 +32,55 @@ struct SavePlan {
   std::vector<BatchStatement> batch;
 };
 
-std::optional<std::string> StatementFor(const char* tableName, const RowObject& row,
-                                        bool* isDelete) {
-  *isDelete = false;
+// The statement row's state asks for; none for a row that needs none.
+std::optional<fh::RowStatementKind> StatementFor(const RowObject& row) {
   if ((row.state & kRowPersisted) != 0 && (row.state & kRowDeleted) != 0) {
-    *isDelete = true;
-    return GenerateDeleteQuery(tableName, &row);
+    return fh::RowStatementKind::kDelete;
   }
-  if (row.state == (kRowPersisted | kRowUpdated)) return GenerateUpdateQuery(tableName, &row);
+  if (row.state == (kRowPersisted | kRowUpdated)) return fh::RowStatementKind::kUpdate;
   if (row.state == kRowNew || row.state == (kRowNew | kRowUpdated)) {
-    return GenerateInsertQuery(tableName, &row);
+    return fh::RowStatementKind::kInsert;
   }
   return std::nullopt;
 }
 
-bool HasStatement(const RowObject& row) {
-  const bool deleted = (row.state & kRowPersisted) != 0 && (row.state & kRowDeleted) != 0;
-  return deleted || row.state == (kRowPersisted | kRowUpdated) || row.state == kRowNew ||
-         row.state == (kRowNew | kRowUpdated);
+std::optional<std::string> LiteralTextFor(fh::RowStatementKind kind, const char* tableName,
+                                          const RowObject& row) {
+  switch (kind) {
+    case fh::RowStatementKind::kDelete:
+      return GenerateDeleteQuery(tableName, &row);
+    case fh::RowStatementKind::kUpdate:
+      return GenerateUpdateQuery(tableName, &row);
+    case fh::RowStatementKind::kInsert:
+      return GenerateInsertQuery(tableName, &row);
+  }
+  return std::nullopt;
 }
 
 // The statements of every row that needs one, in list order, each followed
-// by the row's index table entries when indexed dominant tables exist. A
-// row whose text cannot be generated is planned as failed.
+// by the row's index table entries when indexed dominant tables exist. Each
+// carries its bound form where the row has one; its text is written now
+// only where it has none or the generated texts are logged (otherwise the
+// batch writes it when it needs it). A row whose text cannot be generated
+// is planned as failed.
 SavePlan PlanSave(const TableData& table, const std::string& connection) {
   SavePlan plan;
   const bool indexed = AnyIndexedDominantTable();
+  const bool logsTexts = fh::LogsGeneratedStatements();
   const char* tableName = table.tableName.c_str();
+  fh::RowStatementBinder binder;
   for (RowObject* row = table.firstRow.get(); row != nullptr; row = row->next.get()) {
-    if (!HasStatement(*row)) continue;
-    PlannedRow planned{row, false};
+    const std::optional<fh::RowStatementKind> kind = StatementFor(*row);
+    if (!kind) continue;
+    PlannedRow planned{row, *kind == fh::RowStatementKind::kDelete};
     BatchStatement statement;
-    std::optional<std::string> text = StatementFor(tableName, *row, &planned.isDelete);
+    std::optional<fh::BoundStatement> bound = binder.Bind(*kind, tableName, row);
+    if (bound) statement.bound = std::make_shared<const fh::BoundStatement>(std::move(*bound));
+    std::optional<std::string> text;
+    if (!bound || logsTexts) text = LiteralTextFor(*kind, tableName, *row);
     if (text) {
       statement.text = std::move(*text);
-    } else {
+    } else if (!statement.bound) {
       LogError("Error in executing update query \n");
       LogError("QUERY : %s\n", "(none)");
       statement.failed = true;

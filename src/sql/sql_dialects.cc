@@ -234,6 +234,15 @@ std::optional<std::string> GenerateDeleteQuery(const char* tableName, const RowO
   return text;
 }
 
+const DialectWords* GetDialectWordsForTable(const char* tableName) {
+  const SQLDialect* dialect = DialectForTable(tableName);
+  if (dialect == &kMysqlDialect) return &kMysqlWords;
+  if (dialect == &kPgsqlDialect) return &kPgsqlWords;
+  if (dialect == &kFirebirdDialect) return &kFirebirdWords;
+  if (dialect == &kSqliteDialect) return &kSqliteWords;
+  return nullptr;
+}
+
 std::optional<std::string> GenerateCreateTableQuery(const char* tableName) {
   const SQLDialect* dialect = DialectForTable(tableName);
   if (dialect == nullptr) return std::nullopt;

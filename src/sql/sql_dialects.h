@@ -60,6 +60,9 @@ std::optional<std::string> GenerateUpdateQuery(const char* tableName, const RowO
 std::optional<std::string> GenerateInsertQuery(const char* tableName, const RowObject* row);
 std::optional<std::string> GenerateDeleteQuery(const char* tableName, const RowObject* row);
 std::optional<std::string> GenerateCreateTableQuery(const char* tableName);
+// The words of the dialect that writes tableName's statements; none when
+// no dialect is found.
+const DialectWords* GetDialectWordsForTable(const char* tableName);
 
 // The named dialect's conversion of the result set's current row into a row
 // of tableName; none for an unknown dialect or no current row.

@@ -54,7 +54,9 @@ std::string IntegerLiteral(const ColumnValue& value, uint8_t dataType) {
   return Format("%" PRId64, number);
 }
 
-std::optional<std::string> FloatingLiteral(const ColumnValue& value, uint8_t dataType) {
+}  // namespace
+
+std::optional<std::string> FloatingLiteralText(const ColumnValue& value, uint8_t dataType) {
   const std::optional<double> number = GetFloatingValue(value, dataType);
   if (!number || !std::isfinite(*number)) return std::nullopt;
   // The shortest text that reads back to the same value (a long mantissa with
@@ -75,8 +77,7 @@ std::optional<std::string> FloatingLiteral(const ColumnValue& value, uint8_t dat
   return Format("%.17g", *number);
 }
 
-// The text held by a byte value, up to its first zero byte.
-std::size_t TextLength(const ColumnValue& value) {
+std::size_t LiteralTextLength(const ColumnValue& value) {
   const auto* bytes = value.bytes();
   const auto length = static_cast<std::size_t>(value.length());
   const void* zero = std::memchr(bytes, 0, length);
@@ -84,6 +85,8 @@ std::size_t TextLength(const ColumnValue& value) {
              ? length
              : static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - bytes);
 }
+
+namespace {
 
 // The value of a criteria or having record as a literal of the column's type.
 // Dates and times arrive as their texts.
@@ -519,6 +522,11 @@ KesDateTime DateTimeOfType(const KesDateTime& value, uint8_t dataType) {
 
 }  // namespace
 
+std::optional<std::string> DateTimeLiteralText(const ColumnValue& value, uint8_t dataType) {
+  if (!value.isDateTime()) return std::nullopt;
+  return KesDateTimeToString(DateTimeOfType(*value.dateTime(), dataType));
+}
+
 std::string QuoteSqlText(const DialectWords& words, const char* text, std::size_t length) {
   return fh::QuoteSqlText(std::string_view(text, length), words.backslashEscapes);
 }
@@ -527,8 +535,7 @@ std::optional<std::string> WriteSqlLiteral(const DialectWords& words, const Colu
                                            uint8_t dataType) {
   if (value == nullptr) return "NULL";
   if (IsDateTimeColumnType(dataType)) {
-    if (!value->isDateTime()) return std::nullopt;
-    const auto text = KesDateTimeToString(DateTimeOfType(*value->dateTime(), dataType));
+    const auto text = DateTimeLiteralText(*value, dataType);
     if (!text) return std::nullopt;
     return QuoteSqlText(words, text->c_str(), text->size());
   }
@@ -540,7 +547,7 @@ std::optional<std::string> WriteSqlLiteral(const DialectWords& words, const Colu
     }
     return text;
   }
-  if (IsFloatingColumnType(dataType)) return FloatingLiteral(*value, dataType);
+  if (IsFloatingColumnType(dataType)) return FloatingLiteralText(*value, dataType);
   switch (dataType) {
     case KES_SQL_BOOLEAN:
       return value->length() > 0 && value->bytes()[0] != 0 ? words.trueLiteral : words.falseLiteral;
@@ -552,7 +559,7 @@ std::optional<std::string> WriteSqlLiteral(const DialectWords& words, const Colu
     case KES_SQL_NCHAR:
     case KES_SQL_CLOB:
     case KES_SQL_TEXT:
-      return QuoteSqlText(words, value->text(), TextLength(*value));
+      return QuoteSqlText(words, value->text(), LiteralTextLength(*value));
     default:
       return std::nullopt;
   }
@@ -756,7 +763,7 @@ std::string FetchedText(const ColumnValue& value, uint8_t fetchedType) {
   if (IsFloatingColumnType(fetchedType)) {
     return Format("%.17g", GetFloatingValue(value, fetchedType).value_or(0));
   }
-  return std::string(value.text(), TextLength(value));
+  return std::string(value.text(), LiteralTextLength(value));
 }
 
 bool TextIsTrue(const std::string& text) {

@@ -31,6 +31,17 @@
 // of the wrong kind, a floating-point value that is not finite).
 std::optional<std::string> WriteSqlLiteral(const DialectWords& words, const ColumnValue* value,
                                            uint8_t dataType);
+// The parts of a literal that a value bound to a statement's marker carries
+// instead, so both ways store the same value:
+// - a date, time or date-time column: the text between the literal's quotes
+//   (the parts the column keeps; none when value is no date-time record);
+// - a floating-point column: the literal's number text (none when the value
+//   is not finite or not a number of that column);
+// - a text, decimal or character column: the number of bytes of the text
+//   the literal quotes (up to the value's first zero byte).
+std::optional<std::string> DateTimeLiteralText(const ColumnValue& value, uint8_t dataType);
+std::optional<std::string> FloatingLiteralText(const ColumnValue& value, uint8_t dataType);
+std::size_t LiteralTextLength(const ColumnValue& value);
 // The bytes as lower-case hexadecimal digits, two per byte.
 std::string HexText(const unsigned char* bytes, std::size_t length);
 // A text as a quoted literal (stops at a zero byte).

@@ -11,7 +11,9 @@
 
 #include "db/conn_params.h"
 #include "db/fetched_text.h"
+#include "db/sqlite/sqlite_connection.h"
 #include "db/sqlite/sqlite_errors.h"
+#include "db/sqlite/sqlite_prepared.h"
 #include "db/sqlite/sqlite_types.h"
 #include "dictionary/column_types.h"
 #include "logging/log.h"
@@ -20,21 +22,9 @@
 namespace {
 
 using fh::sqlite::ReportFailure;
+using fh::sqlite::SqliteConnection;
 
-// The provider's connection object: one open database, closed (an open
-// transaction rolled back) when it is destroyed.
-struct SqliteConnection : ProviderConnection {
-  sqlite3* db = nullptr;
-
-  SqliteConnection() = default;
-  SqliteConnection(const SqliteConnection&) = delete;
-  SqliteConnection& operator=(const SqliteConnection&) = delete;
-  ~SqliteConnection() override {
-    if (db == nullptr) return;
-    if (sqlite3_get_autocommit(db) == 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close_v2(db);
-  }
-};
+SqliteConnection* CellOf(ConnectionHandle* handle) { return fh::sqlite::ConnectionOf(handle); }
 
 // A prepared statement, finalized on every path.
 class Statement {
@@ -55,10 +45,6 @@ class Statement {
   sqlite3_stmt* statement_ = nullptr;
 };
 
-SqliteConnection* CellOf(ConnectionHandle* handle) {
-  return handle != nullptr ? dynamic_cast<SqliteConnection*>(handle->connection.get()) : nullptr;
-}
-
 // One operation on one handle: where its failures are reported.
 struct Operation {
   ConnectionHandle* handle;
@@ -67,31 +53,8 @@ struct Operation {
   void Fail(const char* line, int code) const { ReportFailure(line, handle, db, code); }
 };
 
-// In WAL mode a connection keeps its cached pages while the write-ahead
-// log says nothing changed, so a database file damaged or replaced in
-// place would go unnoticed. Outside a transaction every operation first
-// reads the file's header through the connection's own file: a file that
-// cannot be read or no longer starts with the SQLite header fails the
-// operation as a connection failure. An empty file (a new database) passes.
 bool CheckDatabaseFile(const Operation& op, const char* line) {
-  if (sqlite3_get_autocommit(op.db) == 0) return true;
-  sqlite3_file* file = nullptr;
-  if (sqlite3_file_control(op.db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
-      file == nullptr || file->pMethods == nullptr) {
-    return true;  // an in-memory database
-  }
-  static constexpr char kHeader[16] = "SQLite format 3";
-  char header[sizeof kHeader] = {};
-  const int code = file->pMethods->xRead(file, header, sizeof header, 0);
-  if (code == SQLITE_IOERR_SHORT_READ) {
-    sqlite3_int64 size = 0;
-    if (file->pMethods->xFileSize(file, &size) == SQLITE_OK && size == 0) return true;
-  }
-  if (code == SQLITE_OK && std::memcmp(header, kHeader, sizeof header) == 0) return true;
-  LogError("%s", line);
-  ReportFailure("Database file unreadable\n", op.handle, nullptr,
-                code == SQLITE_OK ? SQLITE_NOTADB : code);
-  return false;
+  return fh::sqlite::CheckDatabaseFile(op.handle, op.db, line);
 }
 
 bool IsBlankText(const char* text) {
@@ -274,22 +237,50 @@ std::unique_ptr<SqliteConnection> OpenDatabase(const std::string& file) {
 
 }  // namespace
 
+fh::sqlite::SqliteConnection::~SqliteConnection() {
+  prepared.clear();  // each statement finalized while the database is open
+  if (db == nullptr) return;
+  if (sqlite3_get_autocommit(db) == 0) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close_v2(db);
+}
+
+fh::sqlite::SqliteConnection* fh::sqlite::ConnectionOf(ConnectionHandle* handle) {
+  return handle != nullptr ? dynamic_cast<SqliteConnection*>(handle->connection.get()) : nullptr;
+}
+
+// In WAL mode a connection keeps its cached pages while the write-ahead
+// log says nothing changed, so a database file damaged or replaced in
+// place would go unnoticed. Outside a transaction every operation first
+// reads the file's header through the connection's own file: a file that
+// cannot be read or no longer starts with the SQLite header fails the
+// operation as a connection failure. An empty file (a new database) passes.
+bool fh::sqlite::CheckDatabaseFile(ConnectionHandle* handle, sqlite3* db, const char* line) {
+  if (sqlite3_get_autocommit(db) == 0) return true;
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+      file == nullptr || file->pMethods == nullptr) {
+    return true;  // an in-memory database
+  }
+  static constexpr char kHeader[16] = "SQLite format 3";
+  char header[sizeof kHeader] = {};
+  const int code = file->pMethods->xRead(file, header, sizeof header, 0);
+  if (code == SQLITE_IOERR_SHORT_READ) {
+    sqlite3_int64 size = 0;
+    if (file->pMethods->xFileSize(file, &size) == SQLITE_OK && size == 0) return true;
+  }
+  if (code == SQLITE_OK && std::memcmp(header, kHeader, sizeof header) == 0) return true;
+  LogError("%s", line);
+  ReportFailure("Database file unreadable\n", handle, nullptr,
+                code == SQLITE_OK ? SQLITE_NOTADB : code);
+  return false;
+}
+
 const DBProvider kSqliteProvider = {
-    kSqliteProviderName,
-    SqliteOpenConnection,
-    SqliteExecuteUpdate,
-    SqliteExecuteQuery,
-    SqliteCloseConnection,
-    SqliteBeginTransaction,
-    SqliteCommitTransaction,
-    SqliteRollbackTransaction,
-    SqliteExecuteUpdateBlob,
-    SqliteExecuteQueryBlob,
-    SqliteExecuteUpdateRowCount,
-    nullptr,  // prepared statements: not yet
-    nullptr,
-    nullptr,
-    nullptr,
+    kSqliteProviderName,     SqliteOpenConnection,        SqliteExecuteUpdate,
+    SqliteExecuteQuery,      SqliteCloseConnection,       SqliteBeginTransaction,
+    SqliteCommitTransaction, SqliteRollbackTransaction,   SqliteExecuteUpdateBlob,
+    SqliteExecuteQueryBlob,  SqliteExecuteUpdateRowCount, SqlitePrepareStatement,
+    SqliteExecutePrepared,   SqlitePreparedRowCount,      SqliteFinalizeStatement,
 };
 
 std::unique_ptr<ConnectionHandle> SqliteOpenConnection(const ConnParamsEntry* entry) {
