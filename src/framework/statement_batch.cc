@@ -15,6 +15,9 @@ enum class Pass {
   kAllRan,           // every statement not marked failed ran
   kSomeFailed,       // (savepoint pass) the failing ones marked, the rest ran
   kStatementFailed,  // (plain pass) stopped at a failing statement, now marked
+  kArrayFailed,      // (plain pass) stopped at an execution of several rows
+                     // that failed as a whole: which row failed is not known,
+                     // nothing is marked
   kControlFailed,    // a savepoint statement failed
   kLinkLost,         // the link went away after something ran
   kLinkDeadAtStart,  // the link was gone before anything ran
@@ -23,6 +26,7 @@ enum class Pass {
 // Whether anything has run on the handle in this batch.
 struct Progress {
   bool ranAny = false;
+  bool arrayFailed = false;  // the last plain pass ended with kArrayFailed
 };
 
 Pass LinkGone(const Progress& progress) {
@@ -47,6 +51,11 @@ class PreparedSet {
     return enabled_ && statement.bound != nullptr && statement.bound->markerText != nullptr;
   }
 
+  // Whether consecutive statements of one marker text go as one execution
+  // of several rows. Off where a failing row must be known at once.
+  bool SendsArrays() const { return enabled_ && arrays_; }
+  void SendOneRowAtATime() { arrays_ = false; }
+
   // The prepared statement of bound's marker text; none when it could not
   // be prepared (tried once per run).
   PreparedStatement* Get(const fh::BoundStatement& bound) {
@@ -67,6 +76,7 @@ class PreparedSet {
   };
   ConnectionHandle* handle_;
   bool enabled_;
+  bool arrays_ = true;
   std::vector<Entry> entries_;
 };
 
@@ -98,6 +108,9 @@ void MarkFailed(BatchStatement& statement) {
   statement.failed = true;
 }
 
+// The failing row of an execution that failed as a whole.
+constexpr std::size_t kUnknownRow = static_cast<std::size_t>(-1);
+
 // At most this many rows go to the provider in one execution.
 constexpr std::size_t kMaxRowsPerExecution = 1000;
 
@@ -117,7 +130,7 @@ std::size_t ExecutionEnd(const std::vector<BatchStatement>& batch, std::size_t a
                          const PreparedSet& prepared) {
   const BatchStatement& first = batch[at];
   std::size_t end = at + 1;
-  if (!prepared.Sends(first) || first.followUp) return end;
+  if (!prepared.SendsArrays() || !prepared.Sends(first) || first.followUp) return end;
   while (end < batch.size() && end - at < kMaxRowsPerExecution &&
          SameExecution(first, batch[end])) {
     ++end;
@@ -126,7 +139,9 @@ std::size_t ExecutionEnd(const std::vector<BatchStatement>& batch, std::size_t a
 }
 
 // Runs batch[at, end), statements of one marker text, as one execution.
-// Where one fails, the ones before it ran; *failedAt is set to it.
+// Where one fails, *failedAt is set to it when the provider says which it
+// was (the rows before it ran), else to kUnknownRow: a server that refuses
+// the whole array inside a transaction reports no row.
 bool RunExecution(ConnectionHandle* handle, std::vector<BatchStatement>& batch, std::size_t at,
                   std::size_t end, PreparedSet& prepared, std::size_t* failedAt,
                   Progress& progress) {
@@ -157,7 +172,7 @@ bool RunExecution(ConnectionHandle* handle, std::vector<BatchStatement>& batch, 
   std::size_t first = 0;
   while (first < ran.size() && ran[first] == 1) ++first;
   progress.ranAny = progress.ranAny || first > 0;
-  *failedAt = at + first;
+  *failedAt = first > 0 ? at + first : kUnknownRow;
   return false;
 }
 
@@ -180,6 +195,10 @@ Pass RunPlain(ConnectionHandle* handle, std::vector<BatchStatement>& batch, Prog
     }
     if (!ran) {
       if (IsConnectionBroken(*handle)) return LinkGone(progress);
+      if (failedAt == kUnknownRow) {
+        progress.arrayFailed = true;
+        return Pass::kArrayFailed;
+      }
       MarkFailed(batch[failedAt]);
       return Pass::kStatementFailed;
     }
@@ -256,6 +275,7 @@ BatchOutcome RunInCallersTransaction(ConnectionHandle* handle, std::vector<Batch
                                      BatchMode mode) {
   Progress progress{true};  // the caller's transaction: never retried elsewhere
   PreparedSet prepared(handle);
+  prepared.SendOneRowAtATime();  // a failing row cannot be looked for again here
   const Pass pass = mode == BatchMode::kKeepGoing ? RunGuarded(handle, batch, progress, prepared)
                                                   : RunPlain(handle, batch, progress, prepared);
   if (pass == Pass::kAllRan) return BatchOutcome::kWritten;
@@ -283,7 +303,9 @@ BatchOutcome RunTransaction(ConnectionHandle* handle, std::vector<BatchStatement
                             : RunPlain(handle, batch, progress, prepared);
   if (pass == Pass::kAllRan || pass == Pass::kSomeFailed) return Commit(handle, pass);
   RollbackTransaction(handle);
-  if (pass == Pass::kStatementFailed) return BatchOutcome::kSomeFailed;  // the caller decides
+  if (pass == Pass::kStatementFailed || pass == Pass::kArrayFailed) {
+    return BatchOutcome::kSomeFailed;  // the caller decides
+  }
   return Unwritten(pass);
 }
 
@@ -307,9 +329,14 @@ BatchOutcome RunStatementBatch(ConnectionHandle* handle, std::vector<BatchStatem
   // A plain pass that stopped at a failing statement was rolled back.
   const bool stopped = plain == BatchOutcome::kSomeFailed;
   if (!stopped) return plain;
-  if (mode == BatchMode::kAllOrNothing) return BatchOutcome::kNotWritten;
   progress.ranAny = true;  // a lost link from here on is no dead start
-  return RunTransaction(handle, batch, progress, prepared, true);
+  if (mode == BatchMode::kKeepGoing) return RunTransaction(handle, batch, progress, prepared, true);
+  if (!progress.arrayFailed) return BatchOutcome::kNotWritten;
+  // Which row failed is not known: once more one row at a time, which
+  // stops at (and reports) the failing one.
+  prepared.SendOneRowAtATime();
+  const BatchOutcome again = RunTransaction(handle, batch, progress, prepared, false);
+  return again == BatchOutcome::kSomeFailed ? BatchOutcome::kNotWritten : again;
 }
 
 BatchOutcome RunStatementBatchOn(const char* connectionName, std::vector<BatchStatement>& batch,

@@ -18,6 +18,7 @@
 #include "framework/table_saver.h"
 #include "framework/table_test_helpers.h"
 #include "store/table_data.h"
+#include "store/table_rows.h"
 #include "support/server_session.h"
 
 namespace fhtest {
@@ -58,10 +59,16 @@ TEST_P(RecoveryTest, SessionEndedBetweenSavesIsReplacedAndTheNextSaveWrites) {
 
 TEST_P(RecoveryTest, LinkCutInTheMiddleOfASaveEndsItWithNothingWritten) {
   ASSERT_TRUE(CreateTable(table_.c_str()));
+  ASSERT_TRUE(AddItem(5, "old", 5));
+  ASSERT_TRUE(SaveTable(table_.c_str()));
+  const int32_t qty = 50;
+  ASSERT_TRUE(UpdateRowObject(table_.c_str(), FindRow(5), "qty", &qty, sizeof qty));
   for (int id : {10, 11, 1}) ASSERT_TRUE(AddItem(id, "n", id));
-  // A second connection holds the key 1 uncommitted: the save's third
-  // insert waits for it, after two statements ran. A third one watches (a
-  // transaction would see the server's session list frozen) and cuts.
+  // A second connection holds the key 1 uncommitted: the save's inserts
+  // (one execution where the provider prepares statements, else one
+  // statement each) wait for it, after the update ran. A third connection
+  // watches (a transaction would see the server's session list frozen) and
+  // cuts.
   std::unique_ptr<ConnectionHandle> holder = OpenSecond();
   std::unique_ptr<ConnectionHandle> watcher = OpenSecond();
   ASSERT_NE(holder, nullptr);
@@ -73,7 +80,8 @@ TEST_P(RecoveryTest, LinkCutInTheMiddleOfASaveEndsItWithNothingWritten) {
   ASSERT_TRUE(session);
   std::future<bool> save =
       std::async(std::launch::async, [this] { return SaveTable(table_.c_str()); });
-  const bool waiting = WaitUntilRunning(GetParam(), watcher.get(), *session, "values(1,");
+  const bool waiting =
+      WaitUntilRunning(GetParam(), watcher.get(), *session, "into  " + table_ + " values(");
   const bool ended = waiting && EndSession(GetParam(), watcher.get(), *session);
   RollbackTransaction(holder.get());  // frees the save if it still waits
   CloseDBConnection(std::move(holder));
@@ -85,13 +93,15 @@ TEST_P(RecoveryTest, LinkCutInTheMiddleOfASaveEndsItWithNothingWritten) {
   EXPECT_FALSE(saved);
   EXPECT_EQ(log_.Count("[ERROR] The connection to data source conn was lost"), 1u);
   EXPECT_FALSE(log_.Contains("QUERY : "));  // no row counted as failed
-  EXPECT_TRUE(DatabaseRows().empty());
-  const std::vector<ItemRow> pending = {{10, "n", 10, 2}, {11, "n", 11, 2}, {1, "n", 1, 2}};
+  EXPECT_EQ(DatabaseRows(), (std::vector<ItemRow>{{5, "old", 5, 0}}));
+  const std::vector<ItemRow> pending = {
+      {5, "old", 50, 5}, {10, "n", 10, 2}, {11, "n", 11, 2}, {1, "n", 1, 2}};
   EXPECT_EQ(MemoryRows(), pending);
 
   EXPECT_TRUE(SaveTable(table_.c_str()));
   EXPECT_EQ(DatabaseRows(),
-            (std::vector<ItemRow>{{1, "n", 1, 0}, {10, "n", 10, 0}, {11, "n", 11, 0}}));
+            (std::vector<ItemRow>{
+                {1, "n", 1, 0}, {5, "old", 50, 0}, {10, "n", 10, 0}, {11, "n", 11, 0}}));
 }
 
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RecoveryTest);
