@@ -14,6 +14,7 @@
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
+#include "db/db_provider.h"
 #include "db/db_result_set.h"
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
@@ -74,11 +75,30 @@ struct HeldHandle {
   ConnectionHandle* handle = nullptr;
 };
 
+// An index statement's bound form: its text with "?" for the key value
+// and the table name, and those two values.
+struct BoundIndexStatement {
+  std::string text;
+  BoundValue values[2];
+};
+
+// Runs bound on handle where its provider prepares statements: 1 ran, 0
+// failed, -1 not run that way (the caller runs the text).
+int RunBound(ConnectionHandle* handle, const BoundIndexStatement* bound) {
+  if (bound == nullptr || !SupportsPreparedStatements(handle)) return -1;
+  PreparedStatement* statement = PrepareStatement(handle, bound->text.c_str(), 2);
+  if (statement == nullptr) return IsConnectionBroken(*handle) ? 0 : -1;
+  const int ran = ExecutePrepared(handle, statement, bound->values, 1);
+  FinalizeStatement(handle, statement);
+  return ran;
+}
+
 // Runs one statement on connection: a count query when count is given,
-// else an update. The held handle serves its own connection, taken and
+// else an update (its bound form, when given, where the provider prepares
+// statements). The held handle serves its own connection, taken and
 // given back by its holder only. false when it failed.
-bool RunOn(const char* connection, const std::string& text, int64_t* count,
-           const HeldHandle& held) {
+bool RunOn(const char* connection, const std::string& text, int64_t* count, const HeldHandle& held,
+           const BoundIndexStatement* bound = nullptr) {
   const bool useHeld = held.handle != nullptr && connection != nullptr &&
                        held.connection != nullptr && strcmp(connection, held.connection) == 0;
   ConnectionHandle* handle = useHeld ? held.handle : GetConnectionHandle(connection);
@@ -93,7 +113,8 @@ bool RunOn(const char* connection, const std::string& text, int64_t* count,
       ran = true;
     }
   } else {
-    ran = ExecuteUpdate(handle, text.c_str()) == 1;
+    const int boundRan = RunBound(handle, bound);
+    ran = boundRan < 0 ? ExecuteUpdate(handle, text.c_str()) == 1 : boundRan == 1;
   }
   if (!useHeld) ReleaseConnectionHandle(connection);
   return ran;
@@ -110,6 +131,44 @@ int ReferringColumn(const TableDefn& table, const TableDefn& root, const std::st
   return GetColIndex(key.c_str(), table.tableName.c_str(), &table);
 }
 
+// The key value bound as its literal holds it: an integer of a signed or
+// narrow type as that number, any other value but an unsigned 64-bit one
+// as its text (keyText). None for an unsigned 64-bit value, whose literal
+// is a bare number an engine may read as an approximate one: it runs as
+// text.
+std::optional<BoundValue> IndexKeyValue(const ColumnValue& value, uint8_t dataType,
+                                        const std::string& keyText) {
+  BoundValue bound;
+  if (dataType == KES_SQL_UNSIGNED_LONG_INT) return std::nullopt;
+  if (IsIntegerColumnType(dataType)) {
+    const std::optional<int64_t> number = GetIntegerValue(value, dataType);
+    if (!number) return std::nullopt;
+    bound.kind = BoundKind::kInteger;
+    bound.integer = *number;
+    return bound;
+  }
+  bound.kind = BoundKind::kText;
+  bound.bytes = keyText.data();
+  bound.length = keyText.size();
+  return bound;
+}
+
+// The bound form of an index statement whose text is head, then "<key> = ?
+// AND TABLENAME = ?" (where) or "(?, ?)" (values); none without a key
+// value to bind.
+std::optional<BoundIndexStatement> BoundIndex(const std::string& head, const std::string& key,
+                                              bool where, const std::optional<BoundValue>& keyValue,
+                                              const std::string& tableName) {
+  if (!keyValue) return std::nullopt;
+  BoundIndexStatement bound;
+  bound.text = head + (where ? key + " = ? AND TABLENAME = ?" : "(?, ?)");
+  bound.values[0] = *keyValue;
+  bound.values[1].kind = BoundKind::kText;
+  bound.values[1].bytes = tableName.data();
+  bound.values[1].length = tableName.size();
+  return bound;
+}
+
 // The index statement for one root; false when a statement failed.
 bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject& row,
                  const TableDefn& root, const HeldHandle& held) {
@@ -122,12 +181,17 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
       IndexKeyLiteral(value ? &*value : nullptr,
                       table.columns[static_cast<std::size_t>(column)].dataType, connection);
   if (!literal) return true;
+  const uint8_t keyType = table.columns[static_cast<std::size_t>(column)].dataType;
+  const std::string keyText = ConvertValueToString(&*value, keyType).value_or("");
+  const std::optional<BoundValue> keyValue = IndexKeyValue(*value, keyType, keyText);
   const std::string index = root.tableName + "_IDX";
   const std::string pair =
       key + " = " + *literal + " AND TABLENAME = " + Quoted(table.tableName, connection);
   if ((row.state & kRowPersisted) != 0 && (row.state & kRowDeleted) != 0) {
     if (StillReferred(tableName, &row, static_cast<std::size_t>(column))) return true;
-    return RunOn(connection, "DELETE FROM " + index + " WHERE " + pair, nullptr, held);
+    const std::string head = "DELETE FROM " + index + " WHERE ";
+    const auto bound = BoundIndex(head, key, true, keyValue, table.tableName);
+    return RunOn(connection, head + pair, nullptr, held, bound ? &*bound : nullptr);
   }
   if (row.state != kRowNew && row.state != (kRowNew | kRowUpdated)) return true;
   int64_t present = 0;
@@ -137,7 +201,9 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
   const std::string insert = "INSERT INTO " + index + " VALUES (" + *literal + ", " +
                              Quoted(table.tableName, connection) + ")";
   LogTrace("Insert Query for %s_IDX: %s\n", root.tableName.c_str(), insert.c_str());
-  return RunOn(connection, insert, nullptr, held);
+  const auto bound =
+      BoundIndex("INSERT INTO " + index + " VALUES ", key, false, keyValue, table.tableName);
+  return RunOn(connection, insert, nullptr, held, bound ? &*bound : nullptr);
 }
 
 }  // namespace

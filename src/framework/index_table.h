@@ -40,7 +40,9 @@ const char* GetIndexTableConnection(const char* rootTable);
 // index table connection (GetIndexTableConnection): for a row in state 2 or 6 the pair (key,
 // tableName) is inserted when absent ("Insert Query for %s_IDX: %s\n", trace); for a row with flags
 // 1 and 8 the pair is deleted when no other row of the in-memory table still refers to the key.
-// Keys are written at their own width and type (texts quoted and escaped). "No References.\n"
+// Keys are written at their own width and type (texts quoted and escaped); where the connection's
+// provider prepares statements, the insert and the delete bind the key and the table name to
+// markers instead (an unsigned 64-bit key is still written in). "No References.\n"
 // (trace) and true for a table without foreign keys; true when every statement succeeded or nothing
 // was to be done; false with "Cannot Add Entry Into Index Table\n" (error) when a statement failed,
 // and when the walk failed.
