@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 
+#include "db/bound_update.h"
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
@@ -82,17 +83,6 @@ struct BoundIndexStatement {
   BoundValue values[2];
 };
 
-// Runs bound on handle where its provider prepares statements: 1 ran, 0
-// failed, -1 not run that way (the caller runs the text).
-int RunBound(ConnectionHandle* handle, const BoundIndexStatement* bound) {
-  if (bound == nullptr || !SupportsPreparedStatements(handle)) return -1;
-  PreparedStatement* statement = PrepareStatement(handle, bound->text.c_str(), 2);
-  if (statement == nullptr) return IsConnectionBroken(*handle) ? 0 : -1;
-  const int ran = ExecutePrepared(handle, statement, bound->values, 1);
-  FinalizeStatement(handle, statement);
-  return ran;
-}
-
 // Runs one statement on connection: a count query when count is given,
 // else an update (its bound form, when given, where the provider prepares
 // statements). The held handle serves its own connection, taken and
@@ -113,8 +103,8 @@ bool RunOn(const char* connection, const std::string& text, int64_t* count, cons
       ran = true;
     }
   } else {
-    const int boundRan = RunBound(handle, bound);
-    ran = boundRan < 0 ? ExecuteUpdate(handle, text.c_str()) == 1 : boundRan == 1;
+    ran = bound != nullptr ? fh::RunBoundUpdate(handle, {bound->text, bound->values, text}) >= 0
+                           : ExecuteUpdate(handle, text.c_str()) == 1;
   }
   if (!useHeld) ReleaseConnectionHandle(connection);
   return ran;
