@@ -134,11 +134,13 @@ int ConfigDataSource(void* window, unsigned short request, const char* driver,
 }
 
 constexpr OdbcApi kDriverManager = {
-    ::SQLAllocEnv,       ::SQLAllocConnect, ::SQLAllocStmt,     ::SQLDriverConnect, ::SQLPrepare,
-    ::SQLExecute,        ::SQLExecDirect,   ::SQLBindParameter, ::SQLParamData,     ::SQLPutData,
-    ::SQLNumResultCols,  ::SQLDescribeCol,  ::SQLFetch,         ::SQLGetData,       ::SQLRowCount,
-    ::SQLSetConnectAttr, ::SQLEndTran,      ::SQLGetDiagRec,    ::SQLCloseCursor,   ::SQLFreeStmt,
-    ::SQLFreeHandle,     ::SQLDisconnect,   ConfigDataSource,
+    ::SQLAllocEnv,    ::SQLAllocConnect, ::SQLAllocStmt,     ::SQLDriverConnect,
+    ::SQLPrepare,     ::SQLExecute,      ::SQLExecDirect,    ::SQLBindParameter,
+    ::SQLParamData,   ::SQLPutData,      ::SQLNumResultCols, ::SQLDescribeCol,
+    ::SQLFetch,       ::SQLGetData,      ::SQLRowCount,      ::SQLSetConnectAttr,
+    ::SQLEndTran,     ::SQLGetDiagRec,   ::SQLCloseCursor,   ::SQLFreeStmt,
+    ::SQLFreeHandle,  ::SQLDisconnect,   ConfigDataSource,   ::SQLBindCol,
+    ::SQLSetStmtAttr, ::SQLSetPos,       ::SQLGetInfo,
 };
 
 std::atomic<const OdbcApi*> g_api{&kDriverManager};

@@ -41,6 +41,14 @@ using GetDataCall = SQLRETURN(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLI
                               SQLPOINTER buffer, SQLLEN bufferLength, SQLLEN* indicator);
 using SetConnectAttrCall = SQLRETURN(SQLHDBC connection, SQLINTEGER attribute, SQLPOINTER value,
                                      SQLINTEGER length);
+using BindColCall = SQLRETURN(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT cType,
+                              SQLPOINTER buffer, SQLLEN bufferLength, SQLLEN* indicator);
+using SetStmtAttrCall = SQLRETURN(SQLHSTMT statement, SQLINTEGER attribute, SQLPOINTER value,
+                                  SQLINTEGER length);
+using SetPosCall = SQLRETURN(SQLHSTMT statement, SQLSETPOSIROW row, SQLUSMALLINT operation,
+                             SQLUSMALLINT lock);
+using GetInfoCall = SQLRETURN(SQLHDBC connection, SQLUSMALLINT type, SQLPOINTER value,
+                              SQLSMALLINT valueMax, SQLSMALLINT* valueLength);
 using GetDiagRecCall = SQLRETURN(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT record,
                                  SQLCHAR* state, SQLINTEGER* native, SQLCHAR* message,
                                  SQLSMALLINT messageMax, SQLSMALLINT* messageLength);
@@ -73,6 +81,11 @@ struct OdbcApi {
   SQLRETURN (*SQLFreeHandle)(SQLSMALLINT handleType, SQLHANDLE handle);
   SQLRETURN (*SQLDisconnect)(SQLHDBC connection);
   ConfigDataSourceCall* SQLConfigDataSource;
+  // Block fetches into bound columns.
+  BindColCall* SQLBindCol;
+  SetStmtAttrCall* SQLSetStmtAttr;
+  SetPosCall* SQLSetPos;
+  GetInfoCall* SQLGetInfo;
 };
 
 // The table in use.
