@@ -1,9 +1,10 @@
 // The framework on PostgreSQL (through the ODBC provider and psqlODBC)
 // beside libpq doing the same work on the same server in the same run:
-//   - LoadTable of 100,000 rows of a five-column keyed table (id INT key,
-//     qty INT, name CHAR(40), price DOUBLE, note CHAR(40)) against libpq
-//     selecting the same rows and reading every value into a typed column
-//     value;
+//   - 100,000 rows of a five-column keyed table (id INT key, qty INT,
+//     name CHAR(40), price DOUBLE, note CHAR(40)) read by ExecuteQuery (the
+//     provider alone) and by LoadTable (provider, loader and store), each
+//     against libpq selecting the same rows and reading every value into a
+//     typed column value;
 //   - UnLoadTable of those rows, against the load;
 //   - SaveTable of 10,000 new rows against libpq's prepared insert run one
 //     row at a time in one transaction.
@@ -31,7 +32,9 @@
 
 #include "bench_framework.h"
 #include "db/conn_params.h"
+#include "db/connection.h"
 #include "db/connection_pool.h"
+#include "db/db_result_set.h"
 #include "db/db_provider.h"
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
@@ -190,6 +193,35 @@ void BM_LibpqSelect(benchmark::State& state) {
 }
 BENCHMARK(BM_LibpqSelect)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The provider alone: ExecuteQuery of the same rows into a result set.
+void BM_ExecuteQuery(benchmark::State& state) {
+  if (!FrameworkReady()) {
+    state.SkipWithError("cannot set the framework up on PostgreSQL");
+    return;
+  }
+  const std::string dsn = Env("FH_TEST_PGSQL_DSN");
+  const std::string user = Env("FH_TEST_PGSQL_USER");
+  auto entry = CreateConnParamsEntry("q", 1, dsn.c_str(), user.c_str(), nullptr, "BenchQuery", 0,
+                                     nullptr, "ODBC", "PGSQL");
+  auto handle = OpenDBConnection(entry.get());
+  if (!handle) {
+    state.SkipWithError("cannot open the data source");
+    return;
+  }
+  const std::string query = std::string("select id, qty, name, price, note from ") + kLoadTable;
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    auto result = ExecuteQuery(handle.get(), query.c_str());
+    if (!result || result->rowCount != kLoadRows) state.SkipWithError("query failed");
+    benchmark::DoNotOptimize(result);
+  }
+  const double seconds = SecondsSince(start) / static_cast<double>(state.iterations());
+  state.SetItemsProcessed(state.iterations() * kLoadRows);
+  if (g_libpqLoadSeconds > 0) state.counters["speed_vs_libpq"] = g_libpqLoadSeconds / seconds;
+  CloseDBConnection(std::move(handle));
+}
+BENCHMARK(BM_ExecuteQuery)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // LoadTable timed, then UnLoadTable of the same rows timed apart.
 void BM_LoadTable(benchmark::State& state) {
   if (!FrameworkReady()) {
@@ -226,7 +258,7 @@ void BM_LibpqInsert(benchmark::State& state) {
   const std::string insert =
       std::string("insert into ") + kSaveTable + " values ($1, $2, $3, $4, $5)";
   double seconds = 0;
-  int statement = 0;
+  static int statement = 0;  // a new name for each iteration of every repetition
   for (auto _ : state) {
     state.PauseTiming();
     Run(EmptySaveTableSql().c_str());
