@@ -11,7 +11,8 @@
 // Each libpq run comes first; the framework run then reports
 // "speed_vs_libpq" (libpq's wall time per iteration divided by its own: 1.0
 // is as fast as libpq, 0.5 twice as slow), and the ratios are printed again
-// at the end. Times are wall times: the server's work is part of each.
+// at the end as medians of the repetitions. Times are wall times: the
+// server's work is part of each.
 //
 // It needs a PostgreSQL server: the one scripts/lib/databases.sh starts
 // (source scripts/lib/databases.sh; fh_start_databases), found through
@@ -20,6 +21,7 @@
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -34,8 +36,8 @@
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
-#include "db/db_result_set.h"
 #include "db/db_provider.h"
+#include "db/db_result_set.h"
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
 #include "framework/table_loader.h"
@@ -56,11 +58,27 @@ constexpr char kColumns[] =
     "(id int not null primary key, qty int, name varchar(40), price double precision, "
     "note varchar(40))";
 
-double g_libpqLoadSeconds = 0;  // per iteration of BM_LibpqSelect
-double g_libpqSaveSeconds = 0;  // per iteration of BM_LibpqInsert
-double g_loadSeconds = 0;       // per iteration of BM_LoadTable
-double g_unloadSeconds = 0;     // per UnLoadTable of the loaded rows
-double g_saveSeconds = 0;       // per iteration of BM_SaveTable
+// The seconds per iteration of each repetition of a benchmark.
+struct Samples {
+  std::vector<double> all;
+  double last = 0;
+  void Add(double seconds) {
+    all.push_back(seconds);
+    last = seconds;
+  }
+  double Median() const {
+    if (all.empty()) return 0;
+    std::vector<double> sorted = all;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted[sorted.size() / 2];
+  }
+};
+
+Samples g_libpqLoadSeconds;  // BM_LibpqSelect
+Samples g_libpqSaveSeconds;  // BM_LibpqInsert
+Samples g_loadSeconds;       // BM_LoadTable
+Samples g_unloadSeconds;     // UnLoadTable of the rows BM_LoadTable loaded
+Samples g_saveSeconds;       // BM_SaveTable
 
 std::string Env(const char* name) {
   const char* value = std::getenv(name);
@@ -188,7 +206,7 @@ void BM_LibpqSelect(benchmark::State& state) {
     if (rows.size() != kLoadRows) state.SkipWithError("select failed");
     benchmark::DoNotOptimize(rows);
   }
-  g_libpqLoadSeconds = SecondsSince(start) / static_cast<double>(state.iterations());
+  g_libpqLoadSeconds.Add(SecondsSince(start) / static_cast<double>(state.iterations()));
   state.SetItemsProcessed(state.iterations() * kLoadRows);
 }
 BENCHMARK(BM_LibpqSelect)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -217,7 +235,8 @@ void BM_ExecuteQuery(benchmark::State& state) {
   }
   const double seconds = SecondsSince(start) / static_cast<double>(state.iterations());
   state.SetItemsProcessed(state.iterations() * kLoadRows);
-  if (g_libpqLoadSeconds > 0) state.counters["speed_vs_libpq"] = g_libpqLoadSeconds / seconds;
+  if (g_libpqLoadSeconds.last > 0)
+    state.counters["speed_vs_libpq"] = g_libpqLoadSeconds.last / seconds;
   CloseDBConnection(std::move(handle));
 }
 BENCHMARK(BM_ExecuteQuery)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -244,11 +263,12 @@ void BM_LoadTable(benchmark::State& state) {
     state.ResumeTiming();
   }
   const auto iterations = static_cast<double>(state.iterations());
-  g_loadSeconds = loaded / iterations;
-  g_unloadSeconds = unloaded / iterations;
+  g_loadSeconds.Add(loaded / iterations);
+  g_unloadSeconds.Add(unloaded / iterations);
   state.SetItemsProcessed(state.iterations() * kLoadRows);
-  state.counters["unload_ms"] = g_unloadSeconds * 1e3;
-  if (g_libpqLoadSeconds > 0) state.counters["speed_vs_libpq"] = g_libpqLoadSeconds / g_loadSeconds;
+  state.counters["unload_ms"] = g_unloadSeconds.last * 1e3;
+  if (g_libpqLoadSeconds.last > 0)
+    state.counters["speed_vs_libpq"] = g_libpqLoadSeconds.last / g_loadSeconds.last;
 }
 BENCHMARK(BM_LoadTable)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -282,7 +302,7 @@ void BM_LibpqInsert(benchmark::State& state) {
     seconds += SecondsSince(start);
     if (!ok) state.SkipWithError("insert failed");
   }
-  g_libpqSaveSeconds = seconds / static_cast<double>(state.iterations());
+  g_libpqSaveSeconds.Add(seconds / static_cast<double>(state.iterations()));
   state.SetItemsProcessed(state.iterations() * kSaveRows);
 }
 BENCHMARK(BM_LibpqInsert)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -319,9 +339,10 @@ void BM_SaveTable(benchmark::State& state) {
     UnLoadTable(kSaveTable);
     state.ResumeTiming();
   }
-  g_saveSeconds = seconds / static_cast<double>(state.iterations());
+  g_saveSeconds.Add(seconds / static_cast<double>(state.iterations()));
   state.SetItemsProcessed(state.iterations() * kSaveRows);
-  if (g_libpqSaveSeconds > 0) state.counters["speed_vs_libpq"] = g_libpqSaveSeconds / g_saveSeconds;
+  if (g_libpqSaveSeconds.last > 0)
+    state.counters["speed_vs_libpq"] = g_libpqSaveSeconds.last / g_saveSeconds.last;
 }
 BENCHMARK(BM_SaveTable)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -330,12 +351,19 @@ BENCHMARK(BM_SaveTable)->Unit(benchmark::kMillisecond)->UseRealTime();
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  if (Env("ODBCINI").empty() || Env("FH_TEST_PGSQL_DSN").empty() ||
-      PQstatus(Libpq()) != CONNECTION_OK) {
+  const std::string dsn = Env("FH_TEST_PGSQL_DSN");
+  if (Env("ODBCINI").empty() || dsn.empty() || DataSourceKeys(dsn).count("Port") == 0) {
+    std::fprintf(stderr,
+                 "fh_pgsql_bench: no PostgreSQL data source (ODBCINI and FH_TEST_PGSQL_DSN "
+                 "name none); start the server first: source scripts/lib/databases.sh; "
+                 "fh_start_databases\n");
+    return 2;
+  }
+  if (PQstatus(Libpq()) != CONNECTION_OK) {
     std::fprintf(stderr,
                  "fh_pgsql_bench: no PostgreSQL server reachable (%s); start one first: "
                  "source scripts/lib/databases.sh; fh_start_databases\n",
-                 Env("ODBCINI").empty() ? "ODBCINI is not set" : PQerrorMessage(Libpq()));
+                 PQerrorMessage(Libpq()));
     return 2;
   }
   if (!MakeTables()) {
@@ -344,19 +372,23 @@ int main(int argc, char** argv) {
   }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (g_loadSeconds > 0 && g_libpqLoadSeconds > 0) {
+  // Medians of the repetitions (with one repetition, its figures).
+  const double load = g_loadSeconds.Median();
+  const double libpqLoad = g_libpqLoadSeconds.Median();
+  const double unload = g_unloadSeconds.Median();
+  const double save = g_saveSeconds.Median();
+  const double libpqSave = g_libpqSaveSeconds.Median();
+  if (load > 0 && libpqLoad > 0) {
     std::printf("LoadTable of %d rows: %.1f ms, libpq %.1f ms, libpq / LoadTable = %.2f\n",
-                kLoadRows, g_loadSeconds * 1e3, g_libpqLoadSeconds * 1e3,
-                g_libpqLoadSeconds / g_loadSeconds);
-    std::printf("UnLoadTable of %d rows: %.1f ms, unload / load = %.3f\n", kLoadRows,
-                g_unloadSeconds * 1e3, g_unloadSeconds / g_loadSeconds);
+                kLoadRows, load * 1e3, libpqLoad * 1e3, libpqLoad / load);
+    std::printf("UnLoadTable of %d rows: %.1f ms, unload / load = %.3f\n", kLoadRows, unload * 1e3,
+                unload / load);
   }
-  if (g_saveSeconds > 0 && g_libpqSaveSeconds > 0) {
+  if (save > 0 && libpqSave > 0) {
     std::printf(
         "SaveTable of %d new rows: %.1f ms, libpq prepared inserts %.1f ms, "
         "SaveTable / libpq = %.2f\n",
-        kSaveRows, g_saveSeconds * 1e3, g_libpqSaveSeconds * 1e3,
-        g_saveSeconds / g_libpqSaveSeconds);
+        kSaveRows, save * 1e3, libpqSave * 1e3, save / libpqSave);
   }
   Run((std::string("drop table ") + kLoadTable + "; drop table " + kSaveTable).c_str());
   PQfinish(Libpq());
