@@ -72,7 +72,7 @@ std::string Letters(int length, int id) {
 
 // Row id: every seventh row NULL in every column but the key.
 std::string RowValues(int id) {
-  if (id % 7 == 3) return "(" + std::to_string(id) + ", null, null, null, null, null, null)";
+  if (id % 7 == 3) return "(" + std::to_string(id) + ", null, null, null, null, null, null, null)";
   char number[64];
   std::snprintf(number, sizeof number, "%.17g", id / 3.0 - 100);
   const std::string day = "20" + std::to_string(10 + id % 20) + "-0" + std::to_string(1 + id % 9) +
@@ -80,14 +80,16 @@ std::string RowValues(int id) {
   return "(" + std::to_string(id) + ", " + std::to_string(id * 7 - 3000) + ", " +
          std::to_string(id * 1000000000000LL) + ", " + number + ", '" + Letters(id % 21, id) +
          "', '" + day + "', '" + day + " 1" + std::to_string(id % 10) + ":0" +
-         std::to_string(id % 6) + ":5" + std::to_string(id % 10) + "')";
+         std::to_string(id % 6) + ":5" + std::to_string(id % 10) + "', " + std::to_string(id) +
+         ".125)";
 }
 
 TEST_P(BoundFetchTest, BlocksOfRowsReadAsPieceByPiece) {
   const Engine& engine = GetParam();
-  ASSERT_EQ(Run("create table " + table_ + " (id integer, i integer, b bigint, d " +
-                engine.doubleType + ", v varchar(20), day date, at " + engine.dateTimeType + ")"),
-            1);
+  ASSERT_EQ(
+      Run("create table " + table_ + " (id integer, i integer, b bigint, d " + engine.doubleType +
+          ", v varchar(20), day date, at " + engine.dateTimeType + ", n numeric(12, 3))"),
+      1);
   for (int first = 0; first < kRows; first += 100) {
     std::string insert = "insert into " + table_ + " values ";
     for (int id = first; id < first + 100; ++id) {
@@ -96,8 +98,8 @@ TEST_P(BoundFetchTest, BlocksOfRowsReadAsPieceByPiece) {
     ASSERT_EQ(Run(insert), 1) << log_.Messages();
   }
   for (int rows : {0, 1, 511, 512, 513, 1024, 1025, kRows}) {
-    const auto texts = ReadBoth("select id, i, b, d, v, day, at from " + table_ + " where id < " +
-                                    std::to_string(rows) + " order by id",
+    const auto texts = ReadBoth("select id, i, b, d, v, day, at, n from " + table_ +
+                                    " where id < " + std::to_string(rows) + " order by id",
                                 rows);
     ASSERT_EQ(texts.size(), static_cast<std::size_t>(rows));
     for (int id = 0; id < rows; ++id) {
