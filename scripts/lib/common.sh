@@ -26,7 +26,7 @@ fh_install_packages() {
 
 # What building the library, the tool and the tests needs.
 FH_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config libxml2-dev libgtest-dev libgmock-dev
-  libbenchmark-dev libsqlite3-dev)
+  libbenchmark-dev libsqlite3-dev libpq-dev)
 
 # The ODBC driver manager, the three engines' ODBC drivers and the two
 # servers the database tests start (scripts/lib/databases.sh), plus the

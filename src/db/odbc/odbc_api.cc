@@ -139,7 +139,7 @@ constexpr OdbcApi kDriverManager = {
     ::SQLNumResultCols,  ::SQLDescribeCol,  ::SQLFetch,         ::SQLGetData,       ::SQLRowCount,
     ::SQLSetConnectAttr, ::SQLEndTran,      ::SQLGetDiagRec,    ::SQLCloseCursor,   ::SQLFreeStmt,
     ::SQLFreeHandle,     ::SQLDisconnect,   ConfigDataSource,   ::SQLSetStmtAttr,   ::SQLGetInfo,
-    ::SQLMoreResults,
+    ::SQLMoreResults,    ::SQLBindCol,      ::SQLSetPos,
 };
 
 std::atomic<const OdbcApi*> g_api{&kDriverManager};

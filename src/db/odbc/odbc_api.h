@@ -41,13 +41,17 @@ using GetDataCall = SQLRETURN(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLI
                               SQLPOINTER buffer, SQLLEN bufferLength, SQLLEN* indicator);
 using SetConnectAttrCall = SQLRETURN(SQLHDBC connection, SQLINTEGER attribute, SQLPOINTER value,
                                      SQLINTEGER length);
+using BindColCall = SQLRETURN(SQLHSTMT statement, SQLUSMALLINT column, SQLSMALLINT cType,
+                              SQLPOINTER buffer, SQLLEN bufferLength, SQLLEN* indicator);
+using SetStmtAttrCall = SQLRETURN(SQLHSTMT statement, SQLINTEGER attribute, SQLPOINTER value,
+                                  SQLINTEGER length);
+using SetPosCall = SQLRETURN(SQLHSTMT statement, SQLSETPOSIROW row, SQLUSMALLINT operation,
+                             SQLUSMALLINT lock);
+using GetInfoCall = SQLRETURN(SQLHDBC connection, SQLUSMALLINT type, SQLPOINTER value,
+                              SQLSMALLINT valueMax, SQLSMALLINT* valueLength);
 using GetDiagRecCall = SQLRETURN(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT record,
                                  SQLCHAR* state, SQLINTEGER* native, SQLCHAR* message,
                                  SQLSMALLINT messageMax, SQLSMALLINT* messageLength);
-using SetStmtAttrCall = SQLRETURN(SQLHSTMT statement, SQLINTEGER attribute, SQLPOINTER value,
-                                  SQLINTEGER length);
-using GetInfoCall = SQLRETURN(SQLHDBC connection, SQLUSMALLINT type, SQLPOINTER value,
-                              SQLSMALLINT valueMax, SQLSMALLINT* length);
 // The installer's call, attributes given as "KEY=value;" pairs: TRUE (1)
 // on success.
 using ConfigDataSourceCall = int(void* window, unsigned short request, const char* driver,
@@ -80,6 +84,9 @@ struct OdbcApi {
   SetStmtAttrCall* SQLSetStmtAttr;
   GetInfoCall* SQLGetInfo;
   SQLRETURN (*SQLMoreResults)(SQLHSTMT statement);
+  // Block fetches into bound columns.
+  BindColCall* SQLBindCol;
+  SetPosCall* SQLSetPos;
 };
 
 // The table in use.
