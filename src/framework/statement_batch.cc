@@ -139,9 +139,10 @@ std::size_t ExecutionEnd(const std::vector<BatchStatement>& batch, std::size_t a
 }
 
 // Runs batch[at, end), statements of one marker text, as one execution.
-// Where one fails, *failedAt is set to it when the provider says which it
-// was (the rows before it ran), else to kUnknownRow: a server that refuses
-// the whole array inside a transaction reports no row.
+// Where one fails, *failedAt is set to it when it ran alone, else to
+// kUnknownRow: inside a transaction the engines differ in what they report
+// of a failed array (PostgreSQL and MariaDB refuse it whole, psqlODBC may
+// count rows it did not keep), so no row of it is trusted.
 bool RunExecution(ConnectionHandle* handle, std::vector<BatchStatement>& batch, std::size_t at,
                   std::size_t end, PreparedSet& prepared, std::size_t* failedAt,
                   Progress& progress) {
@@ -172,7 +173,7 @@ bool RunExecution(ConnectionHandle* handle, std::vector<BatchStatement>& batch, 
   std::size_t first = 0;
   while (first < ran.size() && ran[first] == 1) ++first;
   progress.ranAny = progress.ranAny || first > 0;
-  *failedAt = first > 0 ? at + first : kUnknownRow;
+  *failedAt = kUnknownRow;
   return false;
 }
 

@@ -71,7 +71,7 @@ bool WaitUntilRunning(const Engine& engine, ConnectionHandle* watcher, int64_t s
                                    "and query" +
                                        like + " and pid = " + id
                                  : "select count(*) from information_schema.processlist where "
-                                   "command in ('Query', 'Execute') and info" +
+                                   "command in ('Query', 'Execute', 'Bulk_execute') and info" +
                                        like + " and id = " + id,
                  1);
 }

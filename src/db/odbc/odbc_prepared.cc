@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "db/bound_row_text.h"
 #include "db/odbc/odbc_api.h"
 #include "logging/log.h"
 #include "util/object_lock.h"
@@ -239,40 +240,6 @@ bool SetArraySize(OdbcPrepared& prepared, int rows) {
   return Succeeded(result);
 }
 
-// One value as the failure line shows it.
-std::string ShowValue(const BoundValue& value) {
-  switch (value.kind) {
-    case BoundKind::kNull:
-      return "NULL";
-    case BoundKind::kInteger:
-      return std::to_string(value.integer);
-    case BoundKind::kUnsigned:
-      return UnsignedText(value.unsignedInteger);
-    case BoundKind::kDouble: {
-      char text[32];
-      std::snprintf(text, sizeof text, "%.17g", value.real);
-      return text;
-    }
-    case BoundKind::kBlob:
-      return "<" + std::to_string(value.length) + " bytes>";
-    default:
-      break;
-  }
-  constexpr std::size_t kShown = 64;
-  std::string text = "'" + std::string(value.bytes != nullptr ? value.bytes : "",
-                                       value.bytes != nullptr ? std::min(value.length, kShown) : 0);
-  return text + (value.length > kShown ? "...'" : "'");
-}
-
-void LogFailingRow(const BoundValue* row, int parameterCount, int number) {
-  std::string shown = "(";
-  for (int column = 0; column < parameterCount; ++column) {
-    if (column > 0) shown += ", ";
-    shown += ShowValue(row[column]);
-  }
-  LogError("Failing row %d: %s\n", number, (shown + ")").c_str());
-}
-
 // What one chunk did.
 struct ChunkOutcome {
   bool ran = false;     // every row ran
@@ -361,8 +328,8 @@ ChunkOutcome RunChunk(ConnectionHandle* handle, OdbcPrepared& prepared, const Bo
     if (rows == 1) failing = 0;
     if (failing >= 0) {
       const int number = first + failing;
-      LogFailingRow(values + static_cast<std::ptrdiff_t>(number) * prepared.parameterCount,
-                    prepared.parameterCount, number);
+      fh::LogFailingBoundRow(values + static_cast<std::ptrdiff_t>(number) * prepared.parameterCount,
+                             prepared.parameterCount, number);
     } else {
       LogError("Failing rows %d to %d: the array failed as a whole\n", first, first + rows - 1);
     }
@@ -371,15 +338,16 @@ ChunkOutcome RunChunk(ConnectionHandle* handle, OdbcPrepared& prepared, const Bo
   return outcome;
 }
 
-// true for the SQLite ODBC driver (its driver name names SQLite).
-bool DriverIsSqlite(SQLHDBC connection) {
+// true when the driver's file name holds piece (any letter case): "sqlite"
+// for the SQLite ODBC driver, "psqlodbc" for PostgreSQL's.
+bool DriverNameHas(SQLHDBC connection, const char* piece) {
   char name[256] = {};
   SQLSMALLINT length = 0;
   if (!Succeeded(Odbc().SQLGetInfo(connection, SQL_DRIVER_NAME, name,
                                    static_cast<SQLSMALLINT>(sizeof name), &length))) {
     return false;
   }
-  return strcasestr(name, "sqlite") != nullptr;
+  return strcasestr(name, piece) != nullptr;
 }
 
 // The statement behind pointer on handle, or none (logged when the handle
@@ -464,7 +432,7 @@ PreparedStatement* ODBCPrepareStatement(ConnectionHandle* handle, const char* te
                         Succeeded(Odbc().SQLSetStmtAttr(statement, SQL_ATTR_PARAMS_PROCESSED_PTR,
                                                         &prepared->processed, 0));
     prepared->arraysRefused = !arrays;
-    prepared->blobLengthPerArray = DriverIsSqlite(connection);
+    prepared->blobLengthPerArray = DriverNameHas(connection, "sqlite");
     return statements->Add(std::move(prepared));
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");

@@ -747,6 +747,20 @@ bool EnforceSqliteForeignKeys(const ConnParamsEntry& entry, SQLHDBC connection) 
   return false;
 }
 
+// psqlODBC by default wraps every statement in a savepoint of its own and
+// rolls back to it on an error. The framework keeps its own savepoints
+// (statement batches), and after a failed prepared statement the driver's
+// handling made them vanish (psqlODBC 13). Rollback level 0 ("Protocol=
+// 7.4-0") leaves errors to the caller and saves a round trip per statement;
+// a PGSQL connection asks for it after whatever its connect string says.
+std::string WithCallerRollback(const ConnParamsEntry& entry, std::string connectString) {
+  if (!entry.dialectName || strcasecmp(entry.dialectName->c_str(), "PGSQL") != 0) {
+    return connectString;
+  }
+  if (!connectString.empty() && connectString.back() != ';') connectString += ';';
+  return connectString + "Protocol=7.4-0;";
+}
+
 }  // namespace
 
 std::unique_ptr<ConnectionHandle> ODBCOpenConnection(const ConnParamsEntry* entry) {
@@ -774,7 +788,7 @@ std::unique_ptr<ConnectionHandle> ODBCOpenConnection(const ConnParamsEntry* entr
     return nullptr;
   }
   try {
-    std::string connectString = BuildODBCConnectString(*entry);
+    const std::string connectString = WithCallerRollback(*entry, BuildODBCConnectString(*entry));
     SQLCHAR out[1025] = {};
     SQLSMALLINT outLength = 0;
     const auto length =

@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "db/bound_row_text.h"
 #include "db/sqlite/sqlite_connection.h"
 #include "db/sqlite/sqlite_errors.h"
 #include "logging/log.h"
@@ -70,52 +71,10 @@ int Bind(sqlite3_stmt* statement, int parameter, const BoundValue& value) {
   return SQLITE_MISUSE;
 }
 
-// A value as a literal, for the failure line.
-std::string Shown(const BoundValue& value) {
-  char number[32];
-  switch (value.kind) {
-    case BoundKind::kNull:
-      return "NULL";
-    case BoundKind::kInteger:
-      std::snprintf(number, sizeof number, "%" PRId64, value.integer);
-      return number;
-    case BoundKind::kUnsigned:
-      std::snprintf(number, sizeof number, "%" PRIu64, value.unsignedInteger);
-      return number;
-    case BoundKind::kDouble:
-      std::snprintf(number, sizeof number, "%.17g", value.real);
-      return number;
-    case BoundKind::kBlob: {
-      static constexpr char kDigits[] = "0123456789abcdef";
-      std::string text = "X'";
-      for (std::size_t i = 0; i < value.length; ++i) {
-        const auto byte = static_cast<unsigned char>(value.bytes[i]);
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 15];
-      }
-      return text + "'";
-    }
-    default: {
-      std::string text = "'";
-      for (std::size_t i = 0; i < value.length; ++i) {
-        if (value.bytes[i] == '\'') text += '\'';
-        text += value.bytes[i];
-      }
-      return text + "'";
-    }
-  }
-}
-
-void LogRowValues(const BoundValue* row, int count) {
-  std::string shown;
-  for (int i = 0; i < count; ++i) shown += (i == 0 ? "" : ", ") + Shown(row[i]);
-  LogError("VALUES : %s\n", shown.c_str());
-}
-
 // Runs statement once with row's values; the rows it changed, or -1 after
 // the failure's lines.
 int64_t RunRow(ConnectionHandle* handle, sqlite3* db, SqlitePrepared& prepared,
-               const BoundValue* row) {
+               const BoundValue* row, int number) {
   sqlite3_stmt* statement = prepared.statement;
   int code = SQLITE_OK;
   for (int i = 0; i < prepared.parameterCount && code == SQLITE_OK; ++i) {
@@ -134,11 +93,7 @@ int64_t RunRow(ConnectionHandle* handle, sqlite3* db, SqlitePrepared& prepared,
   }
   sqlite3_reset(statement);
   if (code == SQLITE_DONE) return sqlite3_changes64(db);
-  try {
-    LogRowValues(row, prepared.parameterCount);
-  } catch (const std::bad_alloc&) {
-    LogError("MEMORY_ALLOCATION_FAILURE\n");
-  }
+  fh::LogFailingBoundRow(row, prepared.parameterCount, number);
   return -1;
 }
 
@@ -190,7 +145,7 @@ int SqliteExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement
   for (int row = 0; row < rowCount; ++row) {
     const int64_t rowChanged =
         RunRow(handle, db, *prepared,
-               values + static_cast<std::ptrdiff_t>(row) * prepared->parameterCount);
+               values + static_cast<std::ptrdiff_t>(row) * prepared->parameterCount, row);
     if (rowChanged < 0) return 0;
     changed += rowChanged;
     if (rowStatus != nullptr) rowStatus[row] = 1;
