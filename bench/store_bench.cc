@@ -69,15 +69,26 @@ std::unique_ptr<RowObject> BenchRow(int i) {
   return CreateNewRowObject(std::move(values), {});
 }
 
+// Appends rows 0 to count - 1 made by makeRow to table the way a load
+// builds a table (AppendTableRow: the rows in the table's own blocks).
+template <typename MakeRow>
+void AppendRows(const char* tableName, int count, MakeRow makeRow) {
+  TableData* table = GetTableDataByName(tableName);
+  std::vector<std::optional<ColumnValue>> values;
+  for (int i = 0; i < count; ++i) {
+    std::unique_ptr<RowObject> row = makeRow(i);
+    values.clear();
+    for (std::optional<ColumnValue>& value : row->values) values.push_back(std::move(value));
+    AppendTableRow(*table, values, kRowPersisted);
+  }
+}
+
 // Loads a fresh table "Bench" with rows 0 to count - 1.
 void LoadBenchTable(int count) {
   DefineBenchTable();
   UnLoadTable("Bench");
   CreateTable("Bench");
-  for (int i = 0; i < count; ++i) {
-    std::unique_ptr<RowObject> row = BenchRow(i);
-    AddNewRow("Bench", row);
-  }
+  AppendRows("Bench", count, BenchRow);
 }
 
 void DefineKeyedTable() {
@@ -118,10 +129,7 @@ void LoadKeyedTable(int count) {
   DefineKeyedTable();
   UnLoadTable("BenchKeyed");
   CreateTable("BenchKeyed");
-  for (int i = 0; i < count; ++i) {
-    std::unique_ptr<RowObject> row = KeyedRow(i);
-    AddNewRow("BenchKeyed", row);
-  }
+  AppendRows("BenchKeyed", count, KeyedRow);
 }
 
 // The keys looked up, spread over the table.
@@ -192,7 +200,7 @@ BENCHMARK(BM_SelectRowsSqlite)->Unit(benchmark::kMillisecond);
 
 void BM_SelectRowsByKeyStore(benchmark::State& state) {
   // The heap this table holds, per row (the rows are made by the same code
-  // the loader uses: CreateNewRowObject, then AddNewRow).
+  // the loader uses: AppendTableRow).
   const std::size_t heapBefore = mallinfo2().uordblks;
   LoadKeyedTable(kKeyRows);
   const std::size_t heapAfter = mallinfo2().uordblks;

@@ -11,6 +11,7 @@
 #include "db/connection.h"
 #include "db/connection_pool.h"
 #include "db/db_result_set.h"
+#include "dictionary/column_types.h"
 #include "dictionary/table_defn.h"
 #include "framework/config_files.h"
 #include "logging/log.h"
@@ -54,20 +55,78 @@ std::unique_ptr<DBResultSet> RunQuery(const TableSource& source, const std::stri
   return rows;
 }
 
+bool IsPlainText(uint8_t type) {
+  return type == KES_SQL_CHAR || type == KES_SQL_NCHAR || type == KES_SQL_TEXT;
+}
+
+// true when a value fetched as fetchedType already has the form the
+// dialect's conversion gives it for a column of columnType, so that it can
+// be taken over as it is: an integer or floating number fetched as the
+// column's own type at its full size (a flag as 0 or 1), a text fetched as
+// text for a text column. Dates, decimals and binary values are always
+// converted (their forms differ by engine).
+bool KeepsItsForm(uint8_t columnType, uint8_t fetchedType, const ColumnValue& value) {
+  if (value.isDateTime()) return false;
+  if (IsPlainText(columnType)) return IsPlainText(fetchedType);
+  if (fetchedType != columnType) return false;
+  if (IsIntegerColumnType(columnType) || IsFloatingColumnType(columnType)) {
+    return value.length() == GetColumnTypeSize(columnType);
+  }
+  return columnType == KES_SQL_BOOLEAN && value.length() == 1 && value.bytes()[0] <= 1;
+}
+
+// true when every value of fetched keeps its form in the column of the
+// definition at its position.
+bool FetchedAsDefined(const DBResultSet& rows, const DBRow& fetched, const TableDefn& definition) {
+  const std::size_t count = fetched.size();
+  if (count > definition.columns.size() || count > rows.columns.size() ||
+      count != static_cast<std::size_t>(rows.columnCount)) {
+    return false;
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    if (fetched[i] &&
+        !KeepsItsForm(definition.columns[i].dataType, rows.columns[i].dataType, *fetched[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The values of the fetched row at the cursor in the definition's types:
+// the fetched values themselves when they have that form already, else the
+// dialect's conversion of the row. false when the row cannot be converted.
+bool TakeFetchedValues(DBResultSet* rows, const TableSource& source, const char* tableName,
+                       const TableDefn* definition, DBRow& values, uint8_t& state) {
+  DBRow& fetched = rows->rows[static_cast<std::size_t>(rows->cursor)];
+  if (definition != nullptr && FetchedAsDefined(*rows, fetched, *definition)) {
+    values.swap(fetched);
+    state = kRowPersisted;
+    return true;
+  }
+  std::unique_ptr<RowObject> row = ConvertResultSet(rows, source.dialect, tableName);
+  if (row == nullptr) return false;
+  values.clear();
+  for (std::optional<ColumnValue>& value : row->values) values.push_back(std::move(value));
+  state = row->state;
+  return true;
+}
+
 // Converts every fetched row and appends it to the (created) table or view
-// named targetName, each sized to the definition's column count. A fetched
-// row is freed as soon as it is converted, so the result set and the table
-// never both hold every value. false at the first row that cannot be
-// converted or added; the rows added so far stay.
+// named targetName, in the table's own blocks, each sized to the table's
+// column count. A fetched row is freed as soon as it is taken over, so the
+// result set and the table never both hold every value. false at the first
+// row that cannot be converted or added; the rows added so far stay.
 bool AddFetchedRows(DBResultSet* rows, const TableSource& source, const char* tableName,
-                    const char* targetName, std::size_t columnCount) {
+                    const char* targetName) {
+  TableData* target = GetTableDataByName(targetName);
+  if (target == nullptr) return false;
+  const TableDefn* definition = GetTableDefn(tableName);
+  DBRow values;
   while (NextDBResultSetRow(rows) != nullptr) {
-    std::unique_ptr<RowObject> row = ConvertResultSet(rows, source.dialect, tableName);
+    uint8_t state = kRowPersisted;
+    if (!TakeFetchedValues(rows, source, tableName, definition, values, state)) return false;
     DBRow().swap(rows->rows[static_cast<std::size_t>(rows->cursor)]);
-    if (row == nullptr) return false;
-    row->values.resize(columnCount);
-    row->lengths.resize(columnCount, 0);
-    if (!AddNewRow(targetName, row)) return false;
+    if (!AppendTableRow(*target, values, state)) return false;
   }
   return true;
 }
@@ -147,8 +206,7 @@ bool LoadTable(const char* tableName) {
     LogError("CreateTable Failed \n");
     return false;
   }
-  const bool loaded =
-      AddFetchedRows(rows.get(), *source, tableName, tableName, definition->columns.size());
+  const bool loaded = AddFetchedRows(rows.get(), *source, tableName, tableName);
   FreeDBResultSet(std::move(rows));
   return loaded;
 }
@@ -165,9 +223,7 @@ bool LoadTableByQuery(const char* tableName, const char* query) {
   if (rows == nullptr) LogError("Error in executing select query \n");
   if (!CreateTable(tableName)) return false;
   if (rows == nullptr) return false;
-  const TableDefn* definition = GetTableDefn(tableName);
-  const bool loaded =
-      AddFetchedRows(rows.get(), *source, tableName, tableName, definition->columns.size());
+  const bool loaded = AddFetchedRows(rows.get(), *source, tableName, tableName);
   FreeDBResultSet(std::move(rows));
   return loaded;
 }
@@ -193,7 +249,7 @@ bool LoadViewByQuery(const char* viewName, const char* tableName, const char* qu
     LogError("Error in executing select query \n");
     return false;
   }
-  return AddFetchedRows(rows.get(), *source, tableName, viewName, definition->columns.size());
+  return AddFetchedRows(rows.get(), *source, tableName, viewName);
 }
 
 bool ReloadTableData() {

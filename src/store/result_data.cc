@@ -153,9 +153,17 @@ void SortRows(std::vector<RowObject*>& rows, int32_t index, uint8_t type, bool a
 
 }  // namespace
 
-ResultData::~ResultData() {
-  std::unique_ptr<ResultNode> rest = std::move(first);
-  while (rest) rest = std::move(rest->next);
+void ResultData::ReserveNodes(std::size_t count) {
+  if (count <= pieceRoom_ - pieceUsed_) return;
+  nodePieces_.reserve(nodePieces_.size() + 1);
+  nodePieces_.push_back(std::make_unique<ResultNode[]>(count));
+  pieceRoom_ = count;
+  pieceUsed_ = 0;
+}
+
+ResultNode* ResultData::NewNode() {
+  if (pieceUsed_ == pieceRoom_) ReserveNodes(pieceRoom_ < 16 ? 16 : pieceRoom_ * 2);
+  return &nodePieces_.back()[pieceUsed_++];
 }
 
 std::unique_ptr<ResultData> CreateResultData(int32_t rowCount, int32_t columnCount,
@@ -179,13 +187,11 @@ bool AddRowToResultData(RowObject* row, ResultData* result) {
   LogTrace("@@@ Inside AddRowToResultData @@@\n");
   if (row == nullptr || result == nullptr) return false;
   try {
-    auto node = std::make_unique<ResultNode>();
-    node->row = row;
-    ResultNode* added = node.get();
-    std::unique_ptr<ResultNode>& slot =
-        result->cursor != nullptr ? result->cursor->next : result->first;
-    node->next = std::move(slot);
-    slot = std::move(node);
+    ResultNode* added = result->NewNode();
+    added->row = row;
+    ResultNodeLink& slot = result->cursor != nullptr ? result->cursor->next : result->first;
+    added->next = slot;
+    slot = added;
     result->cursor = added;
     ++result->rowCount;
     return true;

@@ -8,7 +8,8 @@
 // Filling (AddRowToResultData) appends after the last row and leaves the
 // cursor there; the producer resets the cursor when it is done.
 //
-// Ownership: a result owns its nodes, never the rows. It is valid only while
+// Ownership: a result owns its nodes (kept together in a few pieces), never
+// the rows. It is valid only while
 // its rows are neither removed nor freed in their table. Texts and values
 // handed out point into the rows or definitions: the caller must not free
 // them.
@@ -20,24 +21,49 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "store/column_lookup.h"
 #include "store/custom_view.h"
 #include "store/row_object.h"
 #include "store/table_data.h"
 
+struct ResultNode;
+
+// A link to a node of the same result: not owning (the result owns its
+// nodes); reads as a pointer.
+class ResultNodeLink {
+ public:
+  ResultNodeLink() = default;
+  ResultNodeLink(ResultNode* node) : node_(node) {}  // NOLINT: made from a node pointer
+  ResultNode* get() const { return node_; }
+  ResultNode* operator->() const { return node_; }
+  explicit operator bool() const { return node_ != nullptr; }
+  friend bool operator==(const ResultNodeLink& link, std::nullptr_t) {
+    return link.node_ == nullptr;
+  }
+
+ private:
+  ResultNode* node_ = nullptr;
+};
+
 struct ResultNode {
   RowObject* row = nullptr;  // not owned
-  std::unique_ptr<ResultNode> next;
+  ResultNodeLink next;
 };
 
 struct ResultData {
   ResultData() = default;
-  ~ResultData();
   ResultData(const ResultData&) = delete;
   ResultData& operator=(const ResultData&) = delete;
 
-  std::unique_ptr<ResultNode> first;
+  // Makes room for count more rows in one piece, so that adding them
+  // allocates nothing. Throws std::bad_alloc.
+  void ReserveNodes(std::size_t count);
+  // A new node with no row and no next node. Throws std::bad_alloc.
+  ResultNode* NewNode();
+
+  ResultNodeLink first;
   uint8_t kind = kTableKindTable;            // copied from the table
   const TableDefn* tableDefn = nullptr;      // kind 1
   const CustomViewDefn* viewDefn = nullptr;  // kind 2
@@ -46,6 +72,12 @@ struct ResultData {
   ResultNode* cursor = nullptr;  // the current node, or none
 
   ColumnSource columns() const { return ColumnSource{tableDefn, viewDefn}; }
+
+ private:
+  // The nodes, in pieces of many nodes each; the last one is being filled.
+  std::vector<std::unique_ptr<ResultNode[]>> nodePieces_;
+  std::size_t pieceRoom_ = 0;  // nodes left in the last piece
+  std::size_t pieceUsed_ = 0;  // nodes used of the last piece
 };
 
 // Logs "@@@ Inside CreateResultData @@@\n" (trace). An empty result of the

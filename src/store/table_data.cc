@@ -55,6 +55,21 @@ std::vector<std::unique_ptr<TableData>> TakeAllTables() {
 
 }  // namespace
 
+TableData::~TableData() {
+  // Rows in the blocks are destroyed here and their memory goes with the
+  // blocks; a row given to the table frees its own piece.
+  RowObject* row = firstRow.get();
+  while (row != nullptr) {
+    RowObject* next = row->next.get();
+    if (row->placement == kRowPlacedInBlock) {
+      row->~RowObject();
+    } else {
+      delete row;
+    }
+    row = next;
+  }
+}
+
 const void* CriteriaLockAddress() { return &criteriaLockKey; }
 
 void InitTableList() {

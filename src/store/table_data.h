@@ -8,7 +8,10 @@
 // a column's index is its position in the definition (or view).
 //
 // Ownership: the table list owns every TableData; a TableData owns its name,
-// its rows and, for a view, its CustomViewDefn. GetTableDataByName hands out
+// its rows and, for a view, its CustomViewDefn. The rows a table builds
+// itself (a load) lie in blocks it owns (store/row_blocks.h); a row it was
+// given (AddNewRow) keeps its own piece. Either way a row keeps its address
+// for as long as it is in the table. GetTableDataByName hands out
 // a pointer that stays valid until that table is unloaded (UnLoadTable,
 // UnLoadAllTable). Rows belong to their table (store/row_object.h).
 //
@@ -29,6 +32,7 @@
 #include "store/column_lookup.h"
 #include "store/custom_view.h"
 #include "store/key_index.h"
+#include "store/row_blocks.h"
 #include "store/row_object.h"
 
 inline constexpr uint8_t kTableKindTable = 1;
@@ -36,6 +40,7 @@ inline constexpr uint8_t kTableKindCustomView = 2;
 
 struct TableData {
   TableData() = default;
+  ~TableData();  // frees every row of the list
   TableData(const TableData&) = delete;
   TableData& operator=(const TableData&) = delete;
 
@@ -46,8 +51,10 @@ struct TableData {
   int32_t columnCount = 0;
   // Rows added since the table was created; deleting rows does not lower it.
   int32_t rowCount = 0;
-  std::unique_ptr<RowObject> firstRow;  // rows in insertion order
-  RowObject* lastRow = nullptr;         // the last row of the chain (not owning)
+  RowLink firstRow;              // rows in insertion order
+  RowObject* lastRow = nullptr;  // the last row of the chain
+  // Where the table builds its own rows; made with the first such row.
+  std::unique_ptr<fh::RowBlocks> rowBlocks;
   // The rows again, in list order, for scans that fetch rows ahead of the
   // one they read instead of following next: a row's entry is
   // scanOrder[row->tableSlot]; an unlinked row leaves none in its place

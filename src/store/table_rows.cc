@@ -27,6 +27,40 @@ bool HasValue(const RowObject& row, std::size_t index) {
   return index < row.values.size() && row.values[index].has_value();
 }
 
+// The value a new row of table gets in column index when it has none: the
+// next number of the column's sequence, a copy of its default, or none.
+// false when a sequence hands out no number.
+bool CompletionValue(const TableData& table, std::size_t index, std::optional<ColumnValue>& fill) {
+  const ColumnDefnEntry& column = table.tableDefn->columns[index];
+  if (column.generatorName) {
+    const int32_t id = GenerateID(table.tableName.c_str(), &column);
+    if (id == -1) {
+      LogError("AddNewRow: cannot generate a value for column %s of table %s\n",
+               column.columnName.c_str(), table.tableName.c_str());
+      return false;
+    }
+    const uint8_t type = IsIntegerColumnType(column.dataType) ? column.dataType : KES_SQL_INT;
+    fill = ColumnValue::FromInteger(type, id);
+  } else if (column.defaultValue) {
+    fill = *column.defaultValue;
+  }
+  return true;
+}
+
+bool MayComplete(const ColumnDefnEntry& column) {
+  return column.generatorName.has_value() || column.defaultValue.has_value();
+}
+
+// true when a new row of table lacks a value that a generator or a default
+// gives.
+bool NeedsCompletion(const TableData& table, const RowObject& row) {
+  const std::vector<ColumnDefnEntry>& columns = table.tableDefn->columns;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (!HasValue(row, i) && MayComplete(columns[i])) return true;
+  }
+  return false;
+}
+
 // The generated and default values a new row of table needs, per column
 // index. false when a sequence hands out no number.
 bool CompleteValues(const TableData& table, const RowObject& row,
@@ -35,19 +69,7 @@ bool CompleteValues(const TableData& table, const RowObject& row,
   fill.resize(columns.size());
   for (std::size_t i = 0; i < columns.size(); ++i) {
     if (HasValue(row, i)) continue;
-    const ColumnDefnEntry& column = columns[i];
-    if (column.generatorName) {
-      const int32_t id = GenerateID(table.tableName.c_str(), &column);
-      if (id == -1) {
-        LogError("AddNewRow: cannot generate a value for column %s of table %s\n",
-                 column.columnName.c_str(), table.tableName.c_str());
-        return false;
-      }
-      const uint8_t type = IsIntegerColumnType(column.dataType) ? column.dataType : KES_SQL_INT;
-      fill[i] = ColumnValue::FromInteger(type, id);
-    } else if (column.defaultValue) {
-      fill[i] = *column.defaultValue;
-    }
+    if (!CompletionValue(table, i, fill[i])) return false;
   }
   return true;
 }
@@ -76,17 +98,18 @@ void RemoveScanSlot(TableData& table, const RowObject& row) noexcept {
   table.scanGaps = 0;
 }
 
-void Append(TableData& table, std::unique_ptr<RowObject> row) {
-  RowObject* added = row.get();
-  added->next.reset();
-  added->tableSlot = static_cast<uint32_t>(table.scanOrder.size());
-  table.scanOrder.push_back(added);  // room was reserved
+// Links row (now the table's) at the end of the list. REQUIRES: a scan
+// slot reserved.
+void Append(TableData& table, RowObject* row) noexcept {
+  row->next.reset();
+  row->tableSlot = static_cast<uint32_t>(table.scanOrder.size());
+  table.scanOrder.push_back(row);  // room was reserved
   if (table.lastRow != nullptr) {
-    table.lastRow->next = std::move(row);
+    table.lastRow->next = row;
   } else {
-    table.firstRow = std::move(row);
+    table.firstRow = row;
   }
-  table.lastRow = added;
+  table.lastRow = row;
   ++table.rowCount;
 }
 
@@ -107,21 +130,27 @@ std::optional<ColumnValue> NewValue(uint8_t type, const void* bytes, int32_t len
   return ColumnValue::FromBytes(bytes, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
-// Unlinks row from table's list; none when it is not there. The row before
+// Unlinks row from table's list; false when it is not there. The row before
 // it is the nearest entry before its own in the scan order, so unlinking
 // costs no walk from the head of the list.
-std::unique_ptr<RowObject> Unlink(TableData& table, const RowObject* row) {
+bool Unlink(TableData& table, RowObject* row) {
   const std::vector<RowObject*>& order = table.scanOrder;
-  if (row->tableSlot >= order.size() || order[row->tableSlot] != row) return nullptr;
+  if (row->tableSlot >= order.size() || order[row->tableSlot] != row) return false;
   RowObject* previous = nullptr;
   for (std::size_t at = row->tableSlot; at > 0 && previous == nullptr; --at) {
     previous = order[at - 1];
   }
-  std::unique_ptr<RowObject>& slot = previous != nullptr ? previous->next : table.firstRow;
-  std::unique_ptr<RowObject> removed = std::move(slot);
-  slot = std::move(removed->next);
+  RowLink& link = previous != nullptr ? previous->next : table.firstRow;
+  link = row->next;
+  row->next.reset();
   if (table.lastRow == row) table.lastRow = previous;
-  return removed;
+  return true;
+}
+
+// Files a row that was just appended under its key and announces it.
+void Announce(TableData& table, RowObject* row) {
+  if (table.keyIndex) table.keyIndex->Add(row);
+  SendNotification(row, table.tableName.c_str());
 }
 
 }  // namespace
@@ -133,7 +162,7 @@ bool AddNewRow(const char* tableName, std::unique_ptr<RowObject>& row) {
   try {
     ReserveScanSlot(*table);
     if (table->keyIndex) table->keyIndex->Reserve();
-    if (table->kind == kTableKindTable) {
+    if (table->kind == kTableKindTable && NeedsCompletion(*table, *row)) {
       std::vector<std::optional<ColumnValue>> fill;
       if (!CompleteValues(*table, *row, fill)) return false;
       if (row->values.size() < fill.size()) row->values.reserve(fill.size());
@@ -149,10 +178,39 @@ bool AddNewRow(const char* tableName, std::unique_ptr<RowObject>& row) {
   } catch (const std::bad_alloc&) {
     return false;
   }
-  RowObject* added = row.get();
-  Append(*table, std::move(row));
-  if (table->keyIndex) table->keyIndex->Add(added);
-  SendNotification(added, table->tableName.c_str());
+  RowObject* added = row.release();
+  Append(*table, added);
+  Announce(*table, added);
+  return true;
+}
+
+bool AppendTableRow(TableData& table, std::vector<std::optional<ColumnValue>>& values,
+                    uint8_t state) {
+  if (table.columnCount == 0) return false;
+  const auto columnCount = static_cast<std::size_t>(table.columnCount);
+  RowObject* row = nullptr;
+  try {
+    ReserveScanSlot(table);
+    if (table.keyIndex) table.keyIndex->Reserve();
+    if (!table.rowBlocks) table.rowBlocks = std::make_unique<fh::RowBlocks>(columnCount);
+    row = table.rowBlocks->NewRow();
+    for (std::size_t i = 0; i < columnCount; ++i) {
+      std::optional<ColumnValue>& value = row->values.emplace_back();
+      if (i < values.size()) value = std::move(values[i]);
+      if (!value && table.kind == kTableKindTable && MayComplete(table.tableDefn->columns[i]) &&
+          !CompletionValue(table, i, value)) {
+        delete row;
+        return false;
+      }
+      row->lengths.push_back(value ? value->length() : 0);
+    }
+  } catch (const std::bad_alloc&) {
+    delete row;
+    return false;
+  }
+  row->state = state;
+  Append(table, row);
+  Announce(table, row);
   return true;
 }
 
@@ -196,12 +254,11 @@ bool DeleteRowObject(const char* tableName, RowObject* row) {
     row->state |= kRowDeleted;
     return true;
   }
-  std::unique_ptr<RowObject> removed = Unlink(*table, row);
-  if (!removed) return false;
-  RemoveScanSlot(*table, *removed);
-  if (table->keyIndex) table->keyIndex->Remove(removed.get());
-  SendNotification(removed.get(), table->tableName.c_str());
-  FreeRowObject(std::move(removed), table->columnCount);
+  if (!Unlink(*table, row)) return false;
+  RemoveScanSlot(*table, *row);
+  if (table->keyIndex) table->keyIndex->Remove(row);
+  SendNotification(row, table->tableName.c_str());
+  FreeRowObject(std::unique_ptr<RowObject>(row), table->columnCount);
   return true;
 }
 

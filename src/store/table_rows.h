@@ -9,8 +9,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <vector>
 
+#include "dictionary/column_values.h"
 #include "store/row_object.h"
+
+struct TableData;
 
 // Logs "@@@ Inside AddNewRow @@@\n" (trace). Completes row and appends it to
 // the table: for a table (kind 1), a column without a value whose definition
@@ -27,6 +32,18 @@
 // unchanged, and the table is unchanged. No key, uniqueness, nullability or
 // type check is made.
 bool AddNewRow(const char* tableName, std::unique_ptr<RowObject>& row);
+
+// Builds a row in table's own blocks (store/row_blocks.h) from values, moved
+// out of the vector (missing trailing values are NULL; values beyond the
+// table's columns are dropped), with the given state, and appends it as
+// AddNewRow does: generated and default values for a table's columns
+// without one, end of the list, rowCount, key index, announcement. For
+// callers that build a table from many rows (a load) and hold the table
+// already. false when the table has no columns, memory is exhausted, or a
+// sequence hands out no number (logged as for AddNewRow); the table is then
+// unchanged.
+bool AppendTableRow(TableData& table, std::vector<std::optional<ColumnValue>>& values,
+                    uint8_t state);
 
 // Logs "@@@ Inside UpdateRowObject @@@\n" (trace). Replaces the value of the
 // named column of row with a copy of length bytes at bytes (for a date, time

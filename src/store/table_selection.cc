@@ -83,6 +83,7 @@ template <typename Rows>
 std::unique_ptr<ResultData> MakeResult(const TableData& table, const Rows& rows) {
   std::unique_ptr<ResultData> result = CreateResultData(0, table.columnCount, &table);
   if (!result) return nullptr;
+  result->ReserveNodes(rows.size());
   for (RowObject* row : rows) {
     if (!AddRowToResultData(row, result.get())) {
       LogError("not able to Add row \n");

@@ -117,10 +117,10 @@ void StreamBlob(const Fetch& fetch, int column) {
   fetch.sink(nullptr, 0, fetch.context);
 }
 
-// The value of column in the current row as columnType; none when a stored
-// text does not convert.
-std::optional<ColumnValue> ReadValue(sqlite3_stmt* statement, int column, uint8_t columnType) {
-  const int stored = sqlite3_column_type(statement, column);
+// The value of column in the current row, stored as the storage class
+// stored, as columnType; none when a stored text does not convert.
+std::optional<ColumnValue> ReadValue(sqlite3_stmt* statement, int column, int stored,
+                                     uint8_t columnType) {
   if (columnType == KES_SQL_DOUBLE && (stored == SQLITE_FLOAT || stored == SQLITE_INTEGER)) {
     return ColumnValue::FromDouble(sqlite3_column_double(statement, column));
   }
@@ -150,16 +150,17 @@ bool ReadRow(const Fetch& fetch, const std::vector<DBColumnDescriptor>& columns,
       row.emplace_back(std::nullopt);
       continue;
     }
-    if (sqlite3_column_type(fetch.statement, column) == SQLITE_NULL) {
+    const int stored = sqlite3_column_type(fetch.statement, column);
+    if (stored == SQLITE_NULL) {
       row.emplace_back(std::nullopt);
       continue;
     }
-    std::optional<ColumnValue> value = ReadValue(fetch.statement, column, descriptor.dataType);
+    std::optional<ColumnValue>& value =
+        row.emplace_back(ReadValue(fetch.statement, column, stored, descriptor.dataType));
     if (!value) {
       LogError("Value conversion failed for column %s\n", descriptor.name.c_str());
       return false;
     }
-    row.emplace_back(std::move(value));
   }
   return true;
 }
