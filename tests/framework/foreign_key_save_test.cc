@@ -96,7 +96,6 @@ TEST_P(ForeignKeySaveTest, ParentsAreDeletedOnlyWhereTheKeyCascades) {
   ASSERT_TRUE(DeleteRowObject(table_.c_str(), FindRow(1)));
   ASSERT_TRUE(DeleteRowObject(table_.c_str(), FindRow(2)));
   EXPECT_FALSE(SaveTable(table_.c_str()));  // parent 1 is still referenced
-  std::fprintf(stderr, "%s", log_.Text().c_str());  // DEBUGPROBE
   EXPECT_EQ(DatabaseRows(), (std::vector<ItemRow>{{1, "p", 1, 0}}));
   ASSERT_NE(FindRow(1), nullptr);
   EXPECT_EQ(FindRow(1)->state, kRowPersisted | kRowDeleted);
