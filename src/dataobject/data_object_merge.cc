@@ -8,15 +8,12 @@
 #include "dataobject/data_object.h"
 #include "dataobject/data_object_internal.h"
 #include "logging/log.h"
+#include "store/row_write.h"
 #include "util/memory_pool.h"
 
 namespace {
 
 using fh::dataobject::FindCollection;
-
-bool InsertedThenDeleted(uint8_t state) {
-  return (state & kRowNew) != 0 && (state & kRowDeleted) != 0;
-}
 
 // A copy of row registered in target and appended to collection.
 bool AddCopy(const RowUnit* row, RowCollection* collection, DataObject* target) {
@@ -54,22 +51,24 @@ bool MergeRow(const RowUnit* sourceRow, const RowCollection* source, RowCollecti
   if (!key) return false;
   auto* existing = static_cast<RowUnit*>(target->keyTable->GetValue(key->c_str()));
   const uint8_t state = row->state;
-  if (InsertedThenDeleted(state)) return true;
-  if ((state & kRowPersisted) != 0 && (state & kRowDeleted) != 0) {
-    if (existing == nullptr) return AddCopy(row, collection, target);
-    existing->state |= kRowDeleted;
-    return true;
-  }
-  if (state == (kRowPersisted | kRowUpdated)) {
-    if (existing == nullptr) return AddCopy(row, collection, target);
-    return UpdateRowUnit(row, target);
-  }
-  if (state == kRowNew || state == (kRowNew | kRowUpdated)) {
-    if (existing != nullptr) {
-      LogError("Cannot Insert Row with keystring %s.  Row already exists.", key->c_str());
-      return false;
-    }
-    return AddCopy(row, collection, target);
+  if (fh::InsertedThenDeleted(state)) return true;
+  switch (fh::WriteFor(state)) {
+    case fh::RowWrite::kDelete:
+      if (existing == nullptr) return AddCopy(row, collection, target);
+      existing->state |= kRowDeleted;
+      return true;
+    case fh::RowWrite::kUpdate:
+      if (existing == nullptr) return AddCopy(row, collection, target);
+      return UpdateRowUnit(row, target);
+    case fh::RowWrite::kInsert:
+      if (existing != nullptr) {
+        LogError("Cannot Insert Row with keystring %s.  Row already exists.", key->c_str());
+        return false;
+      }
+      return AddCopy(row, collection, target);
+    case fh::RowWrite::kNone:
+    case fh::RowWrite::kInvalid:
+      break;
   }
   if (existing == nullptr) return AddCopy(row, collection, target);
   return true;
@@ -97,7 +96,7 @@ void MergeCollection(const RowCollection* from, DataObject* target) {
     return;
   }
   for (const RowUnit* row = from->firstRow; row != nullptr; row = row->next) {
-    if (!InsertedThenDeleted(row->state)) AddCopy(row, into, target);
+    if (!fh::InsertedThenDeleted(row->state)) AddCopy(row, into, target);
   }
 }
 

@@ -20,43 +20,11 @@
 #include "logging/log.h"
 #include "sql/bound_statements.h"
 #include "sql/sql_dialects.h"
+#include "store/row_write.h"
 
 namespace {
 
-enum class Statement { kNone, kInsert, kUpdate, kDelete, kInvalid };
-
-Statement StatementFor(uint8_t state) {
-  if ((state & kRowPersisted) != 0 && (state & kRowDeleted) != 0) return Statement::kDelete;
-  switch (state) {
-    case kRowPersisted | kRowUpdated:
-      return Statement::kUpdate;
-    case kRowNew:
-    case kRowNew | kRowUpdated:
-      return Statement::kInsert;
-    case 0:
-    case kRowPersisted:
-    case kRowDeleted:  // deleted and already removed from the database
-    case kRowNew | kRowDeleted:
-    case kRowNew | kRowUpdated | kRowDeleted:
-      return Statement::kNone;
-    default:
-      return Statement::kInvalid;
-  }
-}
-
-std::optional<std::string> StatementText(Statement statement, const char* table,
-                                         const RowObject* row) {
-  switch (statement) {
-    case Statement::kInsert:
-      return GenerateInsertQuery(table, row);
-    case Statement::kUpdate:
-      return GenerateUpdateQuery(table, row);
-    case Statement::kDelete:
-      return GenerateDeleteQuery(table, row);
-    default:
-      return std::nullopt;
-  }
-}
+using Statement = fh::RowWrite;
 
 bool RunOnTableConnection(const char* table, const std::string& text) {
   const char* connection = fh::dataobject::ConnectionForTable(table);
@@ -75,7 +43,8 @@ bool WriteRow(RowUnit* row, DataObject* object, Statement statement) {
     LogError("Cannot convert RowUnit to RowObject.\n");
     return false;
   }
-  const std::optional<std::string> text = StatementText(statement, row->tableName, full.get());
+  const std::optional<std::string> text =
+      fh::RowStatementText(statement, row->tableName, full.get());
   if (!text) {
     LogError("QueryPtr is NULL.\n");
     return false;
@@ -90,7 +59,7 @@ bool WriteRow(RowUnit* row, DataObject* object, Statement statement) {
 bool SaveRows(RowCollection* collection, DataObject* object, bool inserts, bool deletes) {
   bool saved = true;
   for (RowUnit* row = collection->firstRow; row != nullptr; row = row->next) {
-    const Statement statement = StatementFor(row->state);
+    const Statement statement = fh::WriteFor(row->state);
     const bool isDelete = statement == Statement::kDelete;
     if (statement == Statement::kNone || (isDelete ? !deletes : !inserts)) continue;
     saved = SaveRowUnit(row, object) && saved;
@@ -125,21 +94,15 @@ std::string ConnectionNameFor(const char* table) {
   return connection != nullptr ? connection : "";
 }
 
-fh::RowStatementKind KindOf(Statement statement) {
-  if (statement == Statement::kDelete) return fh::RowStatementKind::kDelete;
-  return statement == Statement::kUpdate ? fh::RowStatementKind::kUpdate
-                                         : fh::RowStatementKind::kInsert;
-}
-
 // Fills next with row's statement: its bound form where it has one, its
 // text where it has none or the generated texts are logged (the batch
 // writes it otherwise when it needs it). false when it has neither.
 bool PlanStatement(Statement statement, const char* table, const RowObject& row,
                    fh::RowStatementBinder& binder, BatchStatement& next) {
-  std::optional<fh::BoundStatement> bound = binder.Bind(KindOf(statement), table, &row);
+  std::optional<fh::BoundStatement> bound = binder.Bind(statement, table, &row);
   if (bound) next.bound = std::make_shared<const fh::BoundStatement>(std::move(*bound));
   if (bound && !fh::LogsGeneratedStatements()) return true;
-  std::optional<std::string> text = StatementText(statement, table, &row);
+  std::optional<std::string> text = fh::RowStatementText(statement, table, &row);
   if (text) next.text = std::move(*text);
   return text.has_value() || next.bound != nullptr;
 }
@@ -152,7 +115,7 @@ bool PlanRows(RowCollection* collection, DataObject* object, bool deletes, SaveB
   fh::RowStatementBinder binder;
   const bool indexed = AnyIndexedDominantTable();
   for (RowUnit* row = collection->firstRow; row != nullptr; row = row->next) {
-    const Statement statement = StatementFor(row->state);
+    const Statement statement = fh::WriteFor(row->state);
     if (!deletes) {  // each row reported once, in the first pass
       LogDebug("RowState %d\n", row->state);
       if (statement == Statement::kInvalid) {
@@ -243,7 +206,7 @@ bool SaveRowUnit(RowUnit* row, DataObject* object) {
   LogTrace("@@@@  Inside SaveRowUnit @@@@\n");
   if (row == nullptr || object == nullptr) return false;
   LogDebug("RowState %d\n", row->state);
-  const Statement statement = StatementFor(row->state);
+  const Statement statement = fh::WriteFor(row->state);
   if (statement == Statement::kInvalid) {
     LogError("Invalid State for keyStr.  Cannot Save.\n");
     return false;

@@ -25,6 +25,7 @@
 #include "logging/log.h"
 #include "platform/mutex.h"
 #include "platform/no_destructor.h"
+#include "store/row_write.h"
 #include "store/table_data.h"
 
 namespace {
@@ -177,13 +178,14 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
   const std::string index = root.tableName + "_IDX";
   const std::string pair =
       key + " = " + *literal + " AND TABLENAME = " + Quoted(table.tableName, connection);
-  if ((row.state & kRowPersisted) != 0 && (row.state & kRowDeleted) != 0) {
+  const fh::RowWrite write = fh::WriteFor(row.state);
+  if (write == fh::RowWrite::kDelete) {
     if (StillReferred(tableName, &row, static_cast<std::size_t>(column))) return true;
     const std::string head = "DELETE FROM " + index + " WHERE ";
     const auto bound = BoundIndex(head, key, true, keyValue, table.tableName);
     return RunOn(connection, head + pair, nullptr, held, bound ? &*bound : nullptr);
   }
-  if (row.state != kRowNew && row.state != (kRowNew | kRowUpdated)) return true;
+  if (write != fh::RowWrite::kInsert) return true;
   int64_t present = 0;
   if (!RunOn(connection, "SELECT count(*) FROM " + index + " WHERE " + pair, &present, held))
     return false;

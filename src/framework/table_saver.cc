@@ -14,6 +14,7 @@
 #include "logging/log.h"
 #include "sql/bound_statements.h"
 #include "sql/sql_dialects.h"
+#include "store/row_write.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"
 #include "util/object_lock.h"
@@ -32,29 +33,12 @@ struct SavePlan {
   std::vector<BatchStatement> batch;
 };
 
-// The statement row's state asks for; none for a row that needs none.
-std::optional<fh::RowStatementKind> StatementFor(const RowObject& row) {
-  if ((row.state & kRowPersisted) != 0 && (row.state & kRowDeleted) != 0) {
-    return fh::RowStatementKind::kDelete;
-  }
-  if (row.state == (kRowPersisted | kRowUpdated)) return fh::RowStatementKind::kUpdate;
-  if (row.state == kRowNew || row.state == (kRowNew | kRowUpdated)) {
-    return fh::RowStatementKind::kInsert;
-  }
-  return std::nullopt;
-}
-
-std::optional<std::string> LiteralTextFor(fh::RowStatementKind kind, const char* tableName,
-                                          const RowObject& row) {
-  switch (kind) {
-    case fh::RowStatementKind::kDelete:
-      return GenerateDeleteQuery(tableName, &row);
-    case fh::RowStatementKind::kUpdate:
-      return GenerateUpdateQuery(tableName, &row);
-    case fh::RowStatementKind::kInsert:
-      return GenerateInsertQuery(tableName, &row);
-  }
-  return std::nullopt;
+// The statement row's state asks for; none for a row that needs none (an
+// invalid state is left alone, as a row without a write).
+std::optional<fh::RowWrite> StatementFor(const RowObject& row) {
+  const fh::RowWrite write = fh::WriteFor(row.state);
+  if (write == fh::RowWrite::kNone || write == fh::RowWrite::kInvalid) return std::nullopt;
+  return write;
 }
 
 // The statements of every row that needs one, in list order, each followed
@@ -77,7 +61,7 @@ SavePlan PlanSave(const TableData& table, const std::string& connection) {
     std::optional<fh::BoundStatement> bound = binder.Bind(*kind, tableName, row);
     if (bound) statement.bound = std::make_shared<const fh::BoundStatement>(std::move(*bound));
     std::optional<std::string> text;
-    if (!bound || logsTexts) text = LiteralTextFor(*kind, tableName, *row);
+    if (!bound || logsTexts) text = fh::RowStatementText(*kind, tableName, row);
     if (text) {
       statement.text = std::move(*text);
     } else if (!statement.bound) {

@@ -213,6 +213,9 @@ std::optional<std::string> fh::GenMarkerText(const DialectWords& words, RowState
     case RowStatementKind::kDelete:
       if (!HasPrimaryKey(table)) return std::nullopt;
       return "delete from " + table.tableName + "  where " + KeyMarkers(table);
+    case RowStatementKind::kNone:
+    case RowStatementKind::kInvalid:
+      break;
   }
   return std::nullopt;
 }
@@ -231,16 +234,24 @@ bool fh::BindRowValues(const DialectWords& words, RowStatementKind kind, const T
   return true;
 }
 
-std::optional<std::string> fh::LiteralText(const BoundStatement& statement) {
-  switch (statement.kind) {
+std::optional<std::string> fh::RowStatementText(RowStatementKind kind, const char* tableName,
+                                                const RowObject* row) {
+  switch (kind) {
     case RowStatementKind::kInsert:
-      return GenerateInsertQuery(statement.tableName, statement.row);
+      return GenerateInsertQuery(tableName, row);
     case RowStatementKind::kUpdate:
-      return GenerateUpdateQuery(statement.tableName, statement.row);
+      return GenerateUpdateQuery(tableName, row);
     case RowStatementKind::kDelete:
-      return GenerateDeleteQuery(statement.tableName, statement.row);
+      return GenerateDeleteQuery(tableName, row);
+    case RowStatementKind::kNone:
+    case RowStatementKind::kInvalid:
+      break;
   }
   return std::nullopt;
+}
+
+std::optional<std::string> fh::LiteralText(const BoundStatement& statement) {
+  return RowStatementText(statement.kind, statement.tableName, statement.row);
 }
 
 bool fh::LogsGeneratedStatements() {

@@ -44,10 +44,20 @@
 
 #include "db/db_provider.h"
 #include "sql/sql_dialect.h"
+#include "store/row_write.h"
 
 namespace fh {
 
-enum class RowStatementKind : uint8_t { kInsert, kUpdate, kDelete };
+// The statement a row's save writes: insert, update or delete (the store's
+// rule from row state to write, store/row_write.h; kNone and kInvalid have
+// no statement).
+using RowStatementKind = RowWrite;
+
+// The literal text of row's statement of kind in tableName: the generator's
+// insert, update by key or delete by key (sql/sql_generator.h); none for
+// kNone and kInvalid or when the text cannot be written.
+std::optional<std::string> RowStatementText(RowStatementKind kind, const char* tableName,
+                                            const RowObject* row);
 
 // Moves keep the values' pointers into the storage valid; a copy would
 // not, so there is none.
