@@ -13,28 +13,25 @@
 #include "db/db_result_set.h"
 #include "dictionary/column_values.h"
 #include "support/db_engines.h"
+#include "support/engine_handle_test.h"
 
 namespace fhtest {
 namespace {
 
 constexpr int kRows = 1100;  // more than two blocks of a narrow row
 
-class BoundFetchTest : public DbTest, public testing::WithParamInterface<Engine> {
+class BoundFetchTest : public EngineHandleTest {
  protected:
   void SetUp() override {
-    entry_ = MakeEngineEntry(GetParam(), dir_.path(), "TestDB");
-    ASSERT_NE(entry_, nullptr);
-    handle_ = OpenDBConnection(entry_.get());
-    ASSERT_NE(handle_, nullptr) << log_.Messages();
+    EngineHandleTest::SetUp();
+    if (HasFatalFailure()) return;
     table_ = UniqueTableName("fh_bound");
     Run("drop table if exists " + table_);
   }
   void TearDown() override {
     if (handle_) Run("drop table if exists " + table_);
-    CloseDBConnection(std::move(handle_));
+    EngineHandleTest::TearDown();
   }
-
-  int Run(const std::string& text) { return ExecuteUpdate(handle_.get(), text.c_str()); }
 
   // Each value of the query as text, read by ExecuteQuery, expecting rows
   // rows; ExecuteQueryBlob's reading of the same query must agree.
@@ -60,8 +57,6 @@ class BoundFetchTest : public DbTest, public testing::WithParamInterface<Engine>
     return texts;
   }
 
-  std::unique_ptr<ConnParamsEntry> entry_;
-  std::unique_ptr<ConnectionHandle> handle_;
   std::string table_;
 };
 

@@ -17,27 +17,22 @@
 #include "db/odbc/odbc_api.h"
 #include "dictionary/column_types.h"
 #include "support/db_engines.h"
+#include "support/engine_handle_test.h"
 
 namespace fhtest {
 namespace {
 
-class OdbcProviderTest : public DbTest, public testing::WithParamInterface<Engine> {
+class OdbcProviderTest : public EngineHandleTest {
  protected:
   void SetUp() override {
-    entry_ = MakeEngineEntry(GetParam(), dir_.path(), "TestDB");
-    ASSERT_NE(entry_, nullptr);
-    handle_ = OpenDBConnection(entry_.get());
-    ASSERT_NE(handle_, nullptr) << log_.Messages();
+    EngineHandleTest::SetUp();
+    if (HasFatalFailure()) return;
     table_ = UniqueTableName("fh_provider");
     Run("drop table if exists " + table_);
   }
   void TearDown() override {
     if (handle_) Run("drop table if exists " + table_);
-    CloseDBConnection(std::move(handle_));
-  }
-
-  int Run(const std::string& text, ConnectionHandle* handle = nullptr) {
-    return ExecuteUpdate(handle != nullptr ? handle : handle_.get(), text.c_str());
+    EngineHandleTest::TearDown();
   }
   std::unique_ptr<DBResultSet> Query(const std::string& text) {
     return ExecuteQuery(handle_.get(), text.c_str());
@@ -49,8 +44,6 @@ class OdbcProviderTest : public DbTest, public testing::WithParamInterface<Engin
         ConvertValueToString(&*result->rows[0][0], result->columns[0].dataType).value_or("-1"));
   }
 
-  std::unique_ptr<ConnParamsEntry> entry_;
-  std::unique_ptr<ConnectionHandle> handle_;
   std::string table_;
 };
 

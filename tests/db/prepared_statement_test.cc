@@ -21,6 +21,7 @@
 #include "sql/sql_generator.h"
 #include "sql/sqlite_dialect.h"
 #include "support/db_engines.h"
+#include "support/engine_handle_test.h"
 #include "support/server_session.h"
 
 namespace fhtest {
@@ -126,13 +127,11 @@ std::string Literal(const DialectWords& words, const Cell& cell, uint8_t dataTyp
   return value ? WriteSqlLiteral(words, &*value, dataType).value_or("?") : "?";
 }
 
-class PreparedStatementTest : public DbTest, public testing::WithParamInterface<Engine> {
+class PreparedStatementTest : public EngineHandleTest {
  protected:
   void SetUp() override {
-    entry_ = MakeEngineEntry(GetParam(), dir_.path(), "TestDB");
-    ASSERT_NE(entry_, nullptr);
-    handle_ = OpenDBConnection(entry_.get());
-    ASSERT_NE(handle_, nullptr) << log_.Messages();
+    EngineHandleTest::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(SupportsPreparedStatements(handle_.get()));
     for (const std::string* table : {&literal_, &bound_}) {
       Run("drop table if exists " + *table);
@@ -151,10 +150,8 @@ class PreparedStatementTest : public DbTest, public testing::WithParamInterface<
     if (handle_) {
       for (const std::string* table : {&literal_, &bound_}) Run("drop table if exists " + *table);
     }
-    CloseDBConnection(std::move(handle_));
+    EngineHandleTest::TearDown();
   }
-
-  int Run(const std::string& text) { return ExecuteUpdate(handle_.get(), text.c_str()); }
   std::string ColumnList() const {
     std::string list = "id";
     for (const Column& column : Columns()) list += ", "s + column.name;
@@ -198,8 +195,6 @@ class PreparedStatementTest : public DbTest, public testing::WithParamInterface<
     return result ? result->rows : DBRows{};
   }
 
-  std::unique_ptr<ConnParamsEntry> entry_;
-  std::unique_ptr<ConnectionHandle> handle_;
   std::string literal_ = UniqueTableName("fh_prep_lit");
   std::string bound_ = UniqueTableName("fh_prep_bound");
 };
