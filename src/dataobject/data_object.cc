@@ -10,6 +10,7 @@
 #include "db/conn_params.h"
 #include "logging/log.h"
 #include "sql/sql_dialects.h"
+#include "sql/table_route.h"
 #include "util/memory_pool.h"
 
 namespace fh::dataobject {
@@ -44,8 +45,7 @@ bool AddTableName(DataObject* object, const char* tableName) {
 }
 
 const char* ConnectionForTable(const char* tableName) {
-  if (GetDSNMapValid() != 1) return nullptr;
-  return GetConnectionNameForTable(tableName);
+  return fh::RouteOfTable(tableName).connection;
 }
 
 bool RegisterRow(DataObject* object, RowUnit* row, const std::string& key) {

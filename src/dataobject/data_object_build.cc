@@ -13,6 +13,7 @@
 #include "db/connection_pool.h"
 #include "logging/log.h"
 #include "sql/sql_dialects.h"
+#include "sql/table_route.h"
 #include "util/memory_pool.h"
 
 namespace {
@@ -27,11 +28,7 @@ struct SelectedColumn {
 };
 
 const char* DialectForTable(const char* tableName) {
-  if (GetDSNMapValid() == 1) {
-    const char* connection = fh::dataobject::ConnectionForTable(tableName);
-    return connection != nullptr ? GetDialectNameForConnection(connection) : nullptr;
-  }
-  return fh::DefaultDialectName();
+  return fh::RouteOfTable(tableName).DialectName();
 }
 
 template <typename T>

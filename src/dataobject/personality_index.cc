@@ -6,38 +6,14 @@
 
 #include "db/connection.h"
 #include "db/connection_pool.h"
-#include "dictionary/column_types.h"
 #include "framework/index_table.h"
 #include "logging/log.h"
+#include "sql/index_table_sql.h"
 
 namespace {
 
 bool NameIs(const std::string& name, const char* expected) {
   return strcasecmp(name.c_str(), expected) == 0;
-}
-
-// The index column type of one key column; none for a type an index table
-// cannot hold.
-std::optional<std::string> IndexColumnType(const ColumnDefnEntry& column) {
-  switch (column.dataType) {
-    case KES_SQL_TINYINT:
-    case KES_SQL_UNSIGNED_TINYINT:
-    case KES_SQL_SMALLINT:
-    case KES_SQL_UNSIGNED_SMALLINT:
-    case KES_SQL_INT:
-      return "INT";
-    case KES_SQL_UNSIGNED_INT:
-    case KES_SQL_BIGINT:
-    case KES_SQL_UNSIGNED_LONG_INT:
-      return "BIGINT";
-    case KES_SQL_CHAR:
-    case KES_SQL_NCHAR:
-    case KES_SQL_TEXT:
-      if (column.maxSize <= 0) return "TEXT";
-      return "VARCHAR(" + std::to_string(column.maxSize) + ")";
-    default:
-      return std::nullopt;
-  }
 }
 
 // One dominant table's index table; false when it was not created. The
@@ -49,8 +25,8 @@ bool CreateOneIndexTable(const std::string& dominantTable) {
   const auto columns = keys ? ConstructPKColumnString(*keys) : std::nullopt;
   bool created = false;
   if (columns) {
-    const std::string text = "CREATE TABLE " + GetTableDefn(dominantTable.c_str())->tableName +
-                             "_IDX(" + *columns + " TABLENAME VARCHAR(40))";
+    const std::string text =
+        fh::IndexTableCreateText(GetTableDefn(dominantTable.c_str())->tableName, *columns);
     const char* connection = GetIndexTableConnection(dominantTable.c_str());
     if (ConnectionHandle* handle = GetConnectionHandle(connection); handle != nullptr) {
       created = ExecuteUpdate(handle, text.c_str()) == 1;
@@ -92,7 +68,7 @@ std::optional<std::string> ConstructPKColumnString(
   LogTrace("@@@@ Inside ConstructPKColumnString @@@@\n");
   std::string text;
   for (const ColumnDefnEntry* column : keys) {
-    const auto type = IndexColumnType(*column);
+    const auto type = fh::IndexKeyColumnType(*column);
     if (!type) {
       LogError("Cannot create index column for %s: unsupported key type %d\n",
                column->columnName.c_str(), column->dataType);

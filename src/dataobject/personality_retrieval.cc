@@ -14,6 +14,7 @@
 #include "db/db_result_set.h"
 #include "framework/index_table.h"
 #include "logging/log.h"
+#include "sql/index_table_sql.h"
 
 namespace {
 
@@ -128,8 +129,7 @@ DataObject* MergeParts(const std::vector<std::string>& names, MakePart makePart)
 // cannot be read (logged).
 std::optional<std::vector<std::string>> IndexedTables(const TableDefn& dominant,
                                                       const std::string& condition) {
-  const std::string query =
-      "SELECT TABLENAME FROM " + dominant.tableName + "_IDX WHERE " + condition;
+  const std::string query = fh::IndexTableSelectText(dominant.tableName, condition);
   const char* connection = GetIndexTableConnection(dominant.tableName.c_str());
   std::unique_ptr<DBResultSet> rows;
   if (ConnectionHandle* handle = GetConnectionHandle(connection); handle != nullptr) {

@@ -20,11 +20,12 @@
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
 #include "dictionary/foreign_keys.h"
-#include "dictionary/sql_text.h"
-#include "framework/data_source_map.h"
 #include "logging/log.h"
 #include "platform/mutex.h"
 #include "platform/no_destructor.h"
+#include "sql/index_table_sql.h"
+#include "sql/sql_dialects.h"
+#include "sql/table_route.h"
 #include "store/row_write.h"
 #include "store/table_data.h"
 
@@ -46,11 +47,11 @@ std::string Lower(std::string text) {
   return text;
 }
 
-// text as an SQL text literal in the connection's dialect.
-std::string Quoted(const std::string& text, const char* connectionName) {
-  const char* dialect =
-      connectionName != nullptr ? GetDialectNameForConnection(connectionName) : nullptr;
-  return fh::QuoteSqlText(text, fh::DialectReadsBackslashEscapes(dialect));
+// The description of connectionName's dialect; none for no connection or
+// one without a known dialect.
+const DialectWords* WordsOf(const char* connectionName) {
+  return fh::DialectWordsNamed(
+      connectionName != nullptr ? GetDialectNameForConnection(connectionName) : nullptr);
 }
 
 // true when another live row of the in-memory table holds value at column.
@@ -144,15 +145,14 @@ std::optional<BoundValue> IndexKeyValue(const ColumnValue& value, uint8_t dataTy
   return bound;
 }
 
-// The bound form of an index statement whose text is head, then "<key> = ?
-// AND TABLENAME = ?" (where) or "(?, ?)" (values); none without a key
-// value to bind.
-std::optional<BoundIndexStatement> BoundIndex(const std::string& head, const std::string& key,
-                                              bool where, const std::optional<BoundValue>& keyValue,
+// The bound form of an index statement whose text with markers is text;
+// none without a key value to bind.
+std::optional<BoundIndexStatement> BoundIndex(const std::string& text,
+                                              const std::optional<BoundValue>& keyValue,
                                               const std::string& tableName) {
   if (!keyValue) return std::nullopt;
   BoundIndexStatement bound;
-  bound.text = head + (where ? key + " = ? AND TABLENAME = ?" : "(?, ?)");
+  bound.text = text;
   bound.values[0] = *keyValue;
   bound.values[1].kind = BoundKind::kText;
   bound.values[1].bytes = tableName.data();
@@ -175,27 +175,21 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
   const uint8_t keyType = table.columns[static_cast<std::size_t>(column)].dataType;
   const std::string keyText = ConvertValueToString(&*value, keyType).value_or("");
   const std::optional<BoundValue> keyValue = IndexKeyValue(*value, keyType, keyText);
-  const std::string index = root.tableName + "_IDX";
-  const std::string pair =
-      key + " = " + *literal + " AND TABLENAME = " + Quoted(table.tableName, connection);
+  const fh::IndexEntrySql sql =
+      fh::MakeIndexEntrySql(WordsOf(connection), root.tableName, key, *literal, table.tableName);
   const fh::RowWrite write = fh::WriteFor(row.state);
   if (write == fh::RowWrite::kDelete) {
     if (StillReferred(tableName, &row, static_cast<std::size_t>(column))) return true;
-    const std::string head = "DELETE FROM " + index + " WHERE ";
-    const auto bound = BoundIndex(head, key, true, keyValue, table.tableName);
-    return RunOn(connection, head + pair, nullptr, held, bound ? &*bound : nullptr);
+    const auto bound = BoundIndex(sql.boundRemove, keyValue, table.tableName);
+    return RunOn(connection, sql.remove, nullptr, held, bound ? &*bound : nullptr);
   }
   if (write != fh::RowWrite::kInsert) return true;
   int64_t present = 0;
-  if (!RunOn(connection, "SELECT count(*) FROM " + index + " WHERE " + pair, &present, held))
-    return false;
+  if (!RunOn(connection, sql.count, &present, held)) return false;
   if (present > 0) return true;
-  const std::string insert = "INSERT INTO " + index + " VALUES (" + *literal + ", " +
-                             Quoted(table.tableName, connection) + ")";
-  LogTrace("Insert Query for %s_IDX: %s\n", root.tableName.c_str(), insert.c_str());
-  const auto bound =
-      BoundIndex("INSERT INTO " + index + " VALUES ", key, false, keyValue, table.tableName);
-  return RunOn(connection, insert, nullptr, held, bound ? &*bound : nullptr);
+  LogTrace("Insert Query for %s_IDX: %s\n", root.tableName.c_str(), sql.insert.c_str());
+  const auto bound = BoundIndex(sql.boundInsert, keyValue, table.tableName);
+  return RunOn(connection, sql.insert, nullptr, held, bound ? &*bound : nullptr);
 }
 
 }  // namespace
@@ -259,8 +253,8 @@ bool AddEntryToIndexTableWithin(const char* tableName, const RowObject* row,
 }
 
 const char* GetIndexTableConnection(const char* rootTable) {
-  const DataSourceMapEntry* entry = GetDataSourceMapEntry(rootTable);
-  return entry != nullptr ? entry->connectionName.c_str() : GetDefaultConnectionName();
+  const fh::TableRoute route = fh::RouteOfTable(rootTable, fh::RouteLookup::kMapQuietly);
+  return route.routable ? route.connection : GetDefaultConnectionName();
 }
 
 std::optional<std::string> IndexKeyLiteral(const ColumnValue* value, uint8_t dataType,
@@ -269,7 +263,7 @@ std::optional<std::string> IndexKeyLiteral(const ColumnValue* value, uint8_t dat
   std::optional<std::string> text = ConvertValueToString(value, dataType);
   if (!text) return std::nullopt;
   if (IsIntegerColumnType(dataType)) return text;
-  return Quoted(*text, connectionName);
+  return fh::IndexTextLiteral(WordsOf(connectionName), *text);
 }
 
 bool FindRootTable(const char* tableName, const char* columnName,

@@ -60,8 +60,8 @@ bool AddEntryToIndexTableWithin(const char* tableName, const RowObject* row,
 // tables hold it, for a statement run on connectionName: the decimal number
 // for the integer codes 1 to 8, any other type as its text
 // (ConvertValueToString) in single quotes, quotes inside doubled, and
-// backslashes doubled when the connection's dialect is MYSQL (which reads
-// them as escapes; none as connectionName: not doubled). None for no value
+// backslashes doubled when the connection's dialect reads them as escapes
+// (MYSQL; none as connectionName: not doubled). None for no value
 // (SQL NULL) or a value that has no text.
 std::optional<std::string> IndexKeyLiteral(const ColumnValue* value, uint8_t dataType,
                                            const char* connectionName);

@@ -16,6 +16,7 @@
 #include "framework/config_files.h"
 #include "logging/log.h"
 #include "sql/sql_dialects.h"
+#include "sql/table_route.h"
 #include "store/custom_view.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"
@@ -31,15 +32,10 @@ struct TableSource {
 };
 
 std::optional<TableSource> SourceOf(const char* tableName) {
-  TableSource source;
-  if (GetDSNMapValid() == 1) {
-    source.connection = GetConnectionNameForTable(tableName);
-    if (source.connection == nullptr) return std::nullopt;
-    source.dialect = GetDialectNameForConnection(source.connection);
-    if (source.dialect == nullptr) return std::nullopt;
-  } else {
-    source.dialect = fh::DefaultDialectName();
-  }
+  const fh::TableRoute route = fh::RouteOfTable(tableName);
+  if (!route.routable) return std::nullopt;
+  TableSource source{route.connection, route.DialectName()};
+  if (source.dialect == nullptr) return std::nullopt;
   return source;
 }
 

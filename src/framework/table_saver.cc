@@ -14,6 +14,7 @@
 #include "logging/log.h"
 #include "sql/bound_statements.h"
 #include "sql/sql_dialects.h"
+#include "sql/table_route.h"
 #include "store/row_write.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"
@@ -103,9 +104,9 @@ std::size_t CountFailed(const SavePlan& plan) {
 
 bool SaveLoadedTable(TableData& table) {
   const char* tableName = table.tableName.c_str();
-  const DataSourceMapEntry* entry = GetDataSourceMapEntry(tableName);
-  if (entry == nullptr) return false;
-  const std::string connection = entry->connectionName;
+  const fh::TableRoute route = fh::RouteOfTable(tableName, fh::RouteLookup::kMapQuietly);
+  if (!route.routable) return false;
+  const std::string connection = route.connection;
   SavePlan plan;
   BatchOutcome outcome = BatchOutcome::kNotWritten;
   {

@@ -21,6 +21,7 @@
 #include "logging/log.h"
 #include "logging/log_file.h"
 #include "sql/sql_dialects.h"
+#include "sql/table_route.h"
 #include "store/table_data.h"
 #include "util/memory_pool.h"
 
@@ -102,11 +103,13 @@ bool HasGeneratedColumn(const TableDefn& table) {
 int CreateSequenceTablesWhereUsed() {
   if (GetTableDefn(kSequenceTable) == nullptr) return 0;
   std::set<std::string> done;
-  if (const char* home = GetConnectionNameForTable(kSequenceTable)) done.insert(home);
+  if (const char* home = fh::RouteOfTable(kSequenceTable, fh::RouteLookup::kMap).connection)
+    done.insert(home);
   int missing = 0;
   for (const TableDefn* table : GetTableDefnList()) {
     if (!HasGeneratedColumn(*table)) continue;
-    const char* connection = GetConnectionNameForTable(table->tableName.c_str());
+    const char* connection =
+        fh::RouteOfTable(table->tableName.c_str(), fh::RouteLookup::kMap).connection;
     if (connection == nullptr || !done.insert(connection).second) continue;
     if (TableExistsInDB(connection, kSequenceTable)) continue;
     if (!CreateTableInDB(kSequenceTable, connection)) ++missing;

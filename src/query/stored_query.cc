@@ -20,6 +20,7 @@
 #include "query/stored_query_criteria.h"
 #include "query/stored_query_reads.h"
 #include "sql/sql_dialects.h"
+#include "sql/table_route.h"
 #include "util/memory_pool.h"
 
 using fh::storedq::CheckIdentifier;
@@ -289,7 +290,8 @@ void RunOneStoredQuery(int queryId, const char* connection) {
 bool RunStoredQueries() {
   if (!StartStoredQueryRun()) return false;
   std::optional<std::string> connection;
-  if (const char* name = GetConnectionNameForTable("QueryDetails")) connection = name;
+  if (const char* name = fh::RouteOfTable("QueryDetails", fh::RouteLookup::kMap).connection)
+    connection = name;
   const char* connectionName = TextOrNull(connection);
   ConnectionHandle* handle = GetConnectionHandle(connectionName);
   auto queries = ExecuteQuery(handle, "SELECT QUERY_ID FROM QueryDetails");

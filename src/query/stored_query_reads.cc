@@ -12,11 +12,13 @@
 #include "dictionary/column_types.h"
 #include "dictionary/sql_text.h"
 #include "logging/log.h"
+#include "sql/table_route.h"
 
 namespace fh::storedq {
 
 DefinitionHandle::DefinitionHandle(const char* tableName, ConnectionHandle* held) {
-  if (const char* name = GetConnectionNameForTable(tableName)) connectionName_ = name;
+  if (const char* name = fh::RouteOfTable(tableName, fh::RouteLookup::kMap).connection)
+    connectionName_ = name;
   handle_ = GetConnectionHandle(connectionName_ ? connectionName_->c_str() : nullptr);
   release_ = handle_ != nullptr && handle_ != held;
 }

@@ -79,6 +79,9 @@ const DialectWords kFirebirdWords = {
     BinaryTextForm::kRawBytes,
     /*uniqueOnSoleKey=*/false,
     /*unsignedBigintAsText=*/true,
+    /*numericTextComparand=*/nullptr,
+    /*savepointsNest=*/false,
+    /*tableCountHead=*/nullptr,
 };
 
 const SQLDialect kFirebirdDialect = {

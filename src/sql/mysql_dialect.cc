@@ -75,6 +75,13 @@ const DialectWords kMysqlWords = {
     BinaryLiteral,
     Shape,
     BinaryTextForm::kRawBytes,
+    /*uniqueOnSoleKey=*/true,
+    /*unsignedBigintAsText=*/false,
+    /*numericTextComparand=*/nullptr,
+    /*savepointsNest=*/false,
+    /*tableCountHead=*/
+    "select count(*) from information_schema.tables where table_schema = database() and "
+    "lower(table_name) = lower(",
 };
 
 const SQLDialect kMysqlDialect = {

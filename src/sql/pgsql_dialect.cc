@@ -73,6 +73,13 @@ const DialectWords kPgsqlWords = {
     BinaryLiteral,
     Shape,
     BinaryTextForm::kHexDigits,
+    /*uniqueOnSoleKey=*/true,
+    /*unsignedBigintAsText=*/false,
+    /*numericTextComparand=*/nullptr,
+    /*savepointsNest=*/false,
+    /*tableCountHead=*/
+    "select count(*) from information_schema.tables where table_schema = current_schema() "
+    "and lower(table_name) = lower(",
 };
 
 const SQLDialect kPgsqlDialect = {

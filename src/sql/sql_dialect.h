@@ -97,4 +97,12 @@ struct DialectWords {
   // the column, such as "CAST(%s AS NUMERIC)", so that "<" orders by value
   // and not by the text's letters. None: the column is compared as it is.
   const char* numericTextComparand = nullptr;
+  // Setting a savepoint of a name already set nests a new one inside the old
+  // one instead of replacing it (sql/savepoint_sql.h).
+  bool savepointsNest = false;
+  // The start of a query that counts, from the engine's catalogue, the
+  // tables of the connection's own database or schema whose name equals a
+  // text literal (letter case ignored) that follows, then ")". None: the
+  // engine has no catalogue known here.
+  const char* tableCountHead = nullptr;
 };

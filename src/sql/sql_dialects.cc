@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -21,11 +22,21 @@
 #include "sql/mysql_dialect.h"
 #include "sql/pgsql_dialect.h"
 #include "sql/sqlite_dialect.h"
+#include "sql/table_route.h"
 
 namespace {
 
-constexpr const char* kDialectNames[] = {"MYSQL", "PGSQL", "FIREBIRD", "SQLITE"};
-constexpr uint8_t kDialectCount = 4;
+// The four dialects in default-index order: each one's generator table and
+// description, the one place that lists them.
+struct KnownDialect {
+  const SQLDialect* dialect;
+  const DialectWords* words;
+};
+constexpr KnownDialect kKnownDialects[] = {{&kMysqlDialect, &kMysqlWords},
+                                           {&kPgsqlDialect, &kPgsqlWords},
+                                           {&kFirebirdDialect, &kFirebirdWords},
+                                           {&kSqliteDialect, &kSqliteWords}};
+constexpr uint8_t kDialectCount = std::size(kKnownDialects);
 
 struct DialectState {
   fh::Mutex mutex;
@@ -39,12 +50,9 @@ DialectState& State() {
   return state.get();
 }
 
-// The dialect for a statement on tableName (none: the default dialect's).
+// The dialect for a statement on tableName (its route's registered dialect).
 const SQLDialect* DialectForTable(const char* tableName) {
-  if (GetDSNMapValid() != 1) return FindSQLDialect(fh::DefaultDialectName());
-  const char* connection = GetConnectionNameForTable(tableName);
-  if (connection == nullptr) return nullptr;
-  return FindSQLDialect(GetDialectNameForConnection(connection));
+  return fh::RouteOfTable(tableName).Dialect();
 }
 
 const char* FirstTableOf(const SelectQuery* query) {
@@ -67,23 +75,9 @@ void LogGenerated(const char* format, const std::optional<std::string>& text) {
 // that asking about a missing table is not a failing statement. None for a
 // dialect without one known here.
 std::optional<std::string> CatalogCountQuery(const char* dialect, const std::string& tableName) {
-  if (dialect == nullptr) return std::nullopt;
-  const std::string name = fh::QuoteSqlText(tableName, fh::DialectReadsBackslashEscapes(dialect));
-  if (strcasecmp(dialect, "SQLITE") == 0) {
-    return "select count(*) from sqlite_master where type = 'table' and lower(name) = lower(" +
-           name + ")";
-  }
-  if (strcasecmp(dialect, "PGSQL") == 0) {
-    return "select count(*) from information_schema.tables where table_schema = current_schema() "
-           "and lower(table_name) = lower(" +
-           name + ")";
-  }
-  if (strcasecmp(dialect, "MYSQL") == 0) {
-    return "select count(*) from information_schema.tables where table_schema = database() and "
-           "lower(table_name) = lower(" +
-           name + ")";
-  }
-  return std::nullopt;
+  const DialectWords* words = fh::DialectWordsNamed(dialect);
+  if (words == nullptr || words->tableCountHead == nullptr) return std::nullopt;
+  return words->tableCountHead + fh::QuoteSqlText(tableName, words->backslashEscapes) + ")";
 }
 
 }  // namespace
@@ -166,7 +160,7 @@ void SetDSNMapValid(uint8_t status, uint8_t index) {
     State().dsnMapValid = 0;
     State().defaultIndex = index;
   }
-  LoadDBProvider(kDialectNames[index]);
+  LoadDBProvider(kKnownDialects[index].dialect->name);
 }
 
 uint8_t GetDSNMapValid() {
@@ -181,14 +175,14 @@ uint8_t GetDefaultDialectIndex() {
 
 const char* fh::DefaultDialectName() {
   const uint8_t index = GetDefaultDialectIndex();
-  return kDialectNames[index < kDialectCount ? index : 0];
+  return kKnownDialects[index < kDialectCount ? index : 0].dialect->name;
 }
 
 bool SetDialectModeFromConnParams() {
   const ConnParamsEntry* first = GetConnParamsEntryAt(0);
   if (first != nullptr && first->dialectName) {
     for (uint8_t i = 0; i < kDialectCount; ++i) {
-      if (strcasecmp(first->dialectName->c_str(), kDialectNames[i]) == 0) {
+      if (strcasecmp(first->dialectName->c_str(), kKnownDialects[i].dialect->name) == 0) {
         SetDSNMapValid(1, i);
         return true;
       }
@@ -236,10 +230,17 @@ std::optional<std::string> GenerateDeleteQuery(const char* tableName, const RowO
 
 const DialectWords* GetDialectWordsForTable(const char* tableName) {
   const SQLDialect* dialect = DialectForTable(tableName);
-  if (dialect == &kMysqlDialect) return &kMysqlWords;
-  if (dialect == &kPgsqlDialect) return &kPgsqlWords;
-  if (dialect == &kFirebirdDialect) return &kFirebirdWords;
-  if (dialect == &kSqliteDialect) return &kSqliteWords;
+  for (const KnownDialect& known : kKnownDialects) {
+    if (known.dialect == dialect) return known.words;
+  }
+  return nullptr;
+}
+
+const DialectWords* fh::DialectWordsNamed(const char* name) {
+  if (name == nullptr) return nullptr;
+  for (const KnownDialect& known : kKnownDialects) {
+    if (strcasecmp(known.words->name, name) == 0) return known.words;
+  }
   return nullptr;
 }
 
@@ -263,7 +264,7 @@ bool CreateAllTables(int* missingTables) {
   int missing = 0;
   for (const TableDefn* table : GetTableCreationOrder()) {
     const char* name = table->tableName.c_str();
-    const char* connection = GetConnectionNameForTable(name);
+    const char* connection = fh::RouteOfTable(name, fh::RouteLookup::kMap).connection;
     if (TableExistsInDB(connection, table->tableName)) {
       LogTrace("Table %s already exists.\n", name);
       allCreated = false;

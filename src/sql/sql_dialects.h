@@ -63,6 +63,11 @@ std::optional<std::string> GenerateCreateTableQuery(const char* tableName);
 // The words of the dialect that writes tableName's statements; none when
 // no dialect is found.
 const DialectWords* GetDialectWordsForTable(const char* tableName);
+namespace fh {
+// The description of the dialect named name (ignoring case), registered or
+// not; none for a null or unknown name. A constant with static storage.
+const DialectWords* DialectWordsNamed(const char* name);
+}  // namespace fh
 
 // The named dialect's conversion of the result set's current row into a row
 // of tableName; none for an unknown dialect or no current row.

@@ -78,6 +78,9 @@ const DialectWords kSqliteWords = {
     /*uniqueOnSoleKey=*/true,
     /*unsignedBigintAsText=*/true,
     /*numericTextComparand=*/"CAST(%s AS NUMERIC)",
+    /*savepointsNest=*/true,
+    /*tableCountHead=*/
+    "select count(*) from sqlite_master where type = 'table' and lower(name) = lower(",
 };
 
 const SQLDialect kSqliteDialect = {
