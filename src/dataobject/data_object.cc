@@ -6,7 +6,8 @@
 #include <new>
 #include <utility>
 
-#include "dataobject/data_object_internal.h"
+#include "dataobject/data_object_collections_internal.h"
+#include "dataobject/data_object_route_internal.h"
 #include "db/conn_params.h"
 #include "logging/log.h"
 #include "sql/sql_dialects.h"

@@ -39,9 +39,11 @@
 // criteria evaluation takes a lock (the store's criteria lock,
 // store/table_data.h). Connection handles (db/connection_pool.h): a build
 // takes one for its query and gives it back before the rows are built;
-// SaveDataObject holds one per data source for the whole of that data
-// source's transaction (framework/statement_batch.h); SaveRowCollection and
-// SaveRowUnit take and give back one per statement.
+// SaveDataObject holds one handle at a time, one per data source for the
+// whole of that data source's transaction, given back before the next data
+// source's (framework/statement_batch.h: a handle found dead before anything
+// ran on it is replaced once); SaveRowCollection and SaveRowUnit take and
+// give back one per statement.
 //
 // Results and logging: functions return true / an object / a row on success
 // and false / none on failure, after their fixed error line; every operation
@@ -332,23 +334,31 @@ std::unique_ptr<RowObject> GetRowObjectFromRowUnit(const RowUnit* row, const Dat
 // copied ("CloneVector Failed.\n").
 bool SortTableByFK(DataObject* object);
 
-// Writes the object's changes: the table list is sorted (SortTableByFK),
-// then inserts and updates run table by table in that order (parents
-// first), then deletes in the reverse order (children first). The
-// statements of each data source run as one transaction, all or nothing: a
-// failed statement is logged ("Error in executing update query \n", "QUERY :
-// %s\n"), that data source's whole share is rolled back, no later data
-// source is written, every row not written keeps its state and the result is
-// false. A row whose statement cannot be made writes nothing at all
-// ("The data object is not saved: some of its rows cannot be written.\n").
-// While a dominant table is indexed, each written row also keeps the index
-// tables of its indexed roots in step, in the same transaction right after
-// its own statement (AddEntryToIndexTableWithin, framework/index_table.h).
-// A lost link ends the save the same way (framework/statement_batch.h).
-// An object whose tables live in two databases cannot be atomic across both:
-// a share already committed stays written (its rows get their new states)
-// when a later data source's share fails. true when every changed row was
-// written; false otherwise (or for no object).
+// Writes the object's changes in two steps. First every changed row's
+// statement is made, before anything runs: the table list is sorted
+// (SortTableByFK), then come the inserts and updates table by table in that
+// order (parents first) and the deletes in the reverse order (children
+// first), each row's statement placed with its table's data source. A row
+// that cannot be written ("Invalid State for keyStr.  Cannot Save.\n",
+// "Cannot convert RowUnit to RowObject.\n", "QueryPtr is NULL.\n") stops
+// the save before anything is written: "The data object is not saved: some
+// of its rows cannot be written.\n", every row keeps its state, false.
+// Then the data sources are written one after the other, in the order their
+// first statements were placed, each as one transaction, all or nothing
+// (framework/statement_batch.h; the values are bound where the provider has
+// prepared statements). A failed statement is logged ("Error in executing
+// update query \n", "QUERY : %s\n"), that data source's whole share is
+// rolled back ("Cannot commit the save of the data object on %s\n"), no
+// later data source is written, every row not written keeps its state and
+// the result is false; a lost link ends the save the same way. The rows of
+// a committed share get their new states at once. While a dominant table is
+// indexed, each written row also keeps the index tables of its indexed
+// roots in step, in the same transaction right after its own statement
+// (AddEntryToIndexTableWithin, framework/index_table.h). An object whose
+// tables live in two databases cannot be atomic across both: a share
+// already committed stays written when a later data source's share fails.
+// true when every changed row was written; false otherwise (or for no
+// object).
 bool SaveDataObject(DataObject* object);
 // Writes the changed rows of one collection (in row order) / one row. true
 // when every statement needed succeeded (an unchanged row needs none).

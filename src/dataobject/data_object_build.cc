@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "dataobject/data_object.h"
-#include "dataobject/data_object_internal.h"
+#include "dataobject/data_object_collections_internal.h"
+#include "dataobject/data_object_query_internal.h"
+#include "dataobject/data_object_route_internal.h"
+#include "dataobject/data_object_sort_internal.h"
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"

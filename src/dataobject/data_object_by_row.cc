@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "dataobject/data_object.h"
-#include "dataobject/data_object_internal.h"
+#include "dataobject/data_object_collections_internal.h"
 #include "dataobject/data_object_joins.h"
+#include "dataobject/data_object_query_internal.h"
+#include "dataobject/data_object_sort_internal.h"
 #include "dictionary/foreign_keys.h"
 #include "logging/log.h"
 #include "query/criteria_node.h"

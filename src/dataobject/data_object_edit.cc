@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "dataobject/data_object.h"
-#include "dataobject/data_object_internal.h"
+#include "dataobject/data_object_collections_internal.h"
+#include "dataobject/data_object_edit_internal.h"
 #include "framework/sequence_generator.h"
 #include "logging/log.h"
 #include "query/criteria_parser.h"

@@ -1,6 +1,6 @@
 #include "dataobject/data_object_joins.h"
 
-#include "dataobject/data_object_internal.h"
+#include "dataobject/data_object_sort_internal.h"
 #include "dictionary/foreign_keys.h"
 
 namespace fh::dataobject {

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "dataobject/data_object.h"
-#include "dataobject/data_object_internal.h"
+#include "dataobject/data_object_collections_internal.h"
 #include "logging/log.h"
 
 std::optional<std::string> GetKeyString(const RowUnit* row, const RowCollection* collection) {

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "dataobject/data_object.h"
-#include "dataobject/data_object_internal.h"
+#include "dataobject/data_object_collections_internal.h"
+#include "dataobject/data_object_query_internal.h"
 #include "logging/log.h"
 #include "store/row_write.h"
 #include "util/memory_pool.h"
@@ -100,10 +101,7 @@ void MergeCollection(const RowCollection* from, DataObject* target) {
   }
 }
 
-}  // namespace
-
-namespace fh::dataobject {
-
+// A copy of row in pool, not linked and not registered; none on failure.
 RowUnit* CopyRowUnit(const RowUnit* row, MemPool* pool) {
   RowUnit* copy = CreateRowUnit(row->tableName, row->values, row->lengths, pool);
   if (copy == nullptr) return nullptr;
@@ -112,7 +110,7 @@ RowUnit* CopyRowUnit(const RowUnit* row, MemPool* pool) {
   return copy;
 }
 
-}  // namespace fh::dataobject
+}  // namespace
 
 RowUnit* CloneRowUnit(const RowUnit* row, DataObject* target) {
   LogTrace("@@@@  Inside CloneRowUnit @@@@\n");
@@ -120,7 +118,7 @@ RowUnit* CloneRowUnit(const RowUnit* row, DataObject* target) {
   try {
     const std::optional<std::string> key =
         GetKeyString(row, FindCollection(target, row->tableName));
-    RowUnit* copy = key ? fh::dataobject::CopyRowUnit(row, target->pool) : nullptr;
+    RowUnit* copy = key ? CopyRowUnit(row, target->pool) : nullptr;
     if (copy == nullptr || !fh::dataobject::RegisterRow(target, copy, *key)) {
       LogError("Cannot add the newRowUnit into hash table.\n");
       return nullptr;

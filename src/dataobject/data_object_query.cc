@@ -9,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "dataobject/data_object_internal.h"
+#include "dataobject/data_object_collections_internal.h"
+#include "dataobject/data_object_query_internal.h"
 #include "query/criteria_parser.h"
 #include "query/criteria_select.h"
 #include "util/memory_pool.h"

@@ -1,7 +1,8 @@
 // Saving an object: each changed row becomes one INSERT, UPDATE or DELETE in
 // its table's dialect, run on a handle of its table's connection. Inserts and
 // updates go parents first, deletes children first, so that foreign keys
-// hold at every step. SaveDataObject runs each connection's statements as
+// hold at every step. SaveDataObject plans every row's statement first
+// (framework/row_statements.h) and then runs each connection's statements as
 // one all-or-nothing batch (framework/statement_batch.h).
 #include <memory>
 #include <new>
@@ -11,11 +12,13 @@
 #include <vector>
 
 #include "dataobject/data_object.h"
-#include "dataobject/data_object_internal.h"
+#include "dataobject/data_object_collections_internal.h"
+#include "dataobject/data_object_edit_internal.h"
+#include "dataobject/data_object_route_internal.h"
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
-#include "framework/index_table.h"
+#include "framework/row_statements.h"
 #include "framework/statement_batch.h"
 #include "logging/log.h"
 #include "sql/bound_statements.h"
@@ -94,26 +97,12 @@ std::string ConnectionNameFor(const char* table) {
   return connection != nullptr ? connection : "";
 }
 
-// Fills next with row's statement: its bound form where it has one, its
-// text where it has none or the generated texts are logged (the batch
-// writes it otherwise when it needs it). false when it has neither.
-bool PlanStatement(Statement statement, const char* table, const RowObject& row,
-                   fh::RowStatementBinder& binder, BatchStatement& next) {
-  std::optional<fh::BoundStatement> bound = binder.Bind(statement, table, &row);
-  if (bound) next.bound = std::make_shared<const fh::BoundStatement>(std::move(*bound));
-  if (bound && !fh::LogsGeneratedStatements()) return true;
-  std::optional<std::string> text = fh::RowStatementText(statement, table, &row);
-  if (text) next.text = std::move(*text);
-  return text.has_value() || next.bound != nullptr;
-}
-
 // Plans the statements of collection's rows: its deletes when deletes, else
 // its inserts and updates. false when a row's statement cannot be made
 // (logged; the row keeps its state).
 bool PlanRows(RowCollection* collection, DataObject* object, bool deletes, SaveBatches& batches) {
   bool planned = true;
-  fh::RowStatementBinder binder;
-  const bool indexed = AnyIndexedDominantTable();
+  fh::RowStatementPlanner planner;
   for (RowUnit* row = collection->firstRow; row != nullptr; row = row->next) {
     const Statement statement = fh::WriteFor(row->state);
     if (!deletes) {  // each row reported once, in the first pass
@@ -130,22 +119,19 @@ bool PlanRows(RowCollection* collection, DataObject* object, bool deletes, SaveB
       planned = false;
       continue;
     }
-    BatchStatement next;
-    if (!PlanStatement(statement, row->tableName, *full, binder, next)) {
+    const char* table = row->tableName;
+    std::string connection;
+    std::optional<BatchStatement> next = planner.Plan(statement, table, full.get(), [&] {
+      connection = ConnectionNameFor(table);
+      return connection;
+    });
+    if (!next) {
       LogError("QueryPtr is NULL.\n");
       planned = false;
       continue;
     }
-    ConnectionBatch& batch = BatchFor(batches, ConnectionNameFor(row->tableName));
-    if (indexed) {
-      const char* table = row->tableName;
-      const RowObject* indexRow = full.get();
-      const std::string connection = batch.connection;
-      next.followUp = [table, indexRow, connection](ConnectionHandle* handle) {
-        return AddEntryToIndexTableWithin(table, indexRow, connection.c_str(), handle);
-      };
-    }
-    batch.statements.push_back(std::move(next));
+    ConnectionBatch& batch = BatchFor(batches, connection);
+    batch.statements.push_back(std::move(*next));
     batch.rows.emplace_back(row, statement == Statement::kDelete ? kRowDeleted : kRowPersisted);
     batch.fullRows.push_back(std::move(full));
   }

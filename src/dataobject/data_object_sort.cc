@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "dataobject/data_object_internal.h"
+#include "dataobject/data_object.h"
+#include "dataobject/data_object_sort_internal.h"
 #include "dictionary/foreign_keys.h"
 #include "logging/log.h"
 #include "util/memory_pool.h"

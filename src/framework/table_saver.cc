@@ -9,11 +9,9 @@
 #include "db/connection.h"
 #include "framework/config_files.h"
 #include "framework/data_source_map.h"
-#include "framework/index_table.h"
+#include "framework/row_statements.h"
 #include "framework/statement_batch.h"
 #include "logging/log.h"
-#include "sql/bound_statements.h"
-#include "sql/sql_dialects.h"
 #include "sql/table_route.h"
 #include "store/row_write.h"
 #include "store/table_data.h"
@@ -34,49 +32,28 @@ struct SavePlan {
   std::vector<BatchStatement> batch;
 };
 
-// The statement row's state asks for; none for a row that needs none (an
-// invalid state is left alone, as a row without a write).
-std::optional<fh::RowWrite> StatementFor(const RowObject& row) {
-  const fh::RowWrite write = fh::WriteFor(row.state);
-  if (write == fh::RowWrite::kNone || write == fh::RowWrite::kInvalid) return std::nullopt;
-  return write;
-}
-
-// The statements of every row that needs one, in list order, each followed
-// by the row's index table entries when indexed dominant tables exist. Each
-// carries its bound form where the row has one; its text is written now
-// only where it has none or the generated texts are logged (otherwise the
-// batch writes it when it needs it). A row whose text cannot be generated
-// is planned as failed.
+// The statements of every row that needs one, in list order, each planned
+// by fh::RowStatementPlanner (with the row's index table entries as its
+// follow-up where indexed dominant tables exist). An invalid state is left
+// alone, as a row without a write. A row whose statement cannot be made is
+// planned as failed.
 SavePlan PlanSave(const TableData& table, const std::string& connection) {
   SavePlan plan;
-  const bool indexed = AnyIndexedDominantTable();
-  const bool logsTexts = fh::LogsGeneratedStatements();
   const char* tableName = table.tableName.c_str();
-  fh::RowStatementBinder binder;
+  fh::RowStatementPlanner planner;
   for (RowObject* row = table.firstRow.get(); row != nullptr; row = row->next.get()) {
-    const std::optional<fh::RowStatementKind> kind = StatementFor(*row);
-    if (!kind) continue;
-    PlannedRow planned{row, *kind == fh::RowStatementKind::kDelete};
-    BatchStatement statement;
-    std::optional<fh::BoundStatement> bound = binder.Bind(*kind, tableName, row);
-    if (bound) statement.bound = std::make_shared<const fh::BoundStatement>(std::move(*bound));
-    std::optional<std::string> text;
-    if (!bound || logsTexts) text = fh::RowStatementText(*kind, tableName, row);
-    if (text) {
-      statement.text = std::move(*text);
-    } else if (!statement.bound) {
+    const fh::RowWrite write = fh::WriteFor(row->state);
+    if (write == fh::RowWrite::kNone || write == fh::RowWrite::kInvalid) continue;
+    std::optional<BatchStatement> statement =
+        planner.Plan(write, tableName, row, [&connection] { return connection; });
+    if (!statement) {
       LogError("Error in executing update query \n");
       LogError("QUERY : %s\n", "(none)");
-      statement.failed = true;
+      statement.emplace();
+      statement->failed = true;
     }
-    if (indexed) {
-      statement.followUp = [tableName, row, connection](ConnectionHandle* handle) {
-        return AddEntryToIndexTableWithin(tableName, row, connection.c_str(), handle);
-      };
-    }
-    plan.rows.push_back(planned);
-    plan.batch.push_back(std::move(statement));
+    plan.rows.push_back(PlannedRow{row, write == fh::RowWrite::kDelete});
+    plan.batch.push_back(std::move(*statement));
   }
   return plan;
 }
