@@ -1,8 +1,11 @@
 # Installs the built project into a fresh prefix below WORK_DIR, configures
 # and builds tests/consumer against it, and runs the program; then builds and
 # runs it again with the flags the installed fernhall.pc gives pkg-config,
-# which must name that prefix. No *_internal.h header may be installed, and
-# every header an installed header includes must be installed too.
+# which must name that prefix. Then the installed headers: no *_internal.h
+# header and none the build lists as internal (fernhall_internal_headers.txt)
+# is installed; every header an installed one includes is installed too, and
+# none includes the ODBC or SQLite C API headers; all of them together compile
+# with nothing but the flags the installed fernhall.pc gives.
 # cmake -DBUILD_DIR=<project build> -DSOURCE_DIR=<tests/consumer>
 #       -DWORK_DIR=<scratch> -DGENERATOR=<generator> -DCXX=<compiler>
 #       [-DFLAGS=<compile and link flags, e.g. a sanitizer>] -P run_consumer.cmake
@@ -64,14 +67,36 @@ file(GLOB_RECURSE internal RELATIVE ${include_dir} ${include_dir}/*_internal.h)
 if(internal)
   message(FATAL_ERROR "internal headers installed: ${internal}")
 endif()
-file(GLOB_RECURSE headers ${include_dir}/*.h)
+file(STRINGS ${BUILD_DIR}/fernhall_internal_headers.txt listed_internal)
+if(NOT listed_internal)
+  message(FATAL_ERROR "${BUILD_DIR}/fernhall_internal_headers.txt lists no header")
+endif()
+foreach(header IN LISTS listed_internal)
+  if(EXISTS ${include_dir}/${header})
+    message(FATAL_ERROR "internal header installed: ${header}")
+  endif()
+endforeach()
+set(client_api_headers sql.h sqlext.h sqltypes.h sqlucode.h odbcinst.h sqlite3.h)
+file(GLOB_RECURSE headers RELATIVE ${include_dir} ${include_dir}/*.h)
+if(NOT headers)
+  message(FATAL_ERROR "no header installed below ${include_dir}")
+endif()
+set(all_headers "")
 foreach(header IN LISTS headers)
-  file(STRINGS ${header} includes REGEX "^#include \"")
+  string(APPEND all_headers "#include \"${header}\"\n")
+  file(STRINGS ${include_dir}/${header} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
   foreach(line IN LISTS includes)
-    string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" included "${line}")
-    if(NOT EXISTS ${include_dir}/${included})
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[\"<]([^\">]+)[\">].*" "\\1" included
+      "${line}")
+    if(line MATCHES "^[ \t]*#[ \t]*include[ \t]*\"" AND NOT EXISTS ${include_dir}/${included})
       message(FATAL_ERROR "${header} includes ${included}, which is not installed")
+    endif()
+    list(FIND client_api_headers "${included}" api_header)
+    if(NOT api_header EQUAL -1)
+      message(FATAL_ERROR "${header} includes <${included}>: a database client API header")
     endif()
   endforeach()
 endforeach()
+file(WRITE ${WORK_DIR}/all_headers.cc "${all_headers}int main() { return 0; }\n")
+run(${CXX} -std=c++20 ${extra_flags} -fsyntax-only ${WORK_DIR}/all_headers.cc ${pc_flags})
 file(REMOVE_RECURSE ${WORK_DIR})

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "db/connection.h"
 #include "logging/log.h"
 
 namespace fh::odbc {
@@ -234,6 +235,15 @@ OdbcFailure LogOdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
     return OdbcFailure::kStatement;
+  }
+}
+
+void ReportOdbcFailure(const char* line, SQLSMALLINT handleType, SQLHANDLE handle,
+                       ConnectionHandle* connection) {
+  LogError("%s", line);
+  if (LogOdbcDiagnostics(handleType, handle) == OdbcFailure::kConnectionLost &&
+      connection != nullptr) {
+    MarkConnectionBroken(*connection);
   }
 }
 

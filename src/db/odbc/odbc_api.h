@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+struct ConnectionHandle;
+
 namespace fh::odbc {
 
 using DriverConnectCall = SQLRETURN(SQLHDBC connection, SQLHWND window, SQLCHAR* in,
@@ -141,5 +143,12 @@ OdbcFailure ClassifyOdbcDiagnostics(const std::vector<OdbcDiagnostic>& records);
 // "NAT: %ld\n" and "MSG: %s\n" (nothing when there is none) and returns
 // what they say (ClassifyOdbcDiagnostics).
 OdbcFailure LogOdbcDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
+
+// The one report of a failed ODBC call, for every ODBC operation: line as an
+// error line, then the diagnostics of handle (LogOdbcDiagnostics); when they
+// say the link is gone, connection (when given) is marked broken
+// (MarkConnectionBroken, db/connection.h) for the pool to replace.
+void ReportOdbcFailure(const char* line, SQLSMALLINT handleType, SQLHANDLE handle,
+                       ConnectionHandle* connection);
 
 }  // namespace fh::odbc

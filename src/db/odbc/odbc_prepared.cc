@@ -83,10 +83,7 @@ using fh::odbc::Succeeded;
 // A failure: its fixed line, then the driver's records about the handle;
 // a lost link marks the connection broken.
 void Fail(ConnectionHandle* handle, const char* line, SQLSMALLINT handleType, SQLHANDLE odbc) {
-  LogError("%s", line);
-  if (fh::odbc::LogOdbcDiagnostics(handleType, odbc) == fh::odbc::OdbcFailure::kConnectionLost) {
-    MarkConnectionBroken(*handle);
-  }
+  fh::odbc::ReportOdbcFailure(line, handleType, odbc, handle);
 }
 
 // ---- how a kind travels
