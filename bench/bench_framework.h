@@ -10,11 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "config/data_source_map.h"
 #include "db/conn_params.h"
 #include "db/connection_pool.h"
 #include "db/db_provider.h"
 #include "dictionary/table_defn.h"
-#include "framework/data_source_map.h"
 #include "sql/sql_dialects.h"
 #include "store/table_data.h"
 #include "util/memory_pool.h"

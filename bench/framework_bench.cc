@@ -20,11 +20,11 @@
 
 #include "bench_directory.h"
 #include "bench_framework.h"
+#include "config/data_source_map.h"
 #include "db/conn_params.h"
 #include "db/connection_pool.h"
 #include "db/db_provider.h"
 #include "dictionary/table_defn.h"
-#include "framework/data_source_map.h"
 #include "framework/table_loader.h"
 #include "framework/table_saver.h"
 #include "sql/sql_dialects.h"

@@ -11,8 +11,8 @@
 #include <random>
 #include <string>
 
-#include "logging/log.h"
-#include "logging/log_file.h"
+#include "log/log.h"
+#include "log/log_file.h"
 #include "platform/clock.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <mutex>
 
-#include "util/object_lock.h"
+#include "lock/object_lock.h"
 
 namespace {
 

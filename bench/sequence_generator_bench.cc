@@ -8,13 +8,13 @@
 #include <string>
 
 #include "bench_directory.h"
+#include "config/data_source_map.h"
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
 #include "db/db_provider.h"
 #include "dictionary/table_defn.h"
-#include "framework/data_source_map.h"
-#include "framework/sequence_generator.h"
+#include "sequence/sequence_generator.h"
 
 namespace {
 

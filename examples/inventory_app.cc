@@ -21,13 +21,13 @@
 #include <vector>
 
 #include "dataobject/data_object.h"
-#include "dataobject/personality.h"
-#include "dataobject/personality_retrieval.h"
-#include "dataobject/personality_xml.h"
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
 #include "framework/table_saver.h"
 #include "framework/tessel.h"
+#include "personality/personality.h"
+#include "personality/personality_retrieval.h"
+#include "personality/personality_xml.h"
 #include "store/result_data.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "dictionary/table_defn.h"
-#include "logging/log_file.h"
+#include "log/log_file.h"
 #include "query/criteria_parser.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"

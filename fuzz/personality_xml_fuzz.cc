@@ -11,10 +11,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "dataobject/personality.h"
-#include "dataobject/personality_xml.h"
 #include "dictionary/table_defn.h"
 #include "framework/index_table.h"
+#include "personality/personality.h"
+#include "personality/personality_xml.h"
 
 namespace {
 

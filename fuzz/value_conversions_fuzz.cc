@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "logging/log_file.h"
+#include "log/log_file.h"
 #include "util/value_conversions.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "dataobject/data_object_collections_internal.h"
 #include "dataobject/data_object_route_internal.h"
 #include "db/conn_params.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "sql/sql_dialects.h"
 #include "sql/table_route.h"
 #include "util/memory_pool.h"

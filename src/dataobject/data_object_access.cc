@@ -3,7 +3,7 @@
 
 #include "dataobject/data_object.h"
 #include "dataobject/data_object_collections_internal.h"
-#include "logging/log.h"
+#include "log/log.h"
 
 namespace {
 

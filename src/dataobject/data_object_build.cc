@@ -14,7 +14,7 @@
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "sql/sql_dialects.h"
 #include "sql/table_route.h"
 #include "util/memory_pool.h"

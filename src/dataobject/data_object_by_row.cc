@@ -12,7 +12,7 @@
 #include "dataobject/data_object_query_internal.h"
 #include "dataobject/data_object_sort_internal.h"
 #include "dictionary/foreign_keys.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "query/criteria_node.h"
 
 namespace {

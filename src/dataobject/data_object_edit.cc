@@ -10,13 +10,13 @@
 #include "dataobject/data_object.h"
 #include "dataobject/data_object_collections_internal.h"
 #include "dataobject/data_object_edit_internal.h"
-#include "framework/sequence_generator.h"
-#include "logging/log.h"
+#include "lock/object_lock.h"
+#include "log/log.h"
 #include "query/criteria_parser.h"
+#include "sequence/sequence_generator.h"
 #include "store/criteria_evaluator.h"
 #include "store/table_data.h"
 #include "util/memory_pool.h"
-#include "util/object_lock.h"
 
 namespace {
 

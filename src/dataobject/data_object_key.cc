@@ -4,7 +4,7 @@
 
 #include "dataobject/data_object.h"
 #include "dataobject/data_object_collections_internal.h"
-#include "logging/log.h"
+#include "log/log.h"
 
 std::optional<std::string> GetKeyString(const RowUnit* row, const RowCollection* collection) {
   if (row == nullptr || collection == nullptr || collection->tableDefn == nullptr) return {};

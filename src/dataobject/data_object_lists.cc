@@ -3,7 +3,7 @@
 #include <cstdarg>
 
 #include "dataobject/data_object.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "util/memory_pool.h"
 
 namespace {

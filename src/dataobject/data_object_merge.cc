@@ -8,7 +8,7 @@
 #include "dataobject/data_object.h"
 #include "dataobject/data_object_collections_internal.h"
 #include "dataobject/data_object_query_internal.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "store/row_write.h"
 #include "util/memory_pool.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "dataobject/data_object.h"
-#include "logging/log.h"
+#include "log/log.h"
 
 namespace {
 

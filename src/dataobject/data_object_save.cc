@@ -20,7 +20,7 @@
 #include "db/connection_pool.h"
 #include "framework/row_statements.h"
 #include "framework/statement_batch.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "sql/bound_statements.h"
 #include "sql/sql_dialects.h"
 #include "store/row_write.h"

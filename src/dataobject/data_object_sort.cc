@@ -7,7 +7,7 @@
 #include "dataobject/data_object.h"
 #include "dataobject/data_object_sort_internal.h"
 #include "dictionary/foreign_keys.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "util/memory_pool.h"
 
 namespace fh::dataobject {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <new>
 
-#include "logging/log.h"
+#include "log/log.h"
 
 namespace fh {
 namespace {

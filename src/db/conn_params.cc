@@ -8,10 +8,10 @@
 #include <new>
 #include <vector>
 
+#include "config/config_files.h"
+#include "config/data_source_map.h"
 #include "db/sqlite/sqlite_provider.h"
-#include "framework/config_files.h"
-#include "framework/data_source_map.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "platform/mutex.h"
 #include "platform/paths.h"
 #include "util/c_string.h"

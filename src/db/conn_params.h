@@ -47,7 +47,7 @@ struct ConnParamsEntry {
 };
 
 // Opens path (normally "..\\data\\connparams.txt"), else "<root>/data/" with
-// path's last component (framework/config_files.h); when neither opens:
+// path's last component (config/config_files.h); when neither opens:
 // "Cannot open Connection Parameters File.\n" (error) and false. Otherwise
 // appends an entry per complete line and returns true; a line that is not
 // complete ends the reading with "<path>:<line>: a data source line needs

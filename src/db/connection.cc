@@ -4,7 +4,7 @@
 
 #include "db/conn_params.h"
 #include "db/db_result_set.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "platform/unix_time.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "db/conn_params.h"
 #include "db/connection.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "platform/clock.h"
 #include "platform/mutex.h"
 #include "platform/unix_time.h"

@@ -8,7 +8,7 @@
 #include "db/connection_pool.h"
 #include "db/odbc/odbc_provider.h"
 #include "db/sqlite/sqlite_provider.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "platform/mutex.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <new>
 
 #include "dictionary/column_types.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "util/c_string.h"
 
 std::unique_ptr<DBResultSet> CreateDBResultSet(DBRows rows,

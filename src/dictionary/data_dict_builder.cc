@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "util/c_string.h"
 #include "util/number_text.h"
 

@@ -22,7 +22,7 @@
 
 #include "dictionary/table_defn.h"
 #include "dictionary/xml_tag_info.h"
-#include "logging/log.h"
+#include "log/log.h"
 
 namespace fh {
 

@@ -7,12 +7,12 @@
 #include <new>
 #include <string>
 
+#include "config/config_files.h"
 #include "dictionary/data_dict_builder.h"
 #include "dictionary/data_dict_checks.h"
 #include "dictionary/data_dict_reader.h"
 #include "dictionary/xml_tag_info.h"
-#include "framework/config_files.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "util/c_string.h"
 
 namespace {

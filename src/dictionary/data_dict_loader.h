@@ -24,7 +24,7 @@
 #pragma once
 
 // Logs "\t@@@@@ Inside LoadAllDataDictFiles() @@@@@\n" (trace). Opens
-// "datadictionary.txt" by the data directory rule (framework/config_files.h)
+// "datadictionary.txt" by the data directory rule (config/config_files.h)
 // and loads every listed file from the directory where the list was found,
 // logging "Opening %s\n" (debug) with each path. When the list opens at
 // neither place: "Cannot open DataDictionary File.\n" (error) and false;

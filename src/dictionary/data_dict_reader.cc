@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "platform/paths.h"
 #include "util/c_string.h"
 

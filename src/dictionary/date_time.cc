@@ -6,7 +6,7 @@
 #include <ctime>
 #include <tuple>
 
-#include "logging/log.h"
+#include "log/log.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 // any thread on records the caller does not share unsynchronised. The local
 // time conversions use the reentrant C library calls (localtime_r, mktime).
 //
-// Logging: as stated per function, through logging/log.h.
+// Logging: as stated per function, through log/log.h.
 #pragma once
 
 #include <cstdint>

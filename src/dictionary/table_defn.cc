@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "platform/mutex.h"
 #include "platform/thread_annotations.h"
 

@@ -3,7 +3,7 @@
 #include <new>
 #include <utility>
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "util/c_string.h"
 
 namespace {

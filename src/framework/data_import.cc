@@ -19,15 +19,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "config/config_files.h"
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
 #include "dictionary/foreign_keys.h"
 #include "dictionary/table_defn.h"
-#include "framework/config_files.h"
-#include "framework/sequence_generator.h"
 #include "framework/table_saver.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "platform/paths.h"
+#include "sequence/sequence_generator.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"
 

@@ -20,7 +20,7 @@
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
 #include "dictionary/foreign_keys.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "platform/mutex.h"
 #include "platform/no_destructor.h"
 #include "sql/index_table_sql.h"

@@ -4,7 +4,7 @@
 #include "db/connection.h"
 #include "db/connection_pool.h"
 #include "db/db_result_set.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "sql/bound_statements.h"
 #include "sql/savepoint_sql.h"
 

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "config/config_files.h"
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
 #include "db/db_result_set.h"
 #include "dictionary/column_types.h"
 #include "dictionary/table_defn.h"
-#include "framework/config_files.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "sql/sql_dialects.h"
 #include "sql/table_route.h"
 #include "store/custom_view.h"

@@ -21,7 +21,7 @@
 #pragma once
 
 // Logs "\t@@@@@ Inside LoadAllTables() @@@@@\n" (trace). Opens
-// "loadtablelist.txt" by the data directory rule (framework/config_files.h);
+// "loadtablelist.txt" by the data directory rule (config/config_files.h);
 // false with "Cannot open LoadTableList Entry File.\n" (error) when it opens
 // nowhere. Otherwise loads every listed table and returns true whatever the
 // single loads gave. The file is closed after reading.

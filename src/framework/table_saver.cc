@@ -6,17 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "config/config_files.h"
+#include "config/data_source_map.h"
 #include "db/connection.h"
-#include "framework/config_files.h"
-#include "framework/data_source_map.h"
 #include "framework/row_statements.h"
 #include "framework/statement_batch.h"
-#include "logging/log.h"
+#include "lock/object_lock.h"
+#include "log/log.h"
 #include "sql/table_route.h"
 #include "store/row_write.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"
-#include "util/object_lock.h"
 #include "util/text_line.h"
 
 namespace {

@@ -50,7 +50,7 @@ bool SaveTable(const char* tableName);
 bool SaveAllTables();
 
 // Logs "\t@@@@@ Inside SaveTablesFromList @@@@@\n" (trace). Opens
-// "<root>/data/savetableslist.txt" only (framework/tessel_root.h; "Opening
+// "<root>/data/savetableslist.txt" only (config/tessel_root.h; "Opening
 // %s\n" at debug level) and saves the table named by each line (the text
 // before its first blank; lines of any length, LF or CRLF). A missing list
 // (or no root) logs "No tables to be saved.\n" (error) and gives true;

@@ -6,6 +6,8 @@
 #include <set>
 #include <string>
 
+#include "config/data_source_map.h"
+#include "config/tessel_root.h"
 #include "db/conn_params.h"
 #include "db/connection_pool.h"
 #include "db/db_provider.h"
@@ -13,13 +15,11 @@
 #include "dictionary/data_dict_loader.h"
 #include "dictionary/table_defn.h"
 #include "framework/data_import.h"
-#include "framework/data_source_map.h"
-#include "framework/sequence_generator.h"
 #include "framework/table_loader.h"
 #include "framework/tessel_log.h"
-#include "framework/tessel_root.h"
-#include "logging/log.h"
-#include "logging/log_file.h"
+#include "log/log.h"
+#include "log/log_file.h"
+#include "sequence/sequence_generator.h"
 #include "sql/sql_dialects.h"
 #include "sql/table_route.h"
 #include "store/table_data.h"

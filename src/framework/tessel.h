@@ -1,7 +1,7 @@
 // Start-up and shut-down of the persistence framework.
 //
 // InitTessel brings everything up from the data directory below root (or
-// "..\\data" relative to the working directory, framework/config_files.h):
+// "..\\data" relative to the working directory, config/config_files.h):
 // the log "tessel.log" (kept below 2000000 bytes by rotation,
 // framework/tessel_log.h), the memory pool, the database provider, the SQL
 // dialects and the sequence map, the data dictionaries, the data source map,
@@ -12,7 +12,7 @@
 //
 // Lifecycle: not started -> started (InitTessel true) -> stopped
 // (DeInitTessel). A failed InitTessel undoes nothing: call DeInitTessel to
-// release what it set up. The root is borrowed (framework/tessel_root.h):
+// release what it set up. The root is borrowed (config/tessel_root.h):
 // keep it valid until DeInitTessel.
 //
 // Thread safety: both run on the caller's thread and must not overlap any
@@ -45,7 +45,7 @@ bool InitTessel(const char* root);
 // The configuration steps of InitTessel, for programs that bring up the
 // framework's database side themselves: loads the data dictionaries (added
 // to the definitions already held), reads the data source map and the
-// connection parameters (framework/config_files.h finds them) and sets the
+// connection parameters (config/config_files.h finds them) and sets the
 // dialect mode from the first data source. Opens no connection. false after
 // the error line of the step that failed ("LoadAllDataDictFiles failed.\n",
 // "LoadDataSourceMapEntryFromFile failed.\n", "LoadConnParamsEntryFromFile

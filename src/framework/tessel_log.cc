@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "logging/log.h"
-#include "logging/log_file.h"
+#include "log/log.h"
+#include "log/log_file.h"
 #include "logging/rotation.h"
 #include "logging/rotation_timer.h"
 #include "platform/mutex.h"

@@ -2,11 +2,11 @@
 
 #include <cstdint>
 
+#include "lock/object_lock.h"
+#include "log/log.h"
+#include "log/log_file.h"
 #include "logging/agent_settings.h"
-#include "logging/log.h"
-#include "logging/log_file.h"
 #include "registry/registry_reader.h"
-#include "util/object_lock.h"
 
 LONG InitAgentLogger(const char* fileName, const char* directory, int openMode) {
   InitMutex();

@@ -5,13 +5,13 @@
 #include <optional>
 #include <string>
 
-#include "logging/log.h"
-#include "logging/log_file.h"
+#include "lock/object_lock.h"
+#include "log/log.h"
+#include "log/log_file.h"
+#include "log/status_texts.h"
 #include "logging/rotation_timer.h"
-#include "logging/status_texts.h"
 #include "platform/mutex.h"
 #include "platform/no_destructor.h"
-#include "util/object_lock.h"
 
 namespace fh {
 namespace {

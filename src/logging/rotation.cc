@@ -8,15 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "lock/object_lock.h"
+#include "log/log.h"
+#include "log/log_file.h"
+#include "log/status_texts.h"
 #include "logging/agent_settings.h"
-#include "logging/log.h"
-#include "logging/log_file.h"
-#include "logging/status_texts.h"
 #include "platform/directory_search.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "registry/file_size.h"
-#include "util/object_lock.h"
 
 namespace fh {
 namespace {

@@ -4,11 +4,11 @@
 #include <optional>
 #include <utility>
 
+#include "log/log.h"
+#include "log/status_texts.h"
 #include "logging/agent_logger.h"
 #include "logging/agent_settings.h"
-#include "logging/log.h"
 #include "logging/rotation.h"
-#include "logging/status_texts.h"
 #include "platform/last_error.h"
 #include "platform/mutex.h"
 #include "platform/no_destructor.h"

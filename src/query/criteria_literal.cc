@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "dictionary/column_types.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "query/criteria_node.h"
 
 namespace {

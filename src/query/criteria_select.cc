@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "query/criteria_literal.h"
 
 namespace {

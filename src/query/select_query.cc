@@ -2,7 +2,7 @@
 
 #include <strings.h>
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "util/memory_pool.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "dictionary/column_types.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "util/memory_pool.h"
 
 namespace {

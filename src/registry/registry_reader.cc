@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "logging/log.h"
-#include "logging/status_texts.h"
+#include "log/log.h"
+#include "log/status_texts.h"
 #include "platform/registry.h"
 #include "registry/open_key.h"
 #include "registry/printable.h"

@@ -3,8 +3,8 @@
 #include <new>
 #include <utility>
 
-#include "logging/log.h"
-#include "logging/status_texts.h"
+#include "log/log.h"
+#include "log/status_texts.h"
 #include "platform/registry.h"
 #include "platform/text_conversion.h"
 #include "registry/open_key.h"

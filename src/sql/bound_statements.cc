@@ -8,7 +8,7 @@
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
 #include "dictionary/foreign_keys.h"
-#include "logging/log_file.h"
+#include "log/log_file.h"
 #include "sql/sql_dialects.h"
 #include "sql/sql_generator.h"
 

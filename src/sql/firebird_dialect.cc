@@ -1,6 +1,6 @@
 #include "sql/firebird_dialect.h"
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "sql/sql_generator.h"
 
 namespace {

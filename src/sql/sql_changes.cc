@@ -2,7 +2,7 @@
 // (sql/sql_generator.h).
 #include <new>
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "sql/sql_generator.h"
 #include "sql/sql_generator_internal.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "dictionary/foreign_keys.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "sql/sql_generator.h"
 #include "sql/sql_generator_internal.h"
 

@@ -15,7 +15,7 @@
 #include "dictionary/column_values.h"
 #include "dictionary/foreign_keys.h"
 #include "dictionary/sql_text.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "platform/mutex.h"
 #include "platform/no_destructor.h"
 #include "sql/firebird_dialect.h"

@@ -13,7 +13,7 @@
 
 #include "dictionary/column_types.h"
 #include "dictionary/date_time.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "sql/sql_generator.h"
 #include "sql/sql_generator_internal.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "dictionary/column_types.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "sql/sql_generator.h"
 #include "sql/sql_generator_internal.h"
 

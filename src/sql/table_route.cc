@@ -1,7 +1,7 @@
 #include "sql/table_route.h"
 
+#include "config/data_source_map.h"
 #include "db/conn_params.h"
-#include "framework/data_source_map.h"
 #include "sql/sql_dialects.h"
 
 namespace fh {

@@ -5,7 +5,7 @@
 #include <new>
 #include <utility>
 
-#include "logging/log.h"
+#include "log/log.h"
 
 std::unique_ptr<CustomViewDefn> CreateCustomViewDefn(
     uint8_t tableCount, std::vector<std::string> tableNames,

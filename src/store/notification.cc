@@ -6,7 +6,7 @@
 #include <new>
 #include <utility>
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "platform/mutex.h"
 #include "store/table_data.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dictionary/column_types.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "store/table_selection.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <new>
 #include <utility>
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "store/row_blocks.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "platform/mutex.h"
 
 namespace {

@@ -65,7 +65,7 @@ struct TableData {
   std::unique_ptr<KeyIndex> keyIndex;
 };
 
-// The address of the process-wide criteria lock (util/object_lock.h): taken
+// The address of the process-wide criteria lock (lock/object_lock.h): taken
 // around every criteria parse and evaluation, and by the table saver while it
 // writes a table.
 const void* CriteriaLockAddress();

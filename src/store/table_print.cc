@@ -5,7 +5,7 @@
 #include <string>
 
 #include "dictionary/column_types.h"
-#include "logging/log.h"
+#include "log/log.h"
 
 namespace {
 

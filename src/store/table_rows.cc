@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "dictionary/column_types.h"
-#include "framework/sequence_generator.h"
-#include "logging/log.h"
+#include "log/log.h"
+#include "sequence/sequence_generator.h"
 #include "store/notification.h"
 #include "store/table_data.h"
 

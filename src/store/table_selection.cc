@@ -6,11 +6,11 @@
 #include <utility>
 #include <vector>
 
-#include "logging/log.h"
+#include "lock/object_lock.h"
+#include "log/log.h"
 #include "query/criteria_parser.h"
 #include "store/criteria_evaluator.h"
 #include "store/table_rows.h"
-#include "util/object_lock.h"
 
 namespace {
 

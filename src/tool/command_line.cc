@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "logging/log.h"
+#include "log/log.h"
 
 namespace {
 

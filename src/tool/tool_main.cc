@@ -1,7 +1,7 @@
 #include "tool/tool_main.h"
 
+#include "log/log.h"
 #include "logging/agent_logging.h"
-#include "logging/log.h"
 #include "platform/win32_types.h"
 #include "registry/registry_reader.h"
 #include "registry/registry_writer.h"

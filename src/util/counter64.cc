@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "util/value_conversions_internal.h"
 
 namespace {

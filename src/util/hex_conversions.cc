@@ -1,6 +1,6 @@
 #include "util/hex_conversions.h"
 
-#include "logging/log.h"
+#include "log/log.h"
 
 namespace {
 

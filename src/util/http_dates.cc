@@ -5,7 +5,7 @@
 #include <limits>
 #include <tuple>
 
-#include "logging/log.h"
+#include "log/log.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <new>
 #include <utility>
 
-#include "logging/log.h"
-#include "util/object_lock.h"
+#include "lock/object_lock.h"
+#include "log/log.h"
 
 int AddRcvdMsgToQueue(Vector* queue, void* message) {
   LogTrace("\n\t@@@@@ Inside AddRcvdMsgToQueue() @@@@@\n");

@@ -4,7 +4,7 @@
 #include <limits>
 #include <system_error>
 
-#include "logging/log.h"
+#include "log/log.h"
 
 namespace fh {
 namespace {

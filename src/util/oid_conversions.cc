@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "util/value_conversions_internal.h"
 
 namespace {

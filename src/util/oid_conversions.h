@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "logging/log.h"
+#include "log/log.h"
 
 // Point-prefixed decimal text of the length / 4 sub-identifiers of oid
 // (length is in bytes; a remainder below 4 is ignored). length receives the

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "logging/log.h"
+#include "log/log.h"
 
 namespace fh {
 namespace {

@@ -1,6 +1,6 @@
 #include "util/thread_pool.h"
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "platform/handles.h"
 
 namespace {

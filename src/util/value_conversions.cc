@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "util/value_conversions_internal.h"
 
 namespace {

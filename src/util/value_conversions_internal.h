@@ -5,7 +5,7 @@
 #include <new>
 #include <optional>
 
-#include "logging/log.h"
+#include "log/log.h"
 
 namespace fh {
 

@@ -11,7 +11,7 @@
 //
 // Thread safety: AddElement, InsertElementAt, DeleteElement, DeleteElementAt,
 // ElementAt, FreeVector and DeleteLCDVector each hold the object lock
-// (util/object_lock.h) on the vector's address for their whole run, so one
+// (lock/object_lock.h) on the vector's address for their whole run, so one
 // vector may be shared by several threads. The lock is not re-entrant: never
 // call a locking operation on a vector while holding its lock (a comparison
 // function included), or the thread waits for itself forever. Reading the

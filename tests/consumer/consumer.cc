@@ -6,9 +6,9 @@
 #include <sstream>
 #include <string>
 
-#include "framework/tessel_root.h"
-#include "logging/log.h"
-#include "logging/log_file.h"
+#include "config/tessel_root.h"
+#include "log/log.h"
+#include "log/log_file.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;

@@ -11,7 +11,7 @@
 
 #include "dataobject/data_object.h"
 #include "dataobject/data_object_test_helpers.h"
-#include "framework/sequence_generator.h"
+#include "sequence/sequence_generator.h"
 
 namespace fhtest {
 namespace {

@@ -6,9 +6,9 @@
 #include <memory>
 #include <utility>
 
+#include "config/data_source_map.h"
 #include "dictionary/data_dict_loader.h"
-#include "framework/data_source_map.h"
-#include "framework/sequence_generator.h"
+#include "sequence/sequence_generator.h"
 
 namespace fhtest {
 namespace {

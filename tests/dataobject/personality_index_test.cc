@@ -1,6 +1,6 @@
 // Index tables of dominant tables: their key columns by type, their
 // creation on a new and on an existing database.
-#include "dataobject/personality_index.h"
+#include "personality/personality_index.h"
 
 #include <gtest/gtest.h>
 

@@ -2,15 +2,15 @@
 // constituent tables (lines and notes), retrieved whole, by dominant row, by
 // criteria, several personalities merged, and deep retrieval through the
 // index table.
-#include "dataobject/personality_retrieval.h"
+#include "personality/personality_retrieval.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "dataobject/personality_index.h"
 #include "dataobject/personality_test_helpers.h"
+#include "personality/personality_index.h"
 #include "util/memory_pool.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <map>
 #include <utility>
 
-#include "dataobject/personality.h"
-#include "dataobject/personality_xml.h"
 #include "framework/index_table.h"
+#include "personality/personality.h"
+#include "personality/personality_xml.h"
 #include "store/table_data.h"
 
 namespace fhtest {

@@ -1,14 +1,14 @@
 // The personality file reader: which elements and attributes make which
 // definitions, and the lookups over the process-wide list.
-#include "dataobject/personality_xml.h"
+#include "personality/personality_xml.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "dataobject/personality.h"
 #include "dataobject/personality_test_helpers.h"
+#include "personality/personality.h"
 #include "support/test_log.h"
 
 namespace {

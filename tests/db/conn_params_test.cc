@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
+#include "config/data_source_map.h"
+#include "config/tessel_root.h"
 #include "db/connection_pool.h"
-#include "framework/data_source_map.h"
-#include "framework/tessel_root.h"
 #include "support/db_engines.h"
 
 namespace fhtest {

@@ -6,9 +6,9 @@
 
 #include <string>
 
+#include "config/tessel_root.h"
 #include "dictionary/data_dict_test_helpers.h"
 #include "framework/scoped_working_directory.h"
-#include "framework/tessel_root.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "dictionary/data_dict_reader.h"
 #include "dictionary/data_dict_test_helpers.h"
 #include "dictionary/xml_tag_info.h"
-#include "logging/log_file.h"
+#include "log/log_file.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "dictionary/data_dict_test_helpers.h"
 
+#include "config/tessel_root.h"
 #include "dictionary/data_dict_loader.h"
-#include "framework/tessel_root.h"
 
 namespace fhtest {
 

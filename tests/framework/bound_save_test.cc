@@ -12,7 +12,7 @@
 #include "framework/table_loader.h"
 #include "framework/table_saver.h"
 #include "framework/table_test_helpers.h"
-#include "logging/log_file.h"
+#include "log/log_file.h"
 #include "sql/sql_dialects.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"

@@ -1,4 +1,4 @@
-#include "framework/config_files.h"
+#include "config/config_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "config/tessel_root.h"
 #include "framework/scoped_working_directory.h"
-#include "framework/tessel_root.h"
 #include "support/test_log.h"
 #include "support/test_support.h"
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/data_source_map.h"
-#include "framework/sequence_generator.h"
+#include "config/data_source_map.h"
+#include "sequence/sequence_generator.h"
 #include "sql/sql_dialects.h"
 #include "store/table_data.h"
 #include "support/sql_engine_fixture.h"

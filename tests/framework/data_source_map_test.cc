@@ -1,12 +1,12 @@
-#include "framework/data_source_map.h"
+#include "config/data_source_map.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <string>
 
+#include "config/tessel_root.h"
 #include "framework/scoped_working_directory.h"
-#include "framework/tessel_root.h"
 #include "support/test_log.h"
 #include "support/test_support.h"
 

@@ -10,13 +10,13 @@
 #include <utility>
 #include <vector>
 
+#include "config/data_source_map.h"
 #include "dataobject/data_object.h"
 #include "dataobject/data_object_joins.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
 #include "db/db_result_set.h"
 #include "dictionary/column_values.h"
-#include "framework/data_source_map.h"
 #include "framework/table_loader.h"
 #include "framework/table_saver.h"
 #include "framework/table_test_helpers.h"

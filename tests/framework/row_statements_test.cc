@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "config/data_source_map.h"
 #include "db/conn_params.h"
 #include "dictionary/column_types.h"
-#include "framework/data_source_map.h"
 #include "framework/index_table.h"
 #include "sql/sql_dialects.h"
 #include "store/row_object.h"

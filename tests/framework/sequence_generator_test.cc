@@ -1,7 +1,7 @@
 // The sequence generator against real databases: batches across restarts
 // and refills, the failures that leave a batch for the next call, two
 // processes and several threads drawing from one sequence.
-#include "framework/sequence_generator.h"
+#include "sequence/sequence_generator.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -14,12 +14,12 @@
 #include <thread>
 #include <vector>
 
+#include "config/data_source_map.h"
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
 #include "db/db_result_set.h"
 #include "dictionary/table_defn.h"
-#include "framework/data_source_map.h"
 #include "support/db_engines.h"
 
 namespace {

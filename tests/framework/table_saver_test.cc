@@ -18,11 +18,11 @@
 #include <utility>
 #include <vector>
 
+#include "config/data_source_map.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
 #include "db/db_result_set.h"
 #include "dictionary/column_values.h"
-#include "framework/data_source_map.h"
 #include "framework/index_table.h"
 #include "framework/table_loader.h"
 #include "framework/table_test_helpers.h"

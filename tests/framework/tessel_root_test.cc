@@ -1,4 +1,4 @@
-#include "framework/tessel_root.h"
+#include "config/tessel_root.h"
 
 #include <gtest/gtest.h>
 

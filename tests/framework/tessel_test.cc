@@ -15,9 +15,9 @@
 
 #include "db/db_provider.h"
 #include "framework/scoped_working_directory.h"
-#include "framework/sequence_generator.h"
 #include "framework/table_loader.h"
 #include "framework/table_saver.h"
+#include "sequence/sequence_generator.h"
 #include "sql/sql_dialects.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "logging/log.h"
-#include "logging/log_file.h"
+#include "log/log.h"
+#include "log/log_file.h"
 #include "logging/logging_test_helpers.h"
 #include "logging/rotation_timer.h"
 

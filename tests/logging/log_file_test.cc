@@ -1,4 +1,4 @@
-#include "logging/log_file.h"
+#include "log/log_file.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "framework/tessel_root.h"
-#include "logging/log.h"
+#include "config/tessel_root.h"
+#include "log/log.h"
 #include "logging/logging_test_helpers.h"
 #include "platform/clock.h"
 

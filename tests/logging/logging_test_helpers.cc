@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "framework/tessel_root.h"
+#include "config/tessel_root.h"
+#include "log/log_file.h"
 #include "logging/agent_logging.h"
-#include "logging/log_file.h"
 #include "platform/registry.h"
 #include "platform/timer_queue.h"
 #include "registry/registry_reader.h"

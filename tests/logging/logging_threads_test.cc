@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "log/log.h"
+#include "log/log_file.h"
 #include "logging/agent_logging.h"
-#include "logging/log.h"
-#include "logging/log_file.h"
 #include "logging/logging_test_helpers.h"
 #include "logging/rotation.h"
 #include "logging/rotation_timer.h"

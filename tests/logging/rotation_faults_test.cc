@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "logging/log.h"
-#include "logging/log_file.h"
+#include "log/log.h"
+#include "log/log_file.h"
 #include "logging/logging_test_helpers.h"
 #include "logging/rotation.h"
 #include "support/system_call_faults.h"

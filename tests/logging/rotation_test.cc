@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
+#include "log/log_file.h"
 #include "logging/agent_logging.h"
-#include "logging/log_file.h"
 #include "logging/logging_test_helpers.h"
 
 namespace fhtest {

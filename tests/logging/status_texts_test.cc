@@ -1,4 +1,4 @@
-#include "logging/status_texts.h"
+#include "log/status_texts.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // generated in each dialect and run on the engine (Firebird's text through
 // isql-fb), the criteria trees, and the names and values that must never
 // reach the SQL as they are.
-#include "query/stored_query.h"
+#include "storedquery/stored_query.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include "dictionary/column_types.h"
 #include "dictionary/table_defn.h"
 #include "query/select_query.h"
-#include "query/stored_query_criteria.h"
 #include "query/stored_query_test_helpers.h"
+#include "storedquery/stored_query_criteria.h"
 #include "support/isql_fb_helpers.h"
 #include "util/memory_pool.h"
 

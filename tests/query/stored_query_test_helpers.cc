@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "config/data_source_map.h"
 #include "db/connection_pool.h"
-#include "framework/data_source_map.h"
-#include "query/stored_query_reads.h"
 #include "sql/sql_dialects.h"
+#include "storedquery/stored_query_reads.h"
 
 namespace fhtest {
 namespace {

@@ -36,11 +36,11 @@
 #include <string>
 #include <vector>
 
+#include "config/data_source_map.h"
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
 #include "dictionary/column_types.h"
-#include "framework/data_source_map.h"
 #include "query/criteria_literal.h"
 #include "query/criteria_parser.h"
 #include "query/criteria_select.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "config/data_source_map.h"
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
-#include "framework/data_source_map.h"
 #include "sql/firebird_dialect.h"
 #include "sql/type_round_trip_helpers.h"
 #include "support/isql_fb_helpers.h"

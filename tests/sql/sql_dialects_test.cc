@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "config/data_source_map.h"
 #include "db/conn_params.h"
-#include "framework/data_source_map.h"
 #include "sql/sql_test_helpers.h"
 #include "support/test_log.h"
 #include "util/memory_pool.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "config/data_source_map.h"
 #include "db/conn_params.h"
-#include "framework/data_source_map.h"
 #include "sql/sql_dialects.h"
 #include "support/test_log.h"
 

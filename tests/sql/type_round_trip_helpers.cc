@@ -5,8 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "config/data_source_map.h"
 #include "dictionary/column_types.h"
-#include "framework/data_source_map.h"
 #include "sql/sql_test_helpers.h"
 
 namespace fhtest {

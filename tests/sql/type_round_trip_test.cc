@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "config/data_source_map.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
 #include "dictionary/column_types.h"
 #include "dictionary/date_time.h"
-#include "framework/data_source_map.h"
 #include "query/criteria_node.h"
 #include "sql/sql_dialects.h"
 #include "sql/sql_test_helpers.h"

@@ -6,11 +6,11 @@
 #include <thread>
 #include <vector>
 
+#include "lock/object_lock.h"
 #include "store/notification.h"
 #include "store/store_test_helpers.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"
-#include "util/object_lock.h"
 
 namespace {
 

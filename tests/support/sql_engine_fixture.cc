@@ -2,11 +2,11 @@
 
 #include <utility>
 
+#include "config/data_source_map.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
 #include "dictionary/column_values.h"
 #include "dictionary/data_dict_loader.h"
-#include "framework/data_source_map.h"
 #include "sql/sql_dialects.h"
 #include "store/table_data.h"
 #include "util/memory_pool.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "logging/log_file.h"
+#include "log/log_file.h"
 #include "support/test_support.h"
 
 namespace fhtest {

@@ -1,4 +1,4 @@
-#include "util/object_lock.h"
+#include "lock/object_lock.h"
 
 #include <gtest/gtest.h>
 

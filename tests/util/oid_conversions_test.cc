@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "logging/log_file.h"
+#include "log/log_file.h"
 #include "support/test_log.h"
 #include "support/test_support.h"
 

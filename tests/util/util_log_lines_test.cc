@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "lock/object_lock.h"
 #include "support/test_log.h"
 #include "util/message_queue.h"
-#include "util/object_lock.h"
 #include "util/string_helpers.h"
 #include "util/thread_pool.h"
 #include "util/value_conversions.h"

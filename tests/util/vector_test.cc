@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "util/object_lock.h"
+#include "lock/object_lock.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "db/connection.h"
-#include "logging/log.h"
+#include "log/log.h"
 
 namespace fh::odbc {
 namespace {

@@ -7,7 +7,7 @@
 #include "db/odbc/odbc_api.h"
 #include "db/odbc/odbc_provider.h"
 #include "db/odbc/odbc_provider_internal.h"
-#include "logging/log.h"
+#include "log/log.h"
 
 using fh::odbc::CellOf;
 using fh::odbc::Fail;

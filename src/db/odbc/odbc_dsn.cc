@@ -7,9 +7,9 @@
 #include <new>
 #include <string>
 
+#include "config/config_files.h"
 #include "db/odbc/odbc_api.h"
-#include "framework/config_files.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "util/c_string.h"
 #include "util/text_line.h"
 

@@ -12,7 +12,7 @@
 #include "db/odbc/odbc_provider.h"
 #include "db/odbc/odbc_provider_internal.h"
 #include "dictionary/column_types.h"
-#include "logging/log.h"
+#include "log/log.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "db/bound_row_text.h"
 #include "db/odbc/odbc_api.h"
-#include "logging/log.h"
-#include "util/object_lock.h"
+#include "lock/object_lock.h"
+#include "log/log.h"
 
 namespace fh::odbc {
 

@@ -40,7 +40,7 @@
 // a whole\n". No further chunk runs after a failure.
 //
 // Thread safety: the members hold the handle's object lock
-// (util/object_lock.h) while they run, as ODBCExecuteUpdate does.
+// (lock/object_lock.h) while they run, as ODBCExecuteUpdate does.
 #pragma once
 
 #include <sql.h>

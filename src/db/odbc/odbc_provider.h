@@ -24,7 +24,7 @@
 // (MarkConnectionBroken, db/connection.h) for the pool to replace.
 //
 // Thread safety: ODBCExecuteUpdate and ODBCExecuteQuery hold the object lock
-// (util/object_lock.h) of the handle while they run, so threads sharing one
+// (lock/object_lock.h) of the handle while they run, so threads sharing one
 // handle run their statements one after the other. The blob and transaction
 // operations take no lock: their callers serialise them on a handle.
 #pragma once

@@ -5,8 +5,8 @@
 #include "db/odbc/odbc_api.h"
 #include "db/odbc/odbc_provider.h"
 #include "db/odbc/odbc_provider_internal.h"
-#include "logging/log.h"
-#include "util/object_lock.h"
+#include "lock/object_lock.h"
+#include "log/log.h"
 
 using fh::odbc::CellOf;
 using fh::odbc::Fail;

@@ -1,7 +1,7 @@
 #include "db/sqlite/sqlite_errors.h"
 
 #include "db/connection.h"
-#include "logging/log.h"
+#include "log/log.h"
 
 bool fh::sqlite::IsConnectionLevel(int code) {
   switch (code & 0xff) {

@@ -10,8 +10,8 @@
 #include "db/bound_row_text.h"
 #include "db/sqlite/sqlite_connection.h"
 #include "db/sqlite/sqlite_errors.h"
-#include "logging/log.h"
-#include "util/object_lock.h"
+#include "lock/object_lock.h"
+#include "log/log.h"
 
 namespace {
 

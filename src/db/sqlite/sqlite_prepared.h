@@ -21,7 +21,7 @@
 // means the database file can no longer be used marks the handle broken.
 //
 // Thread safety: each member holds the handle's object lock
-// (util/object_lock.h) while it runs.
+// (lock/object_lock.h) while it runs.
 #pragma once
 
 #include <sqlite3.h>

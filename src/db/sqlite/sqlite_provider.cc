@@ -16,8 +16,8 @@
 #include "db/sqlite/sqlite_prepared.h"
 #include "db/sqlite/sqlite_types.h"
 #include "dictionary/column_types.h"
-#include "logging/log.h"
-#include "util/object_lock.h"
+#include "lock/object_lock.h"
+#include "log/log.h"
 
 namespace {
 

@@ -29,7 +29,7 @@
 // unreadable\n" after the operation's own line).
 //
 // Thread safety: SqliteExecuteUpdate, SqliteExecuteUpdateRowCount and
-// SqliteExecuteQuery hold the object lock (util/object_lock.h) of the handle
+// SqliteExecuteQuery hold the object lock (lock/object_lock.h) of the handle
 // while they run; the blob and transaction operations take no lock: their
 // callers serialise them on a handle. The sqlite3 connection itself is
 // opened serialized.

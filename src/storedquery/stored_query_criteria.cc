@@ -1,4 +1,4 @@
-#include "query/stored_query_criteria.h"
+#include "storedquery/stored_query_criteria.h"
 
 #include <strings.h>
 
@@ -10,9 +10,9 @@
 
 #include "db/connection.h"
 #include "dictionary/column_types.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "query/select_query.h"
-#include "query/stored_query_reads.h"
+#include "storedquery/stored_query_reads.h"
 #include "util/memory_pool.h"
 
 using fh::storedq::DefinitionHandle;

@@ -3,7 +3,7 @@
 // stack buffer first; then, holding the mutex and the object lock on the
 // lock token, it puts the stamped prefix in front and writes the whole line
 // with one fwrite and one fflush.
-#include "logging/log_file.h"
+#include "log/log_file.h"
 
 #include <atomic>
 #include <cstdarg>
@@ -11,14 +11,14 @@
 #include <new>
 #include <utility>
 
-#include "logging/directories.h"
-#include "logging/log.h"
+#include "lock/object_lock.h"
+#include "log/directories.h"
+#include "log/log.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/mutex.h"
 #include "platform/no_destructor.h"
 #include "platform/system_calls.h"
-#include "util/object_lock.h"
 
 namespace fh {
 namespace {

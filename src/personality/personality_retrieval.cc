@@ -1,4 +1,4 @@
-#include "dataobject/personality_retrieval.h"
+#include "personality/personality_retrieval.h"
 
 #include <strings.h>
 
@@ -7,13 +7,13 @@
 #include <optional>
 
 #include "dataobject/data_object_joins.h"
-#include "dataobject/personality.h"
-#include "dataobject/personality_index.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
 #include "db/db_result_set.h"
 #include "framework/index_table.h"
-#include "logging/log.h"
+#include "log/log.h"
+#include "personality/personality.h"
+#include "personality/personality_index.h"
 #include "sql/index_table_sql.h"
 
 namespace {

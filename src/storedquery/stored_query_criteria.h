@@ -14,7 +14,7 @@
 // RIDENTIFIER reaches the SQL only as a quoted literal, and a BETWEEN range
 // only as "<number> AND <number>".
 //
-// Ownership and thread safety: as query/stored_query.h; the nodes live in
+// Ownership and thread safety: as storedquery/stored_query.h; the nodes live in
 // the given pool.
 #pragma once
 

@@ -4,7 +4,7 @@
 // The data directory rule: a configuration file is looked for first at
 // "..\\data\\<file>", relative to the working directory, and only when that
 // cannot be opened at "<root>/data/<file>" below the framework root
-// (framework/tessel_root.h); the second attempt is logged at debug level as
+// (config/tessel_root.h); the second attempt is logged at debug level as
 // "Opening %s\n". Without a root there is no second attempt. Files named
 // inside a list file are taken from the directory where the list was found
 // (ComposeDataPath with the list's location).

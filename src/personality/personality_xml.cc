@@ -1,4 +1,4 @@
-#include "dataobject/personality_xml.h"
+#include "personality/personality_xml.h"
 
 #include <libxml/parser.h>
 #include <strings.h>
@@ -7,9 +7,9 @@
 #include <memory>
 #include <new>
 
-#include "dataobject/personality.h"
-#include "dataobject/personality_index.h"
-#include "logging/log.h"
+#include "log/log.h"
+#include "personality/personality.h"
+#include "personality/personality_index.h"
 #include "platform/paths.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "logging/directories.h"
+#include "log/directories.h"
 
 #include <cerrno>
 

@@ -1,4 +1,4 @@
-#include "dataobject/personality_index.h"
+#include "personality/personality_index.h"
 
 #include <strings.h>
 
@@ -7,7 +7,7 @@
 #include "db/connection.h"
 #include "db/connection_pool.h"
 #include "framework/index_table.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "sql/index_table_sql.h"
 
 namespace {

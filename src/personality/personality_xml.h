@@ -21,7 +21,7 @@
 //       dropped.
 //   DominantTableConfig  dominanttableid, isindexed, nonindexlimit
 //       isindexed="true" asks for the dominant table's index table
-//       (dataobject/personality_index.h); nonindexlimit is not used.
+//       (personality/personality_index.h); nonindexlimit is not used.
 //
 // Thread safety: the reader keeps no state of its own; the list it appends
 // to has its own lock. Reading a file creates index tables in the databases.

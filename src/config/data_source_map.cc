@@ -1,10 +1,10 @@
-#include "framework/data_source_map.h"
+#include "config/data_source_map.h"
 
 #include <new>
 #include <vector>
 
-#include "framework/config_files.h"
-#include "logging/log.h"
+#include "config/config_files.h"
+#include "log/log.h"
 #include "platform/mutex.h"
 #include "platform/thread_annotations.h"
 #include "util/c_string.h"

@@ -1,10 +1,10 @@
-#include "framework/tessel_root.h"
+#include "config/tessel_root.h"
 
 #include <new>
 #include <utility>
 
-#include "logging/log.h"
-#include "logging/log_file.h"
+#include "log/log.h"
+#include "log/log_file.h"
 #include "platform/mutex.h"
 
 namespace {

@@ -23,7 +23,7 @@
 // did not) and freed by FreeSequenceMap.
 //
 // Thread safety: GenerateID may be called from any thread: it holds the
-// object lock (util/object_lock.h) keyed on the sequence's map entry while it
+// object lock (lock/object_lock.h) keyed on the sequence's map entry while it
 // reads, advances and refills the batch, so concurrent callers of one
 // sequence get distinct numbers. The map itself is guarded by an internal
 // mutex. SequenceGenerator and FreeSequenceMap are for start-up and

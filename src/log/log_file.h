@@ -1,6 +1,6 @@
 // The process-wide log file: its settings, opening and closing, and the
 // timestamp every line carries. The level functions that write the lines are
-// declared in logging/log.h.
+// declared in log/log.h.
 //
 // A line reads
 //   [ 2026-03-04 09:05:03:007 ] [ 4711 ] [INFO] message as the caller formatted it
@@ -13,7 +13,7 @@
 // The settings and the stream are guarded by one internal lock, which the
 // level functions hold while they write a line; so a line is never written
 // into a stream that is being closed, and no setting changes under a line.
-// Each line is also written under the object lock (util/object_lock.h) on
+// Each line is also written under the object lock (lock/object_lock.h) on
 // the lock token, which the rotation takes while it copies and truncates the
 // live file (logging/rotation.h).
 #pragma once

@@ -1,4 +1,4 @@
-#include "query/stored_query_reads.h"
+#include "storedquery/stored_query_reads.h"
 
 #include <strings.h>
 
@@ -11,7 +11,7 @@
 #include "db/connection_pool.h"
 #include "dictionary/column_types.h"
 #include "dictionary/sql_text.h"
-#include "logging/log.h"
+#include "log/log.h"
 #include "sql/table_route.h"
 
 namespace fh::storedq {

@@ -1,10 +1,10 @@
-#include "framework/config_files.h"
+#include "config/config_files.h"
 
 #include <cctype>
 #include <new>
 
-#include "framework/tessel_root.h"
-#include "logging/log.h"
+#include "config/tessel_root.h"
+#include "log/log.h"
 #include "platform/files.h"
 
 namespace {

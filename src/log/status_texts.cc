@@ -1,10 +1,10 @@
-#include "logging/status_texts.h"
+#include "log/status_texts.h"
 
 #include <cstdio>
 #include <new>
 #include <utility>
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "platform/last_error.h"
 #include "platform/system_messages.h"
 #include "platform/text_conversion.h"

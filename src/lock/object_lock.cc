@@ -4,7 +4,7 @@
 // that lock different addresses almost never meet. A thread that finds its
 // address listed retries briefly, then sleeps on its shard's condition
 // variable and is woken when an address of that shard is removed.
-#include "util/object_lock.h"
+#include "lock/object_lock.h"
 
 #include <array>
 #include <atomic>

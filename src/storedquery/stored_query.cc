@@ -1,4 +1,4 @@
-#include "query/stored_query.h"
+#include "storedquery/stored_query.h"
 
 #include <cstdio>
 #include <cstring>
@@ -13,14 +13,14 @@
 #include "dictionary/column_types.h"
 #include "dictionary/table_defn.h"
 #include "framework/tessel.h"
-#include "logging/log.h"
-#include "logging/log_file.h"
+#include "log/log.h"
+#include "log/log_file.h"
 #include "query/select_query.h"
 #include "query/select_query_builders.h"
-#include "query/stored_query_criteria.h"
-#include "query/stored_query_reads.h"
 #include "sql/sql_dialects.h"
 #include "sql/table_route.h"
+#include "storedquery/stored_query_criteria.h"
+#include "storedquery/stored_query_reads.h"
 #include "util/memory_pool.h"
 
 using fh::storedq::CheckIdentifier;

@@ -1,11 +1,11 @@
-#include "dataobject/personality.h"
+#include "personality/personality.h"
 
 #include <cstring>
 #include <memory>
 #include <new>
 #include <utility>
 
-#include "logging/log.h"
+#include "log/log.h"
 #include "platform/mutex.h"
 #include "platform/no_destructor.h"
 #include "platform/thread_annotations.h"

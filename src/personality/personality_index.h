@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "dataobject/data_object.h"
-#include "dataobject/personality_xml.h"
 #include "dictionary/table_defn.h"
+#include "personality/personality_xml.h"
 
 // Logs "@@@@ Inside GetPKColumnInfo @@@@\n" (trace). The primary-key column
 // definitions of tableName in key order (pointers into its definition, valid

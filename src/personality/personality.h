@@ -1,9 +1,9 @@
 // Personalities: named families of tables that together describe one business
 // object, one dominant table (whose primary key identifies the object) and
 // its constituent tables (which refer to the dominant table by foreign key).
-// Personalities are read from XML files (dataobject/personality_xml.h) into
+// Personalities are read from XML files (personality/personality_xml.h) into
 // one process-wide list, gv_personalityDefnVect, and retrieved as data
-// objects (dataobject/personality_retrieval.h).
+// objects (personality/personality_retrieval.h).
 //
 // The list. InitPersonality creates it (empty) once; every personality file
 // read afterwards appends its personalities in file order. Definitions are

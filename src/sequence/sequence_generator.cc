@@ -1,4 +1,4 @@
-#include "framework/sequence_generator.h"
+#include "sequence/sequence_generator.h"
 
 #include <strings.h>
 
@@ -22,10 +22,10 @@
 #include "dictionary/column_types.h"
 #include "dictionary/column_values.h"
 #include "dictionary/sql_text.h"
-#include "logging/log.h"
+#include "lock/object_lock.h"
+#include "log/log.h"
 #include "platform/mutex.h"
 #include "platform/no_destructor.h"
-#include "util/object_lock.h"
 #include "util/string_hash_map.h"
 
 namespace {

@@ -15,16 +15,16 @@
 //   QueryvsSort (QUERY_ID, SORT_ID)        -> SortDetails (SORT_ID,
 //       TABLENAME, COLUMNNAME, SORTTYPE 1 ascending / 0 descending)
 //   QueryvsCriteria (QUERY_ID, B_ID)       -> the criteria tree
-//       (query/stored_query_criteria.h)
+//       (storedquery/stored_query_criteria.h)
 //
 // Each definition table is read through the data source the data-source map
-// names for it (framework/data_source_map.h), with its own statements ("SELECT
+// names for it (config/data_source_map.h), with its own statements ("SELECT
 // COLUMN_ID FROM QueryvsColumns WHERE QUERY_ID = <id>" and so on); a value
 // is the first column of the first row of its statement. The query's text
 // comes from the dialect of its first table (GenerateSelectQuery).
 //
 // Safety: every table, alias and column name read from the definitions must
-// be a plain identifier (query/stored_query_reads.h) or the query is not
+// be a plain identifier (storedquery/stored_query_reads.h) or the query is not
 // built ("\nStored query: ... is not a plain identifier.\n"); comparison
 // values reach the SQL only as quoted literals of the dialect.
 //
