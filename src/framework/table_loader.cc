@@ -131,6 +131,72 @@ bool AddFetchedRows(DBResultSet* rows, const TableSource& source, const char* ta
   return true;
 }
 
+// A table filled from a streamed query: its rows are taken one at a time,
+// as AddFetchedRows takes them from a result set, straight into the table.
+struct StreamedLoad {
+  const TableSource& source;
+  const char* tableName;
+  const TableDefn& definition;
+  TableData* target = nullptr;  // the table, once created
+  DBResultSet current{};        // the row being taken, for the dialect's conversion
+  DBRow values{};
+};
+
+// Checks the result's columns against the definition and creates the
+// table, as LoadTable does once its query has run. false after the line.
+bool StartStreamedLoad(const DBColumnDescriptor* columns, int32_t columnCount, void* context) {
+  auto& load = *static_cast<StreamedLoad*>(context);
+  if (static_cast<std::size_t>(columnCount) != load.definition.columns.size()) {
+    LogError(
+        "\nLoadTable Failed for %s table as there is mismatch between table definition in "
+        "datadictionary and actual table in database\n",
+        load.tableName);
+    return false;
+  }
+  if (!CreateTable(load.tableName)) {
+    LogError("CreateTable Failed \n");
+    return false;
+  }
+  load.target = GetTableDataByName(load.tableName);
+  load.current.columns.assign(columns, columns + columnCount);
+  load.current.columnCount = columnCount;
+  load.current.rows.resize(1);
+  load.current.rowCount = 1;
+  load.current.cursor = 0;
+  return load.target != nullptr;
+}
+
+// Converts one streamed row and appends it; the row's storage goes back to
+// the provider for the next one.
+bool TakeStreamedRow(DBRow& row, void* context) {
+  auto& load = *static_cast<StreamedLoad*>(context);
+  DBRow& fetched = load.current.rows.front();
+  fetched.swap(row);
+  uint8_t state = kRowPersisted;
+  const bool taken = TakeFetchedValues(&load.current, load.source, load.tableName, &load.definition,
+                                       load.values, state);
+  fetched.swap(row);
+  return taken && AppendTableRow(*load.target, load.values, state);
+}
+
+constexpr QueryRowSink kStreamedLoadSink{StartStreamedLoad, TakeStreamedRow};
+
+// LoadTable on a handle whose provider streams its rows: the same checks,
+// lines and rows as through a result set. A query that fails part way
+// leaves no table behind, as a query that fails before its first row.
+bool StreamTable(ConnectionHandle* handle, const TableSource& source, const char* tableName,
+                 const TableDefn& definition) {
+  StreamedLoad load{source, tableName, definition};
+  const std::string query = std::string("select * from ") + tableName;
+  const int streamed = StreamQuery(handle, query.c_str(), kStreamedLoadSink, &load);
+  if (streamed == kStreamFailed) {
+    if (load.target != nullptr) UnLoadTable(tableName);
+    LogError("Error in executing select query for %s\n", tableName);
+    return false;
+  }
+  return streamed == kStreamDone;
+}
+
 void LoadListLine(const std::string& line) {
   const std::size_t blank = line.find(' ');
   if (blank == std::string::npos) {
@@ -187,10 +253,16 @@ bool LoadTable(const char* tableName) {
   }
   const std::optional<TableSource> source = SourceOf(tableName);
   if (!source) return false;
-  bool reached = false;
-  std::unique_ptr<DBResultSet> rows =
-      RunQuery(*source, std::string("select * from ") + tableName, &reached);
-  if (!reached) return false;
+  ConnectionHandle* handle = GetConnectionHandle(source->connection);
+  if (handle == nullptr) return false;
+  if (SupportsStreamedQueries(handle)) {
+    const bool loaded = StreamTable(handle, *source, tableName, *definition);
+    ReleaseConnectionHandle(source->connection);
+    return loaded;
+  }
+  const std::string query = std::string("select * from ") + tableName;
+  std::unique_ptr<DBResultSet> rows = ExecuteQuery(handle, query.c_str());
+  ReleaseConnectionHandle(source->connection);
   if (rows == nullptr) {
     LogError("Error in executing select query for %s\n", tableName);
     return false;

@@ -68,6 +68,13 @@ int64_t SqliteExecuteUpdateRowCount(ConnectionHandle* handle, const char* text);
 // column %s\n" for a stored text that does not convert).
 std::unique_ptr<DBResultSet> SqliteExecuteQuery(ConnectionHandle* handle, const char* text);
 
+// As SqliteExecuteQuery (the same trace line, values and failure lines),
+// handing the rows to sink one at a time (db/db_provider.h): kStreamDone,
+// kStreamFailed or kStreamStopped. The object lock is held while the sink
+// runs.
+int SqliteStreamQuery(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
+                      void* context);
+
 // Closes the database (rolling back an open transaction); true.
 bool SqliteCloseConnection(ConnectionHandle* handle);
 
