@@ -208,7 +208,7 @@ TEST_P(LoadTableTest, RowByRowLoadMatchesTheResultSetLoad) {
                           {Column("id", KES_SQL_INT, 0, false), Column("ti", KES_SQL_TINYINT),
                            Column("u", KES_SQL_UNSIGNED_INT), Column("bi", KES_SQL_BIGINT),
                            Column("ub", KES_SQL_UNSIGNED_LONG_INT), Column("d", KES_SQL_DOUBLE),
-                           Column("f", KES_SQL_FLOAT), Column("dec", KES_SQL_DECIMAL),
+                           Column("f", KES_SQL_FLOAT), Column("amt", KES_SQL_DECIMAL),
                            Column("name", KES_SQL_CHAR, 40), Column("txt", KES_SQL_TEXT, 300),
                            Column("day", KES_SQL_DATE), Column("ts", KES_SQL_DATETIME),
                            Column("flag", KES_SQL_BOOLEAN), Column("bin", KES_SQL_BLOB)},
