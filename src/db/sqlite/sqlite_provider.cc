@@ -122,38 +122,50 @@ bool IsPlainText(uint8_t type) {
 }
 
 // A text column's value: the text up to its first zero byte, as the
-// fetched-text conversion reads it, without its detours; none when memory
+// fetched-text conversion reads it, without its detours. false when memory
 // is exhausted.
-std::optional<ColumnValue> PlainTextValue(const char* text) {
+bool PlainTextValue(const char* text, std::optional<ColumnValue>& value) {
   try {
-    return ColumnValue::FromText(text != nullptr ? text : "");
+    value.emplace(ColumnValue::FromText(text != nullptr ? text : ""));
+    return true;
   } catch (const std::bad_alloc&) {
-    return std::nullopt;
+    return false;
   }
 }
 
-// The value of a column of the current row (cell, sqlite3_column_value's),
-// stored as the storage class stored, as columnType; none when a stored
-// text does not convert. Reading through the value takes no lock per call:
-// the caller holds the connection's mutex.
-std::optional<ColumnValue> ReadValue(sqlite3_value* cell, int stored, uint8_t columnType) {
+// Reads a column of the current row (cell, sqlite3_column_value's), stored
+// as the storage class stored, into value as columnType (built in place:
+// no value is moved on the way). false when a stored text does not
+// convert. Reading through the value takes no lock per call: the caller
+// holds the connection's mutex.
+bool ReadValue(sqlite3_value* cell, int stored, uint8_t columnType,
+               std::optional<ColumnValue>& value) {
   if (columnType == KES_SQL_DOUBLE && (stored == SQLITE_FLOAT || stored == SQLITE_INTEGER)) {
-    return ColumnValue::FromDouble(sqlite3_value_double(cell));
+    value.emplace(ColumnValue::FromDouble(sqlite3_value_double(cell)));
+    return true;
   }
   if (stored == SQLITE_INTEGER) {
     const int64_t number = sqlite3_value_int64(cell);
-    if (columnType == KES_SQL_BOOLEAN)
-      return ColumnValue::FromInteger(KES_SQL_BOOLEAN, number == 1);
-    if (IsIntegerColumnType(columnType)) return ColumnValue::FromInteger(columnType, number);
+    if (columnType == KES_SQL_BOOLEAN) {
+      value.emplace(ColumnValue::FromInteger(KES_SQL_BOOLEAN, number == 1));
+      return true;
+    }
+    if (IsIntegerColumnType(columnType)) {
+      value.emplace(ColumnValue::FromInteger(columnType, number));
+      return true;
+    }
   }
   if (columnType == KES_SQL_BLOB && stored == SQLITE_BLOB) {
     const void* bytes = sqlite3_value_blob(cell);
-    return ColumnValue::FromBytes(bytes, static_cast<std::size_t>(sqlite3_value_bytes(cell)));
+    value.emplace(
+        ColumnValue::FromBytes(bytes, static_cast<std::size_t>(sqlite3_value_bytes(cell))));
+    return true;
   }
   const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(cell));
   const auto length = static_cast<std::size_t>(sqlite3_value_bytes(cell));
-  if (IsPlainText(columnType)) return PlainTextValue(text);
-  return fh::FetchedTextValue(text != nullptr ? text : "", length, columnType);
+  if (IsPlainText(columnType)) return PlainTextValue(text, value);
+  value = fh::FetchedTextValue(text != nullptr ? text : "", length, columnType);
+  return value.has_value();
 }
 
 // Holds a connection's own mutex for one scope (nothing for a connection
@@ -185,13 +197,11 @@ bool ReadRow(const Fetch& fetch, const std::vector<DBColumnDescriptor>& columns,
     }
     sqlite3_value* cell = sqlite3_column_value(fetch.statement, column);
     const int stored = sqlite3_value_type(cell);
+    std::optional<ColumnValue>& value = row.emplace_back();
     if (stored == SQLITE_NULL) {
-      row.emplace_back(std::nullopt);
       continue;
     }
-    std::optional<ColumnValue>& value =
-        row.emplace_back(ReadValue(cell, stored, descriptor.dataType));
-    if (!value) {
+    if (!ReadValue(cell, stored, descriptor.dataType, value)) {
       LogError("Value conversion failed for column %s\n", descriptor.name.c_str());
       return false;
     }
