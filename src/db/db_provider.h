@@ -36,7 +36,7 @@ inline constexpr int kBlobNoMoreData = 2;
 using BlobSink = void (*)(const void* piece, int32_t length, void* context);
 
 // Receives the rows of StreamQuery one at a time, on the caller's thread,
-// while the query runs (the handle is held all that time).
+// while the query runs. Both members must be set.
 //  - Columns is called once, before the first row (or after the end when no
 //    row came), with the result's columnCount descriptors typed as
 //    ExecuteQuery's result set types them.
