@@ -17,6 +17,7 @@
 #include "logging/log.h"
 #include "sql/sql_dialects.h"
 #include "store/custom_view.h"
+#include "store/notification.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"
 #include "util/text_line.h"
@@ -181,6 +182,17 @@ bool TakeStreamedRow(DBRow& row, void* context) {
 
 constexpr QueryRowSink kStreamedLoadSink{StartStreamedLoad, TakeStreamedRow};
 
+// true when adding a row of definition's table runs only the store's own
+// code: no listener and no sequence. Only then may rows be added while the
+// handle is held (a listener or a sequence taking a handle of the same data
+// source meanwhile could have the pool replace the one being read).
+bool AddsRowsQuietly(const TableDefn& definition) {
+  for (const ColumnDefnEntry& column : definition.columns) {
+    if (column.generatorName) return false;
+  }
+  return !HasNotificationListeners();
+}
+
 // LoadTable on a handle whose provider streams its rows: the same checks,
 // lines and rows as through a result set. A query that fails part way
 // leaves no table behind, as a query that fails before its first row.
@@ -255,7 +267,7 @@ bool LoadTable(const char* tableName) {
   if (!source) return false;
   ConnectionHandle* handle = GetConnectionHandle(source->connection);
   if (handle == nullptr) return false;
-  if (SupportsStreamedQueries(handle)) {
+  if (SupportsStreamedQueries(handle) && AddsRowsQuietly(*definition)) {
     const bool loaded = StreamTable(handle, *source, tableName, *definition);
     ReleaseConnectionHandle(source->connection);
     return loaded;
