@@ -107,6 +107,18 @@ std::unique_ptr<DBResultSet> ExecuteQueryBlob(ConnectionHandle* handle, const ch
   return provider != nullptr ? provider->ExecuteQueryBlob(handle, text, sink, context) : nullptr;
 }
 
+bool SupportsStreamedQueries(const ConnectionHandle* handle) {
+  const DBProvider* provider = ProviderOf(handle);
+  return provider != nullptr && provider->StreamQuery != nullptr;
+}
+
+int StreamQuery(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
+                void* context) {
+  if (!CanRun(handle, text, "StreamQuery", kNoQueryText)) return kStreamFailed;
+  if (!SupportsStreamedQueries(handle)) return kStreamFailed;
+  return ProviderOf(handle)->StreamQuery(handle, text, sink, context);
+}
+
 bool SupportsPreparedStatements(const ConnectionHandle* handle) {
   const DBProvider* provider = ProviderOf(handle);
   return provider != nullptr && provider->PrepareStatement != nullptr &&

@@ -78,6 +78,15 @@ std::unique_ptr<DBResultSet> ExecuteQuery(ConnectionHandle* handle, const char* 
 std::unique_ptr<DBResultSet> ExecuteQueryBlob(ConnectionHandle* handle, const char* text,
                                               BlobSink sink, void* context);
 
+// Streamed queries, forwarded to the handle's provider (the member's
+// contract is in db/db_provider.h). SupportsStreamedQueries is false
+// without a handle or when its provider has none; StreamQuery then gives
+// kStreamFailed without a line. No handle or no text: the ExecuteQuery
+// lines naming StreamQuery, and kStreamFailed.
+bool SupportsStreamedQueries(const ConnectionHandle* handle);
+int StreamQuery(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
+                void* context);
+
 // Prepared statements, forwarded to the handle's provider (the members'
 // contracts are in db/db_provider.h). SupportsPreparedStatements is false
 // without a handle or when its provider has none; then PrepareStatement

@@ -16,9 +16,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "db/db_result_set.h"
+
 struct ConnParamsEntry;
 struct ConnectionHandle;
-struct DBResultSet;
 struct PreparedStatement;  // a provider's own prepared statement, opaque to callers
 
 // Hands the next piece of a binary value to ExecuteUpdateBlob: sets *piece
@@ -33,6 +34,25 @@ inline constexpr int kBlobNoMoreData = 2;
 // piece as (bytes, length > 0), then one end call (nullptr, 0) after the
 // column's last piece. An SQL NULL or an empty value gets only the end call.
 using BlobSink = void (*)(const void* piece, int32_t length, void* context);
+
+// Receives the rows of StreamQuery one at a time, on the caller's thread,
+// while the query runs. Both members must be set.
+//  - Columns is called once, before the first row (or after the end when no
+//    row came), with the result's columnCount descriptors typed as
+//    ExecuteQuery's result set types them.
+//  - Row is called for each row with its values in column order, read as
+//    ExecuteQuery reads them. The sink may move values out of row; the
+//    provider reuses the row afterwards.
+// Either returning false stops the query at once (StreamQuery then gives
+// kStreamStopped and logs nothing).
+struct QueryRowSink {
+  bool (*Columns)(const DBColumnDescriptor* columns, int32_t columnCount, void* context);
+  bool (*Row)(DBRow& row, void* context);
+};
+// What StreamQuery reports.
+inline constexpr int kStreamFailed = 0;   // the query failed (logged)
+inline constexpr int kStreamDone = 1;     // every row was handed over
+inline constexpr int kStreamStopped = 2;  // the sink stopped it
 
 // What a bound parameter value is, and so how the provider sends it. The
 // text kinds kDate, kTime, kDateTime and kDecimal hold exactly the text the
@@ -122,6 +142,14 @@ struct DBProvider {
   int64_t (*PreparedRowCount)(ConnectionHandle* handle, PreparedStatement* statement);
   // Releases statement; it must not be used again.
   void (*FinalizeStatement)(ConnectionHandle* handle, PreparedStatement* statement);
+
+  // Runs one query and hands its rows to sink one at a time instead of
+  // gathering them: the same values and failures (logged alike) as
+  // ExecuteQuery, without holding every row at once. kStreamDone,
+  // kStreamFailed or kStreamStopped. A provider without it leaves it null;
+  // callers then use ExecuteQuery.
+  int (*StreamQuery)(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
+                     void* context) = nullptr;
 };
 
 // Number of provider slots.

@@ -18,6 +18,7 @@
 #include "sql/sql_dialects.h"
 #include "sql/table_route.h"
 #include "store/custom_view.h"
+#include "store/notification.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"
 #include "util/text_line.h"
@@ -127,6 +128,83 @@ bool AddFetchedRows(DBResultSet* rows, const TableSource& source, const char* ta
   return true;
 }
 
+// A table filled from a streamed query: its rows are taken one at a time,
+// as AddFetchedRows takes them from a result set, straight into the table.
+struct StreamedLoad {
+  const TableSource& source;
+  const char* tableName;
+  const TableDefn& definition;
+  TableData* target = nullptr;  // the table, once created
+  DBResultSet current{};        // the row being taken, for the dialect's conversion
+  DBRow values{};
+};
+
+// Checks the result's columns against the definition and creates the
+// table, as LoadTable does once its query has run. false after the line.
+bool StartStreamedLoad(const DBColumnDescriptor* columns, int32_t columnCount, void* context) {
+  auto& load = *static_cast<StreamedLoad*>(context);
+  if (static_cast<std::size_t>(columnCount) != load.definition.columns.size()) {
+    LogError(
+        "\nLoadTable Failed for %s table as there is mismatch between table definition in "
+        "datadictionary and actual table in database\n",
+        load.tableName);
+    return false;
+  }
+  if (!CreateTable(load.tableName)) {
+    LogError("CreateTable Failed \n");
+    return false;
+  }
+  load.target = GetTableDataByName(load.tableName);
+  load.current.columns.assign(columns, columns + columnCount);
+  load.current.columnCount = columnCount;
+  load.current.rows.resize(1);
+  load.current.rowCount = 1;
+  load.current.cursor = 0;
+  return load.target != nullptr;
+}
+
+// Converts one streamed row and appends it; the row's storage goes back to
+// the provider for the next one.
+bool TakeStreamedRow(DBRow& row, void* context) {
+  auto& load = *static_cast<StreamedLoad*>(context);
+  DBRow& fetched = load.current.rows.front();
+  fetched.swap(row);
+  uint8_t state = kRowPersisted;
+  const bool taken = TakeFetchedValues(&load.current, load.source, load.tableName, &load.definition,
+                                       load.values, state);
+  fetched.swap(row);
+  return taken && AppendTableRow(*load.target, load.values, state);
+}
+
+constexpr QueryRowSink kStreamedLoadSink{StartStreamedLoad, TakeStreamedRow};
+
+// true when adding a row of definition's table runs only the store's own
+// code: no listener and no sequence. Only then may rows be added while the
+// handle is held (a listener or a sequence taking a handle of the same data
+// source meanwhile could have the pool replace the one being read).
+bool AddsRowsQuietly(const TableDefn& definition) {
+  for (const ColumnDefnEntry& column : definition.columns) {
+    if (column.generatorName) return false;
+  }
+  return !HasNotificationListeners();
+}
+
+// LoadTable on a handle whose provider streams its rows: the same checks,
+// lines and rows as through a result set. A query that fails part way
+// leaves no table behind, as a query that fails before its first row.
+bool StreamTable(ConnectionHandle* handle, const TableSource& source, const char* tableName,
+                 const TableDefn& definition) {
+  StreamedLoad load{source, tableName, definition};
+  const std::string query = std::string("select * from ") + tableName;
+  const int streamed = StreamQuery(handle, query.c_str(), kStreamedLoadSink, &load);
+  if (streamed == kStreamFailed) {
+    if (load.target != nullptr) UnLoadTable(tableName);
+    LogError("Error in executing select query for %s\n", tableName);
+    return false;
+  }
+  return streamed == kStreamDone;
+}
+
 void LoadListLine(const std::string& line) {
   const std::size_t blank = line.find(' ');
   if (blank == std::string::npos) {
@@ -183,10 +261,16 @@ bool LoadTable(const char* tableName) {
   }
   const std::optional<TableSource> source = SourceOf(tableName);
   if (!source) return false;
-  bool reached = false;
-  std::unique_ptr<DBResultSet> rows =
-      RunQuery(*source, std::string("select * from ") + tableName, &reached);
-  if (!reached) return false;
+  ConnectionHandle* handle = GetConnectionHandle(source->connection);
+  if (handle == nullptr) return false;
+  if (SupportsStreamedQueries(handle) && AddsRowsQuietly(*definition)) {
+    const bool loaded = StreamTable(handle, *source, tableName, *definition);
+    ReleaseConnectionHandle(source->connection);
+    return loaded;
+  }
+  const std::string query = std::string("select * from ") + tableName;
+  std::unique_ptr<DBResultSet> rows = ExecuteQuery(handle, query.c_str());
+  ReleaseConnectionHandle(source->connection);
   if (rows == nullptr) {
     LogError("Error in executing select query for %s\n", tableName);
     return false;

@@ -170,6 +170,8 @@ std::unique_ptr<IMDSNotification> CreateIMDSNotification(const RowObject* row,
   }
 }
 
+bool HasNotificationListeners() { return HasListeners(); }
+
 void SendNotification(const RowObject* row, const char* tableName) {
   LogTrace("In send notification\n");
   if (row == nullptr || tableName == nullptr || !HasListeners()) return;

@@ -117,31 +117,76 @@ void StreamBlob(const Fetch& fetch, int column) {
   fetch.sink(nullptr, 0, fetch.context);
 }
 
-// The value of column in the current row, stored as the storage class
-// stored, as columnType; none when a stored text does not convert.
-std::optional<ColumnValue> ReadValue(sqlite3_stmt* statement, int column, int stored,
-                                     uint8_t columnType) {
+bool IsPlainText(uint8_t type) {
+  return type == KES_SQL_CHAR || type == KES_SQL_NCHAR || type == KES_SQL_TEXT;
+}
+
+// A text column's value: the text up to its first zero byte, as the
+// fetched-text conversion reads it, without its detours. false when memory
+// is exhausted.
+bool PlainTextValue(const char* text, std::optional<ColumnValue>& value) {
+  try {
+    value.emplace(ColumnValue::FromText(text != nullptr ? text : ""));
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+// Reads a column of the current row (cell, sqlite3_column_value's), stored
+// as the storage class stored, into value as columnType (built in place:
+// no value is moved on the way). false when a stored text does not
+// convert. Reading through the value takes no lock per call: the caller
+// holds the connection's mutex.
+bool ReadValue(sqlite3_value* cell, int stored, uint8_t columnType,
+               std::optional<ColumnValue>& value) {
   if (columnType == KES_SQL_DOUBLE && (stored == SQLITE_FLOAT || stored == SQLITE_INTEGER)) {
-    return ColumnValue::FromDouble(sqlite3_column_double(statement, column));
+    value.emplace(ColumnValue::FromDouble(sqlite3_value_double(cell)));
+    return true;
   }
   if (stored == SQLITE_INTEGER) {
-    const int64_t number = sqlite3_column_int64(statement, column);
-    if (columnType == KES_SQL_BOOLEAN)
-      return ColumnValue::FromInteger(KES_SQL_BOOLEAN, number == 1);
-    if (IsIntegerColumnType(columnType)) return ColumnValue::FromInteger(columnType, number);
+    const int64_t number = sqlite3_value_int64(cell);
+    if (columnType == KES_SQL_BOOLEAN) {
+      value.emplace(ColumnValue::FromInteger(KES_SQL_BOOLEAN, number == 1));
+      return true;
+    }
+    if (IsIntegerColumnType(columnType)) {
+      value.emplace(ColumnValue::FromInteger(columnType, number));
+      return true;
+    }
   }
   if (columnType == KES_SQL_BLOB && stored == SQLITE_BLOB) {
-    const void* bytes = sqlite3_column_blob(statement, column);
-    return ColumnValue::FromBytes(
-        bytes, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+    const void* bytes = sqlite3_value_blob(cell);
+    value.emplace(
+        ColumnValue::FromBytes(bytes, static_cast<std::size_t>(sqlite3_value_bytes(cell))));
+    return true;
   }
-  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-  const auto length = static_cast<std::size_t>(sqlite3_column_bytes(statement, column));
-  return fh::FetchedTextValue(text != nullptr ? text : "", length, columnType);
+  const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(cell));
+  const auto length = static_cast<std::size_t>(sqlite3_value_bytes(cell));
+  if (IsPlainText(columnType)) return PlainTextValue(text, value);
+  value = fh::FetchedTextValue(text != nullptr ? text : "", length, columnType);
+  return value.has_value();
 }
+
+// Holds a connection's own mutex for one scope (nothing for a connection
+// opened without one); it is recursive, so the sqlite3 calls made inside
+// take it again cheaply.
+class ConnectionMutex {
+ public:
+  explicit ConnectionMutex(sqlite3* db) : mutex_(sqlite3_db_mutex(db)) {
+    sqlite3_mutex_enter(mutex_);
+  }
+  ~ConnectionMutex() { sqlite3_mutex_leave(mutex_); }
+  ConnectionMutex(const ConnectionMutex&) = delete;
+  ConnectionMutex& operator=(const ConnectionMutex&) = delete;
+
+ private:
+  sqlite3_mutex* mutex_;
+};
 
 // Reads the current row into row. false after the failure's lines.
 bool ReadRow(const Fetch& fetch, const std::vector<DBColumnDescriptor>& columns, DBRow& row) {
+  ConnectionMutex hold(fetch.op.db);
   row.reserve(columns.size());
   for (int column = 0; column < static_cast<int>(columns.size()); ++column) {
     const DBColumnDescriptor& descriptor = columns[static_cast<std::size_t>(column)];
@@ -150,14 +195,13 @@ bool ReadRow(const Fetch& fetch, const std::vector<DBColumnDescriptor>& columns,
       row.emplace_back(std::nullopt);
       continue;
     }
-    const int stored = sqlite3_column_type(fetch.statement, column);
+    sqlite3_value* cell = sqlite3_column_value(fetch.statement, column);
+    const int stored = sqlite3_value_type(cell);
+    std::optional<ColumnValue>& value = row.emplace_back();
     if (stored == SQLITE_NULL) {
-      row.emplace_back(std::nullopt);
       continue;
     }
-    std::optional<ColumnValue>& value =
-        row.emplace_back(ReadValue(fetch.statement, column, stored, descriptor.dataType));
-    if (!value) {
+    if (!ReadValue(cell, stored, descriptor.dataType, value)) {
       LogError("Value conversion failed for column %s\n", descriptor.name.c_str());
       return false;
     }
@@ -165,43 +209,118 @@ bool ReadRow(const Fetch& fetch, const std::vector<DBColumnDescriptor>& columns,
   return true;
 }
 
-std::unique_ptr<DBResultSet> RunQuery(const Operation& op, const char* text, BlobSink sink,
-                                      void* context, bool blobMode) {
-  if (!CheckDatabaseFile(op, "Executing statement failed\n")) return nullptr;
+// A prepared query and its result columns.
+struct Query {
   Statement statement;
-  int code = sqlite3_prepare_v2(op.db, text, -1, statement.out(), nullptr);
-  if (code != SQLITE_OK) {
-    op.Fail("Preparing statement failed\n", sqlite3_extended_errcode(op.db));
-    return nullptr;
-  }
   std::vector<DBColumnDescriptor> columns;
   std::vector<int> expressions;  // columns typed by their first value
-  const int count = statement.get() != nullptr ? sqlite3_column_count(statement.get()) : 0;
-  for (int column = 0; column < count; ++column) {
-    const char* name = sqlite3_column_name(statement.get(), column);
-    const char* declared = sqlite3_column_decltype(statement.get(), column);
-    if (declared == nullptr) expressions.push_back(column);
-    columns.push_back({name != nullptr ? name : "", fh::MapSqliteDeclaredType(declared)});
+  int count = 0;
+  bool typed = false;  // the expressions typed (a row was read)
+};
+
+// Prepares text and describes its columns. false after the failure's lines.
+bool PrepareQuery(const Operation& op, const char* text, Query& query) {
+  if (!CheckDatabaseFile(op, "Executing statement failed\n")) return false;
+  if (sqlite3_prepare_v2(op.db, text, -1, query.statement.out(), nullptr) != SQLITE_OK) {
+    op.Fail("Preparing statement failed\n", sqlite3_extended_errcode(op.db));
+    return false;
   }
-  Fetch fetch{op, statement.get(), blobMode ? sink : nullptr, context};
+  sqlite3_stmt* statement = query.statement.get();
+  query.count = statement != nullptr ? sqlite3_column_count(statement) : 0;
+  for (int column = 0; column < query.count; ++column) {
+    const char* name = sqlite3_column_name(statement, column);
+    const char* declared = sqlite3_column_decltype(statement, column);
+    if (declared == nullptr) query.expressions.push_back(column);
+    query.columns.push_back({name != nullptr ? name : "", fh::MapSqliteDeclaredType(declared)});
+  }
+  return true;
+}
+
+enum class Step { kRow, kEnd, kFailed };
+
+// Steps query to its next row and reads it into row (emptied first); the
+// first row types the expression columns. kFailed after the failure's
+// lines.
+Step NextRow(const Fetch& fetch, Query& query, DBRow& row) {
+  sqlite3_stmt* statement = query.statement.get();
+  if (statement == nullptr) return Step::kEnd;  // a comment or a lone ";"
+  const int code = sqlite3_step(statement);
+  if (code == SQLITE_DONE) return Step::kEnd;
+  if (code != SQLITE_ROW) {
+    fetch.op.Fail("Executing statement failed\n", sqlite3_extended_errcode(fetch.op.db));
+    return Step::kFailed;
+  }
+  if (!query.typed) {
+    for (int column : query.expressions) {
+      query.columns[static_cast<std::size_t>(column)].dataType =
+          fh::MapSqliteStorageClass(sqlite3_column_type(statement, column));
+    }
+    query.typed = true;
+  }
+  row.clear();
+  return ReadRow(fetch, query.columns, row) ? Step::kRow : Step::kFailed;
+}
+
+std::unique_ptr<DBResultSet> RunQuery(const Operation& op, const char* text, BlobSink sink,
+                                      void* context, bool blobMode) {
+  Query query;
+  if (!PrepareQuery(op, text, query)) return nullptr;
+  Fetch fetch{op, query.statement.get(), blobMode ? sink : nullptr, context};
   if (blobMode && sink == nullptr) fetch.sink = [](const void*, int32_t, void*) {};
   DBRows rows;
-  while (statement.get() != nullptr && (code = sqlite3_step(statement.get())) == SQLITE_ROW) {
-    if (rows.empty()) {
-      for (int column : expressions) {
-        columns[static_cast<std::size_t>(column)].dataType =
-            fh::MapSqliteStorageClass(sqlite3_column_type(statement.get(), column));
-      }
-    }
+  for (;;) {
     DBRow row;
-    if (!ReadRow(fetch, columns, row)) return nullptr;
+    const Step step = NextRow(fetch, query, row);
+    if (step == Step::kFailed) return nullptr;
+    if (step == Step::kEnd) break;
     rows.push_back(std::move(row));
   }
-  if (statement.get() != nullptr && code != SQLITE_DONE) {
-    op.Fail("Executing statement failed\n", sqlite3_extended_errcode(op.db));
-    return nullptr;
+  return CreateDBResultSet(std::move(rows), std::move(query.columns), query.count);
+}
+
+// How many rows a streamed query reads under the handle's lock before it
+// hands them over; the rows' storage is reused for the next ones.
+constexpr std::size_t kStreamBatchRows = 64;
+
+// Reads the next rows of query into batch under the handle's lock (taken
+// here, with the connection's mutex): the number read; *step says whether
+// the query went on, ended or failed after them.
+std::size_t ReadBatch(const Operation& op, Query& query, std::vector<DBRow>& batch, Step* step) {
+  ObjectLockGuard lock(op.handle);
+  ConnectionMutex hold(op.db);
+  const Fetch fetch{op, query.statement.get(), nullptr, nullptr};
+  std::size_t filled = 0;
+  *step = Step::kRow;
+  while (filled < batch.size() && (*step = NextRow(fetch, query, batch[filled])) == Step::kRow) {
+    ++filled;
   }
-  return CreateDBResultSet(std::move(rows), std::move(columns), count);
+  return filled;
+}
+
+bool PrepareLocked(const Operation& op, const char* text, Query& query) {
+  ObjectLockGuard lock(op.handle);
+  return PrepareQuery(op, text, query);
+}
+
+// Runs text handing its rows to sink. The handle's lock is held while rows
+// are read, never while the sink runs, so the sink may use the handle too.
+int StreamRows(const Operation& op, const char* text, const QueryRowSink& sink, void* context) {
+  Query query;
+  if (!PrepareLocked(op, text, query)) return kStreamFailed;
+  std::vector<DBRow> batch(kStreamBatchRows);
+  for (bool started = false;;) {
+    Step step = Step::kRow;
+    const std::size_t filled = ReadBatch(op, query, batch, &step);
+    if (step == Step::kFailed) return kStreamFailed;
+    if (!started && !sink.Columns(query.columns.data(), query.count, context)) {
+      return kStreamStopped;
+    }
+    started = true;
+    for (std::size_t at = 0; at < filled; ++at) {
+      if (!sink.Row(batch[at], context)) return kStreamStopped;
+    }
+    if (step == Step::kEnd) return kStreamDone;
+  }
 }
 
 // Runs one transaction statement; false after line, "Error in starting
@@ -282,6 +401,7 @@ const DBProvider kSqliteProvider = {
     SqliteCommitTransaction, SqliteRollbackTransaction,   SqliteExecuteUpdateBlob,
     SqliteExecuteQueryBlob,  SqliteExecuteUpdateRowCount, SqlitePrepareStatement,
     SqliteExecutePrepared,   SqlitePreparedRowCount,      SqliteFinalizeStatement,
+    SqliteStreamQuery,
 };
 
 std::unique_ptr<ConnectionHandle> SqliteOpenConnection(const ConnParamsEntry* entry) {
@@ -323,6 +443,19 @@ std::unique_ptr<DBResultSet> SqliteExecuteQuery(ConnectionHandle* handle, const 
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
     return nullptr;
+  }
+}
+
+int SqliteStreamQuery(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
+                      void* context) {
+  LogTrace("Inside SqliteExecuteQuery\n");
+  SqliteConnection* cell = CellOf(handle);
+  if (cell == nullptr || text == nullptr) return kStreamFailed;
+  try {
+    return StreamRows(Operation{handle, cell->db}, text, sink, context);
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return kStreamFailed;
   }
 }
 

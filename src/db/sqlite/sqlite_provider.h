@@ -68,6 +68,14 @@ int64_t SqliteExecuteUpdateRowCount(ConnectionHandle* handle, const char* text);
 // column %s\n" for a stored text that does not convert).
 std::unique_ptr<DBResultSet> SqliteExecuteQuery(ConnectionHandle* handle, const char* text);
 
+// As SqliteExecuteQuery (the same trace line, values and failure lines),
+// handing the rows to sink one at a time (db/db_provider.h): kStreamDone,
+// kStreamFailed or kStreamStopped. Rows are read in batches under the
+// object lock and the connection's mutex; neither is held while the sink
+// runs, so the sink may use the handle itself.
+int SqliteStreamQuery(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
+                      void* context);
+
 // Closes the database (rolling back an open transaction); true.
 bool SqliteCloseConnection(ConnectionHandle* handle);
 
@@ -88,5 +96,7 @@ int SqliteExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupp
 
 // As SqliteExecuteQuery; columns of type KES_SQL_BLOB go to sink in pieces
 // of at most 1024 bytes (then its end call) and hold SQL NULL in the result.
+// The sink runs while the connection's mutex is held: it must not wait for
+// another thread using the same handle.
 std::unique_ptr<DBResultSet> SqliteExecuteQueryBlob(ConnectionHandle* handle, const char* text,
                                                     BlobSink sink, void* context);
