@@ -45,7 +45,7 @@ inline bool StartSqliteFramework(const std::string& databasePath, bool native = 
              : CreateConnParamsEntry("b", 1, "bench", nullptr, nullptr, "bench", 1, connect.c_str(),
                                      "ODBC", "SQLITE");
   return AddConnParamsEntry(std::move(entry)) && EstablishDBConnections() &&
-         SetDialectModeFromConnParams();
+         fh::SetDialectModeFromConnParams();
 }
 
 // Defines table (primary key "id") and maps it to "bench".
@@ -55,8 +55,8 @@ inline bool DefineBenchTable(const char* table, std::vector<ColumnDefnEntry> col
   constraints.primaryKeyColumns = {"id"};
   constraints.primaryKeyCount = 1;
   constraints.foreignKeys = std::move(foreignKeys);
-  return AddTableDefn(CreateTableDefn(table, std::nullopt, std::move(columns),
-                                      std::move(constraints))) != nullptr &&
+  return fh::AddTableDefn(fh::CreateTableDefn(table, std::nullopt, std::move(columns),
+                                              std::move(constraints))) != nullptr &&
          AddDataSourceMapEntry(CreateDataSourceMapEntry(table, "bench"));
 }
 

@@ -21,7 +21,7 @@ bool PoolReady() {
     const std::string connect = "Driver=SQLite3;Database=" + fhbench::BenchDirectory() + "/pool.db";
     AddConnParamsEntry(CreateConnParamsEntry("b", 1, "bench", nullptr, nullptr, "PoolDB", 1,
                                              connect.c_str(), "ODBC", "SQLITE"));
-    return CreateConnectionPool(4) && GetPooledHandleCount("PoolDB") == 4;
+    return CreateConnectionPool(4) && fh::GetPooledHandleCount("PoolDB") == 4;
   }();
   return ready;
 }

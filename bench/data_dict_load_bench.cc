@@ -102,7 +102,7 @@ void BM_LoadGeneratedDictionary(benchmark::State& state) {
   for (auto _ : state) {
     LoadDataDictFiles(dictionary.directory().c_str());
     state.PauseTiming();
-    if (GetTableDefnCount() != std::size_t(kFiles * kTablesPerFile)) {
+    if (fh::GetTableDefnCount() != std::size_t(kFiles * kTablesPerFile)) {
       state.SkipWithError("not every table was loaded");
       break;
     }

@@ -57,7 +57,7 @@ bool StartEngine() {
              "b", 1, Env((prefix + "_DSN").c_str()).c_str(),
              Env((prefix + "_USER").c_str()).c_str(), Env((prefix + "_PASSWORD").c_str()).c_str(),
              "bench", 0, nullptr, "ODBC", pgsql ? "PGSQL" : "MYSQL")) &&
-         EstablishDBConnections() && SetDialectModeFromConnParams();
+         EstablishDBConnections() && fh::SetDialectModeFromConnParams();
 }
 
 int Run(const std::string& text) {

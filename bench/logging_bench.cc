@@ -85,7 +85,7 @@ void BM_RawFprintfFlush(benchmark::State& state) {
 void BM_LogInfo(benchmark::State& state) {
   static RunTimer timer;
   if (state.thread_index() == 0) {
-    ResetLogFileForTesting();
+    fh::ResetLogFileForTesting();
     InitLogDefaults();
     SetLogParams("bench.log", Dir().Directory().c_str(), 10000, 1);
     if (!OpenLogFileOverwrite()) state.SkipWithError("cannot open the log");
@@ -100,13 +100,13 @@ void BM_LogInfo(benchmark::State& state) {
     state.counters["lines_per_second"] = rate;
     const auto raw = g_rawRate.find(state.threads());
     if (raw != g_rawRate.end()) state.counters["ratio_vs_raw"] = rate / raw->second;
-    ResetLogFileForTesting();
+    fh::ResetLogFileForTesting();
   }
 }
 
 // A filtered line: the cost of a LogTrace call at level 1.
 void BM_FilteredLogTrace(benchmark::State& state) {
-  ResetLogFileForTesting();
+  fh::ResetLogFileForTesting();
   InitLogDefaults();
   SetLogParams("bench.log", Dir().Directory().c_str(), 10000, 1);
   OpenLogFileOverwrite();
@@ -114,7 +114,7 @@ void BM_FilteredLogTrace(benchmark::State& state) {
   for (auto _ : state) {
     LogTrace("filtered line %d\n", ++i);
   }
-  ResetLogFileForTesting();
+  fh::ResetLogFileForTesting();
 }
 
 // Raw and LogInfo alternate so that each ratio compares runs made close

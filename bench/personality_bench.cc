@@ -162,7 +162,7 @@ void BM_GetDOFromPersonality(benchmark::State& state) {
     state.PauseTiming();
     if (object == nullptr || LineCount(object) != kLines)
       state.SkipWithError("GetDOFromPersonality failed");
-    FreeDataObject(object);
+    fh::FreeDataObject(object);
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * (kLines + 1));
@@ -216,7 +216,7 @@ void BM_PersonalityChangeSave(benchmark::State& state) {
     seconds += SecondsSince(start);
     state.PauseTiming();
     if (!done) state.SkipWithError("retrieve, change and save failed");
-    FreeDataObject(object);
+    fh::FreeDataObject(object);
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * kLines);

@@ -162,7 +162,7 @@ bool FrameworkReady() {
     if (!AddConnParamsEntry(CreateConnParamsEntry("b", 1, dsn.c_str(), user.c_str(),
                                                   password.c_str(), "bench", 0, nullptr, "ODBC",
                                                   "PGSQL")) ||
-        !EstablishDBConnections() || !SetDialectModeFromConnParams()) {
+        !EstablishDBConnections() || !fh::SetDialectModeFromConnParams()) {
       return false;
     }
     for (const char* table : {kLoadTable, kSaveTable}) {

@@ -33,8 +33,8 @@ const char* DefineBenchTable() {
         Column("rate", KES_SQL_FLOAT),     Column("active", KES_SQL_BOOLEAN),
         Column("born", KES_SQL_DATE),      Column("at", KES_SQL_DATETIME),
         Column("tm", KES_SQL_TIME),        Column("data", KES_SQL_BLOB)};
-    return AddTableDefn(CreateTableDefn("BenchRow", std::nullopt, std::move(columns), keys)) !=
-           nullptr;
+    return fh::AddTableDefn(
+               fh::CreateTableDefn("BenchRow", std::nullopt, std::move(columns), keys)) != nullptr;
   }();
   return defined ? "BenchRow" : nullptr;
 }
@@ -89,7 +89,7 @@ void BM_SelectText(benchmark::State& state) {
   query->limit = 10;
   for (auto _ : state) benchmark::DoNotOptimize(MysqlGenSelectQuery(query));
   FreeSelectQuery(query);
-  ReleaseMemPool();
+  fh::ReleaseMemPool();
 }
 BENCHMARK(BM_SelectText);
 

@@ -53,9 +53,10 @@ void DefineBenchTable() {
     source.columnName = name;
     source.dataTypeName = type;
     source.maxSize = 40;
-    columns.push_back(*CreateColumnDefn(source));
+    columns.push_back(*fh::CreateColumnDefn(source));
   }
-  AddTableDefn(CreateTableDefn("Bench", std::nullopt, std::move(columns), ConstraintDefn{}));
+  fh::AddTableDefn(
+      fh::CreateTableDefn("Bench", std::nullopt, std::move(columns), ConstraintDefn{}));
 }
 
 int Quantity(int i) { return static_cast<int>((static_cast<unsigned>(i) * 2654435761u) % 1000u); }
@@ -79,7 +80,7 @@ void AppendRows(const char* tableName, int count, MakeRow makeRow) {
     std::unique_ptr<RowObject> row = makeRow(i);
     values.clear();
     for (std::optional<ColumnValue>& value : row->values) values.push_back(std::move(value));
-    AppendTableRow(*table, values, kRowPersisted);
+    fh::AppendTableRow(*table, values, kRowPersisted);
   }
 }
 
@@ -103,12 +104,13 @@ void DefineKeyedTable() {
     source.columnName = name;
     source.dataTypeName = type;
     source.maxSize = 40;
-    columns.push_back(*CreateColumnDefn(source));
+    columns.push_back(*fh::CreateColumnDefn(source));
   }
   ConstraintDefn constraints;
   constraints.primaryKeyColumns = {"id"};
   constraints.primaryKeyCount = 1;
-  AddTableDefn(CreateTableDefn("BenchKeyed", std::nullopt, std::move(columns), constraints));
+  fh::AddTableDefn(
+      fh::CreateTableDefn("BenchKeyed", std::nullopt, std::move(columns), constraints));
 }
 
 double Price(int i) { return Quantity(i) * 0.25; }

@@ -107,7 +107,7 @@ void PrintObject(const char* title, const DataObject* object) {
 }
 
 struct ObjectFree {
-  void operator()(DataObject* object) const { FreeDataObject(object); }
+  void operator()(DataObject* object) const { fh::FreeDataObject(object); }
 };
 using Object = std::unique_ptr<DataObject, ObjectFree>;
 
@@ -130,7 +130,8 @@ bool WorkOnAnOrder(const std::string& root) {
   const auto lines = GetColumnValuesFromDO("line_no", "order_line", order.get());
   for (const auto& line : lines.value_or(std::vector<std::optional<ColumnValue>>{}))
     if (line)
-      lastLine = std::max(lastLine, GetIntegerValue(*line, KES_SQL_UNSIGNED_SMALLINT).value_or(0));
+      lastLine =
+          std::max(lastLine, fh::GetIntegerValue(*line, KES_SQL_UNSIGNED_SMALLINT).value_or(0));
   std::vector<std::optional<ColumnValue>> newLine;
   newLine.push_back(*orderId);
   newLine.push_back(ColumnValue::FromInteger(KES_SQL_UNSIGNED_SMALLINT, lastLine + 1));

@@ -48,7 +48,7 @@ ColumnDefnEntry Column(const char* name, const char* type) {
   ColumnDefnSource source;
   source.columnName = name;
   source.dataTypeName = type;
-  return *CreateColumnDefn(source);
+  return *fh::CreateColumnDefn(source);
 }
 
 void AddFuzzRow(const char* values[6]) {
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   columns.push_back(Column("d", "FLOAT"));
   columns.push_back(Column("x", "CHAR"));
   columns.push_back(Column("y", "DATE"));
-  AddTableDefn(CreateTableDefn("F", std::nullopt, std::move(columns), ConstraintDefn{}));
+  fh::AddTableDefn(fh::CreateTableDefn("F", std::nullopt, std::move(columns), ConstraintDefn{}));
   CreateTable("F");
   const char* first[6] = {"-5", "4000000000", "-1", "1.5", "bolt", "2021-01-01"};
   const char* second[6] = {"127", "0", "9223372036854775807", "-2", "", nullptr};
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (result) Check(result->rowCount >= 0 && result->rowCount <= 3);
   }
   std::string reason;
-  std::unique_ptr<CriteriaNode> raw = ParseCriteriaInput(text.c_str(), &reason);
+  std::unique_ptr<CriteriaNode> raw = fh::ParseCriteriaInput(text.c_str(), &reason);
   if (raw) CheckShape(raw.get());
   return 0;
 }

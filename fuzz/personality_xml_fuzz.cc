@@ -52,7 +52,7 @@ void DefineOrders() {
   ConstraintDefn keys;
   keys.primaryKeyColumns = {"ID", "CODE"};
   keys.primaryKeyCount = 2;
-  AddTableDefn(CreateTableDefn("Orders", std::nullopt, {id, code}, keys));
+  fh::AddTableDefn(fh::CreateTableDefn("Orders", std::nullopt, {id, code}, keys));
 }
 
 }  // namespace
@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     GetConstituentTables(name.c_str());
   }
   GetDominantTables();
-  ResetPersonalitiesForTesting();
-  ClearIndexedDominantTables();
+  fh::ResetPersonalitiesForTesting();
+  fh::ClearIndexedDominantTables();
   return 0;
 }

@@ -84,14 +84,14 @@ SelectCriteria* Criteria(Input& in, MemPool* pool, int depth) {
 
 std::optional<ColumnValue> Value(Input& in, uint8_t type) {
   if (in.Byte() % 5 == 0) return std::nullopt;
-  if (IsDateTimeColumnType(type)) {
+  if (fh::IsDateTimeColumnType(type)) {
     KesDateTime value;
     value.date = KesDate{static_cast<uint16_t>(in.Byte() * 10), in.Byte(), in.Byte()};
     value.time = KesTime{in.Byte(), in.Byte(), in.Byte()};
     return ColumnValue::FromDateTime(value);
   }
   std::string bytes = in.Bytes();
-  const int32_t size = GetColumnTypeSize(type);
+  const int32_t size = fh::GetColumnTypeSize(type);
   if (size > 0) bytes.resize(static_cast<size_t>(size), '\x7f');
   return ColumnValue::FromBytes(bytes.data(), bytes.size());
 }
@@ -113,13 +113,14 @@ void Statements(Input& in) {
   if (in.Byte() % 2) constraints.primaryKeyColumns = {"c0"};
   if (in.Byte() % 2) constraints.foreignKeys.push_back({"c0", "x", "other"});
   FreeAllTableDefns();
-  AddTableDefn(CreateTableDefn("F", std::nullopt, std::move(columns), std::move(constraints)));
+  fh::AddTableDefn(
+      fh::CreateTableDefn("F", std::nullopt, std::move(columns), std::move(constraints)));
   auto row = CreateNewRowObject(std::move(values), {});
   for (const DialectWords* words : {&kMysqlWords, &kPgsqlWords, &kFirebirdWords, &kSqliteWords}) {
-    Check(GenInsertText(*words, "F", row.get()), *words);
-    Check(GenUpdateText(*words, "F", row.get()), *words);
-    Check(GenDeleteText(*words, "F", row.get()), *words);
-    Check(GenCreateText(*words, "F"), *words);
+    Check(fh::GenInsertText(*words, "F", row.get()), *words);
+    Check(fh::GenUpdateText(*words, "F", row.get()), *words);
+    Check(fh::GenDeleteText(*words, "F", row.get()), *words);
+    Check(fh::GenCreateText(*words, "F"), *words);
   }
   FreeAllTableDefns();
 }
@@ -149,7 +150,7 @@ void Select(Input& in) {
     AddColumnToVector(
         pool, CreateListColumnRef(in.Name(), in.Name(), "g", in.Name(), 0, 5, 0, pool), group);
     const std::string value = in.Bytes();
-    Having* having = CreateHaving(
+    Having* having = fh::CreateHaving(
         CreateListColumnRef(nullptr, nullptr, "h", nullptr, 0, in.Byte() % 23, in.Byte() % 8, pool),
         value.data(), static_cast<int32_t>(value.size()), in.Byte() % 12, pool);
     SetGroupBy(query, CreateGroupBy(group, having, pool));
@@ -157,7 +158,7 @@ void Select(Input& in) {
   query->limit = in.Byte() % 3;
   query->offset = in.Byte() % 3;
   for (const DialectWords* words : {&kMysqlWords, &kPgsqlWords, &kFirebirdWords, &kSqliteWords}) {
-    Check(GenSelectText(*words, query), *words);
+    Check(fh::GenSelectText(*words, query), *words);
   }
   FreeSelectQuery(query);
 }

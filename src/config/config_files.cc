@@ -20,10 +20,11 @@ std::string LastPathComponent(const std::string& path) {
 // The second attempt of the rule: "<root>/data/<fileName>", logged.
 OpenedConfigFile OpenUnderRoot(const std::string& fileName) {
   OpenedConfigFile result;
-  std::optional<std::string> path = ComposeDataPath(DataDirectory::kTesselRoot, fileName.c_str());
+  std::optional<std::string> path =
+      fh::ComposeDataPath(DataDirectory::kTesselRoot, fileName.c_str());
   if (!path) return result;
   LogDebug("Opening %s\n", path->c_str());
-  result.stream = OpenDataFileForRead(path->c_str());
+  result.stream = fh::OpenDataFileForRead(path->c_str());
   if (result.stream) {
     result.path = std::move(*path);
     result.location = DataDirectory::kTesselRoot;
@@ -33,7 +34,7 @@ OpenedConfigFile OpenUnderRoot(const std::string& fileName) {
 
 OpenedConfigFile OpenByRule(const std::string& firstPath, const std::string& fileName) {
   OpenedConfigFile result;
-  result.stream = OpenDataFileForRead(firstPath.c_str());
+  result.stream = fh::OpenDataFileForRead(firstPath.c_str());
   if (result.stream) {
     result.path = firstPath;
     result.location = DataDirectory::kWorkingDirectory;
@@ -48,14 +49,14 @@ void ConfigFileCloser::operator()(std::FILE* stream) const {
   if (stream != nullptr) std::fclose(stream);
 }
 
-std::optional<std::string> ComposeDataPath(DataDirectory location, const char* fileName) {
+std::optional<std::string> fh::ComposeDataPath(DataDirectory location, const char* fileName) {
   if (fileName == nullptr) return std::nullopt;
   try {
     std::string path;
     if (location == DataDirectory::kWorkingDirectory) {
       path = std::string(kWorkingDataPrefix) + fileName;
     } else {
-      std::optional<std::string> root = CopyTesselRoot();
+      std::optional<std::string> root = fh::CopyTesselRoot();
       if (!root) return std::nullopt;
       path = *root + "/data/" + fileName;
     }
@@ -65,13 +66,13 @@ std::optional<std::string> ComposeDataPath(DataDirectory location, const char* f
   }
 }
 
-ConfigFileStream OpenDataFileForRead(const char* path) {
+ConfigFileStream fh::OpenDataFileForRead(const char* path) {
   if (path == nullptr) return nullptr;
   if (std::char_traits<char>::length(path) > kMaxDataPathLength) return nullptr;
   return ConfigFileStream(OpenFileStream(path, "r"));
 }
 
-OpenedConfigFile OpenConfigFile(const char* fileName) {
+OpenedConfigFile fh::OpenConfigFile(const char* fileName) {
   if (fileName == nullptr) return {};
   try {
     return OpenByRule(std::string(kWorkingDataPrefix) + fileName, fileName);
@@ -80,7 +81,7 @@ OpenedConfigFile OpenConfigFile(const char* fileName) {
   }
 }
 
-OpenedConfigFile OpenConfigFileAt(const char* path) {
+OpenedConfigFile fh::OpenConfigFileAt(const char* path) {
   if (path == nullptr) return {};
   try {
     const std::string firstPath = path;

@@ -42,6 +42,7 @@ enum class DataDirectory {
   kTesselRoot,        // "<root>/data/"
 };
 
+namespace fh {
 // The path of fileName in location: "..\\data\\<fileName>" or
 // "<root>/data/<fileName>". None for a null name, for kTesselRoot without a
 // root. The path may be longer than kMaxDataPathLength: opening it then
@@ -51,6 +52,7 @@ std::optional<std::string> ComposeDataPath(DataDirectory location, const char* f
 // Opens path for reading ("r") through the platform file calls. None for a
 // null path or one longer than kMaxDataPathLength, and when the open fails.
 ConfigFileStream OpenDataFileForRead(const char* path);
+}  // namespace fh
 
 // A configuration file opened by the data directory rule.
 struct OpenedConfigFile {
@@ -59,6 +61,7 @@ struct OpenedConfigFile {
   DataDirectory location = DataDirectory::kWorkingDirectory;  // where it opened
 };
 
+namespace fh {
 // Opens fileName by the data directory rule.
 OpenedConfigFile OpenConfigFile(const char* fileName);
 
@@ -67,6 +70,7 @@ OpenedConfigFile OpenConfigFile(const char* fileName);
 // handed the first location, such as "..\\data\\dsn_table_map.txt". A
 // stream that opened at path reports kWorkingDirectory.
 OpenedConfigFile OpenConfigFileAt(const char* path);
+}  // namespace fh
 
 // Reads the next token (a run of characters that are not white space) of
 // stream into token. false at the end of the stream or on a read error with

@@ -91,7 +91,7 @@ void FreeAllDataSourceMapEntries() {
   removed.swap(state.entries);
 }
 
-std::size_t GetDataSourceMapEntryCount() {
+std::size_t fh::GetDataSourceMapEntryCount() {
   DataSourceMapState& state = MapState();
   fh::MutexLock lock(&state.mutex);
   return state.entries.size();
@@ -99,7 +99,7 @@ std::size_t GetDataSourceMapEntryCount() {
 
 bool LoadDataSourceMapEntryFromFile(const char* path) {
   LogTrace("@@@ Inside LoadDataSourceMapEntryFromFile @@@\n");
-  OpenedConfigFile file = OpenConfigFileAt(path);
+  OpenedConfigFile file = fh::OpenConfigFileAt(path);
   if (!file.stream) {
     LogError("Cannot open DataSourceMap Entry File.\n");
     return false;

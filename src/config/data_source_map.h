@@ -46,8 +46,10 @@ const DataSourceMapEntry* GetDataSourceMapEntry(const char* tableName);
 // entry and empties the map (also the reset for tests).
 void FreeAllDataSourceMapEntries();
 
+namespace fh {
 // Number of entries in the map.
 std::size_t GetDataSourceMapEntryCount();
+}  // namespace fh
 
 // Logs "@@@ Inside LoadDataSourceMapEntryFromFile @@@\n" (trace). Opens path
 // (normally "..\\data\\dsn_table_map.txt"), else "<root>/data/" with path's

@@ -33,28 +33,28 @@ void SetTesselRoot(const char* root) {
     std::string copy = root;
     // Under the root's lock, so the log's copy never lags behind a later
     // change (the log never takes the root's lock: no order to invert).
-    if (!SetLogRootDirectory(root)) throw std::bad_alloc();
+    if (!fh::SetLogRootDirectory(root)) throw std::bad_alloc();
     state.root = std::move(copy);
   } catch (const std::bad_alloc&) {
     LogError("SetTesselRoot: out of memory; root unchanged\n");
   }
 }
 
-const char* GetTesselRoot() {
+const char* fh::GetTesselRoot() {
   TesselRootState& state = RootState();
   fh::MutexLock lock(&state.mutex);
   return state.root ? state.root->c_str() : nullptr;
 }
 
-std::optional<std::string> CopyTesselRoot() {
+std::optional<std::string> fh::CopyTesselRoot() {
   TesselRootState& state = RootState();
   fh::MutexLock lock(&state.mutex);
   return state.root;
 }
 
-void ResetTesselRoot() {
+void fh::ResetTesselRoot() {
   TesselRootState& state = RootState();
   fh::MutexLock lock(&state.mutex);
   state.root.reset();
-  SetLogRootDirectory(nullptr);
+  fh::SetLogRootDirectory(nullptr);
 }

@@ -21,6 +21,7 @@
 // other text (also the empty text) becomes the root.
 void SetTesselRoot(const char* root);
 
+namespace fh {
 // The root's text, or nullptr when no root was set. Not owned by the caller.
 const char* GetTesselRoot();
 
@@ -30,3 +31,4 @@ std::optional<std::string> CopyTesselRoot();
 // Forgets the root (the state at process start). Used at shut-down and by
 // tests.
 void ResetTesselRoot();
+}  // namespace fh

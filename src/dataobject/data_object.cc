@@ -61,7 +61,7 @@ using fh::dataobject::FindCollection;
 
 DataObject* CreateDataObject() {
   LogTrace("@@@@  Inside CreateDataObject @@@@\n");
-  MemPool* pool = CreateMemPool(nullptr);
+  MemPool* pool = fh::CreateMemPool(nullptr);
   DataObject* object = pool != nullptr ? MemPoolNew<DataObject>(pool) : nullptr;
   if (object != nullptr) {
     object->pool = pool;
@@ -69,16 +69,16 @@ DataObject* CreateDataObject() {
     object->tableList = MemPoolMake<Vector>(pool);
   }
   if (object == nullptr || object->keyTable == nullptr || object->tableList == nullptr) {
-    DestroyMemPool(pool);
+    fh::DestroyMemPool(pool);
     LogError("\nMEMORY ALLOCATION FOR DATAOBJECT FAILED\n");
     return nullptr;
   }
   return object;
 }
 
-void FreeDataObject(DataObject* object) {
+void fh::FreeDataObject(DataObject* object) {
   LogTrace("@@@@  Inside FreeDataObject @@@@\n");
-  if (object != nullptr) DestroyMemPool(object->pool);
+  if (object != nullptr) fh::DestroyMemPool(object->pool);
 }
 
 bool AddRowCollectionToDO(DataObject* object, RowCollection* collection) {
@@ -125,7 +125,7 @@ RowUnit* CreateRowUnit(const char* tableName, std::vector<std::optional<ColumnVa
   try {
     RowUnit* row = MemPoolMake<RowUnit>(pool);
     if (row == nullptr) return nullptr;
-    row->tableName = MemPoolStrDup(pool, tableName);
+    row->tableName = fh::MemPoolStrDup(pool, tableName);
     if (row->tableName == nullptr) return nullptr;
     for (std::size_t i = lengths.size(); i < values.size(); ++i)
       lengths.push_back(values[i] ? values[i]->length() : 0);
@@ -164,17 +164,17 @@ RowCollection* CreateRowCollection(const char* tableName, const char* const* col
   }
   RowCollection* collection = MemPoolNew<RowCollection>(pool);
   if (collection == nullptr) return nullptr;
-  collection->tableName = MemPoolStrDup(pool, definition->tableName.c_str());
+  collection->tableName = fh::MemPoolStrDup(pool, definition->tableName.c_str());
   collection->tableDefn = definition;
   collection->columnNames = static_cast<const char**>(
-      MemPoolAllocZeroed(pool, sizeof(const char*) * static_cast<std::size_t>(count + 1)));
+      fh::MemPoolAllocZeroed(pool, sizeof(const char*) * static_cast<std::size_t>(count + 1)));
   collection->columnTypes =
-      static_cast<uint8_t*>(MemPoolAllocZeroed(pool, static_cast<std::size_t>(count + 1)));
+      static_cast<uint8_t*>(fh::MemPoolAllocZeroed(pool, static_cast<std::size_t>(count + 1)));
   if (collection->tableName == nullptr || collection->columnNames == nullptr ||
       collection->columnTypes == nullptr)
     return nullptr;
   for (int32_t i = 0; i < count; ++i) {
-    collection->columnNames[i] = MemPoolStrDup(pool, columnNames[i]);
+    collection->columnNames[i] = fh::MemPoolStrDup(pool, columnNames[i]);
     if (collection->columnNames[i] == nullptr) return nullptr;
     collection->columnTypes[i] = columnTypes[i];
   }

@@ -117,8 +117,10 @@ struct DataObject {
 // (error). The caller owns it: FreeDataObject releases it.
 DataObject* CreateDataObject();
 
+namespace fh {
 // Releases the object and everything in it (its pool). None is ignored.
 void FreeDataObject(DataObject* object);
+}  // namespace fh
 
 // Appends collection to the object (the table is added to the table list
 // when missing; tableCount grows). false with "Cannot add Row Collection to
@@ -164,10 +166,12 @@ int32_t* MakeLengthList(MemPool* pool, int count, ...);
 
 // ---- key strings (data_object_key.cc) ------------------------------------
 
+namespace fh {
 // The key string of row as a row of collection's table ("KeyStr %s\n",
 // trace). None when the table has no definition or a primary-key column is
 // not among the collection's columns.
 std::optional<std::string> GetKeyString(const RowUnit* row, const RowCollection* collection);
+}  // namespace fh
 
 // ---- building from the database (data_object_build.cc) -------------------
 

@@ -87,7 +87,7 @@ RowUnit* FindRowUnit(const RowUnit* row, DataObject* object) {
   RowUnit* found = nullptr;
   if (row != nullptr && object != nullptr) {
     const std::optional<std::string> key =
-        GetKeyString(row, FindCollection(object, row->tableName));
+        fh::GetKeyString(row, FindCollection(object, row->tableName));
     if (key) found = static_cast<RowUnit*>(object->keyTable->GetValue(key->c_str()));
   }
   if (found == nullptr) LogError("Row to be found is not present in DO. \n");

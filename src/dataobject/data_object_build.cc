@@ -203,7 +203,7 @@ bool AddResultRow(DataObject* object, RowCollection* collection, const DBResultS
     return false;
   }
   row->state = kRowPersisted;
-  const std::optional<std::string> key = GetKeyString(row, collection);
+  const std::optional<std::string> key = fh::GetKeyString(row, collection);
   if (!key) return false;
   if (!fh::dataobject::RegisterRow(object, row, *key)) {
     LogDebug("HashKey %s Not Inserted\n", key->c_str());
@@ -293,7 +293,7 @@ DataObject* CreateDataObjectFromResultSet(std::unique_ptr<DBResultSet> resultSet
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
   }
-  FreeDataObject(object);
+  fh::FreeDataObject(object);
   return nullptr;
 }
 

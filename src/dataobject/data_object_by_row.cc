@@ -34,7 +34,7 @@ SelectCriteria* EqualToRowValue(const TableDefn& table, const std::string& colum
                                    type, kAggregateNone, query->pool);
   if (ref == nullptr) return nullptr;
   const ColumnValue& value = *row.values[index];
-  if (IsDateTimeColumnType(type)) {
+  if (fh::IsDateTimeColumnType(type)) {
     const std::string text = ConvertValueToString(&value, type).value_or("");
     return CreateCriteria(ref, text.c_str(), static_cast<int32_t>(text.size()), kCriteriaEqual,
                           query->pool);
@@ -90,7 +90,7 @@ bool MergeTableRows(DataObject* object, const TableDefn& table, const TableDefn&
   }
   FreeSelectQuery(query);
   const bool merged = part != nullptr && MergeDataObject(object, part) != nullptr;
-  FreeDataObject(part);
+  fh::FreeDataObject(part);
   return merged;
 }
 
@@ -121,7 +121,7 @@ DataObject* GetDataObjectByRowUnit(const std::vector<std::string>& tableList, co
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
   }
-  FreeDataObject(object);
+  fh::FreeDataObject(object);
   return nullptr;
 }
 

@@ -40,7 +40,8 @@ bool FillMissingValues(RowUnit* row, const RowCollection& collection) {
                  column->columnName.c_str(), collection.tableName);
         return false;
       }
-      const uint8_t type = IsIntegerColumnType(column->dataType) ? column->dataType : KES_SQL_INT;
+      const uint8_t type =
+          fh::IsIntegerColumnType(column->dataType) ? column->dataType : KES_SQL_INT;
       row->values[at] = ColumnValue::FromInteger(type, id);
       row->lengths[at] = row->values[at]->length();
     } else if (column->defaultValue) {
@@ -55,7 +56,7 @@ bool FillMissingValues(RowUnit* row, const RowCollection& collection) {
 // time types, length bytes otherwise; none for no bytes.
 std::optional<ColumnValue> ValueOf(const void* bytes, int32_t length, uint8_t type) {
   if (bytes == nullptr) return std::nullopt;
-  if (IsDateTimeColumnType(type))
+  if (fh::IsDateTimeColumnType(type))
     return ColumnValue::FromDateTime(*static_cast<const KesDateTime*>(bytes));
   return ColumnValue::FromBytes(bytes, static_cast<std::size_t>(length < 0 ? 0 : length));
 }
@@ -119,7 +120,7 @@ bool ForEachMatchingRow(const char* tableName, DataObject* object, const char* c
     LogError("Table %s is not present in DO.\n", tableName != nullptr ? tableName : "(null)");
     return false;
   }
-  ObjectLockGuard lock(CriteriaLockAddress());
+  ObjectLockGuard lock(fh::CriteriaLockAddress());
   std::unique_ptr<CriteriaNode> tree = ParseCriteria(criteria);
   std::string unknown;
   std::unique_ptr<CompiledCriteria> compiled =
@@ -179,7 +180,7 @@ bool InsertRowUnit(RowUnit* row, DataObject* object) {
     row->lengths.resize(static_cast<std::size_t>(collection->columnCount), 0);
     LogDebug("Inserting Row\n");
     if (!FillMissingValues(row, *collection)) return false;
-    const std::optional<std::string> key = GetKeyString(row, collection);
+    const std::optional<std::string> key = fh::GetKeyString(row, collection);
     if (!key) return false;
     if (!fh::dataobject::RegisterRow(object, row, *key)) {
       LogDebug("Row with keyStr %s already exists.\n", key->c_str());
@@ -222,7 +223,7 @@ bool DeleteRowUnit(RowUnit* row, DataObject* object) {
   if (row == nullptr) return false;
   RowCollection* collection = FindCollection(object, row->tableName);
   RowUnit* target = row;
-  if (const std::optional<std::string> key = GetKeyString(row, collection)) {
+  if (const std::optional<std::string> key = fh::GetKeyString(row, collection)) {
     if (auto* registered = static_cast<RowUnit*>(object->keyTable->GetValue(key->c_str())))
       target = registered;
   }

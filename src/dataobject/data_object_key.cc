@@ -6,7 +6,7 @@
 #include "dataobject/data_object_collections_internal.h"
 #include "log/log.h"
 
-std::optional<std::string> GetKeyString(const RowUnit* row, const RowCollection* collection) {
+std::optional<std::string> fh::GetKeyString(const RowUnit* row, const RowCollection* collection) {
   if (row == nullptr || collection == nullptr || collection->tableDefn == nullptr) return {};
   const TableDefn& definition = *collection->tableDefn;
   try {

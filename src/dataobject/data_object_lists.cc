@@ -14,12 +14,12 @@ namespace {
 const char** CopyTexts(MemPool* pool, int count, va_list arguments) {
   if (pool == nullptr || count < 0) return nullptr;
   auto* list = static_cast<const char**>(
-      MemPoolAllocZeroed(pool, sizeof(const char*) * (static_cast<std::size_t>(count) + 1)));
+      fh::MemPoolAllocZeroed(pool, sizeof(const char*) * (static_cast<std::size_t>(count) + 1)));
   bool copied = list != nullptr;
   for (int i = 0; i < count && copied; ++i) {
     const char* text = va_arg(arguments, const char*);
     if (text == nullptr) continue;
-    list[i] = MemPoolStrDup(pool, text);
+    list[i] = fh::MemPoolStrDup(pool, text);
     copied = list[i] != nullptr;
   }
   return copied ? list : nullptr;
@@ -49,7 +49,7 @@ int32_t* MakeLengthList(MemPool* pool, int count, ...) {
   LogTrace("@@@@  Inside MakeLengthList @@@@\n");
   if (pool == nullptr || count < 0) return nullptr;
   auto* list = static_cast<int32_t*>(
-      MemPoolAllocZeroed(pool, sizeof(int32_t) * (static_cast<std::size_t>(count) + 1)));
+      fh::MemPoolAllocZeroed(pool, sizeof(int32_t) * (static_cast<std::size_t>(count) + 1)));
   if (list == nullptr) return nullptr;
   va_list arguments;
   va_start(arguments, count);

@@ -48,7 +48,7 @@ bool MergeRow(const RowUnit* sourceRow, const RowCollection* source, RowCollecti
               DataObject* target) {
   const RowUnit* row = InColumnsOf(sourceRow, source, collection, target->pool);
   if (row == nullptr) return false;
-  const std::optional<std::string> key = GetKeyString(row, collection);
+  const std::optional<std::string> key = fh::GetKeyString(row, collection);
   if (!key) return false;
   auto* existing = static_cast<RowUnit*>(target->keyTable->GetValue(key->c_str()));
   const uint8_t state = row->state;
@@ -117,7 +117,7 @@ RowUnit* CloneRowUnit(const RowUnit* row, DataObject* target) {
   if (row == nullptr || target == nullptr) return nullptr;
   try {
     const std::optional<std::string> key =
-        GetKeyString(row, FindCollection(target, row->tableName));
+        fh::GetKeyString(row, FindCollection(target, row->tableName));
     RowUnit* copy = key ? CopyRowUnit(row, target->pool) : nullptr;
     if (copy == nullptr || !fh::dataobject::RegisterRow(target, copy, *key)) {
       LogError("Cannot add the newRowUnit into hash table.\n");
@@ -165,7 +165,7 @@ DataObject* CloneDataObject(const DataObject* object) {
        collection = collection->next)
     copied = CloneRowCollection(collection, clone) != nullptr;
   if (!copied) {
-    FreeDataObject(clone);
+    fh::FreeDataObject(clone);
     return nullptr;
   }
   return clone;

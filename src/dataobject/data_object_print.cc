@@ -10,13 +10,13 @@ namespace {
 
 std::string ValueText(const std::optional<ColumnValue>& value, uint8_t type) {
   if (!value) return " NULL\t";
-  if (IsIntegerColumnType(type) || type == KES_SQL_BOOLEAN) {
-    const std::optional<int64_t> number = GetIntegerValue(*value, type);
+  if (fh::IsIntegerColumnType(type) || type == KES_SQL_BOOLEAN) {
+    const std::optional<int64_t> number = fh::GetIntegerValue(*value, type);
     return " " + (number ? std::to_string(*number) : std::string("?")) + "\t";
   }
   if (type == KES_SQL_FLOAT || type == KES_SQL_DOUBLE) {
     char text[64];
-    std::snprintf(text, sizeof text, " %f\t", GetFloatingValue(*value, type).value_or(0.0));
+    std::snprintf(text, sizeof text, " %f\t", fh::GetFloatingValue(*value, type).value_or(0.0));
     return text;
   }
   return " " + ConvertValueToString(value, type).value_or(value->text() ? value->text() : "") +

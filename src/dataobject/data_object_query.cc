@@ -157,10 +157,10 @@ const ColumnDefnEntry* FindListedColumn(const std::string& column,
 
 SelectQuery* CopySelectQuery(const SelectQuery* query, MemPool* parent) {
   if (query == nullptr || parent == nullptr) return nullptr;
-  MemPool* pool = CreateMemPool(parent);
+  MemPool* pool = fh::CreateMemPool(parent);
   SelectQuery* copy = pool != nullptr ? MemPoolNew<SelectQuery>(pool) : nullptr;
   if (copy == nullptr) {
-    DestroyMemPool(pool);
+    fh::DestroyMemPool(pool);
     return nullptr;
   }
   copy->pool = pool;
@@ -168,7 +168,7 @@ SelectQuery* CopySelectQuery(const SelectQuery* query, MemPool* parent) {
     if (CopyQueryParts(*query, copy)) return copy;
   } catch (const std::bad_alloc&) {
   }
-  DestroyMemPool(pool);
+  fh::DestroyMemPool(pool);
   return nullptr;
 }
 
@@ -197,7 +197,7 @@ SelectCriteria* CriteriaFromText(const char* text, const std::vector<std::string
       found = CriteriaColumn{tableName, entry->columnName.c_str(), entry->dataType};
     return found;
   };
-  return SelectCriteriaFromTree(tree.get(), find, query->pool);
+  return fh::SelectCriteriaFromTree(tree.get(), find, query->pool);
 }
 
 }  // namespace fh::dataobject

@@ -146,7 +146,7 @@ bool RunBatches(SaveBatches& batches) {
   for (ConnectionBatch& batch : batches) {
     const char* connection = batch.connection.empty() ? nullptr : batch.connection.c_str();
     const BatchOutcome outcome =
-        RunStatementBatchOn(connection, batch.statements, BatchMode::kAllOrNothing);
+        fh::RunStatementBatchOn(connection, batch.statements, BatchMode::kAllOrNothing);
     if (outcome != BatchOutcome::kWritten) {
       LogError("Cannot commit the save of the data object on %s\n", batch.connection.c_str());
       return false;

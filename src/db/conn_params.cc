@@ -145,7 +145,7 @@ bool IsBlank(const std::string& line) {
 
 bool LoadConnParamsEntryFromFile(const char* path) {
   State().refusedLine.store(0, std::memory_order_relaxed);
-  OpenedConfigFile file = OpenConfigFileAt(path);
+  OpenedConfigFile file = fh::OpenConfigFileAt(path);
   if (!file.stream) {
     LogError("Cannot open Connection Parameters File.\n");
     return false;
@@ -217,7 +217,7 @@ const ConnParamsEntry* GetConnParamsEntry(const char* connectionName) {
 }
 
 const char* GetDefaultConnectionName() {
-  const ConnParamsEntry* first = GetConnParamsEntryAt(0);
+  const ConnParamsEntry* first = fh::GetConnParamsEntryAt(0);
   if (first == nullptr) return nullptr;
   if (!first->connectionName) {
     LogError("Connection Name IS NULL\n");
@@ -247,13 +247,13 @@ void FreeAllConnParamsEntries() {
 
 void FreeConnParamsEntry(std::unique_ptr<ConnParamsEntry> entry) { entry.reset(); }
 
-int GetConnParamsEntryCount() {
+int fh::GetConnParamsEntryCount() {
   ConnParamsState& state = State();
   fh::MutexLock lock(&state.mutex);
   return static_cast<int>(state.entries.size());
 }
 
-const ConnParamsEntry* GetConnParamsEntryAt(int index) {
+const ConnParamsEntry* fh::GetConnParamsEntryAt(int index) {
   ConnParamsState& state = State();
   fh::MutexLock lock(&state.mutex);
   if (index < 0 || static_cast<std::size_t>(index) >= state.entries.size()) return nullptr;

@@ -80,10 +80,12 @@ void FreeAllConnParamsEntries();
 // Frees an entry that is not in the list.
 void FreeConnParamsEntry(std::unique_ptr<ConnParamsEntry> entry);
 
+namespace fh {
 // Number of entries in the list.
 int GetConnParamsEntryCount();
 // The entry at index in file order, or none.
 const ConnParamsEntry* GetConnParamsEntryAt(int index);
+}  // namespace fh
 
 // The entry's provider name, or none (no entry, or none set).
 const char* GetProviderNameForConnection(const char* connectionName);

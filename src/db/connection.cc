@@ -13,7 +13,7 @@ const char* Shown(const char* text) { return text != nullptr ? text : "(null)"; 
 
 // The provider that opened handle, or none when its slot is empty.
 const DBProvider* ProviderOf(const ConnectionHandle* handle) {
-  return handle != nullptr ? GetDBProviderAt(handle->providerIndex) : nullptr;
+  return handle != nullptr ? fh::GetDBProviderAt(handle->providerIndex) : nullptr;
 }
 
 // The statement checks shared by the forwarders: false (after the error
@@ -36,19 +36,19 @@ constexpr const char* kNoQueryText = " No Query To be Executed \n";
 
 }  // namespace
 
-uint8_t IsInTransaction(ConnectionHandle& handle) {
+uint8_t fh::IsInTransaction(ConnectionHandle& handle) {
   return std::atomic_ref<uint8_t>(handle.inTransaction).load(std::memory_order_acquire);
 }
 
-void SetInTransaction(ConnectionHandle& handle, uint8_t value) {
+void fh::SetInTransaction(ConnectionHandle& handle, uint8_t value) {
   std::atomic_ref<uint8_t>(handle.inTransaction).store(value, std::memory_order_release);
 }
 
-bool IsConnectionBroken(ConnectionHandle& handle) {
+bool fh::IsConnectionBroken(ConnectionHandle& handle) {
   return std::atomic_ref<uint8_t>(handle.broken).load(std::memory_order_acquire) != 0;
 }
 
-void MarkConnectionBroken(ConnectionHandle& handle) {
+void fh::MarkConnectionBroken(ConnectionHandle& handle) {
   std::atomic_ref<uint8_t>(handle.broken).store(1, std::memory_order_release);
 }
 
@@ -56,7 +56,7 @@ std::unique_ptr<ConnectionHandle> OpenDBConnection(const ConnParamsEntry* entry)
   LogTrace("## Inside OpenDBConnection ##\n");
   if (entry == nullptr || !entry->providerName) return nullptr;
   const int index = GetDBProviderIndex(entry->providerName->c_str());
-  const DBProvider* provider = GetDBProviderAt(index);
+  const DBProvider* provider = fh::GetDBProviderAt(index);
   if (provider == nullptr) return nullptr;
   std::unique_ptr<ConnectionHandle> handle = provider->OpenConnection(entry);
   if (!handle) return nullptr;
@@ -107,7 +107,7 @@ std::unique_ptr<DBResultSet> ExecuteQueryBlob(ConnectionHandle* handle, const ch
   return provider != nullptr ? provider->ExecuteQueryBlob(handle, text, sink, context) : nullptr;
 }
 
-bool SupportsStreamedQueries(const ConnectionHandle* handle) {
+bool fh::SupportsStreamedQueries(const ConnectionHandle* handle) {
   const DBProvider* provider = ProviderOf(handle);
   return provider != nullptr && provider->StreamQuery != nullptr;
 }
@@ -115,11 +115,11 @@ bool SupportsStreamedQueries(const ConnectionHandle* handle) {
 int StreamQuery(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
                 void* context) {
   if (!CanRun(handle, text, "StreamQuery", kNoQueryText)) return kStreamFailed;
-  if (!SupportsStreamedQueries(handle)) return kStreamFailed;
+  if (!fh::SupportsStreamedQueries(handle)) return kStreamFailed;
   return ProviderOf(handle)->StreamQuery(handle, text, sink, context);
 }
 
-bool SupportsPreparedStatements(const ConnectionHandle* handle) {
+bool fh::SupportsPreparedStatements(const ConnectionHandle* handle) {
   const DBProvider* provider = ProviderOf(handle);
   return provider != nullptr && provider->PrepareStatement != nullptr &&
          provider->ExecutePrepared != nullptr && provider->PreparedRowCount != nullptr &&
@@ -129,23 +129,23 @@ bool SupportsPreparedStatements(const ConnectionHandle* handle) {
 PreparedStatement* PrepareStatement(ConnectionHandle* handle, const char* text,
                                     int parameterCount) {
   if (!CanRun(handle, text, "PrepareStatement", kNoUpdateText)) return nullptr;
-  if (!SupportsPreparedStatements(handle)) return nullptr;
+  if (!fh::SupportsPreparedStatements(handle)) return nullptr;
   return ProviderOf(handle)->PrepareStatement(handle, text, parameterCount);
 }
 
 int ExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
                     const BoundValue* values, int rowCount, uint8_t* rowStatus) {
-  if (statement == nullptr || !SupportsPreparedStatements(handle)) return 0;
+  if (statement == nullptr || !fh::SupportsPreparedStatements(handle)) return 0;
   return ProviderOf(handle)->ExecutePrepared(handle, statement, values, rowCount, rowStatus);
 }
 
 int64_t PreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement) {
-  if (statement == nullptr || !SupportsPreparedStatements(handle)) return -1;
+  if (statement == nullptr || !fh::SupportsPreparedStatements(handle)) return -1;
   return ProviderOf(handle)->PreparedRowCount(handle, statement);
 }
 
 void FinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement) {
-  if (statement == nullptr || !SupportsPreparedStatements(handle)) return;
+  if (statement == nullptr || !fh::SupportsPreparedStatements(handle)) return;
   ProviderOf(handle)->FinalizeStatement(handle, statement);
 }
 
@@ -153,30 +153,30 @@ int BeginTransaction(ConnectionHandle* handle) {
   const DBProvider* provider = ProviderOf(handle);
   if (provider == nullptr) return 0;
   const int result = provider->BeginTransaction(handle);
-  if (result == 1) SetInTransaction(*handle, 1);
+  if (result == 1) fh::SetInTransaction(*handle, 1);
   return result;
 }
 
 int CommitTransaction(ConnectionHandle* handle) {
   const DBProvider* provider = ProviderOf(handle);
-  if (provider == nullptr || IsInTransaction(*handle) != 1) return 0;
-  if (IsConnectionBroken(*handle)) {
-    SetInTransaction(*handle, 0);
+  if (provider == nullptr || fh::IsInTransaction(*handle) != 1) return 0;
+  if (fh::IsConnectionBroken(*handle)) {
+    fh::SetInTransaction(*handle, 0);
     return 0;
   }
   const int result = provider->CommitTransaction(handle);
-  SetInTransaction(*handle, 0);
+  fh::SetInTransaction(*handle, 0);
   return result;
 }
 
 int RollbackTransaction(ConnectionHandle* handle) {
   const DBProvider* provider = ProviderOf(handle);
-  if (provider == nullptr || IsInTransaction(*handle) != 1) return 0;
-  if (IsConnectionBroken(*handle)) {
-    SetInTransaction(*handle, 0);
+  if (provider == nullptr || fh::IsInTransaction(*handle) != 1) return 0;
+  if (fh::IsConnectionBroken(*handle)) {
+    fh::SetInTransaction(*handle, 0);
     return 0;
   }
   const int result = provider->RollbackTransaction(handle);
-  SetInTransaction(*handle, 0);
+  fh::SetInTransaction(*handle, 0);
   return result;
 }

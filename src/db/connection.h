@@ -34,6 +34,7 @@ struct ConnectionHandle {
   uint8_t broken = 0;                              // 1 once a call found the link gone
 };
 
+namespace fh {
 // The handle's inTransaction flag, read and written atomically: the pool
 // reads it while another thread sharing the handle may begin or end a
 // transaction.
@@ -47,6 +48,7 @@ void SetInTransaction(ConnectionHandle& handle, uint8_t value);
 // transaction (db/connection_pool.h).
 bool IsConnectionBroken(ConnectionHandle& handle);
 void MarkConnectionBroken(ConnectionHandle& handle);
+}  // namespace fh
 
 // Logs "## Inside OpenDBConnection ##\n" (trace). Opens a connection with the
 // provider the entry names (which must be loaded in a slot) and fills
@@ -78,21 +80,25 @@ std::unique_ptr<DBResultSet> ExecuteQuery(ConnectionHandle* handle, const char* 
 std::unique_ptr<DBResultSet> ExecuteQueryBlob(ConnectionHandle* handle, const char* text,
                                               BlobSink sink, void* context);
 
+namespace fh {
 // Streamed queries, forwarded to the handle's provider (the member's
 // contract is in db/db_provider.h). SupportsStreamedQueries is false
 // without a handle or when its provider has none; StreamQuery then gives
 // kStreamFailed without a line. No handle or no text: the ExecuteQuery
 // lines naming StreamQuery, and kStreamFailed.
 bool SupportsStreamedQueries(const ConnectionHandle* handle);
+}  // namespace fh
 int StreamQuery(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
                 void* context);
 
+namespace fh {
 // Prepared statements, forwarded to the handle's provider (the members'
 // contracts are in db/db_provider.h). SupportsPreparedStatements is false
 // without a handle or when its provider has none; then PrepareStatement
 // returns none without a line, ExecutePrepared 0, PreparedRowCount -1.
 // No handle or no text: the ExecuteUpdate lines naming the operation.
 bool SupportsPreparedStatements(const ConnectionHandle* handle);
+}  // namespace fh
 PreparedStatement* PrepareStatement(ConnectionHandle* handle, const char* text, int parameterCount);
 int ExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
                     const BoundValue* values, int rowCount, uint8_t* rowStatus = nullptr);

@@ -144,11 +144,11 @@ bool IsValidDatabaseName(const char* name) {
 }  // namespace
 
 bool EstablishDBConnections() {
-  const int count = GetConnParamsEntryCount();
+  const int count = fh::GetConnParamsEntryCount();
   if (count == 0) return false;
   try {
     for (int index = 0; index < count; ++index) {
-      const ConnParamsEntry* parameters = GetConnParamsEntryAt(index);
+      const ConnParamsEntry* parameters = fh::GetConnParamsEntryAt(index);
       if (parameters == nullptr) break;
       std::unique_ptr<ConnectionPoolEntry> entry = NewPoolEntry(*parameters);
       std::unique_ptr<ConnectionHandle> handle = OpenDBConnection(parameters);
@@ -168,7 +168,7 @@ bool EstablishDBConnections() {
 }
 
 bool CreateConnectionPool(int count) {
-  const int entries = GetConnParamsEntryCount();
+  const int entries = fh::GetConnParamsEntryCount();
   if (entries == 0) {
     LogError("There is no entry in data source vector\n");
     return false;
@@ -176,7 +176,7 @@ bool CreateConnectionPool(int count) {
   if (count == 0) count = kDefaultPoolSize;
   try {
     for (int index = 0; index < entries; ++index) {
-      const ConnParamsEntry* parameters = GetConnParamsEntryAt(index);
+      const ConnParamsEntry* parameters = fh::GetConnParamsEntryAt(index);
       if (parameters == nullptr) break;
       std::unique_ptr<ConnectionPoolEntry> entry = NewPoolEntry(*parameters);
       for (int attempt = 0; attempt < count; ++attempt) {
@@ -207,7 +207,8 @@ ConnectionHandle* GetConnectionHandle(const char* connectionName) {
     ConnectionHandle* handle = Claim(*entry, key);
     if (handle == nullptr) return nullptr;
     const bool stale = static_cast<uint32_t>(now - handle->openedAt) > kMaxConnectionAgeSeconds;
-    if ((!stale && !IsConnectionBroken(*handle)) || IsInTransaction(*handle) == 1) return handle;
+    if ((!stale && !fh::IsConnectionBroken(*handle)) || fh::IsInTransaction(*handle) == 1)
+      return handle;
     result = Reopen(state, *entry, handle, key, &closeNow);
   }
   CloseDBConnection(std::move(closeNow));
@@ -244,13 +245,13 @@ void FreeConnectionPool() {
   for (auto& handle : retired) CloseDBConnection(std::move(handle));
 }
 
-int GetConnectionPoolEntryCount() {
+int fh::GetConnectionPoolEntryCount() {
   PoolState& state = State();
   fh::MutexLock lock(&state.mutex);
   return static_cast<int>(state.entries.size());
 }
 
-int GetPooledHandleCount(const char* connectionName) {
+int fh::GetPooledHandleCount(const char* connectionName) {
   if (connectionName == nullptr) return 0;
   PoolState& state = State();
   fh::MutexLock lock(&state.mutex);

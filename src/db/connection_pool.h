@@ -70,10 +70,12 @@ bool ReleaseConnectionHandle(const char* connectionName);
 // Closes every pooled handle through its provider and empties the pool.
 void FreeConnectionPool();
 
+namespace fh {
 // The number of data sources pooled, and of handles pooled for
 // connectionName (0 when it is not pooled).
 int GetConnectionPoolEntryCount();
 int GetPooledHandleCount(const char* connectionName);
+}  // namespace fh
 
 // Logs "@@ Inside CreateDB @@\n" (trace). Runs "create database <name>" on
 // a handle of the pool's only data source. A name of more than 19

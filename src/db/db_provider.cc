@@ -109,7 +109,7 @@ bool UnloadDBProvider(const char* name) {
   return true;
 }
 
-const DBProvider* GetDBProviderAt(int index) {
+const DBProvider* fh::GetDBProviderAt(int index) {
   if (index < 0 || index >= kProviderSlotCount) return nullptr;
   ProviderState& state = State();
   fh::MutexLock lock(&state.mutex);

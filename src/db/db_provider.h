@@ -181,10 +181,9 @@ int GetDBProviderIndex(const char* name);
 // one did.
 bool UnloadDBProvider(const char* name);
 
+namespace fh {
 // The provider in slot index, or none (empty slot, index out of range).
 const DBProvider* GetDBProviderAt(int index);
-
-namespace fh {
 
 // For tests: empties the registry and both slots (the state at process
 // start), so InitDBProvider may run again.

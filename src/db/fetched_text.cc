@@ -53,7 +53,7 @@ ColumnValue DateTimeValue(const char* text, uint8_t columnType) {
 
 std::optional<ColumnValue> fh::FetchedTextValue(const char* text, std::size_t length,
                                                 uint8_t columnType) {
-  if (IsDateTimeColumnType(columnType)) return DateTimeValue(text, columnType);
+  if (fh::IsDateTimeColumnType(columnType)) return DateTimeValue(text, columnType);
   if (columnType == KES_SQL_BOOLEAN) {
     int32_t unused = 0;
     const bool one = length == 1 && text[0] == '1';

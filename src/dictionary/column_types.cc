@@ -98,19 +98,19 @@ uint8_t GetColumnTypeFromName(const char* dataTypeName) {
   return KES_SQL_NOT_SUPPORTED_TYPE;
 }
 
-const char* GetColumnTypeSymbol(uint8_t dataType) {
+const char* fh::GetColumnTypeSymbol(uint8_t dataType) {
   return dataType <= kMaxColumnTypeCode ? kSymbols[dataType] : "UNKNOWN";
 }
 
-int32_t GetColumnTypeSize(uint8_t dataType) {
+int32_t fh::GetColumnTypeSize(uint8_t dataType) {
   return dataType <= kMaxColumnTypeCode ? kSizes[dataType] : 0;
 }
 
-bool IsIntegerColumnType(uint8_t dataType) {
+bool fh::IsIntegerColumnType(uint8_t dataType) {
   return dataType >= KES_SQL_TINYINT && dataType <= KES_SQL_UNSIGNED_LONG_INT;
 }
 
-bool IsSignedIntegerColumnType(uint8_t dataType) {
+bool fh::IsSignedIntegerColumnType(uint8_t dataType) {
   return dataType == KES_SQL_TINYINT || dataType == KES_SQL_SMALLINT || dataType == KES_SQL_INT ||
          dataType == KES_SQL_BIGINT;
 }
@@ -119,15 +119,15 @@ bool IsFloatingColumnType(uint8_t dataType) {
   return dataType >= KES_SQL_FLOAT && dataType <= KES_SQL_REAL;
 }
 
-bool IsTextColumnType(uint8_t dataType) {
+bool fh::IsTextColumnType(uint8_t dataType) {
   return (dataType >= KES_SQL_DECIMAL && dataType <= KES_SQL_NCHAR) || dataType == KES_SQL_TEXT;
 }
 
-bool IsDateTimeColumnType(uint8_t dataType) {
+bool fh::IsDateTimeColumnType(uint8_t dataType) {
   return dataType >= KES_SQL_DATE && dataType <= KES_SQL_DATETIME;
 }
 
-uint8_t WidenColumnType(uint8_t dataType, int32_t maxSize) {
+uint8_t fh::WidenColumnType(uint8_t dataType, int32_t maxSize) {
   if ((dataType == KES_SQL_CHAR || dataType == KES_SQL_NCHAR) && maxSize >= kCharWideningMaxSize) {
     return KES_SQL_TEXT;
   }

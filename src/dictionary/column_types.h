@@ -46,6 +46,7 @@ inline constexpr int32_t kCharWideningMaxSize = 256;
 // nothing.
 uint8_t GetColumnTypeFromName(const char* dataTypeName);
 
+namespace fh {
 // The symbolic name of a code ("KES_SQL_INT"); "UNKNOWN" above 22.
 const char* GetColumnTypeSymbol(uint8_t dataType);
 
@@ -58,8 +59,10 @@ int32_t GetColumnTypeSize(uint8_t dataType);
 bool IsIntegerColumnType(uint8_t dataType);
 // true for codes 1, 3, 5, 7.
 bool IsSignedIntegerColumnType(uint8_t dataType);
+}  // namespace fh
 // true for codes 9 to 11.
 bool IsFloatingColumnType(uint8_t dataType);
+namespace fh {
 // true for codes 12 to 15 and 22 (values held as zero-terminated texts).
 bool IsTextColumnType(uint8_t dataType);
 // true for codes 16 to 18.
@@ -68,3 +71,4 @@ bool IsDateTimeColumnType(uint8_t dataType);
 // The widening rule: KES_SQL_CHAR or KES_SQL_NCHAR with maxSize of 256 or
 // more becomes KES_SQL_TEXT; every other code is returned unchanged.
 uint8_t WidenColumnType(uint8_t dataType, int32_t maxSize);
+}  // namespace fh

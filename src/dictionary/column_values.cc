@@ -199,20 +199,20 @@ std::optional<ColumnValue> ConvertOrThrow(const char* text, uint8_t dataType, in
 
 std::optional<std::string> ValueTextOrThrow(const ColumnValue& value, uint8_t dataType) {
   if (dataType == KES_SQL_NOT_SUPPORTED_TYPE || dataType > kMaxColumnTypeCode) return std::nullopt;
-  if (IsDateTimeColumnType(dataType)) {
+  if (fh::IsDateTimeColumnType(dataType)) {
     if (!value.isDateTime()) return std::nullopt;
     return KesDateTimeToString(*value.dateTime());
   }
   if (value.isDateTime()) return std::nullopt;
-  if (IsIntegerColumnType(dataType)) {
-    const int32_t size = GetColumnTypeSize(dataType);
+  if (fh::IsIntegerColumnType(dataType)) {
+    const int32_t size = fh::GetColumnTypeSize(dataType);
     const uint64_t bits = ReadUnsigned(value, size);
     char buffer[32];
     if (dataType == KES_SQL_BIGINT) {
       std::snprintf(buffer, sizeof buffer, "%" PRId64, static_cast<int64_t>(bits));
     } else if (dataType == KES_SQL_UNSIGNED_LONG_INT) {
       std::snprintf(buffer, sizeof buffer, "%" PRIu64, bits);
-    } else if (IsSignedIntegerColumnType(dataType)) {
+    } else if (fh::IsSignedIntegerColumnType(dataType)) {
       std::snprintf(buffer, sizeof buffer, "%d", static_cast<int>(SignExtend(bits, size)));
     } else {
       std::snprintf(buffer, sizeof buffer, "%u", static_cast<unsigned>(bits));
@@ -220,7 +220,7 @@ std::optional<std::string> ValueTextOrThrow(const ColumnValue& value, uint8_t da
     return std::string(buffer);
   }
   if (IsFloatingColumnType(dataType)) {
-    return FormatFloating(*GetFloatingValue(value, dataType));
+    return FormatFloating(*fh::GetFloatingValue(value, dataType));
   }
   if (dataType == KES_SQL_BOOLEAN) {
     return std::string(value.length() > 0 && value.bytes()[0] == 1 ? "'t'" : "'f'");
@@ -254,7 +254,7 @@ ColumnValue ColumnValue::FromInteger(uint8_t dataType, int64_t number) {
     const unsigned char flag = number != 0 ? 1 : 0;
     return FromBytes(&flag, 1);
   }
-  const int32_t size = IsIntegerColumnType(dataType) ? GetColumnTypeSize(dataType) : 8;
+  const int32_t size = fh::IsIntegerColumnType(dataType) ? fh::GetColumnTypeSize(dataType) : 8;
   switch (size) {
     case 1: {
       const auto v = static_cast<uint8_t>(number);
@@ -332,27 +332,28 @@ std::optional<std::string> ConvertValueToString(const std::optional<ColumnValue>
   return ConvertValueToString(value ? &*value : nullptr, dataType);
 }
 
-const char* ConvertValueToStringInPool(const ColumnValue* value, uint8_t dataType, MemPool* pool) {
+const char* fh::ConvertValueToStringInPool(const ColumnValue* value, uint8_t dataType,
+                                           MemPool* pool) {
   if (pool == nullptr) return nullptr;
   const bool supported =
       (dataType >= KES_SQL_TINYINT && dataType <= KES_SQL_NCHAR) || dataType == KES_SQL_BOOLEAN;
   if (value != nullptr && !supported) return nullptr;
   const std::optional<std::string> text = ConvertValueToString(value, dataType);
   if (!text) return nullptr;
-  return MemPoolMemDup(pool, text->data(), text->size());
+  return fh::MemPoolMemDup(pool, text->data(), text->size());
 }
 
-std::optional<int64_t> GetIntegerValue(const ColumnValue& value, uint8_t dataType) {
+std::optional<int64_t> fh::GetIntegerValue(const ColumnValue& value, uint8_t dataType) {
   if (value.isDateTime()) return std::nullopt;
   if (dataType == KES_SQL_BOOLEAN) return static_cast<int64_t>(ReadUnsigned(value, 1));
-  if (!IsIntegerColumnType(dataType)) return std::nullopt;
-  const int32_t size = GetColumnTypeSize(dataType);
+  if (!fh::IsIntegerColumnType(dataType)) return std::nullopt;
+  const int32_t size = fh::GetColumnTypeSize(dataType);
   const uint64_t bits = ReadUnsigned(value, size);
-  if (IsSignedIntegerColumnType(dataType)) return SignExtend(bits, size);
+  if (fh::IsSignedIntegerColumnType(dataType)) return SignExtend(bits, size);
   return static_cast<int64_t>(bits);
 }
 
-std::optional<double> GetFloatingValue(const ColumnValue& value, uint8_t dataType) {
+std::optional<double> fh::GetFloatingValue(const ColumnValue& value, uint8_t dataType) {
   if (value.isDateTime() || !IsFloatingColumnType(dataType)) return std::nullopt;
   if (dataType == KES_SQL_DOUBLE) {
     double number = 0.0;

@@ -43,7 +43,7 @@ class ColumnValue {
   static ColumnValue FromText(std::string_view text);
   // A date-time value (length 11). The record is copied.
   static ColumnValue FromDateTime(const KesDateTime& dateTime);
-  // The low-order GetColumnTypeSize(dataType) bytes of value, in the
+  // The low-order fh::GetColumnTypeSize(dataType) bytes of value, in the
   // machine's byte order, for the integer codes 1 to 8; the value as 1 or 0
   // for KES_SQL_BOOLEAN. Other codes give the 8 bytes of value.
   static ColumnValue FromInteger(uint8_t dataType, int64_t value);
@@ -115,6 +115,7 @@ std::optional<std::string> ConvertValueToString(const ColumnValue* value, uint8_
 std::optional<std::string> ConvertValueToString(const std::optional<ColumnValue>& value,
                                                 uint8_t dataType);
 
+namespace fh {
 // The variant used while a statement is built: the same texts for a missing
 // value ("NULL") and codes 1 to 15 and 19, none for every other code, the
 // text allocated (zero-terminated) in pool. None as well when pool is none or
@@ -127,3 +128,4 @@ const char* ConvertValueToStringInPool(const ColumnValue* value, uint8_t dataTyp
 std::optional<int64_t> GetIntegerValue(const ColumnValue& value, uint8_t dataType);
 // The value of codes 9 to 11 as a double; none for other codes.
 std::optional<double> GetFloatingValue(const ColumnValue& value, uint8_t dataType);
+}  // namespace fh

@@ -108,7 +108,8 @@ std::vector<ColumnDefnEntry> BuildColumns(const XmlTagInfo* columnList,
   std::vector<ColumnDefnEntry> columns;
   int32_t maxSize = 0;
   for (const XmlTagInfo* column = columnList->child.get(); column; column = column->sibling.get()) {
-    std::optional<ColumnDefnEntry> entry = CreateColumnDefn(ReadColumn(column, tableName, maxSize));
+    std::optional<ColumnDefnEntry> entry =
+        fh::CreateColumnDefn(ReadColumn(column, tableName, maxSize));
     if (!entry) throw std::bad_alloc();  // a named column fails only for want of memory
     columns.push_back(std::move(*entry));
   }
@@ -196,10 +197,10 @@ const TableDefn* BuildTable(const XmlTagInfo* table) {
   }
   constraints.primaryKeyCount = static_cast<int32_t>(constraints.primaryKeyColumns.size());
 
-  std::unique_ptr<TableDefn> definition =
-      CreateTableDefn(*name, std::move(description), std::move(columns), std::move(constraints));
+  std::unique_ptr<TableDefn> definition = fh::CreateTableDefn(
+      *name, std::move(description), std::move(columns), std::move(constraints));
   if (!definition) throw std::bad_alloc();
-  const TableDefn* registered = AddTableDefn(std::move(definition));
+  const TableDefn* registered = fh::AddTableDefn(std::move(definition));
   if (registered == nullptr) throw std::bad_alloc();
   LogTrace("\t@@@@ Loaded Table definition Successfully @@@@\n");
   return registered;

@@ -91,13 +91,13 @@ void LoadListedFiles(std::FILE* list, ComposePath composePath) {
 
 bool LoadAllDataDictFiles() {
   LogTrace("\t@@@@@ Inside LoadAllDataDictFiles() @@@@@\n");
-  OpenedConfigFile list = OpenConfigFile(kListFileName);
+  OpenedConfigFile list = fh::OpenConfigFile(kListFileName);
   if (!list.stream) {
     LogError("Cannot open DataDictionary File.\n");
     return false;
   }
   LoadListedFiles(list.stream.get(), [&](const std::string& name) {
-    return ComposeDataPath(list.location, name.c_str());
+    return fh::ComposeDataPath(list.location, name.c_str());
   });
   return true;
 }
@@ -107,7 +107,7 @@ bool LoadDataDictFiles(const char* directory) {
   if (directory == nullptr) return false;
   ConfigFileStream list;
   try {
-    list = OpenDataFileForRead((std::string(directory) + "\\" + kListFileName).c_str());
+    list = fh::OpenDataFileForRead((std::string(directory) + "\\" + kListFileName).c_str());
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -129,7 +129,7 @@ bool XmlDataParser(const char* path) {
   LogTrace("\n Inside XmlDataParser\n");
   if (path == nullptr) return true;
   XmlDiagnosticsToLog diagnostics;
-  XmlTextReaderHandle reader = OpenDataDictReader(path);
+  XmlTextReaderHandle reader = fh::OpenDataDictReader(path);
   if (!reader) {
     LogError("Unable to open %s\n", path);
     fh::ReportDataDictFault(path, 0, "cannot be opened");

@@ -403,7 +403,7 @@ void XmlTextReaderCloser::operator()(xmlTextReader* reader) const {
   if (reader != nullptr) xmlFreeTextReader(reader);
 }
 
-XmlTextReaderHandle OpenDataDictReader(const char* path) {
+XmlTextReaderHandle fh::OpenDataDictReader(const char* path) {
   if (path == nullptr || std::strlen(path) > kMaxReaderPathLength) return nullptr;
   try {
     xmlInitParser();

@@ -59,10 +59,12 @@ struct XmlTextReaderCloser {
 };
 using XmlTextReaderHandle = std::unique_ptr<xmlTextReader, XmlTextReaderCloser>;
 
+namespace fh {
 // A streaming text reader on path (xmlNewTextReaderFilename on the path with
 // its separators normalised, platform/paths.h). None for a null path, a path
 // longer than 259 characters, or a file that cannot be opened.
 XmlTextReaderHandle OpenDataDictReader(const char* path);
+}  // namespace fh
 
 // While it lives, libxml2's own diagnostics raised on the constructing
 // thread go to the log at debug level instead of the standard error stream;

@@ -91,7 +91,7 @@ void PrintConstraints(const ConstraintDefn& constraints) {
 
 }  // namespace
 
-std::optional<ColumnDefnEntry> CreateColumnDefn(const ColumnDefnSource& source) {
+std::optional<ColumnDefnEntry> fh::CreateColumnDefn(const ColumnDefnSource& source) {
   if (!source.columnName) return std::nullopt;
   try {
     ColumnDefnEntry column;
@@ -108,7 +108,7 @@ std::optional<ColumnDefnEntry> CreateColumnDefn(const ColumnDefnSource& source) 
           ConvertStringToValue(source.defaultValueText->c_str(), declaredType, &length);
       column.defaultValueLength = column.defaultValue ? length : 0;
     }
-    column.dataType = WidenColumnType(declaredType, source.maxSize);
+    column.dataType = fh::WidenColumnType(declaredType, source.maxSize);
     column.isUnique = source.isUnique;
     column.generatorName = source.generatorName;
     column.description = source.description;
@@ -121,10 +121,10 @@ std::optional<ColumnDefnEntry> CreateColumnDefn(const ColumnDefnSource& source) 
   }
 }
 
-std::unique_ptr<TableDefn> CreateTableDefn(std::string tableName,
-                                           std::optional<std::string> description,
-                                           std::vector<ColumnDefnEntry> columns,
-                                           std::optional<ConstraintDefn> constraints) {
+std::unique_ptr<TableDefn> fh::CreateTableDefn(std::string tableName,
+                                               std::optional<std::string> description,
+                                               std::vector<ColumnDefnEntry> columns,
+                                               std::optional<ConstraintDefn> constraints) {
   std::unique_ptr<TableDefn> definition(new (std::nothrow) TableDefn);
   if (definition == nullptr) return nullptr;
   definition->tableName = std::move(tableName);
@@ -138,7 +138,7 @@ std::unique_ptr<TableDefn> CreateTableDefn(std::string tableName,
   return definition;
 }
 
-const TableDefn* AddTableDefn(std::unique_ptr<TableDefn> definition) {
+const TableDefn* fh::AddTableDefn(std::unique_ptr<TableDefn> definition) {
   if (definition == nullptr) return nullptr;
   TableDefnRegistry& registry = Registry();
   fh::MutexLock lock(&registry.mutex);
@@ -209,7 +209,7 @@ std::vector<const TableDefn*> GetTableDefnList() {
   return list;
 }
 
-std::size_t GetTableDefnCount() {
+std::size_t fh::GetTableDefnCount() {
   TableDefnRegistry& registry = Registry();
   fh::MutexLock lock(&registry.mutex);
   return registry.definitions.size();

@@ -88,6 +88,7 @@ struct ColumnDefnSource {
   std::optional<AllowedValues> allowedValues;
 };
 
+namespace fh {
 // Makes a column definition: none without a name. The type code comes from
 // GetColumnTypeFromName; a missing data-type text logs "Column data type not
 // supported - Error while creating column definition.\n" (error) and gives
@@ -108,6 +109,7 @@ std::unique_ptr<TableDefn> CreateTableDefn(std::string tableName,
 // the list, or none when definition is none or memory is exhausted (the
 // definition is then freed).
 const TableDefn* AddTableDefn(std::unique_ptr<TableDefn> definition);
+}  // namespace fh
 
 // The first definition whose name equals tableName ignoring case, or none. A
 // null name logs "Table Name is NULL.\n" (error); an empty list gives none
@@ -140,8 +142,10 @@ const ForeignKeyDefn* GetForeignKeyDefn(const TableDefn* tableDefn, const char* 
 // valid as described at the top of this file).
 std::vector<const TableDefn*> GetTableDefnList();
 
+namespace fh {
 // Number of definitions in the list.
 std::size_t GetTableDefnCount();
+}  // namespace fh
 
 // Logs the definition at debug level (nothing for a null definition or one
 // without columns):

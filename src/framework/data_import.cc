@@ -274,7 +274,7 @@ std::optional<ColumnValue> Importer::Value(const TableDefn& table, const ColumnD
   if (!FitsColumn(given, column.dataType)) {
     LogError("Cannot import %s: element %s, column %s: \"%s\" is no %s value.\n", source_.c_str(),
              table.tableName.c_str(), column.columnName.c_str(), given.c_str(),
-             GetColumnTypeSymbol(column.dataType));
+             fh::GetColumnTypeSymbol(column.dataType));
     return std::nullopt;
   }
   int32_t length = static_cast<int32_t>(given.size());
@@ -416,7 +416,7 @@ bool SaveDataInXML(const char* path) {
   }
 }
 
-bool SaveDataInXMLBuffer(const char* buffer, int size) {
+bool fh::SaveDataInXMLBuffer(const char* buffer, int size) {
   LogTrace("@@@@@ Inside SaveDataInXMLBuffer @@@@@\n");
   if (buffer == nullptr || size <= 0) return false;
   try {
@@ -429,7 +429,7 @@ bool SaveDataInXMLBuffer(const char* buffer, int size) {
   }
 }
 
-bool SaveDataInXMLNode(const xmlNode* node) {
+bool fh::SaveDataInXMLNode(const xmlNode* node) {
   LogTrace("@@@@@ Inside SaveDataInXMLNode @@@@@\n");
   if (node == nullptr) return false;
   try {
@@ -442,7 +442,7 @@ bool SaveDataInXMLNode(const xmlNode* node) {
 
 bool SaveDefaultData() {
   LogTrace("\t@@@@@ Inside SaveDefaultData @@@@@\n");
-  OpenedConfigFile list = OpenConfigFile("defaultdata.txt");
+  OpenedConfigFile list = fh::OpenConfigFile("defaultdata.txt");
   if (list.stream == nullptr) {
     LogInfo("No default data to be prepopulated.\n");
     return true;
@@ -450,7 +450,7 @@ bool SaveDefaultData() {
   bool stored = true;
   std::string name;
   while (ReadConfigToken(list.stream.get(), name)) {
-    const std::optional<std::string> path = ComposeDataPath(list.location, name.c_str());
+    const std::optional<std::string> path = fh::ComposeDataPath(list.location, name.c_str());
     if (!path || !SaveDataInXML(path->c_str())) stored = false;
   }
   return stored;

@@ -49,6 +49,7 @@
 // save fails. The parser's global state is cleaned up by DeInitTessel only.
 bool SaveDataInXML(const char* path);
 
+namespace fh {
 // SaveDataInXML for a document held in memory (size bytes of buffer), parsed
 // with xmlParseMemory. A row that cannot be made gives "Cannot construct
 // table data from XML buffer.\n" (error) and false.
@@ -60,6 +61,7 @@ bool SaveDataInXMLBuffer(const char* buffer, int size);
 // be made gives "Cannot construct table data from buffer node.\n" (error)
 // and false.
 bool SaveDataInXMLNode(const xmlNode* node);
+}  // namespace fh
 
 // Logs "\t@@@@@ Inside SaveDefaultData @@@@@\n" (trace). Opens
 // "defaultdata.txt" by the data directory rule; when it opens nowhere "No

@@ -132,8 +132,8 @@ std::optional<BoundValue> IndexKeyValue(const ColumnValue& value, uint8_t dataTy
                                         const std::string& keyText) {
   BoundValue bound;
   if (dataType == KES_SQL_UNSIGNED_LONG_INT) return std::nullopt;
-  if (IsIntegerColumnType(dataType)) {
-    const std::optional<int64_t> number = GetIntegerValue(value, dataType);
+  if (fh::IsIntegerColumnType(dataType)) {
+    const std::optional<int64_t> number = fh::GetIntegerValue(value, dataType);
     if (!number) return std::nullopt;
     bound.kind = BoundKind::kInteger;
     bound.integer = *number;
@@ -166,11 +166,11 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
   const std::string& key = root.constraints->primaryKeyColumns[0];
   const int column = ReferringColumn(table, root, key);
   if (column < 0) return true;
-  const char* connection = GetIndexTableConnection(root.tableName.c_str());
+  const char* connection = fh::GetIndexTableConnection(root.tableName.c_str());
   const auto& value = row.values[static_cast<std::size_t>(column)];
   const auto literal =
-      IndexKeyLiteral(value ? &*value : nullptr,
-                      table.columns[static_cast<std::size_t>(column)].dataType, connection);
+      fh::IndexKeyLiteral(value ? &*value : nullptr,
+                          table.columns[static_cast<std::size_t>(column)].dataType, connection);
   if (!literal) return true;
   const uint8_t keyType = table.columns[static_cast<std::size_t>(column)].dataType;
   const std::string keyText = ConvertValueToString(&*value, keyType).value_or("");
@@ -194,34 +194,34 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
 
 }  // namespace
 
-void RegisterIndexedDominantTable(const char* tableName) {
+void fh::RegisterIndexedDominantTable(const char* tableName) {
   if (tableName == nullptr) return;
   fh::MutexLock lock(&Dominants().mutex);
   Dominants().names.insert(Lower(tableName));
 }
 
-bool IsIndexedDominantTable(const char* tableName) {
+bool fh::IsIndexedDominantTable(const char* tableName) {
   if (tableName == nullptr) return false;
   fh::MutexLock lock(&Dominants().mutex);
   return Dominants().names.count(Lower(tableName)) != 0;
 }
 
-bool AnyIndexedDominantTable() {
+bool fh::AnyIndexedDominantTable() {
   fh::MutexLock lock(&Dominants().mutex);
   return !Dominants().names.empty();
 }
 
-void ClearIndexedDominantTables() {
+void fh::ClearIndexedDominantTables() {
   fh::MutexLock lock(&Dominants().mutex);
   Dominants().names.clear();
 }
 
 bool AddEntryToIndexTable(const char* tableName, const RowObject* row) {
-  return AddEntryToIndexTableWithin(tableName, row, nullptr, nullptr);
+  return fh::AddEntryToIndexTableWithin(tableName, row, nullptr, nullptr);
 }
 
-bool AddEntryToIndexTableWithin(const char* tableName, const RowObject* row,
-                                const char* connectionName, ConnectionHandle* handle) {
+bool fh::AddEntryToIndexTableWithin(const char* tableName, const RowObject* row,
+                                    const char* connectionName, ConnectionHandle* handle) {
   LogTrace("@@@ Inside AddEntryToIndexTable @@@\n");
   const TableDefn* table = GetTableDefn(tableName);
   if (table == nullptr || row == nullptr) return false;
@@ -236,7 +236,7 @@ bool AddEntryToIndexTableWithin(const char* tableName, const RowObject* row,
     std::set<std::string> done;
     for (const std::string& name : roots) {
       const TableDefn* root = GetTableDefn(name.c_str());
-      if (root == nullptr || !IsIndexedDominantTable(name.c_str()) || !root->constraints ||
+      if (root == nullptr || !fh::IsIndexedDominantTable(name.c_str()) || !root->constraints ||
           root->constraints->primaryKeyColumns.size() != 1 || !done.insert(Lower(name)).second) {
         continue;
       }
@@ -252,17 +252,17 @@ bool AddEntryToIndexTableWithin(const char* tableName, const RowObject* row,
   }
 }
 
-const char* GetIndexTableConnection(const char* rootTable) {
+const char* fh::GetIndexTableConnection(const char* rootTable) {
   const fh::TableRoute route = fh::RouteOfTable(rootTable, fh::RouteLookup::kMapQuietly);
   return route.routable ? route.connection : GetDefaultConnectionName();
 }
 
-std::optional<std::string> IndexKeyLiteral(const ColumnValue* value, uint8_t dataType,
-                                           const char* connectionName) {
+std::optional<std::string> fh::IndexKeyLiteral(const ColumnValue* value, uint8_t dataType,
+                                               const char* connectionName) {
   if (value == nullptr) return std::nullopt;
   std::optional<std::string> text = ConvertValueToString(value, dataType);
   if (!text) return std::nullopt;
-  if (IsIntegerColumnType(dataType)) return text;
+  if (fh::IsIntegerColumnType(dataType)) return text;
   return fh::IndexTextLiteral(WordsOf(connectionName), *text);
 }
 

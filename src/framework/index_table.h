@@ -16,6 +16,7 @@
 
 struct ConnectionHandle;
 
+namespace fh {
 // The indexed dominant tables: tables whose index table "<name>_IDX"
 // (key column, TABLENAME) records which constituent tables hold rows for
 // each of their keys. Filled by whoever reads the personality definitions;
@@ -31,6 +32,7 @@ bool AnyIndexedDominantTable();
 // are no connection parameters). The pointer stays valid as long as that
 // entry. Logs nothing.
 const char* GetIndexTableConnection(const char* rootTable);
+}  // namespace fh
 
 // Logs "@@@ Inside AddEntryToIndexTable @@@\n" (trace). Keeps the index
 // tables of the indexed dominant roots of tableName (FindRootTable; only
@@ -48,6 +50,7 @@ const char* GetIndexTableConnection(const char* rootTable);
 // and when the walk failed.
 bool AddEntryToIndexTable(const char* tableName, const RowObject* row);
 
+namespace fh {
 // As AddEntryToIndexTable, for a caller that holds handle of connectionName
 // inside its own transaction (a save): the statements for an index table on
 // that connection run on handle, so they join the caller's transaction and
@@ -65,6 +68,7 @@ bool AddEntryToIndexTableWithin(const char* tableName, const RowObject* row,
 // (SQL NULL) or a value that has no text.
 std::optional<std::string> IndexKeyLiteral(const ColumnValue* value, uint8_t dataType,
                                            const char* connectionName);
+}  // namespace fh
 
 // Logs "@@@ Inside FindRootTable @@@\n" (trace). Follows tableName's
 // foreign keys, each to its reference table and column, recursively, and

@@ -39,7 +39,7 @@ Pass LinkGone(const Progress& progress) {
 class PreparedSet {
  public:
   explicit PreparedSet(ConnectionHandle* handle)
-      : handle_(handle), enabled_(SupportsPreparedStatements(handle)) {}
+      : handle_(handle), enabled_(fh::SupportsPreparedStatements(handle)) {}
   PreparedSet(const PreparedSet&) = delete;
   PreparedSet& operator=(const PreparedSet&) = delete;
   ~PreparedSet() {
@@ -96,7 +96,7 @@ bool RunOne(ConnectionHandle* handle, BatchStatement& statement, PreparedSet& pr
   if (bound != nullptr) {
     if (ExecutePrepared(handle, bound, statement.bound->values.data(), 1) != 1) return false;
   } else {
-    if (sends && IsConnectionBroken(*handle)) return false;  // preparing found the link gone
+    if (sends && fh::IsConnectionBroken(*handle)) return false;  // preparing found the link gone
     if (ExecuteUpdate(handle, TextOf(statement).c_str()) != 1) return false;
   }
   return !statement.followUp || statement.followUp(handle);
@@ -195,7 +195,7 @@ Pass RunPlain(ConnectionHandle* handle, std::vector<BatchStatement>& batch, Prog
       progress.ranAny = progress.ranAny || ran;
     }
     if (!ran) {
-      if (IsConnectionBroken(*handle)) return LinkGone(progress);
+      if (fh::IsConnectionBroken(*handle)) return LinkGone(progress);
       if (failedAt == kUnknownRow) {
         progress.arrayFailed = true;
         return Pass::kArrayFailed;
@@ -243,18 +243,18 @@ Pass RunGuarded(ConnectionHandle* handle, std::vector<BatchStatement>& batch, Pr
     ++guarded;
     if (ok) {
       const bool ran = RunOne(handle, statement, prepared);
-      if (!ran && !IsConnectionBroken(*handle)) {
+      if (!ran && !fh::IsConnectionBroken(*handle)) {
         MarkFailed(statement);
         anyFailed = true;
         ok = RunControl(handle, savepoint.rollbackTo) && RunControl(handle, savepoint.release);
       }
       progress.ranAny = progress.ranAny || ran;
     }
-    if (IsConnectionBroken(*handle)) return LinkGone(progress);
+    if (fh::IsConnectionBroken(*handle)) return LinkGone(progress);
     if (!ok) return Pass::kControlFailed;
   }
   if (savepoint.nests && guarded > 0 && !RunControl(handle, group.release)) {
-    return IsConnectionBroken(*handle) ? LinkGone(progress) : Pass::kControlFailed;
+    return fh::IsConnectionBroken(*handle) ? LinkGone(progress) : Pass::kControlFailed;
   }
   return anyFailed ? Pass::kSomeFailed : Pass::kAllRan;
 }
@@ -287,7 +287,8 @@ BatchOutcome RunInCallersTransaction(ConnectionHandle* handle, std::vector<Batch
 // Commits a pass that ran; the outcome.
 BatchOutcome Commit(ConnectionHandle* handle, Pass pass) {
   if (CommitTransaction(handle) != 1) {
-    return IsConnectionBroken(*handle) ? BatchOutcome::kConnectionLost : BatchOutcome::kNotWritten;
+    return fh::IsConnectionBroken(*handle) ? BatchOutcome::kConnectionLost
+                                           : BatchOutcome::kNotWritten;
   }
   return pass == Pass::kSomeFailed ? BatchOutcome::kSomeFailed : BatchOutcome::kWritten;
 }
@@ -298,7 +299,8 @@ BatchOutcome Commit(ConnectionHandle* handle, Pass pass) {
 BatchOutcome RunTransaction(ConnectionHandle* handle, std::vector<BatchStatement>& batch,
                             Progress& progress, PreparedSet& prepared, bool guarded) {
   if (BeginTransaction(handle) != 1) {
-    return IsConnectionBroken(*handle) ? Unwritten(LinkGone(progress)) : BatchOutcome::kNotWritten;
+    return fh::IsConnectionBroken(*handle) ? Unwritten(LinkGone(progress))
+                                           : BatchOutcome::kNotWritten;
   }
   const Pass pass = guarded ? RunGuarded(handle, batch, progress, prepared)
                             : RunPlain(handle, batch, progress, prepared);
@@ -319,10 +321,10 @@ bool HasWork(const std::vector<BatchStatement>& batch) {
 
 }  // namespace
 
-BatchOutcome RunStatementBatch(ConnectionHandle* handle, std::vector<BatchStatement>& batch,
-                               BatchMode mode) {
+BatchOutcome fh::RunStatementBatch(ConnectionHandle* handle, std::vector<BatchStatement>& batch,
+                                   BatchMode mode) {
   if (handle == nullptr) return BatchOutcome::kNotWritten;
-  if (IsInTransaction(*handle) != 0) return RunInCallersTransaction(handle, batch, mode);
+  if (fh::IsInTransaction(*handle) != 0) return RunInCallersTransaction(handle, batch, mode);
   if (!HasWork(batch)) return BatchOutcome::kWritten;
   Progress progress;
   PreparedSet prepared(handle);
@@ -340,8 +342,8 @@ BatchOutcome RunStatementBatch(ConnectionHandle* handle, std::vector<BatchStatem
   return again == BatchOutcome::kSomeFailed ? BatchOutcome::kNotWritten : again;
 }
 
-BatchOutcome RunStatementBatchOn(const char* connectionName, std::vector<BatchStatement>& batch,
-                                 BatchMode mode) {
+BatchOutcome fh::RunStatementBatchOn(const char* connectionName, std::vector<BatchStatement>& batch,
+                                     BatchMode mode) {
   const char* shown = connectionName != nullptr ? connectionName : "(default)";
   for (int attempt = 0;; ++attempt) {
     ConnectionHandle* handle = GetConnectionHandle(connectionName);
@@ -349,7 +351,7 @@ BatchOutcome RunStatementBatchOn(const char* connectionName, std::vector<BatchSt
       LogError("No connection to data source %s.\n", shown);
       return BatchOutcome::kNotWritten;
     }
-    BatchOutcome outcome = RunStatementBatch(handle, batch, mode);
+    BatchOutcome outcome = fh::RunStatementBatch(handle, batch, mode);
     ReleaseConnectionHandle(connectionName);
     if (outcome == BatchOutcome::kDeadBeforeStart && attempt == 0) continue;  // a fresh handle
     if (outcome == BatchOutcome::kDeadBeforeStart) outcome = BatchOutcome::kConnectionLost;

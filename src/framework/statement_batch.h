@@ -86,6 +86,7 @@ enum class BatchOutcome {
                      // written (RunStatementBatch only; RunStatementBatchOn retries)
 };
 
+namespace fh {
 // Runs batch on handle as described above. Each failing statement is logged
 // with "Error in executing update query \n" and "QUERY : %s\n" (error) and
 // marked failed; a statement failing because the link is gone is not
@@ -101,3 +102,4 @@ BatchOutcome RunStatementBatch(ConnectionHandle* handle, std::vector<BatchStatem
 // (error) and kNotWritten. Never kDeadBeforeStart.
 BatchOutcome RunStatementBatchOn(const char* connectionName, std::vector<BatchStatement>& batch,
                                  BatchMode mode);
+}  // namespace fh

@@ -66,8 +66,8 @@ bool KeepsItsForm(uint8_t columnType, uint8_t fetchedType, const ColumnValue& va
   if (value.isDateTime()) return false;
   if (IsPlainText(columnType)) return IsPlainText(fetchedType);
   if (fetchedType != columnType) return false;
-  if (IsIntegerColumnType(columnType) || IsFloatingColumnType(columnType)) {
-    return value.length() == GetColumnTypeSize(columnType);
+  if (fh::IsIntegerColumnType(columnType) || IsFloatingColumnType(columnType)) {
+    return value.length() == fh::GetColumnTypeSize(columnType);
   }
   return columnType == KES_SQL_BOOLEAN && value.length() == 1 && value.bytes()[0] <= 1;
 }
@@ -123,7 +123,7 @@ bool AddFetchedRows(DBResultSet* rows, const TableSource& source, const char* ta
     uint8_t state = kRowPersisted;
     if (!TakeFetchedValues(rows, source, tableName, definition, values, state)) return false;
     DBRow().swap(rows->rows[static_cast<std::size_t>(rows->cursor)]);
-    if (!AppendTableRow(*target, values, state)) return false;
+    if (!fh::AppendTableRow(*target, values, state)) return false;
   }
   return true;
 }
@@ -173,7 +173,7 @@ bool TakeStreamedRow(DBRow& row, void* context) {
   const bool taken = TakeFetchedValues(&load.current, load.source, load.tableName, &load.definition,
                                        load.values, state);
   fetched.swap(row);
-  return taken && AppendTableRow(*load.target, load.values, state);
+  return taken && fh::AppendTableRow(*load.target, load.values, state);
 }
 
 constexpr QueryRowSink kStreamedLoadSink{StartStreamedLoad, TakeStreamedRow};
@@ -186,7 +186,7 @@ bool AddsRowsQuietly(const TableDefn& definition) {
   for (const ColumnDefnEntry& column : definition.columns) {
     if (column.generatorName) return false;
   }
-  return !HasNotificationListeners();
+  return !fh::HasNotificationListeners();
 }
 
 // LoadTable on a handle whose provider streams its rows: the same checks,
@@ -242,12 +242,12 @@ bool LoadList(ConfigFileStream stream) {
 
 bool LoadAllTables() {
   LogTrace("\t@@@@@ Inside LoadAllTables() @@@@@\n");
-  return LoadList(OpenConfigFile("loadtablelist.txt").stream);
+  return LoadList(fh::OpenConfigFile("loadtablelist.txt").stream);
 }
 
 bool LoadAllTables(const char* path) {
   LogTrace("\t@@@@@ Inside LoadAllTables() @@@@@\n");
-  return LoadList(OpenDataFileForRead(path));
+  return LoadList(fh::OpenDataFileForRead(path));
 }
 
 bool LoadTable(const char* tableName) {
@@ -263,7 +263,7 @@ bool LoadTable(const char* tableName) {
   if (!source) return false;
   ConnectionHandle* handle = GetConnectionHandle(source->connection);
   if (handle == nullptr) return false;
-  if (SupportsStreamedQueries(handle) && AddsRowsQuietly(*definition)) {
+  if (fh::SupportsStreamedQueries(handle) && AddsRowsQuietly(*definition)) {
     const bool loaded = StreamTable(handle, *source, tableName, *definition);
     ReleaseConnectionHandle(source->connection);
     return loaded;

@@ -87,9 +87,9 @@ bool SaveLoadedTable(TableData& table) {
   SavePlan plan;
   BatchOutcome outcome = BatchOutcome::kNotWritten;
   {
-    ObjectLockGuard lock(CriteriaLockAddress());
+    ObjectLockGuard lock(fh::CriteriaLockAddress());
     plan = PlanSave(table, connection);
-    outcome = RunStatementBatchOn(connection.c_str(), plan.batch, BatchMode::kKeepGoing);
+    outcome = fh::RunStatementBatchOn(connection.c_str(), plan.batch, BatchMode::kKeepGoing);
   }
   if (outcome != BatchOutcome::kWritten && outcome != BatchOutcome::kSomeFailed) {
     LogError("Cannot commit the save of %s\n", tableName);
@@ -121,7 +121,8 @@ bool SaveAllTables() {
   LogTrace("@@@ Inside SaveAllTables @@@\n");
   bool saved = true;
   try {
-    for (const std::string& name : GetLoadedTableNames()) saved = SaveTable(name.c_str()) && saved;
+    for (const std::string& name : fh::GetLoadedTableNames())
+      saved = SaveTable(name.c_str()) && saved;
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
     return false;
@@ -132,11 +133,11 @@ bool SaveAllTables() {
 bool SaveTablesFromList() {
   LogTrace("\t@@@@@ Inside SaveTablesFromList @@@@@\n");
   const std::optional<std::string> path =
-      ComposeDataPath(DataDirectory::kTesselRoot, "savetableslist.txt");
+      fh::ComposeDataPath(DataDirectory::kTesselRoot, "savetableslist.txt");
   ConfigFileStream stream;
   if (path) {
     LogDebug("Opening %s\n", path->c_str());
-    stream = OpenDataFileForRead(path->c_str());
+    stream = fh::OpenDataFileForRead(path->c_str());
   }
   if (stream == nullptr) {
     LogError("No tables to be saved.\n");

@@ -36,8 +36,8 @@ bool Fail(const char* message) {
 // exists; one error line per data source that does not.
 bool CheckDataSources() {
   bool sound = true;
-  for (int index = 0; index < GetConnParamsEntryCount(); ++index) {
-    const ConnParamsEntry* entry = GetConnParamsEntryAt(index);
+  for (int index = 0; index < fh::GetConnParamsEntryCount(); ++index) {
+    const ConnParamsEntry* entry = fh::GetConnParamsEntryAt(index);
     if (entry == nullptr) break;
     const char* name = entry->connectionName ? entry->connectionName->c_str() : "";
     const char* provider = entry->providerName ? entry->providerName->c_str() : "";
@@ -61,10 +61,10 @@ bool CheckDataSources() {
 // After a failed EstablishDBConnections: names the first data source that
 // got no connection (the pool is filled in file order).
 void NameUnopenedConnection() {
-  for (int index = 0; index < GetConnParamsEntryCount(); ++index) {
-    const ConnParamsEntry* entry = GetConnParamsEntryAt(index);
+  for (int index = 0; index < fh::GetConnParamsEntryCount(); ++index) {
+    const ConnParamsEntry* entry = fh::GetConnParamsEntryAt(index);
     if (entry == nullptr || !entry->connectionName) break;
-    if (GetPooledHandleCount(entry->connectionName->c_str()) > 0) continue;
+    if (fh::GetPooledHandleCount(entry->connectionName->c_str()) > 0) continue;
     LogError("Cannot open the connection %s to the data source %s\n",
              entry->connectionName->c_str(), entry->dsn ? entry->dsn->c_str() : "(none)");
     return;
@@ -74,7 +74,7 @@ void NameUnopenedConnection() {
 // The configuration (definitions, data-source map, connection parameters)
 // and a connection to every data source.
 bool ReadConfigurationAndConnect() {
-  if (!ReadTesselConfiguration()) return false;
+  if (!fh::ReadTesselConfiguration()) return false;
   if (GetTableDefnList().empty()) {
     return Fail(
         "datadictionary.txt: lists no data dictionary file that defines a table. InitTessel "
@@ -111,7 +111,7 @@ int CreateSequenceTablesWhereUsed() {
     const char* connection =
         fh::RouteOfTable(table->tableName.c_str(), fh::RouteLookup::kMap).connection;
     if (connection == nullptr || !done.insert(connection).second) continue;
-    if (TableExistsInDB(connection, kSequenceTable)) continue;
+    if (fh::TableExistsInDB(connection, kSequenceTable)) continue;
     if (!CreateTableInDB(kSequenceTable, connection)) ++missing;
   }
   return missing;
@@ -139,7 +139,7 @@ bool PrepareTables() {
 
 }  // namespace
 
-bool ReadTesselConfiguration() {
+bool fh::ReadTesselConfiguration() {
   if (!LoadAllDataDictFiles()) return Fail("LoadAllDataDictFiles failed.\n");
   if (const int faults = fh::DataDictFaultCount(); faults > 0) {
     LogError("InitTessel failed: %d fault(s) in the data dictionaries (see above).\n", faults);
@@ -151,13 +151,13 @@ bool ReadTesselConfiguration() {
     return Fail("LoadConnParamsEntryFromFile failed.\n");
   if (fh::RefusedConnParamsLine() > 0)
     return Fail("InitTessel failed: connparams.txt is not usable.\n");
-  if (GetConnParamsEntryCount() == 0)
+  if (fh::GetConnParamsEntryCount() == 0)
     return Fail("No entires in data source vector. InitTessel failed.\n");
   if (!CheckDataSources()) return Fail("InitTessel failed: connparams.txt is not usable.\n");
   // The first data source's dialect turns the data-source mode on, also when
   // it brings its own connect string: every connection then writes its own
   // dialect (the mode off would give every table the MYSQL dialect).
-  SetDialectModeFromConnParams();
+  fh::SetDialectModeFromConnParams();
   return true;
 }
 
@@ -170,7 +170,7 @@ bool InitTessel(const char* root) {
   if (!InitDBProvider()) LogError("InitDBProvider failed. Already initialized.\n");
   FreeAllTableDefns();
   InitSQLDialects();
-  if (!InitSequenceMap()) return Fail("Memory allocation Failed\n");
+  if (!fh::InitSequenceMap()) return Fail("Memory allocation Failed\n");
   if (!ReadConfigurationAndConnect() || !PrepareTables()) return false;
   LogDebug(
       "\nWelcome to Tessel.  You have successfully initialised the appropriate parameters, "
@@ -181,16 +181,16 @@ bool InitTessel(const char* root) {
 void DeInitTessel() {
   LogTrace("Inside DeInitTessel.\n");
   UnLoadAllTable();
-  FreeSequenceMap();
+  fh::FreeSequenceMap();
   FreeConnectionPool();
   FreeAllConnParamsEntries();
   FreeAllDataSourceMapEntries();
   FreeAllTableDefns();
   FreeSQLDialects();
-  ReleaseMemPool();
+  fh::ReleaseMemPool();
   xmlCleanupParser();
   fh::StopFrameworkLogRotation();
   CloseLogFile();
   FreeLogParams();
-  ResetTesselRoot();
+  fh::ResetTesselRoot();
 }

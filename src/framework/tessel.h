@@ -42,6 +42,7 @@
 // that fails ("Error in loading tables from loadtablelist.txt. ...").
 bool InitTessel(const char* root);
 
+namespace fh {
 // The configuration steps of InitTessel, for programs that bring up the
 // framework's database side themselves: loads the data dictionaries (added
 // to the definitions already held), reads the data source map and the
@@ -53,6 +54,7 @@ bool InitTessel(const char* root);
 // the configuration faults InitTessel refuses). Needs InitDBProvider and
 // InitSQLDialects to have run.
 bool ReadTesselConfiguration();
+}  // namespace fh
 
 // Logs "Inside DeInitTessel.\n" (trace). Unloads every in-memory table,
 // frees the sequence map, the connection pool, the connection parameters,

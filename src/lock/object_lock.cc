@@ -148,7 +148,7 @@ Shard& ShardOf(const void* address) {
 
 void InitMutex() { fh::Shards(); }
 
-void CloseMutex() {
+void fh::CloseMutex() {
   for (fh::Shard& shard : fh::Shards()) {
     fh::ShardLock hold(&shard.mutex);
     if (shard.addresses.empty()) std::vector<const void*>().swap(shard.addresses);
@@ -196,7 +196,7 @@ void LockObject(const void* address) {
 
 int UnlockObject(const void* address) { return TryLockObject(address, kObjectUnlockAction); }
 
-int LockedObjectCount() {
+int fh::LockedObjectCount() {
   int count = 0;
   for (fh::Shard& shard : fh::Shards()) {
     fh::ShardLock hold(&shard.mutex);

@@ -299,7 +299,7 @@ void LogTrace(const char* format, ...) {
   va_end(args);
 }
 
-LogSettingsSnapshot GetLogSettingsSnapshot() {
+LogSettingsSnapshot fh::GetLogSettingsSnapshot() {
   fh::LogState& state = fh::State();
   fh::MutexLock hold(&state.mutex);
   const LogSettings& s = fh::LockedSettings(state);
@@ -400,7 +400,7 @@ bool SetLogFilePtr(std::FILE* stream) {
   return true;
 }
 
-bool SetLogRootDirectory(const char* root) {
+bool fh::SetLogRootDirectory(const char* root) {
   fh::LogState& state = fh::State();
   fh::MutexLock hold(&state.mutex);
   try {
@@ -448,7 +448,7 @@ std::optional<std::string> GetCurrentTimeStamp() {
   }
 }
 
-void ResetLogFileForTesting() {
+void fh::ResetLogFileForTesting() {
   fh::LogState& state = fh::State();
   fh::MutexLock hold(&state.mutex);
   LogSettings& s = fh::LockedSettings(state);

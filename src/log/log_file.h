@@ -53,7 +53,9 @@ struct LogSettingsSnapshot {
   const void* lockToken = nullptr;  // the token's address, or null
 };
 
+namespace fh {
 LogSettingsSnapshot GetLogSettingsSnapshot();
+}  // namespace fh
 
 // Establishes the defaults. With a stream open: maxSize 10000 and level 3,
 // the rest kept. Else, when a file name is set already: nothing changes.
@@ -76,11 +78,13 @@ void SetLogLevel(std::uint8_t level);
 // before is left open and is no longer the log's. False for null.
 bool SetLogFilePtr(std::FILE* stream);
 
+namespace fh {
 // The framework root below which the log goes ("<root>/logs") when no
 // directory is set; null: none. The framework hands its root over here
 // whenever it changes (SetTesselRoot), so the log never reaches up into the
 // framework. False when memory is short (nothing is changed then).
 bool SetLogRootDirectory(const char* root);
+}  // namespace fh
 
 // Opens the log unless it is open already (then it logs
 // "gv_logFilePtr already Set\n" at trace level and returns true). The path:
@@ -106,11 +110,10 @@ void FreeLogParams();
 // when memory is short. The caller owns the text.
 std::optional<std::string> GetCurrentTimeStamp();
 
+namespace fh {
 // Closes the stream without a close line and returns every setting to its
 // state at process start. For tests.
 void ResetLogFileForTesting();
-
-namespace fh {
 
 // The lock token's address, or null when there is none. The rotation locks
 // the log with LockObject on this address and unlocks that same address.

@@ -66,18 +66,18 @@ LONG StartAgentLogging(const char* fileName) {
 
 LONG StopAgentLogging() {
   // The timer goes first, so no rotation runs while the log is closed.
-  if (const DWORD error = DeleteLoggerTimerQueue(); error != 0) {
+  if (const DWORD error = fh::DeleteLoggerTimerQueue(); error != 0) {
     LogError("ServiceMain : DeleteTimerQueue is failed due to following error !! \n");
     LogErrorCodeMessage(error);
   }
   CloseLogFile();
   FreeLogParams();
-  CloseMutex();
+  fh::CloseMutex();
   return 0;
 }
 
-void ResetAgentLoggingForTesting() {
-  DeleteLoggerTimerQueue();
-  ResetLogFileForTesting();
+void fh::ResetAgentLoggingForTesting() {
+  fh::DeleteLoggerTimerQueue();
+  fh::ResetLogFileForTesting();
   fh::ForgetAgentInstallDir();
 }

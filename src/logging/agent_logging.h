@@ -30,6 +30,8 @@ LONG StartAgentLogging(const char* fileName);
 // the object-lock mutex. Always 0.
 LONG StopAgentLogging();
 
+namespace fh {
 // Stops the timer, closes the log without a close line and forgets the
 // install directory. For tests.
 void ResetAgentLoggingForTesting();
+}  // namespace fh

@@ -75,7 +75,7 @@ void ForgetAgentInstallDir() {
 
 }  // namespace fh
 
-std::optional<std::string> GetAgentInstallDir() {
+std::optional<std::string> fh::GetAgentInstallDir() {
   fh::AgentSettingsState& state = fh::Settings();
   fh::MutexLock hold(&state.mutex);
   try {

@@ -16,12 +16,11 @@
 
 inline constexpr int kAgentLogDefaultLevel = 2;
 
+namespace fh {
 // The install directory kept by StartAgentLogging or an earlier
 // AgentInstallDirOrRead (it ends with the separator the registry value
 // carries), or none before.
 std::optional<std::string> GetAgentInstallDir();
-
-namespace fh {
 
 // Reads the install directory from the registry (ReadAgentInstallDir) and
 // keeps it, replacing a kept one. None with *error set to the read's code

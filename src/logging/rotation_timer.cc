@@ -78,7 +78,7 @@ LONG StartLoggerTimer(LoggerTimerParams* params) {
   if (params->timerEnabled != 0) {
     // Only one rotation timer runs per process: a queue left by an earlier
     // start goes first (its callbacks arm nothing more once it is stopped).
-    DeleteLoggerTimerQueue();
+    fh::DeleteLoggerTimerQueue();
     const HANDLE queue = CreateTimerQueue();
     const DWORD createError = queue == nullptr ? GetLastError() : 0;
     fh::InstallQueue(queue);
@@ -129,13 +129,13 @@ void LoggerTimerRoutine(void* params, BOOL /*fired*/) {
   fh::LeaveCallback();
 }
 
-HANDLE GetLoggerTimerQueue() {
+HANDLE fh::GetLoggerTimerQueue() {
   fh::TimerState& state = fh::Timers();
   fh::MutexLock hold(&state.mutex);
   return state.queue;
 }
 
-DWORD DeleteLoggerTimerQueue() {
+DWORD fh::DeleteLoggerTimerQueue() {
   HANDLE queue = nullptr;
   {
     fh::TimerState& state = fh::Timers();

@@ -55,6 +55,7 @@ DWORD LoggerTimerMethod(LoggerTimerParams* params);
 // queue neither rotates nor re-arms.
 void LoggerTimerRoutine(void* params, BOOL fired);
 
+namespace fh {
 // The timer queue, or null when none exists.
 HANDLE GetLoggerTimerQueue();
 
@@ -64,3 +65,4 @@ HANDLE GetLoggerTimerQueue();
 // (also when there is no queue) or the error code of the deletion. Not to be
 // called from the timer callback.
 DWORD DeleteLoggerTimerQueue();
+}  // namespace fh

@@ -65,7 +65,7 @@ int InitPersonality() {
   }
 }
 
-bool AddPersonalityDefn(PersonalityDefn definition) {
+bool fh::AddPersonalityDefn(PersonalityDefn definition) {
   PersonalityState& state = State();
   const std::string name = definition.name;
   {
@@ -157,7 +157,7 @@ std::vector<std::string> GetPersonalityNames() {
   return names;
 }
 
-void ResetPersonalitiesForTesting() {
+void fh::ResetPersonalitiesForTesting() {
   PersonalityState& state = State();
   fh::MutexLock lock(&state.mutex);
   state.gv_personalityDefnVect.reset();

@@ -42,10 +42,12 @@ struct PersonalityDefn {
 // with "MEMORY_ALLOCATION_FAILURE\n" (error) when memory is exhausted.
 int InitPersonality();
 
+namespace fh {
 // Appends definition to the list, which takes it. false with "Cannot Add
 // personality %s into gv_personalityDefnVect.\n" (error) when the list was
 // never created (InitPersonality) or memory is exhausted.
 bool AddPersonalityDefn(PersonalityDefn definition);
+}  // namespace fh
 
 // Logs "@@@@ Inside GetPersonalityDefn @@@@\n" (trace). The first definition
 // named name, or none: "Cannot get personality.  Personality name is NULL\n"
@@ -76,6 +78,8 @@ std::optional<std::vector<std::string>> GetDominantTables();
 // name in list order (empty when there are none).
 std::vector<std::string> GetPersonalityNames();
 
+namespace fh {
 // Tests only: frees every definition and forgets the list (InitPersonality
 // must run again before personalities can be added).
 void ResetPersonalitiesForTesting();
+}  // namespace fh

@@ -20,14 +20,14 @@ bool NameIs(const std::string& name, const char* expected) {
 // index table is named after the definition's own spelling of the table,
 // as the table saver names it.
 bool CreateOneIndexTable(const std::string& dominantTable) {
-  RegisterIndexedDominantTable(dominantTable.c_str());
+  fh::RegisterIndexedDominantTable(dominantTable.c_str());
   const auto keys = GetPKColumnInfo(dominantTable.c_str());
   const auto columns = keys ? ConstructPKColumnString(*keys) : std::nullopt;
   bool created = false;
   if (columns) {
     const std::string text =
         fh::IndexTableCreateText(GetTableDefn(dominantTable.c_str())->tableName, *columns);
-    const char* connection = GetIndexTableConnection(dominantTable.c_str());
+    const char* connection = fh::GetIndexTableConnection(dominantTable.c_str());
     if (ConnectionHandle* handle = GetConnectionHandle(connection); handle != nullptr) {
       created = ExecuteUpdate(handle, text.c_str()) == 1;
       ReleaseConnectionHandle(connection);
@@ -119,8 +119,8 @@ std::optional<std::string> ConstructPKValueString(const char* dominantTable, con
       const auto position = static_cast<std::size_t>(index);
       std::optional<std::string> literal;
       if (index >= 0 && row != nullptr && position < row->values.size() && row->values[position]) {
-        literal = IndexKeyLiteral(&*row->values[position], table->columns[position].dataType,
-                                  GetIndexTableConnection(table->tableName.c_str()));
+        literal = fh::IndexKeyLiteral(&*row->values[position], table->columns[position].dataType,
+                                      fh::GetIndexTableConnection(table->tableName.c_str()));
       }
       if (!literal) {
         LogError("Key column %s of %s has no value in the row.\n", key.c_str(),

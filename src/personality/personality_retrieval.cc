@@ -59,7 +59,7 @@ using QueryHolder = std::unique_ptr<SelectQuery, QueryFree>;
 
 // Owns a data object until released.
 struct ObjectFree {
-  void operator()(DataObject* object) const { FreeDataObject(object); }
+  void operator()(DataObject* object) const { fh::FreeDataObject(object); }
 };
 using ObjectHolder = std::unique_ptr<DataObject, ObjectFree>;
 
@@ -130,7 +130,7 @@ DataObject* MergeParts(const std::vector<std::string>& names, MakePart makePart)
 std::optional<std::vector<std::string>> IndexedTables(const TableDefn& dominant,
                                                       const std::string& condition) {
   const std::string query = fh::IndexTableSelectText(dominant.tableName, condition);
-  const char* connection = GetIndexTableConnection(dominant.tableName.c_str());
+  const char* connection = fh::GetIndexTableConnection(dominant.tableName.c_str());
   std::unique_ptr<DBResultSet> rows;
   if (ConnectionHandle* handle = GetConnectionHandle(connection); handle != nullptr) {
     rows = ExecuteQuery(handle, query.c_str());

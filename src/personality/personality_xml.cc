@@ -114,7 +114,7 @@ int CreateAndAddPersonalityDefn(const std::vector<DoNode>& nodes) {
         return 0;
       }
     }
-    if (!AddPersonalityDefn(std::move(definition))) return 0;
+    if (!fh::AddPersonalityDefn(std::move(definition))) return 0;
   }
   return 1;
 }

@@ -73,7 +73,7 @@ Wide IntegerPart(const DecimalDigits& digits) {
 // integer of the column's range that every value of the column compares
 // with the same way. false: the literal is no number.
 bool ReadIntegerComparison(std::string_view text, uint8_t type, CriteriaComparison& out) {
-  const std::optional<DecimalDigits> digits = ReadDecimalDigits(text);
+  const std::optional<DecimalDigits> digits = fh::ReadDecimalDigits(text);
   if (!digits) return false;
   const Wide truncated = IntegerPart(*digits);  // toward zero
   const bool hasFraction = !digits->fraction.empty();
@@ -139,7 +139,7 @@ bool ReadIntegerComparison(std::string_view text, uint8_t type, CriteriaComparis
 }
 
 bool ReadFloatingComparison(std::string_view text, CriteriaComparison& out) {
-  const std::optional<DecimalDigits> digits = ReadDecimalDigits(text);
+  const std::optional<DecimalDigits> digits = fh::ReadDecimalDigits(text);
   if (!digits) return false;
   std::string_view number = text;
   if (!number.empty() && (number.front() == '+' || number.front() == '-')) number.remove_prefix(1);
@@ -158,7 +158,7 @@ bool ReadFloatingComparison(std::string_view text, CriteriaComparison& out) {
 // The canonical text of a decimal: "-" when negative, the integer digits
 // (at least "0"), "." and the fraction digits when there are any.
 bool ReadDecimalComparison(std::string_view text, uint8_t type, CriteriaComparison& out) {
-  const std::optional<DecimalDigits> digits = ReadDecimalDigits(text);
+  const std::optional<DecimalDigits> digits = fh::ReadDecimalDigits(text);
   if (!digits) return false;
   std::string canonical = digits->negative ? "-" : "";
   canonical += digits->integer.empty() ? std::string_view("0") : digits->integer;
@@ -255,7 +255,7 @@ bool ReadBooleanComparison(std::string_view text, CriteriaComparison& out) {
 }
 
 const char* ExpectedForm(uint8_t type) {
-  if (IsIntegerColumnType(type) || IsFloatingColumnType(type) || type == KES_SQL_DECIMAL ||
+  if (fh::IsIntegerColumnType(type) || IsFloatingColumnType(type) || type == KES_SQL_DECIMAL ||
       type == KES_SQL_NUMERIC) {
     return "a number";
   }
@@ -275,7 +275,7 @@ const char* ExpectedForm(uint8_t type) {
 
 }  // namespace
 
-std::optional<DecimalDigits> ReadDecimalDigits(std::string_view text) {
+std::optional<DecimalDigits> fh::ReadDecimalDigits(std::string_view text) {
   DecimalDigits digits;
   std::size_t at = 0;
   if (at < text.size() && (text[at] == '+' || text[at] == '-')) digits.negative = text[at++] == '-';
@@ -299,7 +299,7 @@ std::optional<DecimalDigits> ReadDecimalDigits(std::string_view text) {
   return digits;
 }
 
-int CompareDecimalDigits(const DecimalDigits& a, const DecimalDigits& b) {
+int fh::CompareDecimalDigits(const DecimalDigits& a, const DecimalDigits& b) {
   if (a.negative != b.negative) return a.negative ? -1 : 1;
   int magnitude = 0;  // |a| against |b|
   if (a.integer.size() != b.integer.size()) {
@@ -313,8 +313,9 @@ int CompareDecimalDigits(const DecimalDigits& a, const DecimalDigits& b) {
   return a.negative ? -magnitude : magnitude;
 }
 
-std::optional<CriteriaComparison> ReadCriteriaComparison(const std::string& operand, uint8_t code,
-                                                         uint8_t columnType, std::string* reason) {
+std::optional<CriteriaComparison> fh::ReadCriteriaComparison(const std::string& operand,
+                                                             uint8_t code, uint8_t columnType,
+                                                             std::string* reason) {
   const std::string_view text = LiteralText(operand);
   CriteriaComparison comparison;
   comparison.code = code;
@@ -323,13 +324,13 @@ std::optional<CriteriaComparison> ReadCriteriaComparison(const std::string& oper
     if (reason != nullptr) *reason = "unknown comparison";
     return std::nullopt;
   }
-  if (IsIntegerColumnType(columnType)) {
+  if (fh::IsIntegerColumnType(columnType)) {
     read = ReadIntegerComparison(text, columnType, comparison);
   } else if (IsFloatingColumnType(columnType)) {
     read = ReadFloatingComparison(text, comparison);
   } else if (columnType == KES_SQL_DECIMAL || columnType == KES_SQL_NUMERIC) {
     read = ReadDecimalComparison(text, columnType, comparison);
-  } else if (IsDateTimeColumnType(columnType)) {
+  } else if (fh::IsDateTimeColumnType(columnType)) {
     read = ReadDateTimeComparison(text, columnType, comparison);
   } else if (columnType == KES_SQL_BOOLEAN) {
     read = ReadBooleanComparison(text, comparison);
@@ -354,11 +355,12 @@ std::optional<CriteriaComparison> ReadCriteriaComparison(const std::string& oper
   return comparison;
 }
 
-std::optional<CriteriaComparison> ReadLeafComparison(const CriteriaNode& leaf, uint8_t columnType) {
+std::optional<CriteriaComparison> fh::ReadLeafComparison(const CriteriaNode& leaf,
+                                                         uint8_t columnType) {
   if (!leaf.isLeaf()) return std::nullopt;
   std::string reason;
   std::optional<CriteriaComparison> comparison =
-      ReadCriteriaComparison(*leaf.operand, leaf.operatorCode, columnType, &reason);
+      fh::ReadCriteriaComparison(*leaf.operand, leaf.operatorCode, columnType, &reason);
   if (!comparison) {
     LogError("Criteria value %s cannot be compared with column %s: %s\n", leaf.operand->c_str(),
              leaf.columnName->c_str(), reason.c_str());

@@ -238,7 +238,7 @@ class Parser {
 
 }  // namespace
 
-std::unique_ptr<CriteriaNode> ParseCriteriaInput(const char* input, std::string* reason) {
+std::unique_ptr<CriteriaNode> fh::ParseCriteriaInput(const char* input, std::string* reason) {
   const char* failure = nullptr;
   if (input == nullptr) {
     failure = "syntax error";
@@ -257,5 +257,5 @@ std::unique_ptr<CriteriaNode> ParseCriteriaInput(const char* input, std::string*
 
 std::unique_ptr<CriteriaNode> ParseCriteria(const char* text) {
   if (text == nullptr) return nullptr;
-  return ParseCriteriaInput(text, nullptr);
+  return fh::ParseCriteriaInput(text, nullptr);
 }

@@ -16,7 +16,8 @@ SelectCriteria* LeafCriteria(const CriteriaNode& node, const CriteriaColumnFinde
              node.columnName->c_str());
     return nullptr;
   }
-  const std::optional<CriteriaComparison> comparison = ReadLeafComparison(node, column->dataType);
+  const std::optional<CriteriaComparison> comparison =
+      fh::ReadLeafComparison(node, column->dataType);
   if (!comparison) return nullptr;
   // The reference carries the type the literal is written in (a double for
   // a FLOAT column); only the literal's form depends on it.
@@ -30,8 +31,8 @@ SelectCriteria* LeafCriteria(const CriteriaNode& node, const CriteriaColumnFinde
 
 }  // namespace
 
-SelectCriteria* SelectCriteriaFromTree(const CriteriaNode* tree, const CriteriaColumnFinder& find,
-                                       MemPool* pool) {
+SelectCriteria* fh::SelectCriteriaFromTree(const CriteriaNode* tree,
+                                           const CriteriaColumnFinder& find, MemPool* pool) {
   if (tree == nullptr || pool == nullptr) return nullptr;
   // Post-order without recursion: a node is converted after its children.
   std::vector<std::pair<const CriteriaNode*, bool>> pending{{tree, false}};

@@ -25,6 +25,7 @@ struct CriteriaColumn {
 // Finds the column a leaf names; none when no table has it.
 using CriteriaColumnFinder = std::function<std::optional<CriteriaColumn>(const std::string& name)>;
 
+namespace fh {
 // The select-query criteria of tree. None when a leaf names a column find
 // does not know ("Criteria column %s is not a column of the selected
 // tables\n", error), a literal cannot be read as its column's type (the line
@@ -32,3 +33,4 @@ using CriteriaColumnFinder = std::function<std::optional<CriteriaColumn>(const s
 // two children, or pool is exhausted.
 SelectCriteria* SelectCriteriaFromTree(const CriteriaNode* tree, const CriteriaColumnFinder& find,
                                        MemPool* pool);
+}  // namespace fh

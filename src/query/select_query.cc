@@ -16,7 +16,7 @@ constexpr const char* kJoinTypeNames[] = {"INNER_JOIN", "LEFT_JOIN"};
 // A pool copy of text; none stays none.
 const char* CopyText(MemPool* pool, const char* text, bool* failed) {
   if (text == nullptr) return nullptr;
-  const char* copy = MemPoolStrDup(pool, text);
+  const char* copy = fh::MemPoolStrDup(pool, text);
   if (copy == nullptr) *failed = true;
   return copy;
 }
@@ -59,22 +59,22 @@ SelectCriteria* MakeConnective(SelectCriteria* left, SelectCriteria* right, uint
 
 }  // namespace
 
-const char* GetAggregateName(uint8_t aggregate) {
+const char* fh::GetAggregateName(uint8_t aggregate) {
   return aggregate <= kAggregateAvg ? kAggregateNames[aggregate] : nullptr;
 }
 
-const char* GetSelectOperatorName(uint8_t operatorCode) {
+const char* fh::GetSelectOperatorName(uint8_t operatorCode) {
   return operatorCode <= kSelectOperatorMax ? kOperatorNames[operatorCode] : nullptr;
 }
 
-const char* GetJoinTypeName(uint8_t joinType) {
+const char* fh::GetJoinTypeName(uint8_t joinType) {
   return joinType <= LEFT_JOIN ? kJoinTypeNames[joinType] : nullptr;
 }
 
 SelectQuery* CreateSelectQuery() {
-  MemPool* pool = CreateMemPool(GetRootMemPool());
+  MemPool* pool = fh::CreateMemPool(fh::GetRootMemPool());
   SelectQuery* query = nullptr;
-  if (pool != nullptr && GetRootMemPool() != nullptr) {
+  if (pool != nullptr && fh::GetRootMemPool() != nullptr) {
     query = MemPoolNew<SelectQuery>(pool);
     if (query != nullptr) {
       query->pool = pool;
@@ -87,14 +87,14 @@ SelectQuery* CreateSelectQuery() {
     }
   }
   if (query == nullptr) {
-    if (pool != nullptr) DestroyMemPool(pool);
+    if (pool != nullptr) fh::DestroyMemPool(pool);
     LogError("\nMEMORY ALLOCATION FOR SELECTQUERYPTR FAILED\n");
   }
   return query;
 }
 
 void FreeSelectQuery(SelectQuery* query) {
-  if (query != nullptr) DestroyMemPool(query->pool);
+  if (query != nullptr) fh::DestroyMemPool(query->pool);
 }
 
 ColumnRef* CreateColumnRef(const char* tableName, const char* tableAlias, const char* columnName,
@@ -152,7 +152,7 @@ SelectCriteria* CreateCriteria(ColumnRef* column, const void* value, int32_t val
   SelectCriteria* node = MemPoolNew<SelectCriteria>(pool);
   if (node == nullptr) return nullptr;
   node->column = column;
-  node->value = MemPoolMemDup(pool, value, static_cast<std::size_t>(valueLength));
+  node->value = fh::MemPoolMemDup(pool, value, static_cast<std::size_t>(valueLength));
   if (node->value == nullptr) return nullptr;
   node->valueLength = valueLength;
   node->operatorCode = operatorCode;
@@ -191,13 +191,13 @@ bool AddJoin(SelectQuery* query, Join* join) {
   return query != nullptr && Append(query->joins, join);
 }
 
-Having* CreateHaving(ColumnRef* column, const void* value, int32_t valueLength,
-                     uint8_t operatorCode, MemPool* pool) {
+Having* fh::CreateHaving(ColumnRef* column, const void* value, int32_t valueLength,
+                         uint8_t operatorCode, MemPool* pool) {
   if (column == nullptr || valueLength < 0 || (value == nullptr && valueLength > 0)) return nullptr;
   Having* having = MemPoolNew<Having>(pool);
   if (having == nullptr) return nullptr;
   having->column = column;
-  having->value = MemPoolMemDup(pool, value, static_cast<std::size_t>(valueLength));
+  having->value = fh::MemPoolMemDup(pool, value, static_cast<std::size_t>(valueLength));
   having->valueLength = valueLength;
   having->operatorCode = operatorCode;
   return having->value == nullptr ? nullptr : having;

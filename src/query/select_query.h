@@ -43,12 +43,14 @@ inline constexpr uint8_t kSelectOperatorLike = 9;
 inline constexpr uint8_t kSelectOperatorBetween = 10;
 inline constexpr uint8_t kSelectOperatorMax = 10;
 
+namespace fh {
 // "DISTINCT" ... "AVG" for 1 to 6, "INVALID TYPE" for 0; none above 6.
 const char* GetAggregateName(uint8_t aggregate);
 // "<" ... "BETWEEN" for 1 to 10, "INVALID OPERATOR" for 0; none above 10.
 const char* GetSelectOperatorName(uint8_t operatorCode);
 // "INNER_JOIN", "LEFT_JOIN"; none for other codes.
 const char* GetJoinTypeName(uint8_t joinType);
+}  // namespace fh
 
 struct ColumnRef {
   const char* tableName = nullptr;  // pool texts; each may be none
@@ -156,9 +158,11 @@ Join* CreateJoin(const char* baseTable, const char* baseAlias, const char* joine
                  Vector* joinedColumns, MemPool* pool);
 bool AddJoin(SelectQuery* query, Join* join);
 
+namespace fh {
 // A having record for CreateGroupBy (the value bytes are copied).
 Having* CreateHaving(ColumnRef* column, const void* value, int32_t valueLength,
                      uint8_t operatorCode, MemPool* pool);
+}  // namespace fh
 GroupBy* CreateGroupBy(Vector* columns, Having* having, MemPool* pool);
 bool SetGroupBy(SelectQuery* query, GroupBy* groupBy);
 SortOrder* CreateSortOrder(Vector* columns, uint8_t ascending, MemPool* pool);

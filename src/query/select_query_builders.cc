@@ -25,7 +25,7 @@ Vector* CopyNames(MemPool* pool, const std::vector<const char*>& names) {
   Vector* vector = CreateColumnVector(pool);
   if (vector == nullptr) return nullptr;
   for (const char* name : names) {
-    char* copy = MemPoolStrDup(pool, name);
+    char* copy = fh::MemPoolStrDup(pool, name);
     if (copy == nullptr || AddElementData(vector, copy) != 1) return nullptr;
   }
   return vector;

@@ -29,7 +29,7 @@ LONG deleteValueEx(HKEY root, const char* subKey, const char* valueName) {
     valueName = "";
   }
   fh::OpenKey key;
-  LONG code = RegOpenKeyExA(root, subKey, 0, RegistryWriteAccess(), key.out());
+  LONG code = RegOpenKeyExA(root, subKey, 0, fh::RegistryWriteAccess(), key.out());
   if (code != ERROR_SUCCESS) {
     LogError("deleteValueEx:  %s Key not found!: %d  \n", Printable(subKey), code);
     LogLastErrorText();

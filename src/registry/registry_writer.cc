@@ -126,7 +126,7 @@ LONG WriteValue(HKEY root, const char* subKey, const char* valueName, const char
   }
 
   fh::OpenKey key;
-  code = RegOpenKeyExA(root, subKey, 0, RegistryWriteAccess(), key.out());
+  code = RegOpenKeyExA(root, subKey, 0, fh::RegistryWriteAccess(), key.out());
   if (code != ERROR_SUCCESS) {
     LogError("writeValueEx:  Key open failure! %d \n", code);
     LogErrorCodeMessage(static_cast<DWORD>(code));
@@ -152,9 +152,9 @@ LONG WriteValue(HKEY root, const char* subKey, const char* valueName, const char
 
 }  // namespace
 
-void ResetRegistryViewFlag() { gv_use64BitRegView = false; }
+void fh::ResetRegistryViewFlag() { gv_use64BitRegView = false; }
 
-REGSAM RegistryWriteAccess() {
+REGSAM fh::RegistryWriteAccess() {
   return gv_use64BitRegView ? (KEY_ALL_ACCESS | KEY_WOW64_64KEY) : KEY_ALL_ACCESS;
 }
 
@@ -177,7 +177,7 @@ LONG addRegistryKeyEx(HKEY root, const char* subKey) {
   fh::OpenKey key;
   DWORD disposition = 0;
   const LONG code = RegCreateKeyExA(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                    RegistryWriteAccess(), nullptr, key.out(), &disposition);
+                                    fh::RegistryWriteAccess(), nullptr, key.out(), &disposition);
   if (code != ERROR_SUCCESS) {
     LogError("addRegistryKeyEx:  Create registry key \"%s\" function failed: %d \n",
              Printable(subKey), code);

@@ -17,6 +17,7 @@
 // (KEY_WOW64_64KEY added to the access mask); false at start.
 extern bool gv_use64BitRegView;
 
+namespace fh {
 // Puts the registry layer's process-wide state back to its start (view flag
 // false). For tests.
 void ResetRegistryViewFlag();
@@ -24,6 +25,7 @@ void ResetRegistryViewFlag();
 // The access mask the writer and the deleter open keys with: KEY_ALL_ACCESS,
 // with KEY_WOW64_64KEY when gv_use64BitRegView is set.
 REGSAM RegistryWriteAccess();
+}  // namespace fh
 
 // Writes valueData as a value of the given type code under root\subKey,
 // creating the key when needed. valueName "--" addresses the key's default

@@ -139,8 +139,8 @@ std::optional<int64_t> ReadBatchEnd(const DBResultSet& resultSet) {
     if (strcasecmp(column.name.c_str(), "CURRENTBATCHEND") == 0) type = column.dataType;
   }
   std::optional<int64_t> end;
-  if (IsIntegerColumnType(type)) {
-    end = GetIntegerValue(*value, type);
+  if (fh::IsIntegerColumnType(type)) {
+    end = fh::GetIntegerValue(*value, type);
   } else if (value->text() != nullptr && value->text()[0] != 0) {
     // A driver that reports the column as text or as a decimal number.
     errno = 0;
@@ -259,13 +259,13 @@ int32_t GenerateFrom(const char* tableName, const char* key, bool primeWhenUnkno
 
 }  // namespace
 
-bool InitSequenceMap() {
+bool fh::InitSequenceMap() {
   SequenceState& state = State();
   fh::MutexLock lock(&state.mutex);
   return EnsureMapLocked(state);
 }
 
-void FreeSequenceMap() {
+void fh::FreeSequenceMap() {
   SequenceState& state = State();
   fh::MutexLock lock(&state.mutex);
   state.map.reset();

@@ -46,11 +46,13 @@ struct SeqBatch {
   int32_t end = 0;
 };
 
+namespace fh {
 // Makes the empty sequence map (50 buckets); a map that exists is kept.
 // false when memory is exhausted.
 bool InitSequenceMap();
 // Frees the map and every batch (shut-down).
 void FreeSequenceMap();
+}  // namespace fh
 
 // Logs "Inside SequenceGenerator\n" (trace). For each table definition in
 // list order: false as soon as one has no columns; for each column naming a

@@ -45,7 +45,7 @@ BoundValue TextValue(BoundKind kind, const ColumnValue& value) {
   BoundValue bound;
   bound.kind = kind;
   bound.bytes = value.text();
-  bound.length = LiteralTextLength(value);
+  bound.length = fh::LiteralTextLength(value);
   return bound;
 }
 
@@ -60,8 +60,8 @@ class ValueWriter {
   bool Add(const ColumnValue* value, uint8_t dataType) {
     BoundValue bound;
     if (value == nullptr) return Push(bound);
-    if (IsDateTimeColumnType(dataType)) {
-      const std::optional<std::string> text = DateTimeLiteralText(*value, dataType);
+    if (fh::IsDateTimeColumnType(dataType)) {
+      const std::optional<std::string> text = fh::DateTimeLiteralText(*value, dataType);
       if (!text) return false;
       bound.kind = dataType == KES_SQL_DATE   ? BoundKind::kDate
                    : dataType == KES_SQL_TIME ? BoundKind::kTime
@@ -72,8 +72,8 @@ class ValueWriter {
       return Push(bound);
     }
     if (value->isDateTime()) return false;
-    if (IsIntegerColumnType(dataType)) {
-      const int64_t number = GetIntegerValue(*value, dataType).value_or(0);
+    if (fh::IsIntegerColumnType(dataType)) {
+      const int64_t number = fh::GetIntegerValue(*value, dataType).value_or(0);
       if (dataType == KES_SQL_UNSIGNED_LONG_INT) {
         bound.kind = BoundKind::kUnsigned;
         bound.unsignedInteger = static_cast<uint64_t>(number);
@@ -146,12 +146,12 @@ class ValueWriter {
     BoundValue bound;
     bound.kind = BoundKind::kDouble;
     if (dataType == KES_SQL_DOUBLE) {
-      const std::optional<double> number = GetFloatingValue(value, dataType);
+      const std::optional<double> number = fh::GetFloatingValue(value, dataType);
       if (!number || !std::isfinite(*number)) return false;
       bound.real = *number;
       return Push(bound);
     }
-    const std::optional<std::string> text = FloatingLiteralText(value, dataType);
+    const std::optional<std::string> text = fh::FloatingLiteralText(value, dataType);
     if (!text) return false;
     bound.real = std::strtod(text->c_str(), nullptr);
     return Push(bound);
@@ -255,7 +255,7 @@ std::optional<std::string> fh::LiteralText(const BoundStatement& statement) {
 }
 
 bool fh::LogsGeneratedStatements() {
-  const LogSettingsSnapshot log = GetLogSettingsSnapshot();
+  const LogSettingsSnapshot log = fh::GetLogSettingsSnapshot();
   return log.isOpen && log.level >= 3;
 }
 
@@ -269,7 +269,7 @@ std::optional<fh::BoundStatement> fh::RowStatementBinder::Bind(RowStatementKind 
   }
   if (texts == nullptr) {
     const TableDefn* table = GetTableDefn(tableName);
-    const DialectWords* words = GetDialectWordsForTable(tableName);
+    const DialectWords* words = fh::GetDialectWordsForTable(tableName);
     std::optional<std::string> text;
     if (table != nullptr && words != nullptr) text = GenMarkerText(*words, kind, *table);
     texts_.push_back(Texts{tableName, kind, table, words,

@@ -6,7 +6,7 @@
 namespace {
 
 std::string BinaryLiteral(const unsigned char* bytes, std::size_t length) {
-  return "X'" + HexText(bytes, length) + "'";
+  return "X'" + fh::HexText(bytes, length) + "'";
 }
 
 // Firebird has no text type: long texts are text blobs, which cannot be
@@ -88,34 +88,34 @@ const SQLDialect kFirebirdDialect = {
     kFirebirdWords.name,
     FirebirdGenSelectQuery,
     FirebirdGenUpdateQuery,
-    FirebirdGenInsertQuery,
-    FirebirdGenDeleteQuery,
-    FirebirdGenCreateQuery,
+    fh::FirebirdGenInsertQuery,
+    fh::FirebirdGenDeleteQuery,
+    fh::FirebirdGenCreateQuery,
     FirebirdConvResultsetToRowobject,
 };
 
 std::optional<std::string> FirebirdGenSelectQuery(SelectQuery* selectQuery) {
-  return GenSelectText(kFirebirdWords, selectQuery);
+  return fh::GenSelectText(kFirebirdWords, selectQuery);
 }
 
 std::optional<std::string> FirebirdGenUpdateQuery(const char* tableName, const RowObject* row) {
-  return GenUpdateText(kFirebirdWords, tableName, row);
+  return fh::GenUpdateText(kFirebirdWords, tableName, row);
 }
 
-std::optional<std::string> FirebirdGenInsertQuery(const char* tableName, const RowObject* row) {
-  return GenInsertText(kFirebirdWords, tableName, row);
+std::optional<std::string> fh::FirebirdGenInsertQuery(const char* tableName, const RowObject* row) {
+  return fh::GenInsertText(kFirebirdWords, tableName, row);
 }
 
-std::optional<std::string> FirebirdGenDeleteQuery(const char* tableName, const RowObject* row) {
-  return GenDeleteText(kFirebirdWords, tableName, row);
+std::optional<std::string> fh::FirebirdGenDeleteQuery(const char* tableName, const RowObject* row) {
+  return fh::GenDeleteText(kFirebirdWords, tableName, row);
 }
 
-std::optional<std::string> FirebirdGenCreateQuery(const char* tableName) {
-  return GenCreateText(kFirebirdWords, tableName);
+std::optional<std::string> fh::FirebirdGenCreateQuery(const char* tableName) {
+  return fh::GenCreateText(kFirebirdWords, tableName);
 }
 
 std::unique_ptr<RowObject> FirebirdConvResultsetToRowobject(const DBResultSet* resultSet,
                                                             const char* tableName) {
   if (kFirebirdWords.entryTraces) LogTrace("@@@ Inside FirebirdConvResultsetToRowobject @@@\n");
-  return ConvertResultRow(kFirebirdWords, resultSet, tableName);
+  return fh::ConvertResultRow(kFirebirdWords, resultSet, tableName);
 }

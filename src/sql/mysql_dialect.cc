@@ -6,7 +6,7 @@
 namespace {
 
 std::string BinaryLiteral(const unsigned char* bytes, std::size_t length) {
-  return "X'" + HexText(bytes, length) + "'";
+  return "X'" + fh::HexText(bytes, length) + "'";
 }
 
 ColumnShape Shape(const ColumnDefnEntry& column, bool isKey) {
@@ -90,27 +90,27 @@ const SQLDialect kMysqlDialect = {
 };
 
 std::optional<std::string> MysqlGenSelectQuery(SelectQuery* selectQuery) {
-  return GenSelectText(kMysqlWords, selectQuery);
+  return fh::GenSelectText(kMysqlWords, selectQuery);
 }
 
 std::optional<std::string> MysqlGenUpdateQuery(const char* tableName, const RowObject* row) {
-  return GenUpdateText(kMysqlWords, tableName, row);
+  return fh::GenUpdateText(kMysqlWords, tableName, row);
 }
 
 std::optional<std::string> MysqlGenInsertQuery(const char* tableName, const RowObject* row) {
-  return GenInsertText(kMysqlWords, tableName, row);
+  return fh::GenInsertText(kMysqlWords, tableName, row);
 }
 
 std::optional<std::string> MysqlGenDelteQuery(const char* tableName, const RowObject* row) {
-  return GenDeleteText(kMysqlWords, tableName, row);
+  return fh::GenDeleteText(kMysqlWords, tableName, row);
 }
 
 std::optional<std::string> MysqlGenCreateQuery(const char* tableName) {
-  return GenCreateText(kMysqlWords, tableName);
+  return fh::GenCreateText(kMysqlWords, tableName);
 }
 
 std::unique_ptr<RowObject> MysqlConvResultsetToRowobject(const DBResultSet* resultSet,
                                                          const char* tableName) {
   if (kMysqlWords.entryTraces) LogTrace("@@@ Inside MysqlConvResultsetToRowobject @@@\n");
-  return ConvertResultRow(kMysqlWords, resultSet, tableName);
+  return fh::ConvertResultRow(kMysqlWords, resultSet, tableName);
 }

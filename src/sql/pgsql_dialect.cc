@@ -6,7 +6,7 @@
 namespace {
 
 std::string BinaryLiteral(const unsigned char* bytes, std::size_t length) {
-  return "decode('" + HexText(bytes, length) + "','hex')";
+  return "decode('" + fh::HexText(bytes, length) + "','hex')";
 }
 
 ColumnShape Shape(const ColumnDefnEntry& column, bool /*isKey*/) {
@@ -83,32 +83,32 @@ const DialectWords kPgsqlWords = {
 };
 
 const SQLDialect kPgsqlDialect = {
-    kPgsqlWords.name,    PgsqlGenSelectQuery, PgsqlGenUpdateQuery,           PgsqlGenInsertQuery,
+    kPgsqlWords.name,    PgsqlGenSelectQuery, fh::PgsqlGenUpdateQuery,           fh::PgsqlGenInsertQuery,
     PgsqlGenDeleteQuery, PgsqlGenCreateQuery, PgsqlConvResultsetToRowobject,
 };
 
 std::optional<std::string> PgsqlGenSelectQuery(SelectQuery* selectQuery) {
-  return GenSelectText(kPgsqlWords, selectQuery);
+  return fh::GenSelectText(kPgsqlWords, selectQuery);
 }
 
-std::optional<std::string> PgsqlGenUpdateQuery(const char* tableName, const RowObject* row) {
-  return GenUpdateText(kPgsqlWords, tableName, row);
+std::optional<std::string> fh::PgsqlGenUpdateQuery(const char* tableName, const RowObject* row) {
+  return fh::GenUpdateText(kPgsqlWords, tableName, row);
 }
 
-std::optional<std::string> PgsqlGenInsertQuery(const char* tableName, const RowObject* row) {
-  return GenInsertText(kPgsqlWords, tableName, row);
+std::optional<std::string> fh::PgsqlGenInsertQuery(const char* tableName, const RowObject* row) {
+  return fh::GenInsertText(kPgsqlWords, tableName, row);
 }
 
 std::optional<std::string> PgsqlGenDeleteQuery(const char* tableName, const RowObject* row) {
-  return GenDeleteText(kPgsqlWords, tableName, row);
+  return fh::GenDeleteText(kPgsqlWords, tableName, row);
 }
 
 std::optional<std::string> PgsqlGenCreateQuery(const char* tableName) {
-  return GenCreateText(kPgsqlWords, tableName);
+  return fh::GenCreateText(kPgsqlWords, tableName);
 }
 
 std::unique_ptr<RowObject> PgsqlConvResultsetToRowobject(const DBResultSet* resultSet,
                                                          const char* tableName) {
   if (kPgsqlWords.entryTraces) LogTrace("@@@ Inside PgsqlConvResultsetToRowobject @@@\n");
-  return ConvertResultRow(kPgsqlWords, resultSet, tableName);
+  return fh::ConvertResultRow(kPgsqlWords, resultSet, tableName);
 }

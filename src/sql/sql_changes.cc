@@ -34,8 +34,8 @@ bool RequirePrimaryKey(const TableDefn& table) {
 
 }  // namespace
 
-std::optional<std::string> GenUpdateText(const DialectWords& words, const char* tableName,
-                                         const RowObject* row) {
+std::optional<std::string> fh::GenUpdateText(const DialectWords& words, const char* tableName,
+                                             const RowObject* row) {
   if (words.entryTraces) LogTrace("@@@ Inside %sGenUpdateQuery @@@\n", words.prefix);
   const TableDefn* table = StatementTable(tableName, row);
   if (table == nullptr || !RequirePrimaryKey(*table)) return std::nullopt;
@@ -46,7 +46,7 @@ std::optional<std::string> GenUpdateText(const DialectWords& words, const char* 
       const ColumnDefnEntry& column = table->columns[i];
       const bool isKey = IsKeyColumn(*table, column.columnName);
       if (isKey) LogTrace("@@@ Update Query has Primary Key in Set clause @@@\n");
-      const auto literal = WriteSqlLiteral(words, RowValue(*row, i), column.dataType);
+      const auto literal = fh::WriteSqlLiteral(words, RowValue(*row, i), column.dataType);
       if (!literal) {
         LogError("%s", kUnsupported);
         return std::nullopt;
@@ -76,15 +76,16 @@ std::optional<std::string> GenUpdateText(const DialectWords& words, const char* 
   }
 }
 
-std::optional<std::string> GenInsertText(const DialectWords& words, const char* tableName,
-                                         const RowObject* row) {
+std::optional<std::string> fh::GenInsertText(const DialectWords& words, const char* tableName,
+                                             const RowObject* row) {
   if (words.entryTraces) LogTrace("@@@ Inside %sGenInsertQuery @@@\n", words.prefix);
   const TableDefn* table = StatementTable(tableName, row);
   if (table == nullptr) return std::nullopt;
   try {
     std::string text = "insert into  " + table->tableName + " values(";
     for (std::size_t i = 0; i < table->columns.size(); ++i) {
-      const auto literal = WriteSqlLiteral(words, RowValue(*row, i), table->columns[i].dataType);
+      const auto literal =
+          fh::WriteSqlLiteral(words, RowValue(*row, i), table->columns[i].dataType);
       text += (i == 0 ? "" : ",") + literal.value_or("NULL");
     }
     text += words.insertClose;
@@ -96,8 +97,8 @@ std::optional<std::string> GenInsertText(const DialectWords& words, const char* 
   }
 }
 
-std::optional<std::string> GenDeleteText(const DialectWords& words, const char* tableName,
-                                         const RowObject* row) {
+std::optional<std::string> fh::GenDeleteText(const DialectWords& words, const char* tableName,
+                                             const RowObject* row) {
   if (words.entryTraces) LogTrace("@@@ Inside %s @@@\n", words.deleteName);
   const TableDefn* table = StatementTable(tableName, row);
   if (table == nullptr || !RequirePrimaryKey(*table)) return std::nullopt;
@@ -106,7 +107,7 @@ std::optional<std::string> GenDeleteText(const DialectWords& words, const char* 
     for (std::size_t i = 0; i < table->columns.size(); ++i) {
       const ColumnDefnEntry& column = table->columns[i];
       if (!IsKeyColumn(*table, column.columnName)) continue;
-      const auto literal = WriteSqlLiteral(words, RowValue(*row, i), column.dataType);
+      const auto literal = fh::WriteSqlLiteral(words, RowValue(*row, i), column.dataType);
       if (!literal) {
         LogError("%s", kUnsupported);
         return std::nullopt;

@@ -17,7 +17,7 @@ using fh::sqlgen::IsKeyColumn;
 
 std::string DefaultText(const DialectWords& words, const ColumnDefnEntry& column) {
   if (!column.defaultValue) return " ";
-  const auto literal = WriteSqlLiteral(words, &*column.defaultValue, column.dataType);
+  const auto literal = fh::WriteSqlLiteral(words, &*column.defaultValue, column.dataType);
   if (!literal || *literal == "NULL") return " ";
   return "DEFAULT " + *literal;
 }
@@ -58,7 +58,7 @@ std::string ForeignKeys(const DialectWords& words, const TableDefn& table) {
 
 }  // namespace
 
-std::optional<std::string> GenCreateText(const DialectWords& words, const char* tableName) {
+std::optional<std::string> fh::GenCreateText(const DialectWords& words, const char* tableName) {
   if (words.entryTraces) LogTrace("@@@ Inside %sGenCreateQuery @@@\n", words.prefix);
   if (tableName == nullptr) return std::nullopt;
   const TableDefn* table = GetTableDefn(tableName);

@@ -82,7 +82,7 @@ std::optional<std::string> CatalogCountQuery(const char* dialect, const std::str
 
 }  // namespace
 
-std::vector<const TableDefn*> GetTableCreationOrder() {
+std::vector<const TableDefn*> fh::GetTableCreationOrder() {
   return fh::OrderReferencedFirst(GetTableDefnList());
 }
 
@@ -97,7 +97,7 @@ bool RunOnConnection(const char* connectionName, const std::string& text) {
 
 }  // namespace
 
-bool TableExistsInDB(const char* connectionName, const std::string& tableName) {
+bool fh::TableExistsInDB(const char* connectionName, const std::string& tableName) {
   const char* dialect =
       connectionName != nullptr ? GetDialectNameForConnection(connectionName) : nullptr;
   const std::optional<std::string> catalog = CatalogCountQuery(dialect, tableName);
@@ -163,23 +163,23 @@ void SetDSNMapValid(uint8_t status, uint8_t index) {
   LoadDBProvider(kKnownDialects[index].dialect->name);
 }
 
-uint8_t GetDSNMapValid() {
+uint8_t fh::GetDSNMapValid() {
   fh::MutexLock lock(&State().mutex);
   return State().dsnMapValid;
 }
 
-uint8_t GetDefaultDialectIndex() {
+uint8_t fh::GetDefaultDialectIndex() {
   fh::MutexLock lock(&State().mutex);
   return State().defaultIndex;
 }
 
 const char* fh::DefaultDialectName() {
-  const uint8_t index = GetDefaultDialectIndex();
+  const uint8_t index = fh::GetDefaultDialectIndex();
   return kKnownDialects[index < kDialectCount ? index : 0].dialect->name;
 }
 
-bool SetDialectModeFromConnParams() {
-  const ConnParamsEntry* first = GetConnParamsEntryAt(0);
+bool fh::SetDialectModeFromConnParams() {
+  const ConnParamsEntry* first = fh::GetConnParamsEntryAt(0);
   if (first != nullptr && first->dialectName) {
     for (uint8_t i = 0; i < kDialectCount; ++i) {
       if (strcasecmp(first->dialectName->c_str(), kKnownDialects[i].dialect->name) == 0) {
@@ -193,7 +193,7 @@ bool SetDialectModeFromConnParams() {
 
 std::optional<std::string> GenerateSelectQuery(SelectQuery* selectQuery) {
   const char* table = FirstTableOf(selectQuery);
-  if (table == nullptr && GetDSNMapValid() == 1) {
+  if (table == nullptr && fh::GetDSNMapValid() == 1) {
     LogError("No Tables selected in select query.\n");
     return std::nullopt;
   }
@@ -228,7 +228,7 @@ std::optional<std::string> GenerateDeleteQuery(const char* tableName, const RowO
   return text;
 }
 
-const DialectWords* GetDialectWordsForTable(const char* tableName) {
+const DialectWords* fh::GetDialectWordsForTable(const char* tableName) {
   const SQLDialect* dialect = DialectForTable(tableName);
   for (const KnownDialect& known : kKnownDialects) {
     if (known.dialect == dialect) return known.words;
@@ -262,10 +262,10 @@ std::unique_ptr<RowObject> ConvertResultSet(const DBResultSet* resultSet, const 
 bool CreateAllTables(int* missingTables) {
   bool allCreated = true;
   int missing = 0;
-  for (const TableDefn* table : GetTableCreationOrder()) {
+  for (const TableDefn* table : fh::GetTableCreationOrder()) {
     const char* name = table->tableName.c_str();
     const char* connection = fh::RouteOfTable(name, fh::RouteLookup::kMap).connection;
-    if (TableExistsInDB(connection, table->tableName)) {
+    if (fh::TableExistsInDB(connection, table->tableName)) {
       LogTrace("Table %s already exists.\n", name);
       allCreated = false;
       continue;
@@ -273,7 +273,7 @@ bool CreateAllTables(int* missingTables) {
     const auto text = GenerateCreateTableQuery(name);
     if (text && RunOnConnection(connection, *text)) continue;
     allCreated = false;
-    if (!TableExistsInDB(connection, table->tableName)) {
+    if (!fh::TableExistsInDB(connection, table->tableName)) {
       LogError("Table %s does not exist in its database.\n", name);
       ++missing;
     }
@@ -284,7 +284,7 @@ bool CreateAllTables(int* missingTables) {
 
 bool CreateTableInDB(const char* tableName, const char* connectionName) {
   const SQLDialect* dialect = nullptr;
-  if (GetDSNMapValid() == 1) {
+  if (fh::GetDSNMapValid() == 1) {
     dialect = FindSQLDialect(GetDialectNameForConnection(connectionName));
   } else {
     dialect = DialectForTable(tableName);
@@ -294,7 +294,7 @@ bool CreateTableInDB(const char* tableName, const char* connectionName) {
   return text && RunOnConnection(connectionName, *text);
 }
 
-void ResetSQLDialectsForTesting() {
+void fh::ResetSQLDialectsForTesting() {
   fh::MutexLock lock(&State().mutex);
   State().dialects.clear();
   State().dsnMapValid = 0;

@@ -36,20 +36,20 @@ const SQLDialect* FindSQLDialect(const char* name);
 // (error) and changes nothing. Other status: "\nInvalid Status\n" (error),
 // nothing changes.
 void SetDSNMapValid(uint8_t status, uint8_t index);
+namespace fh {
 // The current mode and default index.
 uint8_t GetDSNMapValid();
 uint8_t GetDefaultDialectIndex();
-namespace fh {
 // The name of the dialect the default index names ("MYSQL" for index 0, as
 // above): the dialect that writes and reads every statement while the
 // data-source mode is off. Never null; a static string.
 const char* DefaultDialectName();
-}  // namespace fh
 // Sets the mode from the connection parameters: when the first entry names
 // one of the four dialects (ignoring case), with or without a connect
 // string, the data-source mode goes on; otherwise it stays off with the
 // default index 0. true when the mode went on.
 bool SetDialectModeFromConnParams();
+}  // namespace fh
 
 // The dialect's text for the statement, with "Generated Select Query: %s\n"
 // (and its siblings) at debug level; none when no dialect is found, the
@@ -60,10 +60,10 @@ std::optional<std::string> GenerateUpdateQuery(const char* tableName, const RowO
 std::optional<std::string> GenerateInsertQuery(const char* tableName, const RowObject* row);
 std::optional<std::string> GenerateDeleteQuery(const char* tableName, const RowObject* row);
 std::optional<std::string> GenerateCreateTableQuery(const char* tableName);
+namespace fh {
 // The words of the dialect that writes tableName's statements; none when
 // no dialect is found.
 const DialectWords* GetDialectWordsForTable(const char* tableName);
-namespace fh {
 // The description of the dialect named name (ignoring case), registered or
 // not; none for a null or unknown name. A constant with static storage.
 const DialectWords* DialectWordsNamed(const char* name);
@@ -81,16 +81,19 @@ std::unique_ptr<RowObject> ConvertResultSet(const DBResultSet* resultSet, const 
 // again; when missingTables is given it receives the number of tables that
 // do not exist afterwards. true only when every table was created.
 bool CreateAllTables(int* missingTables = nullptr);
+namespace fh {
 // The table definitions in the order CreateAllTables creates them: every
 // referenced table before the tables that refer to it, list order otherwise
 // (a reference cycle keeps list order).
 std::vector<const TableDefn*> GetTableCreationOrder();
+}  // namespace fh
 
 // Runs the create-table text of tableName (dialect taken from
 // connectionName when the data-source mode is on) on a handle of
 // connectionName; true when the statement succeeded.
 bool CreateTableInDB(const char* tableName, const char* connectionName);
 
+namespace fh {
 // True when the table exists in connectionName's database: the engine's
 // catalogue counts it (SQLITE, PGSQL, MYSQL: letter case ignored, so asking
 // about a missing table logs no error), or, for another dialect, a query on
@@ -100,3 +103,4 @@ bool TableExistsInDB(const char* connectionName, const std::string& tableName);
 
 // Tests only: empties the list, mode off, default index 0.
 void ResetSQLDialectsForTesting();
+}  // namespace fh

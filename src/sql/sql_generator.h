@@ -26,6 +26,7 @@
 
 #include "sql/sql_dialect.h"
 
+namespace fh {
 // The SQL literal of value as a column of dataType: "NULL" for none; none for
 // a type without literal (KES_SQL_NOT_SUPPORTED_TYPE, codes above 22, a value
 // of the wrong kind, a floating-point value that is not finite).
@@ -44,9 +45,11 @@ std::optional<std::string> FloatingLiteralText(const ColumnValue& value, uint8_t
 std::size_t LiteralTextLength(const ColumnValue& value);
 // The bytes as lower-case hexadecimal digits, two per byte.
 std::string HexText(const unsigned char* bytes, std::size_t length);
+}  // namespace fh
 // A text as a quoted literal (stops at a zero byte).
 std::string QuoteSqlText(const DialectWords& words, const char* text, std::size_t length);
 
+namespace fh {
 // The select text of query. Its criteria tree is written in order, and a
 // connective below a connective of the other kind in parentheses, so the
 // where clause groups exactly as the tree does. A BETWEEN value is written as it stands and must
@@ -70,3 +73,4 @@ std::optional<std::string> GenCreateText(const DialectWords& words, const char* 
 // None when there is no current row or memory is exhausted.
 std::unique_ptr<RowObject> ConvertResultRow(const DialectWords& words, const DBResultSet* resultSet,
                                             const char* tableName);
+}  // namespace fh

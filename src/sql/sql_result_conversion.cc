@@ -24,13 +24,13 @@ using fh::sqlgen::Format;
 // The fetched value as text (dates and times in their text forms).
 std::string FetchedText(const ColumnValue& value, uint8_t fetchedType) {
   if (value.isDateTime()) return KesDateTimeToString(*value.dateTime()).value_or("");
-  if (IsIntegerColumnType(fetchedType) || fetchedType == KES_SQL_BOOLEAN) {
-    return Format("%" PRId64, GetIntegerValue(value, fetchedType).value_or(0));
+  if (fh::IsIntegerColumnType(fetchedType) || fetchedType == KES_SQL_BOOLEAN) {
+    return Format("%" PRId64, fh::GetIntegerValue(value, fetchedType).value_or(0));
   }
   if (IsFloatingColumnType(fetchedType)) {
-    return Format("%.17g", GetFloatingValue(value, fetchedType).value_or(0));
+    return Format("%.17g", fh::GetFloatingValue(value, fetchedType).value_or(0));
   }
-  return std::string(value.text(), LiteralTextLength(value));
+  return std::string(value.text(), fh::LiteralTextLength(value));
 }
 
 bool TextIsTrue(const std::string& text) {
@@ -104,17 +104,17 @@ std::optional<int64_t> FloatingToInteger(double number, uint8_t columnType) {
   double low = -9223372036854775808.0;  // -2^63
   double high = 9223372036854775808.0;  // 2^63, exclusive
   if (columnType == KES_SQL_BOOLEAN) return number != 0 ? 1 : 0;
-  if (!IsSignedIntegerColumnType(columnType)) low = 0;
+  if (!fh::IsSignedIntegerColumnType(columnType)) low = 0;
   if (columnType == KES_SQL_UNSIGNED_LONG_INT) high = 18446744073709551616.0;  // 2^64
-  const int32_t size = GetColumnTypeSize(columnType);
+  const int32_t size = fh::GetColumnTypeSize(columnType);
   if (size < 8) {
     const double span = std::ldexp(1.0, size * 8);
-    high = IsSignedIntegerColumnType(columnType) ? span / 2 : span;
-    low = IsSignedIntegerColumnType(columnType) ? -span / 2 : 0;
+    high = fh::IsSignedIntegerColumnType(columnType) ? span / 2 : span;
+    low = fh::IsSignedIntegerColumnType(columnType) ? -span / 2 : 0;
   }
   if (!(number >= low && number < high)) {
     LogError("Fetched value %.17g is out of range for a column of type %s.\n", number,
-             GetColumnTypeSymbol(columnType));
+             fh::GetColumnTypeSymbol(columnType));
     return std::nullopt;
   }
   if (columnType == KES_SQL_UNSIGNED_LONG_INT)
@@ -141,18 +141,18 @@ std::optional<ColumnValue> ToColumnType(const DialectWords& words,
   if (!fetched) return std::nullopt;
   const ColumnValue& value = *fetched;
   if (columnType == KES_SQL_BLOB) return DecodeBinary(value, words.binaryText);
-  if (IsDateTimeColumnType(columnType)) {
+  if (fh::IsDateTimeColumnType(columnType)) {
     auto converted = ToDateTime(value, fetchedType, columnType);
     return converted ? converted : fetched;
   }
-  if (IsIntegerColumnType(columnType) || columnType == KES_SQL_BOOLEAN) {
+  if (fh::IsIntegerColumnType(columnType) || columnType == KES_SQL_BOOLEAN) {
     int64_t number = 0;
     if (!value.isDateTime() &&
-        (IsIntegerColumnType(fetchedType) || fetchedType == KES_SQL_BOOLEAN)) {
-      number = GetIntegerValue(value, fetchedType).value_or(0);
+        (fh::IsIntegerColumnType(fetchedType) || fetchedType == KES_SQL_BOOLEAN)) {
+      number = fh::GetIntegerValue(value, fetchedType).value_or(0);
     } else if (!value.isDateTime() && IsFloatingColumnType(fetchedType)) {
       const auto converted =
-          FloatingToInteger(GetFloatingValue(value, fetchedType).value_or(0), columnType);
+          FloatingToInteger(fh::GetFloatingValue(value, fetchedType).value_or(0), columnType);
       if (!converted) return std::nullopt;
       number = *converted;
     } else {
@@ -171,7 +171,7 @@ std::optional<ColumnValue> ToColumnType(const DialectWords& words,
   if (IsFloatingColumnType(columnType)) {
     double number = 0;
     if (!value.isDateTime() && IsFloatingColumnType(fetchedType)) {
-      number = GetFloatingValue(value, fetchedType).value_or(0);
+      number = fh::GetFloatingValue(value, fetchedType).value_or(0);
     } else {
       number = std::strtod(FetchedText(value, fetchedType).c_str(), nullptr);
     }
@@ -180,7 +180,7 @@ std::optional<ColumnValue> ToColumnType(const DialectWords& words,
   }
   if ((columnType == KES_SQL_DECIMAL || columnType == KES_SQL_NUMERIC) && !value.isDateTime())
     return ColumnValue::FromText(ShortestDecimalText(FetchedText(value, fetchedType)));
-  if (value.isDateTime() || (columnType != KES_SQL_BLOB && (IsIntegerColumnType(fetchedType) ||
+  if (value.isDateTime() || (columnType != KES_SQL_BLOB && (fh::IsIntegerColumnType(fetchedType) ||
                                                             IsFloatingColumnType(fetchedType)))) {
     return ColumnValue::FromText(FetchedText(value, fetchedType));
   }
@@ -189,8 +189,9 @@ std::optional<ColumnValue> ToColumnType(const DialectWords& words,
 
 }  // namespace
 
-std::unique_ptr<RowObject> ConvertResultRow(const DialectWords& words, const DBResultSet* resultSet,
-                                            const char* tableName) {
+std::unique_ptr<RowObject> fh::ConvertResultRow(const DialectWords& words,
+                                                const DBResultSet* resultSet,
+                                                const char* tableName) {
   if (resultSet == nullptr || resultSet->cursor < 0 ||
       resultSet->cursor >= static_cast<int64_t>(resultSet->rows.size())) {
     return nullptr;

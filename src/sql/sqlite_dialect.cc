@@ -6,7 +6,7 @@
 namespace {
 
 std::string BinaryLiteral(const unsigned char* bytes, std::size_t length) {
-  return "X'" + HexText(bytes, length) + "'";
+  return "X'" + fh::HexText(bytes, length) + "'";
 }
 
 // Declared types decide SQLite's affinity: integers up to 64 signed bits are
@@ -86,35 +86,35 @@ const DialectWords kSqliteWords = {
 const SQLDialect kSqliteDialect = {
     kSqliteWords.name,
     SqliteGenSelectQuery,
-    SqliteGenUpdateQuery,
-    SqliteGenInsertQuery,
-    SqliteGenDeleteQuery,
-    SqliteGenCreateQuery,
-    SqliteConvResultsetToRowobject,
+    fh::SqliteGenUpdateQuery,
+    fh::SqliteGenInsertQuery,
+    fh::SqliteGenDeleteQuery,
+    fh::SqliteGenCreateQuery,
+    fh::SqliteConvResultsetToRowobject,
 };
 
 std::optional<std::string> SqliteGenSelectQuery(SelectQuery* selectQuery) {
-  return GenSelectText(kSqliteWords, selectQuery);
+  return fh::GenSelectText(kSqliteWords, selectQuery);
 }
 
-std::optional<std::string> SqliteGenUpdateQuery(const char* tableName, const RowObject* row) {
-  return GenUpdateText(kSqliteWords, tableName, row);
+std::optional<std::string> fh::SqliteGenUpdateQuery(const char* tableName, const RowObject* row) {
+  return fh::GenUpdateText(kSqliteWords, tableName, row);
 }
 
-std::optional<std::string> SqliteGenInsertQuery(const char* tableName, const RowObject* row) {
-  return GenInsertText(kSqliteWords, tableName, row);
+std::optional<std::string> fh::SqliteGenInsertQuery(const char* tableName, const RowObject* row) {
+  return fh::GenInsertText(kSqliteWords, tableName, row);
 }
 
-std::optional<std::string> SqliteGenDeleteQuery(const char* tableName, const RowObject* row) {
-  return GenDeleteText(kSqliteWords, tableName, row);
+std::optional<std::string> fh::SqliteGenDeleteQuery(const char* tableName, const RowObject* row) {
+  return fh::GenDeleteText(kSqliteWords, tableName, row);
 }
 
-std::optional<std::string> SqliteGenCreateQuery(const char* tableName) {
-  return GenCreateText(kSqliteWords, tableName);
+std::optional<std::string> fh::SqliteGenCreateQuery(const char* tableName) {
+  return fh::GenCreateText(kSqliteWords, tableName);
 }
 
-std::unique_ptr<RowObject> SqliteConvResultsetToRowobject(const DBResultSet* resultSet,
-                                                          const char* tableName) {
+std::unique_ptr<RowObject> fh::SqliteConvResultsetToRowobject(const DBResultSet* resultSet,
+                                                              const char* tableName) {
   if (kSqliteWords.entryTraces) LogTrace("@@@ Inside SqliteConvResultsetToRowobject @@@\n");
-  return ConvertResultRow(kSqliteWords, resultSet, tableName);
+  return fh::ConvertResultRow(kSqliteWords, resultSet, tableName);
 }

@@ -13,9 +13,11 @@ extern const SQLDialect kSqliteDialect;
 extern const DialectWords kSqliteWords;
 
 std::optional<std::string> SqliteGenSelectQuery(SelectQuery* selectQuery);
+namespace fh {
 std::optional<std::string> SqliteGenUpdateQuery(const char* tableName, const RowObject* row);
 std::optional<std::string> SqliteGenInsertQuery(const char* tableName, const RowObject* row);
 std::optional<std::string> SqliteGenDeleteQuery(const char* tableName, const RowObject* row);
 std::optional<std::string> SqliteGenCreateQuery(const char* tableName);
 std::unique_ptr<RowObject> SqliteConvResultsetToRowobject(const DBResultSet* resultSet,
                                                           const char* tableName);
+}  // namespace fh

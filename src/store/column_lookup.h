@@ -17,6 +17,7 @@ struct ColumnSource {
   const CustomViewDefn* viewDefn = nullptr;
 };
 
+namespace fh {
 // The number of columns (0 without a definition).
 int32_t ColumnCountOf(const ColumnSource& source);
 // The index of the column named columnName, or -1 (also for a null name).
@@ -25,3 +26,4 @@ int32_t FindColumnIndex(const ColumnSource& source, const char* columnName);
 uint8_t ColumnTypeAt(const ColumnSource& source, int32_t index);
 // The name of the column at index, or none.
 const char* ColumnNameAt(const ColumnSource& source, int32_t index);
+}  // namespace fh

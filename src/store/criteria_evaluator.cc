@@ -53,7 +53,8 @@ int64_t Read(const unsigned char* bytes) {
 // The integer value of an integer or boolean type at its width and
 // signedness (the unsigned 64-bit type as its bit pattern).
 int64_t IntegerOf(const ColumnValue& value, uint8_t type) {
-  if (value.length() < GetColumnTypeSize(type)) return GetIntegerValue(value, type).value_or(0);
+  if (value.length() < fh::GetColumnTypeSize(type))
+    return fh::GetIntegerValue(value, type).value_or(0);
   const unsigned char* bytes = value.bytes();
   switch (type) {
     case KES_SQL_TINYINT:
@@ -148,13 +149,13 @@ std::unique_ptr<CompiledCriteria> CompiledCriteria::Compile(CriteriaNode* tree,
   try {
     const bool bound = PostOrder(tree, [&](CriteriaNode* node) {
       if (!node->columnName) return true;
-      const int32_t index = FindColumnIndex(source, node->columnName->c_str());
+      const int32_t index = fh::FindColumnIndex(source, node->columnName->c_str());
       if (index < 0) {
         if (unknownColumn != nullptr) *unknownColumn = *node->columnName;
         return false;
       }
       node->columnIndex = index;
-      node->columnType = ColumnTypeAt(source, index);
+      node->columnType = fh::ColumnTypeAt(source, index);
       return true;
     });
     if (!bound) return nullptr;
@@ -162,7 +163,7 @@ std::unique_ptr<CompiledCriteria> CompiledCriteria::Compile(CriteriaNode* tree,
     if (!compiled->Emit(tree)) return nullptr;
     // The leaves no longer move: their decimal digits may point into them.
     for (Leaf& leaf : compiled->leaves_) {
-      if (leaf.kind == Kind::kDecimal) leaf.decimal = *ReadDecimalDigits(leaf.text);
+      if (leaf.kind == Kind::kDecimal) leaf.decimal = *fh::ReadDecimalDigits(leaf.text);
     }
     return compiled;
   } catch (const std::bad_alloc&) {
@@ -213,7 +214,7 @@ bool CompiledCriteria::Emit(const CriteriaNode* tree) {
 }
 
 std::optional<CompiledCriteria::Leaf> CompiledCriteria::MakeLeaf(const CriteriaNode& node) {
-  std::optional<CriteriaComparison> comparison = ReadLeafComparison(node, node.columnType);
+  std::optional<CriteriaComparison> comparison = fh::ReadLeafComparison(node, node.columnType);
   if (!comparison) return std::nullopt;
   Leaf leaf;
   leaf.columnIndex = node.columnIndex;
@@ -230,7 +231,7 @@ std::optional<CompiledCriteria::Leaf> CompiledCriteria::MakeLeaf(const CriteriaN
       leaf.integer = IntegerOf(value, type);
       break;
     case Kind::kFloating:
-      leaf.real = GetFloatingValue(value, comparison->valueType).value_or(0);
+      leaf.real = fh::GetFloatingValue(value, comparison->valueType).value_or(0);
       break;
     case Kind::kDateTime:
       leaf.integer = PackedDateTime(*value.dateTime(), type);
@@ -245,10 +246,10 @@ std::optional<CompiledCriteria::Leaf> CompiledCriteria::MakeLeaf(const CriteriaN
 
 CompiledCriteria::Kind CompiledCriteria::KindOf(uint8_t type) {
   if (type == KES_SQL_UNSIGNED_LONG_INT) return Kind::kUnsigned;
-  if (IsIntegerColumnType(type) || type == KES_SQL_BOOLEAN) return Kind::kSigned;
+  if (fh::IsIntegerColumnType(type) || type == KES_SQL_BOOLEAN) return Kind::kSigned;
   if (IsFloatingColumnType(type)) return Kind::kFloating;
   if (type == KES_SQL_DECIMAL || type == KES_SQL_NUMERIC) return Kind::kDecimal;
-  if (IsDateTimeColumnType(type)) return Kind::kDateTime;
+  if (fh::IsDateTimeColumnType(type)) return Kind::kDateTime;
   return Kind::kBytes;
 }
 
@@ -279,12 +280,12 @@ std::optional<uint64_t> CompiledCriteria::ValueHash(const ColumnValue& value, ui
     case Kind::kDateTime:
       return static_cast<uint64_t>(PackedDateTime(*value.dateTime(), type));
     case Kind::kFloating: {
-      const double number = GetFloatingValue(value, type).value_or(0);
+      const double number = fh::GetFloatingValue(value, type).value_or(0);
       if (std::isnan(number)) return std::nullopt;
       return HashDouble(number);
     }
     case Kind::kDecimal: {
-      const std::optional<DecimalDigits> digits = ReadDecimalDigits(BytesOf(value));
+      const std::optional<DecimalDigits> digits = fh::ReadDecimalDigits(BytesOf(value));
       if (!digits) return std::nullopt;
       return HashDecimal(*digits);
     }
@@ -343,16 +344,16 @@ bool CompiledCriteria::LeafMatches(const Leaf& leaf, const RowObject& row) const
       order = Order(static_cast<uint64_t>(IntegerOf(value, type)), leaf.unsigned_);
       break;
     case Kind::kFloating: {
-      const double number = GetFloatingValue(value, type).value_or(0);
+      const double number = fh::GetFloatingValue(value, type).value_or(0);
       if (std::isnan(number)) return false;
       order = Order(number, leaf.real);
       break;
     }
     case Kind::kDecimal: {
       // The stored text is read in place; no number, no match.
-      const std::optional<DecimalDigits> stored = ReadDecimalDigits(BytesOf(value));
+      const std::optional<DecimalDigits> stored = fh::ReadDecimalDigits(BytesOf(value));
       if (!stored) return false;
-      order = CompareDecimalDigits(*stored, leaf.decimal);
+      order = fh::CompareDecimalDigits(*stored, leaf.decimal);
       break;
     }
     case Kind::kBytes: {

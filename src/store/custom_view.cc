@@ -45,7 +45,7 @@ void FreeCustomViewDefn(std::unique_ptr<CustomViewDefn> viewDefn) {
   viewDefn.reset();
 }
 
-int32_t FindViewColumn(const CustomViewDefn& viewDefn, const char* columnName) {
+int32_t fh::FindViewColumn(const CustomViewDefn& viewDefn, const char* columnName) {
   if (columnName == nullptr) return -1;
   for (std::size_t i = 0; i < viewDefn.columns.size(); ++i) {
     if (strcasecmp(viewDefn.columns[i]->columnName.c_str(), columnName) == 0) {
@@ -55,6 +55,6 @@ int32_t FindViewColumn(const CustomViewDefn& viewDefn, const char* columnName) {
   return -1;
 }
 
-uint8_t ViewColumnType(const ViewColumnDefn& column) {
+uint8_t fh::ViewColumnType(const ViewColumnDefn& column) {
   return column.sourceColumn != nullptr ? column.sourceColumn->dataType : 0;
 }

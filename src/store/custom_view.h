@@ -49,8 +49,10 @@ std::unique_ptr<ViewColumnDefn> CreateViewColumnDefn(const char* columnName, int
 // definition with its columns and names.
 void FreeCustomViewDefn(std::unique_ptr<CustomViewDefn> viewDefn);
 
+namespace fh {
 // The index of the view column named columnName (ignoring case), or -1.
 int32_t FindViewColumn(const CustomViewDefn& viewDefn, const char* columnName);
 
 // The type code of a view column: its source column's type, or 0.
 uint8_t ViewColumnType(const ViewColumnDefn& column);
+}  // namespace fh

@@ -161,7 +161,7 @@ std::unique_ptr<IMDSNotification> CreateIMDSNotification(const RowObject* row,
   try {
     auto notification = std::make_unique<IMDSNotification>();
     notification->tableName = tableName;
-    notification->row = CopyRowObject(*row);
+    notification->row = fh::CopyRowObject(*row);
     if (!notification->row) return nullptr;
     notification->timeStamp = GetCurrentKesDateTime();
     return notification;
@@ -170,7 +170,7 @@ std::unique_ptr<IMDSNotification> CreateIMDSNotification(const RowObject* row,
   }
 }
 
-bool HasNotificationListeners() { return HasListeners(); }
+bool fh::HasNotificationListeners() { return HasListeners(); }
 
 void SendNotification(const RowObject* row, const char* tableName) {
   LogTrace("In send notification\n");

@@ -69,9 +69,11 @@ bool DisableNotification(const char* listenerName);
 // removed\n" (debug) once the listener is freed; false as DisableNotification.
 bool RemoveNotification(const char* listenerName);
 
+namespace fh {
 // true when a listener is registered (enabled or not): adding a row may then
 // run a listener's code.
 bool HasNotificationListeners();
+}  // namespace fh
 
 // Logs "In send notification\n" (trace). Delivers one notification for row
 // of tableName as described at the top of this file. Nothing happens when no

@@ -50,15 +50,15 @@ class ValueOrder {
 
   int operator()(const ColumnValue& a, const ColumnValue& b) const {
     if (type_ == KES_SQL_UNSIGNED_LONG_INT && !a.isDateTime() && !b.isDateTime()) {
-      return Sign(static_cast<uint64_t>(*GetIntegerValue(a, type_)),
-                  static_cast<uint64_t>(*GetIntegerValue(b, type_)));
+      return Sign(static_cast<uint64_t>(*fh::GetIntegerValue(a, type_)),
+                  static_cast<uint64_t>(*fh::GetIntegerValue(b, type_)));
     }
-    if ((IsIntegerColumnType(type_) || type_ == KES_SQL_BOOLEAN) && !a.isDateTime() &&
+    if ((fh::IsIntegerColumnType(type_) || type_ == KES_SQL_BOOLEAN) && !a.isDateTime() &&
         !b.isDateTime()) {
-      return Sign(*GetIntegerValue(a, type_), *GetIntegerValue(b, type_));
+      return Sign(*fh::GetIntegerValue(a, type_), *fh::GetIntegerValue(b, type_));
     }
     if (IsFloatingColumnType(type_) && !a.isDateTime() && !b.isDateTime()) {
-      return Sign(*GetFloatingValue(a, type_), *GetFloatingValue(b, type_));
+      return Sign(*fh::GetFloatingValue(a, type_), *fh::GetFloatingValue(b, type_));
     }
     if (a.isDateTime() || b.isDateTime()) return DateTimeOrder(a.dateTime(), b.dateTime());
     return Bytes(a).compare(Bytes(b));
@@ -128,19 +128,19 @@ void SortRows(std::vector<RowObject*>& rows, int32_t index, uint8_t type, bool a
     SortByKeys<uint64_t>(rows, ascending, [&](const RowObject* row) -> std::optional<uint64_t> {
       const ColumnValue* value = ByteValueAt(row, index);
       if (value == nullptr) return std::nullopt;
-      return static_cast<uint64_t>(*GetIntegerValue(*value, type));
+      return static_cast<uint64_t>(*fh::GetIntegerValue(*value, type));
     });
-  } else if (IsIntegerColumnType(type) || type == KES_SQL_BOOLEAN) {
+  } else if (fh::IsIntegerColumnType(type) || type == KES_SQL_BOOLEAN) {
     SortByKeys<int64_t>(rows, ascending, [&](const RowObject* row) -> std::optional<int64_t> {
       const ColumnValue* value = ByteValueAt(row, index);
       if (value == nullptr) return std::nullopt;
-      return *GetIntegerValue(*value, type);
+      return *fh::GetIntegerValue(*value, type);
     });
   } else if (IsFloatingColumnType(type)) {
     SortByKeys<double>(rows, ascending, [&](const RowObject* row) -> std::optional<double> {
       const ColumnValue* value = ByteValueAt(row, index);
       if (value == nullptr) return std::nullopt;
-      return *GetFloatingValue(*value, type);
+      return *fh::GetFloatingValue(*value, type);
     });
   } else {
     const ValueOrder order(type);
@@ -218,7 +218,7 @@ const ColumnValue* GetColumnValueByName(const char* columnName, int32_t* length,
   if (result == nullptr || result->cursor == nullptr || result->cursor->row == nullptr) {
     return nullptr;
   }
-  const int32_t index = FindColumnIndex(result->columns(), columnName);
+  const int32_t index = fh::FindColumnIndex(result->columns(), columnName);
   if (index < 0) return nullptr;
   const RowObject* row = result->cursor->row;
   const std::optional<ColumnValue>* value = ValueAt(row, index);
@@ -254,13 +254,13 @@ const ColumnValue* GetColumnValue(const char* tableName, const char* columnName,
 uint8_t GetColumnTypeByName(const char* columnName, const ResultData* result) {
   LogTrace("@@@ Inside GetColumnTypeByName @@@\n");
   if (result == nullptr) return 0;
-  return ColumnTypeAt(result->columns(), FindColumnIndex(result->columns(), columnName));
+  return fh::ColumnTypeAt(result->columns(), fh::FindColumnIndex(result->columns(), columnName));
 }
 
 const char* GetColumnNameByIndex(int32_t index, const ResultData* result) {
   LogTrace("@@@ Inside GetColumnNameByIndex @@@\n");
   if (result == nullptr) return nullptr;
-  return ColumnNameAt(result->columns(), index);
+  return fh::ColumnNameAt(result->columns(), index);
 }
 
 const char* GetTableNameFromResultData(const ResultData* result) {
@@ -290,8 +290,8 @@ bool SortResultSet(ResultData* result, const char* columnName, int ascending) {
   LogTrace("@@@ Inside SortResultSet @@@\n");
   if (result == nullptr || columnName == nullptr) return false;
   const ColumnSource columns = result->columns();
-  if (ColumnCountOf(columns) == 0) return false;
-  const int32_t index = FindColumnIndex(columns, columnName);
+  if (fh::ColumnCountOf(columns) == 0) return false;
+  const int32_t index = fh::FindColumnIndex(columns, columnName);
   if (index < 0 || result->first == nullptr) return false;
   if (result->first->next == nullptr) {
     if (result->rowCount != 1) return false;
@@ -303,7 +303,7 @@ bool SortResultSet(ResultData* result, const char* columnName, int ascending) {
     for (ResultNode* node = result->first.get(); node != nullptr; node = node->next.get()) {
       rows.push_back(node->row);
     }
-    SortRows(rows, index, ColumnTypeAt(columns, index), ascending == 1);
+    SortRows(rows, index, fh::ColumnTypeAt(columns, index), ascending == 1);
     std::size_t at = 0;
     for (ResultNode* node = result->first.get(); node != nullptr; node = node->next.get()) {
       node->row = rows[at++];

@@ -76,7 +76,7 @@ std::unique_ptr<RowObject> CreateNewRowObject(std::vector<std::optional<ColumnVa
   }
 }
 
-std::unique_ptr<RowObject> CopyRowObject(const RowObject& row) {
+std::unique_ptr<RowObject> fh::CopyRowObject(const RowObject& row) {
   try {
     std::unique_ptr<RowObject> copy(NewAloneRow(std::max(row.values.size(), row.lengths.size())));
     copy->values.Assign(row.values);

@@ -99,9 +99,11 @@ void FillRowObject(RowObject& row, std::vector<std::optional<ColumnValue>>& valu
 std::unique_ptr<RowObject> CreateNewRowObject(std::vector<std::optional<ColumnValue>> values,
                                               std::vector<int32_t> lengths);
 
+namespace fh {
 // A copy of row: every value copied deeply with its length, the same state,
 // no next row. None when memory is exhausted.
 std::unique_ptr<RowObject> CopyRowObject(const RowObject& row);
+}  // namespace fh
 
 // Logs "@@@ Inside FreeRowObject @@@\n" (trace). Frees row (its values and
 // both arrays); the row after it is not its own and stays. columnCount is

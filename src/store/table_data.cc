@@ -70,7 +70,7 @@ TableData::~TableData() {
   }
 }
 
-const void* CriteriaLockAddress() { return &criteriaLockKey; }
+const void* fh::CriteriaLockAddress() { return &criteriaLockKey; }
 
 void InitTableList() {
   LogTrace("@@@ Inside InitTableList @@@\n");
@@ -119,7 +119,7 @@ TableData* GetTableDataByName(const char* name) {
   return found == state.tables.end() ? nullptr : found->get();
 }
 
-std::vector<std::string> GetLoadedTableNames() {
+std::vector<std::string> fh::GetLoadedTableNames() {
   TableListState& state = TableList();
   fh::MutexLock lock(&state.mutex);
   std::vector<std::string> names;

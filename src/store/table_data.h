@@ -65,10 +65,12 @@ struct TableData {
   std::unique_ptr<KeyIndex> keyIndex;
 };
 
+namespace fh {
 // The address of the process-wide criteria lock (lock/object_lock.h): taken
 // around every criteria parse and evaluation, and by the table saver while it
 // writes a table.
 const void* CriteriaLockAddress();
+}  // namespace fh
 
 // Logs "@@@ Inside InitTableList @@@\n" (trace). Frees every table and
 // leaves the table list empty.
@@ -89,9 +91,11 @@ bool CreateCustomViewData(const char* viewName, std::unique_ptr<CustomViewDefn> 
 // name equals name ignoring case; none for a null name or an empty list.
 TableData* GetTableDataByName(const char* name);
 
+namespace fh {
 // The names of the loaded tables of kind 1 (not the custom views), in list
 // order: a snapshot that later changes to the list do not touch.
 std::vector<std::string> GetLoadedTableNames();
+}  // namespace fh
 
 // Logs "@@@ Inside SortTableByName @@@\n" (trace). Negative, zero or positive
 // as first's name sorts before, equal to or after second's, by exact byte

@@ -16,7 +16,7 @@ bool PrintsAsInteger(uint8_t type) {
 
 bool PrintsAsText(uint8_t type) {
   return type == KES_SQL_CHAR || type == KES_SQL_NCHAR || type == KES_SQL_TEXT ||
-         IsDateTimeColumnType(type);
+         fh::IsDateTimeColumnType(type);
 }
 
 // Appends one value of type and its tab; other codes append nothing.
@@ -26,10 +26,10 @@ void AppendValue(std::string& out, const std::optional<ColumnValue>& value, uint
     return;
   }
   if (PrintsAsInteger(type)) {
-    std::optional<int64_t> number = GetIntegerValue(*value, type);
+    std::optional<int64_t> number = fh::GetIntegerValue(*value, type);
     if (number) out += std::to_string(*number);
   } else if (type == KES_SQL_FLOAT || type == KES_SQL_DOUBLE) {
-    std::optional<double> number = GetFloatingValue(*value, type);
+    std::optional<double> number = fh::GetFloatingValue(*value, type);
     char text[512];
     std::snprintf(text, sizeof text, "%f", number ? *number : 0.0);
     out += text;
@@ -47,9 +47,9 @@ void AppendValue(std::string& out, const std::optional<ColumnValue>& value, uint
 template <typename Rows>
 std::string Render(const ColumnSource& columns, const Rows& rows, bool skipDeleted) {
   std::string out;
-  const int32_t count = ColumnCountOf(columns);
+  const int32_t count = fh::ColumnCountOf(columns);
   for (int32_t i = 0; i < count; ++i) {
-    out += ColumnNameAt(columns, i);
+    out += fh::ColumnNameAt(columns, i);
     out += '\t';
   }
   out += '\n';
@@ -58,7 +58,7 @@ std::string Render(const ColumnSource& columns, const Rows& rows, bool skipDelet
     for (int32_t i = 0; i < count; ++i) {
       const auto at = static_cast<std::size_t>(i);
       AppendValue(out, at < row.values.size() ? row.values[at] : std::nullopt,
-                  ColumnTypeAt(columns, i));
+                  fh::ColumnTypeAt(columns, i));
     }
     out += '\n';
   });

@@ -39,7 +39,7 @@ bool CompletionValue(const TableData& table, std::size_t index, std::optional<Co
                column.columnName.c_str(), table.tableName.c_str());
       return false;
     }
-    const uint8_t type = IsIntegerColumnType(column.dataType) ? column.dataType : KES_SQL_INT;
+    const uint8_t type = fh::IsIntegerColumnType(column.dataType) ? column.dataType : KES_SQL_INT;
     fill = ColumnValue::FromInteger(type, id);
   } else if (column.defaultValue) {
     fill = *column.defaultValue;
@@ -124,7 +124,7 @@ bool IsPrimaryKeyColumn(const TableDefn& definition, const char* columnName) {
 // A copy of the new bytes as a value of the column's type; none for NULL.
 std::optional<ColumnValue> NewValue(uint8_t type, const void* bytes, int32_t length) {
   if (bytes == nullptr) return std::nullopt;
-  if (IsDateTimeColumnType(type)) {
+  if (fh::IsDateTimeColumnType(type)) {
     return ColumnValue::FromDateTime(*static_cast<const KesDateTime*>(bytes));
   }
   return ColumnValue::FromBytes(bytes, length > 0 ? static_cast<std::size_t>(length) : 0);
@@ -184,8 +184,8 @@ bool AddNewRow(const char* tableName, std::unique_ptr<RowObject>& row) {
   return true;
 }
 
-bool AppendTableRow(TableData& table, std::vector<std::optional<ColumnValue>>& values,
-                    uint8_t state) {
+bool fh::AppendTableRow(TableData& table, std::vector<std::optional<ColumnValue>>& values,
+                        uint8_t state) {
   if (table.columnCount == 0) return false;
   const auto columnCount = static_cast<std::size_t>(table.columnCount);
   RowObject* row = nullptr;
@@ -230,11 +230,11 @@ bool UpdateRowObject(const char* tableName, RowObject* row, const char* columnNa
     return false;
   }
   const ColumnSource columns = ColumnsOf(*table);
-  const int32_t index = FindColumnIndex(columns, columnName);
+  const int32_t index = fh::FindColumnIndex(columns, columnName);
   if (index < 0) return false;
   std::optional<ColumnValue> old;
   try {
-    std::optional<ColumnValue> value = NewValue(ColumnTypeAt(columns, index), bytes, length);
+    std::optional<ColumnValue> value = NewValue(fh::ColumnTypeAt(columns, index), bytes, length);
     const auto at = static_cast<std::size_t>(index);
     if (at < row->values.size()) old = std::move(row->values[at]);
     SetValue(*row, at, std::move(value));

@@ -33,6 +33,7 @@ struct TableData;
 // type check is made.
 bool AddNewRow(const char* tableName, std::unique_ptr<RowObject>& row);
 
+namespace fh {
 // Builds a row in table's own blocks (store/row_blocks.h) from values, moved
 // out of the vector (missing trailing values are NULL; values beyond the
 // table's columns are dropped), with the given state, and appends it as
@@ -44,6 +45,7 @@ bool AddNewRow(const char* tableName, std::unique_ptr<RowObject>& row);
 // unchanged.
 bool AppendTableRow(TableData& table, std::vector<std::optional<ColumnValue>>& values,
                     uint8_t state);
+}  // namespace fh
 
 // Logs "@@@ Inside UpdateRowObject @@@\n" (trace). Replaces the value of the
 // named column of row with a copy of length bytes at bytes (for a date, time

@@ -69,7 +69,7 @@ bool CollectMatches(const TableData& table, const char* criteria,
 // CollectMatches under the criteria lock.
 bool CollectMatchesLocked(const TableData& table, const char* criteria,
                           std::vector<RowObject*>& matches) {
-  ObjectLockGuard lock(CriteriaLockAddress());
+  ObjectLockGuard lock(fh::CriteriaLockAddress());
   try {
     return CollectMatches(table, criteria, matches);
   } catch (const std::bad_alloc&) {

@@ -53,7 +53,7 @@ uint8_t DefinedColumnType(const char* tableName, const char* columnName) {
 uint8_t AggregateNumber(const std::optional<std::string>& name) {
   if (!name) return kAggregateNone;
   for (uint8_t i = 0; i <= kAggregateAvg; ++i) {
-    if (*name == GetAggregateName(i)) return i;
+    if (*name == fh::GetAggregateName(i)) return i;
   }
   return kAggregateNone;
 }
@@ -213,7 +213,7 @@ bool LoadQuerySort(int queryId, SelectQuery* selectQuery, MemPool* pool) {
   return sortOrder != nullptr && SetSortOrder(selectQuery, sortOrder);
 }
 
-bool BuildStoredQuery(int queryId, SelectQuery* selectQuery) {
+bool fh::BuildStoredQuery(int queryId, SelectQuery* selectQuery) {
   if (selectQuery == nullptr) return false;
   MemPool* pool = selectQuery->pool;
   return LoadQueryColumns(queryId, selectQuery, pool) &&
@@ -227,9 +227,10 @@ bool GenerateStoredQuery(int queryId, std::string* text) {
   if (!InitializeMemPool()) return false;
   SelectQuery* query = CreateSelectQuery();
   std::optional<std::string> generated;
-  if (query != nullptr && BuildStoredQuery(queryId, query)) generated = GenerateSelectQuery(query);
+  if (query != nullptr && fh::BuildStoredQuery(queryId, query))
+    generated = GenerateSelectQuery(query);
   FreeSelectQuery(query);
-  ReleaseMemPool();
+  fh::ReleaseMemPool();
   if (generated && text != nullptr) *text = *generated;
   return generated.has_value();
 }
@@ -243,8 +244,8 @@ bool Fail(const char* message) {
 
 // Loads into a free slot the provider each data source names, unless loaded.
 void LoadConfiguredProviders() {
-  for (int i = 0; i < GetConnParamsEntryCount(); ++i) {
-    const ConnParamsEntry* entry = GetConnParamsEntryAt(i);
+  for (int i = 0; i < fh::GetConnParamsEntryCount(); ++i) {
+    const ConnParamsEntry* entry = fh::GetConnParamsEntryAt(i);
     if (entry == nullptr || !entry->providerName) continue;
     const char* name = entry->providerName->c_str();
     if (GetDBProviderIndex(name) < 0 && !LoadDBProvider(name)) {
@@ -260,7 +261,7 @@ bool StartStoredQueryRun() {
   if (!InitDBProvider()) LogError("InitDBProvider failed. Already initialized.\n");
   InitSQLDialects();
   FreeAllTableDefns();
-  if (!ReadTesselConfiguration()) return false;
+  if (!fh::ReadTesselConfiguration()) return false;
   LoadConfiguredProviders();
   if (!EstablishDBConnections()) return Fail("EstablishDBConnections failed.\n");
   return true;
@@ -272,7 +273,7 @@ bool StartStoredQueryRun() {
 void RunOneStoredQuery(int queryId, const char* connection) {
   SelectQuery* query = CreateSelectQuery();
   std::optional<std::string> text;
-  if (query != nullptr && BuildStoredQuery(queryId, query)) text = GenerateSelectQuery(query);
+  if (query != nullptr && fh::BuildStoredQuery(queryId, query)) text = GenerateSelectQuery(query);
   FreeSelectQuery(query);
   if (!text) {
     LogError("\nStored query %d was not run.\n", queryId);
@@ -298,11 +299,11 @@ bool RunStoredQueries() {
   ReleaseConnectionHandle(connectionName);
   if (queries == nullptr) {
     LogError("Query failed\n");
-    ReleaseMemPool();
+    fh::ReleaseMemPool();
     return false;
   }
   for (int queryId : fh::storedq::FirstColumnIds(*queries))
     RunOneStoredQuery(queryId, connectionName);
-  ReleaseMemPool();
+  fh::ReleaseMemPool();
   return true;
 }

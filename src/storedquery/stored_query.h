@@ -64,9 +64,11 @@ bool LoadQueryGroupBy(int queryId, SelectQuery* selectQuery, MemPool* pool);
 // SORTTYPE of the last row read (0 descending, any other number ascending).
 bool LoadQuerySort(int queryId, SelectQuery* selectQuery, MemPool* pool);
 
+namespace fh {
 // Runs the six loaders in order (columns, tables, joins, group-by, sort,
 // criteria) on selectQuery; false at the first that fails.
 bool BuildStoredQuery(int queryId, SelectQuery* selectQuery);
+}  // namespace fh
 
 // Takes a memory pool use count, builds stored query queryId in a new query,
 // generates its text (GenerateSelectQuery, which logs it) into *text when

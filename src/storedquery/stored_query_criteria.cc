@@ -27,7 +27,7 @@ constexpr std::size_t kMaxCriteriaDepth = 64;
 uint8_t OperatorNumber(const std::optional<std::string>& text) {
   if (!text) return 0;
   for (uint8_t i = 1; i <= kSelectOperatorMax; ++i) {
-    if (*text == GetSelectOperatorName(i)) return i;
+    if (*text == fh::GetSelectOperatorName(i)) return i;
   }
   return 0;
 }
@@ -118,7 +118,7 @@ void CriteriaText(const SelectCriteria* node, std::string& text) {
   if (node->column != nullptr && node->column->columnName != nullptr) {
     text += node->column->columnName;
   }
-  const char* name = GetSelectOperatorName(node->operatorCode);
+  const char* name = fh::GetSelectOperatorName(node->operatorCode);
   text += name != nullptr ? name : "";
   if (node->value != nullptr) text += node->value;
   CriteriaText(node->right, text);
@@ -171,6 +171,6 @@ bool PrintQueryCriteria(int queryId) {
     printed = true;
   }
   FreeSelectQuery(query);
-  ReleaseMemPool();
+  fh::ReleaseMemPool();
   return printed;
 }

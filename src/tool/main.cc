@@ -2,4 +2,4 @@
 // says and records the steps in the agent's log.
 #include "tool/tool_main.h"
 
-int main(int argc, char* argv[]) { return RunTool(argc, argv); }
+int main(int argc, char* argv[]) { return fh::RunTool(argc, argv); }

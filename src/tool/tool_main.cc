@@ -33,7 +33,7 @@ void DeleteValue(const CommandLineOptions& options) {
 
 }  // namespace
 
-int RunTool(int argc, const char* const argv[]) {
+int fh::RunTool(int argc, const char* const argv[]) {
   StartAgentLogging(kToolLogFileName);  // without a log the run goes on silently
   CommandLineOptions options;
   if (ParseCommandLine(argc, argv, options) != 0) {

@@ -217,14 +217,14 @@ bool InitializeMemPool() {
   RootState& state = Root();
   fh::MutexLock lock(&state.mutex);
   if (state.useCount == 0) {
-    state.root = CreateMemPool(nullptr);
+    state.root = fh::CreateMemPool(nullptr);
     if (state.root == nullptr) return false;
   }
   ++state.useCount;
   return true;
 }
 
-void ReleaseMemPool() {
+void fh::ReleaseMemPool() {
   RootState& state = Root();
   MemPool* root = nullptr;
   {
@@ -236,23 +236,23 @@ void ReleaseMemPool() {
   }
   // Destroyed outside the lock: the cleanups of objects placed in the pools
   // may ask for the root pool or the use count.
-  DestroyMemPool(root);
+  fh::DestroyMemPool(root);
   Allocator().FreeKept();
 }
 
-MemPool* GetRootMemPool() {
+MemPool* fh::GetRootMemPool() {
   RootState& state = Root();
   fh::MutexLock lock(&state.mutex);
   return state.root;
 }
 
-int GetMemPoolUseCount() {
+int fh::GetMemPoolUseCount() {
   RootState& state = Root();
   fh::MutexLock lock(&state.mutex);
   return state.useCount;
 }
 
-MemPool* CreateMemPool(MemPool* parent) {
+MemPool* fh::CreateMemPool(MemPool* parent) {
   MemPool* pool = new (std::nothrow) MemPool;
   if (pool == nullptr) return nullptr;
   if (parent != nullptr) {
@@ -265,7 +265,7 @@ MemPool* CreateMemPool(MemPool* parent) {
   return pool;
 }
 
-void DestroyMemPool(MemPool* pool) {
+void fh::DestroyMemPool(MemPool* pool) {
   if (pool == nullptr) return;
   MemPool* parent = nullptr;
   {
@@ -279,7 +279,7 @@ void DestroyMemPool(MemPool* pool) {
   DestroyDetached(pool);
 }
 
-void ClearMemPool(MemPool* pool) {
+void fh::ClearMemPool(MemPool* pool) {
   if (pool == nullptr) return;
   fh::MutexLock lock(&pool->mutex);
   RunDestruction(pool);
@@ -292,7 +292,7 @@ void ClearMemPool(MemPool* pool) {
   pool->end = EndOf(kept);
 }
 
-void* MemPoolAlloc(MemPool* pool, std::size_t size) {
+void* fh::MemPoolAlloc(MemPool* pool, std::size_t size) {
   if (pool == nullptr) return nullptr;
   if (size > SIZE_MAX - kMemPoolMinBlockSize - kHeaderSize) return nullptr;
   const std::size_t rounded = size == 0 ? kMemPoolAlignment : RoundUp(size, kMemPoolAlignment);
@@ -303,30 +303,30 @@ void* MemPoolAlloc(MemPool* pool, std::size_t size) {
   return piece;
 }
 
-void* MemPoolAllocZeroed(MemPool* pool, std::size_t size) {
-  void* piece = MemPoolAlloc(pool, size);
+void* fh::MemPoolAllocZeroed(MemPool* pool, std::size_t size) {
+  void* piece = fh::MemPoolAlloc(pool, size);
   if (piece != nullptr && size > 0) std::memset(piece, 0, size);
   return piece;
 }
 
-char* MemPoolStrDup(MemPool* pool, const char* text) {
+char* fh::MemPoolStrDup(MemPool* pool, const char* text) {
   if (text == nullptr) return nullptr;
-  return MemPoolMemDup(pool, text, std::strlen(text));
+  return fh::MemPoolMemDup(pool, text, std::strlen(text));
 }
 
-char* MemPoolMemDup(MemPool* pool, const void* bytes, std::size_t length) {
+char* fh::MemPoolMemDup(MemPool* pool, const void* bytes, std::size_t length) {
   if (bytes == nullptr && length > 0) return nullptr;
   if (length == SIZE_MAX) return nullptr;
-  char* copy = static_cast<char*>(MemPoolAlloc(pool, length + 1));
+  char* copy = static_cast<char*>(fh::MemPoolAlloc(pool, length + 1));
   if (copy == nullptr) return nullptr;
   if (length > 0) std::memcpy(copy, bytes, length);
   copy[length] = '\0';
   return copy;
 }
 
-bool MemPoolAddCleanup(MemPool* pool, void (*cleanup)(void*), void* data) {
+bool fh::MemPoolAddCleanup(MemPool* pool, void (*cleanup)(void*), void* data) {
   if (pool == nullptr || cleanup == nullptr) return false;
-  auto* record = static_cast<PoolCleanup*>(MemPoolAlloc(pool, sizeof(PoolCleanup)));
+  auto* record = static_cast<PoolCleanup*>(fh::MemPoolAlloc(pool, sizeof(PoolCleanup)));
   if (record == nullptr) return false;
   fh::MutexLock lock(&pool->mutex);
   record->run = cleanup;
@@ -336,9 +336,9 @@ bool MemPoolAddCleanup(MemPool* pool, void (*cleanup)(void*), void* data) {
   return true;
 }
 
-MemPoolAllocatorStats GetMemPoolAllocatorStats() { return Allocator().Stats(); }
+MemPoolAllocatorStats fh::GetMemPoolAllocatorStats() { return Allocator().Stats(); }
 
-void ResetMemPoolForTest() {
+void fh::ResetMemPoolForTest() {
   RootState& state = Root();
   MemPool* root = nullptr;
   {
@@ -347,6 +347,6 @@ void ResetMemPoolForTest() {
     state.root = nullptr;
     state.useCount = 0;
   }
-  DestroyMemPool(root);
+  fh::DestroyMemPool(root);
   Allocator().FreeKept();
 }

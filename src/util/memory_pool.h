@@ -47,6 +47,7 @@ inline constexpr std::size_t kMemPoolMinBlockSize = 8192;
 // success; false when the root pool cannot be allocated (nothing is counted).
 bool InitializeMemPool();
 
+namespace fh {
 // Gives one use count back; when the count returns to 0 the root pool and
 // all its descendants are destroyed and the allocator's kept blocks freed.
 // GetRootMemPool gives none before the destruction starts, so cleanups that
@@ -88,23 +89,26 @@ char* MemPoolStrDup(MemPool* pool, const char* text);
 // A copy of length bytes followed by one zero byte; none when pool is none,
 // bytes is none with a nonzero length, or memory is exhausted.
 char* MemPoolMemDup(MemPool* pool, const void* bytes, std::size_t length);
+}  // namespace fh
 
 // Constructs a T in pool; none when out of memory. T's destructor never runs.
 template <typename T, typename... Args>
 T* MemPoolNew(MemPool* pool, Args&&... args) {
   static_assert(std::is_trivially_destructible_v<T>, "pool objects are never destroyed");
   static_assert(alignof(T) <= kMemPoolAlignment, "pool pieces are aligned to 8 bytes");
-  void* piece = MemPoolAlloc(pool, sizeof(T));
+  void* piece = fh::MemPoolAlloc(pool, sizeof(T));
   if (piece == nullptr) return nullptr;
   return new (piece) T(std::forward<Args>(args)...);
 }
 
+namespace fh {
 // Registers cleanup(data) to run when pool is cleared or destroyed (after its
 // children are destroyed, before its memory is released; the last
 // registered runs first). A cleanup may allocate in its own pool, never in
 // an ancestor of it. false when
 // pool or cleanup is none or memory is exhausted (nothing is registered).
 bool MemPoolAddCleanup(MemPool* pool, void (*cleanup)(void*), void* data);
+}  // namespace fh
 
 // Constructs a T in pool and registers its destruction; none when out of
 // memory (also when T's constructor throws std::bad_alloc; other exceptions
@@ -112,7 +116,7 @@ bool MemPoolAddCleanup(MemPool* pool, void (*cleanup)(void*), void* data);
 template <typename T, typename... Args>
 T* MemPoolMake(MemPool* pool, Args&&... args) {
   static_assert(alignof(T) <= kMemPoolAlignment, "pool pieces are aligned to 8 bytes");
-  void* piece = MemPoolAlloc(pool, sizeof(T));
+  void* piece = fh::MemPoolAlloc(pool, sizeof(T));
   if (piece == nullptr) return nullptr;
   T* object = nullptr;
   try {
@@ -121,7 +125,7 @@ T* MemPoolMake(MemPool* pool, Args&&... args) {
     return nullptr;
   }
   if (!std::is_trivially_destructible_v<T> &&
-      !MemPoolAddCleanup(
+      !fh::MemPoolAddCleanup(
           pool, [](void* data) { static_cast<T*>(data)->~T(); }, object)) {
     object->~T();
     return nullptr;
@@ -135,8 +139,10 @@ struct MemPoolAllocatorStats {
   std::size_t blocksKept = 0;        // of those, released blocks kept for reuse
   std::size_t bytesKept = 0;         // their total size
 };
+namespace fh {
 MemPoolAllocatorStats GetMemPoolAllocatorStats();
 
 // Tests only: destroys the root pool whatever its count, sets the count to 0
 // and frees the kept blocks. Top-level pools made by callers are untouched.
 void ResetMemPoolForTest();
+}  // namespace fh

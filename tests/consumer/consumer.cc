@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
   if (argc != 2) return 2;
   const std::string root = argv[1];
   SetTesselRoot(root.c_str());
-  if (GetTesselRoot() == nullptr || root != GetTesselRoot()) {
+  if (fh::GetTesselRoot() == nullptr || root != fh::GetTesselRoot()) {
     std::cerr << "the tessel root did not read back\n";
     return 1;
   }

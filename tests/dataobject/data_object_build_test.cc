@@ -108,7 +108,7 @@ TEST_P(BuildTest, SelectQueryPutsEveryRowInItsTablesCollection) {
     EXPECT_GT(log_.Count(c.logged), before);
     ASSERT_NE(object->selectQuery, nullptr);
     EXPECT_TRUE(GenerateSelectQuery(object->selectQuery).has_value());
-    FreeDataObject(object);
+    fh::FreeDataObject(object);
   }
   EXPECT_TRUE(log_.HasLine("[ERROR]",
                            "\nALL PRIMARY KEY COLUMNS SHOULD BE SELECTED FOR " + t_.parent + "\n"));
@@ -155,12 +155,12 @@ TEST_P(BuildTest, RowUnitSelectsItsOwnRowAndTheRowsLeadingToIt) {
     EXPECT_EQ(Sorted(RowTexts(object, t_.child)), c.children);
     EXPECT_EQ(Sorted(RowTexts(object, t_.grand)), c.grandchildren);
     EXPECT_EQ(object->tableCount, static_cast<int32_t>(c.tables.size()));
-    FreeDataObject(object);
+    fh::FreeDataObject(object);
   }
   EXPECT_EQ(GetDataObjectByRowUnit({t_.child}, cases[0].row), nullptr);
   EXPECT_TRUE(log_.HasLine("[ERROR]", "RowUnit belongs to table " + t_.parent +
                                           ", which is not present in the tableList.\n"));
-  FreeDataObject(holder);
+  fh::FreeDataObject(holder);
 }
 
 TEST_P(BuildTest, CriteriaTextRestrictsTheListedTables) {
@@ -195,7 +195,7 @@ TEST_P(BuildTest, CriteriaTextRestrictsTheListedTables) {
     EXPECT_EQ(Sorted(RowTexts(object, t_.parent)), c.parents);
     EXPECT_EQ(Sorted(RowTexts(object, t_.child)), c.children);
     EXPECT_EQ(Sorted(RowTexts(object, t_.grand)), c.grandchildren);
-    FreeDataObject(object);
+    fh::FreeDataObject(object);
   }
   EXPECT_EQ(log_.Count("Cannot create DataObject.\n"), 2u);
 }

@@ -57,14 +57,14 @@ TEST_P(EditTest, EachEditAddsItsFlag) {
     ASSERT_NE(object, nullptr);
     RowUnit* first = GetNthRowUnit(t_.parent.c_str(), 1, object);
     ASSERT_NE(first, nullptr);
-    if (GetIntegerValue(*first->values[0], KES_SQL_INT) != 1)
+    if (fh::GetIntegerValue(*first->values[0], KES_SQL_INT) != 1)
       first = GetNthRowUnit(t_.parent.c_str(), 2, object);
     EXPECT_TRUE(c.edit(object, first));
     EXPECT_EQ(RowTexts(object, t_.parent).size(), 2u);
     const std::vector<std::string> rows = RowTexts(object, t_.parent);
     EXPECT_NE(std::find(rows.begin(), rows.end(), c.expected), rows.end())
         << rows[0] << " " << rows[1];
-    FreeDataObject(object);
+    fh::FreeDataObject(object);
   }
 }
 
@@ -110,7 +110,7 @@ TEST_P(EditTest, InsertedRowsStatesAndRefusals) {
   EXPECT_FALSE(InsertRowIntoDO(object, t_.grand.c_str(), {}, {}));
   EXPECT_TRUE(log_.HasLine("[ERROR]",
                            "The RowUnit belongs to Table " + t_.grand + ", which is not in DO\n"));
-  FreeDataObject(object);
+  fh::FreeDataObject(object);
 }
 
 TEST_P(EditTest, ValuesOfAColumnOverAllRows) {
@@ -142,7 +142,7 @@ TEST_P(EditTest, ValuesOfAColumnOverAllRows) {
   EXPECT_STREQ(label->text(), "four");
   const std::optional<ColumnValue> pid = GetColumnValueFromDO(partial, t_.child.c_str(), "pid", 1);
   ASSERT_TRUE(pid.has_value());
-  EXPECT_EQ(GetIntegerValue(*pid, KES_SQL_INT), 1);
+  EXPECT_EQ(fh::GetIntegerValue(*pid, KES_SQL_INT), 1);
   EXPECT_EQ(GetRowUnitOnCriteria(t_.child.c_str(), partial, "label = 'four'"),
             GetFirstRowUnit(t_.child.c_str(), partial));
   EXPECT_TRUE(SaveDataObject(partial));
@@ -151,8 +151,8 @@ TEST_P(EditTest, ValuesOfAColumnOverAllRows) {
   const char* noKey[] = {"name", nullptr};
   EXPECT_FALSE(AddTableToDO(partial, t_.parent.c_str(), noKey));
   EXPECT_TRUE(log_.HasLine("[ERROR]", "All Primary key columns were not selected.\n"));
-  FreeDataObject(partial);
-  FreeDataObject(object);
+  fh::FreeDataObject(partial);
+  fh::FreeDataObject(object);
 }
 
 TEST_P(EditTest, GeneratedKeyIsStoredAtTheColumnsWidth) {
@@ -175,12 +175,12 @@ TEST_P(EditTest, GeneratedKeyIsStoredAtTheColumnsWidth) {
   ASSERT_TRUE(ids.has_value());
   ASSERT_EQ(ids->size(), 2u);
   EXPECT_EQ((*ids)[0]->length(), 8);
-  EXPECT_EQ(GetIntegerValue(*(*ids)[1], KES_SQL_BIGINT),
-            *GetIntegerValue(*(*ids)[0], KES_SQL_BIGINT) + 1);
+  EXPECT_EQ(fh::GetIntegerValue(*(*ids)[1], KES_SQL_BIGINT),
+            *fh::GetIntegerValue(*(*ids)[0], KES_SQL_BIGINT) + 1);
   EXPECT_TRUE(SaveDataObject(object));
   EXPECT_EQ(Rows("select note from " + t_.ids + " order by id"),
             (std::vector<std::string>{"first", "second"}));
-  FreeDataObject(object);
+  fh::FreeDataObject(object);
   Run("delete from SeqGenState where SEQNAME = '" + IdsSequence() + "'");
 }
 

@@ -26,7 +26,7 @@ class DataObjectKeyTest : public testing::Test {
     ASSERT_NE(object_, nullptr);
   }
   void TearDown() override {
-    FreeDataObject(object_);
+    fh::FreeDataObject(object_);
     FreeAllTableDefns();
   }
 
@@ -39,7 +39,7 @@ class DataObjectKeyTest : public testing::Test {
     ConstraintDefn keys;
     keys.primaryKeyColumns = {"k"};
     keys.primaryKeyCount = 1;
-    ASSERT_NE(AddTableDefn(CreateTableDefn(name, std::nullopt, {column}, keys)), nullptr);
+    ASSERT_NE(fh::AddTableDefn(fh::CreateTableDefn(name, std::nullopt, {column}, keys)), nullptr);
   }
 
   TempDir dir_;
@@ -68,7 +68,7 @@ TEST_F(DataObjectKeyTest, KeysThatWouldMeetWithoutSeparatorsStayApart) {
     SCOPED_TRACE(c.table + " " + c.texts[0]);
     EXPECT_TRUE(InsertTexts(object_, c.table, c.texts));
     RowUnit* row = GetLastRowUnit(c.table.c_str(), object_);
-    keys.push_back(GetKeyString(row, GetRowCollection(c.table.c_str(), object_)).value_or(""));
+    keys.push_back(fh::GetKeyString(row, GetRowCollection(c.table.c_str(), object_)).value_or(""));
     EXPECT_EQ(FindRowUnit(row, object_), row);
   }
   EXPECT_EQ(keys[0], t_.texts +

@@ -24,7 +24,7 @@ std::vector<std::string> Sorted(std::vector<std::string> texts) {
 
 RowUnit* Parent(DataObject* object, const std::string& table, int pid) {
   for (RowUnit* row = GetFirstRowUnit(table.c_str(), object); row != nullptr; row = row->next) {
-    if (GetIntegerValue(*row->values[0], KES_SQL_INT) == pid) return row;
+    if (fh::GetIntegerValue(*row->values[0], KES_SQL_INT) == pid) return row;
   }
   return nullptr;
 }
@@ -77,19 +77,19 @@ TEST_P(MergeTest, SourceRowsMergeByTheirStateIntoTheTarget) {
     // The source reads parent 1 only; add parent 2 as read.
     DataObject* two = GetDataObjectByCriteria({t_.parent}, "pid = 2");
     ASSERT_EQ(MergeDataObject(source, two), source);
-    FreeDataObject(two);
+    fh::FreeDataObject(two);
     c.edit(source);
     const std::vector<std::string> sourceBefore = RowTexts(source, t_.parent);
     ASSERT_EQ(MergeDataObject(target, source), target);
     EXPECT_EQ(RowTexts(source, t_.parent), sourceBefore);
-    FreeDataObject(source);
+    fh::FreeDataObject(source);
     EXPECT_EQ(Sorted(RowTexts(target, t_.parent)), c.parents);
     // The table only the source had came over whole.
     EXPECT_EQ(Sorted(RowTexts(target, t_.child)),
               (std::vector<std::string>{"1|1|c11#1", "1|2|c12#1"}));
     EXPECT_TRUE(ContainsTableInDO(target, t_.child.c_str()));
     EXPECT_EQ(target->tableCount, 2);
-    FreeDataObject(target);
+    fh::FreeDataObject(target);
   }
 }
 
@@ -104,8 +104,8 @@ TEST_P(MergeTest, InsertOfAKeyTheTargetHoldsIsRefused) {
                             "\x1f"
                             "1.  Row already exists."));
   EXPECT_EQ(RowTexts(target, t_.parent), std::vector<std::string>{"1|p1#1"});
-  FreeDataObject(source);
-  FreeDataObject(target);
+  fh::FreeDataObject(source);
+  fh::FreeDataObject(target);
 }
 
 TEST_P(MergeTest, CloneOutlivesItsSourceWithItsOwnQueryAndKeys) {
@@ -113,7 +113,7 @@ TEST_P(MergeTest, CloneOutlivesItsSourceWithItsOwnQueryAndKeys) {
   DataObject* source = GetDataObjectByCriteria({t_.parent, t_.child}, "pid = 1");
   ASSERT_NE(source, nullptr);
   RowUnit* first = GetFirstRowUnit(t_.child.c_str(), source);
-  if (GetIntegerValue(*first->values[1], KES_SQL_INT) != 1) first = first->next;
+  if (fh::GetIntegerValue(*first->values[1], KES_SQL_INT) != 1) first = first->next;
   RowUnit changed = *first;
   changed.values[2] = ColumnValue::FromText("upd");
   ASSERT_TRUE(UpdateRowUnit(&changed, source));
@@ -122,7 +122,7 @@ TEST_P(MergeTest, CloneOutlivesItsSourceWithItsOwnQueryAndKeys) {
   const std::vector<std::string> children = RowTexts(source, t_.child);
   DataObject* clone = CloneDataObject(source);
   ASSERT_NE(clone, nullptr);
-  FreeDataObject(source);
+  fh::FreeDataObject(source);
   EXPECT_EQ(RowTexts(clone, t_.parent), parents);
   EXPECT_EQ(RowTexts(clone, t_.child), children);
   ASSERT_NE(clone->selectQuery, nullptr);
@@ -134,7 +134,7 @@ TEST_P(MergeTest, CloneOutlivesItsSourceWithItsOwnQueryAndKeys) {
   EXPECT_TRUE(SaveDataObject(clone));
   EXPECT_EQ(Rows("select cno, label from " + t_.child + " where pid = 1 order by cno"),
             (std::vector<std::string>{"1|upd", "2|c12", "9|new"}));
-  FreeDataObject(clone);
+  fh::FreeDataObject(clone);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, MergeTest, testing::ValuesIn(SelectedEngines()), EngineName);

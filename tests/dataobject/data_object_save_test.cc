@@ -26,7 +26,7 @@ TEST_P(SaveTest, EachStateGivesItsStatementAndEndsClean) {
   RowUnit* two = GetNthRowUnit(t_.parent.c_str(), 1, object);
   RowUnit* seven = GetNthRowUnit(t_.parent.c_str(), 2, object);
   ASSERT_NE(seven, nullptr);
-  if (*GetIntegerValue(*two->values[0], KES_SQL_INT) != 2) std::swap(two, seven);
+  if (*fh::GetIntegerValue(*two->values[0], KES_SQL_INT) != 2) std::swap(two, seven);
   RowUnit changed = *two;
   changed.values[1] = ColumnValue::FromText("p2new");
   ASSERT_TRUE(UpdateRowUnit(&changed, object));  // 5: update
@@ -55,7 +55,7 @@ TEST_P(SaveTest, EachStateGivesItsStatementAndEndsClean) {
                 log_.Count("Generated Delete Query: "),
             3u);
   EXPECT_EQ(log_.Text().find("[ERROR]", start), std::string::npos);
-  FreeDataObject(object);
+  fh::FreeDataObject(object);
 }
 
 // The position of the first log line containing each piece, in order.
@@ -81,7 +81,7 @@ TEST_P(SaveTest, ParentsAreInsertedFirstAndChildrenDeletedFirst) {
   EXPECT_LT(inserted[0], inserted[1]);
   EXPECT_LT(inserted[1], inserted[2]);
   EXPECT_EQ(Rows("select gno from " + t_.grand + " where pid = 5"), std::vector<std::string>{"1"});
-  FreeDataObject(object);
+  fh::FreeDataObject(object);
 
   DataObject* parent = CreateDataObject();
   RowUnit* row = CreateRowUnit(t_.parent.c_str(), {ColumnValue::FromInteger(KES_SQL_INT, 5)}, {},
@@ -101,8 +101,8 @@ TEST_P(SaveTest, ParentsAreInsertedFirstAndChildrenDeletedFirst) {
   EXPECT_LT(deleted[2], std::string::npos);
   for (const std::string* table : {&t_.parent, &t_.child, &t_.grand})
     EXPECT_TRUE(Rows("select pid from " + *table + " where pid = 5").empty()) << *table;
-  FreeDataObject(graph);
-  FreeDataObject(parent);
+  fh::FreeDataObject(graph);
+  fh::FreeDataObject(parent);
 }
 
 // All or nothing: one failing statement rolls back the object's whole share
@@ -131,7 +131,7 @@ TEST_P(SaveTest, FailingStatementRollsBackTheWholeObject) {
             (std::vector<std::string>{"p1", "p2new", "p8", "clash"}));
   EXPECT_EQ(RowTexts(object, t_.parent),
             (std::vector<std::string>{"2|p2new#1", "8|p8#1", "9|clash#1"}));
-  FreeDataObject(object);
+  fh::FreeDataObject(object);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SaveTest, testing::ValuesIn(SelectedEngines()), EngineName);

@@ -89,9 +89,9 @@ TEST_P(PersonalityIndexTest, CreatesIndexTablesAndGoesOnPastFailures) {
   EXPECT_EQ(Query("select CODE, TABLENAME from " + second + "_IDX"),
             std::vector<std::string>{"9000000000|Notes"});
   EXPECT_EQ(Query("select * from " + notIndexed + "_IDX"), std::nullopt);
-  EXPECT_TRUE(IsIndexedDominantTable(first.c_str()));
-  EXPECT_TRUE(IsIndexedDominantTable(second.c_str()));
-  EXPECT_FALSE(IsIndexedDominantTable(notIndexed.c_str()));
+  EXPECT_TRUE(fh::IsIndexedDominantTable(first.c_str()));
+  EXPECT_TRUE(fh::IsIndexedDominantTable(second.c_str()));
+  EXPECT_FALSE(fh::IsIndexedDominantTable(notIndexed.c_str()));
 
   // A key text with a quote and a backslash is matched by the key condition
   // and stored exactly, whatever the engine makes of backslashes.
@@ -101,14 +101,14 @@ TEST_P(PersonalityIndexTest, CreatesIndexTablesAndGoesOnPastFailures) {
       first.c_str(), {ColumnValue::FromInteger(KES_SQL_INT, 8), ColumnValue::FromText("a'b\\")}, {},
       holder->pool);
   const auto condition = ConstructPKValueString(first.c_str(), row);
-  const auto name = IndexKeyLiteral(&*row->values[1], KES_SQL_CHAR, "conn");
+  const auto name = fh::IndexKeyLiteral(&*row->values[1], KES_SQL_CHAR, "conn");
   ASSERT_TRUE(condition && name);
   EXPECT_EQ(Run("insert into " + first + "_IDX values (8, " + *name + ", 'Notes')"), 1);
   EXPECT_EQ(Query("select TABLENAME from " + first + "_IDX where " + *condition),
             std::vector<std::string>{"Notes"});
   EXPECT_EQ(Query("select NAME from " + first + "_IDX where ID = 8"),
             std::vector<std::string>{"a'b\\"});
-  FreeDataObject(holder);
+  fh::FreeDataObject(holder);
 
   // An existing database: each create fails, each is tried, rows stay.
   ASSERT_EQ(fhtest::ReadPersonalityText(dir_, xml), 1);

@@ -22,7 +22,7 @@ using fhtest::DescribeObject;
 // Frees an object at the end of a scope.
 struct Held {
   explicit Held(DataObject* held) : object(held) {}
-  ~Held() { FreeDataObject(object); }
+  ~Held() { fh::FreeDataObject(object); }
   Held(const Held&) = delete;
   Held& operator=(const Held&) = delete;
   DataObject* object;
@@ -77,7 +77,7 @@ class PersonalityRetrievalTest : public fhtest::PersonalityDbTest {
     ASSERT_NE(holder_, nullptr);
   }
   void TearDown() override {
-    FreeDataObject(holder_);
+    fh::FreeDataObject(holder_);
     fhtest::PersonalityDbTest::TearDown();
   }
   static std::string Constituent(int index, const std::string& table, const char* mandatory) {
@@ -258,8 +258,8 @@ TEST(PersonalityKeyConditionTest, WritesEachKeyAtItsWidthAndType) {
       EXPECT_TRUE(log.HasLine("[ERROR]", c.error));
     }
   }
-  FreeDataObject(holder);
-  ResetMemPoolForTest();
+  fh::FreeDataObject(holder);
+  fh::ResetMemPoolForTest();
   FreeAllTableDefns();
 }
 

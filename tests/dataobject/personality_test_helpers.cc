@@ -38,8 +38,8 @@ std::string DescribePersonalities() {
 void PersonalityDbTest::SetUp() {
   SqlEngineFixture::SetUp();
   if (HasFatalFailure()) return;
-  ClearIndexedDominantTables();
-  ResetPersonalitiesForTesting();
+  fh::ClearIndexedDominantTables();
+  fh::ResetPersonalitiesForTesting();
   ASSERT_EQ(InitPersonality(), 1);
 }
 
@@ -53,8 +53,8 @@ void PersonalityDbTest::AddDataSources() {
 void PersonalityDbTest::TearDown() {
   DropMadeTables();
   UnLoadAllTable();
-  ResetPersonalitiesForTesting();
-  ClearIndexedDominantTables();
+  fh::ResetPersonalitiesForTesting();
+  fh::ClearIndexedDominantTables();
   SqlEngineFixture::TearDown();
 }
 

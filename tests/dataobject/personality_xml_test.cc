@@ -16,10 +16,10 @@ namespace {
 class PersonalityXmlTest : public testing::Test {
  protected:
   PersonalityXmlTest() {
-    ResetPersonalitiesForTesting();
+    fh::ResetPersonalitiesForTesting();
     EXPECT_EQ(InitPersonality(), 1);
   }
-  ~PersonalityXmlTest() override { ResetPersonalitiesForTesting(); }
+  ~PersonalityXmlTest() override { fh::ResetPersonalitiesForTesting(); }
 
   fhtest::TempDir dir_;
   fhtest::TestLog log_;
@@ -85,7 +85,7 @@ TEST_F(PersonalityXmlTest, ReadsPersonalitiesByTheFileRules) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ResetPersonalitiesForTesting();
+    fh::ResetPersonalitiesForTesting();
     ASSERT_EQ(InitPersonality(), 1);
     EXPECT_EQ(fhtest::ReadPersonalityText(dir_, std::string("<Root>") + c.body + "</Root>"), 1);
     EXPECT_EQ(fhtest::DescribePersonalities(), c.expected);
@@ -111,7 +111,7 @@ TEST_F(PersonalityXmlTest, RefusesWhatCannotBeRead) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ResetPersonalitiesForTesting();
+    fh::ResetPersonalitiesForTesting();
     if (c.initialised) {
       ASSERT_EQ(InitPersonality(), 1);
     }

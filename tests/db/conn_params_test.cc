@@ -16,7 +16,7 @@ namespace {
 class ConnParamsTest : public DbTest {
  protected:
   ~ConnParamsTest() override {
-    ResetTesselRoot();
+    fh::ResetTesselRoot();
     FreeAllDataSourceMapEntries();
   }
   std::string Write(const std::string& content) {
@@ -38,7 +38,7 @@ TEST_F(ConnParamsTest, LinesBecomeEntriesInFileOrder) {
       "Short 4 only five tokens here\n"
       "After 5 a b c d AfterDB ODBC MYSQL NO\n");
   ASSERT_TRUE(LoadConnParamsEntryFromFile(path.c_str()));
-  ASSERT_EQ(GetConnParamsEntryCount(), 3);  // reading stops at the short line
+  ASSERT_EQ(fh::GetConnParamsEntryCount(), 3);  // reading stops at the short line
 
   const ConnParamsEntry* main = GetConnParamsEntry("MainDB");
   ASSERT_NE(main, nullptr);
@@ -95,7 +95,7 @@ TEST_F(ConnParamsTest, TheSampleDataDirectoryConnectsToItsEmbeddedDatabases) {
                              dir_.Sub("data/connparams.txt"));
   SetTesselRoot(dir_.path().c_str());
   ASSERT_TRUE(LoadConnParamsEntryFromFile("..\\data\\connparams.txt"));
-  ASSERT_EQ(GetConnParamsEntryCount(), 2);
+  ASSERT_EQ(fh::GetConnParamsEntryCount(), 2);
   EXPECT_STREQ(GetDefaultConnectionName(), "InventoryDB");
   EXPECT_STREQ(GetDialectNameForConnection("ArchiveDB"), "SQLITE");
   ASSERT_TRUE(EstablishDBConnections()) << log_.Messages();

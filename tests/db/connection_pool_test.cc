@@ -62,7 +62,7 @@ TEST_F(ConnectionPoolTest, OneHandleIsSharedByEveryThread) {
 TEST_F(ConnectionPoolTest, FiveHandlesAndTheSixthCallerGetsNone) {
   AddSqlite("LiteDB");
   ASSERT_TRUE(CreateConnectionPool(0));
-  ASSERT_EQ(GetPooledHandleCount("LiteDB"), 5);
+  ASSERT_EQ(fh::GetPooledHandleCount("LiteDB"), 5);
   EXPECT_TRUE(log_.HasLine("[DEBUG]", " 4 : LiteDB : Connection Established\n"));
 
   constexpr int kCallers = 6;
@@ -165,7 +165,7 @@ TEST_F(ConnectionPoolTest, AHandleIsReplacedOnlyPastTheAgeLimit) {
   EXPECT_NE(second, first);
   EXPECT_EQ(second->openedAt, 1700000000u + 27901u);
   EXPECT_EQ(second->owner, 1);
-  EXPECT_EQ(GetPooledHandleCount("LiteDB"), 1);
+  EXPECT_EQ(fh::GetPooledHandleCount("LiteDB"), 1);
   EXPECT_EQ(log_.Count(" LiteDB : Connection Established\n"), opened + 1);
   EXPECT_EQ(ExecuteUpdate(second, "insert into t values (1)"), 1);
   EXPECT_EQ(GetConnectionHandle("LiteDB"), second);
@@ -185,7 +185,7 @@ TEST_F(ConnectionPoolTest, DataSourceChoiceAndEstablishFailures) {
       "t", 1, "fh_sqlite", nullptr, nullptr, "BadDB", 1, "Driver=NoSuchDriver", "ODBC", "SQLITE")));
   EXPECT_FALSE(EstablishDBConnections());
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot establish connection.\n"));
-  EXPECT_EQ(GetConnectionPoolEntryCount(), 2);       // the ones opened so far stay
+  EXPECT_EQ(fh::GetConnectionPoolEntryCount(), 2);   // the ones opened so far stay
   EXPECT_EQ(GetConnectionHandle(nullptr), nullptr);  // two data sources: no default
   ConnectionHandle* second = GetConnectionHandle("SecondDB");
   ASSERT_NE(second, nullptr);

@@ -15,16 +15,16 @@ namespace {
 class DBProviderTest : public DbTest {};
 
 TEST_F(DBProviderTest, StartUpFillsTheOdbcAndTheSqliteSlot) {
-  EXPECT_EQ(GetDBProviderAt(0), &kODBCProvider);
-  EXPECT_EQ(GetDBProviderAt(1), &kSqliteProvider);
+  EXPECT_EQ(fh::GetDBProviderAt(0), &kODBCProvider);
+  EXPECT_EQ(fh::GetDBProviderAt(1), &kSqliteProvider);
   EXPECT_EQ(GetDBProviderIndex("ODBC"), 0);
   EXPECT_EQ(GetDBProviderIndex("SQLITE"), 1);
   EXPECT_EQ(GetDBProviderIndex("Sqlite"), -1);
 
   EXPECT_FALSE(InitDBProvider());
   EXPECT_TRUE(log_.HasLine("[ERROR]", "InitDBProvider Failed as already initialized\n"));
-  EXPECT_EQ(GetDBProviderAt(0), &kODBCProvider);
-  EXPECT_EQ(GetDBProviderAt(1), &kSqliteProvider);
+  EXPECT_EQ(fh::GetDBProviderAt(0), &kODBCProvider);
+  EXPECT_EQ(fh::GetDBProviderAt(1), &kSqliteProvider);
 }
 
 TEST_F(DBProviderTest, NamesMatchCaseSensitively) {
@@ -34,7 +34,7 @@ TEST_F(DBProviderTest, NamesMatchCaseSensitively) {
   EXPECT_FALSE(UnloadDBProvider("odbc"));
   ASSERT_TRUE(UnloadDBProvider("SQLITE"));
   EXPECT_FALSE(LoadDBProvider("odbc"));  // the empty slot stays empty
-  EXPECT_EQ(GetDBProviderAt(1), nullptr);
+  EXPECT_EQ(fh::GetDBProviderAt(1), nullptr);
 }
 
 TEST_F(DBProviderTest, SlotsFillInOrderAndUnloadEmptiesOne) {
@@ -46,7 +46,7 @@ TEST_F(DBProviderTest, SlotsFillInOrderAndUnloadEmptiesOne) {
   EXPECT_EQ(GetDBProviderIndex("OTHER"), 1);
   EXPECT_FALSE(LoadDBProvider("ODBC"));  // no empty slot left
   EXPECT_TRUE(UnloadDBProvider("ODBC"));
-  EXPECT_EQ(GetDBProviderAt(0), nullptr);
+  EXPECT_EQ(fh::GetDBProviderAt(0), nullptr);
   // The scan stops at the first empty slot.
   EXPECT_EQ(GetDBProviderIndex("OTHER"), -1);
   EXPECT_TRUE(LoadDBProvider("ODBC"));

@@ -162,7 +162,7 @@ TEST_F(OdbcFailureTest, AFailedCommitRollsBackAndRestoresAutoCommit) {
   auto rows = ExecuteQuery(other.get(), "select id from t");
   ASSERT_NE(rows, nullptr);
   ASSERT_EQ(rows->rowCount, 1);  // the first insert was rolled back, the second committed
-  EXPECT_EQ(GetIntegerValue(*rows->rows[0][0], KES_SQL_INT), 2);
+  EXPECT_EQ(fh::GetIntegerValue(*rows->rows[0][0], KES_SQL_INT), 2);
   CloseDBConnection(std::move(other));
 }
 
@@ -194,19 +194,19 @@ TEST(OdbcTypeTableTest, MapsTheDriversTypes) {
       {12345, 0},
   };
   for (const auto& [sqlType, columnType] : rows)
-    EXPECT_EQ(MapODBCSqlType(sqlType), columnType) << sqlType;
+    EXPECT_EQ(fh::MapODBCSqlType(sqlType), columnType) << sqlType;
 }
 
 TEST(OdbcConnectStringTest, QuotesValuesAndNeverNamesADriverBesideADsn) {
   auto entry =
       CreateConnParamsEntry("t", 1, "my dsn", "u;1", "p}w{", "C", 0, nullptr, "ODBC", "MYSQL");
-  EXPECT_EQ(BuildODBCConnectString(*entry), "DSN=my dsn;UID={u;1};PWD={p}}w{};");
+  EXPECT_EQ(fh::BuildODBCConnectString(*entry), "DSN=my dsn;UID={u;1};PWD={p}}w{};");
   entry->user.reset();
   entry->password.reset();
-  EXPECT_EQ(BuildODBCConnectString(*entry), "DSN=my dsn;");
+  EXPECT_EQ(fh::BuildODBCConnectString(*entry), "DSN=my dsn;");
   entry->useConnectString = 1;
   entry->connectString = "Driver=SQLite3;Database=x";
-  EXPECT_EQ(BuildODBCConnectString(*entry), "Driver=SQLite3;Database=x");
+  EXPECT_EQ(fh::BuildODBCConnectString(*entry), "Driver=SQLite3;Database=x");
 }
 
 TEST(OdbcOpenTest, ADsnIsRequired) {

@@ -110,12 +110,13 @@ TEST_P(OdbcProviderTest, ValuesArriveWholeAndTyped) {
   EXPECT_EQ(result->columns[2].dataType, KES_SQL_DOUBLE);
   EXPECT_EQ(result->columns[5].dataType, KES_SQL_DATE);
   EXPECT_EQ(result->columns[6].dataType, KES_SQL_DATETIME);
-  EXPECT_TRUE(IsTextColumnType(result->columns[3].dataType)) << int(result->columns[3].dataType);
+  EXPECT_TRUE(fh::IsTextColumnType(result->columns[3].dataType))
+      << int(result->columns[3].dataType);
 
   const DBRow& first = result->rows[0];
-  EXPECT_EQ(GetIntegerValue(*first[0], KES_SQL_INT), INT_MIN);
-  EXPECT_EQ(GetIntegerValue(*first[1], KES_SQL_BIGINT), LLONG_MIN);
-  EXPECT_EQ(GetFloatingValue(*first[2], KES_SQL_DOUBLE), 1e-300);
+  EXPECT_EQ(fh::GetIntegerValue(*first[0], KES_SQL_INT), INT_MIN);
+  EXPECT_EQ(fh::GetIntegerValue(*first[1], KES_SQL_BIGINT), LLONG_MIN);
+  EXPECT_EQ(fh::GetFloatingValue(*first[2], KES_SQL_DOUBLE), 1e-300);
   EXPECT_EQ(std::string(first[3]->text()), nonAscii);
   EXPECT_EQ(first[3]->length(), static_cast<int32_t>(nonAscii.size()));
   EXPECT_EQ(first[4]->length(), static_cast<int32_t>(longText.size()));
@@ -125,9 +126,9 @@ TEST_P(OdbcProviderTest, ValuesArriveWholeAndTyped) {
   EXPECT_EQ(first[6]->length(), 11);
 
   const DBRow& second = result->rows[1];
-  EXPECT_EQ(GetIntegerValue(*second[0], KES_SQL_INT), INT_MAX);
-  EXPECT_EQ(GetIntegerValue(*second[1], KES_SQL_BIGINT), LLONG_MAX);
-  EXPECT_EQ(GetFloatingValue(*second[2], KES_SQL_DOUBLE), -2.5);
+  EXPECT_EQ(fh::GetIntegerValue(*second[0], KES_SQL_INT), INT_MAX);
+  EXPECT_EQ(fh::GetIntegerValue(*second[1], KES_SQL_BIGINT), LLONG_MAX);
+  EXPECT_EQ(fh::GetFloatingValue(*second[2], KES_SQL_DOUBLE), -2.5);
   EXPECT_EQ(second[3]->length(), 0);
   EXPECT_EQ(std::string(second[4]->text()), nonAscii);
 
@@ -156,7 +157,7 @@ TEST_P(OdbcTinyintTest, TinyintReadsAsBoolean) {
   ASSERT_EQ(result->rowCount, 3);
   const std::vector<int64_t> expected = {1, 0, 0};  // only the text "1" is true
   for (std::size_t row = 0; row < expected.size(); ++row) {
-    EXPECT_EQ(GetIntegerValue(*result->rows[row][0], KES_SQL_BOOLEAN), expected[row]) << row;
+    EXPECT_EQ(fh::GetIntegerValue(*result->rows[row][0], KES_SQL_BOOLEAN), expected[row]) << row;
   }
 }
 

@@ -124,7 +124,7 @@ std::string Literal(const DialectWords& words, const Cell& cell, uint8_t dataTyp
     int32_t length = 0;
     value = ConvertStringToValue(cell.text.c_str(), dataType, &length);
   }
-  return value ? WriteSqlLiteral(words, &*value, dataType).value_or("?") : "?";
+  return value ? fh::WriteSqlLiteral(words, &*value, dataType).value_or("?") : "?";
 }
 
 class PreparedStatementTest : public EngineHandleTest {
@@ -132,7 +132,7 @@ class PreparedStatementTest : public EngineHandleTest {
   void SetUp() override {
     EngineHandleTest::SetUp();
     if (HasFatalFailure()) return;
-    ASSERT_TRUE(SupportsPreparedStatements(handle_.get()));
+    ASSERT_TRUE(fh::SupportsPreparedStatements(handle_.get()));
     for (const std::string* table : {&literal_, &bound_}) {
       Run("drop table if exists " + *table);
       std::string create = "create table " + *table + " (id int primary key";
@@ -358,9 +358,9 @@ TEST_P(PreparedServerTest, ALostLinkMarksTheHandleBroken) {
   ASSERT_TRUE(EndSession(GetParam(), killer.get(), *session));
   std::vector<Cell> cells;
   const std::vector<BoundValue> values = BoundRows(0, 3, cells);
-  EXPECT_FALSE(IsConnectionBroken(*handle_));
+  EXPECT_FALSE(fh::IsConnectionBroken(*handle_));
   EXPECT_EQ(ExecutePrepared(handle_.get(), insert, values.data(), 3), 0);
-  EXPECT_TRUE(IsConnectionBroken(*handle_)) << log_.Messages();
+  EXPECT_TRUE(fh::IsConnectionBroken(*handle_)) << log_.Messages();
   CloseDBConnection(std::move(handle_));  // the statement is freed with it
   handle_ = std::move(killer);
 }

@@ -177,7 +177,7 @@ TEST_F(SqliteProviderTest, TransactionsCommitRollBackAndAFailedCommitLeavesNothi
   EXPECT_EQ(Count("c"), 0u);
   ASSERT_EQ(BeginTransaction(handle_.get()), 1);
   EXPECT_EQ(RollbackTransaction(handle_.get()), 1);
-  EXPECT_FALSE(IsConnectionBroken(*handle_));
+  EXPECT_FALSE(fh::IsConnectionBroken(*handle_));
 }
 
 TEST_F(SqliteProviderTest, ForeignKeysAreEnforcedAndAStatementFailureKeepsTheConnection) {
@@ -193,7 +193,7 @@ TEST_F(SqliteProviderTest, ForeignKeysAreEnforcedAndAStatementFailureKeepsTheCon
   EXPECT_EQ(ExecuteUpdateRowCount(handle_.get(), "delete from p where id = 1"), 0);
   EXPECT_EQ(ExecuteUpdateRowCount(handle_.get(), "select * from no_such_table"), -1);
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Preparing statement failed\n"));
-  EXPECT_FALSE(IsConnectionBroken(*handle_));
+  EXPECT_FALSE(fh::IsConnectionBroken(*handle_));
 }
 
 TEST_F(SqliteProviderTest, AFileThatIsNoDatabaseFailsTheOpenAndBreaksAnOpenHandle) {
@@ -209,7 +209,7 @@ TEST_F(SqliteProviderTest, AFileThatIsNoDatabaseFailsTheOpenAndBreaksAnOpenHandl
   const std::string file = *entry_->dsn;  // damaged in place: the connection keeps its descriptor
   std::fstream(file, std::ios::binary | std::ios::in | std::ios::out) << std::string(100, 'x');
   EXPECT_EQ(Run("insert into p values (1)"), 0);
-  EXPECT_TRUE(IsConnectionBroken(*handle_)) << log_.Messages();
+  EXPECT_TRUE(fh::IsConnectionBroken(*handle_)) << log_.Messages();
 }
 
 TEST_F(SqliteProviderTest, ARelativeDatabaseFileIsTakenFromTheDataDirectory) {
@@ -257,14 +257,14 @@ TEST(SqliteSecondProcess, DISABLED_InsertBesideTheFirst) {
   ASSERT_NE(file, nullptr);
   auto entry = CreateConnParamsEntry("t", 1, file, nullptr, nullptr, "Second", 0, nullptr,
                                      kSqliteProviderName, "SQLITE");
-  auto handle = SqliteOpenConnection(entry.get());
+  auto handle = fh::SqliteOpenConnection(entry.get());
   ASSERT_NE(handle, nullptr);
   std::ofstream(std::getenv("FH_SQLITE_CHILD_READY")) << 'x';
-  EXPECT_EQ(SqliteExecuteUpdate(handle.get(), "insert into p values (2)"), 1);
-  auto rows = SqliteExecuteQuery(handle.get(), "select id from p");
+  EXPECT_EQ(fh::SqliteExecuteUpdate(handle.get(), "insert into p values (2)"), 1);
+  auto rows = fh::SqliteExecuteQuery(handle.get(), "select id from p");
   ASSERT_NE(rows, nullptr);
   EXPECT_EQ(rows->rows.size(), 2u);
-  SqliteCloseConnection(handle.get());
+  fh::SqliteCloseConnection(handle.get());
 }
 
 }  // namespace

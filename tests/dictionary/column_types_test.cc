@@ -80,28 +80,29 @@ TEST(ColumnTypesTest, SymbolsAndSizesFollowTheCodes) {
                                       0, 0, 0, 0, 11, 11, 11, 1, 0, 0, 0};
   for (int code = 0; code <= kMaxColumnTypeCode; ++code) {
     SCOPED_TRACE(code);
-    EXPECT_EQ(GetColumnTypeSize(static_cast<uint8_t>(code)), sizes[code]);
-    const std::string symbol = GetColumnTypeSymbol(static_cast<uint8_t>(code));
+    EXPECT_EQ(fh::GetColumnTypeSize(static_cast<uint8_t>(code)), sizes[code]);
+    const std::string symbol = fh::GetColumnTypeSymbol(static_cast<uint8_t>(code));
     // Every symbol names its own code (the code-only names excepted, which
     // select nothing from a file).
     if (symbol != "KES_SQL_BIGINT" && symbol != "KES_SQL_NCHAR" && symbol != "KES_SQL_BOOLEAN") {
       EXPECT_EQ(GetColumnTypeFromName(symbol.c_str()), code);
     }
   }
-  EXPECT_STREQ(GetColumnTypeSymbol(KES_SQL_INT), "KES_SQL_INT");
-  EXPECT_STREQ(GetColumnTypeSymbol(23), "UNKNOWN");
-  EXPECT_EQ(GetColumnTypeSize(23), 0);
+  EXPECT_STREQ(fh::GetColumnTypeSymbol(KES_SQL_INT), "KES_SQL_INT");
+  EXPECT_STREQ(fh::GetColumnTypeSymbol(23), "UNKNOWN");
+  EXPECT_EQ(fh::GetColumnTypeSize(23), 0);
 }
 
 TEST(ColumnTypesTest, TypeFamilies) {
   for (int code = 0; code <= 255; ++code) {
     const auto type = static_cast<uint8_t>(code);
     SCOPED_TRACE(code);
-    EXPECT_EQ(IsIntegerColumnType(type), code >= 1 && code <= 8);
-    EXPECT_EQ(IsSignedIntegerColumnType(type), code == 1 || code == 3 || code == 5 || code == 7);
+    EXPECT_EQ(fh::IsIntegerColumnType(type), code >= 1 && code <= 8);
+    EXPECT_EQ(fh::IsSignedIntegerColumnType(type),
+              code == 1 || code == 3 || code == 5 || code == 7);
     EXPECT_EQ(IsFloatingColumnType(type), code >= 9 && code <= 11);
-    EXPECT_EQ(IsTextColumnType(type), (code >= 12 && code <= 15) || code == 22);
-    EXPECT_EQ(IsDateTimeColumnType(type), code >= 16 && code <= 18);
+    EXPECT_EQ(fh::IsTextColumnType(type), (code >= 12 && code <= 15) || code == 22);
+    EXPECT_EQ(fh::IsDateTimeColumnType(type), code >= 16 && code <= 18);
   }
 }
 
@@ -119,7 +120,7 @@ TEST(ColumnTypesTest, WideCharColumnsBecomeText) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.type) + "/" + std::to_string(c.maxSize));
-    EXPECT_EQ(WidenColumnType(c.type, c.maxSize), c.widened);
+    EXPECT_EQ(fh::WidenColumnType(c.type, c.maxSize), c.widened);
   }
 }
 

@@ -191,15 +191,16 @@ TEST(ColumnValuesTest, HugeDoublesPrintInFull) {
 }
 
 TEST(ColumnValuesTest, TypedReaders) {
-  EXPECT_EQ(GetIntegerValue(ColumnValue::FromInteger(KES_SQL_TINYINT, -7), KES_SQL_TINYINT), -7);
-  EXPECT_EQ(GetIntegerValue(ColumnValue::FromInteger(KES_SQL_UNSIGNED_TINYINT, -7),
-                            KES_SQL_UNSIGNED_TINYINT),
+  EXPECT_EQ(fh::GetIntegerValue(ColumnValue::FromInteger(KES_SQL_TINYINT, -7), KES_SQL_TINYINT),
+            -7);
+  EXPECT_EQ(fh::GetIntegerValue(ColumnValue::FromInteger(KES_SQL_UNSIGNED_TINYINT, -7),
+                                KES_SQL_UNSIGNED_TINYINT),
             249);
-  EXPECT_EQ(GetIntegerValue(ColumnValue::FromInteger(KES_SQL_BOOLEAN, 5), KES_SQL_BOOLEAN), 1);
-  EXPECT_FALSE(GetIntegerValue(ColumnValue::FromText("5"), KES_SQL_TEXT).has_value());
-  EXPECT_EQ(GetFloatingValue(ColumnValue::FromFloat(2.5f), KES_SQL_REAL), 2.5);
-  EXPECT_EQ(GetFloatingValue(ColumnValue::FromDouble(-1.25), KES_SQL_DOUBLE), -1.25);
-  EXPECT_FALSE(GetFloatingValue(ColumnValue::FromDouble(1.0), KES_SQL_INT).has_value());
+  EXPECT_EQ(fh::GetIntegerValue(ColumnValue::FromInteger(KES_SQL_BOOLEAN, 5), KES_SQL_BOOLEAN), 1);
+  EXPECT_FALSE(fh::GetIntegerValue(ColumnValue::FromText("5"), KES_SQL_TEXT).has_value());
+  EXPECT_EQ(fh::GetFloatingValue(ColumnValue::FromFloat(2.5f), KES_SQL_REAL), 2.5);
+  EXPECT_EQ(fh::GetFloatingValue(ColumnValue::FromDouble(-1.25), KES_SQL_DOUBLE), -1.25);
+  EXPECT_FALSE(fh::GetFloatingValue(ColumnValue::FromDouble(1.0), KES_SQL_INT).has_value());
 }
 
 TEST(ColumnValuesTest, DateTimeValuesCopyDeeply) {
@@ -279,8 +280,8 @@ TEST(ColumnValuesTest, MovedFromValuesReadAsTheEmptyValue) {
 
 class PoolConversionTest : public ::testing::Test {
  protected:
-  void SetUp() override { pool_ = CreateMemPool(nullptr); }
-  void TearDown() override { DestroyMemPool(pool_); }
+  void SetUp() override { pool_ = fh::CreateMemPool(nullptr); }
+  void TearDown() override { fh::DestroyMemPool(pool_); }
   MemPool* pool_ = nullptr;
 };
 
@@ -298,23 +299,23 @@ TEST_F(PoolConversionTest, GivesTheSameTextsForNumbersTextsAndBooleans) {
     int32_t length = static_cast<int32_t>(std::strlen(text));
     const std::optional<ColumnValue> value = ConvertStringToValue(text, type, &length);
     ASSERT_TRUE(value.has_value());
-    const char* pooled = ConvertValueToStringInPool(&*value, type, pool_);
+    const char* pooled = fh::ConvertValueToStringInPool(&*value, type, pool_);
     ASSERT_NE(pooled, nullptr);
     EXPECT_EQ(pooled, *ConvertValueToString(value, type));
   }
   const ColumnValue decimal = ColumnValue::FromText("12.50");
-  EXPECT_STREQ(ConvertValueToStringInPool(&decimal, KES_SQL_DECIMAL, pool_), "12.50");
-  EXPECT_STREQ(ConvertValueToStringInPool(nullptr, KES_SQL_INT, pool_), "NULL");
+  EXPECT_STREQ(fh::ConvertValueToStringInPool(&decimal, KES_SQL_DECIMAL, pool_), "12.50");
+  EXPECT_STREQ(fh::ConvertValueToStringInPool(nullptr, KES_SQL_INT, pool_), "NULL");
 }
 
 TEST_F(PoolConversionTest, GivesNoTextForTheOtherTypes) {
   const ColumnValue date = ColumnValue::FromDateTime(CreateKesDateTime(2021, 1, 2, 3, 4, 5));
   const ColumnValue text = ColumnValue::FromText("long text");
-  EXPECT_EQ(ConvertValueToStringInPool(&date, KES_SQL_DATETIME, pool_), nullptr);
-  EXPECT_EQ(ConvertValueToStringInPool(&text, KES_SQL_TEXT, pool_), nullptr);
-  EXPECT_EQ(ConvertValueToStringInPool(&text, KES_SQL_BLOB, pool_), nullptr);
-  EXPECT_EQ(ConvertValueToStringInPool(&text, KES_SQL_NOT_SUPPORTED_TYPE, pool_), nullptr);
-  EXPECT_EQ(ConvertValueToStringInPool(&text, KES_SQL_CHAR, nullptr), nullptr);
+  EXPECT_EQ(fh::ConvertValueToStringInPool(&date, KES_SQL_DATETIME, pool_), nullptr);
+  EXPECT_EQ(fh::ConvertValueToStringInPool(&text, KES_SQL_TEXT, pool_), nullptr);
+  EXPECT_EQ(fh::ConvertValueToStringInPool(&text, KES_SQL_BLOB, pool_), nullptr);
+  EXPECT_EQ(fh::ConvertValueToStringInPool(&text, KES_SQL_NOT_SUPPORTED_TYPE, pool_), nullptr);
+  EXPECT_EQ(fh::ConvertValueToStringInPool(&text, KES_SQL_CHAR, nullptr), nullptr);
 }
 
 }  // namespace

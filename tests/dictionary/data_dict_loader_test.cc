@@ -91,7 +91,7 @@ TEST_F(DataDirectoryRuleTest, NoListAnywhereFails) {
   EXPECT_FALSE(LoadAllDataDictFiles());
   const std::string messages = NewMessages();
   EXPECT_NE(messages.find(ErrorLine("Cannot open DataDictionary File.\n")), std::string::npos);
-  EXPECT_EQ(GetTableDefnCount(), 0u);
+  EXPECT_EQ(fh::GetTableDefnCount(), 0u);
 }
 
 TEST_F(DataDirectoryRuleTest, CallerChosenDirectory) {
@@ -99,7 +99,7 @@ TEST_F(DataDirectoryRuleTest, CallerChosenDirectory) {
   WriteDataFile("data", "a.xml", OneTableFile("from_a"));
   WriteDataFile("data", "b.xml", OneTableFile("from_b"));
   EXPECT_TRUE(LoadDataDictFiles(dir().Sub("data").c_str()));
-  EXPECT_EQ(GetTableDefnCount(), 2u);
+  EXPECT_EQ(fh::GetTableDefnCount(), 2u);
   EXPECT_FALSE(LoadDataDictFiles(dir().Sub("root").c_str()));  // no list there
   EXPECT_FALSE(LoadDataDictFiles(nullptr));
   const std::string messages = NewMessages();
@@ -112,7 +112,7 @@ TEST_F(ListFileTest, SameTableNameInTwoFilesFirstOneIsFound) {
   WriteFile("first.xml", OneTableFile("Shared", "from first"));
   WriteFile("second.xml", OneTableFile("shared", "from second"));
   ASSERT_TRUE(LoadDataDictFiles(dir().path().c_str()));
-  EXPECT_EQ(GetTableDefnCount(), 2u);  // both are registered
+  EXPECT_EQ(fh::GetTableDefnCount(), 2u);  // both are registered
   EXPECT_STREQ(DescriptionOf("SHARED"), "from first");
 }
 

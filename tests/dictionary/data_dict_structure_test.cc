@@ -172,7 +172,7 @@ TEST_F(StructureTest, MalformedAndForeignFilesEndQuietlyOnStandardError) {
   EXPECT_EQ(fhtest::ReadFileBytes(capture), "");
   EXPECT_NE(messages.find("[DEBUG] XML "), std::string::npos) << messages;
   EXPECT_NE(messages.find(" : failed to parse\n"), std::string::npos);
-  EXPECT_EQ(GetTableDefnCount(), 0u);
+  EXPECT_EQ(fh::GetTableDefnCount(), 0u);
 }
 
 TEST_F(StructureTest, EmptyDictionaryDescriptionDoesNotSwallowTheNextTable) {
@@ -193,7 +193,7 @@ TEST_F(StructureTest, TablesWithoutColumnsGiveNoDefinitionAndNoMessage) {
                "<primary-key><primary-key-column>a</primary-key-column>"
                "</primary-key>") +
       kGoodTable));
-  EXPECT_EQ(GetTableDefnCount(), 1u);
+  EXPECT_EQ(fh::GetTableDefnCount(), 1u);
   EXPECT_NE(GetTableDefn("good"), nullptr);
   EXPECT_EQ(messages.find("[ERROR]"), std::string::npos) << messages;
 }

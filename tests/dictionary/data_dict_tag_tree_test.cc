@@ -35,7 +35,7 @@ class TagTreeTest : public fhtest::DataDictTest {
  protected:
   // A reader on xml, moved to the first start tag named element.
   XmlTextReaderHandle ReaderAt(const std::string& xml, const char* element) {
-    XmlTextReaderHandle reader = OpenDataDictReader(WriteFile("tree.xml", xml).c_str());
+    XmlTextReaderHandle reader = fh::OpenDataDictReader(WriteFile("tree.xml", xml).c_str());
     EXPECT_TRUE(reader);
     while (reader && xmlTextReaderRead(reader.get()) == 1) {
       if (xmlTextReaderNodeType(reader.get()) == XML_READER_TYPE_ELEMENT &&
@@ -183,7 +183,7 @@ TEST_F(TagTreeTest, ThousandsOfColumnsInOneTableLoadAndFree) {
   EXPECT_FALSE(wide->columns.back().isNullable);
   EXPECT_NE(GetTableDefn("next"), nullptr);
   FreeAllTableDefns();
-  EXPECT_EQ(GetTableDefnCount(), 0u);
+  EXPECT_EQ(fh::GetTableDefnCount(), 0u);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ std::string SimpleColumnsXml(const std::string& extraColumns) {
 
 void DataDictTest::SetUp() {
   FreeAllTableDefns();
-  ResetTesselRoot();
+  fh::ResetTesselRoot();
   log_ = std::make_unique<TestLog>(logDir_.path());
   ASSERT_TRUE(log_->opened());
 }
@@ -28,7 +28,7 @@ void DataDictTest::SetUp() {
 void DataDictTest::TearDown() {
   log_.reset();
   FreeAllTableDefns();
-  ResetTesselRoot();
+  fh::ResetTesselRoot();
 }
 
 std::string DataDictTest::WriteFile(const std::string& name, const std::string& content) {

@@ -16,7 +16,7 @@ ColumnDefnEntry MakeColumn(const char* name, const char* type, const char* defau
   source.dataTypeName = type;
   if (defaultText != nullptr) source.defaultValueText = defaultText;
   source.maxSize = maxSize;
-  std::optional<ColumnDefnEntry> column = CreateColumnDefn(source);
+  std::optional<ColumnDefnEntry> column = fh::CreateColumnDefn(source);
   EXPECT_TRUE(column.has_value());
   return column ? std::move(*column) : ColumnDefnEntry{};
 }
@@ -44,7 +44,8 @@ class TableDefnTest : public ::testing::Test {
     ConstraintDefn constraints;
     constraints.primaryKeyColumns = {"ID"};
     constraints.foreignKeys.push_back(MakeForeignKey("Region", "RegionId", "Regions"));
-    return AddTableDefn(CreateTableDefn(name, "customers", std::move(columns), constraints));
+    return fh::AddTableDefn(
+        fh::CreateTableDefn(name, "customers", std::move(columns), constraints));
   }
 };
 
@@ -91,7 +92,7 @@ TEST_F(TableDefnTest, ColumnDefinitionsConvertDefaultsAndWiden) {
 
 TEST_F(TableDefnTest, ColumnDefinitionCopiesAttributesAndNeedsAName) {
   ColumnDefnSource source;
-  EXPECT_FALSE(CreateColumnDefn(source).has_value());
+  EXPECT_FALSE(fh::CreateColumnDefn(source).has_value());
   source.columnName = "Status";
   source.dataTypeName = "NCHAR";
   source.isUnique = true;
@@ -100,7 +101,7 @@ TEST_F(TableDefnTest, ColumnDefinitionCopiesAttributesAndNeedsAName) {
   source.description = "state";
   source.maxSize = -1;
   source.allowedValues = AllowedValues{{"A", "B"}, false};
-  const std::optional<ColumnDefnEntry> column = CreateColumnDefn(source);
+  const std::optional<ColumnDefnEntry> column = fh::CreateColumnDefn(source);
   ASSERT_TRUE(column.has_value());
   EXPECT_EQ(column->columnName, "Status");
   EXPECT_TRUE(column->isUnique);
@@ -117,7 +118,7 @@ TEST_F(TableDefnTest, MissingDataTypeIsLoggedAndGivesCodeZero) {
   fhtest::TestLog log;
   ColumnDefnSource source;
   source.columnName = "X";
-  const std::optional<ColumnDefnEntry> column = CreateColumnDefn(source);
+  const std::optional<ColumnDefnEntry> column = fh::CreateColumnDefn(source);
   ASSERT_TRUE(column.has_value());
   EXPECT_EQ(column->dataType, KES_SQL_NOT_SUPPORTED_TYPE);
   EXPECT_TRUE(log.Contains(
@@ -189,9 +190,10 @@ TEST_F(TableDefnTest, ForeignKeysAreFoundIgnoringCase) {
 
 TEST_F(TableDefnTest, ForeignKeyLookupLogsMissingConstraints) {
   fhtest::TestLog log;
-  const TableDefn* bare = AddTableDefn(CreateTableDefn("Bare", std::nullopt, {}, std::nullopt));
+  const TableDefn* bare =
+      fh::AddTableDefn(fh::CreateTableDefn("Bare", std::nullopt, {}, std::nullopt));
   const TableDefn* keyed =
-      AddTableDefn(CreateTableDefn("Keyed", std::nullopt, {}, ConstraintDefn{}));
+      fh::AddTableDefn(fh::CreateTableDefn("Keyed", std::nullopt, {}, ConstraintDefn{}));
   EXPECT_EQ(GetForeignKeyDefn(bare, "X"), nullptr);
   EXPECT_TRUE(log.Contains("[ERROR] No constraint Definition \n"));
   EXPECT_EQ(GetForeignKeyDefn(keyed, "X"), nullptr);
@@ -207,21 +209,21 @@ TEST_F(TableDefnTest, TheFirstOfTwoEqualNamesWinsAndFreeingRemovesOnlyIt) {
 
   EXPECT_TRUE(FreeTableDefn("customer"));
   EXPECT_EQ(GetTableDefn("Customer"), second);
-  EXPECT_EQ(GetTableDefnCount(), 2u);
+  EXPECT_EQ(fh::GetTableDefnCount(), 2u);
   EXPECT_EQ(other->columns.size(), 3u) << "the other definitions stay where they were";
   EXPECT_FALSE(FreeTableDefn("Nowhere"));
   EXPECT_FALSE(FreeTableDefn(nullptr));
 
   FreeAllTableDefns();
-  EXPECT_EQ(GetTableDefnCount(), 0u);
+  EXPECT_EQ(fh::GetTableDefnCount(), 0u);
   EXPECT_TRUE(GetTableDefnList().empty());
   EXPECT_EQ(GetTableDefn("Other"), nullptr);
-  EXPECT_EQ(AddTableDefn(nullptr), nullptr);
+  EXPECT_EQ(fh::AddTableDefn(nullptr), nullptr);
 }
 
 TEST_F(TableDefnTest, PrintingWritesTheDefinitionAtDebugLevel) {
   const TableDefn* customer = AddCustomer();
-  AddTableDefn(CreateTableDefn("Empty", std::nullopt, {}, ConstraintDefn{}));
+  fh::AddTableDefn(fh::CreateTableDefn("Empty", std::nullopt, {}, ConstraintDefn{}));
   fhtest::TestLog log;
   PrintAllTableDefns();
   const std::string text = log.Text();
@@ -257,7 +259,8 @@ TEST_F(TableDefnTest, PrintingWritesTheDefinitionAtDebugLevel) {
 TEST_F(TableDefnTest, DefaultsCopiedOutOfADefinitionOutliveIt) {
   std::vector<ColumnDefnEntry> columns;
   columns.push_back(MakeColumn("When", "DATETIME", "2021-03-04 05:06:07"));
-  AddTableDefn(CreateTableDefn("Events", std::nullopt, std::move(columns), ConstraintDefn{}));
+  fh::AddTableDefn(
+      fh::CreateTableDefn("Events", std::nullopt, std::move(columns), ConstraintDefn{}));
   bool found = false;
   std::optional<ColumnValue> copy = *GetDefaultValue("Events", "When", &found);
   FreeAllTableDefns();

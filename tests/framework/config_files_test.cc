@@ -25,12 +25,12 @@ std::string ReadAll(std::FILE* stream) {
 class DataDirectoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetTesselRoot();
+    fh::ResetTesselRoot();
     ASSERT_EQ(::mkdir(top_.Sub("work").c_str(), 0755), 0);
     ASSERT_EQ(::mkdir(top_.Sub("root").c_str(), 0755), 0);
     ASSERT_EQ(::mkdir(top_.Sub("root/data").c_str(), 0755), 0);
   }
-  void TearDown() override { ResetTesselRoot(); }
+  void TearDown() override { fh::ResetTesselRoot(); }
 
   void MakeWorkingDataDirectory() { ASSERT_EQ(::mkdir(top_.Sub("data").c_str(), 0755), 0); }
   std::string root() const { return top_.Sub("root"); }
@@ -39,13 +39,13 @@ class DataDirectoryTest : public ::testing::Test {
 };
 
 TEST_F(DataDirectoryTest, ComposesBothLocations) {
-  EXPECT_EQ(ComposeDataPath(DataDirectory::kWorkingDirectory, "x.txt"),
+  EXPECT_EQ(fh::ComposeDataPath(DataDirectory::kWorkingDirectory, "x.txt"),
             std::optional<std::string>("..\\data\\x.txt"));
-  EXPECT_FALSE(ComposeDataPath(DataDirectory::kTesselRoot, "x.txt").has_value());
+  EXPECT_FALSE(fh::ComposeDataPath(DataDirectory::kTesselRoot, "x.txt").has_value());
   SetTesselRoot("/opt/fh");
-  EXPECT_EQ(ComposeDataPath(DataDirectory::kTesselRoot, "x.txt"),
+  EXPECT_EQ(fh::ComposeDataPath(DataDirectory::kTesselRoot, "x.txt"),
             std::optional<std::string>("/opt/fh/data/x.txt"));
-  EXPECT_FALSE(ComposeDataPath(DataDirectory::kWorkingDirectory, nullptr).has_value());
+  EXPECT_FALSE(fh::ComposeDataPath(DataDirectory::kWorkingDirectory, nullptr).has_value());
 }
 
 TEST_F(DataDirectoryTest, WorkingDirectoryLocationWinsAndRootIsNotConsulted) {
@@ -58,7 +58,7 @@ TEST_F(DataDirectoryTest, WorkingDirectoryLocationWinsAndRootIsNotConsulted) {
 
   fhtest::ScopedWorkingDirectory cwd(top_.Sub("work"));
   ASSERT_TRUE(cwd.changed());
-  OpenedConfigFile file = OpenConfigFile("settings.txt");
+  OpenedConfigFile file = fh::OpenConfigFile("settings.txt");
   ASSERT_TRUE(file.stream);
   EXPECT_EQ(file.location, DataDirectory::kWorkingDirectory);
   EXPECT_EQ(file.path, "..\\data\\settings.txt");
@@ -75,7 +75,7 @@ TEST_F(DataDirectoryTest, FallsBackToTheRootAndLogsTheAttempt) {
   fhtest::TestLog log(logDir.path());
 
   fhtest::ScopedWorkingDirectory cwd(top_.Sub("work"));
-  OpenedConfigFile file = OpenConfigFile("settings.txt");
+  OpenedConfigFile file = fh::OpenConfigFile("settings.txt");
   ASSERT_TRUE(file.stream);
   EXPECT_EQ(file.location, DataDirectory::kTesselRoot);
   EXPECT_EQ(file.path, root() + "/data/settings.txt");
@@ -88,13 +88,13 @@ TEST_F(DataDirectoryTest, FallsBackToTheRootAndLogsTheAttempt) {
 
 TEST_F(DataDirectoryTest, NeitherLocationOrNoRootGivesNoStream) {
   fhtest::ScopedWorkingDirectory cwd(top_.Sub("work"));
-  OpenedConfigFile missing = OpenConfigFile("settings.txt");
+  OpenedConfigFile missing = fh::OpenConfigFile("settings.txt");
   EXPECT_FALSE(missing.stream);
   EXPECT_TRUE(missing.path.empty());
 
   SetTesselRoot(root().c_str());
-  EXPECT_FALSE(OpenConfigFile("settings.txt").stream);
-  EXPECT_FALSE(OpenConfigFile(nullptr).stream);
+  EXPECT_FALSE(fh::OpenConfigFile("settings.txt").stream);
+  EXPECT_FALSE(fh::OpenConfigFile(nullptr).stream);
 }
 
 TEST_F(DataDirectoryTest, GivenPathFallsBackToItsLastComponentUnderTheRoot) {
@@ -103,18 +103,18 @@ TEST_F(DataDirectoryTest, GivenPathFallsBackToItsLastComponentUnderTheRoot) {
   SetTesselRoot(root().c_str());
   fhtest::ScopedWorkingDirectory cwd(top_.Sub("work"));
 
-  OpenedConfigFile viaRoot = OpenConfigFileAt("..\\data\\map.txt");
+  OpenedConfigFile viaRoot = fh::OpenConfigFileAt("..\\data\\map.txt");
   ASSERT_TRUE(viaRoot.stream);
   EXPECT_EQ(viaRoot.location, DataDirectory::kTesselRoot);
   EXPECT_EQ(ReadAll(viaRoot.stream.get()), "root map");
 
   ASSERT_TRUE(fhtest::WriteFileBytes(top_.Sub("data/map.txt"), "near map"));
-  OpenedConfigFile direct = OpenConfigFileAt("..\\data\\map.txt");
+  OpenedConfigFile direct = fh::OpenConfigFileAt("..\\data\\map.txt");
   ASSERT_TRUE(direct.stream);
   EXPECT_EQ(direct.location, DataDirectory::kWorkingDirectory);
   EXPECT_EQ(ReadAll(direct.stream.get()), "near map");
 
-  OpenedConfigFile slashes = OpenConfigFileAt("../data/map.txt");
+  OpenedConfigFile slashes = fh::OpenConfigFileAt("../data/map.txt");
   ASSERT_TRUE(slashes.stream);
   EXPECT_EQ(ReadAll(slashes.stream.get()), "near map");
 }
@@ -133,9 +133,9 @@ TEST_F(DataDirectoryTest, PathsLongerThanTheLimitAreNeverOpened) {
   ASSERT_TRUE(fhtest::WriteFileBytes(atLimit, "ok"));
   ASSERT_TRUE(fhtest::WriteFileBytes(overLimit, "too long"));
 
-  EXPECT_TRUE(OpenDataFileForRead(atLimit.c_str()));
-  EXPECT_FALSE(OpenDataFileForRead(overLimit.c_str()));
-  EXPECT_FALSE(OpenDataFileForRead(nullptr));
+  EXPECT_TRUE(fh::OpenDataFileForRead(atLimit.c_str()));
+  EXPECT_FALSE(fh::OpenDataFileForRead(overLimit.c_str()));
+  EXPECT_FALSE(fh::OpenDataFileForRead(nullptr));
 }
 
 TEST(ReadConfigTokenTest, SplitsAtAnyWhiteSpace) {
@@ -156,7 +156,7 @@ TEST(ReadConfigTokenTest, SplitsAtAnyWhiteSpace) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.content);
     ASSERT_TRUE(fhtest::WriteFileBytes(dir.Sub("tokens.txt"), c.content));
-    ConfigFileStream stream = OpenDataFileForRead(dir.Sub("tokens.txt").c_str());
+    ConfigFileStream stream = fh::OpenDataFileForRead(dir.Sub("tokens.txt").c_str());
     ASSERT_TRUE(stream);
     std::vector<std::string> tokens;
     std::string token;
@@ -166,7 +166,7 @@ TEST(ReadConfigTokenTest, SplitsAtAnyWhiteSpace) {
   }
 
   ASSERT_TRUE(fhtest::WriteFileBytes(dir.Sub("long.txt"), longToken + "\nnext"));
-  ConfigFileStream stream = OpenDataFileForRead(dir.Sub("long.txt").c_str());
+  ConfigFileStream stream = fh::OpenDataFileForRead(dir.Sub("long.txt").c_str());
   std::string token;
   ASSERT_TRUE(ReadConfigToken(stream.get(), token));
   EXPECT_EQ(token, longToken);  // never cut

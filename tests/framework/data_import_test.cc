@@ -187,24 +187,24 @@ TEST_P(DataImportTest, BufferAndNodeEntriesImportLikeAFile) {
       "</parent></root>";
   const std::string bad = "<root><unknown a='1'/></root>";
 
-  ASSERT_TRUE(SaveDataInXMLBuffer(good.data(), static_cast<int>(good.size())));
+  ASSERT_TRUE(fh::SaveDataInXMLBuffer(good.data(), static_cast<int>(good.size())));
   EXPECT_EQ(Rows("parent"), (std::vector<std::string>{"1|p|1"}));
   EXPECT_EQ(Rows("child"), (std::vector<std::string>{"1|1|c|1"}));
-  EXPECT_FALSE(SaveDataInXMLBuffer(bad.data(), static_cast<int>(bad.size())));
+  EXPECT_FALSE(fh::SaveDataInXMLBuffer(bad.data(), static_cast<int>(bad.size())));
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot construct table data from XML buffer.\n"));
-  EXPECT_FALSE(SaveDataInXMLBuffer("<root", 5));
+  EXPECT_FALSE(fh::SaveDataInXMLBuffer("<root", 5));
   EXPECT_TRUE(log_.HasLine("[ERROR]", "error: could not parse file file.xml\n"));
 
   std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> doc(
       xmlParseMemory(good.data(), static_cast<int>(good.size())), xmlFreeDoc);
   ASSERT_NE(doc, nullptr);
-  ASSERT_TRUE(SaveDataInXMLNode(xmlDocGetRootElement(doc.get())));
+  ASSERT_TRUE(fh::SaveDataInXMLNode(xmlDocGetRootElement(doc.get())));
   EXPECT_EQ(Rows("parent").size(), 2u);
   std::unique_ptr<xmlDoc, void (*)(xmlDoc*)> badDoc(
       xmlParseMemory(bad.data(), static_cast<int>(bad.size())), xmlFreeDoc);
-  EXPECT_FALSE(SaveDataInXMLNode(xmlDocGetRootElement(badDoc.get())));
+  EXPECT_FALSE(fh::SaveDataInXMLNode(xmlDocGetRootElement(badDoc.get())));
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot construct table data from buffer node.\n"));
-  EXPECT_FALSE(SaveDataInXMLNode(nullptr));
+  EXPECT_FALSE(fh::SaveDataInXMLNode(nullptr));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, DataImportTest, testing::ValuesIn(SelectedEngines()), EngineName);
@@ -216,7 +216,7 @@ TEST(DataImportValueTest, ValuesMustFitTheirColumns) {
   InitTableList();
   ASSERT_TRUE(InitializeMemPool());
   TestLog log;
-  ASSERT_NE(AddTableDefn(CreateTableDefn(
+  ASSERT_NE(fh::AddTableDefn(fh::CreateTableDefn(
                 "fits", std::nullopt,
                 {Col("d", KES_SQL_DATE), Col("t", KES_SQL_TIME), Col("ts", KES_SQL_DATETIME),
                  Col("n", KES_SQL_TINYINT), Col("u", KES_SQL_UNSIGNED_LONG_INT),
@@ -249,13 +249,13 @@ TEST(DataImportValueTest, ValuesMustFitTheirColumns) {
   };
   for (const auto& c : cases) {
     const std::string xml = std::string("<root><fits ") + c.column + "='" + c.text + "'/></root>";
-    SaveDataInXMLBuffer(xml.data(), static_cast<int>(xml.size()));
+    fh::SaveDataInXMLBuffer(xml.data(), static_cast<int>(xml.size()));
     const std::string refused =
         std::string("Cannot import XML data: element fits, column ") + c.column + ": \"" + c.text;
     EXPECT_EQ(log.Contains(refused), !c.fits) << c.column << " " << c.text;
   }
   UnLoadAllTable();
-  ResetMemPoolForTest();
+  fh::ResetMemPoolForTest();
   FreeAllTableDefns();
 }
 

@@ -16,11 +16,11 @@ class DataSourceMapTest : public ::testing::Test {
  protected:
   void SetUp() override {
     FreeAllDataSourceMapEntries();
-    ResetTesselRoot();
+    fh::ResetTesselRoot();
   }
   void TearDown() override {
     FreeAllDataSourceMapEntries();
-    ResetTesselRoot();
+    fh::ResetTesselRoot();
   }
 
   static void Add(const char* table, const char* connection) {
@@ -57,7 +57,7 @@ TEST_F(DataSourceMapTest, LookupIgnoresCaseAndFindsTheFirstEntry) {
   EXPECT_EQ(ConnectionOf("ORDERS"), "Orders");
   EXPECT_EQ(ConnectionOf("product"), "<none>");
   EXPECT_EQ(GetDataSourceMapEntry(nullptr), nullptr);
-  EXPECT_EQ(GetDataSourceMapEntryCount(), 3u);
+  EXPECT_EQ(fh::GetDataSourceMapEntryCount(), 3u);
 }
 
 TEST_F(DataSourceMapTest, DeleteRemovesOnlyTheFirstMatch) {
@@ -70,10 +70,10 @@ TEST_F(DataSourceMapTest, DeleteRemovesOnlyTheFirstMatch) {
   EXPECT_EQ(ConnectionOf("customer"), "Second");
   EXPECT_FALSE(DeleteDataSourceMapEntry("product"));
   EXPECT_FALSE(DeleteDataSourceMapEntry(nullptr));
-  EXPECT_EQ(GetDataSourceMapEntryCount(), 2u);
+  EXPECT_EQ(fh::GetDataSourceMapEntryCount(), 2u);
 
   FreeAllDataSourceMapEntries();
-  EXPECT_EQ(GetDataSourceMapEntryCount(), 0u);
+  EXPECT_EQ(fh::GetDataSourceMapEntryCount(), 0u);
   EXPECT_EQ(GetDataSourceMapEntry("orders"), nullptr);
 }
 
@@ -113,7 +113,7 @@ TEST_F(DataSourceMapTest, ReaderTakesTokensInPairsWhateverTheLineBreaks) {
     FreeAllDataSourceMapEntries();
     ASSERT_TRUE(fhtest::WriteFileBytes(dir.Sub("dsn_table_map.txt"), c.content));
     EXPECT_TRUE(LoadDataSourceMapEntryFromFile(dir.Sub("dsn_table_map.txt").c_str()));
-    EXPECT_EQ(GetDataSourceMapEntryCount(), c.entries);
+    EXPECT_EQ(fh::GetDataSourceMapEntryCount(), c.entries);
   }
   EXPECT_EQ(ConnectionOf("a"), "A");
   EXPECT_EQ(ConnectionOf("c"), "C");
@@ -124,7 +124,7 @@ TEST_F(DataSourceMapTest, ReaderAppendsInFileOrder) {
   ASSERT_TRUE(fhtest::WriteFileBytes(dir.Sub("map.txt"), "t1 First\nT1 Second\n"));
   Add("existing", "Before");
   ASSERT_TRUE(LoadDataSourceMapEntryFromFile(dir.Sub("map.txt").c_str()));
-  EXPECT_EQ(GetDataSourceMapEntryCount(), 3u);
+  EXPECT_EQ(fh::GetDataSourceMapEntryCount(), 3u);
   EXPECT_EQ(ConnectionOf("existing"), "Before");
   EXPECT_EQ(ConnectionOf("t1"), "First");
 }
@@ -156,7 +156,7 @@ TEST_F(DataSourceMapTest, ReaderFallsBackToTheRootThenFails) {
 
 TEST_F(DataSourceMapTest, SampleDirectoryMapNamesEverySampleTable) {
   ASSERT_TRUE(LoadDataSourceMapEntryFromFile(FH_SOURCE_DIR "/examples/data/dsn_table_map.txt"));
-  EXPECT_EQ(GetDataSourceMapEntryCount(), 7u);
+  EXPECT_EQ(fh::GetDataSourceMapEntryCount(), 7u);
   for (const char* table :
        {"customer", "product", "orders", "order_line", "shipment_line", "SeqGenState"}) {
     EXPECT_EQ(ConnectionOf(table), "InventoryDB") << table;

@@ -136,9 +136,9 @@ TEST_P(ForeignKeySaveTest, TwoKeysToOneTableJoinOnTheFirst) {
   for (const RowCollection* rows = object->firstCollection; rows != nullptr; rows = rows->next) {
     if (transfer_ != rows->tableName) continue;
     for (const RowUnit* row = rows->firstRow; row != nullptr; row = row->next)
-      transfers.push_back(*GetIntegerValue(*row->values[0], KES_SQL_INT));
+      transfers.push_back(*fh::GetIntegerValue(*row->values[0], KES_SQL_INT));
   }
-  FreeDataObject(object);
+  fh::FreeDataObject(object);
   EXPECT_EQ(transfers, std::vector<int64_t>{10});
 }
 

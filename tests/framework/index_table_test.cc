@@ -28,8 +28,9 @@ void Define(const char* name, std::vector<ForeignKeyDefn> keys) {
   ref.dataType = KES_SQL_INT;
   ConstraintDefn constraints;
   constraints.foreignKeys = std::move(keys);
-  ASSERT_NE(AddTableDefn(CreateTableDefn(name, std::nullopt, {id, ref}, std::move(constraints))),
-            nullptr);
+  ASSERT_NE(
+      fh::AddTableDefn(fh::CreateTableDefn(name, std::nullopt, {id, ref}, std::move(constraints))),
+      nullptr);
 }
 
 TEST(FindRootTableTest, FollowsEveryKeyOnceAndStopsAtCycles) {
@@ -74,7 +75,7 @@ class IndexTableTest : public fhtest::DbTest, public testing::WithParamInterface
  protected:
   void SetUp() override {
     FreeAllTableDefns();
-    ClearIndexedDominantTables();
+    fh::ClearIndexedDominantTables();
     InitTableList();
     ASSERT_TRUE(AddConnParamsEntry(fhtest::MakeEngineEntry(GetParam(), dir_.path(), "conn")));
     ASSERT_TRUE(EstablishDBConnections());
@@ -84,13 +85,14 @@ class IndexTableTest : public fhtest::DbTest, public testing::WithParamInterface
     ConstraintDefn rootKeys;
     rootKeys.primaryKeyColumns = {"CODE"};
     rootKeys.primaryKeyCount = 1;
-    ASSERT_NE(AddTableDefn(CreateTableDefn(dom_, std::nullopt, {key}, rootKeys)), nullptr);
+    ASSERT_NE(fh::AddTableDefn(fh::CreateTableDefn(dom_, std::nullopt, {key}, rootKeys)), nullptr);
     ColumnDefnEntry id;
     id.columnName = "ID";
     id.dataType = KES_SQL_INT;
     ConstraintDefn childKeys;
     childKeys.foreignKeys = {{"CODE", "CODE", dom_}};
-    ASSERT_NE(AddTableDefn(CreateTableDefn("Part's", std::nullopt, {id, key}, childKeys)), nullptr);
+    ASSERT_NE(fh::AddTableDefn(fh::CreateTableDefn("Part's", std::nullopt, {id, key}, childKeys)),
+              nullptr);
     ASSERT_TRUE(CreateTable("Part's"));
     Run("DROP TABLE " + idx_);
     ASSERT_EQ(Run("CREATE TABLE " + idx_ + "(CODE VARCHAR(20), TABLENAME VARCHAR(40))"), 1);
@@ -98,7 +100,7 @@ class IndexTableTest : public fhtest::DbTest, public testing::WithParamInterface
   void TearDown() override {
     Run("DROP TABLE " + idx_);
     UnLoadAllTable();
-    ClearIndexedDominantTables();
+    fh::ClearIndexedDominantTables();
     FreeAllTableDefns();
   }
   static int Run(const std::string& text) {
@@ -140,7 +142,7 @@ TEST_P(IndexTableTest, InsertsAbsentPairsAndDeletesTheLastReference) {
   EXPECT_EQ(Index(), "");       // the root is not indexed yet
   std::string lowerDom = dom_;  // registered names ignore letter case
   for (char& c : lowerDom) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  RegisterIndexedDominantTable(lowerDom.c_str());
+  fh::RegisterIndexedDominantTable(lowerDom.c_str());
   EXPECT_TRUE(AddEntryToIndexTable("Part's", first));
   EXPECT_TRUE(AddEntryToIndexTable("Part's", first));  // present: not twice
   RowObject* second = Add(2, "o'k", kRowNew | kRowUpdated);
@@ -164,7 +166,7 @@ TEST_P(IndexTableTest, InsertsAbsentPairsAndDeletesTheLastReference) {
 // Key values that would break out of a literal reach only their own entry:
 // the count before each insert sees no other entry, so each gets its row.
 TEST_P(IndexTableTest, HostileKeysReachOnlyTheirOwnEntry) {
-  RegisterIndexedDominantTable(dom_.c_str());
+  fh::RegisterIndexedDominantTable(dom_.c_str());
   std::set<std::string> expected;
   for (const char* code : {"keep", "x\\' or 1=1 #", "a';--", "b\\", "c\\\\' or 'k'='k", "d'/*"}) {
     SCOPED_TRACE(code);

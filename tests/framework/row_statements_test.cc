@@ -36,8 +36,8 @@ class RowStatementsTest : public testing::Test {
     FreeAllTableDefns();
     FreeAllConnParamsEntries();
     FreeAllDataSourceMapEntries();
-    ResetSQLDialectsForTesting();
-    ClearIndexedDominantTables();
+    fh::ResetSQLDialectsForTesting();
+    fh::ClearIndexedDominantTables();
   }
 
   static std::unique_ptr<RowObject> Row(std::vector<std::optional<int32_t>> ints, uint8_t state) {
@@ -97,8 +97,8 @@ TEST_F(RowStatementsTest, RowStateAndIndexTablesDecideTheStatement) {
   };
   for (const PlanCase& c : cases) {
     SCOPED_TRACE(c.name);
-    ClearIndexedDominantTables();
-    if (c.indexed) RegisterIndexedDominantTable("plan_root");
+    fh::ClearIndexedDominantTables();
+    if (c.indexed) fh::RegisterIndexedDominantTable("plan_root");
     std::optional<TestLog> log;
     if (c.logsTexts) log.emplace();
     std::unique_ptr<RowObject> row = Row(c.values, c.state);

@@ -99,7 +99,7 @@ class SequenceGeneratorTest : public fhtest::DbTest, public testing::WithParamIn
     ColumnDefnEntry name;
     name.columnName = "name";
     name.dataType = KES_SQL_CHAR;
-    ASSERT_NE(AddTableDefn(CreateTableDefn(kTable, std::nullopt, {id, name}, std::nullopt)),
+    ASSERT_NE(fh::AddTableDefn(fh::CreateTableDefn(kTable, std::nullopt, {id, name}, std::nullopt)),
               nullptr);
   }
 
@@ -151,17 +151,19 @@ TEST_P(SequenceGeneratorTest, PrimingAdvancesOncePerColumnAndStopsAtATableWithou
   ColumnDefnEntry first = Column(seq);
   ColumnDefnEntry second = Column(seq);
   second.columnName = "other_id";
-  ASSERT_NE(AddTableDefn(CreateTableDefn(kTable, std::nullopt, {first, second}, std::nullopt)),
-            nullptr);
+  ASSERT_NE(
+      fh::AddTableDefn(fh::CreateTableDefn(kTable, std::nullopt, {first, second}, std::nullopt)),
+      nullptr);
   ASSERT_TRUE(SequenceGenerator());
   EXPECT_EQ(StoredEnd(seq), "600");  // inserted at 300, then advanced for the second column
   EXPECT_EQ(GenerateID(kTable, &first), 301);
 
   const std::string later = NewSequence("AfterEmpty");
-  ASSERT_NE(AddTableDefn(CreateTableDefn("empty_table", std::nullopt, {}, std::nullopt)), nullptr);
-  ASSERT_NE(
-      AddTableDefn(CreateTableDefn("later_table", std::nullopt, {Column(later)}, std::nullopt)),
-      nullptr);
+  ASSERT_NE(fh::AddTableDefn(fh::CreateTableDefn("empty_table", std::nullopt, {}, std::nullopt)),
+            nullptr);
+  ASSERT_NE(fh::AddTableDefn(
+                fh::CreateTableDefn("later_table", std::nullopt, {Column(later)}, std::nullopt)),
+            nullptr);
   EXPECT_FALSE(SequenceGenerator());
   EXPECT_EQ(StoredEnd(seq), "1200");  // the table before the empty one, twice again
   EXPECT_EQ(StoredEnd(later), "none");

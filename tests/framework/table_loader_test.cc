@@ -140,7 +140,7 @@ TEST_P(LoadTableTest, WithTheModeOffTheDefaultDialectConvertsTheRows) {
   uint8_t index = 0;
   do SetDSNMapValid(0, index);
   while (dialect_ != fh::DefaultDialectName() && ++index < 4);
-  ASSERT_EQ(GetDSNMapValid(), 0);
+  ASSERT_EQ(fh::GetDSNMapValid(), 0);
   ASSERT_EQ(fh::DefaultDialectName(), dialect_);
 
   ASSERT_TRUE(LoadTable(bins.c_str()));

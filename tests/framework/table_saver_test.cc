@@ -250,14 +250,14 @@ TEST_P(SaveTableTest, SaveKeepsTheIndexTableOfAnIndexedDominantTable) {
   ConstraintDefn dominantKeys;
   dominantKeys.primaryKeyColumns = {"qty"};
   dominantKeys.primaryKeyCount = 1;
-  ASSERT_NE(AddTableDefn(CreateTableDefn(dominant, std::nullopt,
-                                         {Column("qty", KES_SQL_INT, 0, false)}, dominantKeys)),
+  ASSERT_NE(fh::AddTableDefn(fh::CreateTableDefn(
+                dominant, std::nullopt, {Column("qty", KES_SQL_INT, 0, false)}, dominantKeys)),
             nullptr);
   ConstraintDefn itemKeys;
   itemKeys.primaryKeyColumns = {"id"};
   itemKeys.primaryKeyCount = 1;
   itemKeys.foreignKeys = {{"qty", "qty", dominant}};
-  ASSERT_NE(AddTableDefn(CreateTableDefn(
+  ASSERT_NE(fh::AddTableDefn(fh::CreateTableDefn(
                 table_, std::nullopt,
                 {Column("id", KES_SQL_INT, 0, false), Column("name", KES_SQL_CHAR, 40, true),
                  Column("qty", KES_SQL_INT, 0, true)},
@@ -265,7 +265,7 @@ TEST_P(SaveTableTest, SaveKeepsTheIndexTableOfAnIndexedDominantTable) {
             nullptr);
   Run("drop table " + index);
   ASSERT_EQ(Run("create table " + index + " (qty INT, TABLENAME VARCHAR(40))"), 1);
-  RegisterIndexedDominantTable(dominant.c_str());
+  fh::RegisterIndexedDominantTable(dominant.c_str());
   auto indexRows = [&] {
     return Rows("select qty from " + index + " order by qty").value_or(std::vector<std::string>{});
   };
@@ -292,7 +292,7 @@ TEST_P(SaveTableTest, SaveKeepsTheIndexTableOfAnIndexedDominantTable) {
   EXPECT_FALSE(SaveTable(table_.c_str()));
   EXPECT_EQ(FindRow(4)->state, kRowNew);
   EXPECT_EQ(DatabaseRows().size(), 2u);  // 3 and the stored 5
-  ClearIndexedDominantTables();
+  fh::ClearIndexedDominantTables();
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SaveTableTest, testing::ValuesIn(SelectedEngines()), EngineName);

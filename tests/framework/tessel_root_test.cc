@@ -10,28 +10,28 @@ namespace {
 
 class TesselRootTest : public ::testing::Test {
  protected:
-  void SetUp() override { ResetTesselRoot(); }
-  void TearDown() override { ResetTesselRoot(); }
+  void SetUp() override { fh::ResetTesselRoot(); }
+  void TearDown() override { fh::ResetTesselRoot(); }
 };
 
 TEST_F(TesselRootTest, StartsUnsetAndKeepsAnOwnedCopy) {
-  EXPECT_EQ(GetTesselRoot(), nullptr);
-  EXPECT_FALSE(CopyTesselRoot().has_value());
+  EXPECT_EQ(fh::GetTesselRoot(), nullptr);
+  EXPECT_FALSE(fh::CopyTesselRoot().has_value());
 
   std::string callerText = "/opt/fernhall";
   SetTesselRoot(callerText.c_str());
   callerText.assign("/somewhere/else/entirely");  // the caller's buffer changes and moves
 
-  ASSERT_NE(GetTesselRoot(), nullptr);
-  EXPECT_STREQ(GetTesselRoot(), "/opt/fernhall");
-  EXPECT_EQ(CopyTesselRoot(), std::optional<std::string>("/opt/fernhall"));
+  ASSERT_NE(fh::GetTesselRoot(), nullptr);
+  EXPECT_STREQ(fh::GetTesselRoot(), "/opt/fernhall");
+  EXPECT_EQ(fh::CopyTesselRoot(), std::optional<std::string>("/opt/fernhall"));
 
   SetTesselRoot("");  // the empty text is a root too
-  ASSERT_NE(GetTesselRoot(), nullptr);
-  EXPECT_STREQ(GetTesselRoot(), "");
+  ASSERT_NE(fh::GetTesselRoot(), nullptr);
+  EXPECT_STREQ(fh::GetTesselRoot(), "");
 
-  ResetTesselRoot();
-  EXPECT_EQ(GetTesselRoot(), nullptr);
+  fh::ResetTesselRoot();
+  EXPECT_EQ(fh::GetTesselRoot(), nullptr);
 }
 
 TEST_F(TesselRootTest, NullKeepsTheRootAndSaysSo) {
@@ -41,7 +41,7 @@ TEST_F(TesselRootTest, NullKeepsTheRootAndSaysSo) {
 
   SetTesselRoot("/srv/tessel");
   SetTesselRoot(nullptr);
-  EXPECT_STREQ(GetTesselRoot(), "/srv/tessel");
+  EXPECT_STREQ(fh::GetTesselRoot(), "/srv/tessel");
 
   log.Close();
   const std::string messages = log.Messages();

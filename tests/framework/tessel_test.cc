@@ -34,7 +34,7 @@ class TesselTest : public testing::Test {
  protected:
   void SetUp() override {
     fh::ResetDBProvidersForTesting();
-    ResetSQLDialectsForTesting();
+    fh::ResetSQLDialectsForTesting();
     fh::ResetSequenceMapForTesting();
     fs::copy(fs::path(FH_SOURCE_DIR) / "examples/data", fs::path(root_.path()) / "data");
     fs::create_directory(root_.Sub("work"));

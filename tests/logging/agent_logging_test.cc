@@ -55,18 +55,18 @@ class AgentLoggingTest : public LoggingTest {
 
 TEST_F(AgentLoggingTest, StartOpensToolLogAtDefaultLevel) {
   EXPECT_EQ(StartAgentLogging(kToolLog), 0);
-  EXPECT_EQ(GetAgentInstallDir(), installDir_);
-  const LogSettingsSnapshot settings = GetLogSettingsSnapshot();
+  EXPECT_EQ(fh::GetAgentInstallDir(), installDir_);
+  const LogSettingsSnapshot settings = fh::GetLogSettingsSnapshot();
   EXPECT_TRUE(settings.isOpen);
   EXPECT_EQ(settings.fullPath, installDir_ + "logs/" + kToolLog);
   EXPECT_EQ(settings.level, 2);
   EXPECT_EQ(settings.maxSize, 10000000);
-  EXPECT_NE(GetLoggerTimerQueue(), nullptr);
+  EXPECT_NE(fh::GetLoggerTimerQueue(), nullptr);
 
   LogAllLevels();
   EXPECT_EQ(StopAgentLogging(), 0);
   LogInfo("after stop\n");
-  EXPECT_EQ(GetLoggerTimerQueue(), nullptr);
+  EXPECT_EQ(fh::GetLoggerTimerQueue(), nullptr);
   EXPECT_EQ(Tags(), (std::vector<std::string>{"[INFO]", "[ERROR]"}));
   const std::vector<std::string> lines = ReadLines(ToolLogPath());
   ASSERT_GE(lines.size(), 2u);
@@ -104,8 +104,8 @@ TEST_F(AgentLoggingTest, MissingInstallDirOpensNothing) {
   fhtest::TempDir emptyHive;
   setenv("FH_REGISTRY_DIR", emptyHive.path().c_str(), 1);
   EXPECT_EQ(StartAgentLogging(kToolLog), 2);
-  EXPECT_FALSE(GetLogSettingsSnapshot().isOpen);
-  EXPECT_EQ(GetLoggerTimerQueue(), nullptr);
+  EXPECT_FALSE(fh::GetLogSettingsSnapshot().isOpen);
+  EXPECT_EQ(fh::GetLoggerTimerQueue(), nullptr);
   LogError("nowhere\n");
   EXPECT_EQ(StopAgentLogging(), 0);
   EXPECT_FALSE(FileExists(installDir_ + "logs"));
@@ -170,7 +170,7 @@ TEST_F(AgentLoggingTest, InitAgentLoggerTracesTheObjectLockStart) {
 
 TEST_F(AgentLoggingTest, NullFileNameIsRefused) {
   EXPECT_EQ(StartAgentLogging(nullptr), 13);
-  EXPECT_FALSE(GetLogSettingsSnapshot().isOpen);
+  EXPECT_FALSE(fh::GetLogSettingsSnapshot().isOpen);
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ TEST_F(LogFileTest, LevelFiltersTags) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.level);
     const std::string name = "level" + std::to_string(c.level) + ".log";
-    ResetLogFileForTesting();
+    fh::ResetLogFileForTesting();
     ASSERT_TRUE(OpenTestLog(c.level, name));
     LogTrace("m\n");
     LogDebug("m\n");
@@ -141,14 +141,14 @@ TEST_F(LogFileTest, NothingIsWrittenBeforeOpenOrAfterClose) {
   LogError("after close\n");
   CloseLogFile();  // a second close is harmless and writes nothing
   EXPECT_EQ(ReadFileBytes(LogPath()), closed);
-  EXPECT_FALSE(GetLogSettingsSnapshot().isOpen);
+  EXPECT_FALSE(fh::GetLogSettingsSnapshot().isOpen);
 }
 
 TEST_F(LogFileTest, NothingIsWrittenWithoutLockToken) {
   ASSERT_TRUE(OpenTestLog(4));
   FreeLogParams();
   LogInfo("dropped\n");
-  const LogSettingsSnapshot settings = GetLogSettingsSnapshot();
+  const LogSettingsSnapshot settings = fh::GetLogSettingsSnapshot();
   EXPECT_TRUE(settings.isOpen);
   EXPECT_EQ(settings.lockToken, nullptr);
   EXPECT_FALSE(settings.fileName.has_value());
@@ -159,13 +159,13 @@ TEST_F(LogFileTest, NothingIsWrittenWithoutLockToken) {
 TEST_F(LogFileTest, SecondOpenKeepsFirstStream) {
   for (const int level : {4, 3}) {
     SCOPED_TRACE(level);
-    ResetLogFileForTesting();
+    fh::ResetLogFileForTesting();
     const std::string name = "second" + std::to_string(level) + ".log";
     ASSERT_TRUE(OpenTestLog(level, name));
-    const std::optional<std::string> firstPath = GetLogSettingsSnapshot().fullPath;
+    const std::optional<std::string> firstPath = fh::GetLogSettingsSnapshot().fullPath;
     ASSERT_TRUE(SetLogFileName("other.log"));
     EXPECT_TRUE(OpenLogFileOverwrite());
-    EXPECT_EQ(GetLogSettingsSnapshot().fullPath, firstPath);
+    EXPECT_EQ(fh::GetLogSettingsSnapshot().fullPath, firstPath);
     LogInfo("still here\n");
     CloseLogFile();
     EXPECT_FALSE(FileExists(LogPath("other.log")));
@@ -201,7 +201,7 @@ TEST_F(LogFileTest, PathUsesDirectoryAndCreatesItsParents) {
   ASSERT_TRUE(InitLogDefaults());
   ASSERT_TRUE(SetLogDirectory(directory.c_str()));
   ASSERT_TRUE(OpenLogFileAppend());
-  EXPECT_EQ(GetLogSettingsSnapshot().fullPath, directory + "/tessel.log");
+  EXPECT_EQ(fh::GetLogSettingsSnapshot().fullPath, directory + "/tessel.log");
   EXPECT_TRUE(FileExists(directory + "/tessel.log"));
 }
 
@@ -210,7 +210,7 @@ TEST_F(LogFileTest, PathFallsBackToFrameworkRootLogs) {
   SetTesselRoot(root.c_str());
   ASSERT_TRUE(InitLogDefaults());
   ASSERT_TRUE(OpenLogFileAppend());
-  EXPECT_EQ(GetLogSettingsSnapshot().fullPath, root + "/logs/tessel.log");
+  EXPECT_EQ(fh::GetLogSettingsSnapshot().fullPath, root + "/logs/tessel.log");
   EXPECT_TRUE(FileExists(root + "/logs/tessel.log"));
 }
 
@@ -227,7 +227,7 @@ TEST_F(LogFileTest, RootChangedByAnotherThreadWhileOpeningGivesAWholePath) {
   std::vector<std::string> paths;
   for (int i = 0; i < 1000; ++i) {
     EXPECT_TRUE(InitLogDefaults());
-    if (OpenLogFileAppend()) paths.push_back(GetLogSettingsSnapshot().fullPath.value_or(""));
+    if (OpenLogFileAppend()) paths.push_back(fh::GetLogSettingsSnapshot().fullPath.value_or(""));
     CloseLogFile();
     FreeLogParams();
   }
@@ -244,7 +244,7 @@ TEST_F(LogFileTest, PathFallsBackToLogsBesideWorkingDirectory) {
   std::filesystem::current_path(dir().Sub("work/run"));
   ASSERT_TRUE(InitLogDefaults());
   const bool opened = OpenLogFileAppend();
-  const std::optional<std::string> fullPath = GetLogSettingsSnapshot().fullPath;
+  const std::optional<std::string> fullPath = fh::GetLogSettingsSnapshot().fullPath;
   CloseLogFile();
   std::filesystem::current_path(previous);
 
@@ -258,7 +258,7 @@ TEST_F(LogFileTest, OpenFailureLeavesLogClosed) {
   ASSERT_TRUE(InitLogDefaults());
   ASSERT_TRUE(SetLogDirectory(dir().Sub("file/sub").c_str()));
   EXPECT_FALSE(OpenLogFileAppend());
-  const LogSettingsSnapshot settings = GetLogSettingsSnapshot();
+  const LogSettingsSnapshot settings = fh::GetLogSettingsSnapshot();
   EXPECT_FALSE(settings.isOpen);
   EXPECT_EQ(settings.fullPath, dir().Sub("file/sub") + "/tessel.log");
   LogError("dropped\n");  // must not fail
@@ -269,7 +269,7 @@ TEST_F(LogFileTest, OpenFailureLeavesLogClosed) {
 
 TEST_F(LogFileTest, InitLogDefaultsDependsOnState) {
   ASSERT_TRUE(InitLogDefaults());
-  LogSettingsSnapshot settings = GetLogSettingsSnapshot();
+  LogSettingsSnapshot settings = fh::GetLogSettingsSnapshot();
   EXPECT_EQ(settings.fileName, "tessel.log");
   EXPECT_FALSE(settings.directory.has_value());
   EXPECT_EQ(settings.level, 3);
@@ -279,7 +279,7 @@ TEST_F(LogFileTest, InitLogDefaultsDependsOnState) {
   // A name is set: nothing changes.
   ASSERT_TRUE(SetLogParams("x.log", dir().path().c_str(), 77, 1));
   ASSERT_TRUE(InitLogDefaults());
-  settings = GetLogSettingsSnapshot();
+  settings = fh::GetLogSettingsSnapshot();
   EXPECT_EQ(settings.fileName, "x.log");
   EXPECT_EQ(settings.level, 1);
   EXPECT_EQ(settings.maxSize, 77);
@@ -288,7 +288,7 @@ TEST_F(LogFileTest, InitLogDefaultsDependsOnState) {
   const void* token = settings.lockToken;
   ASSERT_TRUE(OpenLogFileAppend());
   ASSERT_TRUE(InitLogDefaults());
-  settings = GetLogSettingsSnapshot();
+  settings = fh::GetLogSettingsSnapshot();
   EXPECT_EQ(settings.fileName, "x.log");
   EXPECT_EQ(settings.directory, dir().path());
   EXPECT_EQ(settings.level, 3);
@@ -301,7 +301,7 @@ TEST_F(LogFileTest, SettersRefuseNull) {
   EXPECT_FALSE(SetLogDirectory(nullptr));
   EXPECT_FALSE(SetLogFilePtr(nullptr));
   ASSERT_TRUE(SetLogParams(nullptr, nullptr, 5, 2));
-  const LogSettingsSnapshot settings = GetLogSettingsSnapshot();
+  const LogSettingsSnapshot settings = fh::GetLogSettingsSnapshot();
   EXPECT_FALSE(settings.fileName.has_value());
   EXPECT_FALSE(settings.directory.has_value());
   EXPECT_EQ(settings.level, 2);

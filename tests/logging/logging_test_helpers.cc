@@ -61,13 +61,13 @@ void LoggingTest::SetUp() {
   ASSERT_FALSE(dir_.path().empty());
   setenv("FH_REGISTRY_DIR", hive_.path().c_str(), 1);
   fh::ResetRegistryState();
-  ResetAgentLoggingForTesting();
-  ResetTesselRoot();
+  fh::ResetAgentLoggingForTesting();
+  fh::ResetTesselRoot();
 }
 
 void LoggingTest::TearDown() {
-  ResetAgentLoggingForTesting();
-  ResetTesselRoot();
+  fh::ResetAgentLoggingForTesting();
+  fh::ResetTesselRoot();
   fh::ResetRegistryState();
   unsetenv("FH_REGISTRY_DIR");
 }

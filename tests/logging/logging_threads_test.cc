@@ -171,12 +171,12 @@ TEST_F(LoggingThreadsTest, StopWhileTimerFiresIsClean) {
   params.sizeThreshold = 1;  // every check rotates
   params.periodMs = 10;
   ASSERT_EQ(StartLoggerTimer(&params), 0);
-  EXPECT_NE(GetLoggerTimerQueue(), nullptr);
+  EXPECT_NE(fh::GetLoggerTimerQueue(), nullptr);
   RunWorkers(1, 300);
   EXPECT_TRUE(Eventually([&] { return FileExists(params.directory + "/timer1.log"); }))
       << "the timer rotated";
   EXPECT_EQ(StopAgentLogging(), 0);
-  EXPECT_EQ(GetLoggerTimerQueue(), nullptr);
+  EXPECT_EQ(fh::GetLoggerTimerQueue(), nullptr);
 
   const std::string live = params.directory + "/timer.log";
   const std::vector<std::string> lines = ReadLines(live);
@@ -201,7 +201,7 @@ TEST_F(LoggingThreadsTest, ATimerFiringAfterTheStopDoesNothing) {
   LoggerTimerRoutine(&params, TRUE);
   EXPECT_FALSE(FileExists(params.directory + "/late1.log"));
   EXPECT_EQ(FileSize(live), 2000000);
-  EXPECT_EQ(GetLoggerTimerQueue(), nullptr);
+  EXPECT_EQ(fh::GetLoggerTimerQueue(), nullptr);
 }
 
 TEST_F(LoggingThreadsTest, TimerDisabledChecksOnceAndArmsNothing) {
@@ -213,7 +213,7 @@ TEST_F(LoggingThreadsTest, TimerDisabledChecksOnceAndArmsNothing) {
   std::filesystem::create_directories(params.directory);
   ASSERT_TRUE(WriteFileBytes(params.directory + "/once.log", "123456"));
   ASSERT_EQ(StartLoggerTimer(&params), 0);
-  EXPECT_EQ(GetLoggerTimerQueue(), nullptr);
+  EXPECT_EQ(fh::GetLoggerTimerQueue(), nullptr);
   EXPECT_EQ(ReadFileBytes(params.directory + "/once1.log"), "123456");
   StopAgentLogging();
 }

@@ -180,7 +180,7 @@ TEST_F(RotationTest, MissingDirectoryComesFromInstallDir) {
   EXPECT_EQ(RotateLoggerForEverRunningProcess(nullptr, "x.log", 5, 1), 0);
   EXPECT_EQ(ReadFileBytes(In("x1.log")), "again");
   EXPECT_EQ(ReadFileBytes(In("x2.log")), std::string(10, 'x'));
-  EXPECT_EQ(GetAgentInstallDir(), dir().path() + "/");
+  EXPECT_EQ(fh::GetAgentInstallDir(), dir().path() + "/");
 }
 
 TEST_F(RotationTest, CheckLogSizeReachedMeasuresAtLeast) {

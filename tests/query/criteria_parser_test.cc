@@ -111,7 +111,7 @@ TEST(CriteriaParserTest, RefusedTexts) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(ParseCriteria(c.text), nullptr);
     std::string reason;
-    EXPECT_EQ(ParseCriteriaInput(c.text, &reason), nullptr);
+    EXPECT_EQ(fh::ParseCriteriaInput(c.text, &reason), nullptr);
     EXPECT_EQ(reason, c.reason);
   }
   EXPECT_EQ(ParseCriteria(nullptr), nullptr);

@@ -23,7 +23,7 @@ class SelectQueryBuildersTest : public testing::Test {
   }
   ~SelectQueryBuildersTest() override {
     FreeSelectQuery(query_);
-    ResetMemPoolForTest();
+    fh::ResetMemPoolForTest();
   }
   template <typename T>
   static const T* At(const Vector* vector, int index) {

@@ -20,7 +20,7 @@ class SelectQueryTest : public testing::Test {
   }
   ~SelectQueryTest() override {
     FreeSelectQuery(query_);
-    ResetMemPoolForTest();
+    fh::ResetMemPoolForTest();
   }
   TestLog log_;
   SelectQuery* query_ = nullptr;
@@ -88,17 +88,17 @@ TEST_F(SelectQueryTest, CriteriaCopyTheirValueAndLinkParents) {
 }
 
 TEST_F(SelectQueryTest, NamesOfCodesStopAtTheirTables) {
-  EXPECT_STREQ(GetAggregateName(0), "INVALID TYPE");
-  EXPECT_STREQ(GetAggregateName(6), "AVG");
-  EXPECT_EQ(GetAggregateName(7), nullptr);
-  EXPECT_STREQ(GetSelectOperatorName(10), "BETWEEN");
-  EXPECT_EQ(GetSelectOperatorName(11), nullptr);
-  EXPECT_STREQ(GetJoinTypeName(LEFT_JOIN), "LEFT_JOIN");
-  EXPECT_EQ(GetJoinTypeName(2), nullptr);
+  EXPECT_STREQ(fh::GetAggregateName(0), "INVALID TYPE");
+  EXPECT_STREQ(fh::GetAggregateName(6), "AVG");
+  EXPECT_EQ(fh::GetAggregateName(7), nullptr);
+  EXPECT_STREQ(fh::GetSelectOperatorName(10), "BETWEEN");
+  EXPECT_EQ(fh::GetSelectOperatorName(11), nullptr);
+  EXPECT_STREQ(fh::GetJoinTypeName(LEFT_JOIN), "LEFT_JOIN");
+  EXPECT_EQ(fh::GetJoinTypeName(2), nullptr);
 }
 
 TEST_F(SelectQueryTest, NoQueryWithoutTheRootPool) {
-  ResetMemPoolForTest();
+  fh::ResetMemPoolForTest();
   query_ = nullptr;
   EXPECT_EQ(CreateSelectQuery(), nullptr);
   EXPECT_TRUE(log_.HasLine("[ERROR]", "\nMEMORY ALLOCATION FOR SELECTQUERYPTR FAILED\n"));

@@ -25,7 +25,7 @@ class RunStoredQueriesTest : public testing::Test {
  protected:
   void SetUp() override {
     fh::ResetDBProvidersForTesting();
-    ResetSQLDialectsForTesting();
+    fh::ResetSQLDialectsForTesting();
     std::filesystem::create_directories(root_.Sub("data"));
     std::filesystem::create_directories(root_.Sub("work"));
     ASSERT_TRUE(WriteFileBytes(root_.Sub("data/datadictionary.txt"), ""));
@@ -44,7 +44,7 @@ class RunStoredQueriesTest : public testing::Test {
   void TearDown() override {
     DeInitTessel();
     fh::ResetDBProvidersForTesting();
-    ResetSQLDialectsForTesting();
+    fh::ResetSQLDialectsForTesting();
   }
 
   std::string Connect() const { return "Driver=SQLite3;Database=" + root_.Sub("stored.db"); }

@@ -165,14 +165,14 @@ TEST_P(StoredQueryTest, LoadersTakeDictionaryTypesAndPrintTableAliases) {
   ColumnDefnSource qty;
   qty.columnName = "QTY";
   qty.dataTypeName = "INTEGER";
-  std::vector<ColumnDefnEntry> columns{*CreateColumnDefn(qty)};
-  AddTableDefn(CreateTableDefn("Items", std::nullopt, std::move(columns), std::nullopt));
+  std::vector<ColumnDefnEntry> columns{*fh::CreateColumnDefn(qty)};
+  fh::AddTableDefn(fh::CreateTableDefn("Items", std::nullopt, std::move(columns), std::nullopt));
   Exec(Join({ColumnRow(8, 81, "QTY", "q", "Items", std::nullopt, "MAX"),
              ColumnRow(8, 82, "NAME", std::nullopt, "Items", std::nullopt, "NOSUCH"),
              TableRow(8, 81, "Items", "it")}));
   SelectQuery* query = CreateSelectQuery();
   testing::internal::CaptureStdout();
-  EXPECT_TRUE(BuildStoredQuery(8, query));
+  EXPECT_TRUE(fh::BuildStoredQuery(8, query));
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nTable Alias = it");
   ASSERT_EQ(query->columns->count, 2);
   const auto* first = static_cast<const ColumnRef*>(query->columns->head->data);
@@ -189,7 +189,7 @@ TEST_P(StoredQueryTest, LoadersTakeDictionaryTypesAndPrintTableAliases) {
   Exec(Join({SortRows(9, 91, "Items", "CAT_ID", 1), SortRows(9, 92, "Items", "NAME", 1),
              SortRows(9, 93, "Items", "QTY", 0)}));
   query = CreateSelectQuery();
-  EXPECT_TRUE(BuildStoredQuery(9, query));
+  EXPECT_TRUE(fh::BuildStoredQuery(9, query));
   ASSERT_NE(query->sortOrder, nullptr);
   EXPECT_EQ(query->sortOrder->ascending, 0);
   EXPECT_EQ(query->sortOrder->columns->count, 3);
@@ -258,7 +258,7 @@ TEST_P(StoredQueryTest, CriteriaTreesAreBuiltFromTheirRows) {
   EXPECT_FALSE(GenerateStoredQuery(23));
 
   // BuildBooleanExp and BuildRelationalExp directly.
-  MemPool* pool = CreateMemPool(GetRootMemPool());
+  MemPool* pool = fh::CreateMemPool(fh::GetRootMemPool());
   ConnectionHandle* handle = GetConnectionHandle(kDefinitions);
   const SelectCriteria* tree = BuildBooleanExp(210, pool, handle);
   ASSERT_NE(tree, nullptr);
@@ -271,7 +271,7 @@ TEST_P(StoredQueryTest, CriteriaTreesAreBuiltFromTheirRows) {
   EXPECT_EQ(tree->right->valueLength, 2);
   EXPECT_EQ(BuildRelationalExp(999, pool), nullptr);
   ReleaseConnectionHandle(kDefinitions);
-  DestroyMemPool(pool);
+  fh::DestroyMemPool(pool);
 }
 
 struct RefusalCase {

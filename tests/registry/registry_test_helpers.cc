@@ -58,7 +58,7 @@ std::string WideBytes(const std::u16string& text) {
 
 void RegistryTest::SetUp() {
   setenv("FH_REGISTRY_DIR", hiveDir_.path().c_str(), 1);
-  ResetRegistryViewFlag();
+  fh::ResetRegistryViewFlag();
   log_ = std::make_unique<TestLog>(logDir_.path());
   ASSERT_TRUE(log_->opened());
 }
@@ -66,7 +66,7 @@ void RegistryTest::SetUp() {
 void RegistryTest::TearDown() {
   EXPECT_EQ(fh::OpenRegistryKeyCount(), 0u) << "a registry key was left open";
   log_.reset();
-  ResetRegistryViewFlag();
+  fh::ResetRegistryViewFlag();
   unsetenv("FH_REGISTRY_DIR");
 }
 

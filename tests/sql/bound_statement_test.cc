@@ -73,7 +73,8 @@ class BoundStatementTest : public SqlEngineFixture {
     }
     ConnectionHandle* handle = GetConnectionHandle("conn");
     ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(RunStatementBatch(handle, batch, BatchMode::kAllOrNothing), BatchOutcome::kWritten);
+    EXPECT_EQ(fh::RunStatementBatch(handle, batch, BatchMode::kAllOrNothing),
+              BatchOutcome::kWritten);
     ReleaseConnectionHandle("conn");
   }
 
@@ -110,7 +111,7 @@ TEST_P(BoundStatementTest, BoundValuesAreStoredAsTheirLiterals) {
     TypeCase& c = cases[k];
     if (c.type == KES_SQL_DOUBLE && doubleDigits < 17) {
       std::erase_if(c.values, [](const auto& v) {
-        return std::fabs(*GetFloatingValue(*v, KES_SQL_DOUBLE)) == DBL_MAX;
+        return std::fabs(*fh::GetFloatingValue(*v, KES_SQL_DOUBLE)) == DBL_MAX;
       });
     }
     SCOPED_TRACE(c.name);
@@ -176,7 +177,7 @@ TEST(BoundBooleanTest, EachDialectBindsWhatItsLiteralHolds) {
                                    ? "'" + std::string(bound.bytes, bound.length) + "'"
                                    : std::to_string(bound.integer);
       EXPECT_TRUE(bound.kind == BoundKind::kText || bound.kind == BoundKind::kInteger);
-      EXPECT_EQ(held, WriteSqlLiteral(*words, &*value, KES_SQL_BOOLEAN));
+      EXPECT_EQ(held, fh::WriteSqlLiteral(*words, &*value, KES_SQL_BOOLEAN));
     }
   }
   FreeAllTableDefns();

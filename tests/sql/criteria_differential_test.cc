@@ -86,7 +86,7 @@ std::string WideText(Wide value) {
 }
 
 bool IsNumeric(uint8_t type) {
-  return IsIntegerColumnType(type) || IsFloatingColumnType(type) || type == KES_SQL_DECIMAL;
+  return fh::IsIntegerColumnType(type) || IsFloatingColumnType(type) || type == KES_SQL_DECIMAL;
 }
 
 // Random value texts and literals for one engine, as the criteria language
@@ -107,9 +107,9 @@ class Generator {
   // A value of a column of type: boundaries and small numbers, quarters and
   // eighths, decimals, dates and times, texts with quotes.
   std::string Value(uint8_t type) {
-    if (IsIntegerColumnType(type)) {
-      const int bits = 8 * GetColumnTypeSize(type);
-      const bool isSigned = IsSignedIntegerColumnType(type);
+    if (fh::IsIntegerColumnType(type)) {
+      const int bits = 8 * fh::GetColumnTypeSize(type);
+      const bool isSigned = fh::IsSignedIntegerColumnType(type);
       const Wide low = isSigned ? -(Wide{1} << (bits - 1)) : 0;
       Wide high = isSigned ? -low - 1 : (Wide{1} << bits) - 1;
       if (type == KES_SQL_UNSIGNED_LONG_INT && sqlite_) high = Wide{1} << 53;
@@ -181,7 +181,7 @@ class Generator {
       }
       return Chance(0.2) ? "'" + value + "'" : value;
     }
-    if (IsDateTimeColumnType(type)) {
+    if (fh::IsDateTimeColumnType(type)) {
       if (type == KES_SQL_DATETIME && Chance(0.2)) value.resize(10);
       if (type != KES_SQL_TIME && Chance(0.2)) {
         for (std::size_t at; (at = value.find("-0")) != std::string::npos;) value.erase(at + 1, 1);
@@ -242,12 +242,12 @@ class CriteriaDifferentialTest : public SqlEngineFixture {
         values.emplace_back();
         if (generate.Chance(0.15)) continue;
         values_[k].push_back(generate.Value(kColumns[k].type));
-        auto read = ReadCriteriaComparison("'" + values_[k].back() + "'", kCriteriaEqual,
-                                           kColumns[k].type, nullptr);
+        auto read = fh::ReadCriteriaComparison("'" + values_[k].back() + "'", kCriteriaEqual,
+                                               kColumns[k].type, nullptr);
         ASSERT_TRUE(read.has_value()) << values_[k].back();
         values.back() =
             kColumns[k].type == KES_SQL_FLOAT
-                ? ColumnValue::FromFloat(float(*GetFloatingValue(read->value, KES_SQL_DOUBLE)))
+                ? ColumnValue::FromFloat(float(*fh::GetFloatingValue(read->value, KES_SQL_DOUBLE)))
                 : read->value;
       }
       std::unique_ptr<RowObject> row = MakeRow(std::move(values));
@@ -291,7 +291,7 @@ class CriteriaDifferentialTest : public SqlEngineFixture {
     std::vector<int64_t> ids;
     if (result == nullptr) return {-1};
     for (ResultNode* node = result->first.get(); node != nullptr; node = node->next.get()) {
-      ids.push_back(*GetIntegerValue(*node->row->values[0], KES_SQL_INT));
+      ids.push_back(*fh::GetIntegerValue(*node->row->values[0], KES_SQL_INT));
     }
     std::sort(ids.begin(), ids.end());
     return ids;
@@ -313,7 +313,8 @@ class CriteriaDifferentialTest : public SqlEngineFixture {
       }
       return found;
     };
-    SelectCriteria* where = tree ? SelectCriteriaFromTree(tree.get(), find, query->pool) : nullptr;
+    SelectCriteria* where =
+        tree ? fh::SelectCriteriaFromTree(tree.get(), find, query->pool) : nullptr;
     std::vector<int64_t> ids;
     const auto generated =
         where != nullptr ? (SetCriteria(query, where), GenerateSelectQuery(query)) : std::nullopt;
@@ -321,7 +322,8 @@ class CriteriaDifferentialTest : public SqlEngineFixture {
     if (!generated) return {-1};
     *text = *generated;
     for (const auto& row : Query(*generated, table_)) {
-      ids.push_back(row && row->values[0] ? *GetIntegerValue(*row->values[0], KES_SQL_INT) : -3);
+      ids.push_back(row && row->values[0] ? *fh::GetIntegerValue(*row->values[0], KES_SQL_INT)
+                                          : -3);
     }
     std::sort(ids.begin(), ids.end());
     return ids;

@@ -38,7 +38,7 @@ class FirebirdEngineTest : public testing::Test {
                 {"code", "born"});
   }
   ~FirebirdEngineTest() override {
-    ResetMemPoolForTest();
+    fh::ResetMemPoolForTest();
     FreeAllTableDefns();
   }
   void Add(const std::optional<std::string>& text) {
@@ -52,8 +52,8 @@ class FirebirdEngineTest : public testing::Test {
 
 TEST_F(FirebirdEngineTest, StatementsRunAndValuesReadBack) {
   const unsigned char bytes[] = {0x00, 0xff, 0x00, 0x27};
-  Add(FirebirdGenCreateQuery("FbValues"));
-  Add(FirebirdGenCreateQuery("FbKeys"));
+  Add(fh::FirebirdGenCreateQuery("FbValues"));
+  Add(fh::FirebirdGenCreateQuery("FbKeys"));
   auto one = MakeRow({Int(KES_SQL_INT, 1), Text("O'Brien\\"), Text("it's \\ long"),
                       Int(KES_SQL_TINYINT, -128), Int(KES_SQL_BIGINT, INT64_MIN),
                       ColumnValue::FromDouble(1e-300), Int(KES_SQL_BOOLEAN, 1), Date(2021, 3, 4),
@@ -62,18 +62,18 @@ TEST_F(FirebirdEngineTest, StatementsRunAndValuesReadBack) {
   std::vector<std::optional<ColumnValue>> nulls(11);
   nulls[0] = Int(KES_SQL_INT, 2);
   auto two = MakeRow(std::move(nulls));
-  Add(FirebirdGenInsertQuery("FbValues", one.get()));
-  Add(FirebirdGenInsertQuery("FbValues", two.get()));
+  Add(fh::FirebirdGenInsertQuery("FbValues", one.get()));
+  Add(fh::FirebirdGenInsertQuery("FbValues", two.get()));
   for (const char* code : {"a", "b", "O'B"}) {
     for (int day : {4, 5}) {
       auto row = MakeRow({Text(code), Date(2021, 3, day), Int(KES_SQL_INT, day)});
-      Add(FirebirdGenInsertQuery("FbKeys", row.get()));
+      Add(fh::FirebirdGenInsertQuery("FbKeys", row.get()));
     }
   }
   auto changed = MakeRow({Text("O'B"), Date(2021, 3, 4), Int(KES_SQL_INT, 40)});
   Add(FirebirdGenUpdateQuery("FbKeys", changed.get()));
   auto gone = MakeRow({Text("a"), Date(2021, 3, 5), Int(KES_SQL_INT, 5)});
-  Add(FirebirdGenDeleteQuery("FbKeys", gone.get()));
+  Add(fh::FirebirdGenDeleteQuery("FbKeys", gone.get()));
 
   // The generated select: criteria on text, date and boolean, with paging.
   SelectQuery* query = CreateSelectQuery();
@@ -135,8 +135,8 @@ TEST_F(FirebirdEngineTest, SampleDictionaryIsCreated) {
   FreeAllTableDefns();
   ASSERT_TRUE(LoadDataDictFiles(FH_SOURCE_DIR "/examples/data"));
   std::vector<std::string> names;
-  for (const TableDefn* table : GetTableCreationOrder()) {
-    Add(FirebirdGenCreateQuery(table->tableName.c_str()));
+  for (const TableDefn* table : fh::GetTableCreationOrder()) {
+    Add(fh::FirebirdGenCreateQuery(table->tableName.c_str()));
     names.push_back(table->tableName);
   }
   ASSERT_GE(names.size(), 5u);

@@ -37,7 +37,7 @@ TEST(FirebirdRoundTripTest, EveryTypeIsInsertedUpdatedAndDeletedByItsKey) {
     // ("numeric value is out of range").
     if (c.type == KES_SQL_DECIMAL || c.type == KES_SQL_NUMERIC) continue;
     std::erase_if(c.values, [&](const std::optional<ColumnValue>& v) {
-      return c.type == KES_SQL_DOUBLE && std::fabs(*GetFloatingValue(*v, c.type)) == DBL_MIN;
+      return c.type == KES_SQL_DOUBLE && std::fabs(*fh::GetFloatingValue(*v, c.type)) == DBL_MIN;
     });
     const std::string table = "RT" + std::to_string(tables++);
     ASSERT_TRUE(DefineRoundTripTable(table, c, "conn"));
@@ -45,12 +45,12 @@ TEST(FirebirdRoundTripTest, EveryTypeIsInsertedUpdatedAndDeletedByItsKey) {
       ASSERT_TRUE(text.has_value()) << c.name;
       statements.push_back(*text);
     };
-    add(FirebirdGenCreateQuery(table.c_str()));
+    add(fh::FirebirdGenCreateQuery(table.c_str()));
     // Integers are shown with their values, other types by id and n only.
-    const bool showsValue = IsIntegerColumnType(c.type);
+    const bool showsValue = fh::IsIntegerColumnType(c.type);
     for (std::size_t i = 0; i < c.values.size(); ++i) {
       const int id = static_cast<int>(i) + 1;
-      add(FirebirdGenInsertQuery(table.c_str(), RoundTripRow(id, c.values[i], 0).get()));
+      add(fh::FirebirdGenInsertQuery(table.c_str(), RoundTripRow(id, c.values[i], 0).get()));
       add(FirebirdGenUpdateQuery(table.c_str(), RoundTripRow(id, c.values[i], 100 + id).get()));
       expected.push_back(
           std::to_string(id) + "/" + std::to_string(100 + id) + "/" +
@@ -61,7 +61,7 @@ TEST(FirebirdRoundTripTest, EveryTypeIsInsertedUpdatedAndDeletedByItsKey) {
                          " order by id");
     for (std::size_t i = 0; i < c.values.size(); ++i) {
       const int id = static_cast<int>(i) + 1;
-      add(FirebirdGenDeleteQuery(table.c_str(), RoundTripRow(id, c.values[i], 100 + id).get()));
+      add(fh::FirebirdGenDeleteQuery(table.c_str(), RoundTripRow(id, c.values[i], 100 + id).get()));
     }
     statements.push_back("select count(*) as r from " + table);
     expected.push_back("0");
@@ -72,7 +72,7 @@ TEST(FirebirdRoundTripTest, EveryTypeIsInsertedUpdatedAndDeletedByItsKey) {
   for (const auto& record : ParseIsqlRecords(run.output)) got.push_back(record.at("R"));
   EXPECT_EQ(got, expected) << run.output;
   FreeAllDataSourceMapEntries();
-  ResetMemPoolForTest();
+  fh::ResetMemPoolForTest();
   FreeAllTableDefns();
 }
 

@@ -48,7 +48,7 @@ TEST(ResultConversionTest, FetchedDoublesOutsideAnIntegerColumnsRangeGiveNoValue
     auto result =
         CreateDBResultSet({{ColumnValue::FromDouble(c.fetched)}}, {{"n", KES_SQL_DOUBLE}}, 1);
     ASSERT_NE(NextDBResultSetRow(result.get()), nullptr);
-    auto row = ConvertResultRow(kSqliteWords, result.get(), table.c_str());
+    auto row = fh::ConvertResultRow(kSqliteWords, result.get(), table.c_str());
     ASSERT_NE(row, nullptr);
     const std::optional<ColumnValue>& value = row->values[0];
     if (c.value) {

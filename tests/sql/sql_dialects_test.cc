@@ -19,7 +19,7 @@ class SqlDialectsTest : public testing::Test {
     FreeAllTableDefns();
     FreeAllConnParamsEntries();
     FreeAllDataSourceMapEntries();
-    ResetSQLDialectsForTesting();
+    fh::ResetSQLDialectsForTesting();
     InitSQLDialects();
     DefineTable("Person", {Column("id", KES_SQL_INT), Column("born", KES_SQL_DATE)}, {"id"});
     row_ = MakeRow({Int(KES_SQL_INT, 1), Date(2000, 1, 2)});
@@ -28,7 +28,7 @@ class SqlDialectsTest : public testing::Test {
     FreeAllTableDefns();
     FreeAllConnParamsEntries();
     FreeAllDataSourceMapEntries();
-    ResetSQLDialectsForTesting();
+    fh::ResetSQLDialectsForTesting();
   }
   void AddConnection(const char* name, const char* dialect, uint8_t useConnectString) {
     ASSERT_TRUE(AddConnParamsEntry(CreateConnParamsEntry(
@@ -58,8 +58,8 @@ TEST_F(SqlDialectsTest, DefaultDialectWritesEveryStatement) {
   EXPECT_TRUE(log_.HasLine("[ERROR]", "\nInvalid Dialect Index\n"));
   SetDSNMapValid(2, 0);
   EXPECT_TRUE(log_.HasLine("[ERROR]", "\nInvalid Status\n"));
-  EXPECT_EQ(GetDefaultDialectIndex(), 3);
-  EXPECT_EQ(GetDSNMapValid(), 0);
+  EXPECT_EQ(fh::GetDefaultDialectIndex(), 3);
+  EXPECT_EQ(fh::GetDSNMapValid(), 0);
 }
 
 TEST_F(SqlDialectsTest, DefaultIndexNamesOneRegisteredDialect) {
@@ -82,12 +82,12 @@ TEST_F(SqlDialectsTest, DataSourceModeChoosesByTableWithOrWithoutConnectString) 
   for (uint8_t useConnectString : {0, 1}) {
     FreeAllConnParamsEntries();
     FreeAllDataSourceMapEntries();
-    ResetSQLDialectsForTesting();
+    fh::ResetSQLDialectsForTesting();
     InitSQLDialects();
     AddConnection("lite", "sqlite", useConnectString);
     AddConnection("pg", "PGSQL", 0);
     ASSERT_TRUE(AddDataSourceMapEntry(CreateDataSourceMapEntry("Person", "lite")));
-    ASSERT_TRUE(SetDialectModeFromConnParams());
+    ASSERT_TRUE(fh::SetDialectModeFromConnParams());
     const auto text = GenerateCreateTableQuery("Person");
     ASSERT_TRUE(text.has_value());
     EXPECT_NE(text->find("\tborn varchar(30)"), std::string::npos) << *text;
@@ -104,7 +104,7 @@ TEST_F(SqlDialectsTest, SelectWithoutTablesInDataSourceMode) {
   EXPECT_FALSE(GenerateSelectQuery(query));
   EXPECT_TRUE(log_.HasLine("[ERROR]", "No Tables selected in select query.\n"));
   FreeSelectQuery(query);
-  ResetMemPoolForTest();
+  fh::ResetMemPoolForTest();
 }
 
 }  // namespace

@@ -105,7 +105,8 @@ class SqlEngineTest : public SqlEngineFixture {
                            uint8_t type = KES_SQL_INT) {
     std::vector<int64_t> ids;
     for (const auto& row : rows) {
-      ids.push_back(row && row->values[column] ? *GetIntegerValue(*row->values[column], type) : -1);
+      ids.push_back(row && row->values[column] ? *fh::GetIntegerValue(*row->values[column], type)
+                                               : -1);
     }
     return ids;
   }

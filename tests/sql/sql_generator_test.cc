@@ -28,7 +28,7 @@ class SqlTextTest : public testing::Test {
   }
   ~SqlTextTest() override {
     FreeSelectQuery(query_);
-    ResetMemPoolForTest();
+    fh::ResetMemPoolForTest();
     FreeAllTableDefns();
   }
   MemPool* pool() { return query_->pool; }
@@ -113,8 +113,8 @@ TEST_F(SqlTextTest, SelectFormsPerDialect) {
          AddColumnToVector(t.pool(), t.Col("T", nullptr, "kind"), group);
          AddColumnToVector(t.pool(), t.Col(nullptr, "t", "sub"), group);
          const int32_t two = 2;
-         Having* having = CreateHaving(t.Col("T", nullptr, "id", KES_SQL_INT, kAggregateCount),
-                                       &two, 4, kCriteriaGreater, t.pool());
+         Having* having = fh::CreateHaving(t.Col("T", nullptr, "id", KES_SQL_INT, kAggregateCount),
+                                           &two, 4, kCriteriaGreater, t.pool());
          SetGroupBy(q, CreateGroupBy(group, having, t.pool()));
          Vector* sort = CreateColumnVector(t.pool());
          AddColumnToVector(t.pool(), t.Col("T", nullptr, "kind"), sort);
@@ -141,7 +141,7 @@ TEST_F(SqlTextTest, SelectFormsPerDialect) {
       FreeSelectQuery(query_);
       query_ = CreateSelectQuery();
       c.build(*this, query_);
-      EXPECT_EQ(GenSelectText(d.words, query_).value_or("<none>"), d.expected) << d.words.name;
+      EXPECT_EQ(fh::GenSelectText(d.words, query_).value_or("<none>"), d.expected) << d.words.name;
     }
   }
 }
@@ -169,7 +169,7 @@ TEST_F(SqlTextTest, CriteriaValuesAreQuotedAndEscapedByType) {
     std::string expected =
         std::string("select * from T as t \nwhere  ( t.name =  ") + quotedName + "  AND " + tail;
     expected.replace(expected.find("%B"), 2, boolean);
-    EXPECT_EQ(GenSelectText(words, query_).value_or("<none>"), expected) << words.name;
+    EXPECT_EQ(fh::GenSelectText(words, query_).value_or("<none>"), expected) << words.name;
   };
   expect(kMysqlWords, "'O''Brien\\\\'", "1");
   expect(kPgsqlWords, "'O''Brien\\'", "'t'");
@@ -202,7 +202,7 @@ TEST_F(SqlTextTest, BetweenTakesOnlyAPlainRange) {
     SetCriteria(query_, CreateCriteria(Col("T", nullptr, "n", KES_SQL_INT), c.range,
                                        static_cast<int32_t>(std::strlen(c.range)),
                                        kSelectOperatorBetween, pool()));
-    const auto text = GenSelectText(kMysqlWords, query_);
+    const auto text = fh::GenSelectText(kMysqlWords, query_);
     EXPECT_EQ(text.has_value(), c.written);
     if (c.written) {
       EXPECT_NE(text->find(std::string("BETWEEN  ") + c.range), std::string::npos);
@@ -213,27 +213,28 @@ TEST_F(SqlTextTest, BetweenTakesOnlyAPlainRange) {
 }
 
 TEST_F(SqlTextTest, RefusedSelectsGiveNoTextAndTheirLine) {
-  EXPECT_FALSE(GenSelectText(kMysqlWords, query_));
+  EXPECT_FALSE(fh::GenSelectText(kMysqlWords, query_));
   EXPECT_TRUE(log_.HasLine("[ERROR]", "\nNo Tables To Be Selected"));
   AddJoin(query_, CreateJoin("A", nullptr, "B", nullptr, 2, nullptr, nullptr, pool()));
-  EXPECT_FALSE(GenSelectText(kMysqlWords, query_));
+  EXPECT_FALSE(fh::GenSelectText(kMysqlWords, query_));
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Invalid Join Type"));
   FreeSelectQuery(query_);
   query_ = CreateSelectQuery();
   Table("T");
   AddColumnToSelectQuery(query_, Col("T", nullptr, "id", KES_SQL_INT, 7));
-  EXPECT_FALSE(GenSelectText(kPgsqlWords, query_));
+  EXPECT_FALSE(fh::GenSelectText(kPgsqlWords, query_));
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Invalid Aggregate Type"));
 }
 
 TEST_F(SqlTextTest, LiteralsReadBackExactly) {
   for (double value : {0.1, 1e-7, 1e-300, -123456.789, 5e307}) {
     const ColumnValue v = ColumnValue::FromDouble(value);
-    EXPECT_EQ(std::strtod(WriteSqlLiteral(kSqliteWords, &v, KES_SQL_DOUBLE)->c_str(), nullptr),
+    EXPECT_EQ(std::strtod(fh::WriteSqlLiteral(kSqliteWords, &v, KES_SQL_DOUBLE)->c_str(), nullptr),
               value);
   }
   const ColumnValue f = ColumnValue::FromFloat(0.1f);
-  EXPECT_EQ(std::strtof(WriteSqlLiteral(kSqliteWords, &f, KES_SQL_FLOAT)->c_str(), nullptr), 0.1f);
+  EXPECT_EQ(std::strtof(fh::WriteSqlLiteral(kSqliteWords, &f, KES_SQL_FLOAT)->c_str(), nullptr),
+            0.1f);
   const struct {
     uint8_t type;
     int64_t value;
@@ -246,16 +247,16 @@ TEST_F(SqlTextTest, LiteralsReadBackExactly) {
                   {KES_SQL_UNSIGNED_LONG_INT, -1, "18446744073709551615"}};
   for (const auto& i : integers) {
     const ColumnValue v = ColumnValue::FromInteger(i.type, i.value);
-    EXPECT_EQ(WriteSqlLiteral(kMysqlWords, &v, i.type), i.text);
+    EXPECT_EQ(fh::WriteSqlLiteral(kMysqlWords, &v, i.type), i.text);
   }
   const unsigned char bytes[] = {0x00, 0xff, 0x27, 0x00};
   const ColumnValue blob = ColumnValue::FromBytes(bytes, 4);
-  EXPECT_EQ(WriteSqlLiteral(kMysqlWords, &blob, KES_SQL_BLOB), "X'00ff2700'");
-  EXPECT_EQ(WriteSqlLiteral(kPgsqlWords, &blob, KES_SQL_BLOB), "decode('00ff2700','hex')");
-  EXPECT_EQ(WriteSqlLiteral(kMysqlWords, nullptr, KES_SQL_CHAR), "NULL");
+  EXPECT_EQ(fh::WriteSqlLiteral(kMysqlWords, &blob, KES_SQL_BLOB), "X'00ff2700'");
+  EXPECT_EQ(fh::WriteSqlLiteral(kPgsqlWords, &blob, KES_SQL_BLOB), "decode('00ff2700','hex')");
+  EXPECT_EQ(fh::WriteSqlLiteral(kMysqlWords, nullptr, KES_SQL_CHAR), "NULL");
   const ColumnValue raw = ColumnValue::FromText("x");
-  EXPECT_FALSE(WriteSqlLiteral(kMysqlWords, &raw, KES_SQL_NOT_SUPPORTED_TYPE));
-  EXPECT_FALSE(WriteSqlLiteral(kMysqlWords, &raw, KES_SQL_DATE));  // bytes for a date
+  EXPECT_FALSE(fh::WriteSqlLiteral(kMysqlWords, &raw, KES_SQL_NOT_SUPPORTED_TYPE));
+  EXPECT_FALSE(fh::WriteSqlLiteral(kMysqlWords, &raw, KES_SQL_DATE));  // bytes for a date
 }
 
 TEST_F(SqlTextTest, StatementsPerDialect) {
@@ -267,38 +268,38 @@ TEST_F(SqlTextTest, StatementsPerDialect) {
   const unsigned char bytes[] = {0x00, 0xff};
   auto row = MakeRow({Int(KES_SQL_INT, 7), Text("O'Brien\\"), Int(KES_SQL_BOOLEAN, 1),
                       Date(2021, 3, 4), ColumnValue::FromBytes(bytes, 2), std::nullopt});
-  EXPECT_EQ(GenInsertText(kMysqlWords, "T", row.get()),
+  EXPECT_EQ(fh::GenInsertText(kMysqlWords, "T", row.get()),
             "insert into  T values(7,'O''Brien\\\\',1,'2021-03-04',X'00ff',NULL)");
-  EXPECT_EQ(GenInsertText(kPgsqlWords, "T", row.get()),
+  EXPECT_EQ(fh::GenInsertText(kPgsqlWords, "T", row.get()),
             "insert into  T values(7,'O''Brien\\','t','2021-03-04',decode('00ff','hex'),NULL);");
-  EXPECT_EQ(GenInsertText(kFirebirdWords, "T", row.get()),
+  EXPECT_EQ(fh::GenInsertText(kFirebirdWords, "T", row.get()),
             "insert into  T values(7,'O''Brien\\',1,'2021-03-04',X'00ff',NULL);");
   EXPECT_EQ(
-      GenUpdateText(kMysqlWords, "T", row.get()),
+      fh::GenUpdateText(kMysqlWords, "T", row.get()),
       "update T set name='O''Brien\\\\',flag=1,day='2021-03-04',bin=X'00ff',n=NULL where id=7");
-  EXPECT_EQ(GenUpdateText(kPgsqlWords, "T", row.get()),
+  EXPECT_EQ(fh::GenUpdateText(kPgsqlWords, "T", row.get()),
             "update T set name='O''Brien\\',flag='t',day='2021-03-04',bin=decode('00ff','hex'),"
             "n=NULL where id=7");
-  EXPECT_EQ(GenDeleteText(kSqliteWords, "T", row.get()), "delete from T  where id=7");
+  EXPECT_EQ(fh::GenDeleteText(kSqliteWords, "T", row.get()), "delete from T  where id=7");
   EXPECT_TRUE(log_.HasLine("[TRACE]", "Update query is @@@ update T"));  // MYSQL's blank
 
   ASSERT_TRUE(DefineTable("K", {Column("code", KES_SQL_CHAR, 5), Column("day", KES_SQL_DATE)},
                           {"code", "day"}));
   auto key = MakeRow({Text("a'b"), Date(2021, 3, 4)});
-  EXPECT_EQ(GenDeleteText(kFirebirdWords, "K", key.get()),
+  EXPECT_EQ(fh::GenDeleteText(kFirebirdWords, "K", key.get()),
             "delete from K  where code='a''b' and day='2021-03-04'");
-  EXPECT_EQ(GenUpdateText(kSqliteWords, "K", key.get()),
+  EXPECT_EQ(fh::GenUpdateText(kSqliteWords, "K", key.get()),
             "update K set  where code='a''b' and day='2021-03-04'");
 }
 
 TEST_F(SqlTextTest, NoUpdateOrDeleteWithoutPrimaryKey) {
   ASSERT_TRUE(DefineTable("NoKey", {Column("a", KES_SQL_INT)}, {}));
   auto row = MakeRow({Int(KES_SQL_INT, 1)});
-  EXPECT_FALSE(GenUpdateText(kMysqlWords, "NoKey", row.get()));
-  EXPECT_FALSE(GenDeleteText(kPgsqlWords, "NoKey", row.get()));
+  EXPECT_FALSE(fh::GenUpdateText(kMysqlWords, "NoKey", row.get()));
+  EXPECT_FALSE(fh::GenDeleteText(kPgsqlWords, "NoKey", row.get()));
   EXPECT_EQ(log_.Count("Cannot generate query for table NoKey: it has no primary key."), 2u);
-  EXPECT_EQ(GenInsertText(kMysqlWords, "NoKey", row.get()), "insert into  NoKey values(1)");
-  EXPECT_FALSE(GenInsertText(kMysqlWords, "Unknown", row.get()));
+  EXPECT_EQ(fh::GenInsertText(kMysqlWords, "NoKey", row.get()), "insert into  NoKey values(1)");
+  EXPECT_FALSE(fh::GenInsertText(kMysqlWords, "Unknown", row.get()));
 }
 
 TEST_F(SqlTextTest, CreateTableColumnTextsPerDialect) {
@@ -346,11 +347,11 @@ TEST_F(SqlTextTest, CreateTableColumnTextsPerDialect) {
     const std::string name = "C" + std::to_string(n++);
     ASSERT_TRUE(DefineTable(name, {c.column}, {}));
     const std::string head = "CREATE TABLE " + name + "(\n";
-    EXPECT_EQ(GenCreateText(kMysqlWords, name.c_str()),
+    EXPECT_EQ(fh::GenCreateText(kMysqlWords, name.c_str()),
               head + c.mysql + "\n\n) ENGINE = InnoDB;\n\n");
-    EXPECT_EQ(GenCreateText(kPgsqlWords, name.c_str()), head + c.pgsql + "\n\n);\n\n");
-    EXPECT_EQ(GenCreateText(kFirebirdWords, name.c_str()), head + c.firebird + "\n\n);\n\n");
-    EXPECT_EQ(GenCreateText(kSqliteWords, name.c_str()), head + c.sqlite + "\n\n);\n\n");
+    EXPECT_EQ(fh::GenCreateText(kPgsqlWords, name.c_str()), head + c.pgsql + "\n\n);\n\n");
+    EXPECT_EQ(fh::GenCreateText(kFirebirdWords, name.c_str()), head + c.firebird + "\n\n);\n\n");
+    EXPECT_EQ(fh::GenCreateText(kSqliteWords, name.c_str()), head + c.sqlite + "\n\n);\n\n");
   }
 }
 
@@ -361,13 +362,13 @@ TEST_F(SqlTextTest, CreateTableKeysAndForeignKeyGroups) {
                    Column("c", KES_SQL_INT), Column("k", KES_SQL_TEXT, 300)},
                   {"id", "k"}, {{"a", "x", "T", true}, {"b", "y", "T", true}, {"c", "z", "U"}}));
   const char* columns = "CREATE TABLE F(\n\tid int  ,\n\ta int  ,\n\tb int  ,\n\tc int  ,\n";
-  EXPECT_EQ(GenCreateText(kMysqlWords, "F"),
+  EXPECT_EQ(fh::GenCreateText(kMysqlWords, "F"),
             std::string(columns) +
                 "\tk varchar(300)  ,\n\tPRIMARY KEY(id, k),\n"
                 "\tFOREIGN KEY(a,b) REFERENCES T (x,y) ON DELETE CASCADE,\n\tINDEX F_IDX0 (a,b),\n"
                 "\tFOREIGN KEY(c) REFERENCES U (z),\n\tINDEX F_IDX1 (c)"
                 "\n) ENGINE = InnoDB;\n\n");
-  EXPECT_EQ(GenCreateText(kPgsqlWords, "F"),
+  EXPECT_EQ(fh::GenCreateText(kPgsqlWords, "F"),
             std::string(columns) +
                 "\tk text ,\n\tPRIMARY KEY(id, k),\n"
                 "\tFOREIGN KEY(a,b) REFERENCES T (x,y) ON DELETE CASCADE,\n"

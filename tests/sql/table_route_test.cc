@@ -37,7 +37,7 @@ class TableRouteTest : public testing::Test {
   static void Reset() {
     FreeAllConnParamsEntries();
     FreeAllDataSourceMapEntries();
-    ResetSQLDialectsForTesting();
+    fh::ResetSQLDialectsForTesting();
   }
   TestLog log_;
 };

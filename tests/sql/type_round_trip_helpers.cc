@@ -131,8 +131,8 @@ bool SameValue(const std::optional<ColumnValue>& got, const std::optional<Column
   if (type == KES_SQL_DOUBLE && doubleDigits < 17) {
     char a[40];
     char b[40];
-    std::snprintf(a, sizeof a, "%.*g", doubleDigits, *GetFloatingValue(*got, type));
-    std::snprintf(b, sizeof b, "%.*g", doubleDigits, *GetFloatingValue(*written, type));
+    std::snprintf(a, sizeof a, "%.*g", doubleDigits, *fh::GetFloatingValue(*got, type));
+    std::snprintf(b, sizeof b, "%.*g", doubleDigits, *fh::GetFloatingValue(*written, type));
     return std::strcmp(a, b) == 0;
   }
   if (type == KES_SQL_DECIMAL || type == KES_SQL_NUMERIC)

@@ -84,7 +84,7 @@ TEST_P(TypeRoundTripTest, EveryTypeSurvivesInsertReloadFindUpdateAndDelete) {
     if (c.type == KES_SQL_DOUBLE && doubleDigits_ < 17) {
       // At 15 digits the largest double rounds up beyond the range.
       std::erase_if(c.values, [](const auto& v) {
-        return std::fabs(*GetFloatingValue(*v, KES_SQL_DOUBLE)) == DBL_MAX;
+        return std::fabs(*fh::GetFloatingValue(*v, KES_SQL_DOUBLE)) == DBL_MAX;
       });
     }
     SCOPED_TRACE(c.name);

@@ -44,7 +44,7 @@ class RowBlocksTest : public fhtest::StoreTest {
     std::vector<std::optional<ColumnValue>> values;
     values.push_back(ColumnValue::FromInteger(KES_SQL_INT, n));
     values.push_back(ColumnValue::FromText(NameOf(table, n)));
-    return data != nullptr && AppendTableRow(*data, values, state) ? data->lastRow : nullptr;
+    return data != nullptr && fh::AppendTableRow(*data, values, state) ? data->lastRow : nullptr;
   }
 
   // Appends rows first..last-1 and returns them.
@@ -58,10 +58,10 @@ class RowBlocksTest : public fhtest::StoreTest {
   static void ExpectRow(const char* table, const RowObject* row, int n) {
     ASSERT_NE(row, nullptr);
     ASSERT_EQ(row->values.size(), 3u);
-    EXPECT_EQ(*GetIntegerValue(*row->values[0], KES_SQL_INT), n);
+    EXPECT_EQ(*fh::GetIntegerValue(*row->values[0], KES_SQL_INT), n);
     EXPECT_STREQ(row->values[1]->text(), NameOf(table, n).c_str());
     EXPECT_EQ(row->lengths[1], static_cast<int32_t>(NameOf(table, n).size()));
-    EXPECT_EQ(*GetIntegerValue(*row->values[2], KES_SQL_SMALLINT), 7);  // the default
+    EXPECT_EQ(*fh::GetIntegerValue(*row->values[2], KES_SQL_SMALLINT), 7);  // the default
   }
 
   // The keys of table's rows in list order, and the number of rows a key
@@ -70,7 +70,7 @@ class RowBlocksTest : public fhtest::StoreTest {
     std::vector<int> keys;
     const TableData* data = GetTableDataByName(table);
     for (const RowObject* row = data->firstRow.get(); row != nullptr; row = row->next.get()) {
-      const int key = static_cast<int>(*GetIntegerValue(*row->values[0], KES_SQL_INT));
+      const int key = static_cast<int>(*fh::GetIntegerValue(*row->values[0], KES_SQL_INT));
       keys.push_back(key);
       const std::string criteria = "Id = " + std::to_string(key);
       EXPECT_EQ(SelectRows(table, criteria.c_str())->rowCount, 1) << table << " " << key;
@@ -180,7 +180,7 @@ TEST_F(RowBlocksTest, AppendedRowsAreCompletedAsAddedRowsAre) {
   ASSERT_TRUE(CreateTable("Seq"));
   TableData* seq = GetTableDataByName("Seq");
   std::vector<std::optional<ColumnValue>> values(1);
-  EXPECT_FALSE(AppendTableRow(*seq, values, kRowPersisted));  // no number to generate
+  EXPECT_FALSE(fh::AppendTableRow(*seq, values, kRowPersisted));  // no number to generate
   EXPECT_EQ(seq->rowCount, 0);
   EXPECT_EQ(seq->firstRow.get(), nullptr);
 
@@ -191,7 +191,7 @@ TEST_F(RowBlocksTest, AppendedRowsAreCompletedAsAddedRowsAre) {
   extra.push_back(ColumnValue::FromText(NameOf("Blocks", 4)));
   extra.push_back(std::nullopt);
   extra.push_back(ColumnValue::FromText("beyond"));
-  ASSERT_TRUE(AppendTableRow(*blocks, extra, kRowPersisted | kRowUpdated));
+  ASSERT_TRUE(fh::AppendTableRow(*blocks, extra, kRowPersisted | kRowUpdated));
   ExpectRow("Blocks", blocks->lastRow, 4);
   EXPECT_EQ(blocks->lastRow->state, kRowPersisted | kRowUpdated);
 }

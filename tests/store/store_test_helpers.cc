@@ -16,13 +16,14 @@ const TableDefn* DefineTable(const std::string& tableName, const std::vector<Col
     if (column.defaultText != nullptr) source.defaultValueText = column.defaultText;
     if (column.generator != nullptr) source.generatorName = column.generator;
     source.maxSize = column.maxSize;
-    std::optional<ColumnDefnEntry> entry = CreateColumnDefn(source);
+    std::optional<ColumnDefnEntry> entry = fh::CreateColumnDefn(source);
     EXPECT_TRUE(entry.has_value());
     if (entry) entries.push_back(std::move(*entry));
   }
   ConstraintDefn constraints;
   constraints.primaryKeyColumns = primaryKey;
-  return AddTableDefn(CreateTableDefn(tableName, std::nullopt, std::move(entries), constraints));
+  return fh::AddTableDefn(
+      fh::CreateTableDefn(tableName, std::nullopt, std::move(entries), constraints));
 }
 
 std::unique_ptr<RowObject> MakeRow(const std::string& tableName,

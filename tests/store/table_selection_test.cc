@@ -132,7 +132,7 @@ TEST_F(TableSelectionTest, ComparesByTypeAndWidth) {
     EXPECT_EQ(Keys(c.criteria), c.keys);
   }
   EXPECT_EQ(Keys(nullptr), (std::vector<std::string>{"1", "2", "3", "4"}));
-  EXPECT_EQ(LockedObjectCount(), 0);
+  EXPECT_EQ(fh::LockedObjectCount(), 0);
 }
 
 TEST_F(TableSelectionTest, UnknownColumnsAndViewsAreRefused) {
@@ -146,7 +146,7 @@ TEST_F(TableSelectionTest, UnknownColumnsAndViewsAreRefused) {
   EXPECT_EQ(SelectRows("V", "k = 1"), nullptr);
   EXPECT_FALSE(DeleteRowObjectByCriteria("V", "k = 1"));
   EXPECT_EQ(SelectRows("Missing", nullptr), nullptr);
-  EXPECT_EQ(LockedObjectCount(), 0);
+  EXPECT_EQ(fh::LockedObjectCount(), 0);
 }
 
 // A literal the column's type cannot read refuses the criteria with a line
@@ -173,7 +173,7 @@ TEST_F(TableSelectionTest, UnreadableLiteralsAndTrailingTextAreRefused) {
     }
   }
   EXPECT_EQ(Keys(nullptr).size(), 4u);  // nothing was deleted
-  EXPECT_EQ(LockedObjectCount(), 0);
+  EXPECT_EQ(fh::LockedObjectCount(), 0);
 }
 
 // The types the first table lacks, and texts with quotes.
@@ -269,7 +269,7 @@ TEST_F(TableSelectionTest, DeleteByCriteriaDeletesExactlyTheMatchesOutsideTheLoc
   // The listener ran once (for the removed new row) and could select.
   EXPECT_EQ(seenDuringDelete, std::vector<std::string>{"4"});  // row 2 already unlinked
   EXPECT_TRUE(DeleteRowObjectByCriteria("Typed", "k = 99"));
-  EXPECT_EQ(LockedObjectCount(), 0);
+  EXPECT_EQ(fh::LockedObjectCount(), 0);
 }
 
 TEST_F(TableSelectionTest, TwoThreadsSelectAtOnce) {

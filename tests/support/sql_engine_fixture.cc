@@ -18,24 +18,24 @@ SqlEngineFixture::SqlEngineFixture(std::string connection) : connection_(std::mo
 void SqlEngineFixture::SetUp() {
   FreeAllTableDefns();
   FreeAllDataSourceMapEntries();
-  ResetSQLDialectsForTesting();
+  fh::ResetSQLDialectsForTesting();
   InitSQLDialects();
   InitTableList();
   ASSERT_TRUE(InitializeMemPool());
   AddDataSources();
   if (HasFatalFailure()) return;
   ASSERT_TRUE(EstablishDBConnections()) << log_.Messages();
-  ASSERT_TRUE(SetDialectModeFromConnParams());
+  ASSERT_TRUE(fh::SetDialectModeFromConnParams());
   dialect_ = GetDialectNameForConnection(connection_.c_str());
 }
 
 void SqlEngineFixture::TearDown() {
   DropMadeTables();
   UnLoadAllTable();
-  ResetMemPoolForTest();
+  fh::ResetMemPoolForTest();
   FreeAllTableDefns();
   FreeAllDataSourceMapEntries();
-  ResetSQLDialectsForTesting();
+  fh::ResetSQLDialectsForTesting();
 }
 
 void SqlEngineFixture::AddDataSources() { AddEngineSource(connection_, dir_.path()); }

@@ -20,8 +20,8 @@ bool DefineTable(const std::string& name, std::vector<ColumnDefnEntry> columns,
   constraints.primaryKeyColumns = std::move(primaryKey);
   constraints.primaryKeyCount = static_cast<int32_t>(constraints.primaryKeyColumns.size());
   constraints.foreignKeys = std::move(foreignKeys);
-  return AddTableDefn(CreateTableDefn(name, std::nullopt, std::move(columns),
-                                      std::move(constraints))) != nullptr;
+  return fh::AddTableDefn(fh::CreateTableDefn(name, std::nullopt, std::move(columns),
+                                              std::move(constraints))) != nullptr;
 }
 
 }  // namespace fhtest

@@ -83,7 +83,7 @@ inline TestLog::TestLog(const std::string& directory, const char* fileName, int 
 
 inline void TestLog::Open(const std::string& directory, const char* fileName, int level) {
   path_ = directory + "/" + fileName;
-  ResetLogFileForTesting();
+  fh::ResetLogFileForTesting();
   InitLogDefaults();
   SetLogParams(fileName, directory.c_str(), 10000000, static_cast<unsigned char>(level));
   opened_ = OpenLogFileAppend();
@@ -96,7 +96,7 @@ inline void TestLog::Close() {
   closed_ = true;
   CloseLogFile();
   FreeLogParams();
-  ResetLogFileForTesting();
+  fh::ResetLogFileForTesting();
 }
 
 inline std::string TestLog::Text() const { return ReadFileBytes(path_); }

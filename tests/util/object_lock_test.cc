@@ -16,7 +16,7 @@ TEST(ObjectLockTest, LockUnlockLockAgainFromOneThread) {
   LockObject(&object);
   EXPECT_EQ(TryLockObject(&object, kObjectLockAction), kObjectBusy);
   EXPECT_EQ(TryLockObject(&object, kObjectUnlockAction), kObjectUnlocked);
-  EXPECT_EQ(LockedObjectCount(), 0);
+  EXPECT_EQ(fh::LockedObjectCount(), 0);
 }
 
 TEST(ObjectLockTest, UnlockOfAnAddressNeverLockedGivesTwo) {
@@ -24,7 +24,7 @@ TEST(ObjectLockTest, UnlockOfAnAddressNeverLockedGivesTwo) {
   EXPECT_EQ(UnlockObject(&object), kObjectBusy);
   EXPECT_EQ(TryLockObject(&object, kObjectUnlockAction), kObjectBusy);
   EXPECT_EQ(TryLockObject(&object, 3), kObjectBusy);  // unknown action does nothing
-  EXPECT_EQ(LockedObjectCount(), 0);
+  EXPECT_EQ(fh::LockedObjectCount(), 0);
 }
 
 TEST(ObjectLockTest, AddressesAreIndependent) {
@@ -32,7 +32,7 @@ TEST(ObjectLockTest, AddressesAreIndependent) {
   int second = 0;
   LockObject(&first);
   EXPECT_EQ(TryLockObject(&second, kObjectLockAction), kObjectLocked);
-  EXPECT_EQ(LockedObjectCount(), 2);
+  EXPECT_EQ(fh::LockedObjectCount(), 2);
   EXPECT_EQ(UnlockObject(&first), kObjectUnlocked);
   EXPECT_EQ(UnlockObject(&second), kObjectUnlocked);
 }
@@ -44,9 +44,9 @@ TEST(ObjectLockTest, UsableWithoutAndAfterInitMutex) {
   EXPECT_EQ(UnlockObject(&object), kObjectUnlocked);
   InitMutex();
   LockObject(&held);
-  CloseMutex();  // gives back spare memory only: held stays locked
+  fh::CloseMutex();  // gives back spare memory only: held stays locked
   EXPECT_EQ(TryLockObject(&held, kObjectLockAction), kObjectBusy);
-  EXPECT_EQ(LockedObjectCount(), 1);
+  EXPECT_EQ(fh::LockedObjectCount(), 1);
   LockObject(&object);
   EXPECT_EQ(UnlockObject(&object), kObjectUnlocked);
   EXPECT_EQ(UnlockObject(&held), kObjectUnlocked);
@@ -65,7 +65,7 @@ TEST(ObjectLockTest, ManyAddressesLockAndUnlockEachOnItsOwn) {
     for (int i = 0; i < c.count; ++i) {
       ASSERT_EQ(TryLockObject(&bytes[i * c.stride], kObjectLockAction), kObjectLocked);
     }
-    EXPECT_EQ(LockedObjectCount(), c.count);
+    EXPECT_EQ(fh::LockedObjectCount(), c.count);
     for (int i = 0; i < c.count; ++i) {
       EXPECT_EQ(TryLockObject(&bytes[i * c.stride], kObjectLockAction), kObjectBusy);
     }
@@ -78,7 +78,7 @@ TEST(ObjectLockTest, ManyAddressesLockAndUnlockEachOnItsOwn) {
         EXPECT_EQ(UnlockObject(&bytes[i * c.stride]), kObjectBusy);
       }
     }
-    EXPECT_EQ(LockedObjectCount(), 0);
+    EXPECT_EQ(fh::LockedObjectCount(), 0);
   }
 }
 
@@ -100,7 +100,7 @@ TEST(ObjectLockTest, SecondLockBlocksUntilAnotherThreadUnlocks) {
   EXPECT_EQ(UnlockObject(&object), kObjectUnlocked);
   waiter.join();
   EXPECT_TRUE(acquired);
-  EXPECT_EQ(LockedObjectCount(), 0);
+  EXPECT_EQ(fh::LockedObjectCount(), 0);
 }
 
 TEST(ObjectLockTest, AnyThreadMayUnlock) {
@@ -131,7 +131,7 @@ TEST(ObjectLockTest, GuardReleasedEarlyUnlocksOnce) {
     hold.Release();
     EXPECT_EQ(TryLockObject(&object, kObjectLockAction), kObjectLocked);
     hold.Release();  // does nothing: the lock taken above is not the guard's
-    EXPECT_EQ(LockedObjectCount(), 1);
+    EXPECT_EQ(fh::LockedObjectCount(), 1);
   }
   // Nor does the destructor: the address is still locked by hand.
   EXPECT_EQ(UnlockObject(&object), kObjectUnlocked);
@@ -140,7 +140,7 @@ TEST(ObjectLockTest, GuardReleasedEarlyUnlocksOnce) {
 TEST(ObjectLockTest, GuardOnNullLocksNothing) {
   {
     ObjectLockGuard none(nullptr);
-    EXPECT_EQ(LockedObjectCount(), 0);
+    EXPECT_EQ(fh::LockedObjectCount(), 0);
     none.Release();
   }
   EXPECT_EQ(TryLockObject(nullptr, kObjectLockAction), kObjectLocked);
@@ -168,7 +168,7 @@ TEST(ObjectLockTest, ManyThreadsCountExactlyUnderOneAddress) {
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(counter, static_cast<long>(kThreads) * kRounds);
-  EXPECT_EQ(LockedObjectCount(), 0);
+  EXPECT_EQ(fh::LockedObjectCount(), 0);
 }
 
 }  // namespace

@@ -243,7 +243,7 @@ void ReportOdbcFailure(const char* line, SQLSMALLINT handleType, SQLHANDLE handl
   LogError("%s", line);
   if (LogOdbcDiagnostics(handleType, handle) == OdbcFailure::kConnectionLost &&
       connection != nullptr) {
-    MarkConnectionBroken(*connection);
+    fh::MarkConnectionBroken(*connection);
   }
 }
 

@@ -57,7 +57,7 @@ fh::odbc::OdbcConnection::~OdbcConnection() {
   if (environment != SQL_NULL_HENV) Odbc().SQLFreeHandle(SQL_HANDLE_ENV, environment);
 }
 
-std::string BuildODBCConnectString(const ConnParamsEntry& entry) {
+std::string fh::BuildODBCConnectString(const ConnParamsEntry& entry) {
   if (entry.useConnectString == 1) return entry.connectString.value_or("");
   std::string text;
   AppendPair(text, "DSN", entry.dsn);
@@ -124,7 +124,8 @@ std::unique_ptr<ConnectionHandle> ODBCOpenConnection(const ConnParamsEntry* entr
     return nullptr;
   }
   try {
-    const std::string connectString = WithCallerRollback(*entry, BuildODBCConnectString(*entry));
+    const std::string connectString =
+        WithCallerRollback(*entry, fh::BuildODBCConnectString(*entry));
     SQLCHAR out[1025] = {};
     SQLSMALLINT outLength = 0;
     const auto length =

@@ -182,7 +182,7 @@ bool DescribeColumns(const Statement& statement, SQLSMALLINT count,
       FailStatement("SQLDescribeCol failed\n", statement);
       return false;
     }
-    kind.columnType = MapODBCSqlType(kind.sqlType);
+    kind.columnType = fh::MapODBCSqlType(kind.sqlType);
     kind.size = size;
     descriptors.push_back({reinterpret_cast<const char*>(name.data()), kind.columnType});
     columns.push_back(kind);

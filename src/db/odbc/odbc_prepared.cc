@@ -313,7 +313,7 @@ ChunkOutcome RunChunk(ConnectionHandle* handle, OdbcPrepared& prepared, const Bo
     } else {
       outcome.ran = true;
     }
-  } else if (rows > 1 && ran == 0 && IsInTransaction(*handle) == 0 &&
+  } else if (rows > 1 && ran == 0 && fh::IsInTransaction(*handle) == 0 &&
              fh::odbc::ClassifyOdbcDiagnostics(fh::odbc::ReadOdbcDiagnostics(
                  SQL_HANDLE_STMT, prepared.statement)) == fh::odbc::OdbcFailure::kStatement) {
     // Nothing of the array stayed (the driver ran it as one statement):
@@ -395,8 +395,8 @@ int ExecuteRows(ConnectionHandle* handle, OdbcPrepared& prepared, const BoundVal
 
 }  // namespace
 
-PreparedStatement* ODBCPrepareStatement(ConnectionHandle* handle, const char* text,
-                                        int parameterCount) {
+PreparedStatement* fh::ODBCPrepareStatement(ConnectionHandle* handle, const char* text,
+                                            int parameterCount) {
   SQLHDBC connection = SQL_NULL_HDBC;
   PreparedStatementSet* statements = nullptr;
   if (text == nullptr || parameterCount < 0 ||
@@ -437,8 +437,8 @@ PreparedStatement* ODBCPrepareStatement(ConnectionHandle* handle, const char* te
   }
 }
 
-int ODBCExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
-                        const BoundValue* values, int rowCount, uint8_t* rowStatus) {
+int fh::ODBCExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
+                            const BoundValue* values, int rowCount, uint8_t* rowStatus) {
   ObjectLockGuard lock(handle);
   OdbcPrepared* prepared = Lookup(handle, statement);
   if (prepared == nullptr) return 0;
@@ -455,13 +455,13 @@ int ODBCExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
   }
 }
 
-int64_t ODBCPreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement) {
+int64_t fh::ODBCPreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement) {
   ObjectLockGuard lock(handle);
   const OdbcPrepared* prepared = Lookup(handle, statement);
   return prepared != nullptr ? prepared->rowCount : -1;
 }
 
-void ODBCFinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement) {
+void fh::ODBCFinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement) {
   ObjectLockGuard lock(handle);
   SQLHDBC connection = SQL_NULL_HDBC;
   PreparedStatementSet* statements = nullptr;

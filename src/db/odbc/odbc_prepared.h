@@ -90,9 +90,11 @@ bool OdbcLinkOf(ConnectionHandle* handle, SQLHDBC* connection, PreparedStatement
 
 }  // namespace fh::odbc
 
+namespace fh {
 PreparedStatement* ODBCPrepareStatement(ConnectionHandle* handle, const char* text,
                                         int parameterCount);
 int ODBCExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
                         const BoundValue* values, int rowCount, uint8_t* rowStatus);
 int64_t ODBCPreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement);
 void ODBCFinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement);
+}  // namespace fh

@@ -19,11 +19,11 @@ const DBProvider kODBCProvider = {
     ODBCRollbackTransaction,
     ODBCExecuteUpdateBlob,
     ODBCExecuteQueryBlob,
-    ODBCExecuteUpdateRowCount,
-    ODBCPrepareStatement,
-    ODBCExecutePrepared,
-    ODBCPreparedRowCount,
-    ODBCFinalizeStatement,
+    fh::ODBCExecuteUpdateRowCount,
+    fh::ODBCPrepareStatement,
+    fh::ODBCExecutePrepared,
+    fh::ODBCPreparedRowCount,
+    fh::ODBCFinalizeStatement,
 };
 
 namespace fh::odbc {

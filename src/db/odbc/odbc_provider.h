@@ -53,9 +53,11 @@ std::unique_ptr<ConnectionHandle> ODBCOpenConnection(const ConnParamsEntry* entr
 // "No Rows Affected \n".
 int ODBCExecuteUpdate(ConnectionHandle* handle, const char* text);
 
+namespace fh {
 // As ODBCExecuteUpdate (same lines, same lock), but gives the number of rows
 // the statement changed (0 when it touched none), or -1 on failure.
 int64_t ODBCExecuteUpdateRowCount(ConnectionHandle* handle, const char* text);
+}  // namespace fh
 
 // Logs "Inside ODBCExecuteQuery\n" (trace). A new result set with every row,
 // or none after "SQLExecDirect failed\n", "No Rows Affected\n",
@@ -96,6 +98,7 @@ int ODBCExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSuppli
 std::unique_ptr<DBResultSet> ODBCExecuteQueryBlob(ConnectionHandle* handle, const char* text,
                                                   BlobSink sink, void* context);
 
+namespace fh {
 // The column type code for an ODBC SQL type: the provider's fixed table of
 // 36 types; 0 (KES_SQL_NOT_SUPPORTED_TYPE) for any other type, whose values
 // come back as their text.
@@ -104,3 +107,4 @@ uint8_t MapODBCSqlType(int sqlType);
 // The connect string ODBCOpenConnection uses for entry (see the top of this
 // file). Holds the password: never log it.
 std::string BuildODBCConnectString(const ConnParamsEntry& entry);
+}  // namespace fh

@@ -19,7 +19,7 @@ using fh::odbc::SqlText;
 using fh::odbc::Statement;
 using fh::odbc::Succeeded;
 
-int64_t ODBCExecuteUpdateRowCount(ConnectionHandle* handle, const char* text) {
+int64_t fh::ODBCExecuteUpdateRowCount(ConnectionHandle* handle, const char* text) {
   OdbcConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return -1;
   Operation operation(handle);
@@ -46,7 +46,7 @@ int64_t ODBCExecuteUpdateRowCount(ConnectionHandle* handle, const char* text) {
 }
 
 int ODBCExecuteUpdate(ConnectionHandle* handle, const char* text) {
-  return ODBCExecuteUpdateRowCount(handle, text) < 0 ? 0 : 1;
+  return fh::ODBCExecuteUpdateRowCount(handle, text) < 0 ? 0 : 1;
 }
 
 std::unique_ptr<DBResultSet> ODBCExecuteQuery(ConnectionHandle* handle, const char* text) {

@@ -56,7 +56,7 @@ static_assert(std::size(kSqlTypeTable) == 36);
 
 }  // namespace
 
-uint8_t MapODBCSqlType(int sqlType) {
+uint8_t fh::MapODBCSqlType(int sqlType) {
   for (const SqlTypeMapping& mapping : kSqlTypeTable) {
     if (mapping.sqlType == sqlType) return mapping.columnType;
   }

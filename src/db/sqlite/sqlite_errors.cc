@@ -25,5 +25,5 @@ void fh::sqlite::ReportFailure(const char* line, ConnectionHandle* handle, sqlit
   LogError("STATE: %s\n", state);
   LogError("NAT: %ld\n", static_cast<long>(code));
   LogError("MSG: %s\n", message);
-  if (connectionLevel && handle != nullptr) MarkConnectionBroken(*handle);
+  if (connectionLevel && handle != nullptr) fh::MarkConnectionBroken(*handle);
 }

@@ -99,8 +99,8 @@ int64_t RunRow(ConnectionHandle* handle, sqlite3* db, SqlitePrepared& prepared,
 
 }  // namespace
 
-PreparedStatement* SqlitePrepareStatement(ConnectionHandle* handle, const char* text,
-                                          int parameterCount) {
+PreparedStatement* fh::SqlitePrepareStatement(ConnectionHandle* handle, const char* text,
+                                              int parameterCount) {
   SqliteConnection* cell = fh::sqlite::ConnectionOf(handle);
   if (cell == nullptr || text == nullptr || parameterCount < 0) return nullptr;
   ObjectLockGuard lock(handle);
@@ -128,8 +128,8 @@ PreparedStatement* SqlitePrepareStatement(ConnectionHandle* handle, const char* 
   }
 }
 
-int SqliteExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
-                          const BoundValue* values, int rowCount, uint8_t* rowStatus) {
+int fh::SqliteExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
+                              const BoundValue* values, int rowCount, uint8_t* rowStatus) {
   if (fh::sqlite::ConnectionOf(handle) == nullptr) return 0;
   ObjectLockGuard lock(handle);
   SqlitePrepared* prepared = StatementOf(handle, statement);
@@ -154,14 +154,14 @@ int SqliteExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement
   return 1;
 }
 
-int64_t SqlitePreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement) {
+int64_t fh::SqlitePreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement) {
   if (fh::sqlite::ConnectionOf(handle) == nullptr) return -1;
   ObjectLockGuard lock(handle);
   SqlitePrepared* prepared = StatementOf(handle, statement);
   return prepared != nullptr ? prepared->lastRowCount : -1;
 }
 
-void SqliteFinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement) {
+void fh::SqliteFinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement) {
   SqliteConnection* cell = fh::sqlite::ConnectionOf(handle);
   if (cell == nullptr || statement == nullptr) return;
   ObjectLockGuard lock(handle);

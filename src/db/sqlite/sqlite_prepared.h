@@ -51,6 +51,7 @@ struct SqlitePrepared {
 
 }  // namespace fh::sqlite
 
+namespace fh {
 // The provider members; their contracts are those of db/db_provider.h.
 PreparedStatement* SqlitePrepareStatement(ConnectionHandle* handle, const char* text,
                                           int parameterCount);
@@ -58,3 +59,4 @@ int SqliteExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement
                           const BoundValue* values, int rowCount, uint8_t* rowStatus);
 int64_t SqlitePreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement);
 void SqliteFinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement);
+}  // namespace fh

@@ -150,7 +150,7 @@ bool ReadValue(sqlite3_value* cell, int stored, uint8_t columnType,
       value.emplace(ColumnValue::FromInteger(KES_SQL_BOOLEAN, number == 1));
       return true;
     }
-    if (IsIntegerColumnType(columnType)) {
+    if (fh::IsIntegerColumnType(columnType)) {
       value.emplace(ColumnValue::FromInteger(columnType, number));
       return true;
     }
@@ -396,15 +396,15 @@ bool fh::sqlite::CheckDatabaseFile(ConnectionHandle* handle, sqlite3* db, const 
 }
 
 const DBProvider kSqliteProvider = {
-    kSqliteProviderName,     SqliteOpenConnection,        SqliteExecuteUpdate,
-    SqliteExecuteQuery,      SqliteCloseConnection,       SqliteBeginTransaction,
-    SqliteCommitTransaction, SqliteRollbackTransaction,   SqliteExecuteUpdateBlob,
-    SqliteExecuteQueryBlob,  SqliteExecuteUpdateRowCount, SqlitePrepareStatement,
-    SqliteExecutePrepared,   SqlitePreparedRowCount,      SqliteFinalizeStatement,
-    SqliteStreamQuery,
+    kSqliteProviderName,     fh::SqliteOpenConnection,        fh::SqliteExecuteUpdate,
+    fh::SqliteExecuteQuery,      fh::SqliteCloseConnection,       fh::SqliteBeginTransaction,
+    fh::SqliteCommitTransaction, fh::SqliteRollbackTransaction,   fh::SqliteExecuteUpdateBlob,
+    fh::SqliteExecuteQueryBlob,  fh::SqliteExecuteUpdateRowCount, fh::SqlitePrepareStatement,
+    fh::SqliteExecutePrepared,   fh::SqlitePreparedRowCount,      fh::SqliteFinalizeStatement,
+    fh::SqliteStreamQuery,
 };
 
-std::unique_ptr<ConnectionHandle> SqliteOpenConnection(const ConnParamsEntry* entry) {
+std::unique_ptr<ConnectionHandle> fh::SqliteOpenConnection(const ConnParamsEntry* entry) {
   if (entry == nullptr || !entry->dsn || entry->dsn->empty()) {
     LogError("SQLite connection Parameter missing\n");
     return nullptr;
@@ -422,18 +422,18 @@ std::unique_ptr<ConnectionHandle> SqliteOpenConnection(const ConnParamsEntry* en
   }
 }
 
-int64_t SqliteExecuteUpdateRowCount(ConnectionHandle* handle, const char* text) {
+int64_t fh::SqliteExecuteUpdateRowCount(ConnectionHandle* handle, const char* text) {
   SqliteConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return -1;
   ObjectLockGuard lock(handle);
   return RunUpdate(Operation{handle, cell->db}, text);
 }
 
-int SqliteExecuteUpdate(ConnectionHandle* handle, const char* text) {
-  return SqliteExecuteUpdateRowCount(handle, text) < 0 ? 0 : 1;
+int fh::SqliteExecuteUpdate(ConnectionHandle* handle, const char* text) {
+  return fh::SqliteExecuteUpdateRowCount(handle, text) < 0 ? 0 : 1;
 }
 
-std::unique_ptr<DBResultSet> SqliteExecuteQuery(ConnectionHandle* handle, const char* text) {
+std::unique_ptr<DBResultSet> fh::SqliteExecuteQuery(ConnectionHandle* handle, const char* text) {
   LogTrace("Inside SqliteExecuteQuery\n");
   SqliteConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return nullptr;
@@ -446,8 +446,8 @@ std::unique_ptr<DBResultSet> SqliteExecuteQuery(ConnectionHandle* handle, const 
   }
 }
 
-int SqliteStreamQuery(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
-                      void* context) {
+int fh::SqliteStreamQuery(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
+                          void* context) {
   LogTrace("Inside SqliteExecuteQuery\n");
   SqliteConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return kStreamFailed;
@@ -459,8 +459,8 @@ int SqliteStreamQuery(ConnectionHandle* handle, const char* text, const QueryRow
   }
 }
 
-std::unique_ptr<DBResultSet> SqliteExecuteQueryBlob(ConnectionHandle* handle, const char* text,
-                                                    BlobSink sink, void* context) {
+std::unique_ptr<DBResultSet> fh::SqliteExecuteQueryBlob(ConnectionHandle* handle, const char* text,
+                                                        BlobSink sink, void* context) {
   LogTrace("Inside SqliteExecuteQuery\n");
   SqliteConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return nullptr;
@@ -472,8 +472,8 @@ std::unique_ptr<DBResultSet> SqliteExecuteQueryBlob(ConnectionHandle* handle, co
   }
 }
 
-int SqliteExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupplier supplier,
-                            void* context) {
+int fh::SqliteExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupplier supplier,
+                                void* context) {
   LogTrace("Inside SqliteExecuteUpdateBlob\n");
   SqliteConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return 0;
@@ -510,12 +510,12 @@ int SqliteExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupp
   }
 }
 
-bool SqliteCloseConnection(ConnectionHandle* handle) {
+bool fh::SqliteCloseConnection(ConnectionHandle* handle) {
   if (handle != nullptr) handle->connection.reset();
   return true;
 }
 
-int SqliteBeginTransaction(ConnectionHandle* handle) {
+int fh::SqliteBeginTransaction(ConnectionHandle* handle) {
   LogTrace("\t@@@@@ SqliteBeginTransaction() @@@@@\n");
   SqliteConnection* cell = CellOf(handle);
   if (cell == nullptr) return 0;
@@ -525,7 +525,7 @@ int SqliteBeginTransaction(ConnectionHandle* handle) {
              : 0;
 }
 
-int SqliteCommitTransaction(ConnectionHandle* handle) {
+int fh::SqliteCommitTransaction(ConnectionHandle* handle) {
   LogTrace("\t@@@@@ SqliteCommitTransaction() @@@@@\n");
   SqliteConnection* cell = CellOf(handle);
   if (cell == nullptr) return 0;
@@ -536,7 +536,7 @@ int SqliteCommitTransaction(ConnectionHandle* handle) {
   return 0;
 }
 
-int SqliteRollbackTransaction(ConnectionHandle* handle) {
+int fh::SqliteRollbackTransaction(ConnectionHandle* handle) {
   LogTrace("\t@@@@@ SqliteRollbackTransaction() @@@@@\n");
   SqliteConnection* cell = CellOf(handle);
   if (cell == nullptr) return 0;

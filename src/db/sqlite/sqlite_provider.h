@@ -50,6 +50,7 @@ inline constexpr int kSqliteBusyTimeoutMs = 10000;
 // The provider's table: "SQLITE" and the operations below, in slot order.
 extern const DBProvider kSqliteProvider;
 
+namespace fh {
 // "SQLite connection Parameter missing\n" without an entry or a DSN (the
 // database file); "Opening database failed\n" and the diagnostics when the
 // file cannot be opened or set up. A new handle, or none.
@@ -100,3 +101,4 @@ int SqliteExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupp
 // another thread using the same handle.
 std::unique_ptr<DBResultSet> SqliteExecuteQueryBlob(ConnectionHandle* handle, const char* text,
                                                     BlobSink sink, void* context);
+}  // namespace fh
