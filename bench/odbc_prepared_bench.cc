@@ -148,13 +148,14 @@ void RunPrepared(benchmark::State& state, int rowsPerCall) {
   double total = 0;
   for (auto _ : state) {
     const double seconds = TimedRun(handle, [&] {
-      PreparedStatement* insert = PrepareStatement(handle, text.c_str(), kColumns);
+      PreparedStatement* insert = fh::PrepareStatement(handle, text.c_str(), kColumns);
       bool done = insert != nullptr;
       for (int row = 0; done && row < kRows; row += rowsPerCall) {
-        done = ExecutePrepared(handle, insert, &values[static_cast<std::size_t>(row) * kColumns],
-                               rowsPerCall) == 1;
+        done =
+            fh::ExecutePrepared(handle, insert, &values[static_cast<std::size_t>(row) * kColumns],
+                                rowsPerCall) == 1;
       }
-      FinalizeStatement(handle, insert);
+      fh::FinalizeStatement(handle, insert);
       return done;
     });
     if (seconds < 0) return state.SkipWithError("prepared insert failed");

@@ -91,7 +91,7 @@ OpenedConfigFile fh::OpenConfigFileAt(const char* path) {
   }
 }
 
-bool ReadConfigToken(std::FILE* stream, std::string& token) {
+bool fh::ReadConfigToken(std::FILE* stream, std::string& token) {
   token.clear();
   if (stream == nullptr) return false;
   int c = std::fgetc(stream);

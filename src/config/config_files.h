@@ -70,10 +70,10 @@ OpenedConfigFile OpenConfigFile(const char* fileName);
 // handed the first location, such as "..\\data\\dsn_table_map.txt". A
 // stream that opened at path reports kWorkingDirectory.
 OpenedConfigFile OpenConfigFileAt(const char* path);
-}  // namespace fh
 
 // Reads the next token (a run of characters that are not white space) of
 // stream into token. false at the end of the stream or on a read error with
 // no token started (token is then empty). A token is never cut: it may be
 // as long as the file. A null stream gives false.
 bool ReadConfigToken(std::FILE* stream, std::string& token);
+}  // namespace fh

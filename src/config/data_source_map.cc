@@ -106,8 +106,8 @@ bool LoadDataSourceMapEntryFromFile(const char* path) {
   }
   std::string tableName;
   std::string connectionName;
-  while (ReadConfigToken(file.stream.get(), tableName) &&
-         ReadConfigToken(file.stream.get(), connectionName)) {
+  while (fh::ReadConfigToken(file.stream.get(), tableName) &&
+         fh::ReadConfigToken(file.stream.get(), connectionName)) {
     std::unique_ptr<DataSourceMapEntry> entry =
         CreateDataSourceMapEntry(tableName.c_str(), connectionName.c_str());
     if (entry) AddDataSourceMapEntry(std::move(entry));

@@ -80,7 +80,7 @@ int ExecuteUpdate(ConnectionHandle* handle, const char* text) {
   return provider != nullptr ? provider->ExecuteUpdate(handle, text) : 0;
 }
 
-int64_t ExecuteUpdateRowCount(ConnectionHandle* handle, const char* text) {
+int64_t fh::ExecuteUpdateRowCount(ConnectionHandle* handle, const char* text) {
   if (!CanRun(handle, text, "ExecuteUpdateRowCount", kNoUpdateText)) return -1;
   const DBProvider* provider = ProviderOf(handle);
   if (provider == nullptr || provider->ExecuteUpdateRowCount == nullptr) return -1;
@@ -112,8 +112,8 @@ bool fh::SupportsStreamedQueries(const ConnectionHandle* handle) {
   return provider != nullptr && provider->StreamQuery != nullptr;
 }
 
-int StreamQuery(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
-                void* context) {
+int fh::StreamQuery(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
+                    void* context) {
   if (!CanRun(handle, text, "StreamQuery", kNoQueryText)) return kStreamFailed;
   if (!fh::SupportsStreamedQueries(handle)) return kStreamFailed;
   return ProviderOf(handle)->StreamQuery(handle, text, sink, context);
@@ -126,25 +126,25 @@ bool fh::SupportsPreparedStatements(const ConnectionHandle* handle) {
          provider->FinalizeStatement != nullptr;
 }
 
-PreparedStatement* PrepareStatement(ConnectionHandle* handle, const char* text,
-                                    int parameterCount) {
+PreparedStatement* fh::PrepareStatement(ConnectionHandle* handle, const char* text,
+                                        int parameterCount) {
   if (!CanRun(handle, text, "PrepareStatement", kNoUpdateText)) return nullptr;
   if (!fh::SupportsPreparedStatements(handle)) return nullptr;
   return ProviderOf(handle)->PrepareStatement(handle, text, parameterCount);
 }
 
-int ExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
-                    const BoundValue* values, int rowCount, uint8_t* rowStatus) {
+int fh::ExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
+                        const BoundValue* values, int rowCount, uint8_t* rowStatus) {
   if (statement == nullptr || !fh::SupportsPreparedStatements(handle)) return 0;
   return ProviderOf(handle)->ExecutePrepared(handle, statement, values, rowCount, rowStatus);
 }
 
-int64_t PreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement) {
+int64_t fh::PreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement) {
   if (statement == nullptr || !fh::SupportsPreparedStatements(handle)) return -1;
   return ProviderOf(handle)->PreparedRowCount(handle, statement);
 }
 
-void FinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement) {
+void fh::FinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement) {
   if (statement == nullptr || !fh::SupportsPreparedStatements(handle)) return;
   ProviderOf(handle)->FinalizeStatement(handle, statement);
 }

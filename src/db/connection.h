@@ -68,10 +68,12 @@ int ExecuteUpdate(ConnectionHandle* handle, const char* text);
 int ExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupplier supplier,
                       void* context);
 
+namespace fh {
 // As ExecuteUpdate (the same lines, naming ExecuteUpdateRowCount), but
 // reports the number of rows the statement changed: 0 or more, or -1 when
 // it failed or the handle's provider cannot count rows.
 int64_t ExecuteUpdateRowCount(ConnectionHandle* handle, const char* text);
+}  // namespace fh
 
 // As above with "ConnectionHandle NULL in ExecuteQuery for Query %s \n" /
 // "ConnectionHandle NULL in ExecuteQueryBlob for Query %s \n" and
@@ -87,24 +89,22 @@ namespace fh {
 // kStreamFailed without a line. No handle or no text: the ExecuteQuery
 // lines naming StreamQuery, and kStreamFailed.
 bool SupportsStreamedQueries(const ConnectionHandle* handle);
-}  // namespace fh
 int StreamQuery(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
                 void* context);
 
-namespace fh {
 // Prepared statements, forwarded to the handle's provider (the members'
 // contracts are in db/db_provider.h). SupportsPreparedStatements is false
 // without a handle or when its provider has none; then PrepareStatement
 // returns none without a line, ExecutePrepared 0, PreparedRowCount -1.
 // No handle or no text: the ExecuteUpdate lines naming the operation.
 bool SupportsPreparedStatements(const ConnectionHandle* handle);
-}  // namespace fh
 PreparedStatement* PrepareStatement(ConnectionHandle* handle, const char* text, int parameterCount);
 int ExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
                     const BoundValue* values, int rowCount, uint8_t* rowStatus = nullptr);
 int64_t PreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement);
 // Does nothing for no statement.
 void FinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement);
+}  // namespace fh
 
 // The provider's result; a result of 1 sets inTransaction.
 int BeginTransaction(ConnectionHandle* handle);

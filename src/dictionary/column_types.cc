@@ -115,7 +115,7 @@ bool fh::IsSignedIntegerColumnType(uint8_t dataType) {
          dataType == KES_SQL_BIGINT;
 }
 
-bool IsFloatingColumnType(uint8_t dataType) {
+bool fh::IsFloatingColumnType(uint8_t dataType) {
   return dataType >= KES_SQL_FLOAT && dataType <= KES_SQL_REAL;
 }
 

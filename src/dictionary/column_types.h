@@ -59,10 +59,8 @@ int32_t GetColumnTypeSize(uint8_t dataType);
 bool IsIntegerColumnType(uint8_t dataType);
 // true for codes 1, 3, 5, 7.
 bool IsSignedIntegerColumnType(uint8_t dataType);
-}  // namespace fh
 // true for codes 9 to 11.
 bool IsFloatingColumnType(uint8_t dataType);
-namespace fh {
 // true for codes 12 to 15 and 22 (values held as zero-terminated texts).
 bool IsTextColumnType(uint8_t dataType);
 // true for codes 16 to 18.

@@ -219,7 +219,7 @@ std::optional<std::string> ValueTextOrThrow(const ColumnValue& value, uint8_t da
     }
     return std::string(buffer);
   }
-  if (IsFloatingColumnType(dataType)) {
+  if (fh::IsFloatingColumnType(dataType)) {
     return FormatFloating(*fh::GetFloatingValue(value, dataType));
   }
   if (dataType == KES_SQL_BOOLEAN) {
@@ -354,7 +354,7 @@ std::optional<int64_t> fh::GetIntegerValue(const ColumnValue& value, uint8_t dat
 }
 
 std::optional<double> fh::GetFloatingValue(const ColumnValue& value, uint8_t dataType) {
-  if (value.isDateTime() || !IsFloatingColumnType(dataType)) return std::nullopt;
+  if (value.isDateTime() || !fh::IsFloatingColumnType(dataType)) return std::nullopt;
   if (dataType == KES_SQL_DOUBLE) {
     double number = 0.0;
     std::memcpy(&number, value.bytes(), value.length() < 8 ? value.length() : 8);

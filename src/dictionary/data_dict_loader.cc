@@ -76,7 +76,7 @@ template <typename ComposePath>
 void LoadListedFiles(std::FILE* list, ComposePath composePath) {
   fh::ResetDataDictChecks();
   std::string name;
-  while (ReadConfigToken(list, name)) {
+  while (fh::ReadConfigToken(list, name)) {
     try {
       std::optional<std::string> path = composePath(name);
       if (path) LoadListedFile(name, *path);

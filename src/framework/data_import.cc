@@ -449,7 +449,7 @@ bool SaveDefaultData() {
   }
   bool stored = true;
   std::string name;
-  while (ReadConfigToken(list.stream.get(), name)) {
+  while (fh::ReadConfigToken(list.stream.get(), name)) {
     const std::optional<std::string> path = fh::ComposeDataPath(list.location, name.c_str());
     if (!path || !SaveDataInXML(path->c_str())) stored = false;
   }

@@ -43,7 +43,7 @@ class PreparedSet {
   PreparedSet(const PreparedSet&) = delete;
   PreparedSet& operator=(const PreparedSet&) = delete;
   ~PreparedSet() {
-    for (const Entry& entry : entries_) FinalizeStatement(handle_, entry.statement);
+    for (const Entry& entry : entries_) fh::FinalizeStatement(handle_, entry.statement);
   }
 
   // Whether statement goes to the provider in its bound form.
@@ -64,7 +64,7 @@ class PreparedSet {
       if (entry.text.get() == &text || *entry.text == text) return entry.statement;
     }
     PreparedStatement* statement =
-        PrepareStatement(handle_, text.c_str(), static_cast<int>(bound.values.size()));
+        fh::PrepareStatement(handle_, text.c_str(), static_cast<int>(bound.values.size()));
     entries_.push_back(Entry{bound.markerText, statement});
     return statement;
   }
@@ -94,7 +94,7 @@ bool RunOne(ConnectionHandle* handle, BatchStatement& statement, PreparedSet& pr
   const bool sends = prepared.Sends(statement);
   PreparedStatement* bound = sends ? prepared.Get(*statement.bound) : nullptr;
   if (bound != nullptr) {
-    if (ExecutePrepared(handle, bound, statement.bound->values.data(), 1) != 1) return false;
+    if (fh::ExecutePrepared(handle, bound, statement.bound->values.data(), 1) != 1) return false;
   } else {
     if (sends && fh::IsConnectionBroken(*handle)) return false;  // preparing found the link gone
     if (ExecuteUpdate(handle, TextOf(statement).c_str()) != 1) return false;
@@ -166,7 +166,7 @@ bool RunExecution(ConnectionHandle* handle, std::vector<BatchStatement>& batch, 
   }
   std::vector<uint8_t> ran(end - at, 0);
   const int rows = static_cast<int>(end - at);
-  if (ExecutePrepared(handle, statement, values.data(), rows, ran.data()) == 1) {
+  if (fh::ExecutePrepared(handle, statement, values.data(), rows, ran.data()) == 1) {
     progress.ranAny = true;
     return true;
   }

@@ -66,7 +66,7 @@ bool KeepsItsForm(uint8_t columnType, uint8_t fetchedType, const ColumnValue& va
   if (value.isDateTime()) return false;
   if (IsPlainText(columnType)) return IsPlainText(fetchedType);
   if (fetchedType != columnType) return false;
-  if (fh::IsIntegerColumnType(columnType) || IsFloatingColumnType(columnType)) {
+  if (fh::IsIntegerColumnType(columnType) || fh::IsFloatingColumnType(columnType)) {
     return value.length() == fh::GetColumnTypeSize(columnType);
   }
   return columnType == KES_SQL_BOOLEAN && value.length() == 1 && value.bytes()[0] <= 1;
@@ -196,7 +196,7 @@ bool StreamTable(ConnectionHandle* handle, const TableSource& source, const char
                  const TableDefn& definition) {
   StreamedLoad load{source, tableName, definition};
   const std::string query = std::string("select * from ") + tableName;
-  const int streamed = StreamQuery(handle, query.c_str(), kStreamedLoadSink, &load);
+  const int streamed = fh::StreamQuery(handle, query.c_str(), kStreamedLoadSink, &load);
   if (streamed == kStreamFailed) {
     if (load.target != nullptr) UnLoadTable(tableName);
     LogError("Error in executing select query for %s\n", tableName);

@@ -255,7 +255,7 @@ bool ReadBooleanComparison(std::string_view text, CriteriaComparison& out) {
 }
 
 const char* ExpectedForm(uint8_t type) {
-  if (fh::IsIntegerColumnType(type) || IsFloatingColumnType(type) || type == KES_SQL_DECIMAL ||
+  if (fh::IsIntegerColumnType(type) || fh::IsFloatingColumnType(type) || type == KES_SQL_DECIMAL ||
       type == KES_SQL_NUMERIC) {
     return "a number";
   }
@@ -326,7 +326,7 @@ std::optional<CriteriaComparison> fh::ReadCriteriaComparison(const std::string& 
   }
   if (fh::IsIntegerColumnType(columnType)) {
     read = ReadIntegerComparison(text, columnType, comparison);
-  } else if (IsFloatingColumnType(columnType)) {
+  } else if (fh::IsFloatingColumnType(columnType)) {
     read = ReadFloatingComparison(text, comparison);
   } else if (columnType == KES_SQL_DECIMAL || columnType == KES_SQL_NUMERIC) {
     read = ReadDecimalComparison(text, columnType, comparison);

@@ -83,7 +83,7 @@ class ValueWriter {
       }
       return Push(bound);
     }
-    if (IsFloatingColumnType(dataType)) return AddFloating(*value, dataType);
+    if (fh::IsFloatingColumnType(dataType)) return AddFloating(*value, dataType);
     switch (dataType) {
       case KES_SQL_BOOLEAN:
         return Push(BooleanValue(value->length() > 0 && value->bytes()[0] != 0));

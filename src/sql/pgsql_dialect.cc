@@ -83,8 +83,13 @@ const DialectWords kPgsqlWords = {
 };
 
 const SQLDialect kPgsqlDialect = {
-    kPgsqlWords.name,    PgsqlGenSelectQuery, fh::PgsqlGenUpdateQuery,           fh::PgsqlGenInsertQuery,
-    PgsqlGenDeleteQuery, PgsqlGenCreateQuery, PgsqlConvResultsetToRowobject,
+    kPgsqlWords.name,
+    PgsqlGenSelectQuery,
+    fh::PgsqlGenUpdateQuery,
+    fh::PgsqlGenInsertQuery,
+    PgsqlGenDeleteQuery,
+    PgsqlGenCreateQuery,
+    PgsqlConvResultsetToRowobject,
 };
 
 std::optional<std::string> PgsqlGenSelectQuery(SelectQuery* selectQuery) {

@@ -45,11 +45,9 @@ std::optional<std::string> FloatingLiteralText(const ColumnValue& value, uint8_t
 std::size_t LiteralTextLength(const ColumnValue& value);
 // The bytes as lower-case hexadecimal digits, two per byte.
 std::string HexText(const unsigned char* bytes, std::size_t length);
-}  // namespace fh
 // A text as a quoted literal (stops at a zero byte).
 std::string QuoteSqlText(const DialectWords& words, const char* text, std::size_t length);
 
-namespace fh {
 // The select text of query. Its criteria tree is written in order, and a
 // connective below a connective of the other kind in parentheses, so the
 // where clause groups exactly as the tree does. A BETWEEN value is written as it stands and must

@@ -106,7 +106,7 @@ std::optional<std::string> fh::DateTimeLiteralText(const ColumnValue& value, uin
   return KesDateTimeToString(DateTimeOfType(*value.dateTime(), dataType));
 }
 
-std::string QuoteSqlText(const DialectWords& words, const char* text, std::size_t length) {
+std::string fh::QuoteSqlText(const DialectWords& words, const char* text, std::size_t length) {
   return fh::QuoteSqlText(std::string_view(text, length), words.backslashEscapes);
 }
 
@@ -116,7 +116,7 @@ std::optional<std::string> fh::WriteSqlLiteral(const DialectWords& words, const 
   if (fh::IsDateTimeColumnType(dataType)) {
     const auto text = fh::DateTimeLiteralText(*value, dataType);
     if (!text) return std::nullopt;
-    return QuoteSqlText(words, text->c_str(), text->size());
+    return fh::QuoteSqlText(words, text->c_str(), text->size());
   }
   if (value->isDateTime()) return std::nullopt;
   if (fh::IsIntegerColumnType(dataType)) {
@@ -126,7 +126,7 @@ std::optional<std::string> fh::WriteSqlLiteral(const DialectWords& words, const 
     }
     return text;
   }
-  if (IsFloatingColumnType(dataType)) return fh::FloatingLiteralText(*value, dataType);
+  if (fh::IsFloatingColumnType(dataType)) return fh::FloatingLiteralText(*value, dataType);
   switch (dataType) {
     case KES_SQL_BOOLEAN:
       return value->length() > 0 && value->bytes()[0] != 0 ? words.trueLiteral : words.falseLiteral;
@@ -138,7 +138,7 @@ std::optional<std::string> fh::WriteSqlLiteral(const DialectWords& words, const 
     case KES_SQL_NCHAR:
     case KES_SQL_CLOB:
     case KES_SQL_TEXT:
-      return QuoteSqlText(words, value->text(), fh::LiteralTextLength(*value));
+      return fh::QuoteSqlText(words, value->text(), fh::LiteralTextLength(*value));
     default:
       return std::nullopt;
   }

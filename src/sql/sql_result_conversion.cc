@@ -27,7 +27,7 @@ std::string FetchedText(const ColumnValue& value, uint8_t fetchedType) {
   if (fh::IsIntegerColumnType(fetchedType) || fetchedType == KES_SQL_BOOLEAN) {
     return Format("%" PRId64, fh::GetIntegerValue(value, fetchedType).value_or(0));
   }
-  if (IsFloatingColumnType(fetchedType)) {
+  if (fh::IsFloatingColumnType(fetchedType)) {
     return Format("%.17g", fh::GetFloatingValue(value, fetchedType).value_or(0));
   }
   return std::string(value.text(), fh::LiteralTextLength(value));
@@ -150,7 +150,7 @@ std::optional<ColumnValue> ToColumnType(const DialectWords& words,
     if (!value.isDateTime() &&
         (fh::IsIntegerColumnType(fetchedType) || fetchedType == KES_SQL_BOOLEAN)) {
       number = fh::GetIntegerValue(value, fetchedType).value_or(0);
-    } else if (!value.isDateTime() && IsFloatingColumnType(fetchedType)) {
+    } else if (!value.isDateTime() && fh::IsFloatingColumnType(fetchedType)) {
       const auto converted =
           FloatingToInteger(fh::GetFloatingValue(value, fetchedType).value_or(0), columnType);
       if (!converted) return std::nullopt;
@@ -168,9 +168,9 @@ std::optional<ColumnValue> ToColumnType(const DialectWords& words,
     if (columnType == KES_SQL_BOOLEAN) number = number != 0 ? 1 : 0;
     return ColumnValue::FromInteger(columnType, number);
   }
-  if (IsFloatingColumnType(columnType)) {
+  if (fh::IsFloatingColumnType(columnType)) {
     double number = 0;
-    if (!value.isDateTime() && IsFloatingColumnType(fetchedType)) {
+    if (!value.isDateTime() && fh::IsFloatingColumnType(fetchedType)) {
       number = fh::GetFloatingValue(value, fetchedType).value_or(0);
     } else {
       number = std::strtod(FetchedText(value, fetchedType).c_str(), nullptr);
@@ -180,8 +180,9 @@ std::optional<ColumnValue> ToColumnType(const DialectWords& words,
   }
   if ((columnType == KES_SQL_DECIMAL || columnType == KES_SQL_NUMERIC) && !value.isDateTime())
     return ColumnValue::FromText(ShortestDecimalText(FetchedText(value, fetchedType)));
-  if (value.isDateTime() || (columnType != KES_SQL_BLOB && (fh::IsIntegerColumnType(fetchedType) ||
-                                                            IsFloatingColumnType(fetchedType)))) {
+  if (value.isDateTime() ||
+      (columnType != KES_SQL_BLOB &&
+       (fh::IsIntegerColumnType(fetchedType) || fh::IsFloatingColumnType(fetchedType)))) {
     return ColumnValue::FromText(FetchedText(value, fetchedType));
   }
   return value;

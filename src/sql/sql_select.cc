@@ -26,7 +26,7 @@ void TraceInside(const DialectWords& words, const char* function) {
 std::optional<std::string> CriteriaLiteral(const DialectWords& words, const char* value,
                                            int32_t length, uint8_t dataType) {
   if (fh::IsDateTimeColumnType(dataType))
-    return QuoteSqlText(words, value, static_cast<std::size_t>(length));
+    return fh::QuoteSqlText(words, value, static_cast<std::size_t>(length));
   const ColumnValue bytes = ColumnValue::FromBytes(value, static_cast<std::size_t>(length));
   return fh::WriteSqlLiteral(words, &bytes, dataType);
 }

@@ -247,7 +247,7 @@ std::optional<CompiledCriteria::Leaf> CompiledCriteria::MakeLeaf(const CriteriaN
 CompiledCriteria::Kind CompiledCriteria::KindOf(uint8_t type) {
   if (type == KES_SQL_UNSIGNED_LONG_INT) return Kind::kUnsigned;
   if (fh::IsIntegerColumnType(type) || type == KES_SQL_BOOLEAN) return Kind::kSigned;
-  if (IsFloatingColumnType(type)) return Kind::kFloating;
+  if (fh::IsFloatingColumnType(type)) return Kind::kFloating;
   if (type == KES_SQL_DECIMAL || type == KES_SQL_NUMERIC) return Kind::kDecimal;
   if (fh::IsDateTimeColumnType(type)) return Kind::kDateTime;
   return Kind::kBytes;

@@ -57,7 +57,7 @@ class ValueOrder {
         !b.isDateTime()) {
       return Sign(*fh::GetIntegerValue(a, type_), *fh::GetIntegerValue(b, type_));
     }
-    if (IsFloatingColumnType(type_) && !a.isDateTime() && !b.isDateTime()) {
+    if (fh::IsFloatingColumnType(type_) && !a.isDateTime() && !b.isDateTime()) {
       return Sign(*fh::GetFloatingValue(a, type_), *fh::GetFloatingValue(b, type_));
     }
     if (a.isDateTime() || b.isDateTime()) return DateTimeOrder(a.dateTime(), b.dateTime());
@@ -136,7 +136,7 @@ void SortRows(std::vector<RowObject*>& rows, int32_t index, uint8_t type, bool a
       if (value == nullptr) return std::nullopt;
       return *fh::GetIntegerValue(*value, type);
     });
-  } else if (IsFloatingColumnType(type)) {
+  } else if (fh::IsFloatingColumnType(type)) {
     SortByKeys<double>(rows, ascending, [&](const RowObject* row) -> std::optional<double> {
       const ColumnValue* value = ByteValueAt(row, index);
       if (value == nullptr) return std::nullopt;

@@ -163,7 +163,7 @@ void UnLoadAllTable() {
   for (std::unique_ptr<TableData>& table : TakeAllTables()) FreeTableData(std::move(table));
 }
 
-ColumnSource ColumnsOf(const TableData& table) {
+ColumnSource fh::ColumnsOf(const TableData& table) {
   if (table.kind == kTableKindCustomView) return ColumnSource{nullptr, table.viewDefn.get()};
   return ColumnSource{table.tableDefn, nullptr};
 }

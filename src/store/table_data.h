@@ -114,5 +114,7 @@ bool UnLoadTable(const char* tableName);
 // empties the list.
 void UnLoadAllTable();
 
+namespace fh {
 // Where the table's columns are described (store/column_lookup.h).
 ColumnSource ColumnsOf(const TableData& table);
+}  // namespace fh

@@ -67,7 +67,7 @@ std::string Render(const ColumnSource& columns, const Rows& rows, bool skipDelet
 
 std::string RenderTable(const TableData& table) {
   return Render(
-      ColumnsOf(table),
+      fh::ColumnsOf(table),
       [&](auto visit) {
         for (const RowObject* row = table.firstRow.get(); row != nullptr; row = row->next.get()) {
           visit(*row);

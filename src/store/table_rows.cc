@@ -229,7 +229,7 @@ bool UpdateRowObject(const char* tableName, RowObject* row, const char* columnNa
     LogError("@@@ UpdateRowObject Failed as PrimaryKey is being updated @@@\n");
     return false;
   }
-  const ColumnSource columns = ColumnsOf(*table);
+  const ColumnSource columns = fh::ColumnsOf(*table);
   const int32_t index = fh::FindColumnIndex(columns, columnName);
   if (index < 0) return false;
   std::optional<ColumnValue> old;

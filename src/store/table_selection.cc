@@ -54,7 +54,7 @@ bool CollectMatches(const TableData& table, const char* criteria,
   if (!tree) return false;
   std::string unknownColumn;
   std::unique_ptr<CompiledCriteria> compiled =
-      CompiledCriteria::Compile(tree.get(), ColumnsOf(table), &unknownColumn);
+      CompiledCriteria::Compile(tree.get(), fh::ColumnsOf(table), &unknownColumn);
   if (!compiled) {
     if (!unknownColumn.empty()) {
       LogError("Criteria column %s is not a column of table %s\n", unknownColumn.c_str(),

@@ -19,8 +19,8 @@ bool MatchesKeyword(const char* token, const char* keyword) {
 std::string TextOf(const char* argument) { return argument != nullptr ? argument : ""; }
 
 bool IsValid(const CommandLineOptions& options) {
-  const bool isWrite = EqualsIgnoringCase(options.op, "w");
-  if (!isWrite && !EqualsIgnoringCase(options.op, "r")) return false;
+  const bool isWrite = fh::EqualsIgnoringCase(options.op, "w");
+  if (!isWrite && !fh::EqualsIgnoringCase(options.op, "r")) return false;
   if (options.path.empty()) return false;
   if (options.name.empty()) return false;
   if (isWrite && (options.value.empty() || options.type.empty())) return false;
@@ -29,7 +29,7 @@ bool IsValid(const CommandLineOptions& options) {
 
 }  // namespace
 
-bool EqualsIgnoringCase(const std::string& text, const char* word) {
+bool fh::EqualsIgnoringCase(const std::string& text, const char* word) {
   return text.size() == std::strlen(word) && MatchesKeyword(text.c_str(), word);
 }
 

@@ -29,6 +29,8 @@ struct CommandLineOptions {
 // returns 1.
 int ParseCommandLine(int argc, const char* const argv[], CommandLineOptions& options);
 
+namespace fh {
 // ASCII letter case folded equality, as the tool compares keywords and the
 // words "w", "r" and "DWORD".
 bool EqualsIgnoringCase(const std::string& text, const char* word);
+}  // namespace fh

@@ -12,7 +12,7 @@ namespace {
 constexpr char kToolLogFileName[] = "fhprereqhandler.log";
 
 void WriteValue(const CommandLineOptions& options) {
-  const DWORD type = EqualsIgnoringCase(options.type, "DWORD") ? REG_DWORD : REG_SZ;
+  const DWORD type = fh::EqualsIgnoringCase(options.type, "DWORD") ? REG_DWORD : REG_SZ;
   const LONG code = writeValueEx(HKEY_LOCAL_MACHINE, options.path.c_str(), options.name.c_str(),
                                  options.value.c_str(), type);
   if (code == ERROR_SUCCESS) {
@@ -41,7 +41,7 @@ int fh::RunTool(int argc, const char* const argv[]) {
     return 1;
   }
   gv_use64BitRegView = options.use64BitView;
-  if (EqualsIgnoringCase(options.op, "w")) {
+  if (fh::EqualsIgnoringCase(options.op, "w")) {
     WriteValue(options);
   } else {
     DeleteValue(options);

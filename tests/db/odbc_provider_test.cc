@@ -72,9 +72,9 @@ TEST_P(OdbcProviderTest, RowCountOfAnUpdateIsReported) {
       {"insert into no_such_table_here values (1)", -1},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ExecuteUpdateRowCount(handle_.get(), c.text.c_str()), c.rows) << c.text;
+    EXPECT_EQ(fh::ExecuteUpdateRowCount(handle_.get(), c.text.c_str()), c.rows) << c.text;
   }
-  EXPECT_EQ(ExecuteUpdateRowCount(nullptr, "delete from x"), -1);
+  EXPECT_EQ(fh::ExecuteUpdateRowCount(nullptr, "delete from x"), -1);
   EXPECT_TRUE(log_.HasLine(
       "[ERROR]", "ConnectionHandle NULL in ExecuteUpdateRowCount for Query delete from x \n"));
 }

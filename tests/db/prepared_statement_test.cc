@@ -200,8 +200,8 @@ class PreparedStatementTest : public EngineHandleTest {
 };
 
 TEST_P(PreparedStatementTest, BoundValuesArriveAsTheirLiteralTexts) {
-  PreparedStatement* insert = PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
-                                               static_cast<int>(Columns().size() + 1));
+  PreparedStatement* insert = fh::PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
+                                                   static_cast<int>(Columns().size() + 1));
   ASSERT_NE(insert, nullptr) << log_.Messages();
   int first = 0;
   for (int count : {1, fh::odbc::kOdbcMaxArrayRows, fh::odbc::kOdbcMaxArrayRows + 1}) {
@@ -211,10 +211,10 @@ TEST_P(PreparedStatementTest, BoundValuesArriveAsTheirLiteralTexts) {
     const std::vector<BoundValue> values = BoundRows(first, count, cells);
     std::vector<uint8_t> status(static_cast<std::size_t>(count), 0);
     ASSERT_EQ(BeginTransaction(handle_.get()), 1);
-    ASSERT_EQ(ExecutePrepared(handle_.get(), insert, values.data(), count, status.data()), 1)
+    ASSERT_EQ(fh::ExecutePrepared(handle_.get(), insert, values.data(), count, status.data()), 1)
         << log_.Messages();
     ASSERT_EQ(CommitTransaction(handle_.get()), 1);
-    EXPECT_EQ(PreparedRowCount(handle_.get(), insert), count);
+    EXPECT_EQ(fh::PreparedRowCount(handle_.get(), insert), count);
     EXPECT_EQ(std::vector<uint8_t>(status.size(), 1), status);
     first += count;
     const DBRows literal = Rows(literal_);
@@ -230,19 +230,19 @@ TEST_P(PreparedStatementTest, BoundValuesArriveAsTheirLiteralTexts) {
       }
     }
   }
-  FinalizeStatement(handle_.get(), insert);
+  fh::FinalizeStatement(handle_.get(), insert);
 }
 
 TEST_P(PreparedStatementTest, CountsTheRowsUpdatesAndDeletesChange) {
-  PreparedStatement* insert = PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
-                                               static_cast<int>(Columns().size() + 1));
+  PreparedStatement* insert = fh::PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
+                                                   static_cast<int>(Columns().size() + 1));
   std::vector<Cell> cells;
   const std::vector<BoundValue> rows = BoundRows(0, 12, cells);
-  ASSERT_EQ(ExecutePrepared(handle_.get(), insert, rows.data(), 12), 1) << log_.Messages();
-  PreparedStatement* update = PrepareStatement(
+  ASSERT_EQ(fh::ExecutePrepared(handle_.get(), insert, rows.data(), 12), 1) << log_.Messages();
+  PreparedStatement* update = fh::PrepareStatement(
       handle_.get(), ("update " + bound_ + " set tx = ? where id >= ? and id < ?").c_str(), 3);
   PreparedStatement* remove =
-      PrepareStatement(handle_.get(), ("delete from " + bound_ + " where id < ?").c_str(), 1);
+      fh::PrepareStatement(handle_.get(), ("delete from " + bound_ + " where id < ?").c_str(), 1);
   ASSERT_NE(update, nullptr) << log_.Messages();
   ASSERT_NE(remove, nullptr) << log_.Messages();
   auto number = [](int64_t n) {
@@ -273,28 +273,29 @@ TEST_P(PreparedStatementTest, CountsTheRowsUpdatesAndDeletesChange) {
       {remove, {number(7), number(9), number(-1)}, 3, 4},
   };
   for (const auto& test : cases) {
-    ASSERT_EQ(ExecutePrepared(handle_.get(), test.statement, test.values.data(), test.rowCount), 1)
+    ASSERT_EQ(fh::ExecutePrepared(handle_.get(), test.statement, test.values.data(), test.rowCount),
+              1)
         << log_.Messages();
-    EXPECT_EQ(PreparedRowCount(handle_.get(), test.statement), test.changed);
+    EXPECT_EQ(fh::PreparedRowCount(handle_.get(), test.statement), test.changed);
   }
   EXPECT_EQ(Rows(bound_).size(), 3u);
-  FinalizeStatement(handle_.get(), update);
-  FinalizeStatement(handle_.get(), remove);
-  FinalizeStatement(handle_.get(), insert);
+  fh::FinalizeStatement(handle_.get(), update);
+  fh::FinalizeStatement(handle_.get(), remove);
+  fh::FinalizeStatement(handle_.get(), insert);
 }
 
 TEST_P(PreparedStatementTest, AFailingRowStopsTheArrayAndIsReported) {
-  PreparedStatement* insert = PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
-                                               static_cast<int>(Columns().size() + 1));
+  PreparedStatement* insert = fh::PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
+                                                   static_cast<int>(Columns().size() + 1));
   std::vector<Cell> cells;
   std::vector<BoundValue> values = BoundRows(0, 3, cells);
-  ASSERT_EQ(ExecutePrepared(handle_.get(), insert, values.data(), 3), 1) << log_.Messages();
+  ASSERT_EQ(fh::ExecutePrepared(handle_.get(), insert, values.data(), 3), 1) << log_.Messages();
   // Outside a transaction: the rows before the failing one ran, the rest
   // did not, and the failing row is named.
   values = BoundRows(11, 5, cells, {10, 11, 2, 13, 14});  // id 2 is taken
   std::vector<uint8_t> status(5, 9);
-  EXPECT_EQ(ExecutePrepared(handle_.get(), insert, values.data(), 5, status.data()), 0);
-  EXPECT_EQ(PreparedRowCount(handle_.get(), insert), -1);
+  EXPECT_EQ(fh::ExecutePrepared(handle_.get(), insert, values.data(), 5, status.data()), 0);
+  EXPECT_EQ(fh::PreparedRowCount(handle_.get(), insert), -1);
   EXPECT_EQ(status, std::vector<uint8_t>({1, 1, 0, 0, 0}));
   EXPECT_TRUE(
       log_.Contains(GetParam().viaOdbc ? "SQLExecute failed" : "Executing statement failed"))
@@ -305,36 +306,39 @@ TEST_P(PreparedStatementTest, AFailingRowStopsTheArrayAndIsReported) {
   // with it; what the status says ran is what a rollback undoes.
   ASSERT_EQ(BeginTransaction(handle_.get()), 1);
   values = BoundRows(21, 5, cells, {20, 21, 22, 1, 24});
-  EXPECT_EQ(ExecutePrepared(handle_.get(), insert, values.data(), 5, status.data()), 0);
+  EXPECT_EQ(fh::ExecutePrepared(handle_.get(), insert, values.data(), 5, status.data()), 0);
   EXPECT_EQ(std::vector<uint8_t>(status.begin() + 3, status.end()), std::vector<uint8_t>(2, 0));
   RollbackTransaction(handle_.get());
   EXPECT_EQ(Rows(bound_).size(), 5u);
   values = BoundRows(30, 1, cells);
-  EXPECT_EQ(ExecutePrepared(handle_.get(), insert, values.data(), 1), 1) << log_.Messages();
-  EXPECT_EQ(PreparedRowCount(handle_.get(), insert), 1);
+  EXPECT_EQ(fh::ExecutePrepared(handle_.get(), insert, values.data(), 1), 1) << log_.Messages();
+  EXPECT_EQ(fh::PreparedRowCount(handle_.get(), insert), 1);
 }
 
 TEST_P(PreparedStatementTest, TwoTablesSideBySideAndAHandleClosedWithOpenStatements) {
   const int width = static_cast<int>(Columns().size() + 1);
-  PreparedStatement* first = PrepareStatement(handle_.get(), InsertText(literal_).c_str(), width);
-  PreparedStatement* second = PrepareStatement(handle_.get(), InsertText(bound_).c_str(), width);
+  PreparedStatement* first =
+      fh::PrepareStatement(handle_.get(), InsertText(literal_).c_str(), width);
+  PreparedStatement* second =
+      fh::PrepareStatement(handle_.get(), InsertText(bound_).c_str(), width);
   ASSERT_NE(first, nullptr);
   ASSERT_NE(second, nullptr);
   ASSERT_NE(first, second);
   std::vector<Cell> cells;
   for (int row = 0; row < 4; ++row) {
     const std::vector<BoundValue> values = BoundRows(row, 1, cells);
-    ASSERT_EQ(ExecutePrepared(handle_.get(), row % 2 == 0 ? first : second, values.data(), 1), 1)
+    ASSERT_EQ(fh::ExecutePrepared(handle_.get(), row % 2 == 0 ? first : second, values.data(), 1),
+              1)
         << log_.Messages();
   }
-  FinalizeStatement(handle_.get(), first);
-  FinalizeStatement(handle_.get(), nullptr);
+  fh::FinalizeStatement(handle_.get(), first);
+  fh::FinalizeStatement(handle_.get(), nullptr);
   const std::vector<BoundValue> values = BoundRows(4, 2, cells);
-  ASSERT_EQ(ExecutePrepared(handle_.get(), second, values.data(), 2), 1) << log_.Messages();
+  ASSERT_EQ(fh::ExecutePrepared(handle_.get(), second, values.data(), 2), 1) << log_.Messages();
   const DBRows odd = Rows(bound_);
   EXPECT_EQ(Rows(literal_).size(), 2u);
   ASSERT_EQ(odd.size(), 4u);
-  PrepareStatement(handle_.get(), ("delete from " + bound_ + " where id = ?").c_str(), 1);
+  fh::PrepareStatement(handle_.get(), ("delete from " + bound_ + " where id = ?").c_str(), 1);
   CloseDBConnection(std::move(handle_));  // two statements still open
   handle_ = OpenDBConnection(entry_.get());
   ASSERT_NE(handle_, nullptr);
@@ -348,8 +352,8 @@ INSTANTIATE_TEST_SUITE_P(Engines, PreparedStatementTest, testing::ValuesIn(Selec
 class PreparedServerTest : public PreparedStatementTest {};
 
 TEST_P(PreparedServerTest, ALostLinkMarksTheHandleBroken) {
-  PreparedStatement* insert = PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
-                                               static_cast<int>(Columns().size() + 1));
+  PreparedStatement* insert = fh::PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
+                                                   static_cast<int>(Columns().size() + 1));
   ASSERT_NE(insert, nullptr) << log_.Messages();
   auto killer = OpenDBConnection(entry_.get());
   ASSERT_NE(killer, nullptr);
@@ -359,7 +363,7 @@ TEST_P(PreparedServerTest, ALostLinkMarksTheHandleBroken) {
   std::vector<Cell> cells;
   const std::vector<BoundValue> values = BoundRows(0, 3, cells);
   EXPECT_FALSE(fh::IsConnectionBroken(*handle_));
-  EXPECT_EQ(ExecutePrepared(handle_.get(), insert, values.data(), 3), 0);
+  EXPECT_EQ(fh::ExecutePrepared(handle_.get(), insert, values.data(), 3), 0);
   EXPECT_TRUE(fh::IsConnectionBroken(*handle_)) << log_.Messages();
   CloseDBConnection(std::move(handle_));  // the statement is freed with it
   handle_ = std::move(killer);

@@ -188,10 +188,10 @@ TEST_F(SqliteProviderTest, ForeignKeysAreEnforcedAndAStatementFailureKeepsTheCon
   EXPECT_EQ(Run("insert into c values (1, 2)"), 0);
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Executing statement failed\n"));
   ASSERT_EQ(Run("insert into c values (1, 1)"), 1);
-  EXPECT_EQ(ExecuteUpdateRowCount(handle_.get(), "delete from p where id = 1"), 1);
+  EXPECT_EQ(fh::ExecuteUpdateRowCount(handle_.get(), "delete from p where id = 1"), 1);
   EXPECT_EQ(Count("c"), 0u);  // cascaded
-  EXPECT_EQ(ExecuteUpdateRowCount(handle_.get(), "delete from p where id = 1"), 0);
-  EXPECT_EQ(ExecuteUpdateRowCount(handle_.get(), "select * from no_such_table"), -1);
+  EXPECT_EQ(fh::ExecuteUpdateRowCount(handle_.get(), "delete from p where id = 1"), 0);
+  EXPECT_EQ(fh::ExecuteUpdateRowCount(handle_.get(), "select * from no_such_table"), -1);
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Preparing statement failed\n"));
   EXPECT_FALSE(fh::IsConnectionBroken(*handle_));
 }

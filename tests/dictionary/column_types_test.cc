@@ -100,7 +100,7 @@ TEST(ColumnTypesTest, TypeFamilies) {
     EXPECT_EQ(fh::IsIntegerColumnType(type), code >= 1 && code <= 8);
     EXPECT_EQ(fh::IsSignedIntegerColumnType(type),
               code == 1 || code == 3 || code == 5 || code == 7);
-    EXPECT_EQ(IsFloatingColumnType(type), code >= 9 && code <= 11);
+    EXPECT_EQ(fh::IsFloatingColumnType(type), code >= 9 && code <= 11);
     EXPECT_EQ(fh::IsTextColumnType(type), (code >= 12 && code <= 15) || code == 22);
     EXPECT_EQ(fh::IsDateTimeColumnType(type), code >= 16 && code <= 18);
   }

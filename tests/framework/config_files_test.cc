@@ -160,7 +160,7 @@ TEST(ReadConfigTokenTest, SplitsAtAnyWhiteSpace) {
     ASSERT_TRUE(stream);
     std::vector<std::string> tokens;
     std::string token;
-    while (ReadConfigToken(stream.get(), token)) tokens.push_back(token);
+    while (fh::ReadConfigToken(stream.get(), token)) tokens.push_back(token);
     EXPECT_EQ(tokens, c.tokens);
     EXPECT_TRUE(token.empty());
   }
@@ -168,11 +168,11 @@ TEST(ReadConfigTokenTest, SplitsAtAnyWhiteSpace) {
   ASSERT_TRUE(fhtest::WriteFileBytes(dir.Sub("long.txt"), longToken + "\nnext"));
   ConfigFileStream stream = fh::OpenDataFileForRead(dir.Sub("long.txt").c_str());
   std::string token;
-  ASSERT_TRUE(ReadConfigToken(stream.get(), token));
+  ASSERT_TRUE(fh::ReadConfigToken(stream.get(), token));
   EXPECT_EQ(token, longToken);  // never cut
-  ASSERT_TRUE(ReadConfigToken(stream.get(), token));
+  ASSERT_TRUE(fh::ReadConfigToken(stream.get(), token));
   EXPECT_EQ(token, "next");
-  EXPECT_FALSE(ReadConfigToken(nullptr, token));
+  EXPECT_FALSE(fh::ReadConfigToken(nullptr, token));
 }
 
 }  // namespace

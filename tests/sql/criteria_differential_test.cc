@@ -86,7 +86,7 @@ std::string WideText(Wide value) {
 }
 
 bool IsNumeric(uint8_t type) {
-  return fh::IsIntegerColumnType(type) || IsFloatingColumnType(type) || type == KES_SQL_DECIMAL;
+  return fh::IsIntegerColumnType(type) || fh::IsFloatingColumnType(type) || type == KES_SQL_DECIMAL;
 }
 
 // Random value texts and literals for one engine, as the criteria language
@@ -117,7 +117,7 @@ class Generator {
       return WideText(
           std::clamp(Chance(0.4) ? candidates[Pick(0, 7)] : Wide{Pick(-10, 10)}, low, high));
     }
-    if (IsFloatingColumnType(type)) {
+    if (fh::IsFloatingColumnType(type)) {
       char text[32];
       std::snprintf(text, sizeof text, "%.17g",
                     type == KES_SQL_FLOAT ? Pick(-40, 40) / 4.0 : Pick(-80, 80) / 8.0);

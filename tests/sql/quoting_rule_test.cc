@@ -42,7 +42,7 @@ TEST(QuotingRuleTest, EveryDialectAgreesOnBackslashEscapes) {
     std::string lower = words->name;
     for (char& c : lower) c = static_cast<char>(c | 0x20);
     EXPECT_EQ(fh::DialectReadsBackslashEscapes(lower.c_str()), words->backslashEscapes);
-    EXPECT_EQ(QuoteSqlText(*words, "\\'", 2), fh::QuoteSqlText("\\'", words->backslashEscapes));
+    EXPECT_EQ(fh::QuoteSqlText(*words, "\\'", 2), fh::QuoteSqlText("\\'", words->backslashEscapes));
   }
   EXPECT_FALSE(fh::DialectReadsBackslashEscapes(nullptr));
 }

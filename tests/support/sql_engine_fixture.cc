@@ -55,7 +55,7 @@ int SqlEngineFixture::Run(const std::string& text) {
 
 int64_t SqlEngineFixture::Update(const std::string& text) {
   ConnectionHandle* handle = GetConnectionHandle(connection_.c_str());
-  const int64_t count = ExecuteUpdateRowCount(handle, text.c_str());
+  const int64_t count = fh::ExecuteUpdateRowCount(handle, text.c_str());
   if (handle != nullptr) ReleaseConnectionHandle(connection_.c_str());
   return count;
 }

@@ -140,12 +140,12 @@ TEST(ParseCommandLineTest, StartsFromEmptyOptions) {
 }
 
 TEST(EqualsIgnoringCaseTest, FoldsAsciiLettersOnly) {
-  EXPECT_TRUE(EqualsIgnoringCase("dword", "DWORD"));
-  EXPECT_TRUE(EqualsIgnoringCase("DwOrD", "DWORD"));
-  EXPECT_FALSE(EqualsIgnoringCase("REG_DWORD", "DWORD"));
-  EXPECT_FALSE(EqualsIgnoringCase("DWOR", "DWORD"));
-  EXPECT_FALSE(EqualsIgnoringCase("DWORDS", "DWORD"));
-  EXPECT_FALSE(EqualsIgnoringCase("", "w"));
+  EXPECT_TRUE(fh::EqualsIgnoringCase("dword", "DWORD"));
+  EXPECT_TRUE(fh::EqualsIgnoringCase("DwOrD", "DWORD"));
+  EXPECT_FALSE(fh::EqualsIgnoringCase("REG_DWORD", "DWORD"));
+  EXPECT_FALSE(fh::EqualsIgnoringCase("DWOR", "DWORD"));
+  EXPECT_FALSE(fh::EqualsIgnoringCase("DWORDS", "DWORD"));
+  EXPECT_FALSE(fh::EqualsIgnoringCase("", "w"));
 }
 
 }  // namespace

@@ -396,7 +396,7 @@ bool fh::sqlite::CheckDatabaseFile(ConnectionHandle* handle, sqlite3* db, const 
 }
 
 const DBProvider kSqliteProvider = {
-    kSqliteProviderName,     fh::SqliteOpenConnection,        fh::SqliteExecuteUpdate,
+    kSqliteProviderName,         fh::SqliteOpenConnection,        fh::SqliteExecuteUpdate,
     fh::SqliteExecuteQuery,      fh::SqliteCloseConnection,       fh::SqliteBeginTransaction,
     fh::SqliteCommitTransaction, fh::SqliteRollbackTransaction,   fh::SqliteExecuteUpdateBlob,
     fh::SqliteExecuteQueryBlob,  fh::SqliteExecuteUpdateRowCount, fh::SqlitePrepareStatement,
