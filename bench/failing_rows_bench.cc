@@ -19,6 +19,7 @@
 
 #include "bench_directory.h"
 #include "bench_framework.h"
+#include "bench_timing.h"
 #include "db/connection.h"
 #include "framework/table_saver.h"
 #include "store/row_object.h"
@@ -113,7 +114,7 @@ double TimeSaves(benchmark::State& state, bool failing) {
     state.ResumeTiming();
     const auto start = std::chrono::steady_clock::now();
     const bool saved = SaveTable(TableName().c_str());
-    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    seconds += fhbench::SecondsSince(start);
     if (saved == failing) state.SkipWithError("the save did not report what it should");
   }
   state.SetItemsProcessed(state.iterations() * kRows);

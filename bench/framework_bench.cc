@@ -20,6 +20,7 @@
 
 #include "bench_directory.h"
 #include "bench_framework.h"
+#include "bench_timing.h"
 #include "config/data_source_map.h"
 #include "db/conn_params.h"
 #include "db/connection_pool.h"
@@ -98,10 +99,6 @@ bool FrameworkReady() {
   return ready;
 }
 
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 void BM_Sqlite3Select(benchmark::State& state) {
   sqlite3* db = nullptr;
   sqlite3_open_v2(DatabasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
@@ -120,7 +117,7 @@ void BM_Sqlite3Select(benchmark::State& state) {
     sqlite3_finalize(select);
     if (rows != kLoadRows) state.SkipWithError("select failed");
   }
-  g_sqliteLoadSeconds = SecondsSince(start) / static_cast<double>(state.iterations());
+  g_sqliteLoadSeconds = fhbench::SecondsSince(start) / static_cast<double>(state.iterations());
   state.SetItemsProcessed(state.iterations() * kLoadRows);
   sqlite3_close(db);
 }
@@ -135,7 +132,7 @@ void BM_LoadTable(benchmark::State& state) {
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     const bool loaded = LoadTable(kLoadTable);
-    seconds += SecondsSince(start);
+    seconds += fhbench::SecondsSince(start);
     state.PauseTiming();
     const TableData* table = GetTableDataByName(kLoadTable);
     if (!loaded || table == nullptr || table->rowCount != kLoadRows)
@@ -173,7 +170,7 @@ void BM_Sqlite3Insert(benchmark::State& state) {
     sqlite3_finalize(insert);
     if (sqlite3_exec(db, "commit;", nullptr, nullptr, nullptr) != SQLITE_OK)
       state.SkipWithError("commit failed");
-    seconds += SecondsSince(start);
+    seconds += fhbench::SecondsSince(start);
   }
   g_sqliteSaveSeconds = seconds / static_cast<double>(state.iterations());
   state.SetItemsProcessed(state.iterations() * kSaveRows);
@@ -202,7 +199,7 @@ void BM_SaveTable(benchmark::State& state) {
     state.ResumeTiming();
     const auto start = std::chrono::steady_clock::now();
     const bool saved = SaveTable(kSaveTable);
-    seconds += SecondsSince(start);
+    seconds += fhbench::SecondsSince(start);
     state.PauseTiming();
     const TableData* table = GetTableDataByName(kSaveTable);
     if (!saved || table == nullptr || table->lastRow == nullptr ||

@@ -21,6 +21,7 @@
 
 #include "bench_directory.h"
 #include "bench_framework.h"
+#include "bench_timing.h"
 #include "config/data_source_map.h"
 #include "dataobject/data_object.h"
 #include "db/conn_params.h"
@@ -106,10 +107,6 @@ bool FrameworkReady() {
   return ready;
 }
 
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 bool LoadBoth() {
   return LoadTableByQuery(kOrders, kOrderQuery) && LoadTableByQuery(kLinesTable, kLinesQuery);
 }
@@ -128,7 +125,7 @@ void BM_LoadTablesByQuery(benchmark::State& state) {
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     const bool loaded = LoadBoth();
-    seconds += SecondsSince(start);
+    seconds += fhbench::SecondsSince(start);
     state.PauseTiming();
     const TableData* lines = GetTableDataByName(kLinesTable);
     if (!loaded || lines == nullptr || lines->rowCount != kLines)
@@ -158,7 +155,7 @@ void BM_GetDOFromPersonality(benchmark::State& state) {
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     DataObject* object = GetDOFromPersonality("Order");
-    seconds += SecondsSince(start);
+    seconds += fhbench::SecondsSince(start);
     state.PauseTiming();
     if (object == nullptr || LineCount(object) != kLines)
       state.SkipWithError("GetDOFromPersonality failed");
@@ -188,7 +185,7 @@ void BM_LoadChangeSaveTables(benchmark::State& state) {
          row = row->next.get())
       done = UpdateRowObject(kLinesTable, row, "qty", &qty, sizeof qty) && done;
     done = SaveTable(kLinesTable) && SaveTable(kOrders) && done;
-    seconds += SecondsSince(start);
+    seconds += fhbench::SecondsSince(start);
     state.PauseTiming();
     if (!done) state.SkipWithError("load, change and save failed");
     UnloadBoth();
@@ -213,7 +210,7 @@ void BM_PersonalityChangeSave(benchmark::State& state) {
     bool done = object != nullptr &&
                 SetValueForAllRowUnits("qty", kLinesTable, &qty, sizeof qty, object) &&
                 SaveDataObject(object);
-    seconds += SecondsSince(start);
+    seconds += fhbench::SecondsSince(start);
     state.PauseTiming();
     if (!done) state.SkipWithError("retrieve, change and save failed");
     fh::FreeDataObject(object);

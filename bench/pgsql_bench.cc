@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "bench_framework.h"
+#include "bench_timing.h"
 #include "db/conn_params.h"
 #include "db/connection.h"
 #include "db/connection_pool.h"
@@ -178,10 +179,6 @@ bool FrameworkReady() {
   return ready;
 }
 
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 void BM_LibpqSelect(benchmark::State& state) {
   const std::string query = std::string("select id, qty, name, price, note from ") + kLoadTable;
   const auto start = std::chrono::steady_clock::now();
@@ -206,7 +203,7 @@ void BM_LibpqSelect(benchmark::State& state) {
     if (rows.size() != kLoadRows) state.SkipWithError("select failed");
     benchmark::DoNotOptimize(rows);
   }
-  g_libpqLoadSeconds.Add(SecondsSince(start) / static_cast<double>(state.iterations()));
+  g_libpqLoadSeconds.Add(fhbench::SecondsSince(start) / static_cast<double>(state.iterations()));
   state.SetItemsProcessed(state.iterations() * kLoadRows);
 }
 BENCHMARK(BM_LibpqSelect)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -233,7 +230,7 @@ void BM_ExecuteQuery(benchmark::State& state) {
     if (!result || result->rowCount != kLoadRows) state.SkipWithError("query failed");
     benchmark::DoNotOptimize(result);
   }
-  const double seconds = SecondsSince(start) / static_cast<double>(state.iterations());
+  const double seconds = fhbench::SecondsSince(start) / static_cast<double>(state.iterations());
   state.SetItemsProcessed(state.iterations() * kLoadRows);
   if (g_libpqLoadSeconds.last > 0)
     state.counters["speed_vs_libpq"] = g_libpqLoadSeconds.last / seconds;
@@ -252,14 +249,14 @@ void BM_LoadTable(benchmark::State& state) {
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     const bool ok = LoadTable(kLoadTable);
-    loaded += SecondsSince(start);
+    loaded += fhbench::SecondsSince(start);
     state.PauseTiming();
     const TableData* table = GetTableDataByName(kLoadTable);
     if (!ok || table == nullptr || table->rowCount != kLoadRows)
       state.SkipWithError("LoadTable failed");
     const auto unloadStart = std::chrono::steady_clock::now();
     UnLoadTable(kLoadTable);
-    unloaded += SecondsSince(unloadStart);
+    unloaded += fhbench::SecondsSince(unloadStart);
     state.ResumeTiming();
   }
   const auto iterations = static_cast<double>(state.iterations());
@@ -299,7 +296,7 @@ void BM_LibpqInsert(benchmark::State& state) {
       PQclear(result);
     }
     ok = Run("commit") && ok;
-    seconds += SecondsSince(start);
+    seconds += fhbench::SecondsSince(start);
     if (!ok) state.SkipWithError("insert failed");
   }
   g_libpqSaveSeconds.Add(seconds / static_cast<double>(state.iterations()));
@@ -330,7 +327,7 @@ void BM_SaveTable(benchmark::State& state) {
     state.ResumeTiming();
     const auto start = std::chrono::steady_clock::now();
     const bool saved = SaveTable(kSaveTable);
-    seconds += SecondsSince(start);
+    seconds += fhbench::SecondsSince(start);
     state.PauseTiming();
     const TableData* table = GetTableDataByName(kSaveTable);
     if (!saved || table == nullptr || table->lastRow == nullptr ||

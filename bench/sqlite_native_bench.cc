@@ -28,6 +28,7 @@
 
 #include "bench_directory.h"
 #include "bench_framework.h"
+#include "bench_timing.h"
 #include "db/connection.h"
 #include "db/db_result_set.h"
 #include "dictionary/column_types.h"
@@ -52,17 +53,6 @@ constexpr int kSaveRows = 10000;
 constexpr char kSaveTable[] = "saverows";
 double g_saveLimitWall = 0;  // per iteration of BM_Sqlite3PreparedInsert
 double g_saveLimitCpu = 0;
-
-// The process's CPU seconds so far.
-double CpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // The database file, made once per process: r (five columns) and loaditems
 // (three), kRows rows each, in WAL mode as the provider opens it.
@@ -119,7 +109,7 @@ template <typename Read>
 double CApiRun(benchmark::State& state, const char* query, double* cpu, Read read) {
   sqlite3* db = nullptr;
   sqlite3_open_v2(DatabasePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  const double cpuStart = CpuSeconds();
+  const double cpuStart = fhbench::CpuSeconds();
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
     sqlite3_stmt* select = nullptr;
@@ -131,8 +121,8 @@ double CApiRun(benchmark::State& state, const char* query, double* cpu, Read rea
     benchmark::DoNotOptimize(rows);
   }
   const auto iterations = static_cast<double>(state.iterations());
-  *cpu = (CpuSeconds() - cpuStart) / iterations;
-  const double seconds = SecondsSince(start) / iterations;
+  *cpu = (fhbench::CpuSeconds() - cpuStart) / iterations;
+  const double seconds = fhbench::SecondsSince(start) / iterations;
   state.SetItemsProcessed(state.iterations() * kRows);
   sqlite3_close(db);
   return seconds;
@@ -163,7 +153,7 @@ void BM_NativeExecuteQuery(benchmark::State& state) {
     state.SkipWithError("cannot open the database through the native provider");
     return;
   }
-  const double cpuStart = CpuSeconds();
+  const double cpuStart = fhbench::CpuSeconds();
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
     auto result = ExecuteQuery(handle.get(), kQuery);
@@ -171,8 +161,8 @@ void BM_NativeExecuteQuery(benchmark::State& state) {
     benchmark::DoNotOptimize(result);
   }
   const auto iterations = static_cast<double>(state.iterations());
-  const double seconds = SecondsSince(start) / iterations;
-  const double cpu = (CpuSeconds() - cpuStart) / iterations;
+  const double seconds = fhbench::SecondsSince(start) / iterations;
+  const double cpu = (fhbench::CpuSeconds() - cpuStart) / iterations;
   state.SetItemsProcessed(state.iterations() * kRows);
   if (g_queryLimitSeconds > 0) state.counters["speed_vs_sqlite3"] = g_queryLimitSeconds / seconds;
   if (g_queryLimitCpu > 0 && cpu > 0)
@@ -214,11 +204,11 @@ void BM_NativeLoadTable(benchmark::State& state) {
   double seconds = 0;
   double cpu = 0;
   for (auto _ : state) {
-    const double cpuStart = CpuSeconds();
+    const double cpuStart = fhbench::CpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     const bool loaded = LoadTable("loaditems");
-    seconds += SecondsSince(start);
-    cpu += CpuSeconds() - cpuStart;
+    seconds += fhbench::SecondsSince(start);
+    cpu += fhbench::CpuSeconds() - cpuStart;
     state.PauseTiming();
     const TableData* table = GetTableDataByName("loaditems");
     if (!loaded || table == nullptr || table->rowCount != kRows)
@@ -244,11 +234,11 @@ struct SaveClock {
 
   void Start() {
     wallStart = std::chrono::steady_clock::now();
-    cpuStart = CpuSeconds();
+    cpuStart = fhbench::CpuSeconds();
   }
   void Stop() {
-    cpu += CpuSeconds() - cpuStart;
-    wall += SecondsSince(wallStart);
+    cpu += fhbench::CpuSeconds() - cpuStart;
+    wall += fhbench::SecondsSince(wallStart);
   }
 };
 

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "dictionary/table_defn.h"
 #include "store/table_data.h"
 #include "store/table_rows.h"
@@ -141,7 +142,7 @@ template <typename Run>
 double SecondsOf(Run run) {
   const auto start = std::chrono::steady_clock::now();
   run();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return fhbench::SecondsSince(start);
 }
 
 void BM_SelectRowsStore(benchmark::State& state) {
