@@ -95,10 +95,10 @@ bool Prepare(bool failing) {
   UnLoadTable(table);
   if (!CreateTable(table)) return false;
   for (int id = 0; id < kRows; ++id) {
-    std::vector<std::optional<ColumnValue>> values;
-    values.push_back(ColumnValue::FromInteger(KES_SQL_INT, id));
-    values.push_back(ColumnValue::FromText("row " + std::to_string(id)));
-    values.push_back(ColumnValue::FromInteger(KES_SQL_INT, id % 100));
+    std::vector<std::optional<fh::ColumnValue>> values;
+    values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, id));
+    values.push_back(fh::ColumnValue::FromText("row " + std::to_string(id)));
+    values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, id % 100));
     std::unique_ptr<RowObject> row = CreateNewRowObject(std::move(values), {});
     if (!AddNewRow(table, row)) return false;
   }

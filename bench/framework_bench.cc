@@ -189,10 +189,10 @@ void BM_SaveTable(benchmark::State& state) {
     EmptySaveTable();
     CreateTable(kSaveTable);
     for (int id = 0; id < kSaveRows; ++id) {
-      std::vector<std::optional<ColumnValue>> values;
-      values.push_back(ColumnValue::FromInteger(KES_SQL_INT, id));
-      values.push_back(ColumnValue::FromText(RowName(id)));
-      values.push_back(ColumnValue::FromInteger(KES_SQL_INT, id % 1000));
+      std::vector<std::optional<fh::ColumnValue>> values;
+      values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, id));
+      values.push_back(fh::ColumnValue::FromText(RowName(id)));
+      values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, id % 1000));
       std::unique_ptr<RowObject> row = CreateNewRowObject(std::move(values), {});
       AddNewRow(kSaveTable, row);
     }

@@ -34,7 +34,7 @@ BENCHMARK(BM_StdMutexLockUnlock)->Threads(2)->UseRealTime();
 
 void BM_ObjectLockGuard(benchmark::State& state) {
   for (auto _ : state) {
-    ObjectLockGuard hold(&gv_sharedObject);
+    fh::ObjectLockGuard hold(&gv_sharedObject);
     benchmark::ClobberMemory();
   }
 }

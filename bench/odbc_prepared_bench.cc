@@ -118,21 +118,21 @@ void BM_OneOffTexts(benchmark::State& state) {
 BENCHMARK(BM_OneOffTexts)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The bound values of every row, row after row; names keeps their texts.
-std::vector<BoundValue> Values(std::vector<std::string>& names) {
+std::vector<fh::BoundValue> Values(std::vector<std::string>& names) {
   names.clear();
   names.reserve(kRows);
-  std::vector<BoundValue> values(static_cast<std::size_t>(kRows) * kColumns);
+  std::vector<fh::BoundValue> values(static_cast<std::size_t>(kRows) * kColumns);
   for (int row = 0; row < kRows; ++row) {
     names.push_back(Name(row));
-    BoundValue* at = &values[static_cast<std::size_t>(row) * kColumns];
-    at[0].kind = BoundKind::kInteger;
+    fh::BoundValue* at = &values[static_cast<std::size_t>(row) * kColumns];
+    at[0].kind = fh::BoundKind::kInteger;
     at[0].integer = row;
-    at[1].kind = BoundKind::kText;
+    at[1].kind = fh::BoundKind::kText;
     at[1].bytes = names.back().data();
     at[1].length = names.back().size();
-    at[2].kind = BoundKind::kInteger;
+    at[2].kind = fh::BoundKind::kInteger;
     at[2].integer = Quantity(row);
-    at[3].kind = BoundKind::kDouble;
+    at[3].kind = fh::BoundKind::kDouble;
     at[3].real = Price(row);
   }
   return values;
@@ -143,12 +143,12 @@ void RunPrepared(benchmark::State& state, int rowsPerCall) {
   ConnectionHandle* handle = Handle();
   if (handle == nullptr) return state.SkipWithError("no database (start the servers first)");
   std::vector<std::string> names;
-  const std::vector<BoundValue> values = Values(names);
+  const std::vector<fh::BoundValue> values = Values(names);
   const std::string text = "insert into " + Table() + " values (?, ?, ?, ?)";
   double total = 0;
   for (auto _ : state) {
     const double seconds = TimedRun(handle, [&] {
-      PreparedStatement* insert = fh::PrepareStatement(handle, text.c_str(), kColumns);
+      fh::PreparedStatement* insert = fh::PrepareStatement(handle, text.c_str(), kColumns);
       bool done = insert != nullptr;
       for (int row = 0; done && row < kRows; row += rowsPerCall) {
         done =

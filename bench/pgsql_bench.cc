@@ -185,18 +185,19 @@ void BM_LibpqSelect(benchmark::State& state) {
   for (auto _ : state) {
     PGresult* result = PQexec(Libpq(), query.c_str());
     const int count = PQresultStatus(result) == PGRES_TUPLES_OK ? PQntuples(result) : 0;
-    std::vector<std::vector<std::optional<ColumnValue>>> rows;
+    std::vector<std::vector<std::optional<fh::ColumnValue>>> rows;
     rows.reserve(static_cast<std::size_t>(count));
     for (int row = 0; row < count; ++row) {
-      std::vector<std::optional<ColumnValue>> values;
+      std::vector<std::optional<fh::ColumnValue>> values;
       values.reserve(5);
-      values.push_back(ColumnValue::FromInteger(
+      values.push_back(fh::ColumnValue::FromInteger(
           KES_SQL_INT, std::strtol(PQgetvalue(result, row, 0), nullptr, 10)));
-      values.push_back(ColumnValue::FromInteger(
+      values.push_back(fh::ColumnValue::FromInteger(
           KES_SQL_INT, std::strtol(PQgetvalue(result, row, 1), nullptr, 10)));
-      values.push_back(ColumnValue::FromText(PQgetvalue(result, row, 2)));
-      values.push_back(ColumnValue::FromDouble(std::strtod(PQgetvalue(result, row, 3), nullptr)));
-      values.push_back(ColumnValue::FromText(PQgetvalue(result, row, 4)));
+      values.push_back(fh::ColumnValue::FromText(PQgetvalue(result, row, 2)));
+      values.push_back(
+          fh::ColumnValue::FromDouble(std::strtod(PQgetvalue(result, row, 3), nullptr)));
+      values.push_back(fh::ColumnValue::FromText(PQgetvalue(result, row, 4)));
       rows.push_back(std::move(values));
     }
     PQclear(result);
@@ -315,12 +316,12 @@ void BM_SaveTable(benchmark::State& state) {
     Run(EmptySaveTableSql().c_str());
     CreateTable(kSaveTable);
     for (int id = 0; id < kSaveRows; ++id) {
-      std::vector<std::optional<ColumnValue>> values;
-      values.push_back(ColumnValue::FromInteger(KES_SQL_INT, id));
-      values.push_back(ColumnValue::FromInteger(KES_SQL_INT, Quantity(id)));
-      values.push_back(ColumnValue::FromText(Name(id).c_str()));
-      values.push_back(ColumnValue::FromDouble(Price(id)));
-      values.push_back(ColumnValue::FromText(Note(id).c_str()));
+      std::vector<std::optional<fh::ColumnValue>> values;
+      values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, id));
+      values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, Quantity(id)));
+      values.push_back(fh::ColumnValue::FromText(Name(id).c_str()));
+      values.push_back(fh::ColumnValue::FromDouble(Price(id)));
+      values.push_back(fh::ColumnValue::FromText(Note(id).c_str()));
       std::unique_ptr<RowObject> row = CreateNewRowObject(std::move(values), {});
       AddNewRow(kSaveTable, row);
     }

@@ -44,19 +44,19 @@ std::unique_ptr<RowObject> BenchRow() {
   when.date = KesDate{2021, 3, 4};
   when.time = KesTime{12, 34, 56};
   const std::string bytes(64, '\x27');
-  std::vector<std::optional<ColumnValue>> values = {
-      ColumnValue::FromInteger(KES_SQL_INT, 7),
-      ColumnValue::FromText("O'Brien the third"),
-      ColumnValue::FromText(std::string(200, 'x') + "'\\"),
-      ColumnValue::FromInteger(KES_SQL_SMALLINT, 12),
-      ColumnValue::FromInteger(KES_SQL_BIGINT, 9000000000),
-      ColumnValue::FromDouble(0.1),
-      ColumnValue::FromFloat(2.5f),
-      ColumnValue::FromInteger(KES_SQL_BOOLEAN, 1),
-      ColumnValue::FromDateTime(KesDateTime{when.date, std::nullopt}),
-      ColumnValue::FromDateTime(when),
-      ColumnValue::FromDateTime(KesDateTime{std::nullopt, when.time}),
-      ColumnValue::FromBytes(bytes.data(), bytes.size())};
+  std::vector<std::optional<fh::ColumnValue>> values = {
+      fh::ColumnValue::FromInteger(KES_SQL_INT, 7),
+      fh::ColumnValue::FromText("O'Brien the third"),
+      fh::ColumnValue::FromText(std::string(200, 'x') + "'\\"),
+      fh::ColumnValue::FromInteger(KES_SQL_SMALLINT, 12),
+      fh::ColumnValue::FromInteger(KES_SQL_BIGINT, 9000000000),
+      fh::ColumnValue::FromDouble(0.1),
+      fh::ColumnValue::FromFloat(2.5f),
+      fh::ColumnValue::FromInteger(KES_SQL_BOOLEAN, 1),
+      fh::ColumnValue::FromDateTime(KesDateTime{when.date, std::nullopt}),
+      fh::ColumnValue::FromDateTime(when),
+      fh::ColumnValue::FromDateTime(KesDateTime{std::nullopt, when.time}),
+      fh::ColumnValue::FromBytes(bytes.data(), bytes.size())};
   return CreateNewRowObject(std::move(values), {});
 }
 
@@ -79,10 +79,11 @@ void BM_SelectText(benchmark::State& state) {
   SelectQuery* query = CreateSelectQuery();
   MemPool* pool = query->pool;
   AddTable(query, CreateTableRef("BenchRow", "b", pool));
-  SelectCriteria* tree = nullptr;
+  fh::SelectCriteria* tree = nullptr;
   for (int i = 0; i < 5; ++i) {
-    ColumnRef* column = CreateColumnRef(nullptr, "b", "name", nullptr, 0, KES_SQL_CHAR, 0, pool);
-    SelectCriteria* leaf = CreateCriteria(column, "O'Brien", 7, 5, pool);
+    fh::ColumnRef* column =
+        CreateColumnRef(nullptr, "b", "name", nullptr, 0, KES_SQL_CHAR, 0, pool);
+    fh::SelectCriteria* leaf = CreateCriteria(column, "O'Brien", 7, 5, pool);
     tree = tree == nullptr ? leaf : CreateOrCriteria(tree, leaf, pool);
   }
   SetCriteria(query, tree);

@@ -99,8 +99,9 @@ const std::string& DatabasePath() {
   return path;
 }
 
-ColumnValue TextOf(sqlite3_stmt* select, int column) {
-  return ColumnValue::FromText(reinterpret_cast<const char*>(sqlite3_column_text(select, column)));
+fh::ColumnValue TextOf(sqlite3_stmt* select, int column) {
+  return fh::ColumnValue::FromText(
+      reinterpret_cast<const char*>(sqlite3_column_text(select, column)));
 }
 
 // Runs query through the C API, each row read into typed values by read;
@@ -114,7 +115,7 @@ double CApiRun(benchmark::State& state, const char* query, double* cpu, Read rea
   for (auto _ : state) {
     sqlite3_stmt* select = nullptr;
     sqlite3_prepare_v2(db, query, -1, &select, nullptr);
-    std::vector<std::vector<ColumnValue>> rows;
+    std::vector<std::vector<fh::ColumnValue>> rows;
     while (sqlite3_step(select) == SQLITE_ROW) rows.push_back(read(select));
     sqlite3_finalize(select);
     if (rows.size() != kRows) state.SkipWithError("select failed");
@@ -135,11 +136,11 @@ void BM_Sqlite3TypedQuery(benchmark::State& state) {
                 &month, &day);
     KesDateTime date;
     date.date = CreateKesDate(year, month, day);
-    return std::vector<ColumnValue>{
-        ColumnValue::FromInteger(KES_SQL_INT, sqlite3_column_int(select, 0)),
-        ColumnValue::FromInteger(KES_SQL_BIGINT, sqlite3_column_int64(select, 1)),
-        ColumnValue::FromDouble(sqlite3_column_double(select, 2)), TextOf(select, 3),
-        ColumnValue::FromDateTime(date)};
+    return std::vector<fh::ColumnValue>{
+        fh::ColumnValue::FromInteger(KES_SQL_INT, sqlite3_column_int(select, 0)),
+        fh::ColumnValue::FromInteger(KES_SQL_BIGINT, sqlite3_column_int64(select, 1)),
+        fh::ColumnValue::FromDouble(sqlite3_column_double(select, 2)), TextOf(select, 3),
+        fh::ColumnValue::FromDateTime(date)};
   });
 }
 BENCHMARK(BM_Sqlite3TypedQuery)->Unit(benchmark::kMillisecond);
@@ -173,9 +174,9 @@ BENCHMARK(BM_NativeExecuteQuery)->Unit(benchmark::kMillisecond);
 
 void BM_Sqlite3TypedLoad(benchmark::State& state) {
   g_loadLimitSeconds = CApiRun(state, kLoadQuery, &g_loadLimitCpu, [](sqlite3_stmt* select) {
-    return std::vector<ColumnValue>{
-        ColumnValue::FromInteger(KES_SQL_INT, sqlite3_column_int(select, 0)), TextOf(select, 1),
-        ColumnValue::FromInteger(KES_SQL_INT, sqlite3_column_int(select, 2))};
+    return std::vector<fh::ColumnValue>{
+        fh::ColumnValue::FromInteger(KES_SQL_INT, sqlite3_column_int(select, 0)), TextOf(select, 1),
+        fh::ColumnValue::FromInteger(KES_SQL_INT, sqlite3_column_int(select, 2))};
   });
 }
 BENCHMARK(BM_Sqlite3TypedLoad)->Unit(benchmark::kMillisecond);
@@ -290,12 +291,12 @@ void AddSaveRows() {
   for (int row = 0; row < kSaveRows; ++row) {
     KesDateTime day;
     day.date = CreateKesDate(2024, 1 + row % 12, 1 + row % 28);
-    std::vector<std::optional<ColumnValue>> values;
-    values.push_back(ColumnValue::FromInteger(KES_SQL_INT, row));
-    values.push_back(ColumnValue::FromInteger(KES_SQL_BIGINT, 10000000000LL + row));
-    values.push_back(ColumnValue::FromDouble(row * 0.25));
-    values.push_back(ColumnValue::FromText(SaveText(row)));
-    values.push_back(ColumnValue::FromDateTime(day));
+    std::vector<std::optional<fh::ColumnValue>> values;
+    values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, row));
+    values.push_back(fh::ColumnValue::FromInteger(KES_SQL_BIGINT, 10000000000LL + row));
+    values.push_back(fh::ColumnValue::FromDouble(row * 0.25));
+    values.push_back(fh::ColumnValue::FromText(SaveText(row)));
+    values.push_back(fh::ColumnValue::FromDateTime(day));
     std::unique_ptr<RowObject> added = CreateNewRowObject(std::move(values), {});
     AddNewRow(kSaveTable, added);
   }

@@ -50,7 +50,7 @@ void DefineBenchTable() {
   if (GetTableDefn("Bench") != nullptr) return;
   std::vector<ColumnDefnEntry> columns;
   for (auto [name, type] : {std::pair{"id", "INTEGER"}, {"qty", "INTEGER"}, {"name", "CHAR"}}) {
-    ColumnDefnSource source;
+    fh::ColumnDefnSource source;
     source.columnName = name;
     source.dataTypeName = type;
     source.maxSize = 40;
@@ -64,10 +64,10 @@ int Quantity(int i) { return static_cast<int>((static_cast<unsigned>(i) * 265443
 const char* Name(int i) { return kNames[i % 8]; }
 
 std::unique_ptr<RowObject> BenchRow(int i) {
-  std::vector<std::optional<ColumnValue>> values;
-  values.push_back(ColumnValue::FromInteger(KES_SQL_INT, i));
-  values.push_back(ColumnValue::FromInteger(KES_SQL_INT, Quantity(i)));
-  values.push_back(ColumnValue::FromText(Name(i)));
+  std::vector<std::optional<fh::ColumnValue>> values;
+  values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, i));
+  values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, Quantity(i)));
+  values.push_back(fh::ColumnValue::FromText(Name(i)));
   return CreateNewRowObject(std::move(values), {});
 }
 
@@ -76,11 +76,11 @@ std::unique_ptr<RowObject> BenchRow(int i) {
 template <typename MakeRow>
 void AppendRows(const char* tableName, int count, MakeRow makeRow) {
   TableData* table = GetTableDataByName(tableName);
-  std::vector<std::optional<ColumnValue>> values;
+  std::vector<std::optional<fh::ColumnValue>> values;
   for (int i = 0; i < count; ++i) {
     std::unique_ptr<RowObject> row = makeRow(i);
     values.clear();
-    for (std::optional<ColumnValue>& value : row->values) values.push_back(std::move(value));
+    for (std::optional<fh::ColumnValue>& value : row->values) values.push_back(std::move(value));
     fh::AppendTableRow(*table, values, kRowPersisted);
   }
 }
@@ -101,7 +101,7 @@ void DefineKeyedTable() {
                             {"name", "CHAR"},
                             {"price", "DOUBLE"},
                             {"note", "CHAR"}}) {
-    ColumnDefnSource source;
+    fh::ColumnDefnSource source;
     source.columnName = name;
     source.dataTypeName = type;
     source.maxSize = 40;
@@ -118,12 +118,12 @@ double Price(int i) { return Quantity(i) * 0.25; }
 std::string Note(int i) { return "note " + std::to_string(i); }
 
 std::unique_ptr<RowObject> KeyedRow(int i) {
-  std::vector<std::optional<ColumnValue>> values;
-  values.push_back(ColumnValue::FromInteger(KES_SQL_INT, i));
-  values.push_back(ColumnValue::FromInteger(KES_SQL_INT, Quantity(i)));
-  values.push_back(ColumnValue::FromText(Name(i)));
-  values.push_back(ColumnValue::FromDouble(Price(i)));
-  values.push_back(ColumnValue::FromText(Note(i)));
+  std::vector<std::optional<fh::ColumnValue>> values;
+  values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, i));
+  values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, Quantity(i)));
+  values.push_back(fh::ColumnValue::FromText(Name(i)));
+  values.push_back(fh::ColumnValue::FromDouble(Price(i)));
+  values.push_back(fh::ColumnValue::FromText(Note(i)));
   return CreateNewRowObject(std::move(values), {});
 }
 

@@ -59,10 +59,10 @@ void List(const char* table, const char* criteria) {
 
 // Adds an order of customerId; its order_id comes from the sequence.
 bool AddOrder(int32_t customerId, const char* note) {
-  std::vector<std::optional<ColumnValue>> values(5);
-  values[1] = ColumnValue::FromInteger(KES_SQL_INT, customerId);
+  std::vector<std::optional<fh::ColumnValue>> values(5);
+  values[1] = fh::ColumnValue::FromInteger(KES_SQL_INT, customerId);
   values[2] = ConvertStringToValue("2026-12-08", KES_SQL_DATE, nullptr);
-  values[4] = ColumnValue::FromText(note);
+  values[4] = fh::ColumnValue::FromText(note);
   std::unique_ptr<RowObject> row = CreateNewRowObject(std::move(values), {});
   const RowObject* added = row.get();
   if (!AddNewRow("orders", row)) return false;
@@ -128,16 +128,17 @@ bool WorkOnAnOrder(const std::string& root) {
   if (order == nullptr) return false;
   int64_t lastLine = 0;
   const auto lines = GetColumnValuesFromDO("line_no", "order_line", order.get());
-  for (const auto& line : lines.value_or(std::vector<std::optional<ColumnValue>>{}))
+  for (const auto& line : lines.value_or(std::vector<std::optional<fh::ColumnValue>>{}))
     if (line)
       lastLine =
           std::max(lastLine, fh::GetIntegerValue(*line, KES_SQL_UNSIGNED_SMALLINT).value_or(0));
-  std::vector<std::optional<ColumnValue>> newLine;
+  std::vector<std::optional<fh::ColumnValue>> newLine;
   newLine.push_back(*orderId);
-  newLine.push_back(ColumnValue::FromInteger(KES_SQL_UNSIGNED_SMALLINT, lastLine + 1));
-  newLine.push_back(ColumnValue::FromInteger(KES_SQL_INT, 2));  // the spade: a product that exists
-  newLine.push_back(ColumnValue::FromInteger(KES_SQL_INT, 1));
-  newLine.push_back(ColumnValue::FromText("24.0"));
+  newLine.push_back(fh::ColumnValue::FromInteger(KES_SQL_UNSIGNED_SMALLINT, lastLine + 1));
+  newLine.push_back(
+      fh::ColumnValue::FromInteger(KES_SQL_INT, 2));  // the spade: a product that exists
+  newLine.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, 1));
+  newLine.push_back(fh::ColumnValue::FromText("24.0"));
   const int32_t quantity = 3;
   if (!SetValueForAllRowUnits("quantity", "order_line", &quantity, sizeof quantity, order.get()) ||
       !InsertRowIntoDO(order.get(), "order_line", std::move(newLine), {}))

@@ -26,10 +26,10 @@ void Check(bool condition) {
 // Every leaf has a name, an operand and a comparison code; every inner node
 // is a connective without them whose children point back at it. Walks
 // without recursion: trees may be deep.
-void CheckShape(const CriteriaNode* root) {
-  std::vector<const CriteriaNode*> pending = {root};
+void CheckShape(const fh::CriteriaNode* root) {
+  std::vector<const fh::CriteriaNode*> pending = {root};
   while (!pending.empty()) {
-    const CriteriaNode* node = pending.back();
+    const fh::CriteriaNode* node = pending.back();
     pending.pop_back();
     if (node->isLeaf()) {
       Check(node->operatorCode >= kCriteriaLess && node->operatorCode <= kCriteriaNotEqual);
@@ -45,7 +45,7 @@ void CheckShape(const CriteriaNode* root) {
 }
 
 ColumnDefnEntry Column(const char* name, const char* type) {
-  ColumnDefnSource source;
+  fh::ColumnDefnSource source;
   source.columnName = name;
   source.dataTypeName = type;
   return *fh::CreateColumnDefn(source);
@@ -53,7 +53,7 @@ ColumnDefnEntry Column(const char* name, const char* type) {
 
 void AddFuzzRow(const char* values[6]) {
   const TableDefn* definition = GetTableDefn("F");
-  std::vector<std::optional<ColumnValue>> row;
+  std::vector<std::optional<fh::ColumnValue>> row;
   for (std::size_t i = 0; i < 6; ++i) {
     if (values[i] == nullptr) {
       row.emplace_back();
@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  std::unique_ptr<CriteriaNode> tree = ParseCriteria(text.c_str());
+  std::unique_ptr<fh::CriteriaNode> tree = ParseCriteria(text.c_str());
   if (tree) {
     Check(tree->parent == nullptr);
     CheckShape(tree.get());
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (result) Check(result->rowCount >= 0 && result->rowCount <= 3);
   }
   std::string reason;
-  std::unique_ptr<CriteriaNode> raw = fh::ParseCriteriaInput(text.c_str(), &reason);
+  std::unique_ptr<fh::CriteriaNode> raw = fh::ParseCriteriaInput(text.c_str(), &reason);
   if (raw) CheckShape(raw.get());
   return 0;
 }

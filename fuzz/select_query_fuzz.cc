@@ -63,18 +63,18 @@ bool QuotesBalanced(const std::string& text, bool backslashEscapes) {
   return !inside;
 }
 
-void Check(const std::optional<std::string>& text, const DialectWords& words) {
+void Check(const std::optional<std::string>& text, const fh::DialectWords& words) {
   if (text && !QuotesBalanced(*text, words.backslashEscapes)) std::abort();
 }
 
-SelectCriteria* Criteria(Input& in, MemPool* pool, int depth) {
+fh::SelectCriteria* Criteria(Input& in, MemPool* pool, int depth) {
   const uint8_t kind = in.Byte();
   if (depth < 4 && kind % 4 == 0) {
-    SelectCriteria* left = Criteria(in, pool, depth + 1);
-    SelectCriteria* right = Criteria(in, pool, depth + 1);
+    fh::SelectCriteria* left = Criteria(in, pool, depth + 1);
+    fh::SelectCriteria* right = Criteria(in, pool, depth + 1);
     return kind & 4 ? CreateAndCriteria(left, right, pool) : CreateOrCriteria(left, right, pool);
   }
-  ColumnRef* column =
+  fh::ColumnRef* column =
       CreateColumnRef(in.Name(), in.Name(), "c", nullptr, 0, in.Byte() % 23, 0, pool);
   const std::string value = in.Bytes();
   uint8_t op = in.Byte() % 11;
@@ -82,23 +82,23 @@ SelectCriteria* Criteria(Input& in, MemPool* pool, int depth) {
   return CreateCriteria(column, value.data(), static_cast<int32_t>(value.size()), op, pool);
 }
 
-std::optional<ColumnValue> Value(Input& in, uint8_t type) {
+std::optional<fh::ColumnValue> Value(Input& in, uint8_t type) {
   if (in.Byte() % 5 == 0) return std::nullopt;
   if (fh::IsDateTimeColumnType(type)) {
     KesDateTime value;
     value.date = KesDate{static_cast<uint16_t>(in.Byte() * 10), in.Byte(), in.Byte()};
     value.time = KesTime{in.Byte(), in.Byte(), in.Byte()};
-    return ColumnValue::FromDateTime(value);
+    return fh::ColumnValue::FromDateTime(value);
   }
   std::string bytes = in.Bytes();
   const int32_t size = fh::GetColumnTypeSize(type);
   if (size > 0) bytes.resize(static_cast<size_t>(size), '\x7f');
-  return ColumnValue::FromBytes(bytes.data(), bytes.size());
+  return fh::ColumnValue::FromBytes(bytes.data(), bytes.size());
 }
 
 void Statements(Input& in) {
   std::vector<ColumnDefnEntry> columns;
-  std::vector<std::optional<ColumnValue>> values;
+  std::vector<std::optional<fh::ColumnValue>> values;
   const int count = 1 + in.Byte() % 6;
   for (int i = 0; i < count; ++i) {
     ColumnDefnEntry column;
@@ -116,7 +116,8 @@ void Statements(Input& in) {
   fh::AddTableDefn(
       fh::CreateTableDefn("F", std::nullopt, std::move(columns), std::move(constraints)));
   auto row = CreateNewRowObject(std::move(values), {});
-  for (const DialectWords* words : {&kMysqlWords, &kPgsqlWords, &kFirebirdWords, &kSqliteWords}) {
+  for (const fh::DialectWords* words :
+       {&kMysqlWords, &kPgsqlWords, &kFirebirdWords, &kSqliteWords}) {
     Check(fh::GenInsertText(*words, "F", row.get()), *words);
     Check(fh::GenUpdateText(*words, "F", row.get()), *words);
     Check(fh::GenDeleteText(*words, "F", row.get()), *words);
@@ -157,7 +158,8 @@ void Select(Input& in) {
   }
   query->limit = in.Byte() % 3;
   query->offset = in.Byte() % 3;
-  for (const DialectWords* words : {&kMysqlWords, &kPgsqlWords, &kFirebirdWords, &kSqliteWords}) {
+  for (const fh::DialectWords* words :
+       {&kMysqlWords, &kPgsqlWords, &kFirebirdWords, &kSqliteWords}) {
     Check(fh::GenSelectText(*words, query), *words);
   }
   FreeSelectQuery(query);

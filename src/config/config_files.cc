@@ -7,6 +7,8 @@
 #include "log/log.h"
 #include "platform/files.h"
 
+namespace fh {
+
 namespace {
 
 constexpr const char* kWorkingDataPrefix = "..\\data\\";
@@ -20,11 +22,10 @@ std::string LastPathComponent(const std::string& path) {
 // The second attempt of the rule: "<root>/data/<fileName>", logged.
 OpenedConfigFile OpenUnderRoot(const std::string& fileName) {
   OpenedConfigFile result;
-  std::optional<std::string> path =
-      fh::ComposeDataPath(DataDirectory::kTesselRoot, fileName.c_str());
+  std::optional<std::string> path = ComposeDataPath(DataDirectory::kTesselRoot, fileName.c_str());
   if (!path) return result;
   LogDebug("Opening %s\n", path->c_str());
-  result.stream = fh::OpenDataFileForRead(path->c_str());
+  result.stream = OpenDataFileForRead(path->c_str());
   if (result.stream) {
     result.path = std::move(*path);
     result.location = DataDirectory::kTesselRoot;
@@ -34,7 +35,7 @@ OpenedConfigFile OpenUnderRoot(const std::string& fileName) {
 
 OpenedConfigFile OpenByRule(const std::string& firstPath, const std::string& fileName) {
   OpenedConfigFile result;
-  result.stream = fh::OpenDataFileForRead(firstPath.c_str());
+  result.stream = OpenDataFileForRead(firstPath.c_str());
   if (result.stream) {
     result.path = firstPath;
     result.location = DataDirectory::kWorkingDirectory;
@@ -49,14 +50,14 @@ void ConfigFileCloser::operator()(std::FILE* stream) const {
   if (stream != nullptr) std::fclose(stream);
 }
 
-std::optional<std::string> fh::ComposeDataPath(DataDirectory location, const char* fileName) {
+std::optional<std::string> ComposeDataPath(DataDirectory location, const char* fileName) {
   if (fileName == nullptr) return std::nullopt;
   try {
     std::string path;
     if (location == DataDirectory::kWorkingDirectory) {
       path = std::string(kWorkingDataPrefix) + fileName;
     } else {
-      std::optional<std::string> root = fh::CopyTesselRoot();
+      std::optional<std::string> root = CopyTesselRoot();
       if (!root) return std::nullopt;
       path = *root + "/data/" + fileName;
     }
@@ -66,13 +67,13 @@ std::optional<std::string> fh::ComposeDataPath(DataDirectory location, const cha
   }
 }
 
-ConfigFileStream fh::OpenDataFileForRead(const char* path) {
+ConfigFileStream OpenDataFileForRead(const char* path) {
   if (path == nullptr) return nullptr;
   if (std::char_traits<char>::length(path) > kMaxDataPathLength) return nullptr;
   return ConfigFileStream(OpenFileStream(path, "r"));
 }
 
-OpenedConfigFile fh::OpenConfigFile(const char* fileName) {
+OpenedConfigFile OpenConfigFile(const char* fileName) {
   if (fileName == nullptr) return {};
   try {
     return OpenByRule(std::string(kWorkingDataPrefix) + fileName, fileName);
@@ -81,7 +82,7 @@ OpenedConfigFile fh::OpenConfigFile(const char* fileName) {
   }
 }
 
-OpenedConfigFile fh::OpenConfigFileAt(const char* path) {
+OpenedConfigFile OpenConfigFileAt(const char* path) {
   if (path == nullptr) return {};
   try {
     const std::string firstPath = path;
@@ -91,7 +92,7 @@ OpenedConfigFile fh::OpenConfigFileAt(const char* path) {
   }
 }
 
-bool fh::ReadConfigToken(std::FILE* stream, std::string& token) {
+bool ReadConfigToken(std::FILE* stream, std::string& token) {
   token.clear();
   if (stream == nullptr) return false;
   int c = std::fgetc(stream);
@@ -108,3 +109,5 @@ bool fh::ReadConfigToken(std::FILE* stream, std::string& token) {
   }
   return true;
 }
+
+}  // namespace fh

@@ -29,6 +29,8 @@ inline constexpr std::size_t kMaxDataPathLength = 259;
 // The longest file name a list file may give (one token).
 inline constexpr std::size_t kMaxListedFileNameLength = 127;
 
+namespace fh {
+
 // Closes a stream with fclose.
 struct ConfigFileCloser {
   void operator()(std::FILE* stream) const;
@@ -42,7 +44,6 @@ enum class DataDirectory {
   kTesselRoot,        // "<root>/data/"
 };
 
-namespace fh {
 // The path of fileName in location: "..\\data\\<fileName>" or
 // "<root>/data/<fileName>". None for a null name, for kTesselRoot without a
 // root. The path may be longer than kMaxDataPathLength: opening it then
@@ -52,7 +53,6 @@ std::optional<std::string> ComposeDataPath(DataDirectory location, const char* f
 // Opens path for reading ("r") through the platform file calls. None for a
 // null path or one longer than kMaxDataPathLength, and when the open fails.
 ConfigFileStream OpenDataFileForRead(const char* path);
-}  // namespace fh
 
 // A configuration file opened by the data directory rule.
 struct OpenedConfigFile {
@@ -61,7 +61,6 @@ struct OpenedConfigFile {
   DataDirectory location = DataDirectory::kWorkingDirectory;  // where it opened
 };
 
-namespace fh {
 // Opens fileName by the data directory rule.
 OpenedConfigFile OpenConfigFile(const char* fileName);
 
@@ -76,4 +75,5 @@ OpenedConfigFile OpenConfigFileAt(const char* path);
 // no token started (token is then empty). A token is never cut: it may be
 // as long as the file. A null stream gives false.
 bool ReadConfigToken(std::FILE* stream, std::string& token);
+
 }  // namespace fh

@@ -99,7 +99,7 @@ std::size_t fh::GetDataSourceMapEntryCount() {
 
 bool LoadDataSourceMapEntryFromFile(const char* path) {
   LogTrace("@@@ Inside LoadDataSourceMapEntryFromFile @@@\n");
-  OpenedConfigFile file = fh::OpenConfigFileAt(path);
+  fh::OpenedConfigFile file = fh::OpenConfigFileAt(path);
   if (!file.stream) {
     LogError("Cannot open DataSourceMap Entry File.\n");
     return false;

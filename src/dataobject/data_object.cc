@@ -65,7 +65,7 @@ DataObject* CreateDataObject() {
   DataObject* object = pool != nullptr ? MemPoolNew<DataObject>(pool) : nullptr;
   if (object != nullptr) {
     object->pool = pool;
-    object->keyTable = MemPoolMake<StringHashMap>(pool, kDataObjectKeyBuckets);
+    object->keyTable = MemPoolMake<fh::StringHashMap>(pool, kDataObjectKeyBuckets);
     object->tableList = MemPoolMake<Vector>(pool);
   }
   if (object == nullptr || object->keyTable == nullptr || object->tableList == nullptr) {
@@ -118,7 +118,7 @@ bool AddRowUnitToRowCollection(RowUnit* row, RowCollection* collection) {
   return true;
 }
 
-RowUnit* CreateRowUnit(const char* tableName, std::vector<std::optional<ColumnValue>> values,
+RowUnit* CreateRowUnit(const char* tableName, std::vector<std::optional<fh::ColumnValue>> values,
                        std::vector<int32_t> lengths, MemPool* pool) {
   LogTrace("@@@@  Inside CreateRowUnit @@@@\n");
   if (tableName == nullptr || pool == nullptr) return nullptr;

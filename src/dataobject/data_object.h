@@ -79,7 +79,7 @@ struct RowUnit {
   const char* tableName = nullptr;  // pool text
   int32_t columnCount = 0;          // the collection's column count once inserted
   // One value per column of the collection, in its order; none is SQL NULL.
-  std::vector<std::optional<ColumnValue>> values;
+  std::vector<std::optional<fh::ColumnValue>> values;
   std::vector<int32_t> lengths;  // byte length of each value
   uint8_t state = 0;             // kRow* flags
   RowUnit* next = nullptr;       // next row of the collection, or none
@@ -99,11 +99,11 @@ struct RowCollection {
 };
 
 struct DataObject {
-  MemPool* pool = nullptr;             // owns everything below
-  StringHashMap* keyTable = nullptr;   // key string -> RowUnit*
-  int32_t tableCount = 0;              // number of collections
-  Vector* tableList = nullptr;         // of pool texts: the object's tables
-  SelectQuery* selectQuery = nullptr;  // the object's copy of its query, or none
+  MemPool* pool = nullptr;                // owns everything below
+  fh::StringHashMap* keyTable = nullptr;  // key string -> RowUnit*
+  int32_t tableCount = 0;                 // number of collections
+  Vector* tableList = nullptr;            // of pool texts: the object's tables
+  SelectQuery* selectQuery = nullptr;     // the object's copy of its query, or none
   RowCollection* firstCollection = nullptr;
   RowCollection* lastCollection = nullptr;
   RowCollection* currentCollection = nullptr;  // cursor used by the lookups
@@ -118,8 +118,10 @@ struct DataObject {
 DataObject* CreateDataObject();
 
 namespace fh {
+
 // Releases the object and everything in it (its pool). None is ignored.
 void FreeDataObject(DataObject* object);
+
 }  // namespace fh
 
 // Appends collection to the object (the table is added to the table list
@@ -136,7 +138,7 @@ bool AddRowUnitToRowCollection(RowUnit* row, RowCollection* collection);
 // A row in pool with state 0 and no next row, taking values and lengths
 // (lengths shorter than values are padded with the values' own lengths).
 // None for no table name or pool, or when memory is exhausted.
-RowUnit* CreateRowUnit(const char* tableName, std::vector<std::optional<ColumnValue>> values,
+RowUnit* CreateRowUnit(const char* tableName, std::vector<std::optional<fh::ColumnValue>> values,
                        std::vector<int32_t> lengths, MemPool* pool);
 
 // A collection in pool for tableName with copies of columnNames (ended by
@@ -167,10 +169,12 @@ int32_t* MakeLengthList(MemPool* pool, int count, ...);
 // ---- key strings (data_object_key.cc) ------------------------------------
 
 namespace fh {
+
 // The key string of row as a row of collection's table ("KeyStr %s\n",
 // trace). None when the table has no definition or a primary-key column is
 // not among the collection's columns.
 std::optional<std::string> GetKeyString(const RowUnit* row, const RowCollection* collection);
+
 }  // namespace fh
 
 // ---- building from the database (data_object_build.cc) -------------------
@@ -269,7 +273,8 @@ bool SetValueForAllRowUnits(const char* columnName, const char* tableName, const
 // CreateRowUnit in the object's pool + InsertRowUnit. false with "Cannot
 // create rowUnit.\n" or "Cannot Insert RowUnit.\n" (error).
 bool InsertRowIntoDO(DataObject* object, const char* tableName,
-                     std::vector<std::optional<ColumnValue>> values, std::vector<int32_t> lengths);
+                     std::vector<std::optional<fh::ColumnValue>> values,
+                     std::vector<int32_t> lengths);
 
 // Adds an empty collection for tableName carrying columnNames (ended by
 // none), or every column of the definition when columnNames is none. false
@@ -306,16 +311,16 @@ RowUnit* FindRowUnit(const RowUnit* row, DataObject* object);
 // The first row's value of the column (by the collection's own columns);
 // none for SQL NULL, no row, or an unknown column ("Invalid Column
 // Entered.\n", error). Valid while the row keeps that value.
-const ColumnValue* GetFirstValue(const char* columnName, const char* tableName, DataObject* object);
+const fh::ColumnValue* GetFirstValue(const char* columnName, const char* tableName,
+                                     DataObject* object);
 // Copies of the column's value in every row of the table, in row order
 // (none entries for SQL NULL); none for an unknown table or column ("Invalid
 // Column Entered.\n").
-std::optional<std::vector<std::optional<ColumnValue>>> GetColumnValuesFromDO(const char* columnName,
-                                                                             const char* tableName,
-                                                                             DataObject* object);
+std::optional<std::vector<std::optional<fh::ColumnValue>>> GetColumnValuesFromDO(
+    const char* columnName, const char* tableName, DataObject* object);
 // A copy of the column's value in the n-th row (from 1), or none.
-std::optional<ColumnValue> GetColumnValueFromDO(DataObject* object, const char* tableName,
-                                                const char* columnName, int n);
+std::optional<fh::ColumnValue> GetColumnValueFromDO(DataObject* object, const char* tableName,
+                                                    const char* columnName, int n);
 // A new vector of the collection's column names (texts of the object), or
 // none ("rowCollectionPtr is NULL.\n", error).
 std::unique_ptr<Vector> GetColumnListFromDO(const char* tableName, DataObject* object);

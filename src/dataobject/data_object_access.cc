@@ -94,8 +94,8 @@ RowUnit* FindRowUnit(const RowUnit* row, DataObject* object) {
   return found;
 }
 
-const ColumnValue* GetFirstValue(const char* columnName, const char* tableName,
-                                 DataObject* object) {
+const fh::ColumnValue* GetFirstValue(const char* columnName, const char* tableName,
+                                     DataObject* object) {
   LogTrace("@@@@  Inside GetFirstValue @@@@\n");
   std::size_t at = 0;
   const RowCollection* collection = ColumnOf(columnName, tableName, object, &at);
@@ -105,15 +105,14 @@ const ColumnValue* GetFirstValue(const char* columnName, const char* tableName,
   return &*row->values[at];
 }
 
-std::optional<std::vector<std::optional<ColumnValue>>> GetColumnValuesFromDO(const char* columnName,
-                                                                             const char* tableName,
-                                                                             DataObject* object) {
+std::optional<std::vector<std::optional<fh::ColumnValue>>> GetColumnValuesFromDO(
+    const char* columnName, const char* tableName, DataObject* object) {
   LogTrace("@@@@  Inside GetColumnValuesFromDO @@@@\n");
   std::size_t at = 0;
   const RowCollection* collection = ColumnOf(columnName, tableName, object, &at);
   if (collection == nullptr) return std::nullopt;
   try {
-    std::vector<std::optional<ColumnValue>> values;
+    std::vector<std::optional<fh::ColumnValue>> values;
     for (const RowUnit* row = collection->firstRow; row != nullptr; row = row->next)
       values.push_back(at < row->values.size() ? row->values[at] : std::nullopt);
     return values;
@@ -123,8 +122,8 @@ std::optional<std::vector<std::optional<ColumnValue>>> GetColumnValuesFromDO(con
   }
 }
 
-std::optional<ColumnValue> GetColumnValueFromDO(DataObject* object, const char* tableName,
-                                                const char* columnName, int n) {
+std::optional<fh::ColumnValue> GetColumnValueFromDO(DataObject* object, const char* tableName,
+                                                    const char* columnName, int n) {
   LogTrace("@@@@  Inside GetColumnValueFromDO @@@@\n");
   std::size_t at = 0;
   if (ColumnOf(columnName, tableName, object, &at) == nullptr) return std::nullopt;

@@ -54,7 +54,7 @@ std::vector<std::string> FromOrder(const SelectQuery& query) {
   for (const Join* join : joins) {
     if (join->joinedTable != nullptr) tables.emplace_back(join->joinedTable);
   }
-  for (const TableRef* table : Elements<TableRef>(query.tables)) {
+  for (const fh::TableRef* table : Elements<fh::TableRef>(query.tables)) {
     if (table->name != nullptr) tables.emplace_back(table->name);
   }
   return tables;
@@ -78,7 +78,7 @@ const char* TableOfQualifier(const SelectQuery& query, const char* qualifier) {
     if (SameName(join->baseAlias, qualifier)) return join->baseTable;
     if (SameName(join->joinedAlias, qualifier)) return join->joinedTable;
   }
-  for (const TableRef* table : Elements<TableRef>(query.tables)) {
+  for (const fh::TableRef* table : Elements<fh::TableRef>(query.tables)) {
     if (SameName(table->alias, qualifier)) return table->name;
   }
   return qualifier;
@@ -96,7 +96,7 @@ int32_t GetColumnIndex(const TableDefn& table, const char* columnName) {
 // "select *" result.
 bool GetColumnListFromSelectQuery(const SelectQuery& query, const TableDefn& table,
                                   std::size_t fullOffset, std::vector<SelectedColumn>& columns) {
-  const auto refs = Elements<ColumnRef>(query.columns);
+  const auto refs = Elements<fh::ColumnRef>(query.columns);
   if (refs.empty()) {
     for (std::size_t i = 0; i < table.columns.size(); ++i)
       columns.push_back({&table.columns[i], i, fullOffset + i});
@@ -104,7 +104,7 @@ bool GetColumnListFromSelectQuery(const SelectQuery& query, const TableDefn& tab
   }
   const bool singleTable = CreateTableListForDO(query).size() == 1;
   for (std::size_t position = 0; position < refs.size(); ++position) {
-    const ColumnRef& ref = *refs[position];
+    const fh::ColumnRef& ref = *refs[position];
     if (ref.aggregate != kAggregateNone || ref.columnName == nullptr) continue;
     const char* owner =
         TableOfQualifier(query, ref.tableAlias != nullptr ? ref.tableAlias : ref.tableName);
@@ -135,7 +135,7 @@ bool CheckSelectedColumnsForPK(const TableDefn& table, const std::vector<Selecte
 // The result row's values of the table's columns, placed at their definition
 // positions and typed by the table's dialect conversion; none when every
 // primary-key value is NULL (no row of this table) or on failure.
-std::unique_ptr<RowObject> TableRowOf(const DBResultSet& result, const DBRow& fetched,
+std::unique_ptr<RowObject> TableRowOf(const DBResultSet& result, const fh::DBRow& fetched,
                                       const TableDefn& table,
                                       const std::vector<SelectedColumn>& columns,
                                       const char* dialect, bool* absent) {
@@ -143,7 +143,7 @@ std::unique_ptr<RowObject> TableRowOf(const DBResultSet& result, const DBRow& fe
   DBResultSet slice;
   slice.columnCount = static_cast<int32_t>(table.columns.size());
   slice.columns.resize(table.columns.size());
-  DBRow row(table.columns.size());
+  fh::DBRow row(table.columns.size());
   for (const SelectedColumn& column : columns) {
     if (column.resultPosition >= fetched.size() || column.resultPosition >= result.columns.size())
       return nullptr;
@@ -183,14 +183,14 @@ RowCollection* MakeCollection(const TableDefn& table, const std::vector<Selected
 // Adds one row of the table from the current result row, registered under
 // its key; dropped (true) when a row with that key is present already.
 bool AddResultRow(DataObject* object, RowCollection* collection, const DBResultSet& result,
-                  const DBRow& fetched, const std::vector<SelectedColumn>& columns,
+                  const fh::DBRow& fetched, const std::vector<SelectedColumn>& columns,
                   const char* dialect) {
   bool absent = false;
   std::unique_ptr<RowObject> full =
       TableRowOf(result, fetched, *collection->tableDefn, columns, dialect, &absent);
   if (absent) return true;
   if (full == nullptr) return false;
-  std::vector<std::optional<ColumnValue>> values;
+  std::vector<std::optional<fh::ColumnValue>> values;
   std::vector<int32_t> lengths;
   for (const SelectedColumn& column : columns) {
     values.push_back(std::move(full->values[column.definitionIndex]));
@@ -241,7 +241,7 @@ bool CreateRowCollectionFromResultSet(DataObject* object, const DBResultSet& res
   if (collection == nullptr || !AddRowCollectionToDO(object, collection)) return false;
   if (!keyed) return true;
   const char* dialect = DialectForTable(tableName);
-  for (const DBRow& fetched : result.rows) {
+  for (const fh::DBRow& fetched : result.rows) {
     if (!AddResultRow(object, collection, result, fetched, columns, dialect)) return false;
   }
   return true;

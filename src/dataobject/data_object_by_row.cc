@@ -20,9 +20,9 @@ namespace {
 using fh::dataobject::SameName;
 
 // The criteria leaf table.column = the row's value of root's column.
-SelectCriteria* EqualToRowValue(const TableDefn& table, const std::string& column,
-                                const TableDefn& root, const std::string& rootColumn,
-                                const RowUnit& row, SelectQuery* query) {
+fh::SelectCriteria* EqualToRowValue(const TableDefn& table, const std::string& column,
+                                    const TableDefn& root, const std::string& rootColumn,
+                                    const RowUnit& row, SelectQuery* query) {
   std::size_t index = 0;
   while (index < root.columns.size() &&
          !SameName(root.columns[index].columnName.c_str(), rootColumn.c_str()))
@@ -30,10 +30,10 @@ SelectCriteria* EqualToRowValue(const TableDefn& table, const std::string& colum
   if (index >= root.columns.size() || index >= row.values.size() || !row.values[index])
     return nullptr;
   const uint8_t type = root.columns[index].dataType;
-  ColumnRef* ref = CreateColumnRef(table.tableName.c_str(), nullptr, column.c_str(), nullptr, 0,
-                                   type, kAggregateNone, query->pool);
+  fh::ColumnRef* ref = CreateColumnRef(table.tableName.c_str(), nullptr, column.c_str(), nullptr, 0,
+                                       type, kAggregateNone, query->pool);
   if (ref == nullptr) return nullptr;
-  const ColumnValue& value = *row.values[index];
+  const fh::ColumnValue& value = *row.values[index];
   if (fh::IsDateTimeColumnType(type)) {
     const std::string text = ConvertValueToString(&value, type).value_or("");
     return CreateCriteria(ref, text.c_str(), static_cast<int32_t>(text.size()), kCriteriaEqual,
@@ -45,7 +45,7 @@ SelectCriteria* EqualToRowValue(const TableDefn& table, const std::string& colum
 // The conditions of one table of the list, joined with AND into criteria.
 // false when a condition cannot be made.
 bool ConditionsFor(const TableDefn& table, const TableDefn& root, const RowUnit& row,
-                   SelectQuery* query, SelectCriteria** criteria) {
+                   SelectQuery* query, fh::SelectCriteria** criteria) {
   std::vector<std::pair<std::string, const std::string*>> pairs;  // column, root column
   if (&table == &root) {
     for (const std::string& key : root.constraints->primaryKeyColumns)
@@ -69,7 +69,7 @@ bool ConditionsFor(const TableDefn& table, const TableDefn& root, const RowUnit&
     }
   }
   for (const auto& [column, rootColumn] : pairs) {
-    SelectCriteria* leaf = EqualToRowValue(table, column, root, *rootColumn, row, query);
+    fh::SelectCriteria* leaf = EqualToRowValue(table, column, root, *rootColumn, row, query);
     if (leaf == nullptr) return false;
     *criteria = *criteria == nullptr ? leaf : CreateAndCriteria(*criteria, leaf, query->pool);
     if (*criteria == nullptr) return false;
@@ -82,7 +82,7 @@ bool MergeTableRows(DataObject* object, const TableDefn& table, const TableDefn&
                     const RowUnit& row) {
   SelectQuery* query = fh::dataobject::QueryOverTables({table.tableName});
   if (query == nullptr) return false;
-  SelectCriteria* criteria = nullptr;
+  fh::SelectCriteria* criteria = nullptr;
   DataObject* part = nullptr;
   if (ConditionsFor(table, root, row, query, &criteria)) {
     SetCriteria(query, criteria);
@@ -135,7 +135,7 @@ DataObject* GetDataObjectByCriteria(const std::vector<std::string>& tableList,
     // read side by side.
     SelectQuery* query = fh::dataobject::JoinedQueryOverTables(tableList);
     if (query == nullptr) query = fh::dataobject::QueryOverTables(tableList);
-    SelectCriteria* tree =
+    fh::SelectCriteria* tree =
         query != nullptr ? fh::dataobject::CriteriaFromText(criteria, tableList, query) : nullptr;
     if (tree != nullptr) {
       SetCriteria(query, tree);

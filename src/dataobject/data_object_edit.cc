@@ -42,7 +42,7 @@ bool FillMissingValues(RowUnit* row, const RowCollection& collection) {
       }
       const uint8_t type =
           fh::IsIntegerColumnType(column->dataType) ? column->dataType : KES_SQL_INT;
-      row->values[at] = ColumnValue::FromInteger(type, id);
+      row->values[at] = fh::ColumnValue::FromInteger(type, id);
       row->lengths[at] = row->values[at]->length();
     } else if (column->defaultValue) {
       row->values[at] = *column->defaultValue;
@@ -54,11 +54,11 @@ bool FillMissingValues(RowUnit* row, const RowCollection& collection) {
 
 // The value a caller hands over as bytes: a KesDateTime for the date and
 // time types, length bytes otherwise; none for no bytes.
-std::optional<ColumnValue> ValueOf(const void* bytes, int32_t length, uint8_t type) {
+std::optional<fh::ColumnValue> ValueOf(const void* bytes, int32_t length, uint8_t type) {
   if (bytes == nullptr) return std::nullopt;
   if (fh::IsDateTimeColumnType(type))
-    return ColumnValue::FromDateTime(*static_cast<const KesDateTime*>(bytes));
-  return ColumnValue::FromBytes(bytes, static_cast<std::size_t>(length < 0 ? 0 : length));
+    return fh::ColumnValue::FromDateTime(*static_cast<const KesDateTime*>(bytes));
+  return fh::ColumnValue::FromBytes(bytes, static_cast<std::size_t>(length < 0 ? 0 : length));
 }
 
 bool IsKeyColumn(const RowCollection& collection, const char* columnName) {
@@ -96,7 +96,8 @@ bool SetValues(const char* columnName, const char* tableName, const void* value,
   if (collection == nullptr) return false;
   const auto at = static_cast<std::size_t>(index);
   try {
-    const std::optional<ColumnValue> newValue = ValueOf(value, length, collection->columnTypes[at]);
+    const std::optional<fh::ColumnValue> newValue =
+        ValueOf(value, length, collection->columnTypes[at]);
     for (RowUnit* row = allRows ? collection->firstRow : collection->lastRow; row != nullptr;
          row = row->next) {
       row->values[at] = newValue;
@@ -120,12 +121,12 @@ bool ForEachMatchingRow(const char* tableName, DataObject* object, const char* c
     LogError("Table %s is not present in DO.\n", tableName != nullptr ? tableName : "(null)");
     return false;
   }
-  ObjectLockGuard lock(fh::CriteriaLockAddress());
-  std::unique_ptr<CriteriaNode> tree = ParseCriteria(criteria);
+  fh::ObjectLockGuard lock(fh::CriteriaLockAddress());
+  std::unique_ptr<fh::CriteriaNode> tree = ParseCriteria(criteria);
   std::string unknown;
-  std::unique_ptr<CompiledCriteria> compiled =
-      tree != nullptr ? CompiledCriteria::Compile(
-                            tree.get(), ColumnSource{collection->tableDefn, nullptr}, &unknown)
+  std::unique_ptr<fh::CompiledCriteria> compiled =
+      tree != nullptr ? fh::CompiledCriteria::Compile(
+                            tree.get(), fh::ColumnSource{collection->tableDefn, nullptr}, &unknown)
                       : nullptr;
   if (compiled == nullptr) {
     LogError("Invalid criteria %s for table %s.\n", criteria != nullptr ? criteria : "(null)",
@@ -272,7 +273,8 @@ bool SetValueForAllRowUnits(const char* columnName, const char* tableName, const
 }
 
 bool InsertRowIntoDO(DataObject* object, const char* tableName,
-                     std::vector<std::optional<ColumnValue>> values, std::vector<int32_t> lengths) {
+                     std::vector<std::optional<fh::ColumnValue>> values,
+                     std::vector<int32_t> lengths) {
   LogTrace("@@@@  Inside InsertRowIntoDO @@@@\n");
   RowUnit* row = object != nullptr
                      ? CreateRowUnit(tableName, std::move(values), std::move(lengths), object->pool)
@@ -338,7 +340,7 @@ bool InsertStringRowIntoDO(DataObject* object, const char* tableName, const char
   RowUnit* row = nullptr;
   try {
     if (collection != nullptr && texts != nullptr) {
-      std::vector<std::optional<ColumnValue>> values;
+      std::vector<std::optional<fh::ColumnValue>> values;
       std::vector<int32_t> lengths;
       for (int32_t i = 0; i < collection->columnCount; ++i) {
         int32_t length = texts[i] != nullptr ? static_cast<int32_t>(std::strlen(texts[i])) : 0;

@@ -6,14 +6,16 @@
 #include "dataobject/data_object_collections_internal.h"
 #include "log/log.h"
 
-std::optional<std::string> fh::GetKeyString(const RowUnit* row, const RowCollection* collection) {
+namespace fh {
+
+std::optional<std::string> GetKeyString(const RowUnit* row, const RowCollection* collection) {
   if (row == nullptr || collection == nullptr || collection->tableDefn == nullptr) return {};
   const TableDefn& definition = *collection->tableDefn;
   try {
     std::string key(definition.tableName);
     if (definition.constraints) {
       for (const std::string& column : definition.constraints->primaryKeyColumns) {
-        const int32_t index = fh::dataobject::CollectionColumnIndex(collection, column.c_str());
+        const int32_t index = dataobject::CollectionColumnIndex(collection, column.c_str());
         if (index < 0) return std::nullopt;
         const std::size_t at = static_cast<std::size_t>(index);
         const std::optional<ColumnValue>* value =
@@ -32,3 +34,5 @@ std::optional<std::string> fh::GetKeyString(const RowUnit* row, const RowCollect
     return std::nullopt;
   }
 }
+
+}  // namespace fh

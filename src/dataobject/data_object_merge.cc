@@ -30,7 +30,8 @@ const RowUnit* InColumnsOf(const RowUnit* row, const RowCollection* source,
   for (int32_t i = 0; same && i < source->columnCount; ++i)
     same = fh::dataobject::SameName(source->columnNames[i], collection->columnNames[i]);
   if (same) return row;
-  std::vector<std::optional<ColumnValue>> values(static_cast<std::size_t>(collection->columnCount));
+  std::vector<std::optional<fh::ColumnValue>> values(
+      static_cast<std::size_t>(collection->columnCount));
   std::vector<int32_t> lengths(values.size(), 0);
   for (int32_t i = 0; i < collection->columnCount; ++i) {
     const int32_t from = fh::dataobject::CollectionColumnIndex(source, collection->columnNames[i]);

@@ -8,7 +8,7 @@
 
 namespace {
 
-std::string ValueText(const std::optional<ColumnValue>& value, uint8_t type) {
+std::string ValueText(const std::optional<fh::ColumnValue>& value, uint8_t type) {
   if (!value) return " NULL\t";
   if (fh::IsIntegerColumnType(type) || type == KES_SQL_BOOLEAN) {
     const std::optional<int64_t> number = fh::GetIntegerValue(*value, type);

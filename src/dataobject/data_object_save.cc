@@ -75,7 +75,7 @@ bool SaveRows(RowCollection* collection, DataObject* object, bool inserts, bool 
 // committed.
 struct ConnectionBatch {
   std::string connection;
-  std::vector<BatchStatement> statements;
+  std::vector<fh::BatchStatement> statements;
   std::vector<std::pair<RowUnit*, uint8_t>> rows;    // parallel to statements
   std::vector<std::unique_ptr<RowObject>> fullRows;  // kept for the index follow-ups
 };
@@ -121,7 +121,7 @@ bool PlanRows(RowCollection* collection, DataObject* object, bool deletes, SaveB
     }
     const char* table = row->tableName;
     std::string connection;
-    std::optional<BatchStatement> next = planner.Plan(statement, table, full.get(), [&] {
+    std::optional<fh::BatchStatement> next = planner.Plan(statement, table, full.get(), [&] {
       connection = ConnectionNameFor(table);
       return connection;
     });
@@ -145,9 +145,9 @@ bool PlanRows(RowCollection* collection, DataObject* object, bool deletes, SaveB
 bool RunBatches(SaveBatches& batches) {
   for (ConnectionBatch& batch : batches) {
     const char* connection = batch.connection.empty() ? nullptr : batch.connection.c_str();
-    const BatchOutcome outcome =
-        fh::RunStatementBatchOn(connection, batch.statements, BatchMode::kAllOrNothing);
-    if (outcome != BatchOutcome::kWritten) {
+    const fh::BatchOutcome outcome =
+        fh::RunStatementBatchOn(connection, batch.statements, fh::BatchMode::kAllOrNothing);
+    if (outcome != fh::BatchOutcome::kWritten) {
       LogError("Cannot commit the save of the data object on %s\n", batch.connection.c_str());
       return false;
     }

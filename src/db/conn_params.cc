@@ -145,7 +145,7 @@ bool IsBlank(const std::string& line) {
 
 bool LoadConnParamsEntryFromFile(const char* path) {
   State().refusedLine.store(0, std::memory_order_relaxed);
-  OpenedConfigFile file = fh::OpenConfigFileAt(path);
+  fh::OpenedConfigFile file = fh::OpenConfigFileAt(path);
   if (!file.stream) {
     LogError("Cannot open Connection Parameters File.\n");
     return false;

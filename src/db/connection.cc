@@ -87,7 +87,7 @@ int64_t fh::ExecuteUpdateRowCount(ConnectionHandle* handle, const char* text) {
   return provider->ExecuteUpdateRowCount(handle, text);
 }
 
-int ExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupplier supplier,
+int ExecuteUpdateBlob(ConnectionHandle* handle, const char* text, fh::BlobSupplier supplier,
                       void* context) {
   if (!CanRun(handle, text, "ExecuteUpdateBlob", kNoUpdateText)) return 0;
   const DBProvider* provider = ProviderOf(handle);
@@ -101,7 +101,7 @@ std::unique_ptr<DBResultSet> ExecuteQuery(ConnectionHandle* handle, const char* 
 }
 
 std::unique_ptr<DBResultSet> ExecuteQueryBlob(ConnectionHandle* handle, const char* text,
-                                              BlobSink sink, void* context) {
+                                              fh::BlobSink sink, void* context) {
   if (!CanRun(handle, text, "ExecuteQueryBlob", kNoQueryText)) return nullptr;
   const DBProvider* provider = ProviderOf(handle);
   return provider != nullptr ? provider->ExecuteQueryBlob(handle, text, sink, context) : nullptr;
@@ -112,10 +112,10 @@ bool fh::SupportsStreamedQueries(const ConnectionHandle* handle) {
   return provider != nullptr && provider->StreamQuery != nullptr;
 }
 
-int fh::StreamQuery(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
+int fh::StreamQuery(ConnectionHandle* handle, const char* text, const fh::QueryRowSink& sink,
                     void* context) {
-  if (!CanRun(handle, text, "StreamQuery", kNoQueryText)) return kStreamFailed;
-  if (!fh::SupportsStreamedQueries(handle)) return kStreamFailed;
+  if (!CanRun(handle, text, "StreamQuery", kNoQueryText)) return fh::kStreamFailed;
+  if (!fh::SupportsStreamedQueries(handle)) return fh::kStreamFailed;
   return ProviderOf(handle)->StreamQuery(handle, text, sink, context);
 }
 
@@ -126,25 +126,25 @@ bool fh::SupportsPreparedStatements(const ConnectionHandle* handle) {
          provider->FinalizeStatement != nullptr;
 }
 
-PreparedStatement* fh::PrepareStatement(ConnectionHandle* handle, const char* text,
-                                        int parameterCount) {
+fh::PreparedStatement* fh::PrepareStatement(ConnectionHandle* handle, const char* text,
+                                            int parameterCount) {
   if (!CanRun(handle, text, "PrepareStatement", kNoUpdateText)) return nullptr;
   if (!fh::SupportsPreparedStatements(handle)) return nullptr;
   return ProviderOf(handle)->PrepareStatement(handle, text, parameterCount);
 }
 
-int fh::ExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
-                        const BoundValue* values, int rowCount, uint8_t* rowStatus) {
+int fh::ExecutePrepared(ConnectionHandle* handle, fh::PreparedStatement* statement,
+                        const fh::BoundValue* values, int rowCount, uint8_t* rowStatus) {
   if (statement == nullptr || !fh::SupportsPreparedStatements(handle)) return 0;
   return ProviderOf(handle)->ExecutePrepared(handle, statement, values, rowCount, rowStatus);
 }
 
-int64_t fh::PreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement) {
+int64_t fh::PreparedRowCount(ConnectionHandle* handle, fh::PreparedStatement* statement) {
   if (statement == nullptr || !fh::SupportsPreparedStatements(handle)) return -1;
   return ProviderOf(handle)->PreparedRowCount(handle, statement);
 }
 
-void fh::FinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement) {
+void fh::FinalizeStatement(ConnectionHandle* handle, fh::PreparedStatement* statement) {
   if (statement == nullptr || !fh::SupportsPreparedStatements(handle)) return;
   ProviderOf(handle)->FinalizeStatement(handle, statement);
 }

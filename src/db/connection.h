@@ -18,23 +18,28 @@
 
 #include "db/db_provider.h"
 
+namespace fh {
+
 // A provider's own connection object; each provider derives its own.
 // Destroying it disconnects and releases what the provider allocated.
 struct ProviderConnection {
   virtual ~ProviderConnection() = default;
 };
 
+}  // namespace fh
+
 struct ConnectionHandle {
-  std::unique_ptr<ProviderConnection> connection;  // set by the provider
-  std::string connectionName;                      // set by the provider
-  int32_t providerIndex = -1;                      // slot of the provider that opened it
-  int32_t owner = -1;                              // owner key of the holder; -1 when free
-  uint8_t inTransaction = 0;                       // 1 between a begin and its commit or rollback
-  uint32_t openedAt = 0;                           // seconds since 1970 (low 32 bits) at opening
-  uint8_t broken = 0;                              // 1 once a call found the link gone
+  std::unique_ptr<fh::ProviderConnection> connection;  // set by the provider
+  std::string connectionName;                          // set by the provider
+  int32_t providerIndex = -1;                          // slot of the provider that opened it
+  int32_t owner = -1;                                  // owner key of the holder; -1 when free
+  uint8_t inTransaction = 0;  // 1 between a begin and its commit or rollback
+  uint32_t openedAt = 0;      // seconds since 1970 (low 32 bits) at opening
+  uint8_t broken = 0;         // 1 once a call found the link gone
 };
 
 namespace fh {
+
 // The handle's inTransaction flag, read and written atomically: the pool
 // reads it while another thread sharing the handle may begin or end a
 // transaction.
@@ -48,6 +53,7 @@ void SetInTransaction(ConnectionHandle& handle, uint8_t value);
 // transaction (db/connection_pool.h).
 bool IsConnectionBroken(ConnectionHandle& handle);
 void MarkConnectionBroken(ConnectionHandle& handle);
+
 }  // namespace fh
 
 // Logs "## Inside OpenDBConnection ##\n" (trace). Opens a connection with the
@@ -65,14 +71,16 @@ bool CloseDBConnection(std::unique_ptr<ConnectionHandle> handle);
 // " No Query To be Updated \n" and 0. The blob variant names
 // ExecuteUpdateBlob in its line.
 int ExecuteUpdate(ConnectionHandle* handle, const char* text);
-int ExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupplier supplier,
+int ExecuteUpdateBlob(ConnectionHandle* handle, const char* text, fh::BlobSupplier supplier,
                       void* context);
 
 namespace fh {
+
 // As ExecuteUpdate (the same lines, naming ExecuteUpdateRowCount), but
 // reports the number of rows the statement changed: 0 or more, or -1 when
 // it failed or the handle's provider cannot count rows.
 int64_t ExecuteUpdateRowCount(ConnectionHandle* handle, const char* text);
+
 }  // namespace fh
 
 // As above with "ConnectionHandle NULL in ExecuteQuery for Query %s \n" /
@@ -80,9 +88,10 @@ int64_t ExecuteUpdateRowCount(ConnectionHandle* handle, const char* text);
 // " No Query To be Executed \n"; the provider's result set or none.
 std::unique_ptr<DBResultSet> ExecuteQuery(ConnectionHandle* handle, const char* text);
 std::unique_ptr<DBResultSet> ExecuteQueryBlob(ConnectionHandle* handle, const char* text,
-                                              BlobSink sink, void* context);
+                                              fh::BlobSink sink, void* context);
 
 namespace fh {
+
 // Streamed queries, forwarded to the handle's provider (the member's
 // contract is in db/db_provider.h). SupportsStreamedQueries is false
 // without a handle or when its provider has none; StreamQuery then gives
@@ -104,6 +113,7 @@ int ExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
 int64_t PreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement);
 // Does nothing for no statement.
 void FinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement);
+
 }  // namespace fh
 
 // The provider's result; a result of 1 sets inTransaction.

@@ -20,6 +20,9 @@
 
 struct ConnParamsEntry;
 struct ConnectionHandle;
+
+namespace fh {
+
 struct PreparedStatement;  // a provider's own prepared statement, opaque to callers
 
 // Hands the next piece of a binary value to ExecuteUpdateBlob: sets *piece
@@ -49,6 +52,7 @@ struct QueryRowSink {
   bool (*Columns)(const DBColumnDescriptor* columns, int32_t columnCount, void* context);
   bool (*Row)(DBRow& row, void* context);
 };
+
 // What StreamQuery reports.
 inline constexpr int kStreamFailed = 0;   // the query failed (logged)
 inline constexpr int kStreamDone = 1;     // every row was handed over
@@ -85,6 +89,8 @@ struct BoundValue {
   size_t length = 0;
 };
 
+}  // namespace fh
+
 // One provider's operations, in the order the interface defines them. Every
 // operation takes a handle the provider itself opened.
 struct DBProvider {
@@ -104,12 +110,12 @@ struct DBProvider {
   int (*RollbackTransaction)(ConnectionHandle* handle);
   // Runs one statement whose single parameter is a binary value pulled from
   // supplier: 1 on success, 0 on failure.
-  int (*ExecuteUpdateBlob)(ConnectionHandle* handle, const char* text, BlobSupplier supplier,
+  int (*ExecuteUpdateBlob)(ConnectionHandle* handle, const char* text, fh::BlobSupplier supplier,
                            void* context);
   // Runs one query; binary columns go to sink and hold SQL NULL in the
   // result set, the other columns come back as ExecuteQuery's do.
   std::unique_ptr<DBResultSet> (*ExecuteQueryBlob)(ConnectionHandle* handle, const char* text,
-                                                   BlobSink sink, void* context);
+                                                   fh::BlobSink sink, void* context);
   // Runs one statement that returns no rows and reports how many rows it
   // changed: the count (0 when it touched none), or -1 on failure. For
   // callers that must know, such as a compare-and-set update.
@@ -123,8 +129,8 @@ struct DBProvider {
   // handle: it stays valid until FinalizeStatement or until the handle is
   // closed (which finalizes what is left). None on failure (logged; a lost
   // link marks the handle broken).
-  PreparedStatement* (*PrepareStatement)(ConnectionHandle* handle, const char* text,
-                                         int parameterCount);
+  fh::PreparedStatement* (*PrepareStatement)(ConnectionHandle* handle, const char* text,
+                                             int parameterCount);
   // Runs statement once for each of rowCount rows of bound values, given
   // row after row (rowCount * parameterCount values). A provider may send
   // the rows together (parameter arrays). 1 when every row ran; 0 when one
@@ -135,20 +141,20 @@ struct DBProvider {
   // (some engines run an array as one statement), and the log may then name
   // the rows of that array instead of the one row. When rowStatus is given
   // it receives one entry per row: 1 ran, 0 did not.
-  int (*ExecutePrepared)(ConnectionHandle* handle, PreparedStatement* statement,
-                         const BoundValue* values, int rowCount, uint8_t* rowStatus);
+  int (*ExecutePrepared)(ConnectionHandle* handle, fh::PreparedStatement* statement,
+                         const fh::BoundValue* values, int rowCount, uint8_t* rowStatus);
   // The number of rows the last ExecutePrepared of statement changed, all
   // its rows together (0 when none), or -1 when it failed.
-  int64_t (*PreparedRowCount)(ConnectionHandle* handle, PreparedStatement* statement);
+  int64_t (*PreparedRowCount)(ConnectionHandle* handle, fh::PreparedStatement* statement);
   // Releases statement; it must not be used again.
-  void (*FinalizeStatement)(ConnectionHandle* handle, PreparedStatement* statement);
+  void (*FinalizeStatement)(ConnectionHandle* handle, fh::PreparedStatement* statement);
 
   // Runs one query and hands its rows to sink one at a time instead of
   // gathering them: the same values and failures (logged alike) as
   // ExecuteQuery, without holding every row at once. kStreamDone,
   // kStreamFailed or kStreamStopped. A provider without it leaves it null;
   // callers then use ExecuteQuery.
-  int (*StreamQuery)(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
+  int (*StreamQuery)(ConnectionHandle* handle, const char* text, const fh::QueryRowSink& sink,
                      void* context) = nullptr;
 };
 
@@ -182,6 +188,7 @@ int GetDBProviderIndex(const char* name);
 bool UnloadDBProvider(const char* name);
 
 namespace fh {
+
 // The provider in slot index, or none (empty slot, index out of range).
 const DBProvider* GetDBProviderAt(int index);
 

@@ -9,8 +9,8 @@
 #include "log/log.h"
 #include "util/c_string.h"
 
-std::unique_ptr<DBResultSet> CreateDBResultSet(DBRows rows,
-                                               std::vector<DBColumnDescriptor> descriptors,
+std::unique_ptr<DBResultSet> CreateDBResultSet(fh::DBRows rows,
+                                               std::vector<fh::DBColumnDescriptor> descriptors,
                                                int32_t columnCount) {
   try {
     auto resultSet = std::make_unique<DBResultSet>();
@@ -24,7 +24,7 @@ std::unique_ptr<DBResultSet> CreateDBResultSet(DBRows rows,
   }
 }
 
-DBRow* AddValueToRow(DBRow* row, std::optional<ColumnValue> value) {
+fh::DBRow* AddValueToRow(fh::DBRow* row, std::optional<fh::ColumnValue> value) {
   if (row == nullptr) return nullptr;
   try {
     row->push_back(std::move(value));
@@ -34,18 +34,18 @@ DBRow* AddValueToRow(DBRow* row, std::optional<ColumnValue> value) {
   return row;
 }
 
-DBRow* AddValueToRow(DBRow* row, int32_t length, const void* bytes) {
+fh::DBRow* AddValueToRow(fh::DBRow* row, int32_t length, const void* bytes) {
   if (row == nullptr) return nullptr;
   if (bytes == nullptr) return AddValueToRow(row, std::nullopt);
   try {
     return AddValueToRow(
-        row, ColumnValue::FromBytes(bytes, length < 0 ? 0 : static_cast<std::size_t>(length)));
+        row, fh::ColumnValue::FromBytes(bytes, length < 0 ? 0 : static_cast<std::size_t>(length)));
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
 }
 
-DBRows* AddRowToRows(DBRows* rows, DBRow&& row) {
+fh::DBRows* AddRowToRows(fh::DBRows* rows, fh::DBRow&& row) {
   if (rows == nullptr) return nullptr;
   try {
     rows->push_back(std::move(row));
@@ -55,7 +55,7 @@ DBRows* AddRowToRows(DBRows* rows, DBRow&& row) {
   return rows;
 }
 
-const DBRow* NextDBResultSetRow(DBResultSet* resultSet) {
+const fh::DBRow* NextDBResultSetRow(DBResultSet* resultSet) {
   if (resultSet == nullptr) return nullptr;
   const auto size = static_cast<int64_t>(resultSet->rows.size());
   if (resultSet->cursor < size) ++resultSet->cursor;
@@ -63,14 +63,14 @@ const DBRow* NextDBResultSetRow(DBResultSet* resultSet) {
   return &resultSet->rows[static_cast<std::size_t>(resultSet->cursor)];
 }
 
-const ColumnValue* GetDBResultSetValue(const char* columnName, int32_t* length,
-                                       const DBResultSet* resultSet) {
+const fh::ColumnValue* GetDBResultSetValue(const char* columnName, int32_t* length,
+                                           const DBResultSet* resultSet) {
   if (length != nullptr) *length = 0;
   if (columnName == nullptr || resultSet == nullptr) return nullptr;
   if (resultSet->cursor < 0 || resultSet->cursor >= static_cast<int64_t>(resultSet->rows.size())) {
     return nullptr;
   }
-  const DBRow& row = resultSet->rows[static_cast<std::size_t>(resultSet->cursor)];
+  const fh::DBRow& row = resultSet->rows[static_cast<std::size_t>(resultSet->cursor)];
   for (std::size_t column = 0; column < resultSet->columns.size() && column < row.size();
        ++column) {
     if (StringCompareNoCase(resultSet->columns[column].name.c_str(), columnName) != 0) continue;
@@ -84,7 +84,7 @@ const ColumnValue* GetDBResultSetValue(const char* columnName, int32_t* length,
 namespace {
 
 // One value as PrintDBResultSet shows it.
-std::string PrintedValue(const std::optional<ColumnValue>& value, uint8_t dataType) {
+std::string PrintedValue(const std::optional<fh::ColumnValue>& value, uint8_t dataType) {
   if (!value) return "NULL\t";
   if (dataType >= KES_SQL_TINYINT && dataType <= KES_SQL_DOUBLE) {
     int32_t first = 0;
@@ -104,9 +104,9 @@ void PrintDBResultSet(const DBResultSet* resultSet) {
   if (resultSet == nullptr) return;
   try {
     std::string line;
-    for (const DBColumnDescriptor& column : resultSet->columns) line += column.name + "\t";
+    for (const fh::DBColumnDescriptor& column : resultSet->columns) line += column.name + "\t";
     LogDebug("%s\n", line.c_str());
-    for (const DBRow& row : resultSet->rows) {
+    for (const fh::DBRow& row : resultSet->rows) {
       line.clear();
       for (std::size_t column = 0; column < row.size() && column < resultSet->columns.size();
            ++column) {

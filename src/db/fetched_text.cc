@@ -4,6 +4,8 @@
 
 #include "dictionary/column_types.h"
 
+namespace fh {
+
 namespace {
 
 // Reads up to count numbers separated by the characters of separators the
@@ -51,9 +53,9 @@ ColumnValue DateTimeValue(const char* text, uint8_t columnType) {
 
 }  // namespace
 
-std::optional<ColumnValue> fh::FetchedTextValue(const char* text, std::size_t length,
-                                                uint8_t columnType) {
-  if (fh::IsDateTimeColumnType(columnType)) return DateTimeValue(text, columnType);
+std::optional<ColumnValue> FetchedTextValue(const char* text, std::size_t length,
+                                            uint8_t columnType) {
+  if (IsDateTimeColumnType(columnType)) return DateTimeValue(text, columnType);
   if (columnType == KES_SQL_BOOLEAN) {
     int32_t unused = 0;
     const bool one = length == 1 && text[0] == '1';
@@ -62,3 +64,5 @@ std::optional<ColumnValue> fh::FetchedTextValue(const char* text, std::size_t le
   auto size = static_cast<int32_t>(length);
   return ConvertStringToValue(text, columnType, &size);
 }
+
+}  // namespace fh

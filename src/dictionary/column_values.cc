@@ -64,7 +64,7 @@ float ToFloat(double value) {
 
 // The first size bytes of a byte value as an unsigned number; a shorter
 // value reads as if zero-extended.
-uint64_t ReadUnsigned(const ColumnValue& value, int32_t size) {
+uint64_t ReadUnsigned(const fh::ColumnValue& value, int32_t size) {
   const int32_t available = value.length() < size ? value.length() : size;
   uint64_t result = 0;
   switch (size) {
@@ -120,24 +120,24 @@ std::string FormatFloating(double value) {
   return text;
 }
 
-std::optional<ColumnValue> IntegerValue(uint8_t dataType, const char* text, int32_t* length) {
+std::optional<fh::ColumnValue> IntegerValue(uint8_t dataType, const char* text, int32_t* length) {
   if (text == nullptr) return std::nullopt;
-  ColumnValue value =
-      ColumnValue::FromInteger(dataType, static_cast<int64_t>(ReadDecimalInteger(text)));
+  fh::ColumnValue value =
+      fh::ColumnValue::FromInteger(dataType, static_cast<int64_t>(ReadDecimalInteger(text)));
   if (length != nullptr) *length = value.length();
   return value;
 }
 
-std::optional<ColumnValue> FloatingValue(uint8_t dataType, const char* text, int32_t* length) {
+std::optional<fh::ColumnValue> FloatingValue(uint8_t dataType, const char* text, int32_t* length) {
   if (text == nullptr) return std::nullopt;
   const double number = ReadDecimalNumber(text);
-  ColumnValue value = dataType == KES_SQL_DOUBLE ? ColumnValue::FromDouble(number)
-                                                 : ColumnValue::FromFloat(ToFloat(number));
+  fh::ColumnValue value = dataType == KES_SQL_DOUBLE ? fh::ColumnValue::FromDouble(number)
+                                                     : fh::ColumnValue::FromFloat(ToFloat(number));
   if (length != nullptr) *length = value.length();
   return value;
 }
 
-std::optional<ColumnValue> BooleanValue(const char* text, int32_t* length) {
+std::optional<fh::ColumnValue> BooleanValue(const char* text, int32_t* length) {
   if (text == nullptr) return std::nullopt;
   int64_t flag = 0;
   if (strcasecmp(text, "TRUE") == 0) {
@@ -146,10 +146,10 @@ std::optional<ColumnValue> BooleanValue(const char* text, int32_t* length) {
     return std::nullopt;
   }
   if (length != nullptr) *length = 1;
-  return ColumnValue::FromInteger(KES_SQL_BOOLEAN, flag);
+  return fh::ColumnValue::FromInteger(KES_SQL_BOOLEAN, flag);
 }
 
-std::optional<ColumnValue> ConvertOrThrow(const char* text, uint8_t dataType, int32_t* length) {
+std::optional<fh::ColumnValue> ConvertOrThrow(const char* text, uint8_t dataType, int32_t* length) {
   switch (dataType) {
     case KES_SQL_NOT_SUPPORTED_TYPE:
     case KES_SQL_DECIMAL:
@@ -158,7 +158,7 @@ std::optional<ColumnValue> ConvertOrThrow(const char* text, uint8_t dataType, in
     case KES_SQL_CLOB: {
       const int32_t given = length != nullptr && *length > 0 ? *length : 0;
       if (text == nullptr && given > 0) return std::nullopt;
-      return ColumnValue::FromBytes(text, static_cast<std::size_t>(given));
+      return fh::ColumnValue::FromBytes(text, static_cast<std::size_t>(given));
     }
     case KES_SQL_TINYINT:
     case KES_SQL_UNSIGNED_TINYINT:
@@ -177,7 +177,7 @@ std::optional<ColumnValue> ConvertOrThrow(const char* text, uint8_t dataType, in
     case KES_SQL_NCHAR:
     case KES_SQL_TEXT: {
       if (text == nullptr) return std::nullopt;
-      ColumnValue value = ColumnValue::FromText(text);
+      fh::ColumnValue value = fh::ColumnValue::FromText(text);
       if (length != nullptr) *length = value.length();
       return value;
     }
@@ -188,7 +188,7 @@ std::optional<ColumnValue> ConvertOrThrow(const char* text, uint8_t dataType, in
       std::optional<KesDateTime> dateTime = ConvertStringToKesDateTime(text);
       if (!dateTime) return std::nullopt;
       if (length != nullptr) *length = kKesDateTimeValueLength;
-      return ColumnValue::FromDateTime(*dateTime);
+      return fh::ColumnValue::FromDateTime(*dateTime);
     }
     case KES_SQL_BOOLEAN:
       return BooleanValue(text, length);
@@ -197,7 +197,7 @@ std::optional<ColumnValue> ConvertOrThrow(const char* text, uint8_t dataType, in
   }
 }
 
-std::optional<std::string> ValueTextOrThrow(const ColumnValue& value, uint8_t dataType) {
+std::optional<std::string> ValueTextOrThrow(const fh::ColumnValue& value, uint8_t dataType) {
   if (dataType == KES_SQL_NOT_SUPPORTED_TYPE || dataType > kMaxColumnTypeCode) return std::nullopt;
   if (fh::IsDateTimeColumnType(dataType)) {
     if (!value.isDateTime()) return std::nullopt;
@@ -231,6 +231,8 @@ std::optional<std::string> ValueTextOrThrow(const ColumnValue& value, uint8_t da
 
 }  // namespace
 
+namespace fh {
+
 ColumnValue::ColumnValue() : storage_(ValueBytes(nullptr, 0)) {}
 
 ColumnValue ColumnValue::FromBytes(const void* bytes, std::size_t length) {
@@ -254,7 +256,7 @@ ColumnValue ColumnValue::FromInteger(uint8_t dataType, int64_t number) {
     const unsigned char flag = number != 0 ? 1 : 0;
     return FromBytes(&flag, 1);
   }
-  const int32_t size = fh::IsIntegerColumnType(dataType) ? fh::GetColumnTypeSize(dataType) : 8;
+  const int32_t size = IsIntegerColumnType(dataType) ? GetColumnTypeSize(dataType) : 8;
   switch (size) {
     case 1: {
       const auto v = static_cast<uint8_t>(number);
@@ -306,10 +308,12 @@ const KesDateTime* ColumnValue::dateTime() const { return std::get_if<KesDateTim
 
 KesDateTime* ColumnValue::mutableDateTime() { return std::get_if<KesDateTime>(&storage_); }
 
-std::optional<ColumnValue> ConvertStringToValue(const char* text, uint8_t dataType,
-                                                int32_t* length) {
+}  // namespace fh
+
+std::optional<fh::ColumnValue> ConvertStringToValue(const char* text, uint8_t dataType,
+                                                    int32_t* length) {
   try {
-    std::optional<ColumnValue> value = ConvertOrThrow(text, dataType, length);
+    std::optional<fh::ColumnValue> value = ConvertOrThrow(text, dataType, length);
     if (!value && length != nullptr) *length = 0;
     return value;
   } catch (const std::bad_alloc&) {
@@ -318,7 +322,7 @@ std::optional<ColumnValue> ConvertStringToValue(const char* text, uint8_t dataTy
   }
 }
 
-std::optional<std::string> ConvertValueToString(const ColumnValue* value, uint8_t dataType) {
+std::optional<std::string> ConvertValueToString(const fh::ColumnValue* value, uint8_t dataType) {
   try {
     if (value == nullptr) return std::string("NULL");
     return ValueTextOrThrow(*value, dataType);
@@ -327,12 +331,12 @@ std::optional<std::string> ConvertValueToString(const ColumnValue* value, uint8_
   }
 }
 
-std::optional<std::string> ConvertValueToString(const std::optional<ColumnValue>& value,
+std::optional<std::string> ConvertValueToString(const std::optional<fh::ColumnValue>& value,
                                                 uint8_t dataType) {
   return ConvertValueToString(value ? &*value : nullptr, dataType);
 }
 
-const char* fh::ConvertValueToStringInPool(const ColumnValue* value, uint8_t dataType,
+const char* fh::ConvertValueToStringInPool(const fh::ColumnValue* value, uint8_t dataType,
                                            MemPool* pool) {
   if (pool == nullptr) return nullptr;
   const bool supported =
@@ -343,7 +347,7 @@ const char* fh::ConvertValueToStringInPool(const ColumnValue* value, uint8_t dat
   return fh::MemPoolMemDup(pool, text->data(), text->size());
 }
 
-std::optional<int64_t> fh::GetIntegerValue(const ColumnValue& value, uint8_t dataType) {
+std::optional<int64_t> fh::GetIntegerValue(const fh::ColumnValue& value, uint8_t dataType) {
   if (value.isDateTime()) return std::nullopt;
   if (dataType == KES_SQL_BOOLEAN) return static_cast<int64_t>(ReadUnsigned(value, 1));
   if (!fh::IsIntegerColumnType(dataType)) return std::nullopt;
@@ -353,7 +357,7 @@ std::optional<int64_t> fh::GetIntegerValue(const ColumnValue& value, uint8_t dat
   return static_cast<int64_t>(bits);
 }
 
-std::optional<double> fh::GetFloatingValue(const ColumnValue& value, uint8_t dataType) {
+std::optional<double> fh::GetFloatingValue(const fh::ColumnValue& value, uint8_t dataType) {
   if (value.isDateTime() || !fh::IsFloatingColumnType(dataType)) return std::nullopt;
   if (dataType == KES_SQL_DOUBLE) {
     double number = 0.0;

@@ -32,6 +32,8 @@
 
 struct MemPool;
 
+namespace fh {
+
 class ColumnValue {
  public:
   // The empty byte value: length 0, one zero byte.
@@ -74,6 +76,8 @@ class ColumnValue {
   std::variant<ValueBytes, KesDateTime> storage_;
 };
 
+}  // namespace fh
+
 // Reads text as a value of dataType. length is in/out: on entry the byte
 // count of text for the byte-copying codes (0, 12, 13, 20, 21); on return
 // the value's length (0 when there is no value). A null length counts as 0
@@ -94,8 +98,8 @@ class ColumnValue {
 // A null text gives no value for the codes that read text (all but the
 // byte-copying codes with a length of 0, which give an empty value). No
 // value is also the result when memory is exhausted. Logs nothing.
-std::optional<ColumnValue> ConvertStringToValue(const char* text, uint8_t dataType,
-                                                int32_t* length);
+std::optional<fh::ColumnValue> ConvertStringToValue(const char* text, uint8_t dataType,
+                                                    int32_t* length);
 
 // The value's text (a new string the caller owns), or none:
 //   no value                 "NULL"
@@ -111,11 +115,12 @@ std::optional<ColumnValue> ConvertStringToValue(const char* text, uint8_t dataTy
 // A numeric value shorter than its type's size is read as if zero-extended;
 // a value of the wrong kind (bytes for a date-time code, a date-time for a
 // byte code) gives none. Logs nothing.
-std::optional<std::string> ConvertValueToString(const ColumnValue* value, uint8_t dataType);
-std::optional<std::string> ConvertValueToString(const std::optional<ColumnValue>& value,
+std::optional<std::string> ConvertValueToString(const fh::ColumnValue* value, uint8_t dataType);
+std::optional<std::string> ConvertValueToString(const std::optional<fh::ColumnValue>& value,
                                                 uint8_t dataType);
 
 namespace fh {
+
 // The variant used while a statement is built: the same texts for a missing
 // value ("NULL") and codes 1 to 15 and 19, none for every other code, the
 // text allocated (zero-terminated) in pool. None as well when pool is none or
@@ -128,4 +133,5 @@ const char* ConvertValueToStringInPool(const ColumnValue* value, uint8_t dataTyp
 std::optional<int64_t> GetIntegerValue(const ColumnValue& value, uint8_t dataType);
 // The value of codes 9 to 11 as a double; none for other codes.
 std::optional<double> GetFloatingValue(const ColumnValue& value, uint8_t dataType);
+
 }  // namespace fh

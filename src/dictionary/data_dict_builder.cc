@@ -62,9 +62,9 @@ std::optional<AllowedValues> RangeFrom(const XmlTagInfo* from) {
 
 // Reads one column record into source; maxSize carries the table's current
 // max-size in and out.
-ColumnDefnSource ReadColumn(const XmlTagInfo* column, const std::string& tableName,
-                            int32_t& maxSize) {
-  ColumnDefnSource source;
+fh::ColumnDefnSource ReadColumn(const XmlTagInfo* column, const std::string& tableName,
+                                int32_t& maxSize) {
+  fh::ColumnDefnSource source;
   const std::string* name = column->FindAttribute("name");
   if (name == nullptr) {
     LogError("Column without a name attribute in table %s - table not loaded.\n",

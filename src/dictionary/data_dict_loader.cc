@@ -91,7 +91,7 @@ void LoadListedFiles(std::FILE* list, ComposePath composePath) {
 
 bool LoadAllDataDictFiles() {
   LogTrace("\t@@@@@ Inside LoadAllDataDictFiles() @@@@@\n");
-  OpenedConfigFile list = fh::OpenConfigFile(kListFileName);
+  fh::OpenedConfigFile list = fh::OpenConfigFile(kListFileName);
   if (!list.stream) {
     LogError("Cannot open DataDictionary File.\n");
     return false;
@@ -105,7 +105,7 @@ bool LoadAllDataDictFiles() {
 bool LoadDataDictFiles(const char* directory) {
   LogTrace("\t@@@@@ Inside LoadDataDictFiles() @@@@@\n");
   if (directory == nullptr) return false;
-  ConfigFileStream list;
+  fh::ConfigFileStream list;
   try {
     list = fh::OpenDataFileForRead((std::string(directory) + "\\" + kListFileName).c_str());
   } catch (const std::bad_alloc&) {
@@ -128,8 +128,8 @@ bool LoadDataDictFromXMLFile(const char* path) {
 bool XmlDataParser(const char* path) {
   LogTrace("\n Inside XmlDataParser\n");
   if (path == nullptr) return true;
-  XmlDiagnosticsToLog diagnostics;
-  XmlTextReaderHandle reader = fh::OpenDataDictReader(path);
+  fh::XmlDiagnosticsToLog diagnostics;
+  fh::XmlTextReaderHandle reader = fh::OpenDataDictReader(path);
   if (!reader) {
     LogError("Unable to open %s\n", path);
     fh::ReportDataDictFault(path, 0, "cannot be opened");

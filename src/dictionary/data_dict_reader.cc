@@ -175,7 +175,7 @@ bool ForEachChildElement(NodeCursor& cursor, const char* readFailureMessage, OnC
 constexpr const char* kReadError = "\nxmlTextReaderRead returned error \n";
 
 // uniquevalue-generation: yields a generator-name record with its text.
-bool ParseUniqueValueGeneration(NodeCursor& cursor, XmlTagChildAppender& columnChildren) {
+bool ParseUniqueValueGeneration(NodeCursor& cursor, fh::XmlTagChildAppender& columnChildren) {
   return ForEachChildElement(cursor, kReadError, [&] {
     if (!cursor.IsStartOf("generator-name")) return true;
     std::unique_ptr<XmlTagInfo> tag;
@@ -190,7 +190,7 @@ bool ParseUniqueValueGeneration(NodeCursor& cursor, XmlTagChildAppender& columnC
 
 // allowed-values: either one value record with every value text, or a from
 // record followed by a to record. The first of value and from decides which.
-bool ParseAllowedValues(NodeCursor& cursor, XmlTagChildAppender& columnChildren) {
+bool ParseAllowedValues(NodeCursor& cursor, fh::XmlTagChildAppender& columnChildren) {
   enum class Kind { kNone, kList, kRange };
   Kind kind = Kind::kNone;
   std::vector<std::string> listTexts;
@@ -236,7 +236,7 @@ bool IsColumnTextElement(const NodeCursor& cursor) {
 
 // The children of one column element.
 bool ParseColumnChildren(NodeCursor& cursor, XmlTagInfo* column) {
-  XmlTagChildAppender children(column);
+  fh::XmlTagChildAppender children(column);
   return ForEachChildElement(cursor, kReadError, [&] {
     if (IsColumnTextElement(cursor)) {
       std::unique_ptr<XmlTagInfo> tag;
@@ -256,7 +256,7 @@ bool ParseColumnChildren(NodeCursor& cursor, XmlTagInfo* column) {
 }
 
 bool ParseColumns(NodeCursor& cursor, XmlTagInfo* columnsTag) {
-  XmlTagChildAppender columns(columnsTag);
+  fh::XmlTagChildAppender columns(columnsTag);
   bool listEnded = false;
   return ForEachChildElement(cursor, kReadError, [&] {
     if (listEnded) return true;
@@ -270,7 +270,7 @@ bool ParseColumns(NodeCursor& cursor, XmlTagInfo* columnsTag) {
 }
 
 bool ParsePrimaryKey(NodeCursor& cursor, XmlTagInfo* primaryKey) {
-  XmlTagChildAppender keyColumns(primaryKey);
+  fh::XmlTagChildAppender keyColumns(primaryKey);
   return ForEachChildElement(cursor, kReadError, [&] {
     if (!cursor.IsStartOf("primary-key-column")) return true;
     std::unique_ptr<XmlTagInfo> tag;
@@ -284,7 +284,7 @@ constexpr const char* kMissingFkColumnsEnd = "\nMissing end FK-COLUMNS\n";
 
 // fk-column: fk-local-column first, then fk-reference-column.
 bool ParseFkColumn(NodeCursor& cursor, XmlTagInfo* fkColumn) {
-  XmlTagChildAppender pair(fkColumn);
+  fh::XmlTagChildAppender pair(fkColumn);
   bool haveLocal = false;
   bool haveReference = false;
   return ForEachChildElement(cursor, kMissingFkColumnsEnd, [&] {
@@ -304,7 +304,7 @@ bool ParseFkColumn(NodeCursor& cursor, XmlTagInfo* fkColumn) {
 }
 
 bool ParseFkColumns(NodeCursor& cursor, XmlTagInfo* fkColumns) {
-  XmlTagChildAppender pairs(fkColumns);
+  fh::XmlTagChildAppender pairs(fkColumns);
   return ForEachChildElement(cursor, kMissingFkColumnsEnd, [&] {
     if (!cursor.IsStartOf("fk-column")) {
       LogError("%s", kMissingFkColumnsEnd);
@@ -316,7 +316,7 @@ bool ParseFkColumns(NodeCursor& cursor, XmlTagInfo* fkColumns) {
 }
 
 bool ParseForeignKey(NodeCursor& cursor, XmlTagInfo* foreignKey) {
-  XmlTagChildAppender children(foreignKey);
+  fh::XmlTagChildAppender children(foreignKey);
   bool haveColumns = false;
   bool haveConstraints = false;
   return ForEachChildElement(cursor, kReadError, [&] {
@@ -336,7 +336,7 @@ bool ParseForeignKey(NodeCursor& cursor, XmlTagInfo* foreignKey) {
 }
 
 bool ParseForeignKeys(NodeCursor& cursor, XmlTagInfo* foreignKeys) {
-  XmlTagChildAppender keys(foreignKeys);
+  fh::XmlTagChildAppender keys(foreignKeys);
   return ForEachChildElement(cursor, kReadError, [&] {
     if (!cursor.IsStartOf("foreign-key")) return true;
     XmlTagInfo* foreignKey = keys.Append(NewTagWithAttributes(cursor));
@@ -346,7 +346,7 @@ bool ParseForeignKeys(NodeCursor& cursor, XmlTagInfo* foreignKeys) {
 
 // The sections of a table, in the order they may appear.
 bool ParseTableChildren(NodeCursor& cursor, XmlTagInfo* table) {
-  XmlTagChildAppender sections(table);
+  fh::XmlTagChildAppender sections(table);
   bool haveDescription = false;
   bool haveColumns = false;
   bool havePrimaryKey = false;
@@ -399,20 +399,22 @@ void LogXmlGenericDiagnostic(void* /*context*/, const char* format, ...) {
 
 }  // namespace
 
-void XmlTextReaderCloser::operator()(xmlTextReader* reader) const {
+void fh::XmlTextReaderCloser::operator()(xmlTextReader* reader) const {
   if (reader != nullptr) xmlFreeTextReader(reader);
 }
 
-XmlTextReaderHandle fh::OpenDataDictReader(const char* path) {
+fh::XmlTextReaderHandle fh::OpenDataDictReader(const char* path) {
   if (path == nullptr || std::strlen(path) > kMaxReaderPathLength) return nullptr;
   try {
     xmlInitParser();
     const std::string normalized = fh::NormalizePath(path);
-    return XmlTextReaderHandle(xmlNewTextReaderFilename(normalized.c_str()));
+    return fh::XmlTextReaderHandle(xmlNewTextReaderFilename(normalized.c_str()));
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
 }
+
+namespace fh {
 
 XmlDiagnosticsToLog::XmlDiagnosticsToLog()
     : savedHandler_(xmlStructuredError),
@@ -427,6 +429,8 @@ XmlDiagnosticsToLog::~XmlDiagnosticsToLog() {
   xmlSetStructuredErrorFunc(savedContext_, savedHandler_);
   xmlSetGenericErrorFunc(savedGenericContext_, savedGenericHandler_);
 }
+
+}  // namespace fh
 
 void AllocateAndStrcpyAttrib(xmlTextReaderPtr reader, XmlTagInfo* tag) {
   LogTrace("\nInside AllocateAndStrcpyAttrib\n\n");

@@ -53,18 +53,18 @@
 
 #include "dictionary/xml_tag_info.h"
 
+namespace fh {
+
 // Frees a text reader with xmlFreeTextReader.
 struct XmlTextReaderCloser {
   void operator()(xmlTextReader* reader) const;
 };
 using XmlTextReaderHandle = std::unique_ptr<xmlTextReader, XmlTextReaderCloser>;
 
-namespace fh {
 // A streaming text reader on path (xmlNewTextReaderFilename on the path with
 // its separators normalised, platform/paths.h). None for a null path, a path
 // longer than 259 characters, or a file that cannot be opened.
 XmlTextReaderHandle OpenDataDictReader(const char* path);
-}  // namespace fh
 
 // While it lives, libxml2's own diagnostics raised on the constructing
 // thread go to the log at debug level instead of the standard error stream;
@@ -83,6 +83,8 @@ class XmlDiagnosticsToLog {
   xmlGenericErrorFunc savedGenericHandler_;
   void* savedGenericContext_;
 };
+
+}  // namespace fh
 
 // Logs "\nInside AllocateAndStrcpyAttrib\n\n" (trace). Appends to tag, in
 // this order, each of the attributes name, system, reference-table-name and

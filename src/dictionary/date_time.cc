@@ -269,14 +269,14 @@ std::optional<KesDateTime> ConvertStringToKesDateTime(const char* text) {
   return KesDateTime{DateOf(fields), TimeOf(fields)};
 }
 
-std::optional<KesValue> ConvertStringToKesValue(const char* text) {
+std::optional<fh::KesValue> ConvertStringToKesValue(const char* text) {
   if (text == nullptr) {
     LogError("datetimeStr NULL \n");
     return std::nullopt;
   }
   const TextShape shape = ShapeOf(text);
   const ScannedFields fields = ScanByShape(text, shape);
-  std::optional<KesValue> value;
+  std::optional<fh::KesValue> value;
   switch (shape) {
     case TextShape::kDate:
       value.emplace(std::in_place_type<KesDate>, DateOf(fields));

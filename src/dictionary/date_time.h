@@ -56,9 +56,13 @@ struct KesDateTime {
 // A date-time whose parts may be absent: the same record.
 using KesGenDateTime = KesDateTime;
 
+namespace fh {
+
 // What ConvertStringToKesValue gives: a bare date, a bare time, or a
 // date-time with both parts.
 using KesValue = std::variant<KesDate, KesTime, KesDateTime>;
+
+}  // namespace fh
 
 // The units of AddToKesDateTime / SubtractFromKesDateTime.
 inline constexpr int kKesUnitNanoseconds = 1;   // seconds by amount / 1000000000
@@ -103,7 +107,7 @@ std::optional<KesDateTime> ConvertStringToKesDateTime(const char* text);
 
 // A KesDate for a date text, a KesTime for a time text, a KesDateTime (both
 // parts) for a full text; none otherwise.
-std::optional<KesValue> ConvertStringToKesValue(const char* text);
+std::optional<fh::KesValue> ConvertStringToKesValue(const char* text);
 
 // Logs "Inside ConvertStringToKesGenDateTime \n" (trace). A date-time with
 // only the parts the text gives. A text of neither shape logs "The String is

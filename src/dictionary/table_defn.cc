@@ -91,7 +91,7 @@ void PrintConstraints(const ConstraintDefn& constraints) {
 
 }  // namespace
 
-std::optional<ColumnDefnEntry> fh::CreateColumnDefn(const ColumnDefnSource& source) {
+std::optional<ColumnDefnEntry> fh::CreateColumnDefn(const fh::ColumnDefnSource& source) {
   if (!source.columnName) return std::nullopt;
   try {
     ColumnDefnEntry column;
@@ -165,7 +165,7 @@ const ColumnDefnEntry* GetColumnDefnEntry(const char* tableName, const char* col
   return LookUpColumn(tableName, columnName);
 }
 
-const ColumnValue* GetDefaultValue(const char* tableName, const char* columnName, bool* found) {
+const fh::ColumnValue* GetDefaultValue(const char* tableName, const char* columnName, bool* found) {
   LogTrace("@@@@ Inside GetDefaultValue @@@@\n");
   const ColumnDefnEntry* column = LookUpColumn(tableName, columnName);
   if (column == nullptr) return nullptr;

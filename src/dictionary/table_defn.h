@@ -39,8 +39,8 @@ struct AllowedValues {
 struct ColumnDefnEntry {
   std::string columnName;  // compared exactly (letter case matters) here
   uint8_t dataType = KES_SQL_NOT_SUPPORTED_TYPE;
-  std::optional<ColumnValue> defaultValue;  // converted to the column's type; none: no default
-  int32_t defaultValueLength = 0;           // length of defaultValue in bytes (0 without one)
+  std::optional<fh::ColumnValue> defaultValue;  // converted to the column's type; none: no default
+  int32_t defaultValueLength = 0;               // length of defaultValue in bytes (0 without one)
   bool isUnique = false;
   std::optional<std::string> generatorName;  // sequence that fills the column
   std::optional<std::string> description;
@@ -75,6 +75,8 @@ struct TableDefn {
   std::optional<ConstraintDefn> constraints;
 };
 
+namespace fh {
+
 // What the loader collected for one column, before it becomes a definition.
 struct ColumnDefnSource {
   std::optional<std::string> columnName;    // required
@@ -88,7 +90,6 @@ struct ColumnDefnSource {
   std::optional<AllowedValues> allowedValues;
 };
 
-namespace fh {
 // Makes a column definition: none without a name. The type code comes from
 // GetColumnTypeFromName; a missing data-type text logs "Column data type not
 // supported - Error while creating column definition.\n" (error) and gives
@@ -109,6 +110,7 @@ std::unique_ptr<TableDefn> CreateTableDefn(std::string tableName,
 // the list, or none when definition is none or memory is exhausted (the
 // definition is then freed).
 const TableDefn* AddTableDefn(std::unique_ptr<TableDefn> definition);
+
 }  // namespace fh
 
 // The first definition whose name equals tableName ignoring case, or none. A
@@ -126,7 +128,7 @@ const ColumnDefnEntry* GetColumnDefnEntry(const char* tableName, const char* col
 // value (none when it has none), owned by the definition. Sets *found to true
 // when the column exists and leaves it untouched otherwise (found may be
 // none). Failures are logged as for GetColumnDefnEntry.
-const ColumnValue* GetDefaultValue(const char* tableName, const char* columnName, bool* found);
+const fh::ColumnValue* GetDefaultValue(const char* tableName, const char* columnName, bool* found);
 
 // The column's type code, or 0 when the table or column is unknown. Logs as
 // GetColumnDefnEntry.
@@ -143,8 +145,10 @@ const ForeignKeyDefn* GetForeignKeyDefn(const TableDefn* tableDefn, const char* 
 std::vector<const TableDefn*> GetTableDefnList();
 
 namespace fh {
+
 // Number of definitions in the list.
 std::size_t GetTableDefnCount();
+
 }  // namespace fh
 
 // Logs the definition at debug level (nothing for a null definition or one

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace fh {
+
 ValueBytes::ValueBytes(const void* bytes, std::size_t length)
     : length_(static_cast<int64_t>(length)) {
   unsigned char* target = inline_;
@@ -66,3 +68,5 @@ void ValueBytes::TakeFrom(ValueBytes& other) noexcept {
   }
   other.length_ = -1;
 }
+
+}  // namespace fh

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace fh {
+
 class ValueBytes {
  public:
   // The longest byte count kept inline (one more byte holds the zero).
@@ -47,3 +49,5 @@ class ValueBytes {
     unsigned char* heap_;
   };
 };
+
+}  // namespace fh

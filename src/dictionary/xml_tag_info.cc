@@ -64,7 +64,7 @@ void FreeXmlTagInfoList(std::unique_ptr<XmlTagInfo> tag) {
   FreeTree(std::move(tag));
 }
 
-XmlTagInfo* XmlTagChildAppender::Append(std::unique_ptr<XmlTagInfo> tag) {
+XmlTagInfo* fh::XmlTagChildAppender::Append(std::unique_ptr<XmlTagInfo> tag) {
   XmlTagInfo* appended = tag.get();
   if (last_ == nullptr) {
     last_ = parent_->child.get();

@@ -52,6 +52,8 @@ std::unique_ptr<XmlTagInfo> CreateandInitXmlTagInfo();
 // below and beside it. A null tag is ignored.
 void FreeXmlTagInfoList(std::unique_ptr<XmlTagInfo> tag);
 
+namespace fh {
+
 // Appends records to a record's children in order, in constant time each.
 class XmlTagChildAppender {
  public:
@@ -63,3 +65,5 @@ class XmlTagChildAppender {
   XmlTagInfo* parent_;
   XmlTagInfo* last_ = nullptr;
 };
+
+}  // namespace fh

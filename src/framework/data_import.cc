@@ -81,8 +81,8 @@ class Importer {
   std::vector<std::string> tables;
 
  private:
-  std::optional<ColumnValue> Value(const TableDefn& table, const ColumnDefnEntry& column,
-                                   const std::string& text);
+  std::optional<fh::ColumnValue> Value(const TableDefn& table, const ColumnDefnEntry& column,
+                                       const std::string& text);
   std::optional<int64_t> Identifier(const TableDefn& table, const ColumnDefnEntry& column,
                                     const std::string& reference);
   std::optional<std::string> Inherited(const TableDefn& table, const ColumnDefnEntry& column,
@@ -253,8 +253,9 @@ bool FitsColumn(const std::string& text, uint8_t type) {
   return true;
 }
 
-std::optional<ColumnValue> Importer::Value(const TableDefn& table, const ColumnDefnEntry& column,
-                                           const std::string& text) {
+std::optional<fh::ColumnValue> Importer::Value(const TableDefn& table,
+                                               const ColumnDefnEntry& column,
+                                               const std::string& text) {
   std::string given = text;
   const std::size_t first = text.find(':');
   const std::size_t second = first == std::string::npos ? first : text.find(':', first + 1);
@@ -264,7 +265,7 @@ std::optional<ColumnValue> Importer::Value(const TableDefn& table, const ColumnD
     } else if (IsInteger(column.dataType)) {
       const std::optional<int64_t> number = Identifier(table, column, text);
       if (!number) return std::nullopt;
-      return ColumnValue::FromInteger(column.dataType, *number);
+      return fh::ColumnValue::FromInteger(column.dataType, *number);
     }
   }
   if (column.dataType == KES_SQL_BOOLEAN) {
@@ -315,12 +316,12 @@ std::optional<std::string> Importer::Inherited(const TableDefn& table,
 
 bool Importer::AddRow(const TableDefn& table, const xmlNode* node,
                       const std::vector<const xmlNode*>& enclosing) {
-  std::vector<std::optional<ColumnValue>> values;
+  std::vector<std::optional<fh::ColumnValue>> values;
   for (const ColumnDefnEntry& column : table.columns) {
     std::optional<std::string> text = Attribute(node, column.columnName);
     if (!text) text = Inherited(table, column, node, enclosing);
     if (text) {
-      std::optional<ColumnValue> value = Value(table, column, *text);
+      std::optional<fh::ColumnValue> value = Value(table, column, *text);
       if (!value) return false;
       values.push_back(std::move(value));
     } else {
@@ -442,7 +443,7 @@ bool fh::SaveDataInXMLNode(const xmlNode* node) {
 
 bool SaveDefaultData() {
   LogTrace("\t@@@@@ Inside SaveDefaultData @@@@@\n");
-  OpenedConfigFile list = fh::OpenConfigFile("defaultdata.txt");
+  fh::OpenedConfigFile list = fh::OpenConfigFile("defaultdata.txt");
   if (list.stream == nullptr) {
     LogInfo("No default data to be prepopulated.\n");
     return true;

@@ -49,7 +49,7 @@ std::string Lower(std::string text) {
 
 // The description of connectionName's dialect; none for no connection or
 // one without a known dialect.
-const DialectWords* WordsOf(const char* connectionName) {
+const fh::DialectWords* WordsOf(const char* connectionName) {
   return fh::DialectWordsNamed(
       connectionName != nullptr ? GetDialectNameForConnection(connectionName) : nullptr);
 }
@@ -82,7 +82,7 @@ struct HeldHandle {
 // and the table name, and those two values.
 struct BoundIndexStatement {
   std::string text;
-  BoundValue values[2];
+  fh::BoundValue values[2];
 };
 
 // Runs one statement on connection: a count query when count is given,
@@ -128,18 +128,18 @@ int ReferringColumn(const TableDefn& table, const TableDefn& root, const std::st
 // as its text (keyText). None for an unsigned 64-bit value, whose literal
 // is a bare number an engine may read as an approximate one: it runs as
 // text.
-std::optional<BoundValue> IndexKeyValue(const ColumnValue& value, uint8_t dataType,
-                                        const std::string& keyText) {
-  BoundValue bound;
+std::optional<fh::BoundValue> IndexKeyValue(const fh::ColumnValue& value, uint8_t dataType,
+                                            const std::string& keyText) {
+  fh::BoundValue bound;
   if (dataType == KES_SQL_UNSIGNED_LONG_INT) return std::nullopt;
   if (fh::IsIntegerColumnType(dataType)) {
     const std::optional<int64_t> number = fh::GetIntegerValue(value, dataType);
     if (!number) return std::nullopt;
-    bound.kind = BoundKind::kInteger;
+    bound.kind = fh::BoundKind::kInteger;
     bound.integer = *number;
     return bound;
   }
-  bound.kind = BoundKind::kText;
+  bound.kind = fh::BoundKind::kText;
   bound.bytes = keyText.data();
   bound.length = keyText.size();
   return bound;
@@ -148,13 +148,13 @@ std::optional<BoundValue> IndexKeyValue(const ColumnValue& value, uint8_t dataTy
 // The bound form of an index statement whose text with markers is text;
 // none without a key value to bind.
 std::optional<BoundIndexStatement> BoundIndex(const std::string& text,
-                                              const std::optional<BoundValue>& keyValue,
+                                              const std::optional<fh::BoundValue>& keyValue,
                                               const std::string& tableName) {
   if (!keyValue) return std::nullopt;
   BoundIndexStatement bound;
   bound.text = text;
   bound.values[0] = *keyValue;
-  bound.values[1].kind = BoundKind::kText;
+  bound.values[1].kind = fh::BoundKind::kText;
   bound.values[1].bytes = tableName.data();
   bound.values[1].length = tableName.size();
   return bound;
@@ -174,7 +174,7 @@ bool UpdateIndex(const char* tableName, const TableDefn& table, const RowObject&
   if (!literal) return true;
   const uint8_t keyType = table.columns[static_cast<std::size_t>(column)].dataType;
   const std::string keyText = ConvertValueToString(&*value, keyType).value_or("");
-  const std::optional<BoundValue> keyValue = IndexKeyValue(*value, keyType, keyText);
+  const std::optional<fh::BoundValue> keyValue = IndexKeyValue(*value, keyType, keyText);
   const fh::IndexEntrySql sql =
       fh::MakeIndexEntrySql(WordsOf(connection), root.tableName, key, *literal, table.tableName);
   const fh::RowWrite write = fh::WriteFor(row.state);
@@ -257,7 +257,7 @@ const char* fh::GetIndexTableConnection(const char* rootTable) {
   return route.routable ? route.connection : GetDefaultConnectionName();
 }
 
-std::optional<std::string> fh::IndexKeyLiteral(const ColumnValue* value, uint8_t dataType,
+std::optional<std::string> fh::IndexKeyLiteral(const fh::ColumnValue* value, uint8_t dataType,
                                                const char* connectionName) {
   if (value == nullptr) return std::nullopt;
   std::optional<std::string> text = ConvertValueToString(value, dataType);

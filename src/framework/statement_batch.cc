@@ -8,6 +8,8 @@
 #include "sql/bound_statements.h"
 #include "sql/savepoint_sql.h"
 
+namespace fh {
+
 namespace {
 
 // How one pass over the batch ended.
@@ -39,11 +41,11 @@ Pass LinkGone(const Progress& progress) {
 class PreparedSet {
  public:
   explicit PreparedSet(ConnectionHandle* handle)
-      : handle_(handle), enabled_(fh::SupportsPreparedStatements(handle)) {}
+      : handle_(handle), enabled_(SupportsPreparedStatements(handle)) {}
   PreparedSet(const PreparedSet&) = delete;
   PreparedSet& operator=(const PreparedSet&) = delete;
   ~PreparedSet() {
-    for (const Entry& entry : entries_) fh::FinalizeStatement(handle_, entry.statement);
+    for (const Entry& entry : entries_) FinalizeStatement(handle_, entry.statement);
   }
 
   // Whether statement goes to the provider in its bound form.
@@ -58,13 +60,13 @@ class PreparedSet {
 
   // The prepared statement of bound's marker text; none when it could not
   // be prepared (tried once per run).
-  PreparedStatement* Get(const fh::BoundStatement& bound) {
+  PreparedStatement* Get(const BoundStatement& bound) {
     const std::string& text = *bound.markerText;
     for (const Entry& entry : entries_) {
       if (entry.text.get() == &text || *entry.text == text) return entry.statement;
     }
     PreparedStatement* statement =
-        fh::PrepareStatement(handle_, text.c_str(), static_cast<int>(bound.values.size()));
+        PrepareStatement(handle_, text.c_str(), static_cast<int>(bound.values.size()));
     entries_.push_back(Entry{bound.markerText, statement});
     return statement;
   }
@@ -83,7 +85,7 @@ class PreparedSet {
 // The statement's text, written from its bound form when it has none yet.
 const std::string& TextOf(BatchStatement& statement) {
   if (statement.text.empty() && statement.bound != nullptr) {
-    statement.text = fh::LiteralText(*statement.bound).value_or("");
+    statement.text = LiteralText(*statement.bound).value_or("");
   }
   return statement.text;
 }
@@ -94,9 +96,9 @@ bool RunOne(ConnectionHandle* handle, BatchStatement& statement, PreparedSet& pr
   const bool sends = prepared.Sends(statement);
   PreparedStatement* bound = sends ? prepared.Get(*statement.bound) : nullptr;
   if (bound != nullptr) {
-    if (fh::ExecutePrepared(handle, bound, statement.bound->values.data(), 1) != 1) return false;
+    if (ExecutePrepared(handle, bound, statement.bound->values.data(), 1) != 1) return false;
   } else {
-    if (sends && fh::IsConnectionBroken(*handle)) return false;  // preparing found the link gone
+    if (sends && IsConnectionBroken(*handle)) return false;  // preparing found the link gone
     if (ExecuteUpdate(handle, TextOf(statement).c_str()) != 1) return false;
   }
   return !statement.followUp || statement.followUp(handle);
@@ -118,8 +120,8 @@ constexpr std::size_t kMaxRowsPerExecution = 1000;
 // marker text, neither with a follow-up, next not marked failed.
 bool SameExecution(const BatchStatement& first, const BatchStatement& next) {
   if (next.failed || next.followUp || next.bound == nullptr) return false;
-  const fh::BoundStatement& a = *first.bound;
-  const fh::BoundStatement& b = *next.bound;
+  const BoundStatement& a = *first.bound;
+  const BoundStatement& b = *next.bound;
   return b.markerText != nullptr && a.values.size() == b.values.size() &&
          (a.markerText == b.markerText || *a.markerText == *b.markerText);
 }
@@ -166,7 +168,7 @@ bool RunExecution(ConnectionHandle* handle, std::vector<BatchStatement>& batch, 
   }
   std::vector<uint8_t> ran(end - at, 0);
   const int rows = static_cast<int>(end - at);
-  if (fh::ExecutePrepared(handle, statement, values.data(), rows, ran.data()) == 1) {
+  if (ExecutePrepared(handle, statement, values.data(), rows, ran.data()) == 1) {
     progress.ranAny = true;
     return true;
   }
@@ -195,7 +197,7 @@ Pass RunPlain(ConnectionHandle* handle, std::vector<BatchStatement>& batch, Prog
       progress.ranAny = progress.ranAny || ran;
     }
     if (!ran) {
-      if (fh::IsConnectionBroken(*handle)) return LinkGone(progress);
+      if (IsConnectionBroken(*handle)) return LinkGone(progress);
       if (failedAt == kUnknownRow) {
         progress.arrayFailed = true;
         return Pass::kArrayFailed;
@@ -229,8 +231,8 @@ Pass RunGuarded(ConnectionHandle* handle, std::vector<BatchStatement>& batch, Pr
   const ConnParamsEntry* parameters = GetConnParamsEntry(handle->connectionName.c_str());
   const char* dialect =
       parameters != nullptr && parameters->dialectName ? parameters->dialectName->c_str() : nullptr;
-  const fh::SavepointSql savepoint = fh::MakeSavepointSql("fh_batch_statement", dialect);
-  const fh::SavepointSql group = fh::MakeSavepointSql("fh_batch_group", dialect);
+  const SavepointSql savepoint = MakeSavepointSql("fh_batch_statement", dialect);
+  const SavepointSql group = MakeSavepointSql("fh_batch_group", dialect);
   bool anyFailed = false;
   int guarded = 0;  // statements run so far
   for (BatchStatement& statement : batch) {
@@ -243,18 +245,18 @@ Pass RunGuarded(ConnectionHandle* handle, std::vector<BatchStatement>& batch, Pr
     ++guarded;
     if (ok) {
       const bool ran = RunOne(handle, statement, prepared);
-      if (!ran && !fh::IsConnectionBroken(*handle)) {
+      if (!ran && !IsConnectionBroken(*handle)) {
         MarkFailed(statement);
         anyFailed = true;
         ok = RunControl(handle, savepoint.rollbackTo) && RunControl(handle, savepoint.release);
       }
       progress.ranAny = progress.ranAny || ran;
     }
-    if (fh::IsConnectionBroken(*handle)) return LinkGone(progress);
+    if (IsConnectionBroken(*handle)) return LinkGone(progress);
     if (!ok) return Pass::kControlFailed;
   }
   if (savepoint.nests && guarded > 0 && !RunControl(handle, group.release)) {
-    return fh::IsConnectionBroken(*handle) ? LinkGone(progress) : Pass::kControlFailed;
+    return IsConnectionBroken(*handle) ? LinkGone(progress) : Pass::kControlFailed;
   }
   return anyFailed ? Pass::kSomeFailed : Pass::kAllRan;
 }
@@ -287,8 +289,7 @@ BatchOutcome RunInCallersTransaction(ConnectionHandle* handle, std::vector<Batch
 // Commits a pass that ran; the outcome.
 BatchOutcome Commit(ConnectionHandle* handle, Pass pass) {
   if (CommitTransaction(handle) != 1) {
-    return fh::IsConnectionBroken(*handle) ? BatchOutcome::kConnectionLost
-                                           : BatchOutcome::kNotWritten;
+    return IsConnectionBroken(*handle) ? BatchOutcome::kConnectionLost : BatchOutcome::kNotWritten;
   }
   return pass == Pass::kSomeFailed ? BatchOutcome::kSomeFailed : BatchOutcome::kWritten;
 }
@@ -299,8 +300,7 @@ BatchOutcome Commit(ConnectionHandle* handle, Pass pass) {
 BatchOutcome RunTransaction(ConnectionHandle* handle, std::vector<BatchStatement>& batch,
                             Progress& progress, PreparedSet& prepared, bool guarded) {
   if (BeginTransaction(handle) != 1) {
-    return fh::IsConnectionBroken(*handle) ? Unwritten(LinkGone(progress))
-                                           : BatchOutcome::kNotWritten;
+    return IsConnectionBroken(*handle) ? Unwritten(LinkGone(progress)) : BatchOutcome::kNotWritten;
   }
   const Pass pass = guarded ? RunGuarded(handle, batch, progress, prepared)
                             : RunPlain(handle, batch, progress, prepared);
@@ -321,10 +321,10 @@ bool HasWork(const std::vector<BatchStatement>& batch) {
 
 }  // namespace
 
-BatchOutcome fh::RunStatementBatch(ConnectionHandle* handle, std::vector<BatchStatement>& batch,
-                                   BatchMode mode) {
+BatchOutcome RunStatementBatch(ConnectionHandle* handle, std::vector<BatchStatement>& batch,
+                               BatchMode mode) {
   if (handle == nullptr) return BatchOutcome::kNotWritten;
-  if (fh::IsInTransaction(*handle) != 0) return RunInCallersTransaction(handle, batch, mode);
+  if (IsInTransaction(*handle) != 0) return RunInCallersTransaction(handle, batch, mode);
   if (!HasWork(batch)) return BatchOutcome::kWritten;
   Progress progress;
   PreparedSet prepared(handle);
@@ -342,8 +342,8 @@ BatchOutcome fh::RunStatementBatch(ConnectionHandle* handle, std::vector<BatchSt
   return again == BatchOutcome::kSomeFailed ? BatchOutcome::kNotWritten : again;
 }
 
-BatchOutcome fh::RunStatementBatchOn(const char* connectionName, std::vector<BatchStatement>& batch,
-                                     BatchMode mode) {
+BatchOutcome RunStatementBatchOn(const char* connectionName, std::vector<BatchStatement>& batch,
+                                 BatchMode mode) {
   const char* shown = connectionName != nullptr ? connectionName : "(default)";
   for (int attempt = 0;; ++attempt) {
     ConnectionHandle* handle = GetConnectionHandle(connectionName);
@@ -351,7 +351,7 @@ BatchOutcome fh::RunStatementBatchOn(const char* connectionName, std::vector<Bat
       LogError("No connection to data source %s.\n", shown);
       return BatchOutcome::kNotWritten;
     }
-    BatchOutcome outcome = fh::RunStatementBatch(handle, batch, mode);
+    BatchOutcome outcome = RunStatementBatch(handle, batch, mode);
     ReleaseConnectionHandle(connectionName);
     if (outcome == BatchOutcome::kDeadBeforeStart && attempt == 0) continue;  // a fresh handle
     if (outcome == BatchOutcome::kDeadBeforeStart) outcome = BatchOutcome::kConnectionLost;
@@ -362,3 +362,5 @@ BatchOutcome fh::RunStatementBatchOn(const char* connectionName, std::vector<Bat
     return outcome;
   }
 }
+
+}  // namespace fh

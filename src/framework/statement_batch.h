@@ -56,8 +56,11 @@
 struct ConnectionHandle;
 
 namespace fh {
+
 struct BoundStatement;
 }
+
+namespace fh {
 
 struct BatchStatement {
   // The statement's text; may be empty when bound is set (written from it
@@ -86,7 +89,6 @@ enum class BatchOutcome {
                      // written (RunStatementBatch only; RunStatementBatchOn retries)
 };
 
-namespace fh {
 // Runs batch on handle as described above. Each failing statement is logged
 // with "Error in executing update query \n" and "QUERY : %s\n" (error) and
 // marked failed; a statement failing because the link is gone is not
@@ -102,4 +104,5 @@ BatchOutcome RunStatementBatch(ConnectionHandle* handle, std::vector<BatchStatem
 // (error) and kNotWritten. Never kDeadBeforeStart.
 BatchOutcome RunStatementBatchOn(const char* connectionName, std::vector<BatchStatement>& batch,
                                  BatchMode mode);
+
 }  // namespace fh

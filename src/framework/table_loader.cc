@@ -62,7 +62,7 @@ bool IsPlainText(uint8_t type) {
 // column's own type at its full size (a flag as 0 or 1), a text fetched as
 // text for a text column. Dates, decimals and binary values are always
 // converted (their forms differ by engine).
-bool KeepsItsForm(uint8_t columnType, uint8_t fetchedType, const ColumnValue& value) {
+bool KeepsItsForm(uint8_t columnType, uint8_t fetchedType, const fh::ColumnValue& value) {
   if (value.isDateTime()) return false;
   if (IsPlainText(columnType)) return IsPlainText(fetchedType);
   if (fetchedType != columnType) return false;
@@ -74,7 +74,8 @@ bool KeepsItsForm(uint8_t columnType, uint8_t fetchedType, const ColumnValue& va
 
 // true when every value of fetched keeps its form in the column of the
 // definition at its position.
-bool FetchedAsDefined(const DBResultSet& rows, const DBRow& fetched, const TableDefn& definition) {
+bool FetchedAsDefined(const DBResultSet& rows, const fh::DBRow& fetched,
+                      const TableDefn& definition) {
   const std::size_t count = fetched.size();
   if (count > definition.columns.size() || count > rows.columns.size() ||
       count != static_cast<std::size_t>(rows.columnCount)) {
@@ -93,8 +94,8 @@ bool FetchedAsDefined(const DBResultSet& rows, const DBRow& fetched, const Table
 // the fetched values themselves when they have that form already, else the
 // dialect's conversion of the row. false when the row cannot be converted.
 bool TakeFetchedValues(DBResultSet* rows, const TableSource& source, const char* tableName,
-                       const TableDefn* definition, DBRow& values, uint8_t& state) {
-  DBRow& fetched = rows->rows[static_cast<std::size_t>(rows->cursor)];
+                       const TableDefn* definition, fh::DBRow& values, uint8_t& state) {
+  fh::DBRow& fetched = rows->rows[static_cast<std::size_t>(rows->cursor)];
   if (definition != nullptr && FetchedAsDefined(*rows, fetched, *definition)) {
     values.swap(fetched);
     state = kRowPersisted;
@@ -103,7 +104,7 @@ bool TakeFetchedValues(DBResultSet* rows, const TableSource& source, const char*
   std::unique_ptr<RowObject> row = ConvertResultSet(rows, source.dialect, tableName);
   if (row == nullptr) return false;
   values.clear();
-  for (std::optional<ColumnValue>& value : row->values) values.push_back(std::move(value));
+  for (std::optional<fh::ColumnValue>& value : row->values) values.push_back(std::move(value));
   state = row->state;
   return true;
 }
@@ -118,11 +119,11 @@ bool AddFetchedRows(DBResultSet* rows, const TableSource& source, const char* ta
   TableData* target = GetTableDataByName(targetName);
   if (target == nullptr) return false;
   const TableDefn* definition = GetTableDefn(tableName);
-  DBRow values;
+  fh::DBRow values;
   while (NextDBResultSetRow(rows) != nullptr) {
     uint8_t state = kRowPersisted;
     if (!TakeFetchedValues(rows, source, tableName, definition, values, state)) return false;
-    DBRow().swap(rows->rows[static_cast<std::size_t>(rows->cursor)]);
+    fh::DBRow().swap(rows->rows[static_cast<std::size_t>(rows->cursor)]);
     if (!fh::AppendTableRow(*target, values, state)) return false;
   }
   return true;
@@ -136,12 +137,12 @@ struct StreamedLoad {
   const TableDefn& definition;
   TableData* target = nullptr;  // the table, once created
   DBResultSet current{};        // the row being taken, for the dialect's conversion
-  DBRow values{};
+  fh::DBRow values{};
 };
 
 // Checks the result's columns against the definition and creates the
 // table, as LoadTable does once its query has run. false after the line.
-bool StartStreamedLoad(const DBColumnDescriptor* columns, int32_t columnCount, void* context) {
+bool StartStreamedLoad(const fh::DBColumnDescriptor* columns, int32_t columnCount, void* context) {
   auto& load = *static_cast<StreamedLoad*>(context);
   if (static_cast<std::size_t>(columnCount) != load.definition.columns.size()) {
     LogError(
@@ -165,9 +166,9 @@ bool StartStreamedLoad(const DBColumnDescriptor* columns, int32_t columnCount, v
 
 // Converts one streamed row and appends it; the row's storage goes back to
 // the provider for the next one.
-bool TakeStreamedRow(DBRow& row, void* context) {
+bool TakeStreamedRow(fh::DBRow& row, void* context) {
   auto& load = *static_cast<StreamedLoad*>(context);
-  DBRow& fetched = load.current.rows.front();
+  fh::DBRow& fetched = load.current.rows.front();
   fetched.swap(row);
   uint8_t state = kRowPersisted;
   const bool taken = TakeFetchedValues(&load.current, load.source, load.tableName, &load.definition,
@@ -176,7 +177,7 @@ bool TakeStreamedRow(DBRow& row, void* context) {
   return taken && fh::AppendTableRow(*load.target, load.values, state);
 }
 
-constexpr QueryRowSink kStreamedLoadSink{StartStreamedLoad, TakeStreamedRow};
+constexpr fh::QueryRowSink kStreamedLoadSink{StartStreamedLoad, TakeStreamedRow};
 
 // true when adding a row of definition's table runs only the store's own
 // code: no listener and no sequence. Only then may rows be added while the
@@ -197,12 +198,12 @@ bool StreamTable(ConnectionHandle* handle, const TableSource& source, const char
   StreamedLoad load{source, tableName, definition};
   const std::string query = std::string("select * from ") + tableName;
   const int streamed = fh::StreamQuery(handle, query.c_str(), kStreamedLoadSink, &load);
-  if (streamed == kStreamFailed) {
+  if (streamed == fh::kStreamFailed) {
     if (load.target != nullptr) UnLoadTable(tableName);
     LogError("Error in executing select query for %s\n", tableName);
     return false;
   }
-  return streamed == kStreamDone;
+  return streamed == fh::kStreamDone;
 }
 
 void LoadListLine(const std::string& line) {
@@ -222,7 +223,7 @@ void LoadListLine(const std::string& line) {
   }
 }
 
-bool LoadList(ConfigFileStream stream) {
+bool LoadList(fh::ConfigFileStream stream) {
   if (stream == nullptr) {
     LogError("Cannot open LoadTableList Entry File.\n");
     return false;

@@ -29,7 +29,7 @@ struct PlannedRow {
 
 struct SavePlan {
   std::vector<PlannedRow> rows;
-  std::vector<BatchStatement> batch;
+  std::vector<fh::BatchStatement> batch;
 };
 
 // The statements of every row that needs one, in list order, each planned
@@ -44,7 +44,7 @@ SavePlan PlanSave(const TableData& table, const std::string& connection) {
   for (RowObject* row = table.firstRow.get(); row != nullptr; row = row->next.get()) {
     const fh::RowWrite write = fh::WriteFor(row->state);
     if (write == fh::RowWrite::kNone || write == fh::RowWrite::kInvalid) continue;
-    std::optional<BatchStatement> statement =
+    std::optional<fh::BatchStatement> statement =
         planner.Plan(write, tableName, row, [&connection] { return connection; });
     if (!statement) {
       LogError("Error in executing update query \n");
@@ -75,7 +75,7 @@ void ApplySaved(const char* tableName, const SavePlan& plan) {
 
 std::size_t CountFailed(const SavePlan& plan) {
   std::size_t failed = 0;
-  for (const BatchStatement& statement : plan.batch) failed += statement.failed ? 1 : 0;
+  for (const fh::BatchStatement& statement : plan.batch) failed += statement.failed ? 1 : 0;
   return failed;
 }
 
@@ -85,13 +85,13 @@ bool SaveLoadedTable(TableData& table) {
   if (!route.routable) return false;
   const std::string connection = route.connection;
   SavePlan plan;
-  BatchOutcome outcome = BatchOutcome::kNotWritten;
+  fh::BatchOutcome outcome = fh::BatchOutcome::kNotWritten;
   {
-    ObjectLockGuard lock(fh::CriteriaLockAddress());
+    fh::ObjectLockGuard lock(fh::CriteriaLockAddress());
     plan = PlanSave(table, connection);
-    outcome = fh::RunStatementBatchOn(connection.c_str(), plan.batch, BatchMode::kKeepGoing);
+    outcome = fh::RunStatementBatchOn(connection.c_str(), plan.batch, fh::BatchMode::kKeepGoing);
   }
-  if (outcome != BatchOutcome::kWritten && outcome != BatchOutcome::kSomeFailed) {
+  if (outcome != fh::BatchOutcome::kWritten && outcome != fh::BatchOutcome::kSomeFailed) {
     LogError("Cannot commit the save of %s\n", tableName);
     return false;
   }
@@ -133,8 +133,8 @@ bool SaveAllTables() {
 bool SaveTablesFromList() {
   LogTrace("\t@@@@@ Inside SaveTablesFromList @@@@@\n");
   const std::optional<std::string> path =
-      fh::ComposeDataPath(DataDirectory::kTesselRoot, "savetableslist.txt");
-  ConfigFileStream stream;
+      fh::ComposeDataPath(fh::DataDirectory::kTesselRoot, "savetableslist.txt");
+  fh::ConfigFileStream stream;
   if (path) {
     LogDebug("Opening %s\n", path->c_str());
     stream = fh::OpenDataFileForRead(path->c_str());

@@ -24,9 +24,11 @@ inline constexpr int kObjectUnlocked = 4;  // TryLockObject: the address was rem
 // for it. Optional: the first lock builds it too. Logs nothing.
 void InitMutex();
 namespace fh {
+
 // Gives back the memory the table keeps for addresses no longer locked.
 // Locked addresses stay locked and every function stays usable afterwards.
 void CloseMutex();
+
 }  // namespace fh
 
 // action 1: 1 when the address was entered, 2 when it is already locked or
@@ -45,10 +47,10 @@ void LockObject(const void* address);
 int UnlockObject(const void* address);
 
 namespace fh {
+
 // The number of addresses locked at this moment (for diagnostics and tests);
 // exact when no other thread locks or unlocks meanwhile.
 int LockedObjectCount();
-}  // namespace fh
 
 // Holds the object lock on an address for one scope, or until Release().
 // Belongs to the scope that made it; not to be shared between threads.
@@ -76,3 +78,5 @@ class ObjectLockGuard {
   const void* address_;
   bool held_;
 };
+
+}  // namespace fh

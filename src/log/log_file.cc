@@ -21,6 +21,7 @@
 #include "platform/system_calls.h"
 
 namespace fh {
+
 namespace {
 
 constexpr std::uint8_t kDefaultLevel = 3;
@@ -299,11 +300,11 @@ void LogTrace(const char* format, ...) {
   va_end(args);
 }
 
-LogSettingsSnapshot fh::GetLogSettingsSnapshot() {
+fh::LogSettingsSnapshot fh::GetLogSettingsSnapshot() {
   fh::LogState& state = fh::State();
   fh::MutexLock hold(&state.mutex);
   const LogSettings& s = fh::LockedSettings(state);
-  LogSettingsSnapshot snapshot;
+  fh::LogSettingsSnapshot snapshot;
   snapshot.isOpen = s.gv_logFilePtr != nullptr;
   snapshot.fileName = s.fileName;
   snapshot.directory = s.directory;

@@ -42,6 +42,8 @@ struct LogSettings {
   std::unique_ptr<char> lockToken;
 };
 
+namespace fh {
+
 // A copy of the settings at one moment (for callers and tests).
 struct LogSettingsSnapshot {
   bool isOpen = false;
@@ -53,8 +55,8 @@ struct LogSettingsSnapshot {
   const void* lockToken = nullptr;  // the token's address, or null
 };
 
-namespace fh {
 LogSettingsSnapshot GetLogSettingsSnapshot();
+
 }  // namespace fh
 
 // Establishes the defaults. With a stream open: maxSize 10000 and level 3,
@@ -79,11 +81,13 @@ void SetLogLevel(std::uint8_t level);
 bool SetLogFilePtr(std::FILE* stream);
 
 namespace fh {
+
 // The framework root below which the log goes ("<root>/logs") when no
 // directory is set; null: none. The framework hands its root over here
 // whenever it changes (SetTesselRoot), so the log never reaches up into the
 // framework. False when memory is short (nothing is changed then).
 bool SetLogRootDirectory(const char* root);
+
 }  // namespace fh
 
 // Opens the log unless it is open already (then it logs
@@ -111,6 +115,7 @@ void FreeLogParams();
 std::optional<std::string> GetCurrentTimeStamp();
 
 namespace fh {
+
 // Closes the stream without a close line and returns every setting to its
 // state at process start. For tests.
 void ResetLogFileForTesting();

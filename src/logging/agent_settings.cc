@@ -73,14 +73,14 @@ void ForgetAgentInstallDir() {
   state.installDir.reset();
 }
 
-}  // namespace fh
-
-std::optional<std::string> fh::GetAgentInstallDir() {
-  fh::AgentSettingsState& state = fh::Settings();
-  fh::MutexLock hold(&state.mutex);
+std::optional<std::string> GetAgentInstallDir() {
+  AgentSettingsState& state = Settings();
+  MutexLock hold(&state.mutex);
   try {
     return state.installDir;
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
 }
+
+}  // namespace fh

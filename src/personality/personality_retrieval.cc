@@ -100,7 +100,7 @@ QueryHolder PersonalityQuery(const PersonalityDefn& personality) {
       return nullptr;
   }
   if (joined.size() == 1) {
-    TableRef* table = CreateTableRef(dominant->tableName.c_str(), nullptr, query->pool);
+    fh::TableRef* table = CreateTableRef(dominant->tableName.c_str(), nullptr, query->pool);
     if (table == nullptr || !AddTable(query.get(), table)) return nullptr;
   }
   return query;
@@ -138,7 +138,7 @@ std::optional<std::vector<std::string>> IndexedTables(const TableDefn& dominant,
   }
   std::vector<std::string> tables{dominant.tableName};
   while (rows != nullptr && NextDBResultSetRow(rows.get()) != nullptr) {
-    const DBRow& fetched = rows->rows[static_cast<std::size_t>(rows->cursor)];
+    const fh::DBRow& fetched = rows->rows[static_cast<std::size_t>(rows->cursor)];
     if (fetched.empty() || !fetched[0] || fetched[0]->isDateTime()) continue;
     const auto& value = fetched[0];
     std::string name = value->text();

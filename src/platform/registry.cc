@@ -18,6 +18,8 @@
 #include "platform/text_conversion.h"
 #include "platform/thread_annotations.h"
 
+namespace fh {
+
 // An open key: which hive, which key in it, and what the opener asked for.
 struct RegistryKeyObject {
   fh::HiveLocation location;
@@ -25,6 +27,8 @@ struct RegistryKeyObject {
   REGSAM access = 0;
   bool view64 = false;
 };
+
+}  // namespace fh
 
 namespace {
 
@@ -38,7 +42,7 @@ constexpr std::string_view kWow64Node = "WOW6432Node";
 
 fh::Mutex g_handlesMutex;
 // Every handle handed out and not yet closed.
-std::unordered_map<const RegistryKeyObject*, std::unique_ptr<RegistryKeyObject>> g_handles
+std::unordered_map<const fh::RegistryKeyObject*, std::unique_ptr<fh::RegistryKeyObject>> g_handles
     GUARDED_BY(g_handlesMutex);
 
 bool IsPredefinedRoot(HKEY key) {
@@ -67,7 +71,7 @@ DWORD ResolveKey(HKEY key, KeyContext* context) {
   fh::MutexLock guard(&g_handlesMutex);
   auto it = g_handles.find(key);
   if (it == g_handles.end()) return ERROR_INVALID_HANDLE;
-  const RegistryKeyObject& object = *it->second;
+  const fh::RegistryKeyObject& object = *it->second;
   context->location = object.location;
   context->path = object.path;
   context->access = object.access;
@@ -76,7 +80,7 @@ DWORD ResolveKey(HKEY key, KeyContext* context) {
 }
 
 HKEY NewHandle(const KeyContext& base, std::string path, REGSAM access, bool view64) {
-  auto object = std::make_unique<RegistryKeyObject>();
+  auto object = std::make_unique<fh::RegistryKeyObject>();
   object->location = base.location;
   object->path = std::move(path);
   object->access = access;
@@ -334,7 +338,7 @@ DWORD DeleteValue(HKEY hKey, LPCSTR lpValueName) {
 
 DWORD CloseKey(HKEY hKey) {
   if (IsPredefinedRoot(hKey)) return ERROR_SUCCESS;
-  std::unique_ptr<RegistryKeyObject> object;
+  std::unique_ptr<fh::RegistryKeyObject> object;
   fh::MutexLock guard(&g_handlesMutex);
   auto it = g_handles.find(hKey);
   if (it == g_handles.end()) return ERROR_INVALID_HANDLE;

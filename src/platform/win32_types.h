@@ -33,10 +33,15 @@ using LSTATUS = LONG;
 #define FALSE 0
 #endif
 
+namespace fh {
+
 // Opaque registry key. The predefined root keys are small constants; keys
 // opened by the platform layer are owned by it until RegCloseKey.
 struct RegistryKeyObject;
-using HKEY = RegistryKeyObject*;
+
+}  // namespace fh
+
+using HKEY = fh::RegistryKeyObject*;
 using PHKEY = HKEY*;
 
 inline const HKEY HKEY_CLASSES_ROOT =

@@ -12,6 +12,8 @@
 #include "log/log.h"
 #include "query/criteria_node.h"
 
+namespace fh {
+
 namespace {
 
 __extension__ typedef __int128 Wide;
@@ -73,7 +75,7 @@ Wide IntegerPart(const DecimalDigits& digits) {
 // integer of the column's range that every value of the column compares
 // with the same way. false: the literal is no number.
 bool ReadIntegerComparison(std::string_view text, uint8_t type, CriteriaComparison& out) {
-  const std::optional<DecimalDigits> digits = fh::ReadDecimalDigits(text);
+  const std::optional<DecimalDigits> digits = ReadDecimalDigits(text);
   if (!digits) return false;
   const Wide truncated = IntegerPart(*digits);  // toward zero
   const bool hasFraction = !digits->fraction.empty();
@@ -139,7 +141,7 @@ bool ReadIntegerComparison(std::string_view text, uint8_t type, CriteriaComparis
 }
 
 bool ReadFloatingComparison(std::string_view text, CriteriaComparison& out) {
-  const std::optional<DecimalDigits> digits = fh::ReadDecimalDigits(text);
+  const std::optional<DecimalDigits> digits = ReadDecimalDigits(text);
   if (!digits) return false;
   std::string_view number = text;
   if (!number.empty() && (number.front() == '+' || number.front() == '-')) number.remove_prefix(1);
@@ -158,7 +160,7 @@ bool ReadFloatingComparison(std::string_view text, CriteriaComparison& out) {
 // The canonical text of a decimal: "-" when negative, the integer digits
 // (at least "0"), "." and the fraction digits when there are any.
 bool ReadDecimalComparison(std::string_view text, uint8_t type, CriteriaComparison& out) {
-  const std::optional<DecimalDigits> digits = fh::ReadDecimalDigits(text);
+  const std::optional<DecimalDigits> digits = ReadDecimalDigits(text);
   if (!digits) return false;
   std::string canonical = digits->negative ? "-" : "";
   canonical += digits->integer.empty() ? std::string_view("0") : digits->integer;
@@ -255,7 +257,7 @@ bool ReadBooleanComparison(std::string_view text, CriteriaComparison& out) {
 }
 
 const char* ExpectedForm(uint8_t type) {
-  if (fh::IsIntegerColumnType(type) || fh::IsFloatingColumnType(type) || type == KES_SQL_DECIMAL ||
+  if (IsIntegerColumnType(type) || IsFloatingColumnType(type) || type == KES_SQL_DECIMAL ||
       type == KES_SQL_NUMERIC) {
     return "a number";
   }
@@ -275,7 +277,7 @@ const char* ExpectedForm(uint8_t type) {
 
 }  // namespace
 
-std::optional<DecimalDigits> fh::ReadDecimalDigits(std::string_view text) {
+std::optional<DecimalDigits> ReadDecimalDigits(std::string_view text) {
   DecimalDigits digits;
   std::size_t at = 0;
   if (at < text.size() && (text[at] == '+' || text[at] == '-')) digits.negative = text[at++] == '-';
@@ -299,7 +301,7 @@ std::optional<DecimalDigits> fh::ReadDecimalDigits(std::string_view text) {
   return digits;
 }
 
-int fh::CompareDecimalDigits(const DecimalDigits& a, const DecimalDigits& b) {
+int CompareDecimalDigits(const DecimalDigits& a, const DecimalDigits& b) {
   if (a.negative != b.negative) return a.negative ? -1 : 1;
   int magnitude = 0;  // |a| against |b|
   if (a.integer.size() != b.integer.size()) {
@@ -313,9 +315,8 @@ int fh::CompareDecimalDigits(const DecimalDigits& a, const DecimalDigits& b) {
   return a.negative ? -magnitude : magnitude;
 }
 
-std::optional<CriteriaComparison> fh::ReadCriteriaComparison(const std::string& operand,
-                                                             uint8_t code, uint8_t columnType,
-                                                             std::string* reason) {
+std::optional<CriteriaComparison> ReadCriteriaComparison(const std::string& operand, uint8_t code,
+                                                         uint8_t columnType, std::string* reason) {
   const std::string_view text = LiteralText(operand);
   CriteriaComparison comparison;
   comparison.code = code;
@@ -324,13 +325,13 @@ std::optional<CriteriaComparison> fh::ReadCriteriaComparison(const std::string& 
     if (reason != nullptr) *reason = "unknown comparison";
     return std::nullopt;
   }
-  if (fh::IsIntegerColumnType(columnType)) {
+  if (IsIntegerColumnType(columnType)) {
     read = ReadIntegerComparison(text, columnType, comparison);
-  } else if (fh::IsFloatingColumnType(columnType)) {
+  } else if (IsFloatingColumnType(columnType)) {
     read = ReadFloatingComparison(text, comparison);
   } else if (columnType == KES_SQL_DECIMAL || columnType == KES_SQL_NUMERIC) {
     read = ReadDecimalComparison(text, columnType, comparison);
-  } else if (fh::IsDateTimeColumnType(columnType)) {
+  } else if (IsDateTimeColumnType(columnType)) {
     read = ReadDateTimeComparison(text, columnType, comparison);
   } else if (columnType == KES_SQL_BOOLEAN) {
     read = ReadBooleanComparison(text, comparison);
@@ -355,15 +356,16 @@ std::optional<CriteriaComparison> fh::ReadCriteriaComparison(const std::string& 
   return comparison;
 }
 
-std::optional<CriteriaComparison> fh::ReadLeafComparison(const CriteriaNode& leaf,
-                                                         uint8_t columnType) {
+std::optional<CriteriaComparison> ReadLeafComparison(const CriteriaNode& leaf, uint8_t columnType) {
   if (!leaf.isLeaf()) return std::nullopt;
   std::string reason;
   std::optional<CriteriaComparison> comparison =
-      fh::ReadCriteriaComparison(*leaf.operand, leaf.operatorCode, columnType, &reason);
+      ReadCriteriaComparison(*leaf.operand, leaf.operatorCode, columnType, &reason);
   if (!comparison) {
     LogError("Criteria value %s cannot be compared with column %s: %s\n", leaf.operand->c_str(),
              leaf.columnName->c_str(), reason.c_str());
   }
   return comparison;
 }
+
+}  // namespace fh

@@ -41,6 +41,8 @@
 
 #include "dictionary/column_values.h"
 
+namespace fh {
+
 struct CriteriaNode;
 
 // A comparison of a column with a literal read as the column's type.
@@ -55,7 +57,6 @@ struct CriteriaComparison {
   std::string selectValue;
 };
 
-namespace fh {
 // The comparison of a column of columnType by code (1 to 6) with operand (a
 // leaf's operand as the parser keeps it). None when the literal cannot be
 // read as the type; *reason (when given) then says why in a few words.
@@ -67,7 +68,6 @@ std::optional<CriteriaComparison> ReadCriteriaComparison(const std::string& oper
 // with column %s: %s\n" (error: the operand, the leaf's column name and what
 // the column takes).
 std::optional<CriteriaComparison> ReadLeafComparison(const CriteriaNode& leaf, uint8_t columnType);
-}  // namespace fh
 
 // A decimal number as text, split for an exact comparison: sign, integer
 // digits without leading zeros, fraction digits without trailing zeros. Zero
@@ -78,11 +78,11 @@ struct DecimalDigits {
   std::string_view fraction;
 };
 
-namespace fh {
 // The digits of text: optional "+" or "-", digits, optionally "." and
 // digits. None for any other text.
 std::optional<DecimalDigits> ReadDecimalDigits(std::string_view text);
 
 // Negative, zero or positive as a is below, equal to or above b.
 int CompareDecimalDigits(const DecimalDigits& a, const DecimalDigits& b);
+
 }  // namespace fh

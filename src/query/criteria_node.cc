@@ -7,10 +7,10 @@ namespace {
 
 // Frees a subtree by rotating left children up into a right-leaning chain
 // and freeing the chain from its head: constant stack, no allocation.
-void FreeSubtree(std::unique_ptr<CriteriaNode> current) {
+void FreeSubtree(std::unique_ptr<fh::CriteriaNode> current) {
   while (current) {
     if (current->left) {
-      std::unique_ptr<CriteriaNode> left = std::move(current->left);
+      std::unique_ptr<fh::CriteriaNode> left = std::move(current->left);
       current->left = std::move(left->right);
       left->right = std::move(current);
       current = std::move(left);
@@ -22,16 +22,16 @@ void FreeSubtree(std::unique_ptr<CriteriaNode> current) {
 
 }  // namespace
 
-CriteriaNode::~CriteriaNode() {
+fh::CriteriaNode::~CriteriaNode() {
   FreeSubtree(std::move(left));
   FreeSubtree(std::move(right));
 }
 
-std::unique_ptr<CriteriaNode> CreateCriteriaLeaf(const char* name, uint8_t code,
-                                                 const char* operand) {
+std::unique_ptr<fh::CriteriaNode> CreateCriteriaLeaf(const char* name, uint8_t code,
+                                                     const char* operand) {
   if (name == nullptr || operand == nullptr) return nullptr;
   try {
-    auto leaf = std::make_unique<CriteriaNode>();
+    auto leaf = std::make_unique<fh::CriteriaNode>();
     leaf->columnName = name;
     leaf->operand = operand;
     leaf->operatorCode = code;
@@ -41,12 +41,12 @@ std::unique_ptr<CriteriaNode> CreateCriteriaLeaf(const char* name, uint8_t code,
   }
 }
 
-std::unique_ptr<CriteriaNode> CreateCriteriaConnective(std::unique_ptr<CriteriaNode> left,
-                                                       std::unique_ptr<CriteriaNode> right,
-                                                       uint8_t code) {
-  std::unique_ptr<CriteriaNode> node;
+std::unique_ptr<fh::CriteriaNode> CreateCriteriaConnective(std::unique_ptr<fh::CriteriaNode> left,
+                                                           std::unique_ptr<fh::CriteriaNode> right,
+                                                           uint8_t code) {
+  std::unique_ptr<fh::CriteriaNode> node;
   try {
-    node = std::make_unique<CriteriaNode>();
+    node = std::make_unique<fh::CriteriaNode>();
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -58,4 +58,4 @@ std::unique_ptr<CriteriaNode> CreateCriteriaConnective(std::unique_ptr<CriteriaN
   return node;
 }
 
-void FreeCriteriaTree(std::unique_ptr<CriteriaNode> node) { node.reset(); }
+void FreeCriteriaTree(std::unique_ptr<fh::CriteriaNode> node) { node.reset(); }

@@ -29,6 +29,8 @@ inline constexpr uint8_t kCriteriaNotEqual = 6;      // "!="
 inline constexpr uint8_t kCriteriaAnd = 7;
 inline constexpr uint8_t kCriteriaOr = 8;
 
+namespace fh {
+
 struct CriteriaNode {
   CriteriaNode() = default;
   ~CriteriaNode();
@@ -48,17 +50,19 @@ struct CriteriaNode {
   bool isLeaf() const { return columnName.has_value() && operand.has_value(); }
 };
 
+}  // namespace fh
+
 // A new leaf comparing column name with operand by code. None when name or
 // operand is none, or memory is exhausted.
-std::unique_ptr<CriteriaNode> CreateCriteriaLeaf(const char* name, uint8_t code,
-                                                 const char* operand);
+std::unique_ptr<fh::CriteriaNode> CreateCriteriaLeaf(const char* name, uint8_t code,
+                                                     const char* operand);
 
 // A new connective with left and right as children (either may be none);
 // both children get it as parent. None when memory is exhausted (the
 // children are then freed).
-std::unique_ptr<CriteriaNode> CreateCriteriaConnective(std::unique_ptr<CriteriaNode> left,
-                                                       std::unique_ptr<CriteriaNode> right,
-                                                       uint8_t code);
+std::unique_ptr<fh::CriteriaNode> CreateCriteriaConnective(std::unique_ptr<fh::CriteriaNode> left,
+                                                           std::unique_ptr<fh::CriteriaNode> right,
+                                                           uint8_t code);
 
 // Frees node and its subtrees (the same as letting the pointer go).
-void FreeCriteriaTree(std::unique_ptr<CriteriaNode> node);
+void FreeCriteriaTree(std::unique_ptr<fh::CriteriaNode> node);

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+namespace fh {
+
 namespace {
 
 enum class TokenKind {
@@ -238,7 +240,7 @@ class Parser {
 
 }  // namespace
 
-std::unique_ptr<CriteriaNode> fh::ParseCriteriaInput(const char* input, std::string* reason) {
+std::unique_ptr<CriteriaNode> ParseCriteriaInput(const char* input, std::string* reason) {
   const char* failure = nullptr;
   if (input == nullptr) {
     failure = "syntax error";
@@ -255,7 +257,9 @@ std::unique_ptr<CriteriaNode> fh::ParseCriteriaInput(const char* input, std::str
   return nullptr;
 }
 
-std::unique_ptr<CriteriaNode> ParseCriteria(const char* text) {
+}  // namespace fh
+
+std::unique_ptr<fh::CriteriaNode> ParseCriteria(const char* text) {
   if (text == nullptr) return nullptr;
   return fh::ParseCriteriaInput(text, nullptr);
 }

@@ -41,13 +41,15 @@ inline constexpr int kMaxCriteriaNesting = 1000;
 // The tree of the criteria text, owned by the caller. None for no text, an
 // empty text or a text that does not parse; memory exhaustion is a failed
 // parse. A failed parse frees every node it built and logs nothing.
-std::unique_ptr<CriteriaNode> ParseCriteria(const char* text);
+std::unique_ptr<fh::CriteriaNode> ParseCriteria(const char* text);
 
 namespace fh {
+
 // ParseCriteria with the reason of a failure: none, and *reason (when
 // given) becomes "syntax error" for text the grammar cannot take (also an
 // empty text or one with text left over), "invalid syntax" for a character
 // no token starts with or a text without its closing quote, or "out of
 // memory".
 std::unique_ptr<CriteriaNode> ParseCriteriaInput(const char* input, std::string* reason);
+
 }  // namespace fh

@@ -6,6 +6,8 @@
 #include "log/log.h"
 #include "query/criteria_literal.h"
 
+namespace fh {
+
 namespace {
 
 SelectCriteria* LeafCriteria(const CriteriaNode& node, const CriteriaColumnFinder& find,
@@ -16,8 +18,7 @@ SelectCriteria* LeafCriteria(const CriteriaNode& node, const CriteriaColumnFinde
              node.columnName->c_str());
     return nullptr;
   }
-  const std::optional<CriteriaComparison> comparison =
-      fh::ReadLeafComparison(node, column->dataType);
+  const std::optional<CriteriaComparison> comparison = ReadLeafComparison(node, column->dataType);
   if (!comparison) return nullptr;
   // The reference carries the type the literal is written in (a double for
   // a FLOAT column); only the literal's form depends on it.
@@ -31,8 +32,8 @@ SelectCriteria* LeafCriteria(const CriteriaNode& node, const CriteriaColumnFinde
 
 }  // namespace
 
-SelectCriteria* fh::SelectCriteriaFromTree(const CriteriaNode* tree,
-                                           const CriteriaColumnFinder& find, MemPool* pool) {
+SelectCriteria* SelectCriteriaFromTree(const CriteriaNode* tree, const CriteriaColumnFinder& find,
+                                       MemPool* pool) {
   if (tree == nullptr || pool == nullptr) return nullptr;
   // Post-order without recursion: a node is converted after its children.
   std::vector<std::pair<const CriteriaNode*, bool>> pending{{tree, false}};
@@ -66,3 +67,5 @@ SelectCriteria* fh::SelectCriteriaFromTree(const CriteriaNode* tree,
   }
   return done.size() == 1 ? done.back() : nullptr;
 }
+
+}  // namespace fh

@@ -15,6 +15,8 @@
 #include "query/criteria_node.h"
 #include "query/select_query.h"
 
+namespace fh {
+
 // The column a leaf names, as the caller's tables define it.
 struct CriteriaColumn {
   const char* tableName = nullptr;  // qualifies the column in the SQL; may be none
@@ -25,7 +27,6 @@ struct CriteriaColumn {
 // Finds the column a leaf names; none when no table has it.
 using CriteriaColumnFinder = std::function<std::optional<CriteriaColumn>(const std::string& name)>;
 
-namespace fh {
 // The select-query criteria of tree. None when a leaf names a column find
 // does not know ("Criteria column %s is not a column of the selected
 // tables\n", error), a literal cannot be read as its column's type (the line
@@ -33,4 +34,5 @@ namespace fh {
 // two children, or pool is exhausted.
 SelectCriteria* SelectCriteriaFromTree(const CriteriaNode* tree, const CriteriaColumnFinder& find,
                                        MemPool* pool);
+
 }  // namespace fh

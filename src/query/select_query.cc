@@ -21,14 +21,14 @@ const char* CopyText(MemPool* pool, const char* text, bool* failed) {
   return copy;
 }
 
-ColumnRef* MakeColumnRef(const char* tableName, const char* tableAlias, const char* columnName,
-                         const char* columnAlias, int32_t number, uint8_t dataType,
-                         uint8_t aggregate, MemPool* pool) {
+fh::ColumnRef* MakeColumnRef(const char* tableName, const char* tableAlias, const char* columnName,
+                             const char* columnAlias, int32_t number, uint8_t dataType,
+                             uint8_t aggregate, MemPool* pool) {
   if (dataType > 22) {
     LogError("\nInvalid Data Type\n");
     return nullptr;
   }
-  ColumnRef* column = MemPoolNew<ColumnRef>(pool);
+  fh::ColumnRef* column = MemPoolNew<fh::ColumnRef>(pool);
   if (column == nullptr) return nullptr;
   bool failed = false;
   column->tableName = CopyText(pool, tableName, &failed);
@@ -45,9 +45,9 @@ bool Append(Vector* vector, void* element) {
   return vector != nullptr && element != nullptr && AddElementData(vector, element) == 1;
 }
 
-SelectCriteria* MakeConnective(SelectCriteria* left, SelectCriteria* right, uint8_t code,
-                               MemPool* pool) {
-  SelectCriteria* node = MemPoolNew<SelectCriteria>(pool);
+fh::SelectCriteria* MakeConnective(fh::SelectCriteria* left, fh::SelectCriteria* right,
+                                   uint8_t code, MemPool* pool) {
+  fh::SelectCriteria* node = MemPoolNew<fh::SelectCriteria>(pool);
   if (node == nullptr) return nullptr;
   node->operatorCode = code;
   node->left = left;
@@ -97,9 +97,9 @@ void FreeSelectQuery(SelectQuery* query) {
   if (query != nullptr) fh::DestroyMemPool(query->pool);
 }
 
-ColumnRef* CreateColumnRef(const char* tableName, const char* tableAlias, const char* columnName,
-                           const char* columnAlias, int32_t number, uint8_t dataType,
-                           uint8_t aggregate, MemPool* pool) {
+fh::ColumnRef* CreateColumnRef(const char* tableName, const char* tableAlias,
+                               const char* columnName, const char* columnAlias, int32_t number,
+                               uint8_t dataType, uint8_t aggregate, MemPool* pool) {
   if (columnName == nullptr && aggregate == kAggregateNone) {
     LogError("\nColumn Name is NULL\n");
     return nullptr;
@@ -108,9 +108,9 @@ ColumnRef* CreateColumnRef(const char* tableName, const char* tableAlias, const 
                        pool);
 }
 
-ColumnRef* CreateListColumnRef(const char* tableName, const char* tableAlias,
-                               const char* columnName, const char* columnAlias, int32_t number,
-                               uint8_t dataType, uint8_t aggregate, MemPool* pool) {
+fh::ColumnRef* CreateListColumnRef(const char* tableName, const char* tableAlias,
+                                   const char* columnName, const char* columnAlias, int32_t number,
+                                   uint8_t dataType, uint8_t aggregate, MemPool* pool) {
   if (columnName == nullptr) {
     LogError("\nColumn Name is NULL\n");
     return nullptr;
@@ -119,7 +119,7 @@ ColumnRef* CreateListColumnRef(const char* tableName, const char* tableAlias,
                        pool);
 }
 
-bool AddColumnToSelectQuery(SelectQuery* query, ColumnRef* column) {
+bool AddColumnToSelectQuery(SelectQuery* query, fh::ColumnRef* column) {
   return query != nullptr && Append(query->columns, column);
 }
 
@@ -127,7 +127,7 @@ bool RemoveColumnFromSelectQuery(SelectQuery* query, const char* columnName,
                                  const char* tableName) {
   if (query != nullptr && columnName != nullptr) {
     for (VectorNode* node = query->columns->head.get(); node != nullptr; node = node->next.get()) {
-      const auto* column = static_cast<const ColumnRef*>(node->data);
+      const auto* column = static_cast<const fh::ColumnRef*>(node->data);
       if (column->columnName == nullptr || strcasecmp(column->columnName, columnName) != 0) {
         continue;
       }
@@ -142,14 +142,14 @@ bool RemoveColumnFromSelectQuery(SelectQuery* query, const char* columnName,
   return false;
 }
 
-SelectCriteria* CreateCriteria(ColumnRef* column, const void* value, int32_t valueLength,
-                               uint8_t operatorCode, MemPool* pool) {
+fh::SelectCriteria* CreateCriteria(fh::ColumnRef* column, const void* value, int32_t valueLength,
+                                   uint8_t operatorCode, MemPool* pool) {
   if (column == nullptr) {
     LogError("\nEmpty Column Assigned\n");
     return nullptr;
   }
   if (valueLength < 0 || (value == nullptr && valueLength > 0)) return nullptr;
-  SelectCriteria* node = MemPoolNew<SelectCriteria>(pool);
+  fh::SelectCriteria* node = MemPoolNew<fh::SelectCriteria>(pool);
   if (node == nullptr) return nullptr;
   node->column = column;
   node->value = fh::MemPoolMemDup(pool, value, static_cast<std::size_t>(valueLength));
@@ -159,15 +159,17 @@ SelectCriteria* CreateCriteria(ColumnRef* column, const void* value, int32_t val
   return node;
 }
 
-SelectCriteria* CreateAndCriteria(SelectCriteria* left, SelectCriteria* right, MemPool* pool) {
+fh::SelectCriteria* CreateAndCriteria(fh::SelectCriteria* left, fh::SelectCriteria* right,
+                                      MemPool* pool) {
   return MakeConnective(left, right, 7, pool);
 }
 
-SelectCriteria* CreateOrCriteria(SelectCriteria* left, SelectCriteria* right, MemPool* pool) {
+fh::SelectCriteria* CreateOrCriteria(fh::SelectCriteria* left, fh::SelectCriteria* right,
+                                     MemPool* pool) {
   return MakeConnective(left, right, 8, pool);
 }
 
-void SetCriteria(SelectQuery* query, SelectCriteria* node) {
+void SetCriteria(SelectQuery* query, fh::SelectCriteria* node) {
   if (query != nullptr) query->criteria = node;
 }
 
@@ -191,7 +193,7 @@ bool AddJoin(SelectQuery* query, Join* join) {
   return query != nullptr && Append(query->joins, join);
 }
 
-Having* fh::CreateHaving(ColumnRef* column, const void* value, int32_t valueLength,
+Having* fh::CreateHaving(fh::ColumnRef* column, const void* value, int32_t valueLength,
                          uint8_t operatorCode, MemPool* pool) {
   if (column == nullptr || valueLength < 0 || (value == nullptr && valueLength > 0)) return nullptr;
   Having* having = MemPoolNew<Having>(pool);
@@ -217,22 +219,22 @@ bool SetGroupBy(SelectQuery* query, GroupBy* groupBy) {
   return true;
 }
 
-SortOrder* CreateSortOrder(Vector* columns, uint8_t ascending, MemPool* pool) {
-  SortOrder* sortOrder = MemPoolNew<SortOrder>(pool);
+fh::SortOrder* CreateSortOrder(Vector* columns, uint8_t ascending, MemPool* pool) {
+  fh::SortOrder* sortOrder = MemPoolNew<fh::SortOrder>(pool);
   if (sortOrder == nullptr) return nullptr;
   sortOrder->columns = columns;
   sortOrder->ascending = ascending;
   return sortOrder;
 }
 
-bool SetSortOrder(SelectQuery* query, SortOrder* sortOrder) {
+bool SetSortOrder(SelectQuery* query, fh::SortOrder* sortOrder) {
   if (query == nullptr) return false;
   query->sortOrder = sortOrder;
   return true;
 }
 
-TableRef* CreateTableRef(const char* name, const char* alias, MemPool* pool) {
-  TableRef* table = MemPoolNew<TableRef>(pool);
+fh::TableRef* CreateTableRef(const char* name, const char* alias, MemPool* pool) {
+  fh::TableRef* table = MemPoolNew<fh::TableRef>(pool);
   if (table == nullptr) return nullptr;
   bool failed = false;
   table->name = CopyText(pool, name, &failed);
@@ -240,12 +242,12 @@ TableRef* CreateTableRef(const char* name, const char* alias, MemPool* pool) {
   return failed ? nullptr : table;
 }
 
-bool AddTable(SelectQuery* query, TableRef* table) {
+bool AddTable(SelectQuery* query, fh::TableRef* table) {
   return query != nullptr && Append(query->tables, table);
 }
 
 Vector* CreateColumnVector(MemPool* pool) { return MemPoolMake<Vector>(pool); }
 
-bool AddColumnToVector(MemPool* /*pool*/, ColumnRef* column, Vector* vector) {
+bool AddColumnToVector(MemPool* /*pool*/, fh::ColumnRef* column, Vector* vector) {
   return Append(vector, column);
 }

@@ -44,13 +44,13 @@ inline constexpr uint8_t kSelectOperatorBetween = 10;
 inline constexpr uint8_t kSelectOperatorMax = 10;
 
 namespace fh {
+
 // "DISTINCT" ... "AVG" for 1 to 6, "INVALID TYPE" for 0; none above 6.
 const char* GetAggregateName(uint8_t aggregate);
 // "<" ... "BETWEEN" for 1 to 10, "INVALID OPERATOR" for 0; none above 10.
 const char* GetSelectOperatorName(uint8_t operatorCode);
 // "INNER_JOIN", "LEFT_JOIN"; none for other codes.
 const char* GetJoinTypeName(uint8_t joinType);
-}  // namespace fh
 
 struct ColumnRef {
   const char* tableName = nullptr;  // pool texts; each may be none
@@ -67,6 +67,8 @@ struct TableRef {
   const char* alias = nullptr;  // may be none
 };
 
+}  // namespace fh
+
 struct Join {
   const char* baseTable = nullptr;
   const char* baseAlias = nullptr;
@@ -76,6 +78,8 @@ struct Join {
   Vector* baseColumns = nullptr;    // of ColumnRef, paired by position; may be none
   Vector* joinedColumns = nullptr;  // of ColumnRef; may be none
 };
+
+namespace fh {
 
 // A node of a select query's where tree: AND and OR nodes (7, 8) carry two
 // subtrees and no column; comparison nodes are leaves.
@@ -89,8 +93,10 @@ struct SelectCriteria {
   SelectCriteria* parent = nullptr;
 };
 
+}  // namespace fh
+
 struct Having {
-  ColumnRef* column = nullptr;  // its aggregate names the function
+  fh::ColumnRef* column = nullptr;  // its aggregate names the function
   const char* value = nullptr;
   int32_t valueLength = 0;
   uint8_t operatorCode = 0;
@@ -101,18 +107,22 @@ struct GroupBy {
   Having* having = nullptr;
 };
 
+namespace fh {
+
 struct SortOrder {
   Vector* columns = nullptr;  // of ColumnRef
   uint8_t ascending = 1;      // 1 ascending, 0 descending, for the whole list
 };
 
+}  // namespace fh
+
 struct SelectQuery {
   MemPool* pool = nullptr;    // owns every part below
   Vector* columns = nullptr;  // of ColumnRef; empty means "*"
   Vector* joins = nullptr;    // of Join
-  SelectCriteria* criteria = nullptr;
+  fh::SelectCriteria* criteria = nullptr;
   GroupBy* groupBy = nullptr;
-  SortOrder* sortOrder = nullptr;
+  fh::SortOrder* sortOrder = nullptr;
   Vector* tables = nullptr;  // of TableRef
   int32_t limit = 0;         // 0: no paging
   int32_t offset = 0;
@@ -128,16 +138,16 @@ void FreeSelectQuery(SelectQuery* query);
 
 // A new column reference in pool. No column name and no aggregate: "\nColumn
 // Name is NULL\n"; dataType above 22: "\nInvalid Data Type\n"; both none.
-ColumnRef* CreateColumnRef(const char* tableName, const char* tableAlias, const char* columnName,
-                           const char* columnAlias, int32_t number, uint8_t dataType,
-                           uint8_t aggregate, MemPool* pool);
-// As CreateColumnRef for a group-by, sort or join list: the column name is
-// required even with an aggregate.
-ColumnRef* CreateListColumnRef(const char* tableName, const char* tableAlias,
+fh::ColumnRef* CreateColumnRef(const char* tableName, const char* tableAlias,
                                const char* columnName, const char* columnAlias, int32_t number,
                                uint8_t dataType, uint8_t aggregate, MemPool* pool);
+// As CreateColumnRef for a group-by, sort or join list: the column name is
+// required even with an aggregate.
+fh::ColumnRef* CreateListColumnRef(const char* tableName, const char* tableAlias,
+                                   const char* columnName, const char* columnAlias, int32_t number,
+                                   uint8_t dataType, uint8_t aggregate, MemPool* pool);
 // Appends column to the query's columns; false for a null argument.
-bool AddColumnToSelectQuery(SelectQuery* query, ColumnRef* column);
+bool AddColumnToSelectQuery(SelectQuery* query, fh::ColumnRef* column);
 // Removes the first column whose name matches columnName and, when the column
 // has a table name, whose table name matches tableName (ignoring case). true
 // when one was removed; else "Invalid Column Name" (error) and false.
@@ -145,13 +155,15 @@ bool RemoveColumnFromSelectQuery(SelectQuery* query, const char* columnName, con
 
 // A new leaf comparing column with a pool copy of valueLength value bytes.
 // No column: "\nEmpty Column Assigned\n" (error) and none.
-SelectCriteria* CreateCriteria(ColumnRef* column, const void* value, int32_t valueLength,
-                               uint8_t operatorCode, MemPool* pool);
+fh::SelectCriteria* CreateCriteria(fh::ColumnRef* column, const void* value, int32_t valueLength,
+                                   uint8_t operatorCode, MemPool* pool);
 // New AND (7) / OR (8) nodes over left and right, which get it as parent.
-SelectCriteria* CreateAndCriteria(SelectCriteria* left, SelectCriteria* right, MemPool* pool);
-SelectCriteria* CreateOrCriteria(SelectCriteria* left, SelectCriteria* right, MemPool* pool);
+fh::SelectCriteria* CreateAndCriteria(fh::SelectCriteria* left, fh::SelectCriteria* right,
+                                      MemPool* pool);
+fh::SelectCriteria* CreateOrCriteria(fh::SelectCriteria* left, fh::SelectCriteria* right,
+                                     MemPool* pool);
 // Sets the criteria root (none clears it).
-void SetCriteria(SelectQuery* query, SelectCriteria* node);
+void SetCriteria(SelectQuery* query, fh::SelectCriteria* node);
 
 Join* CreateJoin(const char* baseTable, const char* baseAlias, const char* joinedTable,
                  const char* joinedAlias, uint8_t joinType, Vector* baseColumns,
@@ -159,19 +171,22 @@ Join* CreateJoin(const char* baseTable, const char* baseAlias, const char* joine
 bool AddJoin(SelectQuery* query, Join* join);
 
 namespace fh {
+
 // A having record for CreateGroupBy (the value bytes are copied).
 Having* CreateHaving(ColumnRef* column, const void* value, int32_t valueLength,
                      uint8_t operatorCode, MemPool* pool);
+
 }  // namespace fh
+
 GroupBy* CreateGroupBy(Vector* columns, Having* having, MemPool* pool);
 bool SetGroupBy(SelectQuery* query, GroupBy* groupBy);
-SortOrder* CreateSortOrder(Vector* columns, uint8_t ascending, MemPool* pool);
-bool SetSortOrder(SelectQuery* query, SortOrder* sortOrder);
+fh::SortOrder* CreateSortOrder(Vector* columns, uint8_t ascending, MemPool* pool);
+bool SetSortOrder(SelectQuery* query, fh::SortOrder* sortOrder);
 
-TableRef* CreateTableRef(const char* name, const char* alias, MemPool* pool);
-bool AddTable(SelectQuery* query, TableRef* table);
+fh::TableRef* CreateTableRef(const char* name, const char* alias, MemPool* pool);
+bool AddTable(SelectQuery* query, fh::TableRef* table);
 
 // A new empty vector living in pool (destroyed with it).
 Vector* CreateColumnVector(MemPool* pool);
 // Appends column to vector; false for a null argument.
-bool AddColumnToVector(MemPool* pool, ColumnRef* column, Vector* vector);
+bool AddColumnToVector(MemPool* pool, fh::ColumnRef* column, Vector* vector);

@@ -36,7 +36,7 @@ Vector* JoinColumns(MemPool* pool, const char* tableName, const char* tableAlias
   Vector* vector = CreateColumnVector(pool);
   if (vector == nullptr) return nullptr;
   for (const char* name : names) {
-    ColumnRef* column =
+    fh::ColumnRef* column =
         CreateListColumnRef(tableName, tableAlias, name, nullptr, 0, KES_SQL_INT, 0, pool);
     if (!AddColumnToVector(pool, column, vector)) return nullptr;
   }
@@ -95,7 +95,7 @@ bool AddColumnByName(SelectQuery* query, const char* tableName, const char* tabl
                      const char* columnName, const char* columnAlias, int32_t number,
                      uint8_t dataType, uint8_t aggregate) {
   if (query == nullptr) return false;
-  ColumnRef* column = CreateColumnRef(tableName, tableAlias, columnName, columnAlias, number,
-                                      dataType, aggregate, query->pool);
+  fh::ColumnRef* column = CreateColumnRef(tableName, tableAlias, columnName, columnAlias, number,
+                                          dataType, aggregate, query->pool);
   return column != nullptr && AddColumnToSelectQuery(query, column);
 }

@@ -42,7 +42,7 @@ constexpr int64_t kMaxBatchEndBeforeReserve =
 // stays valid while the entry does.
 struct SequenceState {
   fh::Mutex mutex;
-  std::unique_ptr<StringHashMap> map GUARDED_BY(mutex);
+  std::unique_ptr<fh::StringHashMap> map GUARDED_BY(mutex);
   std::vector<std::unique_ptr<SeqBatch>> batches GUARDED_BY(mutex);
   std::atomic<int64_t> statements{0};
 };
@@ -55,7 +55,7 @@ SequenceState& State() {
 bool EnsureMapLocked(SequenceState& state) REQUIRES(state.mutex) {
   if (state.map) return true;
   try {
-    state.map = std::make_unique<StringHashMap>(kSequenceMapBuckets);
+    state.map = std::make_unique<fh::StringHashMap>(kSequenceMapBuckets);
     return true;
   } catch (const std::bad_alloc&) {
     return false;
@@ -82,7 +82,7 @@ bool RecordBatch(const char* sequenceName, int32_t next, int32_t end) {
 }
 
 // The sequence's map entry, or none. The entry lives until FreeSequenceMap.
-const StringHashMapEntry* FindEntry(const char* key) {
+const fh::StringHashMapEntry* FindEntry(const char* key) {
   SequenceState& state = State();
   fh::MutexLock lock(&state.mutex);
   return state.map ? state.map->GetEntry(key) : nullptr;
@@ -114,16 +114,16 @@ int64_t RunUpdate(ConnectionHandle* handle, const fh::BoundUpdate& statement) {
   return fh::RunBoundUpdate(handle, statement);
 }
 
-BoundValue IntegerValue(int64_t number) {
-  BoundValue value;
-  value.kind = BoundKind::kInteger;
+fh::BoundValue IntegerValue(int64_t number) {
+  fh::BoundValue value;
+  value.kind = fh::BoundKind::kInteger;
   value.integer = number;
   return value;
 }
 
-BoundValue TextValue(const char* text) {
-  BoundValue value;
-  value.kind = BoundKind::kText;
+fh::BoundValue TextValue(const char* text) {
+  fh::BoundValue value;
+  value.kind = fh::BoundKind::kText;
   value.bytes = text;
   value.length = std::strlen(text);
   return value;
@@ -132,10 +132,10 @@ BoundValue TextValue(const char* text) {
 // CURRENTBATCHEND of the cursor row, when it is an integer from which
 // another batch can be reserved.
 std::optional<int64_t> ReadBatchEnd(const DBResultSet& resultSet) {
-  const ColumnValue* value = GetDBResultSetValue("CURRENTBATCHEND", nullptr, &resultSet);
+  const fh::ColumnValue* value = GetDBResultSetValue("CURRENTBATCHEND", nullptr, &resultSet);
   if (value == nullptr) return std::nullopt;  // SQL NULL or no such column
   uint8_t type = KES_SQL_NOT_SUPPORTED_TYPE;
-  for (const DBColumnDescriptor& column : resultSet.columns) {
+  for (const fh::DBColumnDescriptor& column : resultSet.columns) {
     if (strcasecmp(column.name.c_str(), "CURRENTBATCHEND") == 0) type = column.dataType;
   }
   std::optional<int64_t> end;
@@ -173,8 +173,8 @@ Reservation TryReserve(ConnectionHandle* handle, const char* sequenceName,
       return Reservation::kFailed;
     }
     const auto oldEnd = static_cast<int32_t>(*end);
-    const BoundValue values[] = {IntegerValue(oldEnd + kSeqBatchSize), TextValue(sequenceName),
-                                 IntegerValue(oldEnd)};
+    const fh::BoundValue values[] = {IntegerValue(oldEnd + kSeqBatchSize), TextValue(sequenceName),
+                                     IntegerValue(oldEnd)};
     const fh::BoundUpdate update{
         "update SeqGenState set CURRENTBATCHEND = ? where SEQNAME = ? and CURRENTBATCHEND = ?",
         values,
@@ -193,7 +193,7 @@ Reservation TryReserve(ConnectionHandle* handle, const char* sequenceName,
   }
   // No row yet. After an insert failed and the row is still missing, the
   // failure was not another process's insert.
-  const BoundValue values[] = {TextValue(sequenceName), IntegerValue(kSeqBatchSize)};
+  const fh::BoundValue values[] = {TextValue(sequenceName), IntegerValue(kSeqBatchSize)};
   const fh::BoundUpdate insert{
       "insert into SeqGenState values (?,?)", values,
       Format("insert into SeqGenState values (%s,%d);", quoted.c_str(), kSeqBatchSize)};
@@ -214,7 +214,7 @@ Reservation TryReserve(ConnectionHandle* handle, const char* sequenceName,
 // number of key's batch in *number, or why there is none.
 enum class Draw { kNumber, kUsedUp, kFailed };
 
-Draw DrawNumber(const char* key, const StringHashMapEntry* entry, int32_t* number) {
+Draw DrawNumber(const char* key, const fh::StringHashMapEntry* entry, int32_t* number) {
   SequenceState& state = State();
   fh::MutexLock lock(&state.mutex);
   auto* batch = static_cast<SeqBatch*>(entry->value);
@@ -230,19 +230,19 @@ Draw DrawNumber(const char* key, const StringHashMapEntry* entry, int32_t* numbe
 int32_t GenerateFrom(const char* tableName, const char* key, bool primeWhenUnknown) {
   for (;;) {
     LogTrace("AutoId Key %s\n", key);
-    const StringHashMapEntry* entry = FindEntry(key);
+    const fh::StringHashMapEntry* entry = FindEntry(key);
     if (entry == nullptr) {
       if (primeWhenUnknown) {
         primeWhenUnknown = false;
         SequenceState& state = State();
-        ObjectLockGuard mapLock(&state);
+        fh::ObjectLockGuard mapLock(&state);
         if (FindEntry(key) == nullptr && !UpdateSeqGen(tableName, key)) return -1;
         continue;
       }
       LogTrace("Cannot generate ID for key %s.\n", key);
       return -1;
     }
-    ObjectLockGuard lock(entry);
+    fh::ObjectLockGuard lock(entry);
     int32_t number = -1;
     switch (DrawNumber(key, entry, &number)) {
       case Draw::kNumber:
@@ -279,7 +279,7 @@ bool SequenceGenerator() {
     for (const ColumnDefnEntry& column : table->columns) {
       if (!column.generatorName) continue;
       // The lock is keyed on the process's sequence state, which holds the map.
-      ObjectLockGuard lock(&State());
+      fh::ObjectLockGuard lock(&State());
       UpdateSeqGen(table->tableName.c_str(), column.generatorName->c_str());
     }
   }

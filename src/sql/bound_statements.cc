@@ -12,17 +12,16 @@
 #include "sql/sql_dialects.h"
 #include "sql/sql_generator.h"
 
-namespace {
+namespace fh {
 
-using fh::BoundStatement;
-using fh::RowStatementKind;
+namespace {
 
 bool HasPrimaryKey(const TableDefn& table) {
   return table.constraints && !table.constraints->primaryKeyColumns.empty();
 }
 
 bool IsKey(const TableDefn& table, const ColumnDefnEntry& column) {
-  return fh::IsPrimaryKeyColumn(table, column.columnName);
+  return IsPrimaryKeyColumn(table, column.columnName);
 }
 
 // The columns an update sets: every column outside the key.
@@ -45,7 +44,7 @@ BoundValue TextValue(BoundKind kind, const ColumnValue& value) {
   BoundValue bound;
   bound.kind = kind;
   bound.bytes = value.text();
-  bound.length = fh::LiteralTextLength(value);
+  bound.length = LiteralTextLength(value);
   return bound;
 }
 
@@ -60,8 +59,8 @@ class ValueWriter {
   bool Add(const ColumnValue* value, uint8_t dataType) {
     BoundValue bound;
     if (value == nullptr) return Push(bound);
-    if (fh::IsDateTimeColumnType(dataType)) {
-      const std::optional<std::string> text = fh::DateTimeLiteralText(*value, dataType);
+    if (IsDateTimeColumnType(dataType)) {
+      const std::optional<std::string> text = DateTimeLiteralText(*value, dataType);
       if (!text) return false;
       bound.kind = dataType == KES_SQL_DATE   ? BoundKind::kDate
                    : dataType == KES_SQL_TIME ? BoundKind::kTime
@@ -72,8 +71,8 @@ class ValueWriter {
       return Push(bound);
     }
     if (value->isDateTime()) return false;
-    if (fh::IsIntegerColumnType(dataType)) {
-      const int64_t number = fh::GetIntegerValue(*value, dataType).value_or(0);
+    if (IsIntegerColumnType(dataType)) {
+      const int64_t number = GetIntegerValue(*value, dataType).value_or(0);
       if (dataType == KES_SQL_UNSIGNED_LONG_INT) {
         bound.kind = BoundKind::kUnsigned;
         bound.unsignedInteger = static_cast<uint64_t>(number);
@@ -83,7 +82,7 @@ class ValueWriter {
       }
       return Push(bound);
     }
-    if (fh::IsFloatingColumnType(dataType)) return AddFloating(*value, dataType);
+    if (IsFloatingColumnType(dataType)) return AddFloating(*value, dataType);
     switch (dataType) {
       case KES_SQL_BOOLEAN:
         return Push(BooleanValue(value->length() > 0 && value->bytes()[0] != 0));
@@ -146,12 +145,12 @@ class ValueWriter {
     BoundValue bound;
     bound.kind = BoundKind::kDouble;
     if (dataType == KES_SQL_DOUBLE) {
-      const std::optional<double> number = fh::GetFloatingValue(value, dataType);
+      const std::optional<double> number = GetFloatingValue(value, dataType);
       if (!number || !std::isfinite(*number)) return false;
       bound.real = *number;
       return Push(bound);
     }
-    const std::optional<std::string> text = fh::FloatingLiteralText(value, dataType);
+    const std::optional<std::string> text = FloatingLiteralText(value, dataType);
     if (!text) return false;
     bound.real = std::strtod(text->c_str(), nullptr);
     return Push(bound);
@@ -193,8 +192,8 @@ bool BindKeyed(const TableDefn& table, const RowObject& row, bool sets, ValueWri
 
 }  // namespace
 
-std::optional<std::string> fh::GenMarkerText(const DialectWords& words, RowStatementKind kind,
-                                             const TableDefn& table) {
+std::optional<std::string> GenMarkerText(const DialectWords& words, RowStatementKind kind,
+                                         const TableDefn& table) {
   if (table.columns.empty()) return std::nullopt;
   switch (kind) {
     case RowStatementKind::kInsert: {
@@ -220,8 +219,8 @@ std::optional<std::string> fh::GenMarkerText(const DialectWords& words, RowState
   return std::nullopt;
 }
 
-bool fh::BindRowValues(const DialectWords& words, RowStatementKind kind, const TableDefn& table,
-                       const RowObject& row, BoundStatement& statement) {
+bool BindRowValues(const DialectWords& words, RowStatementKind kind, const TableDefn& table,
+                   const RowObject& row, BoundStatement& statement) {
   statement.values.clear();
   statement.storage.clear();
   statement.values.reserve(table.columns.size());
@@ -234,8 +233,8 @@ bool fh::BindRowValues(const DialectWords& words, RowStatementKind kind, const T
   return true;
 }
 
-std::optional<std::string> fh::RowStatementText(RowStatementKind kind, const char* tableName,
-                                                const RowObject* row) {
+std::optional<std::string> RowStatementText(RowStatementKind kind, const char* tableName,
+                                            const RowObject* row) {
   switch (kind) {
     case RowStatementKind::kInsert:
       return GenerateInsertQuery(tableName, row);
@@ -250,18 +249,17 @@ std::optional<std::string> fh::RowStatementText(RowStatementKind kind, const cha
   return std::nullopt;
 }
 
-std::optional<std::string> fh::LiteralText(const BoundStatement& statement) {
+std::optional<std::string> LiteralText(const BoundStatement& statement) {
   return RowStatementText(statement.kind, statement.tableName, statement.row);
 }
 
-bool fh::LogsGeneratedStatements() {
-  const LogSettingsSnapshot log = fh::GetLogSettingsSnapshot();
+bool LogsGeneratedStatements() {
+  const LogSettingsSnapshot log = GetLogSettingsSnapshot();
   return log.isOpen && log.level >= 3;
 }
 
-std::optional<fh::BoundStatement> fh::RowStatementBinder::Bind(RowStatementKind kind,
-                                                               const char* tableName,
-                                                               const RowObject* row) {
+std::optional<BoundStatement> RowStatementBinder::Bind(RowStatementKind kind, const char* tableName,
+                                                       const RowObject* row) {
   if (tableName == nullptr || row == nullptr) return std::nullopt;
   const Texts* texts = nullptr;
   for (const Texts& cached : texts_) {
@@ -269,7 +267,7 @@ std::optional<fh::BoundStatement> fh::RowStatementBinder::Bind(RowStatementKind 
   }
   if (texts == nullptr) {
     const TableDefn* table = GetTableDefn(tableName);
-    const DialectWords* words = fh::GetDialectWordsForTable(tableName);
+    const DialectWords* words = GetDialectWordsForTable(tableName);
     std::optional<std::string> text;
     if (table != nullptr && words != nullptr) text = GenMarkerText(*words, kind, *table);
     texts_.push_back(Texts{tableName, kind, table, words,
@@ -285,3 +283,5 @@ std::optional<fh::BoundStatement> fh::RowStatementBinder::Bind(RowStatementKind 
   if (!BindRowValues(*texts->words, kind, *texts->table, *row, statement)) return std::nullopt;
   return statement;
 }
+
+}  // namespace fh

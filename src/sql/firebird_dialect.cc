@@ -11,7 +11,7 @@ std::string BinaryLiteral(const unsigned char* bytes, std::size_t length) {
 
 // Firebird has no text type: long texts are text blobs, which cannot be
 // indexed, so a key column keeps a varchar.
-ColumnShape Shape(const ColumnDefnEntry& column, bool isKey) {
+fh::ColumnShape Shape(const ColumnDefnEntry& column, bool isKey) {
   const std::string varchar = "varchar(" + std::to_string(column.maxSize) + ")";
   switch (column.dataType) {
     case KES_SQL_TINYINT:
@@ -37,8 +37,8 @@ ColumnShape Shape(const ColumnDefnEntry& column, bool isKey) {
     case KES_SQL_NCHAR:
       return {varchar, true, false};
     case KES_SQL_TEXT:
-      return isKey ? ColumnShape{varchar, true, false}
-                   : ColumnShape{"BLOB SUB_TYPE TEXT", false, true};
+      return isKey ? fh::ColumnShape{varchar, true, false}
+                   : fh::ColumnShape{"BLOB SUB_TYPE TEXT", false, true};
     case KES_SQL_DATETIME:
       return {"timestamp", false, false};
     case KES_SQL_DATE:
@@ -59,11 +59,11 @@ ColumnShape Shape(const ColumnDefnEntry& column, bool isKey) {
 
 }  // namespace
 
-const DialectWords kFirebirdWords = {
+const fh::DialectWords kFirebirdWords = {
     "FIREBIRD",
     "Firebird",
     "FirebirdGenDeleteQuery",
-    PagingForm::kFirstSkip,
+    fh::PagingForm::kFirstSkip,
     /*aliasKeyword=*/false,
     /*backslashEscapes=*/false,
     "1",
@@ -76,7 +76,7 @@ const DialectWords kFirebirdWords = {
     "\n);\n\n",
     BinaryLiteral,
     Shape,
-    BinaryTextForm::kRawBytes,
+    fh::BinaryTextForm::kRawBytes,
     /*uniqueOnSoleKey=*/false,
     /*unsignedBigintAsText=*/true,
     /*numericTextComparand=*/nullptr,

@@ -10,14 +10,17 @@
 #include "sql/sql_dialect.h"
 
 extern const SQLDialect kFirebirdDialect;
-extern const DialectWords kFirebirdWords;
+extern const fh::DialectWords kFirebirdWords;
 
 std::optional<std::string> FirebirdGenSelectQuery(SelectQuery* selectQuery);
 std::optional<std::string> FirebirdGenUpdateQuery(const char* tableName, const RowObject* row);
 namespace fh {
+
 std::optional<std::string> FirebirdGenInsertQuery(const char* tableName, const RowObject* row);
 std::optional<std::string> FirebirdGenDeleteQuery(const char* tableName, const RowObject* row);
 std::optional<std::string> FirebirdGenCreateQuery(const char* tableName);
+
 }  // namespace fh
+
 std::unique_ptr<RowObject> FirebirdConvResultsetToRowobject(const DBResultSet* resultSet,
                                                             const char* tableName);

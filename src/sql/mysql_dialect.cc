@@ -9,7 +9,7 @@ std::string BinaryLiteral(const unsigned char* bytes, std::size_t length) {
   return "X'" + fh::HexText(bytes, length) + "'";
 }
 
-ColumnShape Shape(const ColumnDefnEntry& column, bool isKey) {
+fh::ColumnShape Shape(const ColumnDefnEntry& column, bool isKey) {
   const std::string varchar = "varchar(" + std::to_string(column.maxSize) + ")";
   switch (column.dataType) {
     case KES_SQL_TINYINT:
@@ -36,7 +36,7 @@ ColumnShape Shape(const ColumnDefnEntry& column, bool isKey) {
     case KES_SQL_NCHAR:
       return {varchar, true, false};
     case KES_SQL_TEXT:
-      return isKey ? ColumnShape{varchar, true, false} : ColumnShape{"text", false, true};
+      return isKey ? fh::ColumnShape{varchar, true, false} : fh::ColumnShape{"text", false, true};
     case KES_SQL_DATETIME:
       return {"datetime", false, false};
     case KES_SQL_DATE:
@@ -57,11 +57,11 @@ ColumnShape Shape(const ColumnDefnEntry& column, bool isKey) {
 
 }  // namespace
 
-const DialectWords kMysqlWords = {
+const fh::DialectWords kMysqlWords = {
     "MYSQL",
     "Mysql",
     "MysqlGenDelteQuery",
-    PagingForm::kMysqlLimit,
+    fh::PagingForm::kMysqlLimit,
     /*aliasKeyword=*/true,
     /*backslashEscapes=*/true,
     "1",
@@ -74,7 +74,7 @@ const DialectWords kMysqlWords = {
     "\n) ENGINE = InnoDB;\n\n",
     BinaryLiteral,
     Shape,
-    BinaryTextForm::kRawBytes,
+    fh::BinaryTextForm::kRawBytes,
     /*uniqueOnSoleKey=*/true,
     /*unsignedBigintAsText=*/false,
     /*numericTextComparand=*/nullptr,

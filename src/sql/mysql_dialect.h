@@ -10,7 +10,7 @@
 #include "sql/sql_dialect.h"
 
 extern const SQLDialect kMysqlDialect;
-extern const DialectWords kMysqlWords;
+extern const fh::DialectWords kMysqlWords;
 
 std::optional<std::string> MysqlGenSelectQuery(SelectQuery* selectQuery);
 std::optional<std::string> MysqlGenUpdateQuery(const char* tableName, const RowObject* row);

@@ -9,7 +9,7 @@ std::string BinaryLiteral(const unsigned char* bytes, std::size_t length) {
   return "decode('" + fh::HexText(bytes, length) + "','hex')";
 }
 
-ColumnShape Shape(const ColumnDefnEntry& column, bool /*isKey*/) {
+fh::ColumnShape Shape(const ColumnDefnEntry& column, bool /*isKey*/) {
   switch (column.dataType) {
     case KES_SQL_TINYINT:
     case KES_SQL_UNSIGNED_TINYINT:
@@ -55,11 +55,11 @@ ColumnShape Shape(const ColumnDefnEntry& column, bool /*isKey*/) {
 
 }  // namespace
 
-const DialectWords kPgsqlWords = {
+const fh::DialectWords kPgsqlWords = {
     "PGSQL",
     "Pgsql",
     "PgsqlGenDeleteQuery",
-    PagingForm::kLimitOffset,
+    fh::PagingForm::kLimitOffset,
     /*aliasKeyword=*/true,
     /*backslashEscapes=*/false,
     "'t'",
@@ -72,7 +72,7 @@ const DialectWords kPgsqlWords = {
     "\n);\n\n",
     BinaryLiteral,
     Shape,
-    BinaryTextForm::kHexDigits,
+    fh::BinaryTextForm::kHexDigits,
     /*uniqueOnSoleKey=*/true,
     /*unsignedBigintAsText=*/false,
     /*numericTextComparand=*/nullptr,

@@ -10,13 +10,16 @@
 #include "sql/sql_dialect.h"
 
 extern const SQLDialect kPgsqlDialect;
-extern const DialectWords kPgsqlWords;
+extern const fh::DialectWords kPgsqlWords;
 
 std::optional<std::string> PgsqlGenSelectQuery(SelectQuery* selectQuery);
 namespace fh {
+
 std::optional<std::string> PgsqlGenUpdateQuery(const char* tableName, const RowObject* row);
 std::optional<std::string> PgsqlGenInsertQuery(const char* tableName, const RowObject* row);
+
 }  // namespace fh
+
 std::optional<std::string> PgsqlGenDeleteQuery(const char* tableName, const RowObject* row);
 std::optional<std::string> PgsqlGenCreateQuery(const char* tableName);
 std::unique_ptr<RowObject> PgsqlConvResultsetToRowobject(const DBResultSet* resultSet,

@@ -6,11 +6,13 @@
 #include "sql/sql_generator.h"
 #include "sql/sql_generator_internal.h"
 
+namespace fh {
+
 namespace {
 
-using fh::sqlgen::HasPrimaryKey;
-using fh::sqlgen::IsKeyColumn;
-using fh::sqlgen::kUnsupported;
+using sqlgen::HasPrimaryKey;
+using sqlgen::IsKeyColumn;
+using sqlgen::kUnsupported;
 
 const ColumnValue* RowValue(const RowObject& row, std::size_t index) {
   if (index >= row.values.size() || !row.values[index]) return nullptr;
@@ -34,8 +36,8 @@ bool RequirePrimaryKey(const TableDefn& table) {
 
 }  // namespace
 
-std::optional<std::string> fh::GenUpdateText(const DialectWords& words, const char* tableName,
-                                             const RowObject* row) {
+std::optional<std::string> GenUpdateText(const DialectWords& words, const char* tableName,
+                                         const RowObject* row) {
   if (words.entryTraces) LogTrace("@@@ Inside %sGenUpdateQuery @@@\n", words.prefix);
   const TableDefn* table = StatementTable(tableName, row);
   if (table == nullptr || !RequirePrimaryKey(*table)) return std::nullopt;
@@ -46,7 +48,7 @@ std::optional<std::string> fh::GenUpdateText(const DialectWords& words, const ch
       const ColumnDefnEntry& column = table->columns[i];
       const bool isKey = IsKeyColumn(*table, column.columnName);
       if (isKey) LogTrace("@@@ Update Query has Primary Key in Set clause @@@\n");
-      const auto literal = fh::WriteSqlLiteral(words, RowValue(*row, i), column.dataType);
+      const auto literal = WriteSqlLiteral(words, RowValue(*row, i), column.dataType);
       if (!literal) {
         LogError("%s", kUnsupported);
         return std::nullopt;
@@ -76,16 +78,15 @@ std::optional<std::string> fh::GenUpdateText(const DialectWords& words, const ch
   }
 }
 
-std::optional<std::string> fh::GenInsertText(const DialectWords& words, const char* tableName,
-                                             const RowObject* row) {
+std::optional<std::string> GenInsertText(const DialectWords& words, const char* tableName,
+                                         const RowObject* row) {
   if (words.entryTraces) LogTrace("@@@ Inside %sGenInsertQuery @@@\n", words.prefix);
   const TableDefn* table = StatementTable(tableName, row);
   if (table == nullptr) return std::nullopt;
   try {
     std::string text = "insert into  " + table->tableName + " values(";
     for (std::size_t i = 0; i < table->columns.size(); ++i) {
-      const auto literal =
-          fh::WriteSqlLiteral(words, RowValue(*row, i), table->columns[i].dataType);
+      const auto literal = WriteSqlLiteral(words, RowValue(*row, i), table->columns[i].dataType);
       text += (i == 0 ? "" : ",") + literal.value_or("NULL");
     }
     text += words.insertClose;
@@ -97,8 +98,8 @@ std::optional<std::string> fh::GenInsertText(const DialectWords& words, const ch
   }
 }
 
-std::optional<std::string> fh::GenDeleteText(const DialectWords& words, const char* tableName,
-                                             const RowObject* row) {
+std::optional<std::string> GenDeleteText(const DialectWords& words, const char* tableName,
+                                         const RowObject* row) {
   if (words.entryTraces) LogTrace("@@@ Inside %s @@@\n", words.deleteName);
   const TableDefn* table = StatementTable(tableName, row);
   if (table == nullptr || !RequirePrimaryKey(*table)) return std::nullopt;
@@ -107,7 +108,7 @@ std::optional<std::string> fh::GenDeleteText(const DialectWords& words, const ch
     for (std::size_t i = 0; i < table->columns.size(); ++i) {
       const ColumnDefnEntry& column = table->columns[i];
       if (!IsKeyColumn(*table, column.columnName)) continue;
-      const auto literal = fh::WriteSqlLiteral(words, RowValue(*row, i), column.dataType);
+      const auto literal = WriteSqlLiteral(words, RowValue(*row, i), column.dataType);
       if (!literal) {
         LogError("%s", kUnsupported);
         return std::nullopt;
@@ -121,3 +122,5 @@ std::optional<std::string> fh::GenDeleteText(const DialectWords& words, const ch
     return std::nullopt;
   }
 }
+
+}  // namespace fh

@@ -9,15 +9,17 @@
 #include "sql/sql_generator.h"
 #include "sql/sql_generator_internal.h"
 
+namespace fh {
+
 namespace {
 
-using fh::sqlgen::Format;
-using fh::sqlgen::HasPrimaryKey;
-using fh::sqlgen::IsKeyColumn;
+using sqlgen::Format;
+using sqlgen::HasPrimaryKey;
+using sqlgen::IsKeyColumn;
 
 std::string DefaultText(const DialectWords& words, const ColumnDefnEntry& column) {
   if (!column.defaultValue) return " ";
-  const auto literal = fh::WriteSqlLiteral(words, &*column.defaultValue, column.dataType);
+  const auto literal = WriteSqlLiteral(words, &*column.defaultValue, column.dataType);
   if (!literal || *literal == "NULL") return " ";
   return "DEFAULT " + *literal;
 }
@@ -39,10 +41,10 @@ std::string Joined(const std::vector<std::string>& names) {
 // One constraint per foreign key (fh::GroupForeignKeys); ON DELETE CASCADE
 // only where the dictionary asks for it.
 std::string ForeignKeys(const DialectWords& words, const TableDefn& table) {
-  const std::vector<fh::ForeignKey> keys = fh::GroupForeignKeys(table);
+  const std::vector<ForeignKey> keys = GroupForeignKeys(table);
   std::string text = ",\n";
   for (std::size_t group = 0; group < keys.size(); ++group) {
-    const fh::ForeignKey& key = keys[group];
+    const ForeignKey& key = keys[group];
     const std::string local = Joined(key.localColumns);
     text += Format("\tFOREIGN KEY(%s) REFERENCES %s (%s)", local.c_str(),
                    key.referenceTable.c_str(), Joined(key.referenceColumns).c_str());
@@ -58,7 +60,7 @@ std::string ForeignKeys(const DialectWords& words, const TableDefn& table) {
 
 }  // namespace
 
-std::optional<std::string> fh::GenCreateText(const DialectWords& words, const char* tableName) {
+std::optional<std::string> GenCreateText(const DialectWords& words, const char* tableName) {
   if (words.entryTraces) LogTrace("@@@ Inside %sGenCreateQuery @@@\n", words.prefix);
   if (tableName == nullptr) return std::nullopt;
   const TableDefn* table = GetTableDefn(tableName);
@@ -107,3 +109,5 @@ std::optional<std::string> fh::GenCreateText(const DialectWords& words, const ch
     return std::nullopt;
   }
 }
+
+}  // namespace fh

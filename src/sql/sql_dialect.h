@@ -42,6 +42,8 @@ struct SQLDialect {
                                                          const char* tableName);
 };
 
+namespace fh {
+
 // Where a dialect writes its paging words.
 enum class PagingForm : uint8_t {
   kMysqlLimit,   // at the end: "limit", " %d ," (offset, when non-zero), " %d"
@@ -106,3 +108,5 @@ struct DialectWords {
   // engine has no catalogue known here.
   const char* tableCountHead = nullptr;
 };
+
+}  // namespace fh

@@ -30,7 +30,7 @@ namespace {
 // description, the one place that lists them.
 struct KnownDialect {
   const SQLDialect* dialect;
-  const DialectWords* words;
+  const fh::DialectWords* words;
 };
 constexpr KnownDialect kKnownDialects[] = {{&kMysqlDialect, &kMysqlWords},
                                            {&kPgsqlDialect, &kPgsqlWords},
@@ -58,7 +58,7 @@ const SQLDialect* DialectForTable(const char* tableName) {
 const char* FirstTableOf(const SelectQuery* query) {
   if (query == nullptr) return nullptr;
   if (query->tables != nullptr && query->tables->head != nullptr) {
-    return static_cast<const TableRef*>(query->tables->head->data)->name;
+    return static_cast<const fh::TableRef*>(query->tables->head->data)->name;
   }
   if (query->joins != nullptr && query->joins->head != nullptr) {
     return static_cast<const Join*>(query->joins->head->data)->baseTable;
@@ -75,7 +75,7 @@ void LogGenerated(const char* format, const std::optional<std::string>& text) {
 // that asking about a missing table is not a failing statement. None for a
 // dialect without one known here.
 std::optional<std::string> CatalogCountQuery(const char* dialect, const std::string& tableName) {
-  const DialectWords* words = fh::DialectWordsNamed(dialect);
+  const fh::DialectWords* words = fh::DialectWordsNamed(dialect);
   if (words == nullptr || words->tableCountHead == nullptr) return std::nullopt;
   return words->tableCountHead + fh::QuoteSqlText(tableName, words->backslashEscapes) + ")";
 }
@@ -108,11 +108,11 @@ bool fh::TableExistsInDB(const char* connectionName, const std::string& tableNam
   ReleaseConnectionHandle(connectionName);
   bool exists = result != nullptr;
   if (exists && catalog) {
-    const ColumnValue* count = NextDBResultSetRow(result.get()) != nullptr &&
-                                       !result->rows.empty() && !result->rows[0].empty() &&
-                                       result->rows[0][0]
-                                   ? &*result->rows[0][0]
-                                   : nullptr;
+    const fh::ColumnValue* count = NextDBResultSetRow(result.get()) != nullptr &&
+                                           !result->rows.empty() && !result->rows[0].empty() &&
+                                           result->rows[0][0]
+                                       ? &*result->rows[0][0]
+                                       : nullptr;
     const auto text =
         count != nullptr ? ConvertValueToString(count, result->columns[0].dataType) : std::nullopt;
     exists = text && *text != "0";
@@ -228,7 +228,7 @@ std::optional<std::string> GenerateDeleteQuery(const char* tableName, const RowO
   return text;
 }
 
-const DialectWords* fh::GetDialectWordsForTable(const char* tableName) {
+const fh::DialectWords* fh::GetDialectWordsForTable(const char* tableName) {
   const SQLDialect* dialect = DialectForTable(tableName);
   for (const KnownDialect& known : kKnownDialects) {
     if (known.dialect == dialect) return known.words;
@@ -236,7 +236,7 @@ const DialectWords* fh::GetDialectWordsForTable(const char* tableName) {
   return nullptr;
 }
 
-const DialectWords* fh::DialectWordsNamed(const char* name) {
+const fh::DialectWords* fh::DialectWordsNamed(const char* name) {
   if (name == nullptr) return nullptr;
   for (const KnownDialect& known : kKnownDialects) {
     if (strcasecmp(known.words->name, name) == 0) return known.words;

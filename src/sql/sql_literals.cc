@@ -15,7 +15,9 @@
 #include "sql/sql_generator.h"
 #include "sql/sql_generator_internal.h"
 
-std::string fh::sqlgen::Format(const char* format, ...) {
+namespace fh {
+
+std::string sqlgen::Format(const char* format, ...) {
   va_list args;
   va_start(args, format);
   char small[256];
@@ -33,10 +35,10 @@ std::string fh::sqlgen::Format(const char* format, ...) {
 
 namespace {
 
-using fh::sqlgen::Format;
+using sqlgen::Format;
 
 std::string IntegerLiteral(const ColumnValue& value, uint8_t dataType) {
-  const int64_t number = fh::GetIntegerValue(value, dataType).value_or(0);
+  const int64_t number = GetIntegerValue(value, dataType).value_or(0);
   if (dataType == KES_SQL_UNSIGNED_LONG_INT)
     return Format("%" PRIu64, static_cast<uint64_t>(number));
   return Format("%" PRId64, number);
@@ -44,8 +46,8 @@ std::string IntegerLiteral(const ColumnValue& value, uint8_t dataType) {
 
 }  // namespace
 
-std::optional<std::string> fh::FloatingLiteralText(const ColumnValue& value, uint8_t dataType) {
-  const std::optional<double> number = fh::GetFloatingValue(value, dataType);
+std::optional<std::string> FloatingLiteralText(const ColumnValue& value, uint8_t dataType) {
+  const std::optional<double> number = GetFloatingValue(value, dataType);
   if (!number || !std::isfinite(*number)) return std::nullopt;
   // The shortest text that reads back to the same value (a long mantissa with
   // a large exponent overflows some engines' literal parsers).
@@ -65,7 +67,7 @@ std::optional<std::string> fh::FloatingLiteralText(const ColumnValue& value, uin
   return Format("%.17g", *number);
 }
 
-std::size_t fh::LiteralTextLength(const ColumnValue& value) {
+std::size_t LiteralTextLength(const ColumnValue& value) {
   const auto* bytes = value.bytes();
   const auto length = static_cast<std::size_t>(value.length());
   const void* zero = std::memchr(bytes, 0, length);
@@ -74,7 +76,7 @@ std::size_t fh::LiteralTextLength(const ColumnValue& value) {
              : static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - bytes);
 }
 
-std::string fh::HexText(const unsigned char* bytes, std::size_t length) {
+std::string HexText(const unsigned char* bytes, std::size_t length) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string text;
   text.reserve(length * 2);
@@ -101,32 +103,32 @@ KesDateTime DateTimeOfType(const KesDateTime& value, uint8_t dataType) {
 
 }  // namespace
 
-std::optional<std::string> fh::DateTimeLiteralText(const ColumnValue& value, uint8_t dataType) {
+std::optional<std::string> DateTimeLiteralText(const ColumnValue& value, uint8_t dataType) {
   if (!value.isDateTime()) return std::nullopt;
   return KesDateTimeToString(DateTimeOfType(*value.dateTime(), dataType));
 }
 
-std::string fh::QuoteSqlText(const DialectWords& words, const char* text, std::size_t length) {
-  return fh::QuoteSqlText(std::string_view(text, length), words.backslashEscapes);
+std::string QuoteSqlText(const DialectWords& words, const char* text, std::size_t length) {
+  return QuoteSqlText(std::string_view(text, length), words.backslashEscapes);
 }
 
-std::optional<std::string> fh::WriteSqlLiteral(const DialectWords& words, const ColumnValue* value,
-                                               uint8_t dataType) {
+std::optional<std::string> WriteSqlLiteral(const DialectWords& words, const ColumnValue* value,
+                                           uint8_t dataType) {
   if (value == nullptr) return "NULL";
-  if (fh::IsDateTimeColumnType(dataType)) {
-    const auto text = fh::DateTimeLiteralText(*value, dataType);
+  if (IsDateTimeColumnType(dataType)) {
+    const auto text = DateTimeLiteralText(*value, dataType);
     if (!text) return std::nullopt;
-    return fh::QuoteSqlText(words, text->c_str(), text->size());
+    return QuoteSqlText(words, text->c_str(), text->size());
   }
   if (value->isDateTime()) return std::nullopt;
-  if (fh::IsIntegerColumnType(dataType)) {
+  if (IsIntegerColumnType(dataType)) {
     std::string text = IntegerLiteral(*value, dataType);
     if (dataType == KES_SQL_UNSIGNED_LONG_INT && words.unsignedBigintAsText) {
       return "'" + text + "'";
     }
     return text;
   }
-  if (fh::IsFloatingColumnType(dataType)) return fh::FloatingLiteralText(*value, dataType);
+  if (IsFloatingColumnType(dataType)) return FloatingLiteralText(*value, dataType);
   switch (dataType) {
     case KES_SQL_BOOLEAN:
       return value->length() > 0 && value->bytes()[0] != 0 ? words.trueLiteral : words.falseLiteral;
@@ -138,8 +140,10 @@ std::optional<std::string> fh::WriteSqlLiteral(const DialectWords& words, const 
     case KES_SQL_NCHAR:
     case KES_SQL_CLOB:
     case KES_SQL_TEXT:
-      return fh::QuoteSqlText(words, value->text(), fh::LiteralTextLength(*value));
+      return QuoteSqlText(words, value->text(), LiteralTextLength(*value));
     default:
       return std::nullopt;
   }
 }
+
+}  // namespace fh

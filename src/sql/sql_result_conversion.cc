@@ -17,20 +17,22 @@
 #include "sql/sql_generator.h"
 #include "sql/sql_generator_internal.h"
 
+namespace fh {
+
 namespace {
 
-using fh::sqlgen::Format;
+using sqlgen::Format;
 
 // The fetched value as text (dates and times in their text forms).
 std::string FetchedText(const ColumnValue& value, uint8_t fetchedType) {
   if (value.isDateTime()) return KesDateTimeToString(*value.dateTime()).value_or("");
-  if (fh::IsIntegerColumnType(fetchedType) || fetchedType == KES_SQL_BOOLEAN) {
-    return Format("%" PRId64, fh::GetIntegerValue(value, fetchedType).value_or(0));
+  if (IsIntegerColumnType(fetchedType) || fetchedType == KES_SQL_BOOLEAN) {
+    return Format("%" PRId64, GetIntegerValue(value, fetchedType).value_or(0));
   }
-  if (fh::IsFloatingColumnType(fetchedType)) {
-    return Format("%.17g", fh::GetFloatingValue(value, fetchedType).value_or(0));
+  if (IsFloatingColumnType(fetchedType)) {
+    return Format("%.17g", GetFloatingValue(value, fetchedType).value_or(0));
   }
-  return std::string(value.text(), fh::LiteralTextLength(value));
+  return std::string(value.text(), LiteralTextLength(value));
 }
 
 bool TextIsTrue(const std::string& text) {
@@ -104,17 +106,17 @@ std::optional<int64_t> FloatingToInteger(double number, uint8_t columnType) {
   double low = -9223372036854775808.0;  // -2^63
   double high = 9223372036854775808.0;  // 2^63, exclusive
   if (columnType == KES_SQL_BOOLEAN) return number != 0 ? 1 : 0;
-  if (!fh::IsSignedIntegerColumnType(columnType)) low = 0;
+  if (!IsSignedIntegerColumnType(columnType)) low = 0;
   if (columnType == KES_SQL_UNSIGNED_LONG_INT) high = 18446744073709551616.0;  // 2^64
-  const int32_t size = fh::GetColumnTypeSize(columnType);
+  const int32_t size = GetColumnTypeSize(columnType);
   if (size < 8) {
     const double span = std::ldexp(1.0, size * 8);
-    high = fh::IsSignedIntegerColumnType(columnType) ? span / 2 : span;
-    low = fh::IsSignedIntegerColumnType(columnType) ? -span / 2 : 0;
+    high = IsSignedIntegerColumnType(columnType) ? span / 2 : span;
+    low = IsSignedIntegerColumnType(columnType) ? -span / 2 : 0;
   }
   if (!(number >= low && number < high)) {
     LogError("Fetched value %.17g is out of range for a column of type %s.\n", number,
-             fh::GetColumnTypeSymbol(columnType));
+             GetColumnTypeSymbol(columnType));
     return std::nullopt;
   }
   if (columnType == KES_SQL_UNSIGNED_LONG_INT)
@@ -141,18 +143,18 @@ std::optional<ColumnValue> ToColumnType(const DialectWords& words,
   if (!fetched) return std::nullopt;
   const ColumnValue& value = *fetched;
   if (columnType == KES_SQL_BLOB) return DecodeBinary(value, words.binaryText);
-  if (fh::IsDateTimeColumnType(columnType)) {
+  if (IsDateTimeColumnType(columnType)) {
     auto converted = ToDateTime(value, fetchedType, columnType);
     return converted ? converted : fetched;
   }
-  if (fh::IsIntegerColumnType(columnType) || columnType == KES_SQL_BOOLEAN) {
+  if (IsIntegerColumnType(columnType) || columnType == KES_SQL_BOOLEAN) {
     int64_t number = 0;
     if (!value.isDateTime() &&
-        (fh::IsIntegerColumnType(fetchedType) || fetchedType == KES_SQL_BOOLEAN)) {
-      number = fh::GetIntegerValue(value, fetchedType).value_or(0);
-    } else if (!value.isDateTime() && fh::IsFloatingColumnType(fetchedType)) {
+        (IsIntegerColumnType(fetchedType) || fetchedType == KES_SQL_BOOLEAN)) {
+      number = GetIntegerValue(value, fetchedType).value_or(0);
+    } else if (!value.isDateTime() && IsFloatingColumnType(fetchedType)) {
       const auto converted =
-          FloatingToInteger(fh::GetFloatingValue(value, fetchedType).value_or(0), columnType);
+          FloatingToInteger(GetFloatingValue(value, fetchedType).value_or(0), columnType);
       if (!converted) return std::nullopt;
       number = *converted;
     } else {
@@ -168,10 +170,10 @@ std::optional<ColumnValue> ToColumnType(const DialectWords& words,
     if (columnType == KES_SQL_BOOLEAN) number = number != 0 ? 1 : 0;
     return ColumnValue::FromInteger(columnType, number);
   }
-  if (fh::IsFloatingColumnType(columnType)) {
+  if (IsFloatingColumnType(columnType)) {
     double number = 0;
-    if (!value.isDateTime() && fh::IsFloatingColumnType(fetchedType)) {
-      number = fh::GetFloatingValue(value, fetchedType).value_or(0);
+    if (!value.isDateTime() && IsFloatingColumnType(fetchedType)) {
+      number = GetFloatingValue(value, fetchedType).value_or(0);
     } else {
       number = std::strtod(FetchedText(value, fetchedType).c_str(), nullptr);
     }
@@ -180,9 +182,8 @@ std::optional<ColumnValue> ToColumnType(const DialectWords& words,
   }
   if ((columnType == KES_SQL_DECIMAL || columnType == KES_SQL_NUMERIC) && !value.isDateTime())
     return ColumnValue::FromText(ShortestDecimalText(FetchedText(value, fetchedType)));
-  if (value.isDateTime() ||
-      (columnType != KES_SQL_BLOB &&
-       (fh::IsIntegerColumnType(fetchedType) || fh::IsFloatingColumnType(fetchedType)))) {
+  if (value.isDateTime() || (columnType != KES_SQL_BLOB && (IsIntegerColumnType(fetchedType) ||
+                                                            IsFloatingColumnType(fetchedType)))) {
     return ColumnValue::FromText(FetchedText(value, fetchedType));
   }
   return value;
@@ -190,9 +191,8 @@ std::optional<ColumnValue> ToColumnType(const DialectWords& words,
 
 }  // namespace
 
-std::unique_ptr<RowObject> fh::ConvertResultRow(const DialectWords& words,
-                                                const DBResultSet* resultSet,
-                                                const char* tableName) {
+std::unique_ptr<RowObject> ConvertResultRow(const DialectWords& words, const DBResultSet* resultSet,
+                                            const char* tableName) {
   if (resultSet == nullptr || resultSet->cursor < 0 ||
       resultSet->cursor >= static_cast<int64_t>(resultSet->rows.size())) {
     return nullptr;
@@ -221,3 +221,5 @@ std::unique_ptr<RowObject> fh::ConvertResultRow(const DialectWords& words,
     return nullptr;
   }
 }
+
+}  // namespace fh

@@ -12,10 +12,12 @@
 #include "sql/sql_generator.h"
 #include "sql/sql_generator_internal.h"
 
+namespace fh {
+
 namespace {
 
-using fh::sqlgen::Format;
-using fh::sqlgen::kUnsupported;
+using sqlgen::Format;
+using sqlgen::kUnsupported;
 
 void TraceInside(const DialectWords& words, const char* function) {
   LogTrace("@@@@@@@@@@@ - INSIDE %s%s - @@@@@@@@@@@@@", words.prefix, function);
@@ -25,10 +27,10 @@ void TraceInside(const DialectWords& words, const char* function) {
 // Dates and times arrive as their texts.
 std::optional<std::string> CriteriaLiteral(const DialectWords& words, const char* value,
                                            int32_t length, uint8_t dataType) {
-  if (fh::IsDateTimeColumnType(dataType))
-    return fh::QuoteSqlText(words, value, static_cast<std::size_t>(length));
+  if (IsDateTimeColumnType(dataType))
+    return QuoteSqlText(words, value, static_cast<std::size_t>(length));
   const ColumnValue bytes = ColumnValue::FromBytes(value, static_cast<std::size_t>(length));
-  return fh::WriteSqlLiteral(words, &bytes, dataType);
+  return WriteSqlLiteral(words, &bytes, dataType);
 }
 
 template <typename T>
@@ -58,7 +60,7 @@ std::optional<std::string> ColumnsFragment(const DialectWords& words, const Sele
   for (std::size_t i = 0; i < columns.size(); ++i) {
     const ColumnRef& column = *columns[i];
     if (column.aggregate != kAggregateNone) {
-      const char* aggregate = fh::GetAggregateName(column.aggregate);
+      const char* aggregate = GetAggregateName(column.aggregate);
       if (aggregate == nullptr) {
         LogError("Invalid Aggregate Type\n");
         return std::nullopt;
@@ -202,7 +204,7 @@ bool LeafText(const DialectWords& words, const SelectCriteria& node, std::string
   } else {
     text += operand;
   }
-  const char* name = fh::GetSelectOperatorName(node.operatorCode);
+  const char* name = GetSelectOperatorName(node.operatorCode);
   if (name == nullptr || node.operatorCode == 0 || node.operatorCode == 7 ||
       node.operatorCode == 8) {
     LogError("Invalid Operator\n");
@@ -271,7 +273,7 @@ bool CriteriaText(const DialectWords& words, const SelectCriteria* root, std::st
     frame.leftDone = true;
     const SelectCriteria& current = *frame.node;
     if (IsConnective(current)) {
-      text += Format(" %s ", fh::GetSelectOperatorName(current.operatorCode));
+      text += Format(" %s ", GetSelectOperatorName(current.operatorCode));
     } else if (current.column == nullptr || !LeafText(words, current, text)) {
       if (current.column == nullptr) LogError("Invalid Operator\n");
       return false;
@@ -305,8 +307,8 @@ std::optional<std::string> GroupByFragment(const DialectWords& words, const Sele
   }
   const Having* having = query.groupBy->having;
   if (having == nullptr || having->column == nullptr) return text;
-  const char* aggregate = fh::GetAggregateName(having->column->aggregate);
-  const char* op = fh::GetSelectOperatorName(having->operatorCode);
+  const char* aggregate = GetAggregateName(having->column->aggregate);
+  const char* op = GetSelectOperatorName(having->operatorCode);
   if (aggregate == nullptr || op == nullptr) {
     LogError(aggregate == nullptr ? "Invalid Aggregate Type\n" : "Invalid Operator\n");
     return std::nullopt;
@@ -353,7 +355,7 @@ std::string PagingText(const DialectWords& words, const SelectQuery& query) {
 
 }  // namespace
 
-std::optional<std::string> fh::GenSelectText(const DialectWords& words, SelectQuery* query) {
+std::optional<std::string> GenSelectText(const DialectWords& words, SelectQuery* query) {
   LogTrace("@@@@@@@@@@@ - INSIDE %sGenSelectQuery - @@@@@@@@@@@@@", words.prefix);
   if (query == nullptr) return std::nullopt;
   try {
@@ -398,3 +400,5 @@ std::optional<std::string> fh::GenSelectText(const DialectWords& words, SelectQu
     return std::nullopt;
   }
 }
+
+}  // namespace fh

@@ -13,7 +13,7 @@ std::string BinaryLiteral(const unsigned char* bytes, std::size_t length) {
 // INTEGER; unsigned 64-bit values, decimals, dates and times are kept as
 // their texts (a NUMERIC affinity would turn a value beyond 64 signed bits
 // or 15 significant digits into an approximate REAL).
-ColumnShape Shape(const ColumnDefnEntry& column, bool /*isKey*/) {
+fh::ColumnShape Shape(const ColumnDefnEntry& column, bool /*isKey*/) {
   switch (column.dataType) {
     case KES_SQL_TINYINT:
     case KES_SQL_UNSIGNED_TINYINT:
@@ -57,11 +57,11 @@ ColumnShape Shape(const ColumnDefnEntry& column, bool /*isKey*/) {
 
 }  // namespace
 
-const DialectWords kSqliteWords = {
+const fh::DialectWords kSqliteWords = {
     "SQLITE",
     "Sqlite",
     "SqliteGenDeleteQuery",
-    PagingForm::kLimitOffset,
+    fh::PagingForm::kLimitOffset,
     /*aliasKeyword=*/true,
     /*backslashEscapes=*/false,
     "1",
@@ -74,7 +74,7 @@ const DialectWords kSqliteWords = {
     "\n);\n\n",
     BinaryLiteral,
     Shape,
-    BinaryTextForm::kQuotedHex,
+    fh::BinaryTextForm::kQuotedHex,
     /*uniqueOnSoleKey=*/true,
     /*unsignedBigintAsText=*/true,
     /*numericTextComparand=*/"CAST(%s AS NUMERIC)",

@@ -10,14 +10,16 @@
 #include "sql/sql_dialect.h"
 
 extern const SQLDialect kSqliteDialect;
-extern const DialectWords kSqliteWords;
+extern const fh::DialectWords kSqliteWords;
 
 std::optional<std::string> SqliteGenSelectQuery(SelectQuery* selectQuery);
 namespace fh {
+
 std::optional<std::string> SqliteGenUpdateQuery(const char* tableName, const RowObject* row);
 std::optional<std::string> SqliteGenInsertQuery(const char* tableName, const RowObject* row);
 std::optional<std::string> SqliteGenDeleteQuery(const char* tableName, const RowObject* row);
 std::optional<std::string> SqliteGenCreateQuery(const char* tableName);
 std::unique_ptr<RowObject> SqliteConvResultsetToRowobject(const DBResultSet* resultSet,
                                                           const char* tableName);
+
 }  // namespace fh

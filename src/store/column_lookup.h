@@ -10,6 +10,8 @@
 #include "dictionary/table_defn.h"
 #include "store/custom_view.h"
 
+namespace fh {
+
 // Where a table's or a result's columns are described: a table definition
 // (kind 1) or a view definition (kind 2); either may be none.
 struct ColumnSource {
@@ -17,7 +19,6 @@ struct ColumnSource {
   const CustomViewDefn* viewDefn = nullptr;
 };
 
-namespace fh {
 // The number of columns (0 without a definition).
 int32_t ColumnCountOf(const ColumnSource& source);
 // The index of the column named columnName, or -1 (also for a null name).
@@ -26,4 +27,5 @@ int32_t FindColumnIndex(const ColumnSource& source, const char* columnName);
 uint8_t ColumnTypeAt(const ColumnSource& source, int32_t index);
 // The name of the column at index, or none.
 const char* ColumnNameAt(const ColumnSource& source, int32_t index);
+
 }  // namespace fh

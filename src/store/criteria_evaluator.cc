@@ -38,7 +38,7 @@ int Order(T a, T b) {
   return (a > b) - (a < b);
 }
 
-std::string_view BytesOf(const ColumnValue& value) {
+std::string_view BytesOf(const fh::ColumnValue& value) {
   return std::string_view(reinterpret_cast<const char*>(value.bytes()),
                           static_cast<std::size_t>(value.length()));
 }
@@ -52,7 +52,7 @@ int64_t Read(const unsigned char* bytes) {
 
 // The integer value of an integer or boolean type at its width and
 // signedness (the unsigned 64-bit type as its bit pattern).
-int64_t IntegerOf(const ColumnValue& value, uint8_t type) {
+int64_t IntegerOf(const fh::ColumnValue& value, uint8_t type) {
   if (value.length() < fh::GetColumnTypeSize(type))
     return fh::GetIntegerValue(value, type).value_or(0);
   const unsigned char* bytes = value.bytes();
@@ -112,7 +112,7 @@ uint64_t Combine(uint64_t hash, uint64_t value) {
   return (hash ^ value) * 0x9e3779b97f4a7c15ull + (hash >> 29);
 }
 
-uint64_t HashDecimal(const DecimalDigits& digits) {
+uint64_t HashDecimal(const fh::DecimalDigits& digits) {
   return Combine(Combine(digits.negative ? 1 : 0, HashBytes(digits.integer)),
                  HashBytes(digits.fraction));
 }
@@ -122,19 +122,19 @@ constexpr uint64_t kKeySeed = 0x51ed27a3c6b0f4d9ull;
 // Post-order walk of the tree without recursion: visit(node) is called once
 // per node, after both of its children.
 template <typename Visit>
-bool PostOrder(CriteriaNode* root, Visit visit) {
-  std::vector<std::pair<CriteriaNode*, bool>> pending;  // node, children pushed
+bool PostOrder(fh::CriteriaNode* root, Visit visit) {
+  std::vector<std::pair<fh::CriteriaNode*, bool>> pending;  // node, children pushed
   if (root != nullptr) pending.emplace_back(root, false);
   while (!pending.empty()) {
     auto& [node, expanded] = pending.back();
     if (expanded) {
-      CriteriaNode* done = node;
+      fh::CriteriaNode* done = node;
       pending.pop_back();
       if (!visit(done)) return false;
       continue;
     }
     expanded = true;
-    CriteriaNode* current = node;
+    fh::CriteriaNode* current = node;
     if (current->right) pending.emplace_back(current->right.get(), false);
     if (current->left) pending.emplace_back(current->left.get(), false);
   }
@@ -143,19 +143,21 @@ bool PostOrder(CriteriaNode* root, Visit visit) {
 
 }  // namespace
 
+namespace fh {
+
 std::unique_ptr<CompiledCriteria> CompiledCriteria::Compile(CriteriaNode* tree,
                                                             const ColumnSource& source,
                                                             std::string* unknownColumn) {
   try {
     const bool bound = PostOrder(tree, [&](CriteriaNode* node) {
       if (!node->columnName) return true;
-      const int32_t index = fh::FindColumnIndex(source, node->columnName->c_str());
+      const int32_t index = FindColumnIndex(source, node->columnName->c_str());
       if (index < 0) {
         if (unknownColumn != nullptr) *unknownColumn = *node->columnName;
         return false;
       }
       node->columnIndex = index;
-      node->columnType = fh::ColumnTypeAt(source, index);
+      node->columnType = ColumnTypeAt(source, index);
       return true;
     });
     if (!bound) return nullptr;
@@ -163,7 +165,7 @@ std::unique_ptr<CompiledCriteria> CompiledCriteria::Compile(CriteriaNode* tree,
     if (!compiled->Emit(tree)) return nullptr;
     // The leaves no longer move: their decimal digits may point into them.
     for (Leaf& leaf : compiled->leaves_) {
-      if (leaf.kind == Kind::kDecimal) leaf.decimal = *fh::ReadDecimalDigits(leaf.text);
+      if (leaf.kind == Kind::kDecimal) leaf.decimal = *ReadDecimalDigits(leaf.text);
     }
     return compiled;
   } catch (const std::bad_alloc&) {
@@ -214,7 +216,7 @@ bool CompiledCriteria::Emit(const CriteriaNode* tree) {
 }
 
 std::optional<CompiledCriteria::Leaf> CompiledCriteria::MakeLeaf(const CriteriaNode& node) {
-  std::optional<CriteriaComparison> comparison = fh::ReadLeafComparison(node, node.columnType);
+  std::optional<CriteriaComparison> comparison = ReadLeafComparison(node, node.columnType);
   if (!comparison) return std::nullopt;
   Leaf leaf;
   leaf.columnIndex = node.columnIndex;
@@ -231,7 +233,7 @@ std::optional<CompiledCriteria::Leaf> CompiledCriteria::MakeLeaf(const CriteriaN
       leaf.integer = IntegerOf(value, type);
       break;
     case Kind::kFloating:
-      leaf.real = fh::GetFloatingValue(value, comparison->valueType).value_or(0);
+      leaf.real = GetFloatingValue(value, comparison->valueType).value_or(0);
       break;
     case Kind::kDateTime:
       leaf.integer = PackedDateTime(*value.dateTime(), type);
@@ -246,10 +248,10 @@ std::optional<CompiledCriteria::Leaf> CompiledCriteria::MakeLeaf(const CriteriaN
 
 CompiledCriteria::Kind CompiledCriteria::KindOf(uint8_t type) {
   if (type == KES_SQL_UNSIGNED_LONG_INT) return Kind::kUnsigned;
-  if (fh::IsIntegerColumnType(type) || type == KES_SQL_BOOLEAN) return Kind::kSigned;
-  if (fh::IsFloatingColumnType(type)) return Kind::kFloating;
+  if (IsIntegerColumnType(type) || type == KES_SQL_BOOLEAN) return Kind::kSigned;
+  if (IsFloatingColumnType(type)) return Kind::kFloating;
   if (type == KES_SQL_DECIMAL || type == KES_SQL_NUMERIC) return Kind::kDecimal;
-  if (fh::IsDateTimeColumnType(type)) return Kind::kDateTime;
+  if (IsDateTimeColumnType(type)) return Kind::kDateTime;
   return Kind::kBytes;
 }
 
@@ -280,12 +282,12 @@ std::optional<uint64_t> CompiledCriteria::ValueHash(const ColumnValue& value, ui
     case Kind::kDateTime:
       return static_cast<uint64_t>(PackedDateTime(*value.dateTime(), type));
     case Kind::kFloating: {
-      const double number = fh::GetFloatingValue(value, type).value_or(0);
+      const double number = GetFloatingValue(value, type).value_or(0);
       if (std::isnan(number)) return std::nullopt;
       return HashDouble(number);
     }
     case Kind::kDecimal: {
-      const std::optional<DecimalDigits> digits = fh::ReadDecimalDigits(BytesOf(value));
+      const std::optional<DecimalDigits> digits = ReadDecimalDigits(BytesOf(value));
       if (!digits) return std::nullopt;
       return HashDecimal(*digits);
     }
@@ -344,16 +346,16 @@ bool CompiledCriteria::LeafMatches(const Leaf& leaf, const RowObject& row) const
       order = Order(static_cast<uint64_t>(IntegerOf(value, type)), leaf.unsigned_);
       break;
     case Kind::kFloating: {
-      const double number = fh::GetFloatingValue(value, type).value_or(0);
+      const double number = GetFloatingValue(value, type).value_or(0);
       if (std::isnan(number)) return false;
       order = Order(number, leaf.real);
       break;
     }
     case Kind::kDecimal: {
       // The stored text is read in place; no number, no match.
-      const std::optional<DecimalDigits> stored = fh::ReadDecimalDigits(BytesOf(value));
+      const std::optional<DecimalDigits> stored = ReadDecimalDigits(BytesOf(value));
       if (!stored) return false;
-      order = fh::CompareDecimalDigits(*stored, leaf.decimal);
+      order = CompareDecimalDigits(*stored, leaf.decimal);
       break;
     }
     case Kind::kBytes: {
@@ -422,3 +424,5 @@ void CompiledCriteria::Filter(const std::vector<RowObject*>& rows,
     if (row[at] != nullptr && Matches(*row[at])) matches.push_back(row[at]);
   }
 }
+
+}  // namespace fh

@@ -32,6 +32,8 @@
 #include "store/column_lookup.h"
 #include "store/row_object.h"
 
+namespace fh {
+
 class CompiledCriteria {
  public:
   CompiledCriteria() = default;
@@ -126,3 +128,5 @@ class CompiledCriteria {
   std::vector<Leaf> leaves_;
   std::vector<Step> program_;
 };
+
+}  // namespace fh

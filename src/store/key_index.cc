@@ -7,6 +7,8 @@
 
 #include "store/criteria_evaluator.h"
 
+namespace fh {
+
 std::unique_ptr<KeyIndex> KeyIndex::ForDefinition(const TableDefn& definition) {
   if (!definition.constraints || definition.constraints->primaryKeyColumns.empty()) return nullptr;
   auto index = std::make_unique<KeyIndex>();
@@ -81,3 +83,5 @@ void KeyIndex::Remove(const RowObject* row) noexcept {
   slots_[gap] = Slot{};
   --used_;
 }
+
+}  // namespace fh

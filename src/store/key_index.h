@@ -25,6 +25,8 @@
 #include "dictionary/table_defn.h"
 #include "store/row_object.h"
 
+namespace fh {
+
 class KeyIndex {
  public:
   // The index of a table of definition; none when the definition has no
@@ -73,3 +75,5 @@ class KeyIndex {
   std::size_t mask_ = 0;
   std::size_t used_ = 0;
 };
+
+}  // namespace fh

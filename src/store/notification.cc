@@ -46,7 +46,7 @@ bool WantsState(uint8_t eventType, uint8_t state) {
 // without the list's mutex.
 struct Delivery {
   std::string listenerName;
-  NotificationCallback callback;
+  fh::NotificationCallback callback;
 };
 
 // The listeners that take a row of tableName in state, with the skip lines.
@@ -84,7 +84,7 @@ void InitNotification() {
 }
 
 bool AddNotificationListener(const char* listenerName, uint8_t eventType,
-                             NotificationCallback callback, bool isEnabled,
+                             fh::NotificationCallback callback, bool isEnabled,
                              std::vector<std::string> tableNames) {
   LogTrace("In Add notification Listener\n");
   if (listenerName == nullptr || callback == nullptr) return false;

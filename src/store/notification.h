@@ -34,15 +34,19 @@ struct IMDSNotification {
   KesDateTime timeStamp;           // local time when the notification was made
 };
 
+namespace fh {
+
 using NotificationCallback = void (*)(const IMDSNotification* notification,
                                       const char* listenerName);
+
+}  // namespace fh
 
 struct NotificationListener {
   std::string listenerName;
   std::vector<std::string> tableNames;  // sorted ascending, ignoring case
   bool isEnabled = true;
   uint8_t eventType = 0;  // the wanted kRow* flags; 0: every change
-  NotificationCallback callback = nullptr;
+  fh::NotificationCallback callback = nullptr;
 };
 
 // Creates the empty listener list,
@@ -57,7 +61,7 @@ void InitNotification();
 // "Buffer allocation is failed for nodePtr !!!\n" (error) when memory is
 // exhausted for the record or its place in the list.
 bool AddNotificationListener(const char* listenerName, uint8_t eventType,
-                             NotificationCallback callback, bool isEnabled,
+                             fh::NotificationCallback callback, bool isEnabled,
                              std::vector<std::string> tableNames);
 
 // Logs "In Disable notification\n" (trace). true with "Listener with name %s
@@ -70,9 +74,11 @@ bool DisableNotification(const char* listenerName);
 bool RemoveNotification(const char* listenerName);
 
 namespace fh {
+
 // true when a listener is registered (enabled or not): adding a row may then
 // run a listener's code.
 bool HasNotificationListeners();
+
 }  // namespace fh
 
 // Logs "In send notification\n" (trace). Delivers one notification for row

@@ -48,7 +48,7 @@ class ValueOrder {
  public:
   explicit ValueOrder(uint8_t type) : type_(type) {}
 
-  int operator()(const ColumnValue& a, const ColumnValue& b) const {
+  int operator()(const fh::ColumnValue& a, const fh::ColumnValue& b) const {
     if (type_ == KES_SQL_UNSIGNED_LONG_INT && !a.isDateTime() && !b.isDateTime()) {
       return Sign(static_cast<uint64_t>(*fh::GetIntegerValue(a, type_)),
                   static_cast<uint64_t>(*fh::GetIntegerValue(b, type_)));
@@ -70,7 +70,7 @@ class ValueOrder {
     return KeySign(a, b);
   }
 
-  static std::string_view Bytes(const ColumnValue& value) {
+  static std::string_view Bytes(const fh::ColumnValue& value) {
     return std::string_view(reinterpret_cast<const char*>(value.bytes()),
                             static_cast<std::size_t>(value.length()));
   }
@@ -99,15 +99,15 @@ class ValueOrder {
   uint8_t type_;
 };
 
-const std::optional<ColumnValue>* ValueAt(const RowObject* row, int32_t index) {
+const std::optional<fh::ColumnValue>* ValueAt(const RowObject* row, int32_t index) {
   const auto at = static_cast<std::size_t>(index);
   return at < row->values.size() ? &row->values[at] : nullptr;
 }
 
 // Orders two rows by the column at index, NULL (or a missing value) first.
 int RowOrder(const ValueOrder& order, int32_t index, const RowObject* a, const RowObject* b) {
-  const std::optional<ColumnValue>* x = ValueAt(a, index);
-  const std::optional<ColumnValue>* y = ValueAt(b, index);
+  const std::optional<fh::ColumnValue>* x = ValueAt(a, index);
+  const std::optional<fh::ColumnValue>* y = ValueAt(b, index);
   const bool xPresent = x != nullptr && x->has_value();
   const bool yPresent = y != nullptr && y->has_value();
   if (!xPresent || !yPresent) return xPresent - yPresent;
@@ -115,8 +115,8 @@ int RowOrder(const ValueOrder& order, int32_t index, const RowObject* a, const R
 }
 
 // The value at index of row when it is present and of byte form, else none.
-const ColumnValue* ByteValueAt(const RowObject* row, int32_t index) {
-  const std::optional<ColumnValue>* value = ValueAt(row, index);
+const fh::ColumnValue* ByteValueAt(const RowObject* row, int32_t index) {
+  const std::optional<fh::ColumnValue>* value = ValueAt(row, index);
   if (value == nullptr || !value->has_value() || (*value)->isDateTime()) return nullptr;
   return &**value;
 }
@@ -126,19 +126,19 @@ const ColumnValue* ByteValueAt(const RowObject* row, int32_t index) {
 void SortRows(std::vector<RowObject*>& rows, int32_t index, uint8_t type, bool ascending) {
   if (type == KES_SQL_UNSIGNED_LONG_INT) {
     SortByKeys<uint64_t>(rows, ascending, [&](const RowObject* row) -> std::optional<uint64_t> {
-      const ColumnValue* value = ByteValueAt(row, index);
+      const fh::ColumnValue* value = ByteValueAt(row, index);
       if (value == nullptr) return std::nullopt;
       return static_cast<uint64_t>(*fh::GetIntegerValue(*value, type));
     });
   } else if (fh::IsIntegerColumnType(type) || type == KES_SQL_BOOLEAN) {
     SortByKeys<int64_t>(rows, ascending, [&](const RowObject* row) -> std::optional<int64_t> {
-      const ColumnValue* value = ByteValueAt(row, index);
+      const fh::ColumnValue* value = ByteValueAt(row, index);
       if (value == nullptr) return std::nullopt;
       return *fh::GetIntegerValue(*value, type);
     });
   } else if (fh::IsFloatingColumnType(type)) {
     SortByKeys<double>(rows, ascending, [&](const RowObject* row) -> std::optional<double> {
-      const ColumnValue* value = ByteValueAt(row, index);
+      const fh::ColumnValue* value = ByteValueAt(row, index);
       if (value == nullptr) return std::nullopt;
       return *fh::GetFloatingValue(*value, type);
     });
@@ -156,12 +156,12 @@ void SortRows(std::vector<RowObject*>& rows, int32_t index, uint8_t type, bool a
 void ResultData::ReserveNodes(std::size_t count) {
   if (count <= pieceRoom_ - pieceUsed_) return;
   nodePieces_.reserve(nodePieces_.size() + 1);
-  nodePieces_.push_back(std::make_unique<ResultNode[]>(count));
+  nodePieces_.push_back(std::make_unique<fh::ResultNode[]>(count));
   pieceRoom_ = count;
   pieceUsed_ = 0;
 }
 
-ResultNode* ResultData::NewNode() {
+fh::ResultNode* ResultData::NewNode() {
   if (pieceUsed_ == pieceRoom_) ReserveNodes(pieceRoom_ < 16 ? 16 : pieceRoom_ * 2);
   return &nodePieces_.back()[pieceUsed_++];
 }
@@ -187,9 +187,9 @@ bool AddRowToResultData(RowObject* row, ResultData* result) {
   LogTrace("@@@ Inside AddRowToResultData @@@\n");
   if (row == nullptr || result == nullptr) return false;
   try {
-    ResultNode* added = result->NewNode();
+    fh::ResultNode* added = result->NewNode();
     added->row = row;
-    ResultNodeLink& slot = result->cursor != nullptr ? result->cursor->next : result->first;
+    fh::ResultNodeLink& slot = result->cursor != nullptr ? result->cursor->next : result->first;
     added->next = slot;
     slot = added;
     result->cursor = added;
@@ -212,8 +212,8 @@ void ResetResultDataCursor(ResultData* result) {
   if (result != nullptr) result->cursor = nullptr;
 }
 
-const ColumnValue* GetColumnValueByName(const char* columnName, int32_t* length,
-                                        const ResultData* result) {
+const fh::ColumnValue* GetColumnValueByName(const char* columnName, int32_t* length,
+                                            const ResultData* result) {
   LogTrace("\t@@@@@ GetColumnValueByName() @@@@@\n");
   if (result == nullptr || result->cursor == nullptr || result->cursor->row == nullptr) {
     return nullptr;
@@ -221,7 +221,7 @@ const ColumnValue* GetColumnValueByName(const char* columnName, int32_t* length,
   const int32_t index = fh::FindColumnIndex(result->columns(), columnName);
   if (index < 0) return nullptr;
   const RowObject* row = result->cursor->row;
-  const std::optional<ColumnValue>* value = ValueAt(row, index);
+  const std::optional<fh::ColumnValue>* value = ValueAt(row, index);
   if (value == nullptr || !value->has_value()) return nullptr;
   if (length != nullptr) {
     const auto at = static_cast<std::size_t>(index);
@@ -230,8 +230,8 @@ const ColumnValue* GetColumnValueByName(const char* columnName, int32_t* length,
   return &**value;
 }
 
-const ColumnValue* GetColumnValue(const char* tableName, const char* columnName,
-                                  const char* criteria, int32_t* length) {
+const fh::ColumnValue* GetColumnValue(const char* tableName, const char* columnName,
+                                      const char* criteria, int32_t* length) {
   LogTrace("@@@ Inside GetColumnValue @@@\n");
   const char* tableText = tableName != nullptr ? tableName : "(null)";
   const char* criteriaText = criteria != nullptr ? criteria : "(null)";
@@ -244,7 +244,7 @@ const ColumnValue* GetColumnValue(const char* tableName, const char* columnName,
     LogTrace("No such row available in the %s for %s", tableText, criteriaText);
     return nullptr;
   }
-  const ColumnValue* value = GetColumnValueByName(columnName, length, result.get());
+  const fh::ColumnValue* value = GetColumnValueByName(columnName, length, result.get());
   if (value == nullptr) {
     LogError("columnValue is NULL for :%s\n", columnName != nullptr ? columnName : "(null)");
   }
@@ -289,7 +289,7 @@ const char* GetTableNameOfView(const char* name) {
 bool SortResultSet(ResultData* result, const char* columnName, int ascending) {
   LogTrace("@@@ Inside SortResultSet @@@\n");
   if (result == nullptr || columnName == nullptr) return false;
-  const ColumnSource columns = result->columns();
+  const fh::ColumnSource columns = result->columns();
   if (fh::ColumnCountOf(columns) == 0) return false;
   const int32_t index = fh::FindColumnIndex(columns, columnName);
   if (index < 0 || result->first == nullptr) return false;
@@ -300,12 +300,12 @@ bool SortResultSet(ResultData* result, const char* columnName, int ascending) {
   }
   try {
     std::vector<RowObject*> rows;
-    for (ResultNode* node = result->first.get(); node != nullptr; node = node->next.get()) {
+    for (fh::ResultNode* node = result->first.get(); node != nullptr; node = node->next.get()) {
       rows.push_back(node->row);
     }
     SortRows(rows, index, fh::ColumnTypeAt(columns, index), ascending == 1);
     std::size_t at = 0;
-    for (ResultNode* node = result->first.get(); node != nullptr; node = node->next.get()) {
+    for (fh::ResultNode* node = result->first.get(); node != nullptr; node = node->next.get()) {
       node->row = rows[at++];
     }
   } catch (const std::bad_alloc&) {

@@ -28,6 +28,8 @@
 #include "store/row_object.h"
 #include "store/table_data.h"
 
+namespace fh {
+
 struct ResultNode;
 
 // A link to a node of the same result: not owning (the result owns its
@@ -52,6 +54,8 @@ struct ResultNode {
   ResultNodeLink next;
 };
 
+}  // namespace fh
+
 struct ResultData {
   ResultData() = default;
   ResultData(const ResultData&) = delete;
@@ -61,21 +65,21 @@ struct ResultData {
   // allocates nothing. Throws std::bad_alloc.
   void ReserveNodes(std::size_t count);
   // A new node with no row and no next node. Throws std::bad_alloc.
-  ResultNode* NewNode();
+  fh::ResultNode* NewNode();
 
-  ResultNodeLink first;
+  fh::ResultNodeLink first;
   uint8_t kind = kTableKindTable;            // copied from the table
   const TableDefn* tableDefn = nullptr;      // kind 1
   const CustomViewDefn* viewDefn = nullptr;  // kind 2
   int32_t rowCount = 0;                      // number of nodes
   int32_t columnCount = 0;
-  ResultNode* cursor = nullptr;  // the current node, or none
+  fh::ResultNode* cursor = nullptr;  // the current node, or none
 
-  ColumnSource columns() const { return ColumnSource{tableDefn, viewDefn}; }
+  fh::ColumnSource columns() const { return fh::ColumnSource{tableDefn, viewDefn}; }
 
  private:
   // The nodes, in pieces of many nodes each; the last one is being filled.
-  std::vector<std::unique_ptr<ResultNode[]>> nodePieces_;
+  std::vector<std::unique_ptr<fh::ResultNode[]>> nodePieces_;
   std::size_t pieceRoom_ = 0;  // nodes left in the last piece
   std::size_t pieceUsed_ = 0;  // nodes used of the last piece
 };
@@ -103,8 +107,8 @@ void ResetResultDataCursor(ResultData* result);
 // named column in the row under the cursor (the row's own value), with its
 // length in *length; none when there is no such column, no current row, or
 // the value is NULL.
-const ColumnValue* GetColumnValueByName(const char* columnName, int32_t* length,
-                                        const ResultData* result);
+const fh::ColumnValue* GetColumnValueByName(const char* columnName, int32_t* length,
+                                            const ResultData* result);
 
 // Logs "@@@ Inside GetColumnValue @@@\n" (trace). The value of columnName in
 // the first row of tableName that matches criteria (the row's own value; the
@@ -113,8 +117,8 @@ const ColumnValue* GetColumnValueByName(const char* columnName, int32_t* length,
 // matches ("No such row available in the %s for %s", trace) or when the
 // value is absent ("columnValue is NULL for :%s\n", error). The temporary
 // result is freed in every case.
-const ColumnValue* GetColumnValue(const char* tableName, const char* columnName,
-                                  const char* criteria, int32_t* length);
+const fh::ColumnValue* GetColumnValue(const char* tableName, const char* columnName,
+                                      const char* criteria, int32_t* length);
 
 // Logs "@@@ Inside GetColumnTypeByName @@@\n" (trace). The column's type
 // code, or 0.

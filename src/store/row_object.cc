@@ -9,7 +9,7 @@
 
 namespace {
 
-using Value = std::optional<ColumnValue>;
+using Value = std::optional<fh::ColumnValue>;
 
 static_assert(sizeof(RowObject) % alignof(Value) == 0, "values follow the row record");
 static_assert(alignof(Value) >= alignof(int32_t), "lengths follow the values");
@@ -59,7 +59,7 @@ void FillRowObject(RowObject& row, std::vector<std::optional<ColumnValue>>& valu
 
 }  // namespace fh
 
-std::unique_ptr<RowObject> CreateNewRowObject(std::vector<std::optional<ColumnValue>> values,
+std::unique_ptr<RowObject> CreateNewRowObject(std::vector<std::optional<fh::ColumnValue>> values,
                                               std::vector<int32_t> lengths) {
   LogTrace("@@@ Inside CreateNewRowObject @@@\n");
   try {

@@ -35,6 +35,8 @@ inline constexpr uint8_t kRowDeleted = 8;
 
 struct RowObject;
 
+namespace fh {
+
 // A link to a row that is not owned: reads as a pointer (get, ->, bool).
 class RowLink {
  public:
@@ -51,6 +53,8 @@ class RowLink {
   RowObject* row_ = nullptr;
 };
 
+}  // namespace fh
+
 // Where a row's piece came from; decides how it is freed.
 inline constexpr uint8_t kRowPlacedAlone = 0;    // its own piece of the heap
 inline constexpr uint8_t kRowPlacedInBlock = 1;  // a table's block
@@ -65,7 +69,7 @@ struct RowObject {
   static void operator delete(RowObject* row, std::destroying_delete_t);
 
   // Column values in column order; none is SQL NULL.
-  fh::RowArray<std::optional<ColumnValue>> values;
+  fh::RowArray<std::optional<fh::ColumnValue>> values;
   // Byte length of each value, in the same order (0 for NULL).
   fh::RowArray<int32_t> lengths;
   uint8_t state = kRowNew;  // kRow* flags
@@ -73,7 +77,7 @@ struct RowObject {
   // The row's place in its table's scan order (store/table_data.h); kept
   // by the table while the row is in it.
   uint32_t tableSlot = 0;
-  RowLink next;  // the next row of the table; not owned
+  fh::RowLink next;  // the next row of the table; not owned
 };
 
 namespace fh {
@@ -96,13 +100,15 @@ void FillRowObject(RowObject& row, std::vector<std::optional<ColumnValue>>& valu
 // 2 (new) and no next row that takes both arrays. When lengths is shorter
 // than values it is padded with the values' own lengths. None when memory is
 // exhausted.
-std::unique_ptr<RowObject> CreateNewRowObject(std::vector<std::optional<ColumnValue>> values,
+std::unique_ptr<RowObject> CreateNewRowObject(std::vector<std::optional<fh::ColumnValue>> values,
                                               std::vector<int32_t> lengths);
 
 namespace fh {
+
 // A copy of row: every value copied deeply with its length, the same state,
 // no next row. None when memory is exhausted.
 std::unique_ptr<RowObject> CopyRowObject(const RowObject& row);
+
 }  // namespace fh
 
 // Logs "@@@ Inside FreeRowObject @@@\n" (trace). Frees row (its values and

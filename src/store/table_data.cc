@@ -88,7 +88,7 @@ bool CreateTable(const char* tableName) {
     table->kind = kTableKindTable;
     table->tableDefn = definition;
     table->columnCount = static_cast<int32_t>(definition->columns.size());
-    table->keyIndex = KeyIndex::ForDefinition(*definition);
+    table->keyIndex = fh::KeyIndex::ForDefinition(*definition);
     return AppendTable(std::move(table));
   } catch (const std::bad_alloc&) {
     return false;
@@ -163,7 +163,7 @@ void UnLoadAllTable() {
   for (std::unique_ptr<TableData>& table : TakeAllTables()) FreeTableData(std::move(table));
 }
 
-ColumnSource fh::ColumnsOf(const TableData& table) {
-  if (table.kind == kTableKindCustomView) return ColumnSource{nullptr, table.viewDefn.get()};
-  return ColumnSource{table.tableDefn, nullptr};
+fh::ColumnSource fh::ColumnsOf(const TableData& table) {
+  if (table.kind == kTableKindCustomView) return fh::ColumnSource{nullptr, table.viewDefn.get()};
+  return fh::ColumnSource{table.tableDefn, nullptr};
 }

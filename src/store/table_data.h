@@ -51,7 +51,7 @@ struct TableData {
   int32_t columnCount = 0;
   // Rows added since the table was created; deleting rows does not lower it.
   int32_t rowCount = 0;
-  RowLink firstRow;              // rows in insertion order
+  fh::RowLink firstRow;          // rows in insertion order
   RowObject* lastRow = nullptr;  // the last row of the chain
   // Where the table builds its own rows; made with the first such row.
   std::unique_ptr<fh::RowBlocks> rowBlocks;
@@ -62,14 +62,16 @@ struct TableData {
   std::vector<RowObject*> scanOrder;
   std::size_t scanGaps = 0;
   // A table with a primary key: its rows by key (store/key_index.h).
-  std::unique_ptr<KeyIndex> keyIndex;
+  std::unique_ptr<fh::KeyIndex> keyIndex;
 };
 
 namespace fh {
+
 // The address of the process-wide criteria lock (lock/object_lock.h): taken
 // around every criteria parse and evaluation, and by the table saver while it
 // writes a table.
 const void* CriteriaLockAddress();
+
 }  // namespace fh
 
 // Logs "@@@ Inside InitTableList @@@\n" (trace). Frees every table and
@@ -92,9 +94,11 @@ bool CreateCustomViewData(const char* viewName, std::unique_ptr<CustomViewDefn> 
 TableData* GetTableDataByName(const char* name);
 
 namespace fh {
+
 // The names of the loaded tables of kind 1 (not the custom views), in list
 // order: a snapshot that later changes to the list do not touch.
 std::vector<std::string> GetLoadedTableNames();
+
 }  // namespace fh
 
 // Logs "@@@ Inside SortTableByName @@@\n" (trace). Negative, zero or positive
@@ -115,6 +119,8 @@ bool UnLoadTable(const char* tableName);
 void UnLoadAllTable();
 
 namespace fh {
+
 // Where the table's columns are described (store/column_lookup.h).
 ColumnSource ColumnsOf(const TableData& table);
+
 }  // namespace fh

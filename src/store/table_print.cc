@@ -20,7 +20,7 @@ bool PrintsAsText(uint8_t type) {
 }
 
 // Appends one value of type and its tab; other codes append nothing.
-void AppendValue(std::string& out, const std::optional<ColumnValue>& value, uint8_t type) {
+void AppendValue(std::string& out, const std::optional<fh::ColumnValue>& value, uint8_t type) {
   if (!value) {
     out += "NULL\t";
     return;
@@ -45,7 +45,7 @@ void AppendValue(std::string& out, const std::optional<ColumnValue>& value, uint
 // The rendering of rows described by columns; rows marked deleted are left
 // out when skipDeleted.
 template <typename Rows>
-std::string Render(const ColumnSource& columns, const Rows& rows, bool skipDeleted) {
+std::string Render(const fh::ColumnSource& columns, const Rows& rows, bool skipDeleted) {
   std::string out;
   const int32_t count = fh::ColumnCountOf(columns);
   for (int32_t i = 0; i < count; ++i) {
@@ -113,7 +113,7 @@ void PrintResultData(const ResultData* result) {
   LogDebug("%s", Render(
                      result->columns(),
                      [&](auto visit) {
-                       for (const ResultNode* node = result->first.get(); node != nullptr;
+                       for (const fh::ResultNode* node = result->first.get(); node != nullptr;
                             node = node->next.get()) {
                          if (node->row != nullptr) visit(*node->row);
                        }

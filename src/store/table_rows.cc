@@ -16,7 +16,7 @@
 namespace {
 
 // Sets the value at index, growing the arrays when the row is short.
-void SetValue(RowObject& row, std::size_t index, std::optional<ColumnValue> value) {
+void SetValue(RowObject& row, std::size_t index, std::optional<fh::ColumnValue> value) {
   if (row.values.size() <= index) row.values.resize(index + 1);
   if (row.lengths.size() < row.values.size()) row.lengths.resize(row.values.size(), 0);
   row.lengths[index] = value ? value->length() : 0;
@@ -30,7 +30,8 @@ bool HasValue(const RowObject& row, std::size_t index) {
 // The value a new row of table gets in column index when it has none: the
 // next number of the column's sequence, a copy of its default, or none.
 // false when a sequence hands out no number.
-bool CompletionValue(const TableData& table, std::size_t index, std::optional<ColumnValue>& fill) {
+bool CompletionValue(const TableData& table, std::size_t index,
+                     std::optional<fh::ColumnValue>& fill) {
   const ColumnDefnEntry& column = table.tableDefn->columns[index];
   if (column.generatorName) {
     const int32_t id = GenerateID(table.tableName.c_str(), &column);
@@ -40,7 +41,7 @@ bool CompletionValue(const TableData& table, std::size_t index, std::optional<Co
       return false;
     }
     const uint8_t type = fh::IsIntegerColumnType(column.dataType) ? column.dataType : KES_SQL_INT;
-    fill = ColumnValue::FromInteger(type, id);
+    fill = fh::ColumnValue::FromInteger(type, id);
   } else if (column.defaultValue) {
     fill = *column.defaultValue;
   }
@@ -64,7 +65,7 @@ bool NeedsCompletion(const TableData& table, const RowObject& row) {
 // The generated and default values a new row of table needs, per column
 // index. false when a sequence hands out no number.
 bool CompleteValues(const TableData& table, const RowObject& row,
-                    std::vector<std::optional<ColumnValue>>& fill) {
+                    std::vector<std::optional<fh::ColumnValue>>& fill) {
   const std::vector<ColumnDefnEntry>& columns = table.tableDefn->columns;
   fill.resize(columns.size());
   for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -122,12 +123,12 @@ bool IsPrimaryKeyColumn(const TableDefn& definition, const char* columnName) {
 }
 
 // A copy of the new bytes as a value of the column's type; none for NULL.
-std::optional<ColumnValue> NewValue(uint8_t type, const void* bytes, int32_t length) {
+std::optional<fh::ColumnValue> NewValue(uint8_t type, const void* bytes, int32_t length) {
   if (bytes == nullptr) return std::nullopt;
   if (fh::IsDateTimeColumnType(type)) {
-    return ColumnValue::FromDateTime(*static_cast<const KesDateTime*>(bytes));
+    return fh::ColumnValue::FromDateTime(*static_cast<const KesDateTime*>(bytes));
   }
-  return ColumnValue::FromBytes(bytes, length > 0 ? static_cast<std::size_t>(length) : 0);
+  return fh::ColumnValue::FromBytes(bytes, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
 // Unlinks row from table's list; false when it is not there. The row before
@@ -140,7 +141,7 @@ bool Unlink(TableData& table, RowObject* row) {
   for (std::size_t at = row->tableSlot; at > 0 && previous == nullptr; --at) {
     previous = order[at - 1];
   }
-  RowLink& link = previous != nullptr ? previous->next : table.firstRow;
+  fh::RowLink& link = previous != nullptr ? previous->next : table.firstRow;
   link = row->next;
   row->next.reset();
   if (table.lastRow == row) table.lastRow = previous;
@@ -163,7 +164,7 @@ bool AddNewRow(const char* tableName, std::unique_ptr<RowObject>& row) {
     ReserveScanSlot(*table);
     if (table->keyIndex) table->keyIndex->Reserve();
     if (table->kind == kTableKindTable && NeedsCompletion(*table, *row)) {
-      std::vector<std::optional<ColumnValue>> fill;
+      std::vector<std::optional<fh::ColumnValue>> fill;
       if (!CompleteValues(*table, *row, fill)) return false;
       if (row->values.size() < fill.size()) row->values.reserve(fill.size());
       for (std::size_t i = 0; i < fill.size(); ++i) {
@@ -184,7 +185,7 @@ bool AddNewRow(const char* tableName, std::unique_ptr<RowObject>& row) {
   return true;
 }
 
-bool fh::AppendTableRow(TableData& table, std::vector<std::optional<ColumnValue>>& values,
+bool fh::AppendTableRow(TableData& table, std::vector<std::optional<fh::ColumnValue>>& values,
                         uint8_t state) {
   if (table.columnCount == 0) return false;
   const auto columnCount = static_cast<std::size_t>(table.columnCount);
@@ -195,7 +196,7 @@ bool fh::AppendTableRow(TableData& table, std::vector<std::optional<ColumnValue>
     if (!table.rowBlocks) table.rowBlocks = std::make_unique<fh::RowBlocks>(columnCount);
     row = table.rowBlocks->NewRow();
     for (std::size_t i = 0; i < columnCount; ++i) {
-      std::optional<ColumnValue>& value = row->values.emplace_back();
+      std::optional<fh::ColumnValue>& value = row->values.emplace_back();
       if (i < values.size()) value = std::move(values[i]);
       if (!value && table.kind == kTableKindTable && MayComplete(table.tableDefn->columns[i]) &&
           !CompletionValue(table, i, value)) {
@@ -229,12 +230,13 @@ bool UpdateRowObject(const char* tableName, RowObject* row, const char* columnNa
     LogError("@@@ UpdateRowObject Failed as PrimaryKey is being updated @@@\n");
     return false;
   }
-  const ColumnSource columns = fh::ColumnsOf(*table);
+  const fh::ColumnSource columns = fh::ColumnsOf(*table);
   const int32_t index = fh::FindColumnIndex(columns, columnName);
   if (index < 0) return false;
-  std::optional<ColumnValue> old;
+  std::optional<fh::ColumnValue> old;
   try {
-    std::optional<ColumnValue> value = NewValue(fh::ColumnTypeAt(columns, index), bytes, length);
+    std::optional<fh::ColumnValue> value =
+        NewValue(fh::ColumnTypeAt(columns, index), bytes, length);
     const auto at = static_cast<std::size_t>(index);
     if (at < row->values.size()) old = std::move(row->values[at]);
     SetValue(*row, at, std::move(value));

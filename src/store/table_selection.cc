@@ -27,7 +27,7 @@ std::vector<RowObject*> AllRows(const TableData& table) {
 // index: true with the matching row in matches, or none. false (matches
 // untouched) when the criteria fixes no key, or several rows match, whose
 // list order only a scan gives.
-bool FindByKey(const TableData& table, const CompiledCriteria& compiled,
+bool FindByKey(const TableData& table, const fh::CompiledCriteria& compiled,
                std::vector<RowObject*>& matches) {
   if (!table.keyIndex) return false;
   const std::optional<uint64_t> hash = compiled.KeyHash(table.keyIndex->columns());
@@ -50,11 +50,11 @@ bool FindByKey(const TableData& table, const CompiledCriteria& compiled,
 bool CollectMatches(const TableData& table, const char* criteria,
                     std::vector<RowObject*>& matches) {
   if (table.kind != kTableKindTable || table.columnCount == 0) return false;
-  std::unique_ptr<CriteriaNode> tree = ParseCriteria(criteria);
+  std::unique_ptr<fh::CriteriaNode> tree = ParseCriteria(criteria);
   if (!tree) return false;
   std::string unknownColumn;
-  std::unique_ptr<CompiledCriteria> compiled =
-      CompiledCriteria::Compile(tree.get(), fh::ColumnsOf(table), &unknownColumn);
+  std::unique_ptr<fh::CompiledCriteria> compiled =
+      fh::CompiledCriteria::Compile(tree.get(), fh::ColumnsOf(table), &unknownColumn);
   if (!compiled) {
     if (!unknownColumn.empty()) {
       LogError("Criteria column %s is not a column of table %s\n", unknownColumn.c_str(),
@@ -69,7 +69,7 @@ bool CollectMatches(const TableData& table, const char* criteria,
 // CollectMatches under the criteria lock.
 bool CollectMatchesLocked(const TableData& table, const char* criteria,
                           std::vector<RowObject*>& matches) {
-  ObjectLockGuard lock(fh::CriteriaLockAddress());
+  fh::ObjectLockGuard lock(fh::CriteriaLockAddress());
   try {
     return CollectMatches(table, criteria, matches);
   } catch (const std::bad_alloc&) {

@@ -71,7 +71,7 @@ bool LoadOneColumn(int columnId, SelectQuery* query, MemPool* pool) {
       !CheckIdentifier("TABLENAME", table) || !CheckIdentifier("TABLEALIAS", tableAlias)) {
     return false;
   }
-  ColumnRef* column = CreateColumnRef(
+  fh::ColumnRef* column = CreateColumnRef(
       TextOrNull(table), TextOrNull(tableAlias), TextOrNull(name), TextOrNull(alias), 0,
       DefinedColumnType(TextOrNull(table), TextOrNull(name)), AggregateNumber(function), pool);
   return column != nullptr && AddColumnToSelectQuery(query, column);
@@ -83,7 +83,7 @@ bool LoadOneTable(int tableId, SelectQuery* query, MemPool* pool) {
   auto alias = handle.Value("SELECT TABLEALIAS FROM TableDetails WHERE TABLE_ID = ", tableId);
   if (!CheckIdentifier("TABLENAME", name) || !CheckIdentifier("TABLEALIAS", alias)) return false;
   if (alias) std::printf("\nTable Alias = %s", alias->c_str());
-  TableRef* table = CreateTableRef(TextOrNull(name), TextOrNull(alias), pool);
+  fh::TableRef* table = CreateTableRef(TextOrNull(name), TextOrNull(alias), pool);
   return table != nullptr && AddTable(query, table);
 }
 
@@ -91,8 +91,8 @@ bool LoadOneTable(int tableId, SelectQuery* query, MemPool* pool) {
 Vector* JoinSide(const std::optional<std::string>& table, const std::optional<std::string>& alias,
                  const std::optional<std::string>& column, MemPool* pool) {
   Vector* vector = CreateColumnVector(pool);
-  ColumnRef* ref = CreateListColumnRef(TextOrNull(table), TextOrNull(alias), TextOrNull(column),
-                                       nullptr, 0, KES_SQL_INT, 0, pool);
+  fh::ColumnRef* ref = CreateListColumnRef(TextOrNull(table), TextOrNull(alias), TextOrNull(column),
+                                           nullptr, 0, KES_SQL_INT, 0, pool);
   return AddColumnToVector(pool, ref, vector) ? vector : nullptr;
 }
 
@@ -130,7 +130,7 @@ bool LoadOneJoin(int queryId, int joinId, SelectQuery* query, MemPool* pool) {
 bool AddListColumn(std::optional<std::string> table, std::optional<std::string> name,
                    Vector* columns, MemPool* pool) {
   if (!CheckIdentifier("TABLENAME", table) || !CheckIdentifier("COLUMNNAME", name)) return false;
-  ColumnRef* column =
+  fh::ColumnRef* column =
       CreateListColumnRef(TextOrNull(table), nullptr, TextOrNull(name), nullptr, 0,
                           DefinedColumnType(TextOrNull(table), TextOrNull(name)), 0, pool);
   return AddColumnToVector(pool, column, columns);
@@ -209,7 +209,7 @@ bool LoadQuerySort(int queryId, SelectQuery* selectQuery, MemPool* pool) {
         fh::storedq::ParseId(handle.Value("SELECT SORTTYPE FROM SortDetails WHERE SORT_ID = ", id));
     ascending = type && *type == 0 ? 0 : 1;
   }
-  SortOrder* sortOrder = CreateSortOrder(columns, ascending, pool);
+  fh::SortOrder* sortOrder = CreateSortOrder(columns, ascending, pool);
   return sortOrder != nullptr && SetSortOrder(selectQuery, sortOrder);
 }
 

@@ -65,7 +65,7 @@ bool IsNumericRange(const std::string& value) {
          IsNumber(words[2]);
 }
 
-SelectCriteria* BuildRelational(int id, MemPool* pool, ConnectionHandle* held) {
+fh::SelectCriteria* BuildRelational(int id, MemPool* pool, ConnectionHandle* held) {
   DefinitionHandle handle("RelationalExp", held);
   const auto row = handle.Query("SELECT * FROM RelationalExp WHERE R_ID = ", id);
   if (row == nullptr || row->rows.empty()) {
@@ -80,14 +80,14 @@ SelectCriteria* BuildRelational(int id, MemPool* pool, ConnectionHandle* held) {
     LogError("\nStored query: BETWEEN range \"%s\" is not two numbers.\n", value.c_str());
     return nullptr;
   }
-  ColumnRef* ref = CreateColumnRef(nullptr, nullptr, fh::storedq::TextOrNull(column), nullptr, 0,
-                                   KES_SQL_NCHAR, 0, pool);
+  fh::ColumnRef* ref = CreateColumnRef(nullptr, nullptr, fh::storedq::TextOrNull(column), nullptr,
+                                       0, KES_SQL_NCHAR, 0, pool);
   if (ref == nullptr) return nullptr;
   return CreateCriteria(ref, value.c_str(), static_cast<int32_t>(value.size()), operatorCode, pool);
 }
 
-SelectCriteria* BuildBoolean(int id, MemPool* pool, ConnectionHandle* handle,
-                             std::vector<int>& path) {
+fh::SelectCriteria* BuildBoolean(int id, MemPool* pool, ConnectionHandle* handle,
+                                 std::vector<int>& path) {
   if (path.size() >= kMaxCriteriaDepth || std::find(path.begin(), path.end(), id) != path.end()) {
     LogError("\nCriteria cycle at B_ID %d\n", id);
     return nullptr;
@@ -99,8 +99,8 @@ SelectCriteria* BuildBoolean(int id, MemPool* pool, ConnectionHandle* handle,
   const auto right = fh::storedq::ParseId(fh::storedq::RowText(*row, "REXPRESSION"));
   const auto operatorText = fh::storedq::RowText(*row, "OPERATOR");
   path.push_back(id);
-  SelectCriteria* leftNode = left ? BuildBoolean(*left, pool, handle, path) : nullptr;
-  SelectCriteria* rightNode =
+  fh::SelectCriteria* leftNode = left ? BuildBoolean(*left, pool, handle, path) : nullptr;
+  fh::SelectCriteria* rightNode =
       leftNode != nullptr && right ? BuildBoolean(*right, pool, handle, path) : nullptr;
   path.pop_back();
   if (leftNode == nullptr || rightNode == nullptr) {
@@ -112,7 +112,7 @@ SelectCriteria* BuildBoolean(int id, MemPool* pool, ConnectionHandle* handle,
 }
 
 // The tree's text: in order, a comparison as column, operator and value.
-void CriteriaText(const SelectCriteria* node, std::string& text) {
+void CriteriaText(const fh::SelectCriteria* node, std::string& text) {
   if (node == nullptr) return;
   CriteriaText(node->left, text);
   if (node->column != nullptr && node->column->columnName != nullptr) {
@@ -126,12 +126,12 @@ void CriteriaText(const SelectCriteria* node, std::string& text) {
 
 }  // namespace
 
-SelectCriteria* BuildBooleanExp(int id, MemPool* pool, ConnectionHandle* handle) {
+fh::SelectCriteria* BuildBooleanExp(int id, MemPool* pool, ConnectionHandle* handle) {
   std::vector<int> path;
   return BuildBoolean(id, pool, handle, path);
 }
 
-SelectCriteria* BuildRelationalExp(int id, MemPool* pool) {
+fh::SelectCriteria* BuildRelationalExp(int id, MemPool* pool) {
   return BuildRelational(id, pool, nullptr);
 }
 
@@ -146,7 +146,7 @@ bool LoadQueryCriteria(int queryId, SelectQuery* selectQuery, MemPool* pool) {
     }
   }
   if (!root) return true;
-  SelectCriteria* criteria = nullptr;
+  fh::SelectCriteria* criteria = nullptr;
   {
     DefinitionHandle handle("BooleanExp");
     criteria = BuildBooleanExp(*root, pool, handle.get());

@@ -20,7 +20,12 @@
 
 struct ConnectionHandle;
 struct MemPool;
+namespace fh {
+
 struct SelectCriteria;
+
+}  // namespace fh
+
 struct SelectQuery;
 
 // Reads the root id (the first B_ID row of QueryvsCriteria for queryId) and
@@ -36,13 +41,13 @@ bool LoadQueryCriteria(int queryId, SelectQuery* selectQuery, MemPool* pool);
 // cannot be built ("\nIncomplete criteria at B_ID %d\n"), when the rows
 // refer back to a node being built or nest deeper than 64 levels
 // ("\nCriteria cycle at B_ID %d\n"; all errors) or the pool is exhausted.
-SelectCriteria* BuildBooleanExp(int id, MemPool* pool, ConnectionHandle* handle);
+fh::SelectCriteria* BuildBooleanExp(int id, MemPool* pool, ConnectionHandle* handle);
 
 // The comparison of RelationalExp row id (read on the RelationalExp data
 // source): LIDENTIFIER as a column of type KES_SQL_NCHAR, OPERATOR as its
 // code, RIDENTIFIER as the value. No row: "\nInvalid ID\n" (debug) and none;
 // a refused LIDENTIFIER or BETWEEN range (error line) gives none as well.
-SelectCriteria* BuildRelationalExp(int id, MemPool* pool);
+fh::SelectCriteria* BuildRelationalExp(int id, MemPool* pool);
 
 // Writes the criteria of stored query queryId in one debug line "\n%s\n":
 // in order, each node's left part, its operator text and its right part, a

@@ -7,12 +7,14 @@
 #include "registry/registry_writer.h"
 #include "tool/command_line.h"
 
+namespace fh {
+
 namespace {
 
 constexpr char kToolLogFileName[] = "fhprereqhandler.log";
 
 void WriteValue(const CommandLineOptions& options) {
-  const DWORD type = fh::EqualsIgnoringCase(options.type, "DWORD") ? REG_DWORD : REG_SZ;
+  const DWORD type = EqualsIgnoringCase(options.type, "DWORD") ? REG_DWORD : REG_SZ;
   const LONG code = writeValueEx(HKEY_LOCAL_MACHINE, options.path.c_str(), options.name.c_str(),
                                  options.value.c_str(), type);
   if (code == ERROR_SUCCESS) {
@@ -33,7 +35,7 @@ void DeleteValue(const CommandLineOptions& options) {
 
 }  // namespace
 
-int fh::RunTool(int argc, const char* const argv[]) {
+int RunTool(int argc, const char* const argv[]) {
   StartAgentLogging(kToolLogFileName);  // without a log the run goes on silently
   CommandLineOptions options;
   if (ParseCommandLine(argc, argv, options) != 0) {
@@ -41,7 +43,7 @@ int fh::RunTool(int argc, const char* const argv[]) {
     return 1;
   }
   gv_use64BitRegView = options.use64BitView;
-  if (fh::EqualsIgnoringCase(options.op, "w")) {
+  if (EqualsIgnoringCase(options.op, "w")) {
     WriteValue(options);
   } else {
     DeleteValue(options);
@@ -49,3 +51,5 @@ int fh::RunTool(int argc, const char* const argv[]) {
   StopAgentLogging();
   return 0;
 }
+
+}  // namespace fh

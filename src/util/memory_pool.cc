@@ -92,7 +92,7 @@ class BlockAllocator {
     stats_.bytesKept = 0;
   }
 
-  MemPoolAllocatorStats Stats() {
+  fh::MemPoolAllocatorStats Stats() {
     fh::MutexLock lock(&mutex_);
     return stats_;
   }
@@ -100,7 +100,7 @@ class BlockAllocator {
  private:
   fh::Mutex mutex_;
   Block* free_ GUARDED_BY(mutex_) = nullptr;
-  MemPoolAllocatorStats stats_ GUARDED_BY(mutex_);
+  fh::MemPoolAllocatorStats stats_ GUARDED_BY(mutex_);
 };
 
 BlockAllocator& Allocator() {
@@ -121,14 +121,14 @@ RootState& Root() {
   return *state;
 }
 
-}  // namespace
-
 // A registered cleanup, itself allocated in its pool.
 struct PoolCleanup {
   void (*run)(void*);
   void* data;
   PoolCleanup* next;  // registered earlier
 };
+
+}  // namespace
 
 struct MemPool {
   fh::Mutex mutex;
@@ -336,7 +336,7 @@ bool fh::MemPoolAddCleanup(MemPool* pool, void (*cleanup)(void*), void* data) {
   return true;
 }
 
-MemPoolAllocatorStats fh::GetMemPoolAllocatorStats() { return Allocator().Stats(); }
+fh::MemPoolAllocatorStats fh::GetMemPoolAllocatorStats() { return Allocator().Stats(); }
 
 void fh::ResetMemPoolForTest() {
   RootState& state = Root();

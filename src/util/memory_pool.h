@@ -48,6 +48,7 @@ inline constexpr std::size_t kMemPoolMinBlockSize = 8192;
 bool InitializeMemPool();
 
 namespace fh {
+
 // Gives one use count back; when the count returns to 0 the root pool and
 // all its descendants are destroyed and the allocator's kept blocks freed.
 // GetRootMemPool gives none before the destruction starts, so cleanups that
@@ -89,6 +90,7 @@ char* MemPoolStrDup(MemPool* pool, const char* text);
 // A copy of length bytes followed by one zero byte; none when pool is none,
 // bytes is none with a nonzero length, or memory is exhausted.
 char* MemPoolMemDup(MemPool* pool, const void* bytes, std::size_t length);
+
 }  // namespace fh
 
 // Constructs a T in pool; none when out of memory. T's destructor never runs.
@@ -102,12 +104,14 @@ T* MemPoolNew(MemPool* pool, Args&&... args) {
 }
 
 namespace fh {
+
 // Registers cleanup(data) to run when pool is cleared or destroyed (after its
 // children are destroyed, before its memory is released; the last
 // registered runs first). A cleanup may allocate in its own pool, never in
 // an ancestor of it. false when
 // pool or cleanup is none or memory is exhausted (nothing is registered).
 bool MemPoolAddCleanup(MemPool* pool, void (*cleanup)(void*), void* data);
+
 }  // namespace fh
 
 // Constructs a T in pool and registers its destruction; none when out of
@@ -133,16 +137,18 @@ T* MemPoolMake(MemPool* pool, Args&&... args) {
   return object;
 }
 
+namespace fh {
+
 // What the process-wide allocator holds, for tests and diagnostics.
 struct MemPoolAllocatorStats {
   std::size_t blocksFromSystem = 0;  // blocks currently obtained from the system
   std::size_t blocksKept = 0;        // of those, released blocks kept for reuse
   std::size_t bytesKept = 0;         // their total size
 };
-namespace fh {
 MemPoolAllocatorStats GetMemPoolAllocatorStats();
 
 // Tests only: destroys the root pool whatever its count, sets the count to 0
 // and frees the kept blocks. Top-level pools made by callers are untouched.
 void ResetMemPoolForTest();
+
 }  // namespace fh

@@ -27,7 +27,7 @@ void* ReadMsgFromQueueForProcessing(Vector* queue) {
   }
   std::unique_ptr<VectorNode> oldest;
   {
-    ObjectLockGuard hold(queue);
+    fh::ObjectLockGuard hold(queue);
     LogTrace("\n\t@@@@@ Inside ReadMsgFromQueueForProcessing() @@@@@\n");
     if (queue->count <= 0 || queue->head == nullptr) return nullptr;
     oldest = std::move(queue->head);

@@ -4,6 +4,8 @@
 #include <new>
 #include <utility>
 
+namespace fh {
+
 StringHashMap::StringHashMap(std::size_t bucketCount)
     : buckets_(bucketCount == 0 ? 10 : bucketCount) {}
 
@@ -116,3 +118,5 @@ bool StringHashMap::MergeInto(StringHashMap& other) const {
   }
   return true;
 }
+
+}  // namespace fh

@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+namespace fh {
+
 struct StringHashMapEntry {
   std::optional<std::string> key;  // none: an unused first entry
   void* value = nullptr;           // not owned
@@ -69,3 +71,5 @@ class StringHashMap {
   std::vector<StringHashMapEntry> buckets_;
   std::size_t count_ = 0;
 };
+
+}  // namespace fh

@@ -8,6 +8,7 @@
 #include "log/log.h"
 
 namespace fh {
+
 namespace {
 
 // Frees a detached chain one node at a time (a recursive unique_ptr
@@ -107,6 +108,7 @@ std::unique_ptr<char[]> CopyText(const char* text) {
 }
 
 }  // namespace
+
 }  // namespace fh
 
 Vector::~Vector() { fh::FreeChain(std::move(head)); }
@@ -130,7 +132,7 @@ Vector& Vector::operator=(Vector&& other) noexcept {
   return *this;
 }
 
-void InitVector(Vector* vector, const VectorCompareHolder* holder) {
+void InitVector(Vector* vector, const fh::VectorCompareHolder* holder) {
   LogTrace("\n\t@@@@@ Inside InitVector() @@@@@ \n");
   if (vector == nullptr) return;
   fh::ClearNodes(*vector);
@@ -159,7 +161,7 @@ std::unique_ptr<Vector> CloneVector(const Vector* vector) {
     // into the private clone.
     std::vector<char*> elements;
     {
-      ObjectLockGuard hold(vector);
+      fh::ObjectLockGuard hold(vector);
       elements.reserve(static_cast<std::size_t>(vector->count));
       clone->ownedTexts.reserve(static_cast<std::size_t>(vector->count));
       for (const VectorNode* node = vector->head.get(); node != nullptr; node = node->next.get()) {
@@ -186,7 +188,7 @@ void FreeVector(Vector* vector) {
   if (vector == nullptr) return;
   std::unique_ptr<VectorNode> chain;
   {
-    ObjectLockGuard hold(vector);
+    fh::ObjectLockGuard hold(vector);
     chain = std::move(vector->head);
     vector->tail = nullptr;
     vector->count = 0;
@@ -198,7 +200,7 @@ int AddElement(Vector* vector, std::unique_ptr<VectorNode>& node) {
   LogTrace("\n\t@@@@@ Inside AddElement() @@@@@ \n");
   if (vector == nullptr || node == nullptr) return 0;
   node->next.reset();
-  ObjectLockGuard hold(vector);
+  fh::ObjectLockGuard hold(vector);
   VectorNode* previous = vector->tail;
   if (vector->head != nullptr && vector->compare != nullptr &&
       !fh::FindSortedPlace(*vector, *node, &previous)) {
@@ -224,7 +226,7 @@ bool InsertElementAt(Vector* vector, std::unique_ptr<VectorNode>& node, int inde
   LogTrace("\n\t@@@@@ Inside InsertElementAt() @@@@@ \n");
   if (vector == nullptr || node == nullptr) return false;
   node->next.reset();
-  ObjectLockGuard hold(vector);
+  fh::ObjectLockGuard hold(vector);
   if (index < 0 || index > vector->count) return false;
   VectorNode* previous = index == 0 ? nullptr : fh::Walk(vector->head.get(), index - 1);
   if (index > 0 && previous == nullptr) return false;  // count and chain disagree
@@ -235,7 +237,7 @@ bool InsertElementAt(Vector* vector, std::unique_ptr<VectorNode>& node, int inde
 bool DeleteElement(Vector* vector, const VectorNode* node) {
   LogTrace("\n\t@@@@@ Inside DeleteElement() @@@@@ \n");
   if (vector == nullptr) return false;
-  ObjectLockGuard hold(vector);
+  fh::ObjectLockGuard hold(vector);
   if (vector->head == nullptr) return false;
   bool found = false;
   VectorNode* previous = fh::FindPrevious(*vector, node, &found);
@@ -246,7 +248,7 @@ bool DeleteElement(Vector* vector, const VectorNode* node) {
 int DeleteElementAt(Vector* vector, int index) {
   LogTrace("\n\t@@@@@ Inside DeleteElementAt() @@@@@ \n");
   if (vector == nullptr) return 0;
-  ObjectLockGuard hold(vector);
+  fh::ObjectLockGuard hold(vector);
   if (vector->head == nullptr || index < 0 || index >= vector->count) return 0;
   VectorNode* previous = index == 0 ? nullptr : fh::Walk(vector->head.get(), index - 1);
   if (index > 0 && (previous == nullptr || previous->next == nullptr)) return 0;
@@ -257,7 +259,7 @@ int DeleteElementAt(Vector* vector, int index) {
 VectorNode* ElementAt(const Vector* vector, int index) {
   LogTrace("\n\t@@@@@ Inside ElementAt() @@@@@ \n");
   if (vector == nullptr) return nullptr;
-  ObjectLockGuard hold(vector);
+  fh::ObjectLockGuard hold(vector);
   if (index < 0 || index >= vector->count) return nullptr;
   return fh::Walk(vector->head.get(), index);
 }
@@ -275,7 +277,7 @@ int MergeVector(Vector* destination, Vector* source) {
   if (destination == source) return 1;
   std::vector<std::unique_ptr<VectorNode>> nodes;
   try {
-    ObjectLockGuard hold(source);
+    fh::ObjectLockGuard hold(source);
     nodes.reserve(static_cast<std::size_t>(source->count));
     for (const VectorNode* node = source->head.get(); node != nullptr; node = node->next.get()) {
       nodes.push_back(std::make_unique<VectorNode>());
@@ -294,7 +296,7 @@ int MergeVector(Vector* destination, Vector* source) {
 bool DeleteLCDVector(Vector* vector, const void* element) {
   LogTrace("\n\t@@@@@ Inside DeleteLCDVector() @@@@@ \n");
   if (vector == nullptr) return false;
-  ObjectLockGuard hold(vector);
+  fh::ObjectLockGuard hold(vector);
   VectorNode* previous = nullptr;
   for (VectorNode* node = vector->head.get(); node != nullptr; node = node->next.get()) {
     if (node->data == element) {

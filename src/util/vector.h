@@ -35,6 +35,8 @@ struct VectorNode {
   std::unique_ptr<VectorNode> next;  // the following node, owned by this one
 };
 
+namespace fh {
+
 // Compares the node being inserted with an existing node: positive when the
 // new element belongs after the existing one, negative when before, zero when
 // they are equal. Only the sign counts (VectorCompareResult makes a sign out
@@ -42,11 +44,15 @@ struct VectorNode {
 // vector's lock is held: it must not call locking operations on that vector.
 using VectorCompare = signed char (*)(const VectorNode* newNode, const VectorNode* existing);
 
+}  // namespace fh
+
 // -1, 0 or 1 after the sign of result: use it to return a wide comparison
 // (strcmp, a difference of ints) from a VectorCompare.
 constexpr signed char VectorCompareResult(long long result) {
   return static_cast<signed char>((result > 0) - (result < 0));
 }
+
+namespace fh {
 
 // The holder of a comparison function handed to InitVector: a record whose
 // first field is the comparison function.
@@ -54,22 +60,24 @@ struct VectorCompareHolder {
   VectorCompare compare = nullptr;
 };
 
+}  // namespace fh
+
 // Embed it in a record or get one from NewVector. Non-copyable; moving is
 // allowed only while no other thread uses either vector (the lock is keyed on
 // the address, which a move changes).
 struct Vector {
   Vector() = default;
-  explicit Vector(VectorCompare compareFunction) : compare(compareFunction) {}
+  explicit Vector(fh::VectorCompare compareFunction) : compare(compareFunction) {}
   ~Vector();
   Vector(const Vector&) = delete;
   Vector& operator=(const Vector&) = delete;
   Vector(Vector&& other) noexcept;
   Vector& operator=(Vector&& other) noexcept;
 
-  std::unique_ptr<VectorNode> head;  // first node, or none
-  std::int32_t count = 0;            // number of nodes reachable from head
-  VectorNode* tail = nullptr;        // last node (not owning), or none
-  VectorCompare compare = nullptr;   // set: insertions keep the chain sorted
+  std::unique_ptr<VectorNode> head;     // first node, or none
+  std::int32_t count = 0;               // number of nodes reachable from head
+  VectorNode* tail = nullptr;           // last node (not owning), or none
+  fh::VectorCompare compare = nullptr;  // set: insertions keep the chain sorted
 
   // Texts owned by this record itself: CloneVector puts its copies here.
   // They live until the record is destroyed (FreeVector and the deleting
@@ -80,7 +88,7 @@ struct Vector {
 // Empties the vector (its nodes are freed) and sets its comparison function
 // from holder (unsorted when holder or its function is none). No lock: call it
 // before the vector is shared. A null vector is ignored.
-void InitVector(Vector* vector, const VectorCompareHolder* holder);
+void InitVector(Vector* vector, const fh::VectorCompareHolder* holder);
 
 // A new empty unsorted vector, or none when memory is exhausted (logs
 // "MEMORY_ALLOCATION_FAILURE\n" with LogError). The caller owns it.

@@ -24,7 +24,7 @@ Texts Sorted(Texts texts) {
   return texts;
 }
 
-ColumnRef* Col(SelectQuery* query, const std::string& table, const char* column) {
+fh::ColumnRef* Col(SelectQuery* query, const std::string& table, const char* column) {
   return CreateColumnRef(table.c_str(), nullptr, column, nullptr, 0, KES_SQL_INT, kAggregateNone,
                          query->pool);
 }
@@ -119,7 +119,7 @@ TEST_P(BuildTest, RowUnitSelectsItsOwnRowAndTheRowsLeadingToIt) {
   DataObject* holder = CreateDataObject();
   ASSERT_NE(holder, nullptr);
   auto intValue = [](int v) {
-    return std::optional<ColumnValue>(ColumnValue::FromInteger(KES_SQL_INT, v));
+    return std::optional<fh::ColumnValue>(fh::ColumnValue::FromInteger(KES_SQL_INT, v));
   };
   struct Case {
     const char* name;

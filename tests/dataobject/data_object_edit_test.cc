@@ -28,7 +28,7 @@ TEST_P(EditTest, EachEditAddsItsFlag) {
   const char* name = "renamed";
   const auto rename = [&](DataObject* o, RowUnit* row) {
     RowUnit copy = *row;
-    copy.values[1] = ColumnValue::FromText(name);
+    copy.values[1] = fh::ColumnValue::FromText(name);
     return UpdateRowUnit(&copy, o);
   };
   struct Case {
@@ -101,8 +101,8 @@ TEST_P(EditTest, InsertedRowsStatesAndRefusals) {
 
   // A row that is not in the object.
   RowUnit* stranger = CreateRowUnit(t_.child.c_str(),
-                                    {ColumnValue::FromInteger(KES_SQL_INT, 9),
-                                     ColumnValue::FromInteger(KES_SQL_INT, 9), std::nullopt},
+                                    {fh::ColumnValue::FromInteger(KES_SQL_INT, 9),
+                                     fh::ColumnValue::FromInteger(KES_SQL_INT, 9), std::nullopt},
                                     {}, object->pool);
   EXPECT_FALSE(UpdateRowUnit(stranger, object));
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Row to be updated is not present in DO. \n"));
@@ -137,10 +137,11 @@ TEST_P(EditTest, ValuesOfAColumnOverAllRows) {
   const char* columns[] = {"cno", "label", "pid", nullptr};
   ASSERT_TRUE(AddTableToDO(partial, t_.child.c_str(), columns));
   ASSERT_TRUE(InsertTexts(partial, t_.child, {"4", "four", "1"}));
-  const ColumnValue* label = GetFirstValue("label", t_.child.c_str(), partial);
+  const fh::ColumnValue* label = GetFirstValue("label", t_.child.c_str(), partial);
   ASSERT_NE(label, nullptr);
   EXPECT_STREQ(label->text(), "four");
-  const std::optional<ColumnValue> pid = GetColumnValueFromDO(partial, t_.child.c_str(), "pid", 1);
+  const std::optional<fh::ColumnValue> pid =
+      GetColumnValueFromDO(partial, t_.child.c_str(), "pid", 1);
   ASSERT_TRUE(pid.has_value());
   EXPECT_EQ(fh::GetIntegerValue(*pid, KES_SQL_INT), 1);
   EXPECT_EQ(GetRowUnitOnCriteria(t_.child.c_str(), partial, "label = 'four'"),

@@ -45,7 +45,7 @@ TEST_P(MergeTest, SourceRowsMergeByTheirStateIntoTheTarget) {
       {"an update is applied to the target's row",
        [&](DataObject* s) {
          RowUnit copy = *Parent(s, t_.parent, 1);
-         copy.values[1] = ColumnValue::FromText("merged");
+         copy.values[1] = fh::ColumnValue::FromText("merged");
          ASSERT_TRUE(UpdateRowUnit(&copy, s));
        },
        {"1|merged#5", "2|p2#1"},
@@ -115,7 +115,7 @@ TEST_P(MergeTest, CloneOutlivesItsSourceWithItsOwnQueryAndKeys) {
   RowUnit* first = GetFirstRowUnit(t_.child.c_str(), source);
   if (fh::GetIntegerValue(*first->values[1], KES_SQL_INT) != 1) first = first->next;
   RowUnit changed = *first;
-  changed.values[2] = ColumnValue::FromText("upd");
+  changed.values[2] = fh::ColumnValue::FromText("upd");
   ASSERT_TRUE(UpdateRowUnit(&changed, source));
   ASSERT_TRUE(InsertTexts(source, t_.child, {"1", "9", "new"}));
   const std::vector<std::string> parents = RowTexts(source, t_.parent);

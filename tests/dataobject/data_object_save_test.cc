@@ -28,10 +28,10 @@ TEST_P(SaveTest, EachStateGivesItsStatementAndEndsClean) {
   ASSERT_NE(seven, nullptr);
   if (*fh::GetIntegerValue(*two->values[0], KES_SQL_INT) != 2) std::swap(two, seven);
   RowUnit changed = *two;
-  changed.values[1] = ColumnValue::FromText("p2new");
+  changed.values[1] = fh::ColumnValue::FromText("p2new");
   ASSERT_TRUE(UpdateRowUnit(&changed, object));  // 5: update
   RowUnit gone = *seven;
-  gone.values[1] = ColumnValue::FromText("gone");
+  gone.values[1] = fh::ColumnValue::FromText("gone");
   ASSERT_TRUE(UpdateRowUnit(&gone, object));
   ASSERT_TRUE(DeleteRowUnit(seven, object));                 // 13: delete
   ASSERT_TRUE(InsertTexts(object, t_.parent, {"3", "p3"}));  // 2: insert
@@ -84,8 +84,8 @@ TEST_P(SaveTest, ParentsAreInsertedFirstAndChildrenDeletedFirst) {
   fh::FreeDataObject(object);
 
   DataObject* parent = CreateDataObject();
-  RowUnit* row = CreateRowUnit(t_.parent.c_str(), {ColumnValue::FromInteger(KES_SQL_INT, 5)}, {},
-                               parent->pool);
+  RowUnit* row = CreateRowUnit(t_.parent.c_str(), {fh::ColumnValue::FromInteger(KES_SQL_INT, 5)},
+                               {}, parent->pool);
   DataObject* graph = GetDataObjectByRowUnit({t_.grand, t_.child, t_.parent}, row);
   ASSERT_NE(graph, nullptr);
   for (const std::string* table : {&t_.parent, &t_.child, &t_.grand})
@@ -114,7 +114,7 @@ TEST_P(SaveTest, FailingStatementRollsBackTheWholeObject) {
   DataObject* object = GetDataObjectByCriteria({t_.parent}, "pid = 2");
   ASSERT_NE(object, nullptr);
   RowUnit changed = *GetNthRowUnit(t_.parent.c_str(), 1, object);
-  changed.values[1] = ColumnValue::FromText("p2new");
+  changed.values[1] = fh::ColumnValue::FromText("p2new");
   ASSERT_TRUE(UpdateRowUnit(&changed, object));
   ASSERT_TRUE(InsertTexts(object, t_.parent, {"8", "p8"}));
   ASSERT_TRUE(InsertTexts(object, t_.parent, {"9", "clash"}));  // already in the database

@@ -77,7 +77,7 @@ std::string DictionaryXml() {
          "</data-dictionary>\n";
 }
 
-std::string ValueText(const std::optional<ColumnValue>& value, uint8_t type) {
+std::string ValueText(const std::optional<fh::ColumnValue>& value, uint8_t type) {
   if (!value) return "NULL";
   return ConvertValueToString(value, type).value_or("?");
 }

@@ -98,7 +98,8 @@ TEST_P(PersonalityIndexTest, CreatesIndexTablesAndGoesOnPastFailures) {
   DataObject* holder = CreateDataObject();
   ASSERT_NE(holder, nullptr);
   const RowUnit* row = CreateRowUnit(
-      first.c_str(), {ColumnValue::FromInteger(KES_SQL_INT, 8), ColumnValue::FromText("a'b\\")}, {},
+      first.c_str(),
+      {fh::ColumnValue::FromInteger(KES_SQL_INT, 8), fh::ColumnValue::FromText("a'b\\")}, {},
       holder->pool);
   const auto condition = ConstructPKValueString(first.c_str(), row);
   const auto name = fh::IndexKeyLiteral(&*row->values[1], KES_SQL_CHAR, "conn");

@@ -86,8 +86,9 @@ class PersonalityRetrievalTest : public fhtest::PersonalityDbTest {
   }
   // A row of the order table as a caller holds it (every column).
   const RowUnit* Order(int32_t id) {
-    return CreateRowUnit(ord_.c_str(), {ColumnValue::FromInteger(KES_SQL_INT, id), std::nullopt},
-                         {}, holder_->pool);
+    return CreateRowUnit(ord_.c_str(),
+                         {fh::ColumnValue::FromInteger(KES_SQL_INT, id), std::nullopt}, {},
+                         holder_->pool);
   }
   int Index(int32_t id, const std::string& table) {
     return Run("insert into " + ord_ + "_IDX values (" + std::to_string(id) + ", '" + table + "')");
@@ -127,8 +128,8 @@ TEST_P(PersonalityRetrievalTest, RetrievesEveryDominantRowWithItsConstituents) {
   Held order(GetDOFromPersonality("Order"));
   ASSERT_TRUE(InsertRowIntoDO(
       order.object, line_.c_str(),
-      {ColumnValue::FromInteger(KES_SQL_INT, 13), ColumnValue::FromInteger(KES_SQL_INT, 3),
-       ColumnValue::FromInteger(KES_SQL_INT, 1)},
+      {fh::ColumnValue::FromInteger(KES_SQL_INT, 13), fh::ColumnValue::FromInteger(KES_SQL_INT, 3),
+       fh::ColumnValue::FromInteger(KES_SQL_INT, 1)},
       {}));
   ASSERT_TRUE(DeleteRowUnit(GetFirstRowUnit(line_.c_str(), order.object), order.object));
   EXPECT_TRUE(SaveDataObject(order.object));
@@ -219,21 +220,21 @@ TEST(PersonalityKeyConditionTest, WritesEachKeyAtItsWidthAndType) {
   ASSERT_TRUE(DefineTable("Two", {Column("ID", KES_SQL_TINYINT), Column("NAME", KES_SQL_CHAR, 9)},
                           {"NAME", "ID"}));
   ASSERT_TRUE(DefineTable("NoKey", {Column("ID", KES_SQL_INT)}, {}));
-  using Values = std::vector<std::optional<ColumnValue>>;
+  using Values = std::vector<std::optional<fh::ColumnValue>>;
   const struct {
     const char* table;
     Values values;
     std::optional<std::string> condition;
     const char* error;
   } cases[] = {
-      {"IntKey", {ColumnValue::FromInteger(KES_SQL_INT, -5)}, "ID = -5 ", nullptr},
+      {"IntKey", {fh::ColumnValue::FromInteger(KES_SQL_INT, -5)}, "ID = -5 ", nullptr},
       {"BigKey",
-       {ColumnValue::FromText("x"), ColumnValue::FromInteger(KES_SQL_BIGINT, 9000000000)},
+       {fh::ColumnValue::FromText("x"), fh::ColumnValue::FromInteger(KES_SQL_BIGINT, 9000000000)},
        "ID = 9000000000 ",
        nullptr},
-      {"TextKey", {ColumnValue::FromText("o'k")}, "CODE = 'o''k' ", nullptr},
+      {"TextKey", {fh::ColumnValue::FromText("o'k")}, "CODE = 'o''k' ", nullptr},
       {"Two",
-       {ColumnValue::FromInteger(KES_SQL_TINYINT, 7), ColumnValue::FromText("n")},
+       {fh::ColumnValue::FromInteger(KES_SQL_TINYINT, 7), fh::ColumnValue::FromText("n")},
        "NAME = 'n'  AND ID = 7 ",
        nullptr},
       {"TextKey",
@@ -241,11 +242,11 @@ TEST(PersonalityKeyConditionTest, WritesEachKeyAtItsWidthAndType) {
        std::nullopt,
        "Key column CODE of TextKey has no value in the row.\n"},
       {"Two",
-       {ColumnValue::FromInteger(KES_SQL_TINYINT, 7)},
+       {fh::ColumnValue::FromInteger(KES_SQL_TINYINT, 7)},
        std::nullopt,
        "Key column NAME of Two has no value in the row.\n"},
       {"NoKey",
-       {ColumnValue::FromInteger(KES_SQL_INT, 1)},
+       {fh::ColumnValue::FromInteger(KES_SQL_INT, 1)},
        std::nullopt,
        "No primary columns in the dominant table.\n"},
       {"Unknown", {}, std::nullopt, "No table definition found for Unknown\n"},

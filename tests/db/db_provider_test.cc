@@ -89,12 +89,13 @@ TEST_F(DBProviderTest, ForwardersReportAMissingHandleOrText) {
 }
 
 TEST_F(DBProviderTest, ResultSetCursorAndPrinting) {
-  DBRows rows;
-  DBRow row;
+  fh::DBRows rows;
+  fh::DBRow row;
   ASSERT_NE(AddValueToRow(&row, 4, "\x2a\0\0\0"), nullptr);
   ASSERT_NE(AddValueToRow(&row, 0, nullptr), nullptr);
-  ASSERT_NE(AddValueToRow(&row, ColumnValue::FromDateTime(CreateKesDateTime(2024, 1, 2, 3, 4, 5))),
-            nullptr);
+  ASSERT_NE(
+      AddValueToRow(&row, fh::ColumnValue::FromDateTime(CreateKesDateTime(2024, 1, 2, 3, 4, 5))),
+      nullptr);
   ASSERT_NE(AddRowToRows(&rows, std::move(row)), nullptr);
   auto result = CreateDBResultSet(std::move(rows), {{"Id", 5}, {"Name", 15}, {"At", 18}}, 3);
   ASSERT_NE(result, nullptr);
@@ -102,7 +103,7 @@ TEST_F(DBProviderTest, ResultSetCursorAndPrinting) {
   int32_t length = -1;
   EXPECT_EQ(GetDBResultSetValue("id", &length, result.get()), nullptr);  // no cursor row yet
   ASSERT_NE(NextDBResultSetRow(result.get()), nullptr);
-  const ColumnValue* id = GetDBResultSetValue("ID", &length, result.get());
+  const fh::ColumnValue* id = GetDBResultSetValue("ID", &length, result.get());
   ASSERT_NE(id, nullptr);
   EXPECT_EQ(length, 4);
   EXPECT_EQ(GetDBResultSetValue("name", &length, result.get()), nullptr);

@@ -81,7 +81,7 @@ struct Pieces {
 int Supply(const void** piece, int32_t* length, void* context) {
   static const char bytes[4096] = {};
   auto* pieces = static_cast<Pieces*>(context);
-  if (pieces->left-- <= 0) return kBlobNoMoreData;
+  if (pieces->left-- <= 0) return fh::kBlobNoMoreData;
   *piece = bytes;
   *length = pieces->length;
   return 0;

@@ -113,7 +113,7 @@ TEST_P(OdbcProviderTest, ValuesArriveWholeAndTyped) {
   EXPECT_TRUE(fh::IsTextColumnType(result->columns[3].dataType))
       << int(result->columns[3].dataType);
 
-  const DBRow& first = result->rows[0];
+  const fh::DBRow& first = result->rows[0];
   EXPECT_EQ(fh::GetIntegerValue(*first[0], KES_SQL_INT), INT_MIN);
   EXPECT_EQ(fh::GetIntegerValue(*first[1], KES_SQL_BIGINT), LLONG_MIN);
   EXPECT_EQ(fh::GetFloatingValue(*first[2], KES_SQL_DOUBLE), 1e-300);
@@ -125,7 +125,7 @@ TEST_P(OdbcProviderTest, ValuesArriveWholeAndTyped) {
   EXPECT_EQ(*first[6]->dateTime(), CreateKesDateTime(2023, 12, 31, 23, 59, 58));
   EXPECT_EQ(first[6]->length(), 11);
 
-  const DBRow& second = result->rows[1];
+  const fh::DBRow& second = result->rows[1];
   EXPECT_EQ(fh::GetIntegerValue(*second[0], KES_SQL_INT), INT_MAX);
   EXPECT_EQ(fh::GetIntegerValue(*second[1], KES_SQL_BIGINT), LLONG_MAX);
   EXPECT_EQ(fh::GetFloatingValue(*second[2], KES_SQL_DOUBLE), -2.5);
@@ -169,7 +169,7 @@ struct Supply {
 };
 int SupplyPiece(const void** piece, int32_t* length, void* context) {
   auto* supply = static_cast<Supply*>(context);
-  if (supply->at >= supply->bytes->size()) return kBlobNoMoreData;
+  if (supply->at >= supply->bytes->size()) return fh::kBlobNoMoreData;
   const std::size_t size = std::min(supply->pieceSize, supply->bytes->size() - supply->at);
   *piece = supply->bytes->data() + supply->at;
   *length = static_cast<int32_t>(size);

@@ -34,49 +34,49 @@ using namespace std::string_literals;
 struct Column {
   const char* name;
   uint8_t dataType;
-  BoundKind kind;
+  fh::BoundKind kind;
   std::vector<std::string> samples;
 };
 
 const std::vector<Column>& Columns() {
   static const std::vector<Column> columns = {
-      {"i", KES_SQL_INT, BoundKind::kInteger, {"-2147483648", "2147483647", "0"}},
+      {"i", KES_SQL_INT, fh::BoundKind::kInteger, {"-2147483648", "2147483647", "0"}},
       {"bi",
        KES_SQL_BIGINT,
-       BoundKind::kInteger,
+       fh::BoundKind::kInteger,
        {"-9223372036854775808", "9223372036854775807", "-1"}},
       {"u",
        KES_SQL_UNSIGNED_LONG_INT,
-       BoundKind::kUnsigned,
+       fh::BoundKind::kUnsigned,
        {"18446744073709551615", "9223372036854775808", "0"}},
       {"d",
        KES_SQL_DOUBLE,
-       BoundKind::kDouble,
+       fh::BoundKind::kDouble,
        {"0.1", "0.30000000000000004", "-1.7976931348623157e308", "2.2250738585072014e-308",
         "123456789.12345678"}},
       {"tx",
        KES_SQL_CHAR,
-       BoundKind::kText,
+       fh::BoundKind::kText,
        {"O'Brien \\ 'q' \\'",
         "Gr\xc3\xbc\xc3\x9f"
         "e \xe2\x9c\x93",
         "", "a ? b"}},
-      {"bl", KES_SQL_BLOB, BoundKind::kBlob, {"\0\x01\xff\0"s, "x"s, "\0"s}},
-      {"da", KES_SQL_DATE, BoundKind::kDate, {"2024-02-29", "0001-01-01", "9999-12-31"}},
-      {"tm", KES_SQL_TIME, BoundKind::kTime, {"00:00:00", "23:59:59", "12:34:56"}},
+      {"bl", KES_SQL_BLOB, fh::BoundKind::kBlob, {"\0\x01\xff\0"s, "x"s, "\0"s}},
+      {"da", KES_SQL_DATE, fh::BoundKind::kDate, {"2024-02-29", "0001-01-01", "9999-12-31"}},
+      {"tm", KES_SQL_TIME, fh::BoundKind::kTime, {"00:00:00", "23:59:59", "12:34:56"}},
       {"ts",
        KES_SQL_DATETIME,
-       BoundKind::kDateTime,
+       fh::BoundKind::kDateTime,
        {"2024-02-29 23:59:58", "1970-01-01 00:00:00", "9999-12-31 23:59:59"}},
       {"dc",
        KES_SQL_DECIMAL,
-       BoundKind::kDecimal,
+       fh::BoundKind::kDecimal,
        {"-1234567890123456789012345678.0123456789", "0", "3.5"}},
   };
   return columns;
 }
 
-const DialectWords& WordsOf(const Engine& engine) {
+const fh::DialectWords& WordsOf(const Engine& engine) {
   if (engine.name == "pgsql") return kPgsqlWords;
   if (engine.name == "mariadb") return kMysqlWords;
   return kSqliteWords;
@@ -88,38 +88,39 @@ const DialectWords& WordsOf(const Engine& engine) {
 struct Cell {
   bool null = false;
   std::string text;
-  BoundKind kind = BoundKind::kNull;
+  fh::BoundKind kind = fh::BoundKind::kNull;
 };
 Cell CellAt(int row, std::size_t c) {
   const Column& column = Columns()[c];
-  if ((static_cast<std::size_t>(row) + c) % 5 == 4) return {true, "", BoundKind::kNull};
-  if (column.kind == BoundKind::kUnsigned && row % 7 == 3) return {false, "7", BoundKind::kInteger};
+  if ((static_cast<std::size_t>(row) + c) % 5 == 4) return {true, "", fh::BoundKind::kNull};
+  if (column.kind == fh::BoundKind::kUnsigned && row % 7 == 3)
+    return {false, "7", fh::BoundKind::kInteger};
   return {false, column.samples[static_cast<std::size_t>(row) % column.samples.size()],
           column.kind};
 }
 
-BoundValue Bind(const Cell& cell) {
-  BoundValue value;
+fh::BoundValue Bind(const Cell& cell) {
+  fh::BoundValue value;
   value.kind = cell.kind;
-  if (cell.kind == BoundKind::kInteger)
+  if (cell.kind == fh::BoundKind::kInteger)
     value.integer = std::strtoll(cell.text.c_str(), nullptr, 10);
-  if (cell.kind == BoundKind::kUnsigned) {
+  if (cell.kind == fh::BoundKind::kUnsigned) {
     value.unsignedInteger = std::strtoull(cell.text.c_str(), nullptr, 10);
   }
-  if (cell.kind == BoundKind::kDouble) value.real = std::strtod(cell.text.c_str(), nullptr);
+  if (cell.kind == fh::BoundKind::kDouble) value.real = std::strtod(cell.text.c_str(), nullptr);
   value.bytes = cell.text.data();
   value.length = cell.text.size();
   return value;
 }
 
 // The dialect's literal for a cell, as the literal-text path writes it.
-std::string Literal(const DialectWords& words, const Cell& cell, uint8_t dataType) {
+std::string Literal(const fh::DialectWords& words, const Cell& cell, uint8_t dataType) {
   if (cell.null) return "NULL";
-  std::optional<ColumnValue> value;
+  std::optional<fh::ColumnValue> value;
   if (dataType == KES_SQL_DOUBLE) {
-    value = ColumnValue::FromDouble(std::strtod(cell.text.c_str(), nullptr));
+    value = fh::ColumnValue::FromDouble(std::strtod(cell.text.c_str(), nullptr));
   } else if (dataType == KES_SQL_BLOB || dataType == KES_SQL_CHAR || dataType == KES_SQL_DECIMAL) {
-    value = ColumnValue::FromBytes(cell.text.data(), cell.text.size());
+    value = fh::ColumnValue::FromBytes(cell.text.data(), cell.text.size());
   } else {
     int32_t length = 0;
     value = ConvertStringToValue(cell.text.c_str(), dataType, &length);
@@ -175,24 +176,24 @@ class PreparedStatementTest : public EngineHandleTest {
     ASSERT_EQ(Run(text), 1) << log_.Messages();
   }
   // Rows [first, first + count) bound (ids as given, or first + index).
-  std::vector<BoundValue> BoundRows(int first, int count, std::vector<Cell>& cells,
-                                    const std::vector<int>& ids = {}) {
+  std::vector<fh::BoundValue> BoundRows(int first, int count, std::vector<Cell>& cells,
+                                        const std::vector<int>& ids = {}) {
     const std::size_t width = Columns().size() + 1;
     cells.clear();
     cells.reserve(static_cast<std::size_t>(count) * width);
-    std::vector<BoundValue> values;
+    std::vector<fh::BoundValue> values;
     for (int index = 0; index < count; ++index) {
       const int row = first + index;
       const int id = ids.empty() ? row : ids[static_cast<std::size_t>(index)];
-      cells.push_back({false, std::to_string(id), BoundKind::kInteger});
+      cells.push_back({false, std::to_string(id), fh::BoundKind::kInteger});
       for (std::size_t c = 0; c < Columns().size(); ++c) cells.push_back(CellAt(row, c));
     }
-    for (const Cell& cell : cells) values.push_back(cell.null ? BoundValue{} : Bind(cell));
+    for (const Cell& cell : cells) values.push_back(cell.null ? fh::BoundValue{} : Bind(cell));
     return values;
   }
-  DBRows Rows(const std::string& table) {
+  fh::DBRows Rows(const std::string& table) {
     auto result = ExecuteQuery(handle_.get(), ("select * from " + table + " order by id").c_str());
-    return result ? result->rows : DBRows{};
+    return result ? result->rows : fh::DBRows{};
   }
 
   std::string literal_ = UniqueTableName("fh_prep_lit");
@@ -200,15 +201,15 @@ class PreparedStatementTest : public EngineHandleTest {
 };
 
 TEST_P(PreparedStatementTest, BoundValuesArriveAsTheirLiteralTexts) {
-  PreparedStatement* insert = fh::PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
-                                                   static_cast<int>(Columns().size() + 1));
+  fh::PreparedStatement* insert = fh::PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
+                                                       static_cast<int>(Columns().size() + 1));
   ASSERT_NE(insert, nullptr) << log_.Messages();
   int first = 0;
   for (int count : {1, fh::odbc::kOdbcMaxArrayRows, fh::odbc::kOdbcMaxArrayRows + 1}) {
     SCOPED_TRACE("rows " + std::to_string(count));
     InsertLiterals(first, count);
     std::vector<Cell> cells;
-    const std::vector<BoundValue> values = BoundRows(first, count, cells);
+    const std::vector<fh::BoundValue> values = BoundRows(first, count, cells);
     std::vector<uint8_t> status(static_cast<std::size_t>(count), 0);
     ASSERT_EQ(BeginTransaction(handle_.get()), 1);
     ASSERT_EQ(fh::ExecutePrepared(handle_.get(), insert, values.data(), count, status.data()), 1)
@@ -217,8 +218,8 @@ TEST_P(PreparedStatementTest, BoundValuesArriveAsTheirLiteralTexts) {
     EXPECT_EQ(fh::PreparedRowCount(handle_.get(), insert), count);
     EXPECT_EQ(std::vector<uint8_t>(status.size(), 1), status);
     first += count;
-    const DBRows literal = Rows(literal_);
-    const DBRows bound = Rows(bound_);
+    const fh::DBRows literal = Rows(literal_);
+    const fh::DBRows bound = Rows(bound_);
     ASSERT_EQ(literal.size(), static_cast<std::size_t>(first));
     ASSERT_EQ(bound.size(), literal.size());
     for (std::size_t row = 0; row < literal.size(); ++row) {
@@ -234,34 +235,34 @@ TEST_P(PreparedStatementTest, BoundValuesArriveAsTheirLiteralTexts) {
 }
 
 TEST_P(PreparedStatementTest, CountsTheRowsUpdatesAndDeletesChange) {
-  PreparedStatement* insert = fh::PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
-                                                   static_cast<int>(Columns().size() + 1));
+  fh::PreparedStatement* insert = fh::PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
+                                                       static_cast<int>(Columns().size() + 1));
   std::vector<Cell> cells;
-  const std::vector<BoundValue> rows = BoundRows(0, 12, cells);
+  const std::vector<fh::BoundValue> rows = BoundRows(0, 12, cells);
   ASSERT_EQ(fh::ExecutePrepared(handle_.get(), insert, rows.data(), 12), 1) << log_.Messages();
-  PreparedStatement* update = fh::PrepareStatement(
+  fh::PreparedStatement* update = fh::PrepareStatement(
       handle_.get(), ("update " + bound_ + " set tx = ? where id >= ? and id < ?").c_str(), 3);
-  PreparedStatement* remove =
+  fh::PreparedStatement* remove =
       fh::PrepareStatement(handle_.get(), ("delete from " + bound_ + " where id < ?").c_str(), 1);
   ASSERT_NE(update, nullptr) << log_.Messages();
   ASSERT_NE(remove, nullptr) << log_.Messages();
   auto number = [](int64_t n) {
-    BoundValue value;
-    value.kind = BoundKind::kInteger;
+    fh::BoundValue value;
+    value.kind = fh::BoundKind::kInteger;
     value.integer = n;
     return value;
   };
-  BoundValue text;
-  text.kind = BoundKind::kText;
+  fh::BoundValue text;
+  text.kind = fh::BoundKind::kText;
   text.bytes = "changed";
   text.length = 7;
-  BoundValue again = text;
+  fh::BoundValue again = text;
   again.bytes = "again";
   again.length = 5;
   // Each case: the statement, its rows of values, and the rows it changes.
   const struct {
-    PreparedStatement* statement;
-    std::vector<BoundValue> values;
+    fh::PreparedStatement* statement;
+    std::vector<fh::BoundValue> values;
     int rowCount;
     int64_t changed;
   } cases[] = {
@@ -285,10 +286,10 @@ TEST_P(PreparedStatementTest, CountsTheRowsUpdatesAndDeletesChange) {
 }
 
 TEST_P(PreparedStatementTest, AFailingRowStopsTheArrayAndIsReported) {
-  PreparedStatement* insert = fh::PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
-                                                   static_cast<int>(Columns().size() + 1));
+  fh::PreparedStatement* insert = fh::PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
+                                                       static_cast<int>(Columns().size() + 1));
   std::vector<Cell> cells;
-  std::vector<BoundValue> values = BoundRows(0, 3, cells);
+  std::vector<fh::BoundValue> values = BoundRows(0, 3, cells);
   ASSERT_EQ(fh::ExecutePrepared(handle_.get(), insert, values.data(), 3), 1) << log_.Messages();
   // Outside a transaction: the rows before the failing one ran, the rest
   // did not, and the failing row is named.
@@ -317,25 +318,25 @@ TEST_P(PreparedStatementTest, AFailingRowStopsTheArrayAndIsReported) {
 
 TEST_P(PreparedStatementTest, TwoTablesSideBySideAndAHandleClosedWithOpenStatements) {
   const int width = static_cast<int>(Columns().size() + 1);
-  PreparedStatement* first =
+  fh::PreparedStatement* first =
       fh::PrepareStatement(handle_.get(), InsertText(literal_).c_str(), width);
-  PreparedStatement* second =
+  fh::PreparedStatement* second =
       fh::PrepareStatement(handle_.get(), InsertText(bound_).c_str(), width);
   ASSERT_NE(first, nullptr);
   ASSERT_NE(second, nullptr);
   ASSERT_NE(first, second);
   std::vector<Cell> cells;
   for (int row = 0; row < 4; ++row) {
-    const std::vector<BoundValue> values = BoundRows(row, 1, cells);
+    const std::vector<fh::BoundValue> values = BoundRows(row, 1, cells);
     ASSERT_EQ(fh::ExecutePrepared(handle_.get(), row % 2 == 0 ? first : second, values.data(), 1),
               1)
         << log_.Messages();
   }
   fh::FinalizeStatement(handle_.get(), first);
   fh::FinalizeStatement(handle_.get(), nullptr);
-  const std::vector<BoundValue> values = BoundRows(4, 2, cells);
+  const std::vector<fh::BoundValue> values = BoundRows(4, 2, cells);
   ASSERT_EQ(fh::ExecutePrepared(handle_.get(), second, values.data(), 2), 1) << log_.Messages();
-  const DBRows odd = Rows(bound_);
+  const fh::DBRows odd = Rows(bound_);
   EXPECT_EQ(Rows(literal_).size(), 2u);
   ASSERT_EQ(odd.size(), 4u);
   fh::PrepareStatement(handle_.get(), ("delete from " + bound_ + " where id = ?").c_str(), 1);
@@ -352,8 +353,8 @@ INSTANTIATE_TEST_SUITE_P(Engines, PreparedStatementTest, testing::ValuesIn(Selec
 class PreparedServerTest : public PreparedStatementTest {};
 
 TEST_P(PreparedServerTest, ALostLinkMarksTheHandleBroken) {
-  PreparedStatement* insert = fh::PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
-                                                   static_cast<int>(Columns().size() + 1));
+  fh::PreparedStatement* insert = fh::PrepareStatement(handle_.get(), InsertText(bound_).c_str(),
+                                                       static_cast<int>(Columns().size() + 1));
   ASSERT_NE(insert, nullptr) << log_.Messages();
   auto killer = OpenDBConnection(entry_.get());
   ASSERT_NE(killer, nullptr);
@@ -361,7 +362,7 @@ TEST_P(PreparedServerTest, ALostLinkMarksTheHandleBroken) {
   ASSERT_TRUE(session.has_value());
   ASSERT_TRUE(EndSession(GetParam(), killer.get(), *session));
   std::vector<Cell> cells;
-  const std::vector<BoundValue> values = BoundRows(0, 3, cells);
+  const std::vector<fh::BoundValue> values = BoundRows(0, 3, cells);
   EXPECT_FALSE(fh::IsConnectionBroken(*handle_));
   EXPECT_EQ(fh::ExecutePrepared(handle_.get(), insert, values.data(), 3), 0);
   EXPECT_TRUE(fh::IsConnectionBroken(*handle_)) << log_.Messages();

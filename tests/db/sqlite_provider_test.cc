@@ -112,7 +112,7 @@ struct Pieces {
   static int Supply(const void** piece, int32_t* length, void* context) {
     auto* self = static_cast<Pieces*>(context);
     const std::string* part = self->next == 0 ? &self->first : &self->second;
-    if (self->next++ >= 2) return kBlobNoMoreData;
+    if (self->next++ >= 2) return fh::kBlobNoMoreData;
     *piece = part->data();
     *length = static_cast<int32_t>(part->size());
     return 0;
@@ -130,7 +130,9 @@ TEST_F(SqliteProviderTest, BlobsKeepZeroBytesAndEmptyIsNotNull) {
   auto lengths = Query("select id, length(bl), bl is null from b order by id");
   ASSERT_NE(lengths, nullptr);
   ASSERT_EQ(lengths->rows.size(), 2u);
-  const auto number = [](int64_t value) { return ColumnValue::FromInteger(KES_SQL_INT, value); };
+  const auto number = [](int64_t value) {
+    return fh::ColumnValue::FromInteger(KES_SQL_INT, value);
+  };
   EXPECT_EQ(lengths->rows[0][1], number(1503));
   EXPECT_EQ(lengths->rows[1][1], number(0));
   EXPECT_EQ(lengths->rows[1][2], number(0));  // the empty value is no NULL

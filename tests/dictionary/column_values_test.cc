@@ -82,7 +82,7 @@ TEST(ColumnValuesTest, TextToValueToTextForEveryType) {
   for (const RoundTrip& c : cases) {
     SCOPED_TRACE(std::to_string(c.type) + " \"" + c.text + "\"");
     int32_t length = -5;
-    const std::optional<ColumnValue> value = ConvertStringToValue(c.text, c.type, &length);
+    const std::optional<fh::ColumnValue> value = ConvertStringToValue(c.text, c.type, &length);
     ASSERT_TRUE(value.has_value());
     EXPECT_EQ(length, c.length);
     EXPECT_EQ(value->length(), c.length);
@@ -119,7 +119,7 @@ TEST(ColumnValuesTest, ByteTypesCopyTheGivenLength) {
        {KES_SQL_NOT_SUPPORTED_TYPE, KES_SQL_DECIMAL, KES_SQL_NUMERIC, KES_SQL_BLOB, KES_SQL_CLOB}) {
     SCOPED_TRACE(int(type));
     int32_t length = 4;
-    const std::optional<ColumnValue> value = ConvertStringToValue(bytes, type, &length);
+    const std::optional<fh::ColumnValue> value = ConvertStringToValue(bytes, type, &length);
     ASSERT_TRUE(value.has_value());
     EXPECT_EQ(length, 4);
     ASSERT_EQ(value->length(), 4);
@@ -127,7 +127,7 @@ TEST(ColumnValuesTest, ByteTypesCopyTheGivenLength) {
     EXPECT_EQ(value->bytes()[4], 0) << "the byte beyond the length is zero";
   }
   int32_t length = 0;
-  const std::optional<ColumnValue> empty = ConvertStringToValue(nullptr, KES_SQL_BLOB, &length);
+  const std::optional<fh::ColumnValue> empty = ConvertStringToValue(nullptr, KES_SQL_BLOB, &length);
   ASSERT_TRUE(empty.has_value());
   EXPECT_EQ(empty->length(), 0);
   length = 3;
@@ -135,49 +135,53 @@ TEST(ColumnValuesTest, ByteTypesCopyTheGivenLength) {
 }
 
 TEST(ColumnValuesTest, TextValuesAreZeroTerminatedAndPrintUpToTheirFirstZero) {
-  const ColumnValue value = ColumnValue::FromText("abc");
+  const fh::ColumnValue value = fh::ColumnValue::FromText("abc");
   EXPECT_EQ(value.length(), 3);
   EXPECT_STREQ(value.text(), "abc");
   const char withZero[] = {'1', '2', '\0', '3'};
-  const ColumnValue decimal = ColumnValue::FromBytes(withZero, sizeof withZero);
+  const fh::ColumnValue decimal = fh::ColumnValue::FromBytes(withZero, sizeof withZero);
   EXPECT_EQ(TextOrNone(ConvertValueToString(&decimal, KES_SQL_DECIMAL)), "12");
   const char blob[] = {'x', 'y'};
-  const ColumnValue unterminated = ColumnValue::FromBytes(blob, sizeof blob);
+  const fh::ColumnValue unterminated = fh::ColumnValue::FromBytes(blob, sizeof blob);
   EXPECT_EQ(TextOrNone(ConvertValueToString(&unterminated, KES_SQL_BLOB)), "xy");
 }
 
 TEST(ColumnValuesTest, ValueToTextSpecialCases) {
   EXPECT_EQ(TextOrNone(ConvertValueToString(nullptr, KES_SQL_INT)), "NULL");
-  EXPECT_EQ(TextOrNone(ConvertValueToString(std::optional<ColumnValue>(), KES_SQL_TEXT)), "NULL");
-  const ColumnValue bytes = ColumnValue::FromText("x");
+  EXPECT_EQ(TextOrNone(ConvertValueToString(std::optional<fh::ColumnValue>(), KES_SQL_TEXT)),
+            "NULL");
+  const fh::ColumnValue bytes = fh::ColumnValue::FromText("x");
   EXPECT_EQ(TextOrNone(ConvertValueToString(&bytes, KES_SQL_NOT_SUPPORTED_TYPE)), "<none>");
   EXPECT_EQ(TextOrNone(ConvertValueToString(&bytes, 23)), "<none>");
   // A date-time code on bytes and a byte code on a date-time are refused.
   EXPECT_EQ(TextOrNone(ConvertValueToString(&bytes, KES_SQL_DATE)), "<none>");
-  const ColumnValue date = ColumnValue::FromDateTime(CreateKesDateTime(2021, 1, 2, 3, 4, 5));
+  const fh::ColumnValue date =
+      fh::ColumnValue::FromDateTime(CreateKesDateTime(2021, 1, 2, 3, 4, 5));
   EXPECT_EQ(TextOrNone(ConvertValueToString(&date, KES_SQL_TEXT)), "<none>");
   // Date-only and time-only records print their own part.
-  const ColumnValue dateOnly = ColumnValue::FromDateTime({CreateKesDate(2021, 1, 2), std::nullopt});
+  const fh::ColumnValue dateOnly =
+      fh::ColumnValue::FromDateTime({CreateKesDate(2021, 1, 2), std::nullopt});
   EXPECT_EQ(TextOrNone(ConvertValueToString(&dateOnly, KES_SQL_DATE)), "2021-01-02");
-  const ColumnValue timeOnly = ColumnValue::FromDateTime({std::nullopt, CreateKesTime(3, 4, 5)});
+  const fh::ColumnValue timeOnly =
+      fh::ColumnValue::FromDateTime({std::nullopt, CreateKesTime(3, 4, 5)});
   EXPECT_EQ(TextOrNone(ConvertValueToString(&timeOnly, KES_SQL_TIME)), "03:04:05");
-  const ColumnValue neither = ColumnValue::FromDateTime({});
+  const fh::ColumnValue neither = fh::ColumnValue::FromDateTime({});
   EXPECT_EQ(TextOrNone(ConvertValueToString(&neither, KES_SQL_DATETIME)), "<none>");
   EXPECT_EQ(neither.length(), 11);
   // A boolean is true only for exactly 1.
-  const ColumnValue two = ColumnValue::FromInteger(KES_SQL_UNSIGNED_TINYINT, 2);
+  const fh::ColumnValue two = fh::ColumnValue::FromInteger(KES_SQL_UNSIGNED_TINYINT, 2);
   EXPECT_EQ(TextOrNone(ConvertValueToString(&two, KES_SQL_BOOLEAN)), "'f'");
   // A numeric value shorter than its type reads zero-extended, never past its end.
-  const ColumnValue shortInt = ColumnValue::FromInteger(KES_SQL_SMALLINT, 300);
+  const fh::ColumnValue shortInt = fh::ColumnValue::FromInteger(KES_SQL_SMALLINT, 300);
   EXPECT_EQ(TextOrNone(ConvertValueToString(&shortInt, KES_SQL_BIGINT)), "300");
-  const ColumnValue empty;
+  const fh::ColumnValue empty;
   EXPECT_EQ(TextOrNone(ConvertValueToString(&empty, KES_SQL_DOUBLE)), "0.000000");
 }
 
 TEST(ColumnValuesTest, HugeDoublesPrintInFull) {
   const std::string text = "1" + std::string(300, '0');
   int32_t length = 0;
-  const std::optional<ColumnValue> value =
+  const std::optional<fh::ColumnValue> value =
       ConvertStringToValue(text.c_str(), KES_SQL_DOUBLE, &length);
   ASSERT_TRUE(value.has_value());
   const std::optional<std::string> printed = ConvertValueToString(value, KES_SQL_DOUBLE);
@@ -185,31 +189,32 @@ TEST(ColumnValuesTest, HugeDoublesPrintInFull) {
   EXPECT_EQ(printed->size(), 301u + 7u);
   EXPECT_EQ(printed->substr(0, 1), "1");
   const std::string tooBig = "1" + std::string(400, '0');
-  const std::optional<ColumnValue> infinite =
+  const std::optional<fh::ColumnValue> infinite =
       ConvertStringToValue(tooBig.c_str(), KES_SQL_DOUBLE, &length);
   EXPECT_EQ(TextOrNone(ConvertValueToString(infinite, KES_SQL_DOUBLE)), "inf");
 }
 
 TEST(ColumnValuesTest, TypedReaders) {
-  EXPECT_EQ(fh::GetIntegerValue(ColumnValue::FromInteger(KES_SQL_TINYINT, -7), KES_SQL_TINYINT),
+  EXPECT_EQ(fh::GetIntegerValue(fh::ColumnValue::FromInteger(KES_SQL_TINYINT, -7), KES_SQL_TINYINT),
             -7);
-  EXPECT_EQ(fh::GetIntegerValue(ColumnValue::FromInteger(KES_SQL_UNSIGNED_TINYINT, -7),
+  EXPECT_EQ(fh::GetIntegerValue(fh::ColumnValue::FromInteger(KES_SQL_UNSIGNED_TINYINT, -7),
                                 KES_SQL_UNSIGNED_TINYINT),
             249);
-  EXPECT_EQ(fh::GetIntegerValue(ColumnValue::FromInteger(KES_SQL_BOOLEAN, 5), KES_SQL_BOOLEAN), 1);
-  EXPECT_FALSE(fh::GetIntegerValue(ColumnValue::FromText("5"), KES_SQL_TEXT).has_value());
-  EXPECT_EQ(fh::GetFloatingValue(ColumnValue::FromFloat(2.5f), KES_SQL_REAL), 2.5);
-  EXPECT_EQ(fh::GetFloatingValue(ColumnValue::FromDouble(-1.25), KES_SQL_DOUBLE), -1.25);
-  EXPECT_FALSE(fh::GetFloatingValue(ColumnValue::FromDouble(1.0), KES_SQL_INT).has_value());
+  EXPECT_EQ(fh::GetIntegerValue(fh::ColumnValue::FromInteger(KES_SQL_BOOLEAN, 5), KES_SQL_BOOLEAN),
+            1);
+  EXPECT_FALSE(fh::GetIntegerValue(fh::ColumnValue::FromText("5"), KES_SQL_TEXT).has_value());
+  EXPECT_EQ(fh::GetFloatingValue(fh::ColumnValue::FromFloat(2.5f), KES_SQL_REAL), 2.5);
+  EXPECT_EQ(fh::GetFloatingValue(fh::ColumnValue::FromDouble(-1.25), KES_SQL_DOUBLE), -1.25);
+  EXPECT_FALSE(fh::GetFloatingValue(fh::ColumnValue::FromDouble(1.0), KES_SQL_INT).has_value());
 }
 
 TEST(ColumnValuesTest, DateTimeValuesCopyDeeply) {
   int32_t length = 0;
-  auto original = std::make_unique<std::optional<ColumnValue>>(
+  auto original = std::make_unique<std::optional<fh::ColumnValue>>(
       ConvertStringToValue("2021-03-04 05:06:07", KES_SQL_DATETIME, &length));
   ASSERT_TRUE(original->has_value());
-  std::optional<ColumnValue> copy = *original;
-  ColumnValue assigned;
+  std::optional<fh::ColumnValue> copy = *original;
+  fh::ColumnValue assigned;
   assigned = **original;
   // Changing the original changes neither copy; freeing it leaves both usable.
   AddToKesDateTime((*original)->mutableDateTime(), 1, kKesUnitDays);
@@ -232,7 +237,7 @@ TEST(ColumnValuesTest, ByteValuesCopyAndMoveAcrossEverySize) {
     for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(seed + i % 50);
     return bytes;
   };
-  auto holds = [](const ColumnValue& value, const std::string& bytes) {
+  auto holds = [](const fh::ColumnValue& value, const std::string& bytes) {
     return value.length() == static_cast<int32_t>(bytes.size()) &&
            std::memcmp(value.bytes(), bytes.data(), bytes.size()) == 0 &&
            value.bytes()[bytes.size()] == 0;
@@ -241,14 +246,15 @@ TEST(ColumnValuesTest, ByteValuesCopyAndMoveAcrossEverySize) {
     for (std::size_t otherSize : sizes) {
       SCOPED_TRACE(std::to_string(size) + " over " + std::to_string(otherSize));
       const std::string bytes = pattern(size, 'a');
-      auto original = std::make_unique<ColumnValue>(ColumnValue::FromBytes(bytes.data(), size));
-      const ColumnValue copy = *original;
-      ColumnValue assigned = ColumnValue::FromText(pattern(otherSize, 'A'));
+      auto original =
+          std::make_unique<fh::ColumnValue>(fh::ColumnValue::FromBytes(bytes.data(), size));
+      const fh::ColumnValue copy = *original;
+      fh::ColumnValue assigned = fh::ColumnValue::FromText(pattern(otherSize, 'A'));
       assigned = *original;
-      ColumnValue moveAssigned = ColumnValue::FromText(pattern(otherSize, 'A'));
-      ColumnValue source = *original;
+      fh::ColumnValue moveAssigned = fh::ColumnValue::FromText(pattern(otherSize, 'A'));
+      fh::ColumnValue source = *original;
       moveAssigned = std::move(source);
-      const ColumnValue& self = assigned;
+      const fh::ColumnValue& self = assigned;
       assigned = self;
       if (size > 0) original->mutableBytes()[0] = '#';
       original.reset();
@@ -256,7 +262,7 @@ TEST(ColumnValuesTest, ByteValuesCopyAndMoveAcrossEverySize) {
       EXPECT_TRUE(holds(assigned, bytes));
       EXPECT_TRUE(holds(moveAssigned, bytes));
       EXPECT_EQ(copy, moveAssigned);
-      EXPECT_EQ(copy == ColumnValue::FromText(pattern(otherSize, 'A')), size + otherSize == 0);
+      EXPECT_EQ(copy == fh::ColumnValue::FromText(pattern(otherSize, 'A')), size + otherSize == 0);
       // NOLINTNEXTLINE(bugprone-use-after-move): the moved-from state is what is tested.
       EXPECT_EQ(source.length(), 0);
       EXPECT_EQ(source.mutableBytes(), nullptr);
@@ -265,8 +271,8 @@ TEST(ColumnValuesTest, ByteValuesCopyAndMoveAcrossEverySize) {
 }
 
 TEST(ColumnValuesTest, MovedFromValuesReadAsTheEmptyValue) {
-  ColumnValue source = ColumnValue::FromText("moved text");
-  const ColumnValue target = std::move(source);
+  fh::ColumnValue source = fh::ColumnValue::FromText("moved text");
+  const fh::ColumnValue target = std::move(source);
   EXPECT_STREQ(target.text(), "moved text");
   // NOLINTNEXTLINE(bugprone-use-after-move): the moved-from state is what is tested.
   EXPECT_EQ(source.length(), 0);
@@ -274,7 +280,7 @@ TEST(ColumnValuesTest, MovedFromValuesReadAsTheEmptyValue) {
   EXPECT_STREQ(source.text(), "");
   EXPECT_EQ(TextOrNone(ConvertValueToString(&source, KES_SQL_CHAR)), "");
   EXPECT_EQ(TextOrNone(ConvertValueToString(&source, KES_SQL_INT)), "0");
-  source = ColumnValue::FromText("again");
+  source = fh::ColumnValue::FromText("again");
   EXPECT_STREQ(source.text(), "again");
 }
 
@@ -297,20 +303,21 @@ TEST_F(PoolConversionTest, GivesTheSameTextsForNumbersTextsAndBooleans) {
   for (const auto& [type, text] : cases) {
     SCOPED_TRACE(std::to_string(type) + " " + text);
     int32_t length = static_cast<int32_t>(std::strlen(text));
-    const std::optional<ColumnValue> value = ConvertStringToValue(text, type, &length);
+    const std::optional<fh::ColumnValue> value = ConvertStringToValue(text, type, &length);
     ASSERT_TRUE(value.has_value());
     const char* pooled = fh::ConvertValueToStringInPool(&*value, type, pool_);
     ASSERT_NE(pooled, nullptr);
     EXPECT_EQ(pooled, *ConvertValueToString(value, type));
   }
-  const ColumnValue decimal = ColumnValue::FromText("12.50");
+  const fh::ColumnValue decimal = fh::ColumnValue::FromText("12.50");
   EXPECT_STREQ(fh::ConvertValueToStringInPool(&decimal, KES_SQL_DECIMAL, pool_), "12.50");
   EXPECT_STREQ(fh::ConvertValueToStringInPool(nullptr, KES_SQL_INT, pool_), "NULL");
 }
 
 TEST_F(PoolConversionTest, GivesNoTextForTheOtherTypes) {
-  const ColumnValue date = ColumnValue::FromDateTime(CreateKesDateTime(2021, 1, 2, 3, 4, 5));
-  const ColumnValue text = ColumnValue::FromText("long text");
+  const fh::ColumnValue date =
+      fh::ColumnValue::FromDateTime(CreateKesDateTime(2021, 1, 2, 3, 4, 5));
+  const fh::ColumnValue text = fh::ColumnValue::FromText("long text");
   EXPECT_EQ(fh::ConvertValueToStringInPool(&date, KES_SQL_DATETIME, pool_), nullptr);
   EXPECT_EQ(fh::ConvertValueToStringInPool(&text, KES_SQL_TEXT, pool_), nullptr);
   EXPECT_EQ(fh::ConvertValueToStringInPool(&text, KES_SQL_BLOB, pool_), nullptr);

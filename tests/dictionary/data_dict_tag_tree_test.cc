@@ -34,8 +34,8 @@ const XmlTagInfo* NthChild(const XmlTagInfo* tag, int n) {
 class TagTreeTest : public fhtest::DataDictTest {
  protected:
   // A reader on xml, moved to the first start tag named element.
-  XmlTextReaderHandle ReaderAt(const std::string& xml, const char* element) {
-    XmlTextReaderHandle reader = fh::OpenDataDictReader(WriteFile("tree.xml", xml).c_str());
+  fh::XmlTextReaderHandle ReaderAt(const std::string& xml, const char* element) {
+    fh::XmlTextReaderHandle reader = fh::OpenDataDictReader(WriteFile("tree.xml", xml).c_str());
     EXPECT_TRUE(reader);
     while (reader && xmlTextReaderRead(reader.get()) == 1) {
       if (xmlTextReaderNodeType(reader.get()) == XML_READER_TYPE_ELEMENT &&
@@ -50,7 +50,7 @@ class TagTreeTest : public fhtest::DataDictTest {
 };
 
 TEST_F(TagTreeTest, FullTableTreeShape) {
-  XmlTextReaderHandle reader = ReaderAt(
+  fh::XmlTextReaderHandle reader = ReaderAt(
       DictionaryXml(TableXml(
           "t",
           "<description>d</description><columns>"
@@ -99,7 +99,7 @@ TEST_F(TagTreeTest, FullTableTreeShape) {
 }
 
 TEST_F(TagTreeTest, KeptAttributesComeInFixedOrder) {
-  XmlTextReaderHandle reader = ReaderAt(
+  fh::XmlTextReaderHandle reader = ReaderAt(
       "<t isbidirectional=\"b\" other=\"o\" name=\"n\" reference-table-name=\"r\" "
       "system=\"s\" Name=\"upper\"/>",
       "t");
@@ -119,7 +119,7 @@ TEST_F(TagTreeTest, KeptAttributesComeInFixedOrder) {
 }
 
 TEST_F(TagTreeTest, ParseTableInfoRefusesOtherNodes) {
-  XmlTextReaderHandle reader = ReaderAt(DictionaryXml(""), "data-dictionary");
+  fh::XmlTextReaderHandle reader = ReaderAt(DictionaryXml(""), "data-dictionary");
   ASSERT_TRUE(reader);
   std::unique_ptr<XmlTagInfo> tree;
   EXPECT_FALSE(ParseTableInfo(reader.get(), tree));
@@ -189,7 +189,7 @@ TEST_F(TagTreeTest, ThousandsOfColumnsInOneTableLoadAndFree) {
 }  // namespace
 
 TEST_F(TagTreeTest, ParseColumnInfoAppendsOneRecordPerColumn) {
-  XmlTextReaderHandle reader = ReaderAt(
+  fh::XmlTextReaderHandle reader = ReaderAt(
       DictionaryXml(TableXml("t",
                              "<columns><column name=\"a\"><data-type>INTEGER</data-type></column>"
                              "<column name=\"b\"/></columns>")),

@@ -108,17 +108,17 @@ TEST_F(DateTimeTest, HugeNumbersWrapInsteadOfOverflowing) {
 }
 
 TEST_F(DateTimeTest, ValueParserGivesTheRecordOfTheShape) {
-  const std::optional<KesValue> date = ConvertStringToKesValue("2021-03-04");
+  const std::optional<fh::KesValue> date = ConvertStringToKesValue("2021-03-04");
   ASSERT_TRUE(date.has_value());
   ASSERT_TRUE(std::holds_alternative<KesDate>(*date));
   EXPECT_EQ(std::get<KesDate>(*date), CreateKesDate(2021, 3, 4));
 
-  const std::optional<KesValue> time = ConvertStringToKesValue("7:08:09");
+  const std::optional<fh::KesValue> time = ConvertStringToKesValue("7:08:09");
   ASSERT_TRUE(time.has_value());
   ASSERT_TRUE(std::holds_alternative<KesTime>(*time));
   EXPECT_EQ(std::get<KesTime>(*time), CreateKesTime(7, 8, 9));
 
-  const std::optional<KesValue> full = ConvertStringToKesValue("2021-03-04 7:08:09");
+  const std::optional<fh::KesValue> full = ConvertStringToKesValue("2021-03-04 7:08:09");
   ASSERT_TRUE(full.has_value());
   ASSERT_TRUE(std::holds_alternative<KesDateTime>(*full));
   EXPECT_EQ(std::get<KesDateTime>(*full), CreateKesDateTime(2021, 3, 4, 7, 8, 9));

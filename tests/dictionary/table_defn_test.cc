@@ -11,7 +11,7 @@ namespace {
 
 ColumnDefnEntry MakeColumn(const char* name, const char* type, const char* defaultText = nullptr,
                            int32_t maxSize = 0) {
-  ColumnDefnSource source;
+  fh::ColumnDefnSource source;
   source.columnName = name;
   source.dataTypeName = type;
   if (defaultText != nullptr) source.defaultValueText = defaultText;
@@ -91,7 +91,7 @@ TEST_F(TableDefnTest, ColumnDefinitionsConvertDefaultsAndWiden) {
 }
 
 TEST_F(TableDefnTest, ColumnDefinitionCopiesAttributesAndNeedsAName) {
-  ColumnDefnSource source;
+  fh::ColumnDefnSource source;
   EXPECT_FALSE(fh::CreateColumnDefn(source).has_value());
   source.columnName = "Status";
   source.dataTypeName = "NCHAR";
@@ -116,7 +116,7 @@ TEST_F(TableDefnTest, ColumnDefinitionCopiesAttributesAndNeedsAName) {
 
 TEST_F(TableDefnTest, MissingDataTypeIsLoggedAndGivesCodeZero) {
   fhtest::TestLog log;
-  ColumnDefnSource source;
+  fh::ColumnDefnSource source;
   source.columnName = "X";
   const std::optional<ColumnDefnEntry> column = fh::CreateColumnDefn(source);
   ASSERT_TRUE(column.has_value());
@@ -145,7 +145,7 @@ TEST_F(TableDefnTest, TablesAreFoundIgnoringCaseColumnsExactly) {
 TEST_F(TableDefnTest, DefaultValueLookupSetsTheFoundFlagOnlyForExistingColumns) {
   AddCustomer();
   bool found = false;
-  const ColumnValue* idDefault = GetDefaultValue("Customer", "ID", &found);
+  const fh::ColumnValue* idDefault = GetDefaultValue("Customer", "ID", &found);
   EXPECT_TRUE(found);
   ASSERT_NE(idDefault, nullptr);
   EXPECT_EQ(ConvertValueToString(idDefault, KES_SQL_INT), "5");
@@ -262,7 +262,7 @@ TEST_F(TableDefnTest, DefaultsCopiedOutOfADefinitionOutliveIt) {
   fh::AddTableDefn(
       fh::CreateTableDefn("Events", std::nullopt, std::move(columns), ConstraintDefn{}));
   bool found = false;
-  std::optional<ColumnValue> copy = *GetDefaultValue("Events", "When", &found);
+  std::optional<fh::ColumnValue> copy = *GetDefaultValue("Events", "When", &found);
   FreeAllTableDefns();
   EXPECT_EQ(ConvertValueToString(copy, KES_SQL_DATETIME), "2021-03-04 05:06:07");
 }

@@ -39,13 +39,13 @@ class DataDirectoryTest : public ::testing::Test {
 };
 
 TEST_F(DataDirectoryTest, ComposesBothLocations) {
-  EXPECT_EQ(fh::ComposeDataPath(DataDirectory::kWorkingDirectory, "x.txt"),
+  EXPECT_EQ(fh::ComposeDataPath(fh::DataDirectory::kWorkingDirectory, "x.txt"),
             std::optional<std::string>("..\\data\\x.txt"));
-  EXPECT_FALSE(fh::ComposeDataPath(DataDirectory::kTesselRoot, "x.txt").has_value());
+  EXPECT_FALSE(fh::ComposeDataPath(fh::DataDirectory::kTesselRoot, "x.txt").has_value());
   SetTesselRoot("/opt/fh");
-  EXPECT_EQ(fh::ComposeDataPath(DataDirectory::kTesselRoot, "x.txt"),
+  EXPECT_EQ(fh::ComposeDataPath(fh::DataDirectory::kTesselRoot, "x.txt"),
             std::optional<std::string>("/opt/fh/data/x.txt"));
-  EXPECT_FALSE(fh::ComposeDataPath(DataDirectory::kWorkingDirectory, nullptr).has_value());
+  EXPECT_FALSE(fh::ComposeDataPath(fh::DataDirectory::kWorkingDirectory, nullptr).has_value());
 }
 
 TEST_F(DataDirectoryTest, WorkingDirectoryLocationWinsAndRootIsNotConsulted) {
@@ -58,9 +58,9 @@ TEST_F(DataDirectoryTest, WorkingDirectoryLocationWinsAndRootIsNotConsulted) {
 
   fhtest::ScopedWorkingDirectory cwd(top_.Sub("work"));
   ASSERT_TRUE(cwd.changed());
-  OpenedConfigFile file = fh::OpenConfigFile("settings.txt");
+  fh::OpenedConfigFile file = fh::OpenConfigFile("settings.txt");
   ASSERT_TRUE(file.stream);
-  EXPECT_EQ(file.location, DataDirectory::kWorkingDirectory);
+  EXPECT_EQ(file.location, fh::DataDirectory::kWorkingDirectory);
   EXPECT_EQ(file.path, "..\\data\\settings.txt");
   EXPECT_EQ(ReadAll(file.stream.get()), "near");
 
@@ -75,9 +75,9 @@ TEST_F(DataDirectoryTest, FallsBackToTheRootAndLogsTheAttempt) {
   fhtest::TestLog log(logDir.path());
 
   fhtest::ScopedWorkingDirectory cwd(top_.Sub("work"));
-  OpenedConfigFile file = fh::OpenConfigFile("settings.txt");
+  fh::OpenedConfigFile file = fh::OpenConfigFile("settings.txt");
   ASSERT_TRUE(file.stream);
-  EXPECT_EQ(file.location, DataDirectory::kTesselRoot);
+  EXPECT_EQ(file.location, fh::DataDirectory::kTesselRoot);
   EXPECT_EQ(file.path, root() + "/data/settings.txt");
   EXPECT_EQ(ReadAll(file.stream.get()), "under root");
 
@@ -88,7 +88,7 @@ TEST_F(DataDirectoryTest, FallsBackToTheRootAndLogsTheAttempt) {
 
 TEST_F(DataDirectoryTest, NeitherLocationOrNoRootGivesNoStream) {
   fhtest::ScopedWorkingDirectory cwd(top_.Sub("work"));
-  OpenedConfigFile missing = fh::OpenConfigFile("settings.txt");
+  fh::OpenedConfigFile missing = fh::OpenConfigFile("settings.txt");
   EXPECT_FALSE(missing.stream);
   EXPECT_TRUE(missing.path.empty());
 
@@ -103,18 +103,18 @@ TEST_F(DataDirectoryTest, GivenPathFallsBackToItsLastComponentUnderTheRoot) {
   SetTesselRoot(root().c_str());
   fhtest::ScopedWorkingDirectory cwd(top_.Sub("work"));
 
-  OpenedConfigFile viaRoot = fh::OpenConfigFileAt("..\\data\\map.txt");
+  fh::OpenedConfigFile viaRoot = fh::OpenConfigFileAt("..\\data\\map.txt");
   ASSERT_TRUE(viaRoot.stream);
-  EXPECT_EQ(viaRoot.location, DataDirectory::kTesselRoot);
+  EXPECT_EQ(viaRoot.location, fh::DataDirectory::kTesselRoot);
   EXPECT_EQ(ReadAll(viaRoot.stream.get()), "root map");
 
   ASSERT_TRUE(fhtest::WriteFileBytes(top_.Sub("data/map.txt"), "near map"));
-  OpenedConfigFile direct = fh::OpenConfigFileAt("..\\data\\map.txt");
+  fh::OpenedConfigFile direct = fh::OpenConfigFileAt("..\\data\\map.txt");
   ASSERT_TRUE(direct.stream);
-  EXPECT_EQ(direct.location, DataDirectory::kWorkingDirectory);
+  EXPECT_EQ(direct.location, fh::DataDirectory::kWorkingDirectory);
   EXPECT_EQ(ReadAll(direct.stream.get()), "near map");
 
-  OpenedConfigFile slashes = fh::OpenConfigFileAt("../data/map.txt");
+  fh::OpenedConfigFile slashes = fh::OpenConfigFileAt("../data/map.txt");
   ASSERT_TRUE(slashes.stream);
   EXPECT_EQ(ReadAll(slashes.stream.get()), "near map");
 }
@@ -156,7 +156,7 @@ TEST(ReadConfigTokenTest, SplitsAtAnyWhiteSpace) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.content);
     ASSERT_TRUE(fhtest::WriteFileBytes(dir.Sub("tokens.txt"), c.content));
-    ConfigFileStream stream = fh::OpenDataFileForRead(dir.Sub("tokens.txt").c_str());
+    fh::ConfigFileStream stream = fh::OpenDataFileForRead(dir.Sub("tokens.txt").c_str());
     ASSERT_TRUE(stream);
     std::vector<std::string> tokens;
     std::string token;
@@ -166,7 +166,7 @@ TEST(ReadConfigTokenTest, SplitsAtAnyWhiteSpace) {
   }
 
   ASSERT_TRUE(fhtest::WriteFileBytes(dir.Sub("long.txt"), longToken + "\nnext"));
-  ConfigFileStream stream = fh::OpenDataFileForRead(dir.Sub("long.txt").c_str());
+  fh::ConfigFileStream stream = fh::OpenDataFileForRead(dir.Sub("long.txt").c_str());
   std::string token;
   ASSERT_TRUE(fh::ReadConfigToken(stream.get(), token));
   EXPECT_EQ(token, longToken);  // never cut

@@ -55,8 +55,9 @@ class ForeignKeySaveTest : public TableTest {
     ASSERT_TRUE(MakeDefinedTable(name));
   }
   static bool AddRow(const std::string& table, std::vector<int64_t> numbers) {
-    std::vector<std::optional<ColumnValue>> values;
-    for (int64_t number : numbers) values.push_back(ColumnValue::FromInteger(KES_SQL_INT, number));
+    std::vector<std::optional<fh::ColumnValue>> values;
+    for (int64_t number : numbers)
+      values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, number));
     std::unique_ptr<RowObject> row = CreateNewRowObject(std::move(values), {});
     return AddNewRow(table.c_str(), row);
   }
@@ -128,8 +129,8 @@ TEST_P(ForeignKeySaveTest, TwoKeysToOneTableJoinOnTheFirst) {
   // Retrieval by item 1's row reads the transfers by the same first key.
   RowUnit item;
   item.tableName = table_.c_str();
-  item.values = {ColumnValue::FromInteger(KES_SQL_INT, 1), ColumnValue::FromText("p"),
-                 ColumnValue::FromInteger(KES_SQL_INT, 1)};
+  item.values = {fh::ColumnValue::FromInteger(KES_SQL_INT, 1), fh::ColumnValue::FromText("p"),
+                 fh::ColumnValue::FromInteger(KES_SQL_INT, 1)};
   DataObject* object = GetDataObjectByRowUnit({table_, transfer_}, &item);
   ASSERT_NE(object, nullptr);
   std::vector<int64_t> transfers;

@@ -116,15 +116,15 @@ class IndexTableTest : public fhtest::DbTest, public testing::WithParamInterface
     ReleaseConnectionHandle("conn");
     std::string text;
     while (rows != nullptr && NextDBResultSetRow(rows.get()) != nullptr) {
-      const DBRow& row = rows->rows[static_cast<std::size_t>(rows->cursor)];
+      const fh::DBRow& row = rows->rows[static_cast<std::size_t>(rows->cursor)];
       text += std::string(row[0]->text()) + "/" + row[1]->text() + ";";
     }
     return text;
   }
   static RowObject* Add(int32_t id, const char* code, uint8_t state) {
-    std::vector<std::optional<ColumnValue>> values;
-    values.push_back(ColumnValue::FromInteger(KES_SQL_INT, id));
-    values.push_back(ColumnValue::FromText(code));
+    std::vector<std::optional<fh::ColumnValue>> values;
+    values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, id));
+    values.push_back(fh::ColumnValue::FromText(code));
     std::unique_ptr<RowObject> row = CreateNewRowObject(std::move(values), {});
     row->state = state;
     RowObject* added = row.get();
@@ -178,7 +178,7 @@ TEST_P(IndexTableTest, HostileKeysReachOnlyTheirOwnEntry) {
     auto rows = ExecuteQuery(handle, ("select CODE, TABLENAME from " + idx_).c_str());
     ReleaseConnectionHandle("conn");
     while (rows != nullptr && NextDBResultSetRow(rows.get()) != nullptr) {
-      const DBRow& row = rows->rows[static_cast<std::size_t>(rows->cursor)];
+      const fh::DBRow& row = rows->rows[static_cast<std::size_t>(rows->cursor)];
       entries.insert(std::string(row[0]->text()) + "/" + row[1]->text());
     }
     EXPECT_EQ(entries, expected);

@@ -41,10 +41,10 @@ class RowStatementsTest : public testing::Test {
   }
 
   static std::unique_ptr<RowObject> Row(std::vector<std::optional<int32_t>> ints, uint8_t state) {
-    std::vector<std::optional<ColumnValue>> values;
+    std::vector<std::optional<fh::ColumnValue>> values;
     for (const std::optional<int32_t>& v : ints) {
       if (v)
-        values.push_back(ColumnValue::FromInteger(KES_SQL_INT, *v));
+        values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, *v));
       else
         values.emplace_back();
     }
@@ -104,7 +104,7 @@ TEST_F(RowStatementsTest, RowStateAndIndexTablesDecideTheStatement) {
     std::unique_ptr<RowObject> row = Row(c.values, c.state);
     fh::RowStatementPlanner planner;
     int asked = 0;
-    std::optional<BatchStatement> statement =
+    std::optional<fh::BatchStatement> statement =
         planner.Plan(fh::WriteFor(c.state), c.table, row.get(), [&asked] {
           ++asked;
           return std::string("conn");

@@ -229,7 +229,7 @@ TEST_P(SequenceGeneratorTest, HostileNamesChangeOnlyTheirOwnRow) {
     auto result = ExecuteQuery(handle, "select SEQNAME, CURRENTBATCHEND from SeqGenState");
     ReleaseConnectionHandle(kConnection);
     while (result != nullptr && NextDBResultSetRow(result.get()) != nullptr) {
-      const DBRow& row = result->rows[static_cast<std::size_t>(result->cursor)];
+      const fh::DBRow& row = result->rows[static_cast<std::size_t>(result->cursor)];
       const std::string name = row[0] ? row[0]->text() : "";
       if (name.rfind(prefix, 0) != 0) continue;
       found[name] = ConvertValueToString(&*row[1], result->columns[1].dataType).value_or("?");

@@ -130,9 +130,9 @@ TEST_P(LoadTableTest, WithTheModeOffTheDefaultDialectConvertsTheRows) {
   ASSERT_TRUE(MakeDefinedTable(bins));
   ASSERT_TRUE(CreateTable(bins.c_str()));
   const std::string bytes("\x01\xff\x7fzq", 5);
-  std::vector<std::optional<ColumnValue>> values;
-  values.push_back(ColumnValue::FromInteger(KES_SQL_INT, 1));
-  values.push_back(ColumnValue::FromBytes(bytes.data(), bytes.size()));
+  std::vector<std::optional<fh::ColumnValue>> values;
+  values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, 1));
+  values.push_back(fh::ColumnValue::FromBytes(bytes.data(), bytes.size()));
   std::unique_ptr<RowObject> row = CreateNewRowObject(std::move(values), {});
   ASSERT_TRUE(AddNewRow(bins.c_str(), row));
   ASSERT_TRUE(SaveTable(bins.c_str()));
@@ -146,14 +146,14 @@ TEST_P(LoadTableTest, WithTheModeOffTheDefaultDialectConvertsTheRows) {
   ASSERT_TRUE(LoadTable(bins.c_str()));
   const TableData* table = GetTableDataByName(bins.c_str());
   ASSERT_TRUE(table != nullptr && table->firstRow != nullptr);
-  const std::optional<ColumnValue>& data = table->firstRow->values[1];
+  const std::optional<fh::ColumnValue>& data = table->firstRow->values[1];
   ASSERT_TRUE(data.has_value());
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(data->bytes()), data->length()), bytes);
 }
 
 // One in-memory row as the differential test compares it.
 struct RowImage {
-  std::vector<std::optional<ColumnValue>> values;
+  std::vector<std::optional<fh::ColumnValue>> values;
   std::vector<int32_t> lengths;
   int state = 0;
   bool operator==(const RowImage&) const = default;
@@ -171,27 +171,27 @@ std::vector<RowImage> Images(const std::string& table) {
 
 // Row i of the every-type table: a value per column, or NULL where
 // (i + column) % 7 == 0.
-std::vector<std::optional<ColumnValue>> EveryTypeRow(int i) {
+std::vector<std::optional<fh::ColumnValue>> EveryTypeRow(int i) {
   KesDateTime day;
   day.date = CreateKesDate(2000 + i % 30, 1 + i % 12, 1 + i % 28);
   KesDateTime stamp = day;
   stamp.time = CreateKesTime(i % 24, i % 60, (i * 7) % 60);
   const std::string bytes = std::string("\0b\xff", 3) + std::to_string(i);
-  std::vector<std::optional<ColumnValue>> values = {
-      ColumnValue::FromInteger(KES_SQL_INT, i),
-      ColumnValue::FromInteger(KES_SQL_TINYINT, i % 256 - 128),
-      ColumnValue::FromInteger(KES_SQL_UNSIGNED_INT, 4000000000LL - i),
-      ColumnValue::FromInteger(KES_SQL_BIGINT, -(int64_t{1} << 40) * i),
-      ColumnValue::FromInteger(KES_SQL_UNSIGNED_LONG_INT, -1 - i),  // 2^64 - 1 - i
-      ColumnValue::FromDouble(0.1 + i / 3.0),                       // 17 digits
-      ColumnValue::FromFloat(static_cast<float>(i) * 0.5F),
-      ColumnValue::FromText("12345678901." + std::to_string(i)),
-      ColumnValue::FromText("name " + std::to_string(i) + "  "),
-      ColumnValue::FromText("text\tof row " + std::to_string(i)),
-      ColumnValue::FromDateTime(day),
-      ColumnValue::FromDateTime(stamp),
-      ColumnValue::FromInteger(KES_SQL_BOOLEAN, i % 2),
-      ColumnValue::FromBytes(bytes.data(), bytes.size())};
+  std::vector<std::optional<fh::ColumnValue>> values = {
+      fh::ColumnValue::FromInteger(KES_SQL_INT, i),
+      fh::ColumnValue::FromInteger(KES_SQL_TINYINT, i % 256 - 128),
+      fh::ColumnValue::FromInteger(KES_SQL_UNSIGNED_INT, 4000000000LL - i),
+      fh::ColumnValue::FromInteger(KES_SQL_BIGINT, -(int64_t{1} << 40) * i),
+      fh::ColumnValue::FromInteger(KES_SQL_UNSIGNED_LONG_INT, -1 - i),  // 2^64 - 1 - i
+      fh::ColumnValue::FromDouble(0.1 + i / 3.0),                       // 17 digits
+      fh::ColumnValue::FromFloat(static_cast<float>(i) * 0.5F),
+      fh::ColumnValue::FromText("12345678901." + std::to_string(i)),
+      fh::ColumnValue::FromText("name " + std::to_string(i) + "  "),
+      fh::ColumnValue::FromText("text\tof row " + std::to_string(i)),
+      fh::ColumnValue::FromDateTime(day),
+      fh::ColumnValue::FromDateTime(stamp),
+      fh::ColumnValue::FromInteger(KES_SQL_BOOLEAN, i % 2),
+      fh::ColumnValue::FromBytes(bytes.data(), bytes.size())};
   for (std::size_t column = 1; column < values.size(); ++column) {
     if ((static_cast<std::size_t>(i) + column) % 7 == 0) values[column].reset();
   }

@@ -11,14 +11,14 @@
 namespace fhtest {
 namespace {
 
-int32_t IntOf(const std::optional<ColumnValue>& value) {
+int32_t IntOf(const std::optional<fh::ColumnValue>& value) {
   if (!value) return -1;
   int32_t number = 0;
   std::memcpy(&number, value->bytes(), sizeof number);
   return number;
 }
 
-ItemRow ItemOf(const std::vector<std::optional<ColumnValue>>& values, int state) {
+ItemRow ItemOf(const std::vector<std::optional<fh::ColumnValue>>& values, int state) {
   return ItemRow{IntOf(values[0]), values[1] ? values[1]->text() : "NULL", IntOf(values[2]), state};
 }
 
@@ -40,14 +40,14 @@ void TableTest::SetUp() {
 }
 
 bool TableTest::AddItem(int32_t id, std::optional<std::string> name, int32_t qty) {
-  std::vector<std::optional<ColumnValue>> values;
-  values.push_back(ColumnValue::FromInteger(KES_SQL_INT, id));
+  std::vector<std::optional<fh::ColumnValue>> values;
+  values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, id));
   if (name) {
-    values.push_back(ColumnValue::FromText(*name));
+    values.push_back(fh::ColumnValue::FromText(*name));
   } else {
     values.push_back(std::nullopt);
   }
-  values.push_back(ColumnValue::FromInteger(KES_SQL_INT, qty));
+  values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, qty));
   std::unique_ptr<RowObject> row = CreateNewRowObject(std::move(values), {});
   return AddNewRow(table_.c_str(), row);
 }

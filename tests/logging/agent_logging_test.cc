@@ -56,7 +56,7 @@ class AgentLoggingTest : public LoggingTest {
 TEST_F(AgentLoggingTest, StartOpensToolLogAtDefaultLevel) {
   EXPECT_EQ(StartAgentLogging(kToolLog), 0);
   EXPECT_EQ(fh::GetAgentInstallDir(), installDir_);
-  const LogSettingsSnapshot settings = fh::GetLogSettingsSnapshot();
+  const fh::LogSettingsSnapshot settings = fh::GetLogSettingsSnapshot();
   EXPECT_TRUE(settings.isOpen);
   EXPECT_EQ(settings.fullPath, installDir_ + "logs/" + kToolLog);
   EXPECT_EQ(settings.level, 2);

@@ -148,7 +148,7 @@ TEST_F(LogFileTest, NothingIsWrittenWithoutLockToken) {
   ASSERT_TRUE(OpenTestLog(4));
   FreeLogParams();
   LogInfo("dropped\n");
-  const LogSettingsSnapshot settings = fh::GetLogSettingsSnapshot();
+  const fh::LogSettingsSnapshot settings = fh::GetLogSettingsSnapshot();
   EXPECT_TRUE(settings.isOpen);
   EXPECT_EQ(settings.lockToken, nullptr);
   EXPECT_FALSE(settings.fileName.has_value());
@@ -258,7 +258,7 @@ TEST_F(LogFileTest, OpenFailureLeavesLogClosed) {
   ASSERT_TRUE(InitLogDefaults());
   ASSERT_TRUE(SetLogDirectory(dir().Sub("file/sub").c_str()));
   EXPECT_FALSE(OpenLogFileAppend());
-  const LogSettingsSnapshot settings = fh::GetLogSettingsSnapshot();
+  const fh::LogSettingsSnapshot settings = fh::GetLogSettingsSnapshot();
   EXPECT_FALSE(settings.isOpen);
   EXPECT_EQ(settings.fullPath, dir().Sub("file/sub") + "/tessel.log");
   LogError("dropped\n");  // must not fail
@@ -269,7 +269,7 @@ TEST_F(LogFileTest, OpenFailureLeavesLogClosed) {
 
 TEST_F(LogFileTest, InitLogDefaultsDependsOnState) {
   ASSERT_TRUE(InitLogDefaults());
-  LogSettingsSnapshot settings = fh::GetLogSettingsSnapshot();
+  fh::LogSettingsSnapshot settings = fh::GetLogSettingsSnapshot();
   EXPECT_EQ(settings.fileName, "tessel.log");
   EXPECT_FALSE(settings.directory.has_value());
   EXPECT_EQ(settings.level, 3);
@@ -301,7 +301,7 @@ TEST_F(LogFileTest, SettersRefuseNull) {
   EXPECT_FALSE(SetLogDirectory(nullptr));
   EXPECT_FALSE(SetLogFilePtr(nullptr));
   ASSERT_TRUE(SetLogParams(nullptr, nullptr, 5, 2));
-  const LogSettingsSnapshot settings = fh::GetLogSettingsSnapshot();
+  const fh::LogSettingsSnapshot settings = fh::GetLogSettingsSnapshot();
   EXPECT_FALSE(settings.fileName.has_value());
   EXPECT_FALSE(settings.directory.has_value());
   EXPECT_EQ(settings.level, 2);

@@ -9,12 +9,12 @@ namespace {
 
 // A tree as text: a leaf "name<code>operand", a connective "(left AND right)".
 // Also checks that every child points back at its parent.
-std::string Show(const CriteriaNode* node) {
+std::string Show(const fh::CriteriaNode* node) {
   if (node == nullptr) return "-";
   if (node->isLeaf()) {
     return *node->columnName + "<" + std::to_string(node->operatorCode) + ">" + *node->operand;
   }
-  for (const CriteriaNode* child : {node->left.get(), node->right.get()}) {
+  for (const fh::CriteriaNode* child : {node->left.get(), node->right.get()}) {
     if (child != nullptr && child->parent != node) return "bad parent";
   }
   const char* connective = node->operatorCode == kCriteriaAnd ? " AND " : " OR ";
@@ -64,7 +64,7 @@ TEST(CriteriaParserTest, AcceptedTextsBuildTheirTrees) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    std::unique_ptr<CriteriaNode> tree = ParseCriteria(c.text);
+    std::unique_ptr<fh::CriteriaNode> tree = ParseCriteria(c.text);
     ASSERT_NE(tree, nullptr);
     EXPECT_EQ(Show(tree.get()), c.tree);
     EXPECT_EQ(tree->parent, nullptr);
@@ -123,7 +123,7 @@ std::string Nested(int depth) {
 }
 
 TEST(CriteriaParserTest, NestingIsCappedWithoutExhaustingTheStack) {
-  std::unique_ptr<CriteriaNode> deepest = ParseCriteria(Nested(kMaxCriteriaNesting).c_str());
+  std::unique_ptr<fh::CriteriaNode> deepest = ParseCriteria(Nested(kMaxCriteriaNesting).c_str());
   ASSERT_NE(deepest, nullptr);
   EXPECT_EQ(Show(deepest.get()), "x<5>1");
   EXPECT_EQ(ParseCriteria(Nested(kMaxCriteriaNesting + 1).c_str()), nullptr);
@@ -134,16 +134,17 @@ TEST(CriteriaParserTest, LongChainsParseAndFreeWithoutRecursion) {
   std::string text = "x = 0";
   const int leaves = 200000;
   for (int i = 1; i < leaves; ++i) text += i % 2 ? " and x = 1" : " or x = 2";
-  std::unique_ptr<CriteriaNode> tree = ParseCriteria(text.c_str());
+  std::unique_ptr<fh::CriteriaNode> tree = ParseCriteria(text.c_str());
   ASSERT_NE(tree, nullptr);
   int depth = 0;
-  for (const CriteriaNode* node = tree.get(); !node->isLeaf(); node = node->right.get()) ++depth;
+  for (const fh::CriteriaNode* node = tree.get(); !node->isLeaf(); node = node->right.get())
+    ++depth;
   EXPECT_EQ(depth, leaves - 1);  // right-grouped: one connective per level
   FreeCriteriaTree(std::move(tree));
 }
 
 TEST(CriteriaParserTest, BuildersLinkParents) {
-  std::unique_ptr<CriteriaNode> tree =
+  std::unique_ptr<fh::CriteriaNode> tree =
       CreateCriteriaConnective(CreateCriteriaLeaf("a", kCriteriaLess, "1"),
                                CreateCriteriaLeaf("b", kCriteriaEqual, "'x'"), kCriteriaOr);
   ASSERT_NE(tree, nullptr);

@@ -50,7 +50,7 @@ TEST_F(SelectQueryBuildersTest, ColumnVectorsHoldCopiesOfTheNames) {
   const Vector* join = MakeColumnVectorForJoin(query_->pool, "Items", 2, "ID", "CAT");
   ASSERT_NE(join, nullptr);
   ASSERT_EQ(join->count, 2);
-  const ColumnRef* second = At<ColumnRef>(join, 1);
+  const fh::ColumnRef* second = At<fh::ColumnRef>(join, 1);
   EXPECT_STREQ(second->tableName, "Items");
   EXPECT_EQ(second->tableAlias, nullptr);
   EXPECT_STREQ(second->columnName, "CAT");
@@ -110,7 +110,7 @@ TEST_F(SelectQueryBuildersTest, ColumnsByNameFollowTheColumnReferenceRules) {
     if (row.added) ++expected;
     EXPECT_EQ(query_->columns->count, expected);
   }
-  const ColumnRef* first = At<ColumnRef>(query_->columns, 0);
+  const fh::ColumnRef* first = At<fh::ColumnRef>(query_->columns, 0);
   EXPECT_STREQ(first->tableAlias, "i");
   EXPECT_EQ(first->number, 7);
   EXPECT_FALSE(AddColumnByName(nullptr, "Items", nullptr, "QTY", nullptr, 0, KES_SQL_INT, 0));

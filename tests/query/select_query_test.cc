@@ -45,7 +45,7 @@ TEST_F(SelectQueryTest, ColumnReferencesRefuseMissingNamesAndUnknownTypes) {
       {true, "c", 23, 0, false, "\nInvalid Data Type\n"},
   };
   for (const auto& c : cases) {
-    ColumnRef* column =
+    fh::ColumnRef* column =
         c.list ? CreateListColumnRef("T", nullptr, c.name, nullptr, 0, c.type, c.aggregate, pool)
                : CreateColumnRef("T", nullptr, c.name, nullptr, 0, c.type, c.aggregate, pool);
     EXPECT_EQ(column != nullptr, c.accepted) << int(c.type) << " " << (c.name ? c.name : "none");
@@ -66,7 +66,7 @@ TEST_F(SelectQueryTest, RemoveColumnMatchesNameAndTableIgnoringCase) {
   EXPECT_TRUE(RemoveColumnFromSelectQuery(query_, "ID", "u"));
   EXPECT_TRUE(RemoveColumnFromSelectQuery(query_, "Name", "anything"));
   ASSERT_EQ(query_->columns->count, 1);
-  EXPECT_STREQ(static_cast<ColumnRef*>(query_->columns->head->data)->tableName, "T");
+  EXPECT_STREQ(static_cast<fh::ColumnRef*>(query_->columns->head->data)->tableName, "T");
 }
 
 TEST_F(SelectQueryTest, CriteriaCopyTheirValueAndLinkParents) {
@@ -74,13 +74,13 @@ TEST_F(SelectQueryTest, CriteriaCopyTheirValueAndLinkParents) {
   EXPECT_EQ(CreateCriteria(nullptr, "x", 1, 5, pool), nullptr);
   EXPECT_TRUE(log_.HasLine("[ERROR]", "\nEmpty Column Assigned\n"));
   char value[] = "a\0b";
-  ColumnRef* column = CreateColumnRef(nullptr, nullptr, "c", nullptr, 0, 20, 0, pool);
-  SelectCriteria* left = CreateCriteria(column, value, 3, 5, pool);
-  SelectCriteria* right = CreateCriteria(column, value, 1, 6, pool);
+  fh::ColumnRef* column = CreateColumnRef(nullptr, nullptr, "c", nullptr, 0, 20, 0, pool);
+  fh::SelectCriteria* left = CreateCriteria(column, value, 3, 5, pool);
+  fh::SelectCriteria* right = CreateCriteria(column, value, 1, 6, pool);
   value[0] = 'z';  // the caller keeps its own
   ASSERT_NE(left, nullptr);
   EXPECT_EQ(std::memcmp(left->value, "a\0b\0", 4), 0);
-  SelectCriteria* both = CreateAndCriteria(left, right, pool);
+  fh::SelectCriteria* both = CreateAndCriteria(left, right, pool);
   EXPECT_EQ(both->operatorCode, 7);
   EXPECT_EQ(left->parent, both);
   EXPECT_EQ(right->parent, both);

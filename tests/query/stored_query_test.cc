@@ -162,7 +162,7 @@ TEST_P(StoredQueryTest, FirebirdTextRunsOnFirebird) {
 }
 
 TEST_P(StoredQueryTest, LoadersTakeDictionaryTypesAndPrintTableAliases) {
-  ColumnDefnSource qty;
+  fh::ColumnDefnSource qty;
   qty.columnName = "QTY";
   qty.dataTypeName = "INTEGER";
   std::vector<ColumnDefnEntry> columns{*fh::CreateColumnDefn(qty)};
@@ -175,8 +175,8 @@ TEST_P(StoredQueryTest, LoadersTakeDictionaryTypesAndPrintTableAliases) {
   EXPECT_TRUE(fh::BuildStoredQuery(8, query));
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nTable Alias = it");
   ASSERT_EQ(query->columns->count, 2);
-  const auto* first = static_cast<const ColumnRef*>(query->columns->head->data);
-  const auto* second = static_cast<const ColumnRef*>(query->columns->head->next->data);
+  const auto* first = static_cast<const fh::ColumnRef*>(query->columns->head->data);
+  const auto* second = static_cast<const fh::ColumnRef*>(query->columns->head->next->data);
   EXPECT_EQ(first->dataType, KES_SQL_INT);
   EXPECT_EQ(first->aggregate, kAggregateMax);
   EXPECT_STREQ(first->columnAlias, "q");
@@ -260,7 +260,7 @@ TEST_P(StoredQueryTest, CriteriaTreesAreBuiltFromTheirRows) {
   // BuildBooleanExp and BuildRelationalExp directly.
   MemPool* pool = fh::CreateMemPool(fh::GetRootMemPool());
   ConnectionHandle* handle = GetConnectionHandle(kDefinitions);
-  const SelectCriteria* tree = BuildBooleanExp(210, pool, handle);
+  const fh::SelectCriteria* tree = BuildBooleanExp(210, pool, handle);
   ASSERT_NE(tree, nullptr);
   EXPECT_EQ(tree->operatorCode, 7);
   EXPECT_EQ(tree->left->operatorCode, 8);

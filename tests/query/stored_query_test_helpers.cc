@@ -139,7 +139,7 @@ std::string RelationalRow(int id, const std::string& column, const std::string& 
 
 std::vector<std::string> RowTexts(const DBResultSet& resultSet) {
   std::vector<std::string> rows;
-  for (const DBRow& row : resultSet.rows) {
+  for (const fh::DBRow& row : resultSet.rows) {
     std::string text;
     for (std::size_t i = 0; i < row.size(); ++i) {
       text += (i > 0 ? "|" : "") +

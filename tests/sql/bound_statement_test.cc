@@ -57,7 +57,7 @@ class BoundStatementTest : public SqlEngineFixture {
   void WriteBoth(fh::RowStatementKind kind, const std::string& literal, const std::string& bound,
                  const std::vector<std::unique_ptr<RowObject>>& rows) {
     fh::RowStatementBinder binder;
-    std::vector<BatchStatement> batch;
+    std::vector<fh::BatchStatement> batch;
     for (const auto& row : rows) {
       const auto text =
           kind == fh::RowStatementKind::kInsert   ? GenerateInsertQuery(literal.c_str(), row.get())
@@ -67,22 +67,22 @@ class BoundStatementTest : public SqlEngineFixture {
       ASSERT_EQ(Update(*text), 1) << *text;
       std::optional<fh::BoundStatement> form = binder.Bind(kind, bound.c_str(), row.get());
       ASSERT_TRUE(form.has_value());
-      BatchStatement statement;
+      fh::BatchStatement statement;
       statement.bound = std::make_shared<const fh::BoundStatement>(std::move(*form));
       batch.push_back(std::move(statement));
     }
     ConnectionHandle* handle = GetConnectionHandle("conn");
     ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(fh::RunStatementBatch(handle, batch, BatchMode::kAllOrNothing),
-              BatchOutcome::kWritten);
+    EXPECT_EQ(fh::RunStatementBatch(handle, batch, fh::BatchMode::kAllOrNothing),
+              fh::BatchOutcome::kWritten);
     ReleaseConnectionHandle("conn");
   }
 
   // Each row of table ordered by id: its values as fetched and, on SQLite,
   // v as stored (its storage class and exact value).
-  std::vector<std::pair<std::vector<std::optional<ColumnValue>>, std::string>> Stored(
+  std::vector<std::pair<std::vector<std::optional<fh::ColumnValue>>, std::string>> Stored(
       const std::string& table) {
-    std::vector<std::pair<std::vector<std::optional<ColumnValue>>, std::string>> stored;
+    std::vector<std::pair<std::vector<std::optional<fh::ColumnValue>>, std::string>> stored;
     for (const auto& row : Query("select * from " + table + " order by id", table)) {
       stored.emplace_back(row->values, "");
     }
@@ -119,7 +119,7 @@ TEST_P(BoundStatementTest, BoundValuesAreStoredAsTheirLiterals) {
     const std::string bound = UniqueTableName("bnd" + std::to_string(k));
     CreateBoth(c, literal, bound);
     if (HasFatalFailure()) return;
-    std::vector<std::optional<ColumnValue>> values = c.values;
+    std::vector<std::optional<fh::ColumnValue>> values = c.values;
     if (!c.key) values.push_back(std::nullopt);
     std::vector<std::unique_ptr<RowObject>> rows;
     std::vector<std::unique_ptr<RowObject>> changed;
@@ -163,7 +163,8 @@ TEST(BoundBooleanTest, EachDialectBindsWhatItsLiteralHolds) {
       "flags", {Column("id", KES_SQL_INT, 0, false), Column("b", KES_SQL_BOOLEAN)}, {"id"}));
   const TableDefn* table = GetTableDefn("flags");
   ASSERT_NE(table, nullptr);
-  for (const DialectWords* words : {&kMysqlWords, &kPgsqlWords, &kFirebirdWords, &kSqliteWords}) {
+  for (const fh::DialectWords* words :
+       {&kMysqlWords, &kPgsqlWords, &kFirebirdWords, &kSqliteWords}) {
     for (int flag : {1, 0}) {
       SCOPED_TRACE(std::string(words->name) + " " + std::to_string(flag));
       const auto value = Int(KES_SQL_BOOLEAN, flag);
@@ -172,11 +173,11 @@ TEST(BoundBooleanTest, EachDialectBindsWhatItsLiteralHolds) {
       ASSERT_TRUE(
           fh::BindRowValues(*words, fh::RowStatementKind::kInsert, *table, *row, statement));
       ASSERT_EQ(statement.values.size(), 2u);
-      const BoundValue& bound = statement.values[1];
-      const std::string held = bound.kind == BoundKind::kText
+      const fh::BoundValue& bound = statement.values[1];
+      const std::string held = bound.kind == fh::BoundKind::kText
                                    ? "'" + std::string(bound.bytes, bound.length) + "'"
                                    : std::to_string(bound.integer);
-      EXPECT_TRUE(bound.kind == BoundKind::kText || bound.kind == BoundKind::kInteger);
+      EXPECT_TRUE(bound.kind == fh::BoundKind::kText || bound.kind == fh::BoundKind::kInteger);
       EXPECT_EQ(held, fh::WriteSqlLiteral(*words, &*value, KES_SQL_BOOLEAN));
     }
   }

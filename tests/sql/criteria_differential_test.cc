@@ -237,7 +237,7 @@ class CriteriaDifferentialTest : public SqlEngineFixture {
     ASSERT_TRUE(Run(*GenerateCreateTableQuery(table_.c_str())));
     ASSERT_TRUE(CreateTable(table_.c_str()));
     for (int id = 0; id < kRows; ++id) {
-      std::vector<std::optional<ColumnValue>> values = {Int(KES_SQL_INT, id)};
+      std::vector<std::optional<fh::ColumnValue>> values = {Int(KES_SQL_INT, id)};
       for (std::size_t k = 0; k < std::size(kColumns); ++k) {
         values.emplace_back();
         if (generate.Chance(0.15)) continue;
@@ -245,10 +245,10 @@ class CriteriaDifferentialTest : public SqlEngineFixture {
         auto read = fh::ReadCriteriaComparison("'" + values_[k].back() + "'", kCriteriaEqual,
                                                kColumns[k].type, nullptr);
         ASSERT_TRUE(read.has_value()) << values_[k].back();
-        values.back() =
-            kColumns[k].type == KES_SQL_FLOAT
-                ? ColumnValue::FromFloat(float(*fh::GetFloatingValue(read->value, KES_SQL_DOUBLE)))
-                : read->value;
+        values.back() = kColumns[k].type == KES_SQL_FLOAT
+                            ? fh::ColumnValue::FromFloat(
+                                  float(*fh::GetFloatingValue(read->value, KES_SQL_DOUBLE)))
+                            : read->value;
       }
       std::unique_ptr<RowObject> row = MakeRow(std::move(values));
       const auto insert = GenerateInsertQuery(table_.c_str(), row.get());
@@ -290,7 +290,7 @@ class CriteriaDifferentialTest : public SqlEngineFixture {
     std::unique_ptr<ResultData> result = SelectRows(table_.c_str(), criteria.c_str());
     std::vector<int64_t> ids;
     if (result == nullptr) return {-1};
-    for (ResultNode* node = result->first.get(); node != nullptr; node = node->next.get()) {
+    for (fh::ResultNode* node = result->first.get(); node != nullptr; node = node->next.get()) {
       ids.push_back(*fh::GetIntegerValue(*node->row->values[0], KES_SQL_INT));
     }
     std::sort(ids.begin(), ids.end());
@@ -302,18 +302,18 @@ class CriteriaDifferentialTest : public SqlEngineFixture {
     AddColumnToSelectQuery(query, CreateColumnRef(nullptr, nullptr, "id", nullptr, 0, KES_SQL_INT,
                                                   kAggregateNone, query->pool));
     AddTable(query, CreateTableRef(table_.c_str(), nullptr, query->pool));
-    std::unique_ptr<CriteriaNode> tree = ParseCriteria(criteria.c_str());
+    std::unique_ptr<fh::CriteriaNode> tree = ParseCriteria(criteria.c_str());
     const TableDefn* definition = GetTableDefn(table_.c_str());
-    const CriteriaColumnFinder find = [&](const std::string& name) {
-      std::optional<CriteriaColumn> found;
+    const fh::CriteriaColumnFinder find = [&](const std::string& name) {
+      std::optional<fh::CriteriaColumn> found;
       for (const ColumnDefnEntry& column : definition->columns) {
         if (strcasecmp(column.columnName.c_str(), name.c_str()) == 0) {
-          found = CriteriaColumn{nullptr, column.columnName.c_str(), column.dataType};
+          found = fh::CriteriaColumn{nullptr, column.columnName.c_str(), column.dataType};
         }
       }
       return found;
     };
-    SelectCriteria* where =
+    fh::SelectCriteria* where =
         tree ? fh::SelectCriteriaFromTree(tree.get(), find, query->pool) : nullptr;
     std::vector<int64_t> ids;
     const auto generated =

@@ -56,10 +56,10 @@ TEST_F(FirebirdEngineTest, StatementsRunAndValuesReadBack) {
   Add(fh::FirebirdGenCreateQuery("FbKeys"));
   auto one = MakeRow({Int(KES_SQL_INT, 1), Text("O'Brien\\"), Text("it's \\ long"),
                       Int(KES_SQL_TINYINT, -128), Int(KES_SQL_BIGINT, INT64_MIN),
-                      ColumnValue::FromDouble(1e-300), Int(KES_SQL_BOOLEAN, 1), Date(2021, 3, 4),
-                      Time(23, 59, 58), DateTime(1999, 12, 31, 12, 34, 56),
-                      ColumnValue::FromBytes(bytes, sizeof bytes)});
-  std::vector<std::optional<ColumnValue>> nulls(11);
+                      fh::ColumnValue::FromDouble(1e-300), Int(KES_SQL_BOOLEAN, 1),
+                      Date(2021, 3, 4), Time(23, 59, 58), DateTime(1999, 12, 31, 12, 34, 56),
+                      fh::ColumnValue::FromBytes(bytes, sizeof bytes)});
+  std::vector<std::optional<fh::ColumnValue>> nulls(11);
   nulls[0] = Int(KES_SQL_INT, 2);
   auto two = MakeRow(std::move(nulls));
   Add(fh::FirebirdGenInsertQuery("FbValues", one.get()));
@@ -81,13 +81,13 @@ TEST_F(FirebirdEngineTest, StatementsRunAndValuesReadBack) {
   AddColumnToSelectQuery(
       query, CreateColumnRef(nullptr, "v", "id", nullptr, 0, KES_SQL_INT, 0, query->pool));
   const unsigned char yes = 1;
-  SelectCriteria* byName = CreateCriteria(
+  fh::SelectCriteria* byName = CreateCriteria(
       CreateColumnRef(nullptr, "v", "name", nullptr, 0, KES_SQL_CHAR, 0, query->pool), "O'Brien\\",
       8, kCriteriaEqual, query->pool);
-  SelectCriteria* byDate = CreateCriteria(
+  fh::SelectCriteria* byDate = CreateCriteria(
       CreateColumnRef(nullptr, "v", "born", nullptr, 0, KES_SQL_DATE, 0, query->pool), "2021-03-04",
       10, kCriteriaEqual, query->pool);
-  SelectCriteria* byFlag = CreateCriteria(
+  fh::SelectCriteria* byFlag = CreateCriteria(
       CreateColumnRef(nullptr, "v", "flag", nullptr, 0, KES_SQL_BOOLEAN, 0, query->pool), &yes, 1,
       kCriteriaEqual, query->pool);
   SetCriteria(query, CreateAndCriteria(CreateAndCriteria(byName, byDate, query->pool), byFlag,

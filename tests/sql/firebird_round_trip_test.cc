@@ -36,7 +36,7 @@ TEST(FirebirdRoundTripTest, EveryTypeIsInsertedUpdatedAndDeletedByItsKey) {
     // need more. Its literal reader refuses the smallest normal double
     // ("numeric value is out of range").
     if (c.type == KES_SQL_DECIMAL || c.type == KES_SQL_NUMERIC) continue;
-    std::erase_if(c.values, [&](const std::optional<ColumnValue>& v) {
+    std::erase_if(c.values, [&](const std::optional<fh::ColumnValue>& v) {
       return c.type == KES_SQL_DOUBLE && std::fabs(*fh::GetFloatingValue(*v, c.type)) == DBL_MIN;
     });
     const std::string table = "RT" + std::to_string(tables++);

@@ -19,7 +19,7 @@ TEST(IndexTableSqlTest, EntryStatementsPerDialect) {
       {"sqlite", R"('Pa''rt\s')"}, {nullptr, R"('Pa''rt\s')"},
   };
   for (const auto& c : cases) {
-    const DialectWords* words = fh::DialectWordsNamed(c.dialect);
+    const fh::DialectWords* words = fh::DialectWordsNamed(c.dialect);
     EXPECT_EQ(words == nullptr, c.dialect == nullptr) << (c.dialect ? c.dialect : "none");
     const fh::IndexEntrySql sql = fh::MakeIndexEntrySql(words, "Dom", "id", "42", R"(Pa'rt\s)");
     const std::string pair = std::string("id = 42 AND TABLENAME = ") + c.table;

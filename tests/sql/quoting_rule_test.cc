@@ -37,7 +37,8 @@ TEST(QuotingRuleTest, PlainIdentifiersAndQuotedTexts) {
 }
 
 TEST(QuotingRuleTest, EveryDialectAgreesOnBackslashEscapes) {
-  for (const DialectWords* words : {&kMysqlWords, &kPgsqlWords, &kFirebirdWords, &kSqliteWords}) {
+  for (const fh::DialectWords* words :
+       {&kMysqlWords, &kPgsqlWords, &kFirebirdWords, &kSqliteWords}) {
     SCOPED_TRACE(words->name);
     std::string lower = words->name;
     for (char& c : lower) c = static_cast<char>(c | 0x20);

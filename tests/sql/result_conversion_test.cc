@@ -46,14 +46,14 @@ TEST(ResultConversionTest, FetchedDoublesOutsideAnIntegerColumnsRangeGiveNoValue
     const std::string table = "conv" + std::to_string(i);
     ASSERT_TRUE(DefineTable(table, {Column("n", c.type)}, {}));
     auto result =
-        CreateDBResultSet({{ColumnValue::FromDouble(c.fetched)}}, {{"n", KES_SQL_DOUBLE}}, 1);
+        CreateDBResultSet({{fh::ColumnValue::FromDouble(c.fetched)}}, {{"n", KES_SQL_DOUBLE}}, 1);
     ASSERT_NE(NextDBResultSetRow(result.get()), nullptr);
     auto row = fh::ConvertResultRow(kSqliteWords, result.get(), table.c_str());
     ASSERT_NE(row, nullptr);
-    const std::optional<ColumnValue>& value = row->values[0];
+    const std::optional<fh::ColumnValue>& value = row->values[0];
     if (c.value) {
       ASSERT_TRUE(value.has_value()) << "case " << i;
-      EXPECT_EQ(*value, ColumnValue::FromInteger(c.type, *c.value)) << "case " << i;
+      EXPECT_EQ(*value, fh::ColumnValue::FromInteger(c.type, *c.value)) << "case " << i;
     } else {
       EXPECT_FALSE(value.has_value()) << "case " << i;
     }

@@ -88,7 +88,8 @@ class SqlEngineTest : public SqlEngineFixture {
     SelectQuery* query = CreateSelectQuery();
     AddTable(query, CreateTableRef(table.c_str(), nullptr, query->pool));
     if (column != nullptr) {
-      ColumnRef* ref = CreateColumnRef(nullptr, nullptr, column, nullptr, 0, type, 0, query->pool);
+      fh::ColumnRef* ref =
+          CreateColumnRef(nullptr, nullptr, column, nullptr, 0, type, 0, query->pool);
       SetCriteria(query, CreateCriteria(ref, value, length, op, query->pool));
     }
     Vector* sort = CreateColumnVector(query->pool);
@@ -117,7 +118,7 @@ class SqlEngineTest : public SqlEngineFixture {
   std::string keys_ = UniqueTableName("sqlkeys");
 };
 
-std::vector<std::optional<ColumnValue>> HostileRow(int which) {
+std::vector<std::optional<fh::ColumnValue>> HostileRow(int which) {
   const unsigned char bytes[] = {0x00, 0x01, 0x00, 0xff, 0x27, 0x5c};
   if (which == 1) {
     return {Int(KES_SQL_INT, 1),
@@ -128,13 +129,13 @@ std::vector<std::optional<ColumnValue>> HostileRow(int which) {
             Int(KES_SQL_INT, INT32_MIN),
             Int(KES_SQL_BIGINT, INT64_MIN),
             Int(KES_SQL_UNSIGNED_INT, 4294967295),
-            ColumnValue::FromDouble(1e-300),
-            ColumnValue::FromFloat(0.1f),
+            fh::ColumnValue::FromDouble(1e-300),
+            fh::ColumnValue::FromFloat(0.1f),
             Int(KES_SQL_BOOLEAN, 1),
             Date(2021, 3, 4),
             Time(23, 59, 58),
             DateTime(1999, 12, 31, 12, 34, 56),
-            ColumnValue::FromBytes(bytes, sizeof bytes)};
+            fh::ColumnValue::FromBytes(bytes, sizeof bytes)};
   }
   if (which == 2) {
     return {Int(KES_SQL_INT, 2),
@@ -145,15 +146,15 @@ std::vector<std::optional<ColumnValue>> HostileRow(int which) {
             Int(KES_SQL_INT, INT32_MAX),
             Int(KES_SQL_BIGINT, INT64_MAX),
             Int(KES_SQL_UNSIGNED_INT, 0),
-            ColumnValue::FromDouble(0.1),
-            ColumnValue::FromFloat(-1.5f),
+            fh::ColumnValue::FromDouble(0.1),
+            fh::ColumnValue::FromFloat(-1.5f),
             Int(KES_SQL_BOOLEAN, 0),
             Date(1970, 1, 1),
             Time(0, 0, 0),
             DateTime(2038, 1, 19, 3, 14, 7),
-            ColumnValue::FromBytes(bytes, 1)};
+            fh::ColumnValue::FromBytes(bytes, 1)};
   }
-  std::vector<std::optional<ColumnValue>> nulls(15);
+  std::vector<std::optional<fh::ColumnValue>> nulls(15);
   nulls[0] = Int(KES_SQL_INT, 3);
   return nulls;
 }

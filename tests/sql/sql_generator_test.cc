@@ -32,8 +32,9 @@ class SqlTextTest : public testing::Test {
     FreeAllTableDefns();
   }
   MemPool* pool() { return query_->pool; }
-  ColumnRef* Col(const char* table, const char* alias, const char* name, uint8_t type = KES_SQL_INT,
-                 uint8_t aggregate = 0, const char* columnAlias = nullptr) {
+  fh::ColumnRef* Col(const char* table, const char* alias, const char* name,
+                     uint8_t type = KES_SQL_INT, uint8_t aggregate = 0,
+                     const char* columnAlias = nullptr) {
     return CreateColumnRef(table, alias, name, columnAlias, 0, type, aggregate, pool());
   }
   void Table(const char* name, const char* alias = nullptr) {
@@ -131,7 +132,7 @@ TEST_F(SqlTextTest, SelectFormsPerDialect) {
   for (const SelectCase& c : cases) {
     SCOPED_TRACE(c.name);
     const struct {
-      const DialectWords& words;
+      const fh::DialectWords& words;
       const char* expected;
     } dialects[] = {{kMysqlWords, c.mysql},
                     {kPgsqlWords, c.pgsql},
@@ -152,20 +153,20 @@ TEST_F(SqlTextTest, CriteriaValuesAreQuotedAndEscapedByType) {
   const char day[] = "2021-03-04";
   const unsigned char yes = 1;
   const int64_t big = -9223372036854775807LL - 1;
-  SelectCriteria* byName =
+  fh::SelectCriteria* byName =
       CreateCriteria(Col("T", "t", "name", KES_SQL_CHAR), name, 8, kCriteriaEqual, pool());
-  SelectCriteria* byDay = CreateCriteria(Col("T", nullptr, "day", KES_SQL_DATE), day, 10,
-                                         kCriteriaGreaterEqual, pool());
-  SelectCriteria* byFlag = CreateCriteria(Col(nullptr, nullptr, "flag", KES_SQL_BOOLEAN), &yes, 1,
-                                          kCriteriaEqual, pool());
-  SelectCriteria* byBig =
+  fh::SelectCriteria* byDay = CreateCriteria(Col("T", nullptr, "day", KES_SQL_DATE), day, 10,
+                                             kCriteriaGreaterEqual, pool());
+  fh::SelectCriteria* byFlag = CreateCriteria(Col(nullptr, nullptr, "flag", KES_SQL_BOOLEAN), &yes,
+                                              1, kCriteriaEqual, pool());
+  fh::SelectCriteria* byBig =
       CreateCriteria(Col(nullptr, nullptr, "n", KES_SQL_BIGINT), &big, 8, kCriteriaLess, pool());
   SetCriteria(query_, CreateOrCriteria(CreateAndCriteria(byName, byDay, pool()),
                                        CreateAndCriteria(byFlag, byBig, pool()), pool()));
   // Each AND under the OR keeps its grouping in parentheses.
   const std::string tail =
       " T.day >=  '2021-03-04' )  OR  (flag =  %B  AND n <  -9223372036854775808 ) ";
-  auto expect = [&](const DialectWords& words, const char* quotedName, const char* boolean) {
+  auto expect = [&](const fh::DialectWords& words, const char* quotedName, const char* boolean) {
     std::string expected =
         std::string("select * from T as t \nwhere  ( t.name =  ") + quotedName + "  AND " + tail;
     expected.replace(expected.find("%B"), 2, boolean);
@@ -228,11 +229,11 @@ TEST_F(SqlTextTest, RefusedSelectsGiveNoTextAndTheirLine) {
 
 TEST_F(SqlTextTest, LiteralsReadBackExactly) {
   for (double value : {0.1, 1e-7, 1e-300, -123456.789, 5e307}) {
-    const ColumnValue v = ColumnValue::FromDouble(value);
+    const fh::ColumnValue v = fh::ColumnValue::FromDouble(value);
     EXPECT_EQ(std::strtod(fh::WriteSqlLiteral(kSqliteWords, &v, KES_SQL_DOUBLE)->c_str(), nullptr),
               value);
   }
-  const ColumnValue f = ColumnValue::FromFloat(0.1f);
+  const fh::ColumnValue f = fh::ColumnValue::FromFloat(0.1f);
   EXPECT_EQ(std::strtof(fh::WriteSqlLiteral(kSqliteWords, &f, KES_SQL_FLOAT)->c_str(), nullptr),
             0.1f);
   const struct {
@@ -246,15 +247,15 @@ TEST_F(SqlTextTest, LiteralsReadBackExactly) {
                   {KES_SQL_BIGINT, 9223372036854775807, "9223372036854775807"},
                   {KES_SQL_UNSIGNED_LONG_INT, -1, "18446744073709551615"}};
   for (const auto& i : integers) {
-    const ColumnValue v = ColumnValue::FromInteger(i.type, i.value);
+    const fh::ColumnValue v = fh::ColumnValue::FromInteger(i.type, i.value);
     EXPECT_EQ(fh::WriteSqlLiteral(kMysqlWords, &v, i.type), i.text);
   }
   const unsigned char bytes[] = {0x00, 0xff, 0x27, 0x00};
-  const ColumnValue blob = ColumnValue::FromBytes(bytes, 4);
+  const fh::ColumnValue blob = fh::ColumnValue::FromBytes(bytes, 4);
   EXPECT_EQ(fh::WriteSqlLiteral(kMysqlWords, &blob, KES_SQL_BLOB), "X'00ff2700'");
   EXPECT_EQ(fh::WriteSqlLiteral(kPgsqlWords, &blob, KES_SQL_BLOB), "decode('00ff2700','hex')");
   EXPECT_EQ(fh::WriteSqlLiteral(kMysqlWords, nullptr, KES_SQL_CHAR), "NULL");
-  const ColumnValue raw = ColumnValue::FromText("x");
+  const fh::ColumnValue raw = fh::ColumnValue::FromText("x");
   EXPECT_FALSE(fh::WriteSqlLiteral(kMysqlWords, &raw, KES_SQL_NOT_SUPPORTED_TYPE));
   EXPECT_FALSE(fh::WriteSqlLiteral(kMysqlWords, &raw, KES_SQL_DATE));  // bytes for a date
 }
@@ -267,7 +268,7 @@ TEST_F(SqlTextTest, StatementsPerDialect) {
       {"ID"}));
   const unsigned char bytes[] = {0x00, 0xff};
   auto row = MakeRow({Int(KES_SQL_INT, 7), Text("O'Brien\\"), Int(KES_SQL_BOOLEAN, 1),
-                      Date(2021, 3, 4), ColumnValue::FromBytes(bytes, 2), std::nullopt});
+                      Date(2021, 3, 4), fh::ColumnValue::FromBytes(bytes, 2), std::nullopt});
   EXPECT_EQ(fh::GenInsertText(kMysqlWords, "T", row.get()),
             "insert into  T values(7,'O''Brien\\\\',1,'2021-03-04',X'00ff',NULL)");
   EXPECT_EQ(fh::GenInsertText(kPgsqlWords, "T", row.get()),
@@ -304,14 +305,14 @@ TEST_F(SqlTextTest, NoUpdateOrDeleteWithoutPrimaryKey) {
 
 TEST_F(SqlTextTest, CreateTableColumnTextsPerDialect) {
   ColumnDefnEntry withDefault = Column("c", KES_SQL_INT, 0, false);
-  withDefault.defaultValue = ColumnValue::FromInteger(KES_SQL_INT, -5);
+  withDefault.defaultValue = fh::ColumnValue::FromInteger(KES_SQL_INT, -5);
   ColumnDefnEntry boolDefault = Column("c", KES_SQL_BOOLEAN);
-  boolDefault.defaultValue = ColumnValue::FromInteger(KES_SQL_BOOLEAN, 1);
+  boolDefault.defaultValue = fh::ColumnValue::FromInteger(KES_SQL_BOOLEAN, 1);
   ColumnDefnEntry charDefault = Column("c", KES_SQL_CHAR, 20);
-  charDefault.defaultValue = ColumnValue::FromText("it's");
+  charDefault.defaultValue = fh::ColumnValue::FromText("it's");
   charDefault.isUnique = true;
   ColumnDefnEntry bigDefault = Column("c", KES_SQL_BIGINT);
-  bigDefault.defaultValue = ColumnValue::FromInteger(KES_SQL_BIGINT, 5000000000);
+  bigDefault.defaultValue = fh::ColumnValue::FromInteger(KES_SQL_BIGINT, 5000000000);
   const struct {
     ColumnDefnEntry column;
     const char* mysql;

@@ -2,40 +2,42 @@
 
 namespace fhtest {
 
-std::unique_ptr<RowObject> MakeRow(std::vector<std::optional<ColumnValue>> values) {
+std::unique_ptr<RowObject> MakeRow(std::vector<std::optional<fh::ColumnValue>> values) {
   return CreateNewRowObject(std::move(values), {});
 }
 
-std::optional<ColumnValue> Int(uint8_t type, int64_t value) {
-  return ColumnValue::FromInteger(type, value);
+std::optional<fh::ColumnValue> Int(uint8_t type, int64_t value) {
+  return fh::ColumnValue::FromInteger(type, value);
 }
 
-std::optional<ColumnValue> Text(const std::string& text) { return ColumnValue::FromText(text); }
+std::optional<fh::ColumnValue> Text(const std::string& text) {
+  return fh::ColumnValue::FromText(text);
+}
 
-std::optional<ColumnValue> Date(int year, int month, int day) {
+std::optional<fh::ColumnValue> Date(int year, int month, int day) {
   KesDateTime value;
   value.date =
       KesDate{static_cast<uint16_t>(year), static_cast<uint8_t>(month), static_cast<uint8_t>(day)};
-  return ColumnValue::FromDateTime(value);
+  return fh::ColumnValue::FromDateTime(value);
 }
 
-std::optional<ColumnValue> Time(int hour, int minute, int second) {
+std::optional<fh::ColumnValue> Time(int hour, int minute, int second) {
   KesDateTime value;
   value.time = KesTime{static_cast<uint8_t>(hour), static_cast<uint8_t>(minute),
                        static_cast<uint8_t>(second)};
-  return ColumnValue::FromDateTime(value);
+  return fh::ColumnValue::FromDateTime(value);
 }
 
-std::optional<ColumnValue> DateTime(int year, int month, int day, int hour, int minute,
-                                    int second) {
+std::optional<fh::ColumnValue> DateTime(int year, int month, int day, int hour, int minute,
+                                        int second) {
   KesDateTime value = *Date(year, month, day)->dateTime();
   value.time = Time(hour, minute, second)->dateTime()->time;
-  return ColumnValue::FromDateTime(value);
+  return fh::ColumnValue::FromDateTime(value);
 }
 
 }  // namespace fhtest
 
-void PrintTo(const ColumnValue& value, std::ostream* out) {
+void PrintTo(const fh::ColumnValue& value, std::ostream* out) {
   if (value.isDateTime()) {
     *out << KesDateTimeToString(*value.dateTime()).value_or("<empty date-time>");
     return;

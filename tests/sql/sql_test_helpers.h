@@ -14,17 +14,18 @@
 namespace fhtest {
 
 // A row holding values (none: NULL), in column order.
-std::unique_ptr<RowObject> MakeRow(std::vector<std::optional<ColumnValue>> values);
+std::unique_ptr<RowObject> MakeRow(std::vector<std::optional<fh::ColumnValue>> values);
 
 // Values of each type, for rows.
-std::optional<ColumnValue> Int(uint8_t type, int64_t value);
-std::optional<ColumnValue> Text(const std::string& text);
-std::optional<ColumnValue> Date(int year, int month, int day);
-std::optional<ColumnValue> Time(int hour, int minute, int second);
-std::optional<ColumnValue> DateTime(int year, int month, int day, int hour, int minute, int second);
+std::optional<fh::ColumnValue> Int(uint8_t type, int64_t value);
+std::optional<fh::ColumnValue> Text(const std::string& text);
+std::optional<fh::ColumnValue> Date(int year, int month, int day);
+std::optional<fh::ColumnValue> Time(int hour, int minute, int second);
+std::optional<fh::ColumnValue> DateTime(int year, int month, int day, int hour, int minute,
+                                        int second);
 
 }  // namespace fhtest
 
 // Shows a value in test output: its length and bytes in hexadecimal, or its
 // date-time text.
-void PrintTo(const ColumnValue& value, std::ostream* out);
+void PrintTo(const fh::ColumnValue& value, std::ostream* out);

@@ -91,7 +91,7 @@ TEST_F(TableRouteTest, AnswersPerModeAndLookup) {
     }
     EXPECT_EQ(route.routable, c.routable) << label;
     EXPECT_STREQ(route.connection, c.connection) << label;
-    const DialectWords* words = route.Words();
+    const fh::DialectWords* words = route.Words();
     EXPECT_STREQ(words != nullptr ? words->name : nullptr, c.words) << label;
     const SQLDialect* dialect = route.Dialect();
     EXPECT_STREQ(dialect != nullptr ? dialect->name : nullptr, c.words) << label;

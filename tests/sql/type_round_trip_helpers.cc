@@ -12,12 +12,12 @@
 namespace fhtest {
 namespace {
 
-std::optional<ColumnValue> Bytes(const std::string& bytes) {
-  return ColumnValue::FromBytes(bytes.data(), bytes.size());
+std::optional<fh::ColumnValue> Bytes(const std::string& bytes) {
+  return fh::ColumnValue::FromBytes(bytes.data(), bytes.size());
 }
 
 // A decimal's text without trailing zeros of its fraction (nor a bare ".").
-std::string DecimalText(const ColumnValue& value) {
+std::string DecimalText(const fh::ColumnValue& value) {
   std::string text(value.text(), strnlen(value.text(), static_cast<std::size_t>(value.length())));
   if (text.find('.') == std::string::npos) return text;
   while (!text.empty() && text.back() == '0') text.pop_back();
@@ -53,15 +53,15 @@ std::vector<TypeCase> TypeCases() {
        KES_SQL_FLOAT,
        0,
        false,
-       {ColumnValue::FromFloat(FLT_MAX), ColumnValue::FromFloat(-FLT_MIN),
-        ColumnValue::FromFloat(0.1F)}},
-      {"REAL", KES_SQL_REAL, 0, false, {ColumnValue::FromFloat(16777217.0F)}},
+       {fh::ColumnValue::FromFloat(FLT_MAX), fh::ColumnValue::FromFloat(-FLT_MIN),
+        fh::ColumnValue::FromFloat(0.1F)}},
+      {"REAL", KES_SQL_REAL, 0, false, {fh::ColumnValue::FromFloat(16777217.0F)}},
       {"DOUBLE",
        KES_SQL_DOUBLE,
        0,
        false,
-       {ColumnValue::FromDouble(DBL_MAX), ColumnValue::FromDouble(-DBL_MIN),
-        ColumnValue::FromDouble(0.1), ColumnValue::FromDouble(1.0 / 3)}},
+       {fh::ColumnValue::FromDouble(DBL_MAX), fh::ColumnValue::FromDouble(-DBL_MIN),
+        fh::ColumnValue::FromDouble(0.1), fh::ColumnValue::FromDouble(1.0 / 3)}},
       {"DECIMAL",
        KES_SQL_DECIMAL,
        0,
@@ -112,21 +112,21 @@ bool DefineRoundTripTable(const std::string& table, const TypeCase& c,
          AddDataSourceMapEntry(CreateDataSourceMapEntry(table.c_str(), connection.c_str()));
 }
 
-std::unique_ptr<RowObject> RoundTripRow(int id, const std::optional<ColumnValue>& v, int n) {
+std::unique_ptr<RowObject> RoundTripRow(int id, const std::optional<fh::ColumnValue>& v, int n) {
   return MakeRow({Int(KES_SQL_INT, id), v, Int(KES_SQL_INT, n)});
 }
 
-ColumnValue KeptValue(const ColumnValue& value, uint8_t type) {
+fh::ColumnValue KeptValue(const fh::ColumnValue& value, uint8_t type) {
   if (!value.isDateTime()) return value;
   KesDateTime kept = *value.dateTime();
   if (type == KES_SQL_DATE) kept.time.reset();
   if (type == KES_SQL_TIME) kept.date.reset();
   if (type == KES_SQL_DATETIME && !kept.time) kept.time = KesTime{};
-  return ColumnValue::FromDateTime(kept);
+  return fh::ColumnValue::FromDateTime(kept);
 }
 
-bool SameValue(const std::optional<ColumnValue>& got, const std::optional<ColumnValue>& written,
-               uint8_t type, int doubleDigits) {
+bool SameValue(const std::optional<fh::ColumnValue>& got,
+               const std::optional<fh::ColumnValue>& written, uint8_t type, int doubleDigits) {
   if (!got || !written) return !got && !written;
   if (type == KES_SQL_DOUBLE && doubleDigits < 17) {
     char a[40];

@@ -19,7 +19,7 @@ struct TypeCase {
   uint8_t type;
   int32_t maxSize;
   bool key;  // v is part of the primary key
-  std::vector<std::optional<ColumnValue>> values;
+  std::vector<std::optional<fh::ColumnValue>> values;
 };
 
 // Every column type with its boundary values: each integer width's minimum
@@ -34,18 +34,18 @@ bool DefineRoundTripTable(const std::string& table, const TypeCase& c,
                           const std::string& connection);
 
 // The row (id, v, n).
-std::unique_ptr<RowObject> RoundTripRow(int id, const std::optional<ColumnValue>& v, int n);
+std::unique_ptr<RowObject> RoundTripRow(int id, const std::optional<fh::ColumnValue>& v, int n);
 
 // The parts of a date-time value a column of type keeps (any other value as
 // it is).
-ColumnValue KeptValue(const ColumnValue& value, uint8_t type);
+fh::ColumnValue KeptValue(const fh::ColumnValue& value, uint8_t type);
 
 // true when got is what an engine must give back for written in a column of
 // type: the kept date-time parts, a decimal's number (trailing zeros of the
 // fraction aside), every other value byte for byte. doubleDigits below 17
 // compares doubles at that many significant digits (SQLite: see the
 // README's engine differences).
-bool SameValue(const std::optional<ColumnValue>& got, const std::optional<ColumnValue>& written,
-               uint8_t type, int doubleDigits = 17);
+bool SameValue(const std::optional<fh::ColumnValue>& got,
+               const std::optional<fh::ColumnValue>& written, uint8_t type, int doubleDigits = 17);
 
 }  // namespace fhtest

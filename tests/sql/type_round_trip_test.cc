@@ -56,9 +56,10 @@ class TypeRoundTripTest : public SqlEngineFixture {
     return text ? Query(*text, table) : std::vector<std::unique_ptr<RowObject>>{};
   }
 
-  static SelectCriteria* Leaf(const char* column, uint8_t type, const ColumnValue& value,
-                              SelectQuery* query) {
-    ColumnRef* ref = CreateColumnRef(nullptr, nullptr, column, nullptr, 0, type, 0, query->pool);
+  static fh::SelectCriteria* Leaf(const char* column, uint8_t type, const fh::ColumnValue& value,
+                                  SelectQuery* query) {
+    fh::ColumnRef* ref =
+        CreateColumnRef(nullptr, nullptr, column, nullptr, 0, type, 0, query->pool);
     if (value.isDateTime()) {
       const std::string text = KesDateTimeToString(*value.dateTime()).value_or("");
       return CreateCriteria(ref, text.c_str(), static_cast<int32_t>(text.size()), kCriteriaEqual,
@@ -67,8 +68,9 @@ class TypeRoundTripTest : public SqlEngineFixture {
     return CreateCriteria(ref, value.bytes(), value.length(), kCriteriaEqual, query->pool);
   }
 
-  static SelectCriteria* KeyCriteria(const TypeCase& c, const RowObject& row, SelectQuery* query) {
-    SelectCriteria* id = Leaf("id", KES_SQL_INT, *row.values[0], query);
+  static fh::SelectCriteria* KeyCriteria(const TypeCase& c, const RowObject& row,
+                                         SelectQuery* query) {
+    fh::SelectCriteria* id = Leaf("id", KES_SQL_INT, *row.values[0], query);
     if (!c.key) return id;
     return CreateAndCriteria(id, Leaf("v", c.type, KeptValue(*row.values[1], c.type), query),
                              query->pool);

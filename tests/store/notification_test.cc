@@ -20,7 +20,7 @@ KesDateTime copiedWhen;
 
 void Count(const IMDSNotification* notification, const char* listenerName) {
   calls.push_back(std::string(listenerName) + ":" + std::to_string(notification->row->state));
-  const std::optional<ColumnValue>& when = notification->row->values[1];
+  const std::optional<fh::ColumnValue>& when = notification->row->values[1];
   if (when && when->dateTime() != nullptr) copiedWhen = *when->dateTime();
 }
 

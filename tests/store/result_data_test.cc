@@ -55,7 +55,7 @@ TEST_F(ResultDataTest, CursorWalksTheRowsThenStartsOver) {
   EXPECT_EQ(GetColumnNameByIndex(-1, result.get()), nullptr);
   EXPECT_STREQ(GetTableNameFromResultData(result.get()), "S");
   int32_t length = 0;
-  const ColumnValue* value = GetColumnValueByName("k", &length, result.get());
+  const fh::ColumnValue* value = GetColumnValueByName("k", &length, result.get());
   ASSERT_NE(value, nullptr);
   EXPECT_EQ(length, 4);
   EXPECT_EQ(GetColumnValueByName("c", &length, result.get()), nullptr);  // NULL
@@ -103,7 +103,7 @@ TEST_F(ResultDataTest, GetColumnValueFindsTheFirstMatch) {
   AddRow("S", {"1", "10", nullptr, nullptr, nullptr, nullptr, "x"});
   AddRow("S", {"2", "20", nullptr, nullptr, nullptr, nullptr, "y"});
   int32_t length = 0;
-  const ColumnValue* value = GetColumnValue("S", "c", "i >= 10", &length);
+  const fh::ColumnValue* value = GetColumnValue("S", "c", "i >= 10", &length);
   ASSERT_NE(value, nullptr);
   EXPECT_STREQ(value->text(), "x");
   EXPECT_EQ(length, 1);
@@ -128,7 +128,7 @@ TEST_F(ResultDataTest, ViewsResolveTheirColumnsAndMainTable) {
   EXPECT_STREQ(GetTableNameOfView("Unknown"), "Unknown");
 
   std::unique_ptr<RowObject> row = CreateNewRowObject(
-      {ColumnValue::FromInteger(KES_SQL_INT, 5), ColumnValue::FromText("five")}, {});
+      {fh::ColumnValue::FromInteger(KES_SQL_INT, 5), fh::ColumnValue::FromText("five")}, {});
   ASSERT_TRUE(AddNewRow("Totals", row));
   std::unique_ptr<ResultData> result = SelectRows("Totals", nullptr);
   ASSERT_NE(result, nullptr);

@@ -41,9 +41,9 @@ class RowBlocksTest : public fhtest::StoreTest {
   // Appends row n to table as a load does; the row, or none.
   static RowObject* Append(const char* table, int n, uint8_t state = kRowPersisted) {
     TableData* data = GetTableDataByName(table);
-    std::vector<std::optional<ColumnValue>> values;
-    values.push_back(ColumnValue::FromInteger(KES_SQL_INT, n));
-    values.push_back(ColumnValue::FromText(NameOf(table, n)));
+    std::vector<std::optional<fh::ColumnValue>> values;
+    values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, n));
+    values.push_back(fh::ColumnValue::FromText(NameOf(table, n)));
     return data != nullptr && fh::AppendTableRow(*data, values, state) ? data->lastRow : nullptr;
   }
 
@@ -179,18 +179,18 @@ TEST_F(RowBlocksTest, AppendedRowsAreCompletedAsAddedRowsAre) {
   DefineTable("Seq", {{"Id", "INTEGER", nullptr, "NoSuchSequence"}, {"Name", "CHAR", "x"}});
   ASSERT_TRUE(CreateTable("Seq"));
   TableData* seq = GetTableDataByName("Seq");
-  std::vector<std::optional<ColumnValue>> values(1);
+  std::vector<std::optional<fh::ColumnValue>> values(1);
   EXPECT_FALSE(fh::AppendTableRow(*seq, values, kRowPersisted));  // no number to generate
   EXPECT_EQ(seq->rowCount, 0);
   EXPECT_EQ(seq->firstRow.get(), nullptr);
 
   // Values beyond the columns are dropped, missing ones take the default.
   TableData* blocks = GetTableDataByName("Blocks");
-  std::vector<std::optional<ColumnValue>> extra;
-  extra.push_back(ColumnValue::FromInteger(KES_SQL_INT, 4));
-  extra.push_back(ColumnValue::FromText(NameOf("Blocks", 4)));
+  std::vector<std::optional<fh::ColumnValue>> extra;
+  extra.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, 4));
+  extra.push_back(fh::ColumnValue::FromText(NameOf("Blocks", 4)));
   extra.push_back(std::nullopt);
-  extra.push_back(ColumnValue::FromText("beyond"));
+  extra.push_back(fh::ColumnValue::FromText("beyond"));
   ASSERT_TRUE(fh::AppendTableRow(*blocks, extra, kRowPersisted | kRowUpdated));
   ExpectRow("Blocks", blocks->lastRow, 4);
   EXPECT_EQ(blocks->lastRow->state, kRowPersisted | kRowUpdated);

@@ -10,7 +10,7 @@ const TableDefn* DefineTable(const std::string& tableName, const std::vector<Col
                              const std::vector<std::string>& primaryKey) {
   std::vector<ColumnDefnEntry> entries;
   for (const ColumnSpec& column : columns) {
-    ColumnDefnSource source;
+    fh::ColumnDefnSource source;
     source.columnName = column.name;
     source.dataTypeName = column.type;
     if (column.defaultText != nullptr) source.defaultValueText = column.defaultText;
@@ -30,7 +30,7 @@ std::unique_ptr<RowObject> MakeRow(const std::string& tableName,
                                    const std::vector<const char*>& texts) {
   const TableDefn* definition = GetTableDefn(tableName.c_str());
   EXPECT_NE(definition, nullptr);
-  std::vector<std::optional<ColumnValue>> values;
+  std::vector<std::optional<fh::ColumnValue>> values;
   for (std::size_t i = 0; definition != nullptr && i < definition->columns.size(); ++i) {
     const char* text = i < texts.size() ? texts[i] : nullptr;
     if (text == nullptr) {
@@ -56,7 +56,7 @@ std::vector<std::string> ColumnTexts(ResultData* result, const std::string& colu
   ResetResultDataCursor(result);
   const uint8_t type = GetColumnTypeByName(columnName.c_str(), result);
   while (GotoNextRowObject(result) != nullptr) {
-    const ColumnValue* value = GetColumnValueByName(columnName.c_str(), nullptr, result);
+    const fh::ColumnValue* value = GetColumnValueByName(columnName.c_str(), nullptr, result);
     texts.push_back(ConvertValueToString(value, type).value_or("?"));
   }
   return texts;

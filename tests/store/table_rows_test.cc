@@ -21,7 +21,7 @@ using fhtest::MakeRow;
 std::vector<std::string> seen;
 
 void Record(const IMDSNotification* notification, const char* listenerName) {
-  const std::optional<ColumnValue>& name = notification->row->values[1];
+  const std::optional<fh::ColumnValue>& name = notification->row->values[1];
   seen.push_back(std::string(listenerName) + ":" + notification->tableName + ":" +
                  std::to_string(notification->row->state) + ":" + (name ? name->text() : "NULL"));
 }

@@ -17,7 +17,7 @@ namespace {
 std::optional<int64_t> Number(ConnectionHandle* handle, const std::string& query) {
   std::unique_ptr<DBResultSet> result = ExecuteQuery(handle, query.c_str());
   if (result == nullptr) return std::nullopt;
-  const DBRow* row = NextDBResultSetRow(result.get());
+  const fh::DBRow* row = NextDBResultSetRow(result.get());
   if (row == nullptr || !(*row)[0]) return std::nullopt;
   const std::optional<std::string> text =
       ConvertValueToString(&*(*row)[0], result->columns[0].dataType);

@@ -72,10 +72,10 @@ std::optional<std::vector<std::vector<std::string>>> SqlEngineFixture::Cells(
   std::unique_ptr<DBResultSet> result = Fetch(text);
   if (result == nullptr) return std::nullopt;
   std::vector<std::vector<std::string>> rows;
-  while (const DBRow* row = NextDBResultSetRow(result.get())) {
+  while (const fh::DBRow* row = NextDBResultSetRow(result.get())) {
     std::vector<std::string>& cells = rows.emplace_back();
     for (std::size_t i = 0; i < row->size(); ++i) {
-      const std::optional<ColumnValue>& value = (*row)[i];
+      const std::optional<fh::ColumnValue>& value = (*row)[i];
       std::string cell =
           value ? ConvertValueToString(&*value, result->columns[i].dataType).value_or("?") : "NULL";
       while (blanks == Blanks::kTrim && !cell.empty() && cell.back() == ' ') cell.pop_back();

@@ -124,7 +124,7 @@ TEST_F(MemoryPoolTest, ReleasedBlocksAreReused) {
 
   MemPool* second = fh::CreateMemPool(nullptr);
   EXPECT_EQ(fh::MemPoolAlloc(second, 64), piece) << "the kept block serves the next pool";
-  const MemPoolAllocatorStats stats = fh::GetMemPoolAllocatorStats();
+  const fh::MemPoolAllocatorStats stats = fh::GetMemPoolAllocatorStats();
   EXPECT_EQ(stats.blocksFromSystem, 1u);
   EXPECT_EQ(stats.blocksKept, 0u);
   fh::DestroyMemPool(second);
@@ -141,7 +141,7 @@ TEST_F(MemoryPoolTest, ClearingReleasesEverythingAndKeepsThePoolUsable) {
 
   fh::ClearMemPool(pool);
   // All blocks but one went back to the allocator, the child with them.
-  const MemPoolAllocatorStats stats = fh::GetMemPoolAllocatorStats();
+  const fh::MemPoolAllocatorStats stats = fh::GetMemPoolAllocatorStats();
   EXPECT_EQ(stats.blocksFromSystem - stats.blocksKept, 1u);
   EXPECT_NE(fh::MemPoolAlloc(pool, 8), nullptr);
   fh::DestroyMemPool(pool);
@@ -163,7 +163,7 @@ TEST_F(MemoryPoolTest, ChildrenAreDestroyedWithTheirParent) {
   fh::DestroyMemPool(sibling);
   EXPECT_EQ(fh::GetMemPoolAllocatorStats().blocksKept, 1u);
   fh::DestroyMemPool(parent);
-  const MemPoolAllocatorStats stats = fh::GetMemPoolAllocatorStats();
+  const fh::MemPoolAllocatorStats stats = fh::GetMemPoolAllocatorStats();
   EXPECT_EQ(stats.blocksKept, 4u) << "every block of the family went back";
   EXPECT_EQ(stats.blocksFromSystem, 4u);
 }
@@ -186,7 +186,7 @@ TEST_F(MemoryPoolTest, RootPoolLivesUnderAUseCount) {
   fh::ReleaseMemPool();
   EXPECT_EQ(fh::GetRootMemPool(), nullptr);
   EXPECT_EQ(fh::GetMemPoolUseCount(), 0);
-  const MemPoolAllocatorStats stats = fh::GetMemPoolAllocatorStats();
+  const fh::MemPoolAllocatorStats stats = fh::GetMemPoolAllocatorStats();
   EXPECT_EQ(stats.blocksFromSystem, 0u) << "the last release frees every block";
   fh::ReleaseMemPool();
   EXPECT_EQ(fh::GetMemPoolUseCount(), 0);

@@ -117,7 +117,7 @@ TEST(ObjectLockTest, AnyThreadMayUnlock) {
 TEST(ObjectLockTest, GuardHoldsForItsScope) {
   int object = 0;
   {
-    ObjectLockGuard hold(&object);
+    fh::ObjectLockGuard hold(&object);
     EXPECT_EQ(TryLockObject(&object, kObjectLockAction), kObjectBusy);
   }
   EXPECT_EQ(TryLockObject(&object, kObjectLockAction), kObjectLocked);
@@ -127,7 +127,7 @@ TEST(ObjectLockTest, GuardHoldsForItsScope) {
 TEST(ObjectLockTest, GuardReleasedEarlyUnlocksOnce) {
   int object = 0;
   {
-    ObjectLockGuard hold(&object);
+    fh::ObjectLockGuard hold(&object);
     hold.Release();
     EXPECT_EQ(TryLockObject(&object, kObjectLockAction), kObjectLocked);
     hold.Release();  // does nothing: the lock taken above is not the guard's
@@ -139,7 +139,7 @@ TEST(ObjectLockTest, GuardReleasedEarlyUnlocksOnce) {
 
 TEST(ObjectLockTest, GuardOnNullLocksNothing) {
   {
-    ObjectLockGuard none(nullptr);
+    fh::ObjectLockGuard none(nullptr);
     EXPECT_EQ(fh::LockedObjectCount(), 0);
     none.Release();
   }
@@ -158,10 +158,10 @@ TEST(ObjectLockTest, ManyThreadsCountExactlyUnderOneAddress) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < kRounds; ++i) {
-        ObjectLockGuard hold(&counter);
+        fh::ObjectLockGuard hold(&counter);
         ++counter;
         if (t % 2 == 0) {
-          ObjectLockGuard inner(&other);
+          fh::ObjectLockGuard inner(&other);
         }
       }
     });

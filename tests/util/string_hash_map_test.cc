@@ -7,7 +7,7 @@
 
 namespace {
 
-std::vector<std::string> KeysOf(const StringHashMap& map) {
+std::vector<std::string> KeysOf(const fh::StringHashMap& map) {
   std::vector<const char*> keys = map.Keys();
   EXPECT_FALSE(keys.empty());
   EXPECT_EQ(keys.back(), nullptr);
@@ -29,7 +29,7 @@ TEST(StringHashMapTest, BucketOfAKeyUsesUnsignedBytes) {
       {1, "anything", 0},
   };
   for (const Case& c : cases) {
-    StringHashMap map(c.asked);
+    fh::StringHashMap map(c.asked);
     EXPECT_EQ(map.bucketCount(), c.asked == 0 ? 10u : c.asked);
     EXPECT_EQ(map.BucketIndex(c.key), c.bucket) << c.key;
     int value = 1;
@@ -39,13 +39,13 @@ TEST(StringHashMapTest, BucketOfAKeyUsesUnsignedBytes) {
 }
 
 TEST(StringHashMapTest, ChainKeepsOrderAndReusesAnEmptiedFirstEntry) {
-  StringHashMap map(1);  // every key in one chain
+  fh::StringHashMap map(1);  // every key in one chain
   int a = 1, b = 2, c = 3, d = 4;
   ASSERT_TRUE(map.Put("a", &a));
   ASSERT_TRUE(map.Put("b", &b));
   ASSERT_TRUE(map.Put("c", &c));
   EXPECT_EQ(KeysOf(map), (std::vector<std::string>{"a", "b", "c"}));
-  StringHashMapEntry* entryOfC = map.GetEntry("c");
+  fh::StringHashMapEntry* entryOfC = map.GetEntry("c");
 
   EXPECT_TRUE(map.Remove("a"));  // the first entry empties, its chain stays
   EXPECT_FALSE(map.Remove("a"));
@@ -63,10 +63,10 @@ TEST(StringHashMapTest, ChainKeepsOrderAndReusesAnEmptiedFirstEntry) {
 }
 
 TEST(StringHashMapTest, PutReplacesInPlaceAndKeysAreExact) {
-  StringHashMap map(10);
+  fh::StringHashMap map(10);
   int first = 1, second = 2;
   ASSERT_TRUE(map.Put("Seq", &first));
-  StringHashMapEntry* entry = map.GetEntry("Seq");
+  fh::StringHashMapEntry* entry = map.GetEntry("Seq");
   ASSERT_TRUE(map.Put("Seq", &second));
   EXPECT_EQ(map.GetEntry("Seq"), entry);
   EXPECT_EQ(entry->value, &second);
@@ -78,7 +78,7 @@ TEST(StringHashMapTest, PutReplacesInPlaceAndKeysAreExact) {
 }
 
 TEST(StringHashMapTest, MergeAddsOnlyMissingKeys) {
-  StringHashMap from(3), into(7);
+  fh::StringHashMap from(3), into(7);
   int x = 1, y = 2, other = 3;
   ASSERT_TRUE(from.Put("x", &x));
   ASSERT_TRUE(from.Put("y", &y));

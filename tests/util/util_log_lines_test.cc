@@ -48,7 +48,7 @@ signed char CompareIntElements(const VectorNode* newNode, const VectorNode* exis
 
 TEST(UtilLogLinesTest, SortedInsertionFindsItsProbesWithGetNthElement) {
   int values[] = {10, 20, 30, 40, 50, 60, 70, 35};
-  const VectorCompareHolder ascending{CompareIntElements};
+  const fh::VectorCompareHolder ascending{CompareIntElements};
   Vector vector;
   InitVector(&vector, &ascending);
   for (int i = 0; i < 7; ++i) ASSERT_EQ(AddElementData(&vector, &values[i]), 1);

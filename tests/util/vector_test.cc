@@ -27,7 +27,7 @@ signed char CompareTexts(const VectorNode* newNode, const VectorNode* existing) 
                                          static_cast<const char*>(existing->data)));
 }
 
-const VectorCompareHolder kAscending{CompareInts};
+const fh::VectorCompareHolder kAscending{CompareInts};
 
 // The elements from head to tail, checking count and tail on the way.
 std::vector<int> Values(const Vector& vector) {
@@ -94,7 +94,7 @@ TEST(VectorTest, WideComparisonResultsCountBySignOnly) {
   char a[] = "a";
   char z[] = "\x7f";
   Vector vector;
-  VectorCompareHolder holder{CompareTexts};
+  fh::VectorCompareHolder holder{CompareTexts};
   InitVector(&vector, &holder);
   EXPECT_EQ(AddElementData(&vector, z), 1);
   EXPECT_EQ(AddElementData(&vector, a), 1);
@@ -240,7 +240,7 @@ TEST(VectorTest, CloneVectorCopiesTextsInOrder) {
   char b[] = "beta";
   char a[] = "alpha";
   Vector vector;
-  VectorCompareHolder holder{CompareTexts};
+  fh::VectorCompareHolder holder{CompareTexts};
   InitVector(&vector, &holder);
   AddElementData(&vector, b);
   AddElementData(&vector, a);

@@ -32,12 +32,12 @@ struct BlobPieces {
 
 // Gathers every piece of supplier. false (after the error line) for a piece
 // with a negative length or with no bytes but a positive length.
-bool GatherPieces(BlobSupplier supplier, void* context, BlobPieces& gathered) {
+bool GatherPieces(fh::BlobSupplier supplier, void* context, BlobPieces& gathered) {
   if (supplier == nullptr) return true;
   for (;;) {
     const void* piece = nullptr;
     int32_t length = 0;
-    if (supplier(&piece, &length, context) == kBlobNoMoreData) return true;
+    if (supplier(&piece, &length, context) == fh::kBlobNoMoreData) return true;
     if (length < 0 || (piece == nullptr && length > 0)) {
       LogError("Invalid blob piece\n");
       return false;
@@ -64,7 +64,7 @@ bool SendPieces(const Statement& statement, const BlobPieces& gathered) {
 }  // namespace
 
 std::unique_ptr<DBResultSet> ODBCExecuteQueryBlob(ConnectionHandle* handle, const char* text,
-                                                  BlobSink sink, void* context) {
+                                                  fh::BlobSink sink, void* context) {
   LogTrace("Inside ODBCExecuteQuery\n");
   OdbcConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return nullptr;
@@ -77,7 +77,7 @@ std::unique_ptr<DBResultSet> ODBCExecuteQueryBlob(ConnectionHandle* handle, cons
   }
 }
 
-int ODBCExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupplier supplier,
+int ODBCExecuteUpdateBlob(ConnectionHandle* handle, const char* text, fh::BlobSupplier supplier,
                           void* context) {
   LogTrace("Inside ODBCExecuteUpdateBlob\n");
   OdbcConnection* cell = CellOf(handle);

@@ -71,7 +71,7 @@ bool CreateDSN(const char* dsnName, const char* description, const char* server,
 }
 
 bool CreateDSNFromFile(const char* path) {
-  ConfigFileStream stream = fh::OpenDataFileForRead(path);
+  fh::ConfigFileStream stream = fh::OpenDataFileForRead(path);
   if (!stream) {
     LogError("Error opening File %s \n", path != nullptr ? path : "(null)");
     return false;

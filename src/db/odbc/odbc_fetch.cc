@@ -14,15 +14,17 @@
 #include "dictionary/column_types.h"
 #include "log/log.h"
 
+namespace fh {
+
 namespace {
 
-using fh::odbc::Fail;
-using fh::odbc::FailStatement;
-using fh::odbc::Odbc;
-using fh::odbc::OdbcConnection;
-using fh::odbc::SqlText;
-using fh::odbc::Statement;
-using fh::odbc::Succeeded;
+using odbc::Fail;
+using odbc::FailStatement;
+using odbc::Odbc;
+using odbc::OdbcConnection;
+using odbc::SqlText;
+using odbc::Statement;
+using odbc::Succeeded;
 
 // A result column: what the database said and how its values are read.
 struct FetchColumn {
@@ -148,8 +150,7 @@ bool ReadColumn(Fetch& fetch, SQLUSMALLINT column, const FetchColumn& kind, cons
     case ReadResult::kValue:
       break;
   }
-  std::optional<ColumnValue> value =
-      fh::FetchedTextValue(text.c_str(), text.size(), kind.columnType);
+  std::optional<ColumnValue> value = FetchedTextValue(text.c_str(), text.size(), kind.columnType);
   if (!value) {
     LogError("Value conversion failed for column %s\n", name.c_str());
     return false;
@@ -182,7 +183,7 @@ bool DescribeColumns(const Statement& statement, SQLSMALLINT count,
       FailStatement("SQLDescribeCol failed\n", statement);
       return false;
     }
-    kind.columnType = fh::MapODBCSqlType(kind.sqlType);
+    kind.columnType = MapODBCSqlType(kind.sqlType);
     kind.size = size;
     descriptors.push_back({reinterpret_cast<const char*>(name.data()), kind.columnType});
     columns.push_back(kind);
@@ -358,7 +359,7 @@ bool ReadBound(Fetch& fetch, SQLULEN rowIndex, SQLUSMALLINT column, const FetchC
     value = text.c_str();
     length = text.size();
   }
-  std::optional<ColumnValue> converted = fh::FetchedTextValue(value, length, kind.columnType);
+  std::optional<ColumnValue> converted = FetchedTextValue(value, length, kind.columnType);
   if (!converted) {
     LogError("Value conversion failed for column %s\n", name.c_str());
     return false;
@@ -432,8 +433,8 @@ std::unique_ptr<DBResultSet> FetchAll(Fetch& fetch) {
 
 }  // namespace
 
-std::unique_ptr<DBResultSet> fh::odbc::RunQuery(OdbcConnection& cell, const char* text,
-                                                BlobSink sink, void* context, bool blobMode) {
+std::unique_ptr<DBResultSet> odbc::RunQuery(OdbcConnection& cell, const char* text, BlobSink sink,
+                                            void* context, bool blobMode) {
   Binding binding;  // declared first: the statement points into it until freed
   if (!blobMode) binding.rereadable = RereadsBoundBlocks(cell);
   Statement statement(cell.connection);
@@ -462,3 +463,5 @@ std::unique_ptr<DBResultSet> fh::odbc::RunQuery(OdbcConnection& cell, const char
   if (blobMode && sink == nullptr) fetch.sink = [](const void*, int32_t, void*) {};
   return FetchAll(fetch);
 }
+
+}  // namespace fh

@@ -11,7 +11,9 @@
 #include "lock/object_lock.h"
 #include "log/log.h"
 
-namespace fh::odbc {
+namespace fh {
+
+namespace odbc {
 
 // One parameter's bound array: the values of a chunk's rows side by side
 // (each element `width` bytes) and their lengths or SQL_NULL_DATA.
@@ -69,21 +71,21 @@ bool PreparedStatementSet::Remove(const PreparedStatement* pointer) {
 
 void PreparedStatementSet::ReleaseAll() { statements_.clear(); }
 
-}  // namespace fh::odbc
+}  // namespace odbc
 
 namespace {
 
-using fh::odbc::kOdbcMaxArrayRows;
-using fh::odbc::Odbc;
-using fh::odbc::OdbcPrepared;
-using fh::odbc::ParameterArray;
-using fh::odbc::PreparedStatementSet;
-using fh::odbc::Succeeded;
+using odbc::kOdbcMaxArrayRows;
+using odbc::Odbc;
+using odbc::OdbcPrepared;
+using odbc::ParameterArray;
+using odbc::PreparedStatementSet;
+using odbc::Succeeded;
 
 // A failure: its fixed line, then the driver's records about the handle;
 // a lost link marks the connection broken.
 void Fail(ConnectionHandle* handle, const char* line, SQLSMALLINT handleType, SQLHANDLE odbc) {
-  fh::odbc::ReportOdbcFailure(line, handleType, odbc, handle);
+  odbc::ReportOdbcFailure(line, handleType, odbc, handle);
 }
 
 // ---- how a kind travels
@@ -313,9 +315,9 @@ ChunkOutcome RunChunk(ConnectionHandle* handle, OdbcPrepared& prepared, const Bo
     } else {
       outcome.ran = true;
     }
-  } else if (rows > 1 && ran == 0 && fh::IsInTransaction(*handle) == 0 &&
-             fh::odbc::ClassifyOdbcDiagnostics(fh::odbc::ReadOdbcDiagnostics(
-                 SQL_HANDLE_STMT, prepared.statement)) == fh::odbc::OdbcFailure::kStatement) {
+  } else if (rows > 1 && ran == 0 && IsInTransaction(*handle) == 0 &&
+             odbc::ClassifyOdbcDiagnostics(odbc::ReadOdbcDiagnostics(
+                 SQL_HANDLE_STMT, prepared.statement)) == odbc::OdbcFailure::kStatement) {
     // Nothing of the array stayed (the driver ran it as one statement):
     // one row at a time finds the failing row and keeps the rows before it.
     outcome.retry = true;
@@ -325,8 +327,8 @@ ChunkOutcome RunChunk(ConnectionHandle* handle, OdbcPrepared& prepared, const Bo
     if (rows == 1) failing = 0;
     if (failing >= 0) {
       const int number = first + failing;
-      fh::LogFailingBoundRow(values + static_cast<std::ptrdiff_t>(number) * prepared.parameterCount,
-                             prepared.parameterCount, number);
+      LogFailingBoundRow(values + static_cast<std::ptrdiff_t>(number) * prepared.parameterCount,
+                         prepared.parameterCount, number);
     } else {
       LogError("Failing rows %d to %d: the array failed as a whole\n", first, first + rows - 1);
     }
@@ -352,7 +354,7 @@ bool DriverNameHas(SQLHDBC connection, const char* piece) {
 OdbcPrepared* Lookup(ConnectionHandle* handle, PreparedStatement* pointer) {
   SQLHDBC connection = SQL_NULL_HDBC;
   PreparedStatementSet* statements = nullptr;
-  if (pointer == nullptr || !fh::odbc::OdbcLinkOf(handle, &connection, &statements)) {
+  if (pointer == nullptr || !odbc::OdbcLinkOf(handle, &connection, &statements)) {
     return nullptr;
   }
   OdbcPrepared* prepared = statements->Find(pointer);
@@ -395,12 +397,12 @@ int ExecuteRows(ConnectionHandle* handle, OdbcPrepared& prepared, const BoundVal
 
 }  // namespace
 
-PreparedStatement* fh::ODBCPrepareStatement(ConnectionHandle* handle, const char* text,
-                                            int parameterCount) {
+PreparedStatement* ODBCPrepareStatement(ConnectionHandle* handle, const char* text,
+                                        int parameterCount) {
   SQLHDBC connection = SQL_NULL_HDBC;
   PreparedStatementSet* statements = nullptr;
   if (text == nullptr || parameterCount < 0 ||
-      !fh::odbc::OdbcLinkOf(handle, &connection, &statements)) {
+      !odbc::OdbcLinkOf(handle, &connection, &statements)) {
     return nullptr;
   }
   ObjectLockGuard lock(handle);
@@ -437,8 +439,8 @@ PreparedStatement* fh::ODBCPrepareStatement(ConnectionHandle* handle, const char
   }
 }
 
-int fh::ODBCExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
-                            const BoundValue* values, int rowCount, uint8_t* rowStatus) {
+int ODBCExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
+                        const BoundValue* values, int rowCount, uint8_t* rowStatus) {
   ObjectLockGuard lock(handle);
   OdbcPrepared* prepared = Lookup(handle, statement);
   if (prepared == nullptr) return 0;
@@ -455,16 +457,18 @@ int fh::ODBCExecutePrepared(ConnectionHandle* handle, PreparedStatement* stateme
   }
 }
 
-int64_t fh::ODBCPreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement) {
+int64_t ODBCPreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement) {
   ObjectLockGuard lock(handle);
   const OdbcPrepared* prepared = Lookup(handle, statement);
   return prepared != nullptr ? prepared->rowCount : -1;
 }
 
-void fh::ODBCFinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement) {
+void ODBCFinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement) {
   ObjectLockGuard lock(handle);
   SQLHDBC connection = SQL_NULL_HDBC;
   PreparedStatementSet* statements = nullptr;
-  if (statement == nullptr || !fh::odbc::OdbcLinkOf(handle, &connection, &statements)) return;
+  if (statement == nullptr || !odbc::OdbcLinkOf(handle, &connection, &statements)) return;
   if (!statements->Remove(statement)) LogError("Unknown prepared statement\n");
 }
+
+}  // namespace fh

@@ -54,9 +54,11 @@ std::unique_ptr<ConnectionHandle> ODBCOpenConnection(const ConnParamsEntry* entr
 int ODBCExecuteUpdate(ConnectionHandle* handle, const char* text);
 
 namespace fh {
+
 // As ODBCExecuteUpdate (same lines, same lock), but gives the number of rows
 // the statement changed (0 when it touched none), or -1 on failure.
 int64_t ODBCExecuteUpdateRowCount(ConnectionHandle* handle, const char* text);
+
 }  // namespace fh
 
 // Logs "Inside ODBCExecuteQuery\n" (trace). A new result set with every row,
@@ -88,7 +90,7 @@ int ODBCRollbackTransaction(ConnectionHandle* handle);
 // Statement Handle failed\n", "SQLPrepare failed\n", "SQLBindParameter failed\n", "SQLExecute
 // failed\n", "SQLParamData failed\n", "SQLPutData failed\n", "Invalid blob piece\n" (a negative
 // length, or no bytes for a positive one) or "No Rows Affected \n"; else 1.
-int ODBCExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupplier supplier,
+int ODBCExecuteUpdateBlob(ConnectionHandle* handle, const char* text, fh::BlobSupplier supplier,
                           void* context);
 
 // As ODBCExecuteQuery, prepared and executed ("SQLPrepare failed\n",
@@ -96,9 +98,10 @@ int ODBCExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSuppli
 // at most 1024 bytes and pushed to sink (then its end call) and hold SQL NULL
 // in the result set.
 std::unique_ptr<DBResultSet> ODBCExecuteQueryBlob(ConnectionHandle* handle, const char* text,
-                                                  BlobSink sink, void* context);
+                                                  fh::BlobSink sink, void* context);
 
 namespace fh {
+
 // The column type code for an ODBC SQL type: the provider's fixed table of
 // 36 types; 0 (KES_SQL_NOT_SUPPORTED_TYPE) for any other type, whose values
 // come back as their text.
@@ -107,4 +110,5 @@ uint8_t MapODBCSqlType(int sqlType);
 // The connect string ODBCOpenConnection uses for entry (see the top of this
 // file). Holds the password: never log it.
 std::string BuildODBCConnectString(const ConnParamsEntry& entry);
+
 }  // namespace fh

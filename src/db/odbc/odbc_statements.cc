@@ -23,7 +23,7 @@ int64_t fh::ODBCExecuteUpdateRowCount(ConnectionHandle* handle, const char* text
   OdbcConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return -1;
   Operation operation(handle);
-  ObjectLockGuard lock(handle);
+  fh::ObjectLockGuard lock(handle);
   Statement statement(cell->connection);
   if (!statement) {
     Fail("Allocating Statement Handle failed\n", SQL_HANDLE_DBC, cell->connection);
@@ -54,7 +54,7 @@ std::unique_ptr<DBResultSet> ODBCExecuteQuery(ConnectionHandle* handle, const ch
   OdbcConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return nullptr;
   Operation operation(handle);
-  ObjectLockGuard lock(handle);
+  fh::ObjectLockGuard lock(handle);
   try {
     return RunQuery(*cell, text, nullptr, nullptr, false);
   } catch (const std::bad_alloc&) {

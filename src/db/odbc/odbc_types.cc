@@ -5,6 +5,8 @@
 #include "db/odbc/odbc_provider.h"
 #include "dictionary/column_types.h"
 
+namespace fh {
+
 namespace {
 
 struct SqlTypeMapping {
@@ -56,9 +58,11 @@ static_assert(std::size(kSqlTypeTable) == 36);
 
 }  // namespace
 
-uint8_t fh::MapODBCSqlType(int sqlType) {
+uint8_t MapODBCSqlType(int sqlType) {
   for (const SqlTypeMapping& mapping : kSqlTypeTable) {
     if (mapping.sqlType == sqlType) return mapping.columnType;
   }
   return KES_SQL_NOT_SUPPORTED_TYPE;
 }
+
+}  // namespace fh

@@ -3,7 +3,9 @@
 #include "db/connection.h"
 #include "log/log.h"
 
-bool fh::sqlite::IsConnectionLevel(int code) {
+namespace fh {
+
+bool sqlite::IsConnectionLevel(int code) {
   switch (code & 0xff) {
     case SQLITE_CANTOPEN:
     case SQLITE_NOTADB:
@@ -15,7 +17,7 @@ bool fh::sqlite::IsConnectionLevel(int code) {
   }
 }
 
-void fh::sqlite::ReportFailure(const char* line, ConnectionHandle* handle, sqlite3* db, int code) {
+void sqlite::ReportFailure(const char* line, ConnectionHandle* handle, sqlite3* db, int code) {
   const bool connectionLevel = IsConnectionLevel(code);
   const char* state = connectionLevel                      ? "08S01"
                       : (code & 0xff) == SQLITE_CONSTRAINT ? "23000"
@@ -25,5 +27,7 @@ void fh::sqlite::ReportFailure(const char* line, ConnectionHandle* handle, sqlit
   LogError("STATE: %s\n", state);
   LogError("NAT: %ld\n", static_cast<long>(code));
   LogError("MSG: %s\n", message);
-  if (connectionLevel && handle != nullptr) fh::MarkConnectionBroken(*handle);
+  if (connectionLevel && handle != nullptr) MarkConnectionBroken(*handle);
 }
+
+}  // namespace fh

@@ -13,10 +13,12 @@
 #include "lock/object_lock.h"
 #include "log/log.h"
 
+namespace fh {
+
 namespace {
 
-using fh::sqlite::SqliteConnection;
-using fh::sqlite::SqlitePrepared;
+using sqlite::SqliteConnection;
+using sqlite::SqlitePrepared;
 
 // The prepared statements are the provider's own objects behind the
 // interface's opaque type.
@@ -30,7 +32,7 @@ PreparedStatement* Opaque(SqlitePrepared* statement) {
 
 // The statement when it was prepared on handle's connection; none otherwise.
 SqlitePrepared* StatementOf(ConnectionHandle* handle, PreparedStatement* statement) {
-  SqliteConnection* cell = fh::sqlite::ConnectionOf(handle);
+  SqliteConnection* cell = sqlite::ConnectionOf(handle);
   if (cell == nullptr || statement == nullptr) return nullptr;
   SqlitePrepared* own = Own(statement);
   for (const auto& prepared : cell->prepared) {
@@ -81,41 +83,40 @@ int64_t RunRow(ConnectionHandle* handle, sqlite3* db, SqlitePrepared& prepared,
     code = Bind(statement, i + 1, row[i]);
   }
   if (code != SQLITE_OK) {
-    fh::sqlite::ReportFailure("Binding parameter failed\n", handle, db,
-                              sqlite3_extended_errcode(db));
+    sqlite::ReportFailure("Binding parameter failed\n", handle, db, sqlite3_extended_errcode(db));
   } else {
     while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
     }
     if (code != SQLITE_DONE) {
-      fh::sqlite::ReportFailure("Executing statement failed\n", handle, db,
-                                sqlite3_extended_errcode(db));
+      sqlite::ReportFailure("Executing statement failed\n", handle, db,
+                            sqlite3_extended_errcode(db));
     }
   }
   sqlite3_reset(statement);
   if (code == SQLITE_DONE) return sqlite3_changes64(db);
-  fh::LogFailingBoundRow(row, prepared.parameterCount, number);
+  LogFailingBoundRow(row, prepared.parameterCount, number);
   return -1;
 }
 
 }  // namespace
 
-PreparedStatement* fh::SqlitePrepareStatement(ConnectionHandle* handle, const char* text,
-                                              int parameterCount) {
-  SqliteConnection* cell = fh::sqlite::ConnectionOf(handle);
+PreparedStatement* SqlitePrepareStatement(ConnectionHandle* handle, const char* text,
+                                          int parameterCount) {
+  SqliteConnection* cell = sqlite::ConnectionOf(handle);
   if (cell == nullptr || text == nullptr || parameterCount < 0) return nullptr;
   ObjectLockGuard lock(handle);
   const char* line = "Preparing statement failed\n";
-  if (!fh::sqlite::CheckDatabaseFile(handle, cell->db, line)) return nullptr;
+  if (!sqlite::CheckDatabaseFile(handle, cell->db, line)) return nullptr;
   try {
     auto prepared = std::make_unique<SqlitePrepared>();
     const int code = sqlite3_prepare_v2(cell->db, text, -1, &prepared->statement, nullptr);
     if (code != SQLITE_OK) {
-      fh::sqlite::ReportFailure(line, handle, cell->db, sqlite3_extended_errcode(cell->db));
+      sqlite::ReportFailure(line, handle, cell->db, sqlite3_extended_errcode(cell->db));
       return nullptr;
     }
     if (prepared->statement == nullptr ||
         sqlite3_bind_parameter_count(prepared->statement) != parameterCount) {
-      fh::sqlite::ReportFailure(line, handle, nullptr, SQLITE_RANGE);
+      sqlite::ReportFailure(line, handle, nullptr, SQLITE_RANGE);
       return nullptr;
     }
     prepared->owner = cell;
@@ -128,9 +129,9 @@ PreparedStatement* fh::SqlitePrepareStatement(ConnectionHandle* handle, const ch
   }
 }
 
-int fh::SqliteExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
-                              const BoundValue* values, int rowCount, uint8_t* rowStatus) {
-  if (fh::sqlite::ConnectionOf(handle) == nullptr) return 0;
+int SqliteExecutePrepared(ConnectionHandle* handle, PreparedStatement* statement,
+                          const BoundValue* values, int rowCount, uint8_t* rowStatus) {
+  if (sqlite::ConnectionOf(handle) == nullptr) return 0;
   ObjectLockGuard lock(handle);
   SqlitePrepared* prepared = StatementOf(handle, statement);
   if (prepared == nullptr || rowCount < 0 ||
@@ -140,7 +141,7 @@ int fh::SqliteExecutePrepared(ConnectionHandle* handle, PreparedStatement* state
   sqlite3* db = prepared->owner->db;
   prepared->lastRowCount = -1;
   if (rowStatus != nullptr) std::fill(rowStatus, rowStatus + rowCount, uint8_t{0});
-  if (!fh::sqlite::CheckDatabaseFile(handle, db, "Executing statement failed\n")) return 0;
+  if (!sqlite::CheckDatabaseFile(handle, db, "Executing statement failed\n")) return 0;
   int64_t changed = 0;
   for (int row = 0; row < rowCount; ++row) {
     const int64_t rowChanged =
@@ -154,17 +155,19 @@ int fh::SqliteExecutePrepared(ConnectionHandle* handle, PreparedStatement* state
   return 1;
 }
 
-int64_t fh::SqlitePreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement) {
-  if (fh::sqlite::ConnectionOf(handle) == nullptr) return -1;
+int64_t SqlitePreparedRowCount(ConnectionHandle* handle, PreparedStatement* statement) {
+  if (sqlite::ConnectionOf(handle) == nullptr) return -1;
   ObjectLockGuard lock(handle);
   SqlitePrepared* prepared = StatementOf(handle, statement);
   return prepared != nullptr ? prepared->lastRowCount : -1;
 }
 
-void fh::SqliteFinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement) {
-  SqliteConnection* cell = fh::sqlite::ConnectionOf(handle);
+void SqliteFinalizeStatement(ConnectionHandle* handle, PreparedStatement* statement) {
+  SqliteConnection* cell = sqlite::ConnectionOf(handle);
   if (cell == nullptr || statement == nullptr) return;
   ObjectLockGuard lock(handle);
   SqlitePrepared* own = Own(statement);
   std::erase_if(cell->prepared, [own](const auto& prepared) { return prepared.get() == own; });
 }
+
+}  // namespace fh

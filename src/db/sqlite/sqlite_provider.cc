@@ -100,7 +100,7 @@ int64_t RunUpdate(const Operation& op, const char* text) {
 struct Fetch {
   const Operation& op;
   sqlite3_stmt* statement;
-  BlobSink sink = nullptr;  // none: binary columns come back as values
+  fh::BlobSink sink = nullptr;  // none: binary columns come back as values
   void* context = nullptr;
 };
 
@@ -124,9 +124,9 @@ bool IsPlainText(uint8_t type) {
 // A text column's value: the text up to its first zero byte, as the
 // fetched-text conversion reads it, without its detours. false when memory
 // is exhausted.
-bool PlainTextValue(const char* text, std::optional<ColumnValue>& value) {
+bool PlainTextValue(const char* text, std::optional<fh::ColumnValue>& value) {
   try {
-    value.emplace(ColumnValue::FromText(text != nullptr ? text : ""));
+    value.emplace(fh::ColumnValue::FromText(text != nullptr ? text : ""));
     return true;
   } catch (const std::bad_alloc&) {
     return false;
@@ -139,26 +139,26 @@ bool PlainTextValue(const char* text, std::optional<ColumnValue>& value) {
 // convert. Reading through the value takes no lock per call: the caller
 // holds the connection's mutex.
 bool ReadValue(sqlite3_value* cell, int stored, uint8_t columnType,
-               std::optional<ColumnValue>& value) {
+               std::optional<fh::ColumnValue>& value) {
   if (columnType == KES_SQL_DOUBLE && (stored == SQLITE_FLOAT || stored == SQLITE_INTEGER)) {
-    value.emplace(ColumnValue::FromDouble(sqlite3_value_double(cell)));
+    value.emplace(fh::ColumnValue::FromDouble(sqlite3_value_double(cell)));
     return true;
   }
   if (stored == SQLITE_INTEGER) {
     const int64_t number = sqlite3_value_int64(cell);
     if (columnType == KES_SQL_BOOLEAN) {
-      value.emplace(ColumnValue::FromInteger(KES_SQL_BOOLEAN, number == 1));
+      value.emplace(fh::ColumnValue::FromInteger(KES_SQL_BOOLEAN, number == 1));
       return true;
     }
     if (fh::IsIntegerColumnType(columnType)) {
-      value.emplace(ColumnValue::FromInteger(columnType, number));
+      value.emplace(fh::ColumnValue::FromInteger(columnType, number));
       return true;
     }
   }
   if (columnType == KES_SQL_BLOB && stored == SQLITE_BLOB) {
     const void* bytes = sqlite3_value_blob(cell);
     value.emplace(
-        ColumnValue::FromBytes(bytes, static_cast<std::size_t>(sqlite3_value_bytes(cell))));
+        fh::ColumnValue::FromBytes(bytes, static_cast<std::size_t>(sqlite3_value_bytes(cell))));
     return true;
   }
   const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(cell));
@@ -185,11 +185,12 @@ class ConnectionMutex {
 };
 
 // Reads the current row into row. false after the failure's lines.
-bool ReadRow(const Fetch& fetch, const std::vector<DBColumnDescriptor>& columns, DBRow& row) {
+bool ReadRow(const Fetch& fetch, const std::vector<fh::DBColumnDescriptor>& columns,
+             fh::DBRow& row) {
   ConnectionMutex hold(fetch.op.db);
   row.reserve(columns.size());
   for (int column = 0; column < static_cast<int>(columns.size()); ++column) {
-    const DBColumnDescriptor& descriptor = columns[static_cast<std::size_t>(column)];
+    const fh::DBColumnDescriptor& descriptor = columns[static_cast<std::size_t>(column)];
     if (fetch.sink != nullptr && descriptor.dataType == KES_SQL_BLOB) {
       StreamBlob(fetch, column);
       row.emplace_back(std::nullopt);
@@ -197,7 +198,7 @@ bool ReadRow(const Fetch& fetch, const std::vector<DBColumnDescriptor>& columns,
     }
     sqlite3_value* cell = sqlite3_column_value(fetch.statement, column);
     const int stored = sqlite3_value_type(cell);
-    std::optional<ColumnValue>& value = row.emplace_back();
+    std::optional<fh::ColumnValue>& value = row.emplace_back();
     if (stored == SQLITE_NULL) {
       continue;
     }
@@ -212,7 +213,7 @@ bool ReadRow(const Fetch& fetch, const std::vector<DBColumnDescriptor>& columns,
 // A prepared query and its result columns.
 struct Query {
   Statement statement;
-  std::vector<DBColumnDescriptor> columns;
+  std::vector<fh::DBColumnDescriptor> columns;
   std::vector<int> expressions;  // columns typed by their first value
   int count = 0;
   bool typed = false;  // the expressions typed (a row was read)
@@ -241,7 +242,7 @@ enum class Step { kRow, kEnd, kFailed };
 // Steps query to its next row and reads it into row (emptied first); the
 // first row types the expression columns. kFailed after the failure's
 // lines.
-Step NextRow(const Fetch& fetch, Query& query, DBRow& row) {
+Step NextRow(const Fetch& fetch, Query& query, fh::DBRow& row) {
   sqlite3_stmt* statement = query.statement.get();
   if (statement == nullptr) return Step::kEnd;  // a comment or a lone ";"
   const int code = sqlite3_step(statement);
@@ -261,15 +262,15 @@ Step NextRow(const Fetch& fetch, Query& query, DBRow& row) {
   return ReadRow(fetch, query.columns, row) ? Step::kRow : Step::kFailed;
 }
 
-std::unique_ptr<DBResultSet> RunQuery(const Operation& op, const char* text, BlobSink sink,
+std::unique_ptr<DBResultSet> RunQuery(const Operation& op, const char* text, fh::BlobSink sink,
                                       void* context, bool blobMode) {
   Query query;
   if (!PrepareQuery(op, text, query)) return nullptr;
   Fetch fetch{op, query.statement.get(), blobMode ? sink : nullptr, context};
   if (blobMode && sink == nullptr) fetch.sink = [](const void*, int32_t, void*) {};
-  DBRows rows;
+  fh::DBRows rows;
   for (;;) {
-    DBRow row;
+    fh::DBRow row;
     const Step step = NextRow(fetch, query, row);
     if (step == Step::kFailed) return nullptr;
     if (step == Step::kEnd) break;
@@ -285,8 +286,9 @@ constexpr std::size_t kStreamBatchRows = 64;
 // Reads the next rows of query into batch under the handle's lock (taken
 // here, with the connection's mutex): the number read; *step says whether
 // the query went on, ended or failed after them.
-std::size_t ReadBatch(const Operation& op, Query& query, std::vector<DBRow>& batch, Step* step) {
-  ObjectLockGuard lock(op.handle);
+std::size_t ReadBatch(const Operation& op, Query& query, std::vector<fh::DBRow>& batch,
+                      Step* step) {
+  fh::ObjectLockGuard lock(op.handle);
   ConnectionMutex hold(op.db);
   const Fetch fetch{op, query.statement.get(), nullptr, nullptr};
   std::size_t filled = 0;
@@ -298,28 +300,28 @@ std::size_t ReadBatch(const Operation& op, Query& query, std::vector<DBRow>& bat
 }
 
 bool PrepareLocked(const Operation& op, const char* text, Query& query) {
-  ObjectLockGuard lock(op.handle);
+  fh::ObjectLockGuard lock(op.handle);
   return PrepareQuery(op, text, query);
 }
 
 // Runs text handing its rows to sink. The handle's lock is held while rows
 // are read, never while the sink runs, so the sink may use the handle too.
-int StreamRows(const Operation& op, const char* text, const QueryRowSink& sink, void* context) {
+int StreamRows(const Operation& op, const char* text, const fh::QueryRowSink& sink, void* context) {
   Query query;
-  if (!PrepareLocked(op, text, query)) return kStreamFailed;
-  std::vector<DBRow> batch(kStreamBatchRows);
+  if (!PrepareLocked(op, text, query)) return fh::kStreamFailed;
+  std::vector<fh::DBRow> batch(kStreamBatchRows);
   for (bool started = false;;) {
     Step step = Step::kRow;
     const std::size_t filled = ReadBatch(op, query, batch, &step);
-    if (step == Step::kFailed) return kStreamFailed;
+    if (step == Step::kFailed) return fh::kStreamFailed;
     if (!started && !sink.Columns(query.columns.data(), query.count, context)) {
-      return kStreamStopped;
+      return fh::kStreamStopped;
     }
     started = true;
     for (std::size_t at = 0; at < filled; ++at) {
-      if (!sink.Row(batch[at], context)) return kStreamStopped;
+      if (!sink.Row(batch[at], context)) return fh::kStreamStopped;
     }
-    if (step == Step::kEnd) return kStreamDone;
+    if (step == Step::kEnd) return fh::kStreamDone;
   }
 }
 
@@ -364,7 +366,9 @@ fh::sqlite::SqliteConnection::~SqliteConnection() {
   sqlite3_close_v2(db);
 }
 
-fh::sqlite::SqliteConnection* fh::sqlite::ConnectionOf(ConnectionHandle* handle) {
+namespace fh {
+
+sqlite::SqliteConnection* sqlite::ConnectionOf(ConnectionHandle* handle) {
   return handle != nullptr ? dynamic_cast<SqliteConnection*>(handle->connection.get()) : nullptr;
 }
 
@@ -374,7 +378,7 @@ fh::sqlite::SqliteConnection* fh::sqlite::ConnectionOf(ConnectionHandle* handle)
 // reads the file's header through the connection's own file: a file that
 // cannot be read or no longer starts with the SQLite header fails the
 // operation as a connection failure. An empty file (a new database) passes.
-bool fh::sqlite::CheckDatabaseFile(ConnectionHandle* handle, sqlite3* db, const char* line) {
+bool sqlite::CheckDatabaseFile(ConnectionHandle* handle, sqlite3* db, const char* line) {
   if (sqlite3_get_autocommit(db) == 0) return true;
   sqlite3_file* file = nullptr;
   if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
@@ -394,6 +398,8 @@ bool fh::sqlite::CheckDatabaseFile(ConnectionHandle* handle, sqlite3* db, const 
                 code == SQLITE_OK ? SQLITE_NOTADB : code);
   return false;
 }
+
+}  // namespace fh
 
 const DBProvider kSqliteProvider = {
     kSqliteProviderName,         fh::SqliteOpenConnection,        fh::SqliteExecuteUpdate,
@@ -425,7 +431,7 @@ std::unique_ptr<ConnectionHandle> fh::SqliteOpenConnection(const ConnParamsEntry
 int64_t fh::SqliteExecuteUpdateRowCount(ConnectionHandle* handle, const char* text) {
   SqliteConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return -1;
-  ObjectLockGuard lock(handle);
+  fh::ObjectLockGuard lock(handle);
   return RunUpdate(Operation{handle, cell->db}, text);
 }
 
@@ -437,7 +443,7 @@ std::unique_ptr<DBResultSet> fh::SqliteExecuteQuery(ConnectionHandle* handle, co
   LogTrace("Inside SqliteExecuteQuery\n");
   SqliteConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return nullptr;
-  ObjectLockGuard lock(handle);
+  fh::ObjectLockGuard lock(handle);
   try {
     return RunQuery(Operation{handle, cell->db}, text, nullptr, nullptr, false);
   } catch (const std::bad_alloc&) {
@@ -446,21 +452,21 @@ std::unique_ptr<DBResultSet> fh::SqliteExecuteQuery(ConnectionHandle* handle, co
   }
 }
 
-int fh::SqliteStreamQuery(ConnectionHandle* handle, const char* text, const QueryRowSink& sink,
+int fh::SqliteStreamQuery(ConnectionHandle* handle, const char* text, const fh::QueryRowSink& sink,
                           void* context) {
   LogTrace("Inside SqliteExecuteQuery\n");
   SqliteConnection* cell = CellOf(handle);
-  if (cell == nullptr || text == nullptr) return kStreamFailed;
+  if (cell == nullptr || text == nullptr) return fh::kStreamFailed;
   try {
     return StreamRows(Operation{handle, cell->db}, text, sink, context);
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
-    return kStreamFailed;
+    return fh::kStreamFailed;
   }
 }
 
 std::unique_ptr<DBResultSet> fh::SqliteExecuteQueryBlob(ConnectionHandle* handle, const char* text,
-                                                        BlobSink sink, void* context) {
+                                                        fh::BlobSink sink, void* context) {
   LogTrace("Inside SqliteExecuteQuery\n");
   SqliteConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return nullptr;
@@ -472,8 +478,8 @@ std::unique_ptr<DBResultSet> fh::SqliteExecuteQueryBlob(ConnectionHandle* handle
   }
 }
 
-int fh::SqliteExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupplier supplier,
-                                void* context) {
+int fh::SqliteExecuteUpdateBlob(ConnectionHandle* handle, const char* text,
+                                fh::BlobSupplier supplier, void* context) {
   LogTrace("Inside SqliteExecuteUpdateBlob\n");
   SqliteConnection* cell = CellOf(handle);
   if (cell == nullptr || text == nullptr) return 0;
@@ -484,7 +490,7 @@ int fh::SqliteExecuteUpdateBlob(ConnectionHandle* handle, const char* text, Blob
       if (supplier == nullptr) break;
       const void* piece = nullptr;
       int32_t length = 0;
-      if (supplier(&piece, &length, context) == kBlobNoMoreData) break;
+      if (supplier(&piece, &length, context) == fh::kBlobNoMoreData) break;
       if (length < 0 || (piece == nullptr && length > 0)) {
         LogError("Invalid blob piece\n");
         return 0;

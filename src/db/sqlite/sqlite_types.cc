@@ -8,6 +8,8 @@
 
 #include "dictionary/column_types.h"
 
+namespace fh {
+
 namespace {
 
 struct DeclaredTypeMapping {
@@ -48,7 +50,7 @@ constexpr DeclaredTypeMapping kDeclaredTypes[] = {
 
 }  // namespace
 
-uint8_t fh::MapSqliteDeclaredType(const char* declaredType) {
+uint8_t MapSqliteDeclaredType(const char* declaredType) {
   if (declaredType == nullptr) return KES_SQL_NCHAR;
   while (*declaredType == ' ') ++declaredType;
   char word[16] = {};
@@ -65,7 +67,7 @@ uint8_t fh::MapSqliteDeclaredType(const char* declaredType) {
   return KES_SQL_NCHAR;
 }
 
-uint8_t fh::MapSqliteStorageClass(int storageClass) {
+uint8_t MapSqliteStorageClass(int storageClass) {
   switch (storageClass) {
     case SQLITE_INTEGER:
       return KES_SQL_INT;
@@ -77,3 +79,5 @@ uint8_t fh::MapSqliteStorageClass(int storageClass) {
       return KES_SQL_NCHAR;
   }
 }
+
+}  // namespace fh
