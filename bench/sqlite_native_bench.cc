@@ -321,7 +321,7 @@ void BM_NativeSaveTable(benchmark::State& state) {
     state.PauseTiming();
     const TableData* table = GetTableDataByName(kSaveTable);
     if (!saved || table == nullptr || table->lastRow == nullptr ||
-        table->lastRow->state != kRowPersisted)
+        table->lastRow->state != fh::kRowPersisted)
       state.SkipWithError("SaveTable failed");
     UnLoadTable(kSaveTable);
     state.ResumeTiming();

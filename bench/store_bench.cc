@@ -81,7 +81,7 @@ void AppendRows(const char* tableName, int count, MakeRow makeRow) {
     std::unique_ptr<RowObject> row = makeRow(i);
     values.clear();
     for (std::optional<fh::ColumnValue>& value : row->values) values.push_back(std::move(value));
-    fh::AppendTableRow(*table, values, kRowPersisted);
+    fh::AppendTableRow(*table, values, fh::kRowPersisted);
   }
 }
 

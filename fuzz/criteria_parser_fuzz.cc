@@ -32,11 +32,11 @@ void CheckShape(const fh::CriteriaNode* root) {
     const fh::CriteriaNode* node = pending.back();
     pending.pop_back();
     if (node->isLeaf()) {
-      Check(node->operatorCode >= kCriteriaLess && node->operatorCode <= kCriteriaNotEqual);
+      Check(node->operatorCode >= fh::kCriteriaLess && node->operatorCode <= fh::kCriteriaNotEqual);
       Check(!node->left && !node->right);
       continue;
     }
-    Check(node->operatorCode == kCriteriaAnd || node->operatorCode == kCriteriaOr);
+    Check(node->operatorCode == fh::kCriteriaAnd || node->operatorCode == fh::kCriteriaOr);
     Check(node->left && node->right);
     Check(node->left->parent == node && node->right->parent == node);
     pending.push_back(node->left.get());

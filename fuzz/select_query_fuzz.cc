@@ -78,7 +78,7 @@ fh::SelectCriteria* Criteria(Input& in, MemPool* pool, int depth) {
       CreateColumnRef(in.Name(), in.Name(), "c", nullptr, 0, in.Byte() % 23, 0, pool);
   const std::string value = in.Bytes();
   uint8_t op = in.Byte() % 11;
-  if (op == kSelectOperatorBetween) op = 5;  // its range text is the caller's own SQL
+  if (op == fh::kSelectOperatorBetween) op = 5;  // its range text is the caller's own SQL
   return CreateCriteria(column, value.data(), static_cast<int32_t>(value.size()), op, pool);
 }
 

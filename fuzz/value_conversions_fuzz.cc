@@ -59,7 +59,7 @@ void ReadBytes(const std::uint8_t* data, std::size_t size) {
 
   std::vector<char> copy(raw, raw + size);
   const bool packed = ConvertToHexValue(copy.data(), size);
-  Check(packed == (size <= kMaxHexDigits));
+  Check(packed == (size <= fh::kMaxHexDigits));
 
   std::vector<std::uint8_t> nibbles(size);  // room for half the bytes only
   ConvertToStringFromHex(nibbles.data(), nibbles.size(), data, size / 2);

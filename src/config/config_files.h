@@ -24,12 +24,12 @@
 #include <optional>
 #include <string>
 
+namespace fh {
+
 // The longest path the framework opens (Windows' MAX_PATH less its NUL).
 inline constexpr std::size_t kMaxDataPathLength = 259;
 // The longest file name a list file may give (one token).
 inline constexpr std::size_t kMaxListedFileNameLength = 127;
-
-namespace fh {
 
 // Closes a stream with fclose.
 struct ConfigFileCloser {

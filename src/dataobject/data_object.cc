@@ -65,7 +65,7 @@ DataObject* CreateDataObject() {
   DataObject* object = pool != nullptr ? MemPoolNew<DataObject>(pool) : nullptr;
   if (object != nullptr) {
     object->pool = pool;
-    object->keyTable = MemPoolMake<fh::StringHashMap>(pool, kDataObjectKeyBuckets);
+    object->keyTable = MemPoolMake<fh::StringHashMap>(pool, fh::kDataObjectKeyBuckets);
     object->tableList = MemPoolMake<Vector>(pool);
   }
   if (object == nullptr || object->keyTable == nullptr || object->tableList == nullptr) {

@@ -68,10 +68,14 @@
 
 struct MemPool;
 
+namespace fh {
+
 // Separates the parts of a key string.
 inline constexpr char kKeyStringSeparator = '\x1F';
 // Buckets of an object's key table.
 inline constexpr std::size_t kDataObjectKeyBuckets = 100;
+
+}  // namespace fh
 
 // One row of a collection. Made in a pool (CreateRowUnit, CloneRowUnit) and
 // destroyed with it.

@@ -105,7 +105,7 @@ bool GetColumnListFromSelectQuery(const SelectQuery& query, const TableDefn& tab
   const bool singleTable = CreateTableListForDO(query).size() == 1;
   for (std::size_t position = 0; position < refs.size(); ++position) {
     const fh::ColumnRef& ref = *refs[position];
-    if (ref.aggregate != kAggregateNone || ref.columnName == nullptr) continue;
+    if (ref.aggregate != fh::kAggregateNone || ref.columnName == nullptr) continue;
     const char* owner =
         TableOfQualifier(query, ref.tableAlias != nullptr ? ref.tableAlias : ref.tableName);
     if (owner == nullptr ? !singleTable : !SameName(owner, table.tableName.c_str())) continue;
@@ -202,7 +202,7 @@ bool AddResultRow(DataObject* object, RowCollection* collection, const DBResultS
     LogError("Cannot memcopy value.\n");
     return false;
   }
-  row->state = kRowPersisted;
+  row->state = fh::kRowPersisted;
   const std::optional<std::string> key = fh::GetKeyString(row, collection);
   if (!key) return false;
   if (!fh::dataobject::RegisterRow(object, row, *key)) {

@@ -31,15 +31,15 @@ fh::SelectCriteria* EqualToRowValue(const TableDefn& table, const std::string& c
     return nullptr;
   const uint8_t type = root.columns[index].dataType;
   fh::ColumnRef* ref = CreateColumnRef(table.tableName.c_str(), nullptr, column.c_str(), nullptr, 0,
-                                       type, kAggregateNone, query->pool);
+                                       type, fh::kAggregateNone, query->pool);
   if (ref == nullptr) return nullptr;
   const fh::ColumnValue& value = *row.values[index];
   if (fh::IsDateTimeColumnType(type)) {
     const std::string text = ConvertValueToString(&value, type).value_or("");
-    return CreateCriteria(ref, text.c_str(), static_cast<int32_t>(text.size()), kCriteriaEqual,
+    return CreateCriteria(ref, text.c_str(), static_cast<int32_t>(text.size()), fh::kCriteriaEqual,
                           query->pool);
   }
-  return CreateCriteria(ref, value.bytes(), value.length(), kCriteriaEqual, query->pool);
+  return CreateCriteria(ref, value.bytes(), value.length(), fh::kCriteriaEqual, query->pool);
 }
 
 // The conditions of one table of the list, joined with AND into criteria.

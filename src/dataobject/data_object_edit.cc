@@ -102,7 +102,7 @@ bool SetValues(const char* columnName, const char* tableName, const void* value,
          row = row->next) {
       row->values[at] = newValue;
       row->lengths[at] = newValue ? newValue->length() : 0;
-      row->state |= kRowUpdated;
+      row->state |= fh::kRowUpdated;
     }
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
@@ -191,7 +191,7 @@ bool InsertRowUnit(RowUnit* row, DataObject* object) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
     return false;
   }
-  row->state = kRowNew;
+  row->state = fh::kRowNew;
   return AddRowUnitToRowCollection(row, collection);
 }
 
@@ -215,7 +215,7 @@ bool UpdateRowUnit(const RowUnit* row, DataObject* object) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
     return false;
   }
-  registered->state |= kRowUpdated;
+  registered->state |= fh::kRowUpdated;
   return true;
 }
 
@@ -228,7 +228,7 @@ bool DeleteRowUnit(RowUnit* row, DataObject* object) {
     if (auto* registered = static_cast<RowUnit*>(object->keyTable->GetValue(key->c_str())))
       target = registered;
   }
-  target->state |= kRowDeleted;
+  target->state |= fh::kRowDeleted;
   return true;
 }
 
@@ -236,7 +236,7 @@ bool DeleteRowUnitOnCriteria(const char* tableName, DataObject* object, const ch
   LogTrace("@@@@  Inside DeleteRowUnitOnCriteria @@@@\n");
   try {
     return ForEachMatchingRow(tableName, object, criteria, [](RowUnit* row) {
-      row->state |= kRowDeleted;
+      row->state |= fh::kRowDeleted;
       return true;
     });
   } catch (const std::bad_alloc&) {

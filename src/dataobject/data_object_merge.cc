@@ -57,7 +57,7 @@ bool MergeRow(const RowUnit* sourceRow, const RowCollection* source, RowCollecti
   switch (fh::WriteFor(state)) {
     case fh::RowWrite::kDelete:
       if (existing == nullptr) return AddCopy(row, collection, target);
-      existing->state |= kRowDeleted;
+      existing->state |= fh::kRowDeleted;
       return true;
     case fh::RowWrite::kUpdate:
       if (existing == nullptr) return AddCopy(row, collection, target);

@@ -54,7 +54,7 @@ bool WriteRow(RowUnit* row, DataObject* object, Statement statement) {
   }
   if (!RunOnTableConnection(row->tableName, *text)) return false;
   // Written: the row now matches the database.
-  row->state = statement == Statement::kDelete ? kRowDeleted : kRowPersisted;
+  row->state = statement == Statement::kDelete ? fh::kRowDeleted : fh::kRowPersisted;
   return true;
 }
 
@@ -132,7 +132,8 @@ bool PlanRows(RowCollection* collection, DataObject* object, bool deletes, SaveB
     }
     ConnectionBatch& batch = BatchFor(batches, connection);
     batch.statements.push_back(std::move(*next));
-    batch.rows.emplace_back(row, statement == Statement::kDelete ? kRowDeleted : kRowPersisted);
+    batch.rows.emplace_back(row,
+                            statement == Statement::kDelete ? fh::kRowDeleted : fh::kRowPersisted);
     batch.fullRows.push_back(std::move(full));
   }
   return planned;

@@ -127,7 +127,7 @@ std::unique_ptr<ConnParamsEntry> ParseLine(const std::string& line,
     connectString = ResolveSqliteDatabase(connectString, dataDirectory);
   }
   // The native SQLite provider names its database file in the DSN column.
-  if (tokens[7] == kSqliteProviderName) tokens[2] = ResolveDataFile(tokens[2], dataDirectory);
+  if (tokens[7] == fh::kSqliteProviderName) tokens[2] = ResolveDataFile(tokens[2], dataDirectory);
   return CreateConnParamsEntry(tokens[0].c_str(), *number, tokens[2].c_str(), tokens[3].c_str(),
                                tokens[4].c_str(), tokens[6].c_str(), useConnectString ? 1 : 0,
                                useConnectString ? connectString.c_str() : nullptr,

@@ -206,7 +206,7 @@ ConnectionHandle* GetConnectionHandle(const char* connectionName) {
     const int32_t key = OwnerKey(*entry);
     ConnectionHandle* handle = Claim(*entry, key);
     if (handle == nullptr) return nullptr;
-    const bool stale = static_cast<uint32_t>(now - handle->openedAt) > kMaxConnectionAgeSeconds;
+    const bool stale = static_cast<uint32_t>(now - handle->openedAt) > fh::kMaxConnectionAgeSeconds;
     if ((!stale && !fh::IsConnectionBroken(*handle)) || fh::IsInTransaction(*handle) == 1)
       return handle;
     result = Reopen(state, *entry, handle, key, &closeNow);

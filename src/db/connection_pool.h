@@ -35,8 +35,12 @@
 
 struct ConnectionHandle;
 
+namespace fh {
+
 // The oldest a handle may be (in seconds) and still be handed out as it is.
 inline constexpr uint32_t kMaxConnectionAgeSeconds = 27900;
+
+}  // namespace fh
 
 // Opens one handle per connection parameters entry, in list order, and
 // pools it (" %s : Connection Established\n" at debug level for each). An
@@ -71,10 +75,12 @@ bool ReleaseConnectionHandle(const char* connectionName);
 void FreeConnectionPool();
 
 namespace fh {
+
 // The number of data sources pooled, and of handles pooled for
 // connectionName (0 when it is not pooled).
 int GetConnectionPoolEntryCount();
 int GetPooledHandleCount(const char* connectionName);
+
 }  // namespace fh
 
 // Logs "@@ Inside CreateDB @@\n" (trace). Runs "create database <name>" on

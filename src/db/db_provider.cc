@@ -16,7 +16,7 @@ namespace {
 struct ProviderState {
   fh::Mutex mutex;
   std::vector<const DBProvider*> registry GUARDED_BY(mutex);
-  const DBProvider* slots[kProviderSlotCount] GUARDED_BY(mutex) = {};
+  const DBProvider* slots[fh::kProviderSlotCount] GUARDED_BY(mutex) = {};
 };
 
 ProviderState& State() {
@@ -38,7 +38,7 @@ const DBProvider* FindRegistered(ProviderState& state, const char* name) REQUIRE
 
 // The slot holding name, scanning up to the first empty slot; -1 if none.
 int FindSlot(ProviderState& state, const char* name) REQUIRES(state.mutex) {
-  for (int index = 0; index < kProviderSlotCount && state.slots[index] != nullptr; ++index) {
+  for (int index = 0; index < fh::kProviderSlotCount && state.slots[index] != nullptr; ++index) {
     if (NameIs(state.slots[index], name)) return index;
   }
   return -1;
@@ -77,7 +77,7 @@ bool InitDBProvider() {
   RegisterDBProvider(&kODBCProvider);
   RegisterDBProvider(&kSqliteProvider);
   LoadDBProvider("ODBC");
-  LoadDBProvider(kSqliteProviderName);
+  LoadDBProvider(fh::kSqliteProviderName);
   FreeAllConnParamsEntries();
   FreeConnectionPool();
   return true;
@@ -110,7 +110,7 @@ bool UnloadDBProvider(const char* name) {
 }
 
 const DBProvider* fh::GetDBProviderAt(int index) {
-  if (index < 0 || index >= kProviderSlotCount) return nullptr;
+  if (index < 0 || index >= fh::kProviderSlotCount) return nullptr;
   ProviderState& state = State();
   fh::MutexLock lock(&state.mutex);
   return state.slots[index];

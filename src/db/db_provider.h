@@ -158,8 +158,12 @@ struct DBProvider {
                      void* context) = nullptr;
 };
 
+namespace fh {
+
 // Number of provider slots.
 inline constexpr int kProviderSlotCount = 2;
+
+}  // namespace fh
 
 // Appends provider to the registry; true (false for none or when memory is
 // exhausted). The table must live as long as the process.

@@ -51,7 +51,7 @@ constexpr TypeName kTypeNames[] = {
     {"TEXT", KES_SQL_TEXT},
 };
 
-constexpr std::array<const char*, kMaxColumnTypeCode + 1> kSymbols = {
+constexpr std::array<const char*, fh::kMaxColumnTypeCode + 1> kSymbols = {
     "KES_SQL_NOT_SUPPORTED_TYPE",
     "KES_SQL_TINYINT",
     "KES_SQL_UNSIGNED_TINYINT",
@@ -77,7 +77,7 @@ constexpr std::array<const char*, kMaxColumnTypeCode + 1> kSymbols = {
     "KES_SQL_TEXT",
 };
 
-constexpr std::array<int32_t, kMaxColumnTypeCode + 1> kSizes = {
+constexpr std::array<int32_t, fh::kMaxColumnTypeCode + 1> kSizes = {
     0,              // not supported: as given
     1,  1,  2,  2,  // tiny and small integers
     4,  4,  8,  8,  // int, bigint
@@ -99,11 +99,11 @@ uint8_t GetColumnTypeFromName(const char* dataTypeName) {
 }
 
 const char* fh::GetColumnTypeSymbol(uint8_t dataType) {
-  return dataType <= kMaxColumnTypeCode ? kSymbols[dataType] : "UNKNOWN";
+  return dataType <= fh::kMaxColumnTypeCode ? kSymbols[dataType] : "UNKNOWN";
 }
 
 int32_t fh::GetColumnTypeSize(uint8_t dataType) {
-  return dataType <= kMaxColumnTypeCode ? kSizes[dataType] : 0;
+  return dataType <= fh::kMaxColumnTypeCode ? kSizes[dataType] : 0;
 }
 
 bool fh::IsIntegerColumnType(uint8_t dataType) {
@@ -128,7 +128,8 @@ bool fh::IsDateTimeColumnType(uint8_t dataType) {
 }
 
 uint8_t fh::WidenColumnType(uint8_t dataType, int32_t maxSize) {
-  if ((dataType == KES_SQL_CHAR || dataType == KES_SQL_NCHAR) && maxSize >= kCharWideningMaxSize) {
+  if ((dataType == KES_SQL_CHAR || dataType == KES_SQL_NCHAR) &&
+      maxSize >= fh::kCharWideningMaxSize) {
     return KES_SQL_TEXT;
   }
   return dataType;

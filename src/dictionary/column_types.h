@@ -31,11 +31,15 @@ inline constexpr uint8_t KES_SQL_BLOB = 20;               // raw bytes
 inline constexpr uint8_t KES_SQL_CLOB = 21;               // raw bytes
 inline constexpr uint8_t KES_SQL_TEXT = 22;               // zero-terminated text
 
+namespace fh {
+
 // The highest valid type code.
 inline constexpr uint8_t kMaxColumnTypeCode = KES_SQL_TEXT;
 
 // A CHAR or NCHAR column of this max-size or more is stored as TEXT.
 inline constexpr int32_t kCharWideningMaxSize = 256;
+
+}  // namespace fh
 
 // The type code a data-type text selects, compared without regard to letter
 // case: the symbolic names above and the aliases "INTEGER", "LONG" (5),
@@ -47,6 +51,7 @@ inline constexpr int32_t kCharWideningMaxSize = 256;
 uint8_t GetColumnTypeFromName(const char* dataTypeName);
 
 namespace fh {
+
 // The symbolic name of a code ("KES_SQL_INT"); "UNKNOWN" above 22.
 const char* GetColumnTypeSymbol(uint8_t dataType);
 
@@ -69,4 +74,5 @@ bool IsDateTimeColumnType(uint8_t dataType);
 // The widening rule: KES_SQL_CHAR or KES_SQL_NCHAR with maxSize of 256 or
 // more becomes KES_SQL_TEXT; every other code is returned unchanged.
 uint8_t WidenColumnType(uint8_t dataType, int32_t maxSize);
+
 }  // namespace fh

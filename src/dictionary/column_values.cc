@@ -187,7 +187,7 @@ std::optional<fh::ColumnValue> ConvertOrThrow(const char* text, uint8_t dataType
       if (text == nullptr) return std::nullopt;
       std::optional<KesDateTime> dateTime = ConvertStringToKesDateTime(text);
       if (!dateTime) return std::nullopt;
-      if (length != nullptr) *length = kKesDateTimeValueLength;
+      if (length != nullptr) *length = fh::kKesDateTimeValueLength;
       return fh::ColumnValue::FromDateTime(*dateTime);
     }
     case KES_SQL_BOOLEAN:
@@ -198,7 +198,8 @@ std::optional<fh::ColumnValue> ConvertOrThrow(const char* text, uint8_t dataType
 }
 
 std::optional<std::string> ValueTextOrThrow(const fh::ColumnValue& value, uint8_t dataType) {
-  if (dataType == KES_SQL_NOT_SUPPORTED_TYPE || dataType > kMaxColumnTypeCode) return std::nullopt;
+  if (dataType == KES_SQL_NOT_SUPPORTED_TYPE || dataType > fh::kMaxColumnTypeCode)
+    return std::nullopt;
   if (fh::IsDateTimeColumnType(dataType)) {
     if (!value.isDateTime()) return std::nullopt;
     return KesDateTimeToString(*value.dateTime());

@@ -62,7 +62,7 @@ void LoadTable(xmlTextReaderPtr reader, const char* path) {
 // Loads one listed file: path composed from the list's directory and name.
 void LoadListedFile(const std::string& name, const std::string& path) {
   LogDebug("Opening %s\n", path.c_str());
-  if (name.size() > kMaxListedFileNameLength || path.size() > kMaxDataPathLength) {
+  if (name.size() > fh::kMaxListedFileNameLength || path.size() > fh::kMaxDataPathLength) {
     LogError("Unable to open %s\n", path.c_str());
     fh::ReportDataDictFault(path.c_str(), 0, "the name is too long to be opened");
     return;

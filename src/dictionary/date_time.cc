@@ -156,39 +156,39 @@ KesDateTime* MoveKesDateTime(KesDateTime* dateTime, int64_t signedAmount, int un
   int* field = nullptr;
   uint64_t change = 0;
   switch (unit) {
-    case kKesUnitNanoseconds:
+    case fh::kKesUnitNanoseconds:
       field = &tm.tm_sec;
       change = magnitude / 1000000000u;
       break;
-    case kKesUnitMicroseconds:
+    case fh::kKesUnitMicroseconds:
       field = &tm.tm_sec;
       change = magnitude / 1000000u;
       break;
-    case kKesUnitMilliseconds:
+    case fh::kKesUnitMilliseconds:
       field = &tm.tm_sec;
       change = magnitude / 1000u;
       break;
-    case kKesUnitSeconds:
+    case fh::kKesUnitSeconds:
       field = &tm.tm_sec;
       change = magnitude;
       break;
-    case kKesUnitMinutes:
+    case fh::kKesUnitMinutes:
       field = &tm.tm_min;
       change = magnitude;
       break;
-    case kKesUnitHours:
+    case fh::kKesUnitHours:
       field = &tm.tm_hour;
       change = magnitude;
       break;
-    case kKesUnitDays:
+    case fh::kKesUnitDays:
       field = &tm.tm_mday;
       change = magnitude;
       break;
-    case kKesUnitWeeks:
+    case fh::kKesUnitWeeks:
       field = &tm.tm_mday;
       change = 7u * magnitude;
       break;
-    case kKesUnitMonths:
+    case fh::kKesUnitMonths:
       field = &tm.tm_mon;
       change = magnitude;
       break;

@@ -21,8 +21,12 @@
 #include <string>
 #include <variant>
 
+namespace fh {
+
 // The length recorded for a column value of type 16, 17 or 18.
 inline constexpr int32_t kKesDateTimeValueLength = 11;
+
+}  // namespace fh
 
 // A calendar date. Fields hold what they are given, truncated to their
 // widths (no range check): a parsed "0-0-0" is the date 0000-00-00.
@@ -62,8 +66,6 @@ namespace fh {
 // date-time with both parts.
 using KesValue = std::variant<KesDate, KesTime, KesDateTime>;
 
-}  // namespace fh
-
 // The units of AddToKesDateTime / SubtractFromKesDateTime.
 inline constexpr int kKesUnitNanoseconds = 1;   // seconds by amount / 1000000000
 inline constexpr int kKesUnitMicroseconds = 2;  // seconds by amount / 1000000
@@ -74,6 +76,8 @@ inline constexpr int kKesUnitHours = 6;
 inline constexpr int kKesUnitDays = 7;
 inline constexpr int kKesUnitWeeks = 8;  // days by 7 x amount
 inline constexpr int kKesUnitMonths = 9;
+
+}  // namespace fh
 
 // Construction. The values are stored truncated to the field widths. The
 // records are values, so construction cannot fail.

@@ -60,7 +60,7 @@ bool StillReferred(const char* tableName, const RowObject* row, std::size_t colu
   if (table == nullptr) return false;
   for (const RowObject* other = table->firstRow.get(); other != nullptr;
        other = other->next.get()) {
-    if (other == row || (other->state & kRowDeleted) != 0) continue;
+    if (other == row || (other->state & fh::kRowDeleted) != 0) continue;
     const auto& a = other->values[column];
     const auto& b = row->values[column];
     if (a && b && a->length() == b->length() &&

@@ -98,7 +98,7 @@ bool TakeFetchedValues(DBResultSet* rows, const TableSource& source, const char*
   fh::DBRow& fetched = rows->rows[static_cast<std::size_t>(rows->cursor)];
   if (definition != nullptr && FetchedAsDefined(*rows, fetched, *definition)) {
     values.swap(fetched);
-    state = kRowPersisted;
+    state = fh::kRowPersisted;
     return true;
   }
   std::unique_ptr<RowObject> row = ConvertResultSet(rows, source.dialect, tableName);
@@ -121,7 +121,7 @@ bool AddFetchedRows(DBResultSet* rows, const TableSource& source, const char* ta
   const TableDefn* definition = GetTableDefn(tableName);
   fh::DBRow values;
   while (NextDBResultSetRow(rows) != nullptr) {
-    uint8_t state = kRowPersisted;
+    uint8_t state = fh::kRowPersisted;
     if (!TakeFetchedValues(rows, source, tableName, definition, values, state)) return false;
     fh::DBRow().swap(rows->rows[static_cast<std::size_t>(rows->cursor)]);
     if (!fh::AppendTableRow(*target, values, state)) return false;
@@ -170,7 +170,7 @@ bool TakeStreamedRow(fh::DBRow& row, void* context) {
   auto& load = *static_cast<StreamedLoad*>(context);
   fh::DBRow& fetched = load.current.rows.front();
   fetched.swap(row);
-  uint8_t state = kRowPersisted;
+  uint8_t state = fh::kRowPersisted;
   const bool taken = TakeFetchedValues(&load.current, load.source, load.tableName, &load.definition,
                                        load.values, state);
   fetched.swap(row);

@@ -65,10 +65,10 @@ void ApplySaved(const char* tableName, const SavePlan& plan) {
     if (plan.batch[i].failed) continue;
     RowObject* row = plan.rows[i].row;
     if (plan.rows[i].isDelete) {
-      row->state = kRowDeleted;
+      row->state = fh::kRowDeleted;
       DeleteRowObject(tableName, row);
     } else {
-      row->state = kRowPersisted;
+      row->state = fh::kRowPersisted;
     }
   }
 }

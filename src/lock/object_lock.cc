@@ -19,6 +19,7 @@
 #include "platform/thread_annotations.h"
 
 namespace fh {
+
 namespace {
 
 // Tells the processor this is a spin-wait loop.
@@ -144,6 +145,7 @@ Shard& ShardOf(const void* address) {
 }
 
 }  // namespace
+
 }  // namespace fh
 
 void InitMutex() { fh::Shards(); }
@@ -159,12 +161,12 @@ int TryLockObject(const void* address, int action) {
   fh::Shard& shard = fh::ShardOf(address);
   fh::ShardLock hold(&shard.mutex);
   switch (action) {
-    case kObjectLockAction:
+    case fh::kObjectLockAction:
       return shard.Enter(address);
-    case kObjectUnlockAction:
+    case fh::kObjectUnlockAction:
       return shard.Remove(address);
     default:
-      return kObjectBusy;
+      return fh::kObjectBusy;
   }
 }
 
@@ -175,13 +177,13 @@ void LockObject(const void* address) {
   // operation), so a waiter first retries briefly before it sleeps: the
   // hand-over then costs no wake-up.
   for (int attempt = 0; attempt < fh::kLockRetriesBeforeSleeping; ++attempt) {
-    if (shard.Enter(address) == kObjectLocked) return;
+    if (shard.Enter(address) == fh::kObjectLocked) return;
     hold.Unlock();
     for (int pause = 0; pause < fh::kPausesPerRetry; ++pause) fh::CpuPause();
     hold.Lock();
   }
   for (;;) {
-    if (shard.Enter(address) == kObjectLocked) return;
+    if (shard.Enter(address) == fh::kObjectLocked) return;
     ++shard.waiters;
     if (shard.Contains(address)) {
       shard.released.wait(shard.mutex);
@@ -194,7 +196,7 @@ void LockObject(const void* address) {
   }
 }
 
-int UnlockObject(const void* address) { return TryLockObject(address, kObjectUnlockAction); }
+int UnlockObject(const void* address) { return TryLockObject(address, fh::kObjectUnlockAction); }
 
 int fh::LockedObjectCount() {
   int count = 0;

@@ -14,11 +14,15 @@
 // name. ObjectLockGuard is how to make "released on every path" hold.
 #pragma once
 
+namespace fh {
+
 inline constexpr int kObjectLockAction = 1;
 inline constexpr int kObjectUnlockAction = 2;
 inline constexpr int kObjectLocked = 1;    // TryLockObject: the address was entered
 inline constexpr int kObjectBusy = 2;      // already locked / not locked
 inline constexpr int kObjectUnlocked = 4;  // TryLockObject: the address was removed
+
+}  // namespace fh
 
 // Builds the table of locked addresses, so that the first lock does not pay
 // for it. Optional: the first lock builds it too. Logs nothing.

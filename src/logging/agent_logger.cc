@@ -16,9 +16,10 @@ LONG InitAgentLogger(const char* fileName, const char* directory, int openMode) 
   if (!InitLogDefaults()) return static_cast<LONG>(ERROR_INVALID_DATA);
 
   const std::uint8_t level = fh::ReadAgentLogLevel();
-  if (!SetLogParams(fileName, directory, static_cast<std::int32_t>(kAgentLogMaxSize), level)) {
+  if (!SetLogParams(fileName, directory, static_cast<std::int32_t>(fh::kAgentLogMaxSize), level)) {
     return static_cast<LONG>(ERROR_INVALID_DATA);
   }
-  const bool opened = openMode == kLogOpenOverwrite ? OpenLogFileOverwrite() : OpenLogFileAppend();
+  const bool opened =
+      openMode == fh::kLogOpenOverwrite ? OpenLogFileOverwrite() : OpenLogFileAppend();
   return opened ? 0 : static_cast<LONG>(ERROR_INVALID_DATA);
 }

@@ -8,9 +8,13 @@
 
 #include "platform/win32_types.h"
 
+namespace fh {
+
 inline constexpr DWORD kAgentLogMaxSize = 10000000;
 inline constexpr int kLogOpenAppend = 1;
 inline constexpr int kLogOpenOverwrite = 2;
+
+}  // namespace fh
 
 // Opens the log fileName in directory: InitMutex (and its trace line), the
 // event flag, the defaults, the level from "FHAgentLogLevel" (low 8 bits; 2

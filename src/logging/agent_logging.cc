@@ -14,6 +14,7 @@
 #include "platform/no_destructor.h"
 
 namespace fh {
+
 namespace {
 
 constexpr char kLogsDirectoryName[] = "logs";
@@ -39,6 +40,7 @@ LoggerTimerParams& NewTimerParams() {
 }
 
 }  // namespace
+
 }  // namespace fh
 
 LONG StartAgentLogging(const char* fileName) {
@@ -52,10 +54,10 @@ LONG StartAgentLogging(const char* fileName) {
     params.fileName = fileName;
     // No separator: the kept install directory ends with one.
     params.directory = *installDir + fh::kLogsDirectoryName;
-    params.keepCount = kLogKeepCount;
-    params.sizeThreshold = kLogSizeThreshold;
-    params.periodMs = kLogRotationPeriodMs;
-    params.openMode = kLogOpenAppend;
+    params.keepCount = fh::kLogKeepCount;
+    params.sizeThreshold = fh::kLogSizeThreshold;
+    params.periodMs = fh::kLogRotationPeriodMs;
+    params.openMode = fh::kLogOpenAppend;
     params.timerEnabled = 1;
     StartLoggerTimer(&params);
     return 0;

@@ -14,9 +14,10 @@
 
 #include "platform/win32_types.h"
 
+namespace fh {
+
 inline constexpr int kAgentLogDefaultLevel = 2;
 
-namespace fh {
 // The install directory kept by StartAgentLogging or an earlier
 // AgentInstallDirOrRead (it ends with the separator the registry value
 // carries), or none before.

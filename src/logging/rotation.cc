@@ -19,6 +19,7 @@
 #include "registry/file_size.h"
 
 namespace fh {
+
 namespace {
 
 constexpr char kLogExtension[] = ".log";
@@ -250,6 +251,7 @@ LONG RotateLogs(const char* directory, const char* fileList, int keepCount, DWOR
 }
 
 }  // namespace
+
 }  // namespace fh
 
 LONG RotateSpecificLogs(const char* directory, const char* fileList, int keepCount,
@@ -283,7 +285,7 @@ LONG RotateLoggerForEverRunningProcess(const char* directory, const char* fileNa
     LogInfo("RotateLoggerForEverRunningProcess : cSfileName : %s \n", fullName.c_str());
     if (CheckLogSizeReached(fullName.c_str(), sizeThreshold) != 1) return 0;
     return RotateSpecificLogs(prefix.c_str(), fileName, keepCount, sizeThreshold,
-                              kRotateTruncateLiveFile);
+                              fh::kRotateTruncateLiveFile);
   } catch (const std::bad_alloc&) {
     return static_cast<LONG>(ERROR_NOT_ENOUGH_MEMORY);
   }

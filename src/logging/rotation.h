@@ -29,8 +29,12 @@
 
 #include "platform/win32_types.h"
 
+namespace fh {
+
 inline constexpr int kRotateMoveLiveFile = 0;      // measure; move the live file away when too big
 inline constexpr int kRotateTruncateLiveFile = 1;  // no measuring; empty the live file in place
+
+}  // namespace fh
 
 // Rotates every file named in fileList (names separated by ";", e.g.
 // "a.log;b.log"; the caller's text is not changed) in directory (null: the

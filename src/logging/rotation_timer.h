@@ -18,9 +18,13 @@
 #include "platform/timer_queue.h"
 #include "platform/win32_types.h"
 
+namespace fh {
+
 inline constexpr std::int32_t kLogKeepCount = 5;
 inline constexpr std::int32_t kLogSizeThreshold = 2000000;
 inline constexpr std::int32_t kLogRotationPeriodMs = 900000;  // 15 minutes
+
+}  // namespace fh
 
 struct LoggerTimerParams {
   // fileName "computer.log", directory the agent's install directory +
@@ -31,9 +35,9 @@ struct LoggerTimerParams {
 
   std::string fileName;
   std::string directory;
-  std::int32_t keepCount = kLogKeepCount;
-  std::int32_t sizeThreshold = kLogSizeThreshold;  // bytes
-  std::int32_t periodMs = kLogRotationPeriodMs;
+  std::int32_t keepCount = fh::kLogKeepCount;
+  std::int32_t sizeThreshold = fh::kLogSizeThreshold;  // bytes
+  std::int32_t periodMs = fh::kLogRotationPeriodMs;
   std::int32_t openMode = 1;  // 1 append, 2 overwrite (InitAgentLogger)
   std::uint8_t timerEnabled = 1;
 };
@@ -56,6 +60,7 @@ DWORD LoggerTimerMethod(LoggerTimerParams* params);
 void LoggerTimerRoutine(void* params, BOOL fired);
 
 namespace fh {
+
 // The timer queue, or null when none exists.
 HANDLE GetLoggerTimerQueue();
 
@@ -65,4 +70,5 @@ HANDLE GetLoggerTimerQueue();
 // (also when there is no queue) or the error code of the deletion. Not to be
 // called from the timer callback.
 DWORD DeleteLoggerTimerQueue();
+
 }  // namespace fh

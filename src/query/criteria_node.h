@@ -20,6 +20,8 @@
 #include <optional>
 #include <string>
 
+namespace fh {
+
 inline constexpr uint8_t kCriteriaLess = 1;          // "<"
 inline constexpr uint8_t kCriteriaGreater = 2;       // ">"
 inline constexpr uint8_t kCriteriaLessEqual = 3;     // "<="
@@ -28,8 +30,6 @@ inline constexpr uint8_t kCriteriaEqual = 5;         // "="
 inline constexpr uint8_t kCriteriaNotEqual = 6;      // "!="
 inline constexpr uint8_t kCriteriaAnd = 7;
 inline constexpr uint8_t kCriteriaOr = 8;
-
-namespace fh {
 
 struct CriteriaNode {
   CriteriaNode() = default;

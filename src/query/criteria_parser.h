@@ -36,7 +36,11 @@
 
 #include "query/criteria_node.h"
 
+namespace fh {
+
 inline constexpr int kMaxCriteriaNesting = 1000;
+
+}  // namespace fh
 
 // The tree of the criteria text, owned by the caller. None for no text, an
 // empty text or a text that does not parse; memory exhaustion is a failed

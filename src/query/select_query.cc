@@ -60,11 +60,11 @@ fh::SelectCriteria* MakeConnective(fh::SelectCriteria* left, fh::SelectCriteria*
 }  // namespace
 
 const char* fh::GetAggregateName(uint8_t aggregate) {
-  return aggregate <= kAggregateAvg ? kAggregateNames[aggregate] : nullptr;
+  return aggregate <= fh::kAggregateAvg ? kAggregateNames[aggregate] : nullptr;
 }
 
 const char* fh::GetSelectOperatorName(uint8_t operatorCode) {
-  return operatorCode <= kSelectOperatorMax ? kOperatorNames[operatorCode] : nullptr;
+  return operatorCode <= fh::kSelectOperatorMax ? kOperatorNames[operatorCode] : nullptr;
 }
 
 const char* fh::GetJoinTypeName(uint8_t joinType) {
@@ -100,7 +100,7 @@ void FreeSelectQuery(SelectQuery* query) {
 fh::ColumnRef* CreateColumnRef(const char* tableName, const char* tableAlias,
                                const char* columnName, const char* columnAlias, int32_t number,
                                uint8_t dataType, uint8_t aggregate, MemPool* pool) {
-  if (columnName == nullptr && aggregate == kAggregateNone) {
+  if (columnName == nullptr && aggregate == fh::kAggregateNone) {
     LogError("\nColumn Name is NULL\n");
     return nullptr;
   }

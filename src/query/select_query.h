@@ -24,6 +24,8 @@
 
 struct MemPool;
 
+namespace fh {
+
 // Aggregates (ColumnRef::aggregate); the names are what the SQL carries.
 inline constexpr uint8_t kAggregateNone = 0;  // "INVALID TYPE"
 inline constexpr uint8_t kAggregateDistinct = 1;
@@ -33,17 +35,19 @@ inline constexpr uint8_t kAggregateMax = 4;
 inline constexpr uint8_t kAggregateSum = 5;
 inline constexpr uint8_t kAggregateAvg = 6;
 
+}  // namespace fh
+
 // Join types (Join::joinType).
 inline constexpr uint8_t INNER_JOIN = 0;
 inline constexpr uint8_t LEFT_JOIN = 1;
+
+namespace fh {
 
 // Operators of a select query's criteria and having records: 1 to 6 as in
 // query/criteria_node.h, 7 AND, 8 OR, 9 "LIKE", 10 "BETWEEN".
 inline constexpr uint8_t kSelectOperatorLike = 9;
 inline constexpr uint8_t kSelectOperatorBetween = 10;
 inline constexpr uint8_t kSelectOperatorMax = 10;
-
-namespace fh {
 
 // "DISTINCT" ... "AVG" for 1 to 6, "INVALID TYPE" for 0; none above 6.
 const char* GetAggregateName(uint8_t aggregate);

@@ -35,7 +35,7 @@ constexpr const char* kInstanceIdKey = "INSTANCE_ID";
 // The largest stored batch end from which one more batch can be reserved
 // while every number of it, and the one after it, fits in 32 bits.
 constexpr int64_t kMaxBatchEndBeforeReserve =
-    std::numeric_limits<int32_t>::max() - kSeqBatchSize - 1;
+    std::numeric_limits<int32_t>::max() - fh::kSeqBatchSize - 1;
 
 // The sequence map and the batches its entries point at (the map does not
 // own them). Batches are never freed before the map, so an entry's value
@@ -173,14 +173,14 @@ Reservation TryReserve(ConnectionHandle* handle, const char* sequenceName,
       return Reservation::kFailed;
     }
     const auto oldEnd = static_cast<int32_t>(*end);
-    const fh::BoundValue values[] = {IntegerValue(oldEnd + kSeqBatchSize), TextValue(sequenceName),
-                                     IntegerValue(oldEnd)};
+    const fh::BoundValue values[] = {IntegerValue(oldEnd + fh::kSeqBatchSize),
+                                     TextValue(sequenceName), IntegerValue(oldEnd)};
     const fh::BoundUpdate update{
         "update SeqGenState set CURRENTBATCHEND = ? where SEQNAME = ? and CURRENTBATCHEND = ?",
         values,
         Format("update SeqGenState set CURRENTBATCHEND = %d where SEQNAME = %s and "
                "CURRENTBATCHEND = %d;",
-               oldEnd + kSeqBatchSize, quoted.c_str(), oldEnd)};
+               oldEnd + fh::kSeqBatchSize, quoted.c_str(), oldEnd)};
     LogTrace("Update Query %s\n", update.literalText.c_str());
     const int64_t changed = RunUpdate(handle, update);
     if (changed < 0) {
@@ -188,18 +188,18 @@ Reservation TryReserve(ConnectionHandle* handle, const char* sequenceName,
       return Reservation::kFailed;
     }
     if (changed != 1) return Reservation::kLostRace;
-    *batch = {oldEnd + 1, oldEnd + kSeqBatchSize};
+    *batch = {oldEnd + 1, oldEnd + fh::kSeqBatchSize};
     return Reservation::kReserved;
   }
   // No row yet. After an insert failed and the row is still missing, the
   // failure was not another process's insert.
-  const fh::BoundValue values[] = {TextValue(sequenceName), IntegerValue(kSeqBatchSize)};
+  const fh::BoundValue values[] = {TextValue(sequenceName), IntegerValue(fh::kSeqBatchSize)};
   const fh::BoundUpdate insert{
       "insert into SeqGenState values (?,?)", values,
-      Format("insert into SeqGenState values (%s,%d);", quoted.c_str(), kSeqBatchSize)};
+      Format("insert into SeqGenState values (%s,%d);", quoted.c_str(), fh::kSeqBatchSize)};
   LogTrace("Insert Query %s\n", insert.literalText.c_str());
   if (!insertFailedBefore && RunUpdate(handle, insert) == 1) {
-    *batch = {1, kSeqBatchSize};
+    *batch = {1, fh::kSeqBatchSize};
     return Reservation::kReserved;
   }
   if (insertFailedBefore) {
@@ -302,7 +302,7 @@ bool UpdateSeqGen(const char* tableName, const char* sequenceName) {
   Reservation outcome = Reservation::kLostRace;
   bool insertFailed = false;
   int attempt = 0;
-  for (; attempt < kSeqReserveAttempts && outcome == Reservation::kLostRace; ++attempt) {
+  for (; attempt < fh::kSeqReserveAttempts && outcome == Reservation::kLostRace; ++attempt) {
     const bool insertFailedBefore = insertFailed;
     outcome = TryReserve(handle, sequenceName, quoted, insertFailedBefore, &insertFailed, &batch);
   }

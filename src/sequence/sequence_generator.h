@@ -34,10 +34,14 @@
 
 #include "dictionary/table_defn.h"
 
+namespace fh {
+
 // Numbers reserved per database round trip.
 inline constexpr int32_t kSeqBatchSize = 300;
 // How often a reservation is tried when other processes keep winning.
 inline constexpr int kSeqReserveAttempts = 32;
+
+}  // namespace fh
 
 // A sequence's batch in memory: the next number to hand out and the last
 // one of the batch; used up when end < next.
@@ -47,11 +51,13 @@ struct SeqBatch {
 };
 
 namespace fh {
+
 // Makes the empty sequence map (50 buckets); a map that exists is kept.
 // false when memory is exhausted.
 bool InitSequenceMap();
 // Frees the map and every batch (shut-down).
 void FreeSequenceMap();
+
 }  // namespace fh
 
 // Logs "Inside SequenceGenerator\n" (trace). For each table definition in

@@ -16,17 +16,17 @@ namespace {
 // or after the operand.
 bool Satisfies(uint8_t code, int order) {
   switch (code) {
-    case kCriteriaLess:
+    case fh::kCriteriaLess:
       return order < 0;
-    case kCriteriaGreater:
+    case fh::kCriteriaGreater:
       return order > 0;
-    case kCriteriaLessEqual:
+    case fh::kCriteriaLessEqual:
       return order <= 0;
-    case kCriteriaGreaterEqual:
+    case fh::kCriteriaGreaterEqual:
       return order >= 0;
-    case kCriteriaEqual:
+    case fh::kCriteriaEqual:
       return order == 0;
-    case kCriteriaNotEqual:
+    case fh::kCriteriaNotEqual:
       return order != 0;
     default:
       return false;

@@ -173,8 +173,8 @@ std::unique_ptr<ResultData> CreateResultData(int32_t rowCount, int32_t columnCou
   try {
     auto result = std::make_unique<ResultData>();
     result->kind = table->kind;
-    result->tableDefn = table->kind == kTableKindTable ? table->tableDefn : nullptr;
-    result->viewDefn = table->kind == kTableKindCustomView ? table->viewDefn.get() : nullptr;
+    result->tableDefn = table->kind == fh::kTableKindTable ? table->tableDefn : nullptr;
+    result->viewDefn = table->kind == fh::kTableKindCustomView ? table->viewDefn.get() : nullptr;
     result->rowCount = rowCount;
     result->columnCount = columnCount;
     return result;
@@ -266,10 +266,10 @@ const char* GetColumnNameByIndex(int32_t index, const ResultData* result) {
 const char* GetTableNameFromResultData(const ResultData* result) {
   LogTrace("@@@ Inside GetTableNameFromResultData @@@\n");
   if (result == nullptr) return nullptr;
-  if (result->kind == kTableKindTable && result->tableDefn != nullptr) {
+  if (result->kind == fh::kTableKindTable && result->tableDefn != nullptr) {
     return result->tableDefn->tableName.c_str();
   }
-  if (result->kind == kTableKindCustomView && result->viewDefn != nullptr &&
+  if (result->kind == fh::kTableKindCustomView && result->viewDefn != nullptr &&
       !result->viewDefn->tableNames.empty()) {
     return result->viewDefn->tableNames.front().c_str();
   }
@@ -279,7 +279,7 @@ const char* GetTableNameFromResultData(const ResultData* result) {
 const char* GetTableNameOfView(const char* name) {
   LogTrace("@@@ Inside GetTableNameOfView @@@\n");
   const TableData* table = GetTableDataByName(name);
-  if (table != nullptr && table->kind == kTableKindCustomView && table->viewDefn &&
+  if (table != nullptr && table->kind == fh::kTableKindCustomView && table->viewDefn &&
       !table->viewDefn->tableNames.empty()) {
     return table->viewDefn->tableNames.front().c_str();
   }

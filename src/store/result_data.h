@@ -68,7 +68,7 @@ struct ResultData {
   fh::ResultNode* NewNode();
 
   fh::ResultNodeLink first;
-  uint8_t kind = kTableKindTable;            // copied from the table
+  uint8_t kind = fh::kTableKindTable;        // copied from the table
   const TableDefn* tableDefn = nullptr;      // kind 1
   const CustomViewDefn* viewDefn = nullptr;  // kind 2
   int32_t rowCount = 0;                      // number of nodes

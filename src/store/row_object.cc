@@ -18,13 +18,13 @@ static_assert(alignof(Value) >= alignof(int32_t), "lengths follow the values");
 // std::bad_alloc.
 RowObject* NewAloneRow(std::size_t columnCount) {
   void* piece = ::operator new(fh::RowPieceSize(columnCount));
-  return fh::PlaceRowObject(piece, columnCount, kRowPlacedAlone);
+  return fh::PlaceRowObject(piece, columnCount, fh::kRowPlacedAlone);
 }
 
 }  // namespace
 
 void RowObject::operator delete(RowObject* row, std::destroying_delete_t) {
-  if (row->placement == kRowPlacedInBlock) {
+  if (row->placement == fh::kRowPlacedInBlock) {
     fh::RowBlocks::Release(row);
     return;
   }
@@ -69,7 +69,7 @@ std::unique_ptr<RowObject> CreateNewRowObject(std::vector<std::optional<fh::Colu
     }
     row->values = std::move(values);
     row->lengths = std::move(lengths);
-    row->state = kRowNew;
+    row->state = fh::kRowNew;
     return row;
   } catch (const std::bad_alloc&) {
     return nullptr;

@@ -28,14 +28,14 @@
 #include "dictionary/column_values.h"
 #include "store/row_array.h"
 
+struct RowObject;
+
+namespace fh {
+
 inline constexpr uint8_t kRowPersisted = 1;  // the row exists in the database
 inline constexpr uint8_t kRowNew = 2;
 inline constexpr uint8_t kRowUpdated = 4;
 inline constexpr uint8_t kRowDeleted = 8;
-
-struct RowObject;
-
-namespace fh {
 
 // A link to a row that is not owned: reads as a pointer (get, ->, bool).
 class RowLink {
@@ -53,11 +53,11 @@ class RowLink {
   RowObject* row_ = nullptr;
 };
 
-}  // namespace fh
-
 // Where a row's piece came from; decides how it is freed.
 inline constexpr uint8_t kRowPlacedAlone = 0;    // its own piece of the heap
 inline constexpr uint8_t kRowPlacedInBlock = 1;  // a table's block
+
+}  // namespace fh
 
 struct RowObject {
   // A row without room of its own: its arrays grow on the heap.
@@ -72,8 +72,8 @@ struct RowObject {
   fh::RowArray<std::optional<fh::ColumnValue>> values;
   // Byte length of each value, in the same order (0 for NULL).
   fh::RowArray<int32_t> lengths;
-  uint8_t state = kRowNew;  // kRow* flags
-  uint8_t placement = kRowPlacedAlone;
+  uint8_t state = fh::kRowNew;  // kRow* flags
+  uint8_t placement = fh::kRowPlacedAlone;
   // The row's place in its table's scan order (store/table_data.h); kept
   // by the table while the row is in it.
   uint32_t tableSlot = 0;

@@ -61,7 +61,7 @@ TableData::~TableData() {
   RowObject* row = firstRow.get();
   while (row != nullptr) {
     RowObject* next = row->next.get();
-    if (row->placement == kRowPlacedInBlock) {
+    if (row->placement == fh::kRowPlacedInBlock) {
       row->~RowObject();
     } else {
       delete row;
@@ -85,7 +85,7 @@ bool CreateTable(const char* tableName) {
   try {
     auto table = std::make_unique<TableData>();
     table->tableName = tableName;
-    table->kind = kTableKindTable;
+    table->kind = fh::kTableKindTable;
     table->tableDefn = definition;
     table->columnCount = static_cast<int32_t>(definition->columns.size());
     table->keyIndex = fh::KeyIndex::ForDefinition(*definition);
@@ -101,7 +101,7 @@ bool CreateCustomViewData(const char* viewName, std::unique_ptr<CustomViewDefn> 
   try {
     auto view = std::make_unique<TableData>();
     view->tableName = viewName;
-    view->kind = kTableKindCustomView;
+    view->kind = fh::kTableKindCustomView;
     view->columnCount = static_cast<int32_t>(viewDefn->columns.size());
     view->viewDefn = std::move(viewDefn);
     return AppendTable(std::move(view));
@@ -124,7 +124,7 @@ std::vector<std::string> fh::GetLoadedTableNames() {
   fh::MutexLock lock(&state.mutex);
   std::vector<std::string> names;
   for (const std::unique_ptr<TableData>& table : state.tables) {
-    if (table->kind == kTableKindTable) names.push_back(table->tableName);
+    if (table->kind == fh::kTableKindTable) names.push_back(table->tableName);
   }
   return names;
 }
@@ -164,6 +164,7 @@ void UnLoadAllTable() {
 }
 
 fh::ColumnSource fh::ColumnsOf(const TableData& table) {
-  if (table.kind == kTableKindCustomView) return fh::ColumnSource{nullptr, table.viewDefn.get()};
+  if (table.kind == fh::kTableKindCustomView)
+    return fh::ColumnSource{nullptr, table.viewDefn.get()};
   return fh::ColumnSource{table.tableDefn, nullptr};
 }

@@ -35,8 +35,12 @@
 #include "store/row_blocks.h"
 #include "store/row_object.h"
 
+namespace fh {
+
 inline constexpr uint8_t kTableKindTable = 1;
 inline constexpr uint8_t kTableKindCustomView = 2;
+
+}  // namespace fh
 
 struct TableData {
   TableData() = default;
@@ -45,7 +49,7 @@ struct TableData {
   TableData& operator=(const TableData&) = delete;
 
   std::string tableName;
-  uint8_t kind = kTableKindTable;
+  uint8_t kind = fh::kTableKindTable;
   const TableDefn* tableDefn = nullptr;      // kind 1; owned by the definition list
   std::unique_ptr<CustomViewDefn> viewDefn;  // kind 2
   int32_t columnCount = 0;

@@ -54,7 +54,7 @@ std::string Render(const fh::ColumnSource& columns, const Rows& rows, bool skipD
   }
   out += '\n';
   rows([&](const RowObject& row) {
-    if (skipDeleted && (row.state & kRowDeleted) != 0) return;
+    if (skipDeleted && (row.state & fh::kRowDeleted) != 0) return;
     for (int32_t i = 0; i < count; ++i) {
       const auto at = static_cast<std::size_t>(i);
       AppendValue(out, at < row.values.size() ? row.values[at] : std::nullopt,
@@ -78,7 +78,7 @@ std::string RenderTable(const TableData& table) {
 
 const TableData* FindView(const char* viewName) {
   const TableData* table = GetTableDataByName(viewName);
-  return table != nullptr && table->kind == kTableKindCustomView ? table : nullptr;
+  return table != nullptr && table->kind == fh::kTableKindCustomView ? table : nullptr;
 }
 
 std::string Logged(std::string text) {
@@ -92,7 +92,7 @@ void PrintTableData(const char* tableName) {
   LogTrace("@@@ Inside PrintTableData @@@\n");
   const TableData* table = GetTableDataByName(tableName);
   if (table == nullptr) return;
-  if (table->kind == kTableKindCustomView) {
+  if (table->kind == fh::kTableKindCustomView) {
     PrintCustomViewData(tableName);
     return;
   }
@@ -103,7 +103,7 @@ std::optional<std::string> ToStringTableData(const char* tableName) {
   LogTrace("@@@ Inside ToStringTableData @@@\n");
   const TableData* table = GetTableDataByName(tableName);
   if (table == nullptr) return std::nullopt;
-  if (table->kind == kTableKindCustomView) return ToStringCustomViewData(tableName);
+  if (table->kind == fh::kTableKindCustomView) return ToStringCustomViewData(tableName);
   return Logged(RenderTable(*table));
 }
 

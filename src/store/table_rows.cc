@@ -163,7 +163,7 @@ bool AddNewRow(const char* tableName, std::unique_ptr<RowObject>& row) {
   try {
     ReserveScanSlot(*table);
     if (table->keyIndex) table->keyIndex->Reserve();
-    if (table->kind == kTableKindTable && NeedsCompletion(*table, *row)) {
+    if (table->kind == fh::kTableKindTable && NeedsCompletion(*table, *row)) {
       std::vector<std::optional<fh::ColumnValue>> fill;
       if (!CompleteValues(*table, *row, fill)) return false;
       if (row->values.size() < fill.size()) row->values.reserve(fill.size());
@@ -198,7 +198,7 @@ bool fh::AppendTableRow(TableData& table, std::vector<std::optional<fh::ColumnVa
     for (std::size_t i = 0; i < columnCount; ++i) {
       std::optional<fh::ColumnValue>& value = row->values.emplace_back();
       if (i < values.size()) value = std::move(values[i]);
-      if (!value && table.kind == kTableKindTable && MayComplete(table.tableDefn->columns[i]) &&
+      if (!value && table.kind == fh::kTableKindTable && MayComplete(table.tableDefn->columns[i]) &&
           !CompletionValue(table, i, value)) {
         delete row;
         return false;
@@ -225,7 +225,7 @@ bool UpdateRowObject(const char* tableName, RowObject* row, const char* columnNa
     return false;
   }
   if (columnName == nullptr) return false;
-  if (table->kind == kTableKindTable && table->tableDefn != nullptr &&
+  if (table->kind == fh::kTableKindTable && table->tableDefn != nullptr &&
       IsPrimaryKeyColumn(*table->tableDefn, columnName)) {
     LogError("@@@ UpdateRowObject Failed as PrimaryKey is being updated @@@\n");
     return false;
@@ -243,7 +243,7 @@ bool UpdateRowObject(const char* tableName, RowObject* row, const char* columnNa
   } catch (const std::bad_alloc&) {
     return false;
   }
-  row->state |= kRowUpdated;
+  row->state |= fh::kRowUpdated;
   SendNotification(row, table->tableName.c_str());
   return true;  // the old value is freed here
 }
@@ -252,8 +252,8 @@ bool DeleteRowObject(const char* tableName, RowObject* row) {
   LogTrace("@@@ Inside DeleteRowObject @@@\n");
   TableData* table = GetTableDataByName(tableName);
   if (table == nullptr || row == nullptr) return false;
-  if ((row->state & kRowPersisted) != 0) {
-    row->state |= kRowDeleted;
+  if ((row->state & fh::kRowPersisted) != 0) {
+    row->state |= fh::kRowDeleted;
     return true;
   }
   if (!Unlink(*table, row)) return false;
@@ -275,7 +275,7 @@ bool DeleteAllTableRowObjects(const char* tableName) {
     LogError("\t GetTableDataByName returned NULL \n");
     return false;
   }
-  if (table->kind != kTableKindTable || table->columnCount == 0) return false;
+  if (table->kind != fh::kTableKindTable || table->columnCount == 0) return false;
   RowObject* row = table->firstRow.get();
   while (row != nullptr) {
     RowObject* next = row->next.get();

@@ -49,7 +49,7 @@ bool FindByKey(const TableData& table, const fh::CompiledCriteria& compiled,
 // criteria cannot be applied to the table. REQUIRES: the criteria lock held.
 bool CollectMatches(const TableData& table, const char* criteria,
                     std::vector<RowObject*>& matches) {
-  if (table.kind != kTableKindTable || table.columnCount == 0) return false;
+  if (table.kind != fh::kTableKindTable || table.columnCount == 0) return false;
   std::unique_ptr<fh::CriteriaNode> tree = ParseCriteria(criteria);
   if (!tree) return false;
   std::string unknownColumn;

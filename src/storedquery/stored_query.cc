@@ -51,11 +51,11 @@ uint8_t DefinedColumnType(const char* tableName, const char* columnName) {
 
 // The aggregate number of a FUNCTIONNAME; 0 when absent or unmatched.
 uint8_t AggregateNumber(const std::optional<std::string>& name) {
-  if (!name) return kAggregateNone;
-  for (uint8_t i = 0; i <= kAggregateAvg; ++i) {
+  if (!name) return fh::kAggregateNone;
+  for (uint8_t i = 0; i <= fh::kAggregateAvg; ++i) {
     if (*name == fh::GetAggregateName(i)) return i;
   }
-  return kAggregateNone;
+  return fh::kAggregateNone;
 }
 
 bool LoadOneColumn(int columnId, SelectQuery* query, MemPool* pool) {

@@ -26,7 +26,7 @@ constexpr std::size_t kMaxCriteriaDepth = 64;
 // The operator code of an OPERATOR text; 0 when it matches no name.
 uint8_t OperatorNumber(const std::optional<std::string>& text) {
   if (!text) return 0;
-  for (uint8_t i = 1; i <= kSelectOperatorMax; ++i) {
+  for (uint8_t i = 1; i <= fh::kSelectOperatorMax; ++i) {
     if (*text == fh::GetSelectOperatorName(i)) return i;
   }
   return 0;
@@ -76,7 +76,7 @@ fh::SelectCriteria* BuildRelational(int id, MemPool* pool, ConnectionHandle* hel
   const uint8_t operatorCode = OperatorNumber(fh::storedq::RowText(*row, "OPERATOR"));
   const std::string value = fh::storedq::RowText(*row, "RIDENTIFIER").value_or("");
   if (!fh::storedq::CheckIdentifier("LIDENTIFIER", column)) return nullptr;
-  if (operatorCode == kSelectOperatorBetween && !IsNumericRange(value)) {
+  if (operatorCode == fh::kSelectOperatorBetween && !IsNumericRange(value)) {
     LogError("\nStored query: BETWEEN range \"%s\" is not two numbers.\n", value.c_str());
     return nullptr;
   }

@@ -28,8 +28,8 @@ int ConvertToDecimalFromHexa(char c) {
 
 bool ConvertToHexValue(char* text, std::size_t n) {
   LogTrace("\n\t@@@@@ Inside ConvertToHexValue() @@@@@\n");
-  if (n > kMaxHexDigits) {
-    LogError("ConvertToHexValue: %zu digits exceed the limit of %zu\n", n, kMaxHexDigits);
+  if (n > fh::kMaxHexDigits) {
+    LogError("ConvertToHexValue: %zu digits exceed the limit of %zu\n", n, fh::kMaxHexDigits);
     return false;
   }
   if (text == nullptr) return n == 0;

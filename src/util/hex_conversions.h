@@ -9,8 +9,12 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace fh {
+
 // The most digits ConvertToHexValue packs (32 bytes).
 inline constexpr std::size_t kMaxHexDigits = 64;
+
+}  // namespace fh
 
 // Value 0-15 of a hexadecimal digit ('0'-'9', 'A'-'F', 'a'-'f'); any other
 // character is returned unchanged.

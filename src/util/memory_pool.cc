@@ -24,7 +24,7 @@ constexpr std::size_t RoundUp(std::size_t value, std::size_t multiple) {
   return (value + multiple - 1) / multiple * multiple;
 }
 
-constexpr std::size_t kHeaderSize = RoundUp(sizeof(Block), kMemPoolAlignment);
+constexpr std::size_t kHeaderSize = RoundUp(sizeof(Block), fh::kMemPoolAlignment);
 // Released blocks beyond this total go back to the system.
 constexpr std::size_t kMaxBytesKept = std::size_t{8} << 20;
 
@@ -37,7 +37,7 @@ class BlockAllocator {
   // A block whose payload holds at least payloadSize bytes; none when out
   // of memory.
   Block* Acquire(std::size_t payloadSize) {
-    const std::size_t wanted = RoundUp(kHeaderSize + payloadSize, kMemPoolMinBlockSize);
+    const std::size_t wanted = RoundUp(kHeaderSize + payloadSize, fh::kMemPoolMinBlockSize);
     {
       fh::MutexLock lock(&mutex_);
       Block** link = &free_;
@@ -294,8 +294,9 @@ void fh::ClearMemPool(MemPool* pool) {
 
 void* fh::MemPoolAlloc(MemPool* pool, std::size_t size) {
   if (pool == nullptr) return nullptr;
-  if (size > SIZE_MAX - kMemPoolMinBlockSize - kHeaderSize) return nullptr;
-  const std::size_t rounded = size == 0 ? kMemPoolAlignment : RoundUp(size, kMemPoolAlignment);
+  if (size > SIZE_MAX - fh::kMemPoolMinBlockSize - kHeaderSize) return nullptr;
+  const std::size_t rounded =
+      size == 0 ? fh::kMemPoolAlignment : RoundUp(size, fh::kMemPoolAlignment);
   fh::MutexLock lock(&pool->mutex);
   if (!EnsureRoom(pool, rounded)) return nullptr;
   void* piece = pool->cursor;

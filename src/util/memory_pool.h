@@ -38,10 +38,14 @@
 
 struct MemPool;
 
+namespace fh {
+
 // Every piece is a multiple of this size and aligned to it.
 inline constexpr std::size_t kMemPoolAlignment = 8;
 // The smallest block a pool takes from the allocator, in bytes.
 inline constexpr std::size_t kMemPoolMinBlockSize = 8192;
+
+}  // namespace fh
 
 // Takes one use count; the first call creates the root pool. true on
 // success; false when the root pool cannot be allocated (nothing is counted).
@@ -97,7 +101,7 @@ char* MemPoolMemDup(MemPool* pool, const void* bytes, std::size_t length);
 template <typename T, typename... Args>
 T* MemPoolNew(MemPool* pool, Args&&... args) {
   static_assert(std::is_trivially_destructible_v<T>, "pool objects are never destroyed");
-  static_assert(alignof(T) <= kMemPoolAlignment, "pool pieces are aligned to 8 bytes");
+  static_assert(alignof(T) <= fh::kMemPoolAlignment, "pool pieces are aligned to 8 bytes");
   void* piece = fh::MemPoolAlloc(pool, sizeof(T));
   if (piece == nullptr) return nullptr;
   return new (piece) T(std::forward<Args>(args)...);
@@ -119,7 +123,7 @@ bool MemPoolAddCleanup(MemPool* pool, void (*cleanup)(void*), void* data);
 // of the constructor reach the caller). Nothing is left constructed then.
 template <typename T, typename... Args>
 T* MemPoolMake(MemPool* pool, Args&&... args) {
-  static_assert(alignof(T) <= kMemPoolAlignment, "pool pieces are aligned to 8 bytes");
+  static_assert(alignof(T) <= fh::kMemPoolAlignment, "pool pieces are aligned to 8 bytes");
   void* piece = fh::MemPoolAlloc(pool, sizeof(T));
   if (piece == nullptr) return nullptr;
   T* object = nullptr;

@@ -13,14 +13,14 @@ void InitThreadInfo() { LogTrace("\n\t@@@@@ Inside InitThreadInfo() @@@@@\n"); }
 
 void ResetThreadInfo(ThreadInfo* array, std::uint16_t count) {
   if (array == nullptr) return;
-  for (std::uint16_t i = 0; i < count; ++i) array[i].state = kThreadSlotUnused;
+  for (std::uint16_t i = 0; i < count; ++i) array[i].state = fh::kThreadSlotUnused;
 }
 
 void FreeThreadInfo(ThreadInfo* array, std::uint16_t count) {
   if (array == nullptr) return;
   for (std::uint16_t i = 0; i < count; ++i) {
     ThreadInfo& entry = array[i];
-    if (entry.state.exchange(kThreadSlotUnused) == kThreadSlotUnused) continue;
+    if (entry.state.exchange(fh::kThreadSlotUnused) == fh::kThreadSlotUnused) continue;
     if (entry.thread != nullptr) CloseHandle(entry.thread);
     entry.thread = nullptr;
   }
@@ -38,12 +38,12 @@ int CheckThreadPool(const ThreadInfo* array, std::uint16_t count, std::uint16_t*
   LogTrace("\n\t@@@@@ Inside CheckThreadPool() @@@@@\n");
   if (array != nullptr) {
     for (std::uint16_t i = 0; i < count; ++i) {
-      if (array[i].state.load() != kThreadIdle) continue;
+      if (array[i].state.load() != fh::kThreadIdle) continue;
       if (index != nullptr) *index = i;
-      return kThreadPoolIdleFound;
+      return fh::kThreadPoolIdleFound;
     }
   }
-  return count < maximum ? kThreadPoolRoom : kThreadPoolFull;
+  return count < maximum ? fh::kThreadPoolRoom : fh::kThreadPoolFull;
 }
 
 bool SuspendThreadInfo(ThreadInfo* entry) {
@@ -51,9 +51,9 @@ bool SuspendThreadInfo(ThreadInfo* entry) {
   // The worker's own handle: the entry's handle may not be stored yet when a
   // new worker suspends itself for the first time.
   HANDLE self = GetCurrentThreadHandle();
-  entry->state = kThreadIdle;
+  entry->state = fh::kThreadIdle;
   const bool resumed = self != nullptr && SuspendThread(self) != kThreadCallFailed;
-  entry->state = kThreadWorking;
+  entry->state = fh::kThreadWorking;
   return resumed;
 }
 
@@ -62,9 +62,9 @@ bool ResumeThreadInfo(ThreadInfo* entry) {
   // Mark an idle entry working before its thread runs, so that a dispatcher's
   // next CheckThreadPool cannot pick the same worker a second time. The
   // worker cannot change an idle entry meanwhile: it sleeps until resumed.
-  std::uint8_t idle = kThreadIdle;
-  const bool wasIdle = entry->state.compare_exchange_strong(idle, kThreadWorking);
+  std::uint8_t idle = fh::kThreadIdle;
+  const bool wasIdle = entry->state.compare_exchange_strong(idle, fh::kThreadWorking);
   if (ResumeThread(entry->thread) != kThreadCallFailed) return true;
-  if (wasIdle) entry->state = kThreadIdle;  // nothing was resumed: still idle
+  if (wasIdle) entry->state = fh::kThreadIdle;  // nothing was resumed: still idle
   return false;
 }

@@ -21,6 +21,8 @@
 #include "platform/threads.h"
 #include "platform/win32_types.h"
 
+namespace fh {
+
 inline constexpr std::uint8_t kThreadSlotUnused = 0;
 inline constexpr std::uint8_t kThreadIdle = 1;     // suspended, or about to suspend itself
 inline constexpr std::uint8_t kThreadWorking = 2;  // resumed and working
@@ -29,11 +31,13 @@ inline constexpr int kThreadPoolIdleFound = 1;  // CheckThreadPool: index names 
 inline constexpr int kThreadPoolRoom = 4;       // CheckThreadPool: room for a new thread
 inline constexpr int kThreadPoolFull = 5;       // CheckThreadPool: the pool is full
 
+}  // namespace fh
+
 // One worker of a pool. Not a packed 5-byte record: the state is an atomic
 // byte and the handle a pointer-sized HANDLE, so an entry takes 16 bytes on
 // 64-bit Linux. Arrays hold up to 65535 entries (counts are 16-bit).
 struct ThreadInfo {
-  std::atomic<std::uint8_t> state{kThreadSlotUnused};
+  std::atomic<std::uint8_t> state{fh::kThreadSlotUnused};
   HANDLE thread = nullptr;  // owned while state is not 0: FreeThreadInfo closes it
 };
 

@@ -22,9 +22,9 @@ std::uint8_t ScrambleKeyByte(int k) {
 std::optional<std::string> ToString(int value, int kind) {
   LogTrace("\n\t@@@@@ Inside ToString() @@@@@\n");
   switch (kind) {
-    case kToStringInteger:
+    case fh::kToStringInteger:
       return ConvertToStringFromInteger(value);
-    case kToStringBoolean:
+    case fh::kToStringBoolean:
       return fh::NoneOnAllocationFailure(
           [&]() -> std::optional<std::string> { return value != 0 ? "TRUE" : "FALSE"; });
     default:

@@ -26,9 +26,13 @@
 #include "util/http_dates.h"
 #include "util/oid_conversions.h"
 
+namespace fh {
+
 // The kinds ToString knows.
 inline constexpr int kToStringInteger = 0;
 inline constexpr int kToStringBoolean = 1;
+
+}  // namespace fh
 
 // kind 0: ConvertToStringFromInteger(value); kind 1: "TRUE" when value is
 // not 0, else "FALSE"; any other kind: none.

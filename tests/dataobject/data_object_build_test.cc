@@ -25,8 +25,8 @@ Texts Sorted(Texts texts) {
 }
 
 fh::ColumnRef* Col(SelectQuery* query, const std::string& table, const char* column) {
-  return CreateColumnRef(table.c_str(), nullptr, column, nullptr, 0, KES_SQL_INT, kAggregateNone,
-                         query->pool);
+  return CreateColumnRef(table.c_str(), nullptr, column, nullptr, 0, KES_SQL_INT,
+                         fh::kAggregateNone, query->pool);
 }
 
 // base join joined on the given column pairs.

@@ -203,7 +203,7 @@ TEST_F(SqliteProviderTest, AFileThatIsNoDatabaseFailsTheOpenAndBreaksAnOpenHandl
   const std::string other = dir_.path() + "/other.db";
   std::ofstream(other) << std::string(8192, 'x');
   auto entry = CreateConnParamsEntry("t", 1, other.c_str(), nullptr, nullptr, "Other", 0, nullptr,
-                                     kSqliteProviderName, "SQLITE");
+                                     fh::kSqliteProviderName, "SQLITE");
   EXPECT_EQ(OpenDBConnection(entry.get()), nullptr);
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Opening database failed\n"));
   EXPECT_TRUE(log_.HasLine("[ERROR]", "STATE: 08S01\n"));
@@ -258,7 +258,7 @@ TEST(SqliteSecondProcess, DISABLED_InsertBesideTheFirst) {
   const char* file = std::getenv("FH_SQLITE_CHILD_DB");
   ASSERT_NE(file, nullptr);
   auto entry = CreateConnParamsEntry("t", 1, file, nullptr, nullptr, "Second", 0, nullptr,
-                                     kSqliteProviderName, "SQLITE");
+                                     fh::kSqliteProviderName, "SQLITE");
   auto handle = fh::SqliteOpenConnection(entry.get());
   ASSERT_NE(handle, nullptr);
   std::ofstream(std::getenv("FH_SQLITE_CHILD_READY")) << 'x';

@@ -78,7 +78,7 @@ TEST(ColumnTypesTest, CodeOnlyAndUnknownNamesGiveZero) {
 TEST(ColumnTypesTest, SymbolsAndSizesFollowTheCodes) {
   const std::vector<int32_t> sizes = {0, 1, 1, 2, 2,  4,  4,  8, 8, 4, 8, 4,
                                       0, 0, 0, 0, 11, 11, 11, 1, 0, 0, 0};
-  for (int code = 0; code <= kMaxColumnTypeCode; ++code) {
+  for (int code = 0; code <= fh::kMaxColumnTypeCode; ++code) {
     SCOPED_TRACE(code);
     EXPECT_EQ(fh::GetColumnTypeSize(static_cast<uint8_t>(code)), sizes[code]);
     const std::string symbol = fh::GetColumnTypeSymbol(static_cast<uint8_t>(code));

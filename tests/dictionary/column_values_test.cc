@@ -217,7 +217,7 @@ TEST(ColumnValuesTest, DateTimeValuesCopyDeeply) {
   fh::ColumnValue assigned;
   assigned = **original;
   // Changing the original changes neither copy; freeing it leaves both usable.
-  AddToKesDateTime((*original)->mutableDateTime(), 1, kKesUnitDays);
+  AddToKesDateTime((*original)->mutableDateTime(), 1, fh::kKesUnitDays);
   EXPECT_EQ(TextOrNone(ConvertValueToString(*original, KES_SQL_DATETIME)), "2021-03-05 05:06:07");
   original.reset();
   EXPECT_EQ(TextOrNone(ConvertValueToString(copy, KES_SQL_DATETIME)), "2021-03-04 05:06:07");

@@ -148,29 +148,29 @@ struct MoveCase {
 
 TEST_F(DateTimeTest, ArithmeticMovesOneFieldAndNormalises) {
   const std::vector<MoveCase> cases = {
-      {"2021-03-04 23:00:00", true, 90, kKesUnitMinutes, "2021-03-05 00:30:00"},
-      {"2021-01-31 00:00:00", true, 1, kKesUnitMonths, "2021-03-03 00:00:00"},
-      {"2021-01-01 00:00:00", true, 1500, kKesUnitMilliseconds, "2021-01-01 00:00:01"},
-      {"2021-01-01 00:00:00", true, 999, kKesUnitMilliseconds, "2021-01-01 00:00:00"},
-      {"2021-01-01 00:00:00", true, 2999999, kKesUnitMicroseconds, "2021-01-01 00:00:02"},
-      {"2021-01-01 00:00:00", true, 3999999999u, kKesUnitNanoseconds, "2021-01-01 00:00:03"},
-      {"2021-01-01 00:00:59", true, 61, kKesUnitSeconds, "2021-01-01 00:02:00"},
-      {"2021-12-31 23:00:00", true, 25, kKesUnitHours, "2022-01-02 00:00:00"},
-      {"2020-02-28 10:00:00", true, 1, kKesUnitDays, "2020-02-29 10:00:00"},
-      {"2021-02-28 10:00:00", true, 1, kKesUnitDays, "2021-03-01 10:00:00"},
-      {"2021-12-25 00:00:00", true, 2, kKesUnitWeeks, "2022-01-08 00:00:00"},
-      {"2021-11-15 00:00:00", true, 14, kKesUnitMonths, "2023-01-15 00:00:00"},
-      {"2020-02-29 00:00:00", true, 12, kKesUnitMonths, "2021-03-01 00:00:00"},
-      {"2021-03-01 00:00:00", false, 1, kKesUnitDays, "2021-02-28 00:00:00"},
-      {"2024-03-01 00:00:00", false, 1, kKesUnitDays, "2024-02-29 00:00:00"},
-      {"2021-03-31 00:00:00", false, 1, kKesUnitMonths, "2021-03-03 00:00:00"},
-      {"2021-01-01 00:00:00", false, 1, kKesUnitSeconds, "2020-12-31 23:59:59"},
-      {"2021-01-01 00:00:00", false, 1500, kKesUnitMilliseconds, "2020-12-31 23:59:59"},
-      {"2021-01-10 00:00:00", false, 2, kKesUnitWeeks, "2020-12-27 00:00:00"},
+      {"2021-03-04 23:00:00", true, 90, fh::kKesUnitMinutes, "2021-03-05 00:30:00"},
+      {"2021-01-31 00:00:00", true, 1, fh::kKesUnitMonths, "2021-03-03 00:00:00"},
+      {"2021-01-01 00:00:00", true, 1500, fh::kKesUnitMilliseconds, "2021-01-01 00:00:01"},
+      {"2021-01-01 00:00:00", true, 999, fh::kKesUnitMilliseconds, "2021-01-01 00:00:00"},
+      {"2021-01-01 00:00:00", true, 2999999, fh::kKesUnitMicroseconds, "2021-01-01 00:00:02"},
+      {"2021-01-01 00:00:00", true, 3999999999u, fh::kKesUnitNanoseconds, "2021-01-01 00:00:03"},
+      {"2021-01-01 00:00:59", true, 61, fh::kKesUnitSeconds, "2021-01-01 00:02:00"},
+      {"2021-12-31 23:00:00", true, 25, fh::kKesUnitHours, "2022-01-02 00:00:00"},
+      {"2020-02-28 10:00:00", true, 1, fh::kKesUnitDays, "2020-02-29 10:00:00"},
+      {"2021-02-28 10:00:00", true, 1, fh::kKesUnitDays, "2021-03-01 10:00:00"},
+      {"2021-12-25 00:00:00", true, 2, fh::kKesUnitWeeks, "2022-01-08 00:00:00"},
+      {"2021-11-15 00:00:00", true, 14, fh::kKesUnitMonths, "2023-01-15 00:00:00"},
+      {"2020-02-29 00:00:00", true, 12, fh::kKesUnitMonths, "2021-03-01 00:00:00"},
+      {"2021-03-01 00:00:00", false, 1, fh::kKesUnitDays, "2021-02-28 00:00:00"},
+      {"2024-03-01 00:00:00", false, 1, fh::kKesUnitDays, "2024-02-29 00:00:00"},
+      {"2021-03-31 00:00:00", false, 1, fh::kKesUnitMonths, "2021-03-03 00:00:00"},
+      {"2021-01-01 00:00:00", false, 1, fh::kKesUnitSeconds, "2020-12-31 23:59:59"},
+      {"2021-01-01 00:00:00", false, 1500, fh::kKesUnitMilliseconds, "2020-12-31 23:59:59"},
+      {"2021-01-10 00:00:00", false, 2, fh::kKesUnitWeeks, "2020-12-27 00:00:00"},
       {"2021-01-01 00:00:00", true, 5, 0, "2021-01-01 00:00:00"},
       {"2021-01-01 00:00:00", true, 5, 10, "2021-01-01 00:00:00"},
-      {"2000-01-01 00:00:00", true, 4294967295u, kKesUnitSeconds, "2136-02-07 06:28:15"},
-      {"2136-02-07 06:28:15", false, 4294967295u, kKesUnitSeconds, "2000-01-01 00:00:00"},
+      {"2000-01-01 00:00:00", true, 4294967295u, fh::kKesUnitSeconds, "2136-02-07 06:28:15"},
+      {"2136-02-07 06:28:15", false, 4294967295u, fh::kKesUnitSeconds, "2000-01-01 00:00:00"},
   };
   for (const MoveCase& c : cases) {
     SCOPED_TRACE(std::string(c.start) + (c.add ? " + " : " - ") + std::to_string(c.amount) +
@@ -185,7 +185,7 @@ TEST_F(DateTimeTest, ArithmeticMovesOneFieldAndNormalises) {
 }
 
 TEST_F(DateTimeTest, HugeAmountsInEveryUnitStayDefined) {
-  for (int unit = kKesUnitNanoseconds; unit <= kKesUnitMonths; ++unit) {
+  for (int unit = fh::kKesUnitNanoseconds; unit <= fh::kKesUnitMonths; ++unit) {
     SCOPED_TRACE(unit);
     KesDateTime value = CreateKesDateTime(2000, 6, 15, 12, 30, 45);
     AddToKesDateTime(&value, 4294967295u, unit);
@@ -199,26 +199,26 @@ TEST_F(DateTimeTest, HugeAmountsInEveryUnitStayDefined) {
 
 TEST_F(DateTimeTest, DateOnlyValuesMoveByWholeDaysAndStayDateOnly) {
   KesDateTime value{CreateKesDate(2021, 3, 4), std::nullopt};
-  AddToKesDateTime(&value, 90, kKesUnitMinutes);
+  AddToKesDateTime(&value, 90, fh::kKesUnitMinutes);
   EXPECT_EQ(TextOf(value), "2021-03-04");
-  AddToKesDateTime(&value, 25, kKesUnitHours);
+  AddToKesDateTime(&value, 25, fh::kKesUnitHours);
   EXPECT_EQ(TextOf(value), "2021-03-05");
-  AddToKesDateTime(&value, 1, kKesUnitMonths);
+  AddToKesDateTime(&value, 1, fh::kKesUnitMonths);
   EXPECT_EQ(TextOf(value), "2021-04-05");
-  SubtractFromKesDateTime(&value, 5, kKesUnitDays);
+  SubtractFromKesDateTime(&value, 5, fh::kKesUnitDays);
   EXPECT_EQ(TextOf(value), "2021-03-31");
   EXPECT_FALSE(value.time.has_value());
 }
 
 TEST_F(DateTimeTest, TimeOnlyValuesWrapAroundMidnightAndStayTimeOnly) {
   KesDateTime value{std::nullopt, CreateKesTime(23, 0, 0)};
-  AddToKesDateTime(&value, 90, kKesUnitMinutes);
+  AddToKesDateTime(&value, 90, fh::kKesUnitMinutes);
   EXPECT_EQ(TextOf(value), "00:30:00");
-  SubtractFromKesDateTime(&value, 1, kKesUnitHours);
+  SubtractFromKesDateTime(&value, 1, fh::kKesUnitHours);
   EXPECT_EQ(TextOf(value), "23:30:00");
-  AddToKesDateTime(&value, 3, kKesUnitDays);
+  AddToKesDateTime(&value, 3, fh::kKesUnitDays);
   EXPECT_EQ(TextOf(value), "23:30:00");
-  AddToKesDateTime(&value, 1, kKesUnitMonths);
+  AddToKesDateTime(&value, 1, fh::kKesUnitMonths);
   EXPECT_EQ(TextOf(value), "23:30:00");
   EXPECT_FALSE(value.date.has_value());
 }
@@ -226,25 +226,25 @@ TEST_F(DateTimeTest, TimeOnlyValuesWrapAroundMidnightAndStayTimeOnly) {
 TEST_F(DateTimeTest, TheZeroDateOfATimeTextIsNotRewritten) {
   std::optional<KesDateTime> value = ConvertStringToKesDateTime("10:20:30");
   ASSERT_TRUE(value.has_value());
-  AddToKesDateTime(&*value, 90, kKesUnitMinutes);
+  AddToKesDateTime(&*value, 90, fh::kKesUnitMinutes);
   EXPECT_EQ(TextOf(*value), "0000-00-00 11:50:30");
-  SubtractFromKesDateTime(&*value, 12, kKesUnitHours);
+  SubtractFromKesDateTime(&*value, 12, fh::kKesUnitHours);
   EXPECT_EQ(TextOf(*value), "0000-00-00 23:50:30");
 }
 
 TEST_F(DateTimeTest, AResultBeyondTheYear9999IsRefusedAndLeavesTheValue) {
   KesDateTime value = CreateKesDateTime(9999, 12, 31, 23, 0, 0);
-  AddToKesDateTime(&value, 1, kKesUnitDays);
+  AddToKesDateTime(&value, 1, fh::kKesUnitDays);
   EXPECT_EQ(TextOf(value), "9999-12-31 23:00:00");
-  AddToKesDateTime(&value, 59, kKesUnitMinutes);
+  AddToKesDateTime(&value, 59, fh::kKesUnitMinutes);
   EXPECT_EQ(TextOf(value), "9999-12-31 23:59:00");
 }
 
 TEST_F(DateTimeTest, ArithmeticOnNothing) {
-  EXPECT_EQ(AddToKesDateTime(nullptr, 1, kKesUnitDays), nullptr);
-  EXPECT_EQ(SubtractFromKesDateTime(nullptr, 1, kKesUnitDays), nullptr);
+  EXPECT_EQ(AddToKesDateTime(nullptr, 1, fh::kKesUnitDays), nullptr);
+  EXPECT_EQ(SubtractFromKesDateTime(nullptr, 1, fh::kKesUnitDays), nullptr);
   KesDateTime empty;
-  EXPECT_EQ(AddToKesDateTime(&empty, 1, kKesUnitDays), &empty);
+  EXPECT_EQ(AddToKesDateTime(&empty, 1, fh::kKesUnitDays), &empty);
   EXPECT_EQ(empty, KesDateTime{});
 }
 
@@ -300,7 +300,7 @@ TEST_F(DateTimeTest, CopiesAreIndependent) {
   auto original = std::make_unique<KesDateTime>(CreateKesDateTime(2021, 1, 2, 3, 4, 5));
   KesDateTime copy = *original;
   original.reset();
-  AddToKesDateTime(&copy, 1, kKesUnitDays);
+  AddToKesDateTime(&copy, 1, fh::kKesUnitDays);
   EXPECT_EQ(TextOf(copy), "2021-01-03 03:04:05");
 }
 

@@ -122,14 +122,14 @@ TEST_F(DataDirectoryTest, GivenPathFallsBackToItsLastComponentUnderTheRoot) {
 TEST_F(DataDirectoryTest, PathsLongerThanTheLimitAreNeverOpened) {
   // A real file whose path is one character over the limit, and one at it.
   std::string directory = top_.path();
-  while (directory.size() < kMaxDataPathLength - 20) {
+  while (directory.size() < fh::kMaxDataPathLength - 20) {
     directory += "/" + std::string(15, 'd');
     ASSERT_EQ(::mkdir(directory.c_str(), 0755), 0);
   }
   const std::string prefix = directory + "/";
-  const std::string atLimit = prefix + std::string(kMaxDataPathLength - prefix.size(), 'f');
+  const std::string atLimit = prefix + std::string(fh::kMaxDataPathLength - prefix.size(), 'f');
   const std::string overLimit = atLimit + "g";
-  ASSERT_EQ(atLimit.size(), kMaxDataPathLength);
+  ASSERT_EQ(atLimit.size(), fh::kMaxDataPathLength);
   ASSERT_TRUE(fhtest::WriteFileBytes(atLimit, "ok"));
   ASSERT_TRUE(fhtest::WriteFileBytes(overLimit, "too long"));
 

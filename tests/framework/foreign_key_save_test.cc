@@ -90,7 +90,7 @@ TEST_P(ForeignKeySaveTest, ParentsAreDeletedOnlyWhereTheKeyCascades) {
   ASSERT_TRUE(AddRow(kept_, {2, 9}));
   EXPECT_FALSE(SaveTable(kept_.c_str()));  // the failing row is counted and kept
   EXPECT_EQ(Count(kept_), 1);
-  EXPECT_EQ(States(kept_), (std::vector<int>{kRowPersisted, kRowNew}));
+  EXPECT_EQ(States(kept_), (std::vector<int>{fh::kRowPersisted, fh::kRowNew}));
 
   // Without cascade the parent stays, in the database and (deleted, still
   // to be written) in memory; with cascade parent and child go.
@@ -99,7 +99,7 @@ TEST_P(ForeignKeySaveTest, ParentsAreDeletedOnlyWhereTheKeyCascades) {
   EXPECT_FALSE(SaveTable(table_.c_str()));  // parent 1 is still referenced
   EXPECT_EQ(DatabaseRows(), (std::vector<ItemRow>{{1, "p", 1, 0}}));
   ASSERT_NE(FindRow(1), nullptr);
-  EXPECT_EQ(FindRow(1)->state, kRowPersisted | kRowDeleted);
+  EXPECT_EQ(FindRow(1)->state, fh::kRowPersisted | fh::kRowDeleted);
   EXPECT_EQ(Count(kept_), 1);
   EXPECT_EQ(Count(cascaded_), 0);
 }

@@ -137,7 +137,7 @@ class IndexTableTest : public fhtest::DbTest, public testing::WithParamInterface
 };
 
 TEST_P(IndexTableTest, InsertsAbsentPairsAndDeletesTheLastReference) {
-  RowObject* first = Add(1, "o'k", kRowNew);
+  RowObject* first = Add(1, "o'k", fh::kRowNew);
   EXPECT_TRUE(AddEntryToIndexTable("Part's", first));
   EXPECT_EQ(Index(), "");       // the root is not indexed yet
   std::string lowerDom = dom_;  // registered names ignore letter case
@@ -145,21 +145,21 @@ TEST_P(IndexTableTest, InsertsAbsentPairsAndDeletesTheLastReference) {
   fh::RegisterIndexedDominantTable(lowerDom.c_str());
   EXPECT_TRUE(AddEntryToIndexTable("Part's", first));
   EXPECT_TRUE(AddEntryToIndexTable("Part's", first));  // present: not twice
-  RowObject* second = Add(2, "o'k", kRowNew | kRowUpdated);
+  RowObject* second = Add(2, "o'k", fh::kRowNew | fh::kRowUpdated);
   EXPECT_TRUE(AddEntryToIndexTable("Part's", second));
   EXPECT_EQ(Index(), "o'k/Part's;");
 
-  first->state = kRowPersisted | kRowDeleted;
+  first->state = fh::kRowPersisted | fh::kRowDeleted;
   EXPECT_TRUE(AddEntryToIndexTable("Part's", first));
   EXPECT_EQ(Index(), "o'k/Part's;");  // the second row still refers to it
-  second->state = kRowPersisted | kRowDeleted;
+  second->state = fh::kRowPersisted | fh::kRowDeleted;
   EXPECT_TRUE(AddEntryToIndexTable("Part's", second));
   EXPECT_EQ(Index(), "");
 
   EXPECT_TRUE(AddEntryToIndexTable(dom_.c_str(), first));
   EXPECT_TRUE(log_.HasLine("[TRACE]", "No References.\n"));
   ASSERT_EQ(Run("DROP TABLE " + idx_), 1);
-  EXPECT_FALSE(AddEntryToIndexTable("Part's", Add(3, "x", kRowNew)));
+  EXPECT_FALSE(AddEntryToIndexTable("Part's", Add(3, "x", fh::kRowNew)));
   EXPECT_TRUE(log_.HasLine("[ERROR]", "Cannot Add Entry Into Index Table\n"));
 }
 
@@ -170,8 +170,8 @@ TEST_P(IndexTableTest, HostileKeysReachOnlyTheirOwnEntry) {
   std::set<std::string> expected;
   for (const char* code : {"keep", "x\\' or 1=1 #", "a';--", "b\\", "c\\\\' or 'k'='k", "d'/*"}) {
     SCOPED_TRACE(code);
-    EXPECT_TRUE(
-        AddEntryToIndexTable("Part's", Add(static_cast<int32_t>(expected.size()), code, kRowNew)));
+    EXPECT_TRUE(AddEntryToIndexTable(
+        "Part's", Add(static_cast<int32_t>(expected.size()), code, fh::kRowNew)));
     expected.insert(std::string(code) + "/Part's");
     std::set<std::string> entries;
     ConnectionHandle* handle = GetConnectionHandle("conn");

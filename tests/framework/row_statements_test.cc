@@ -69,31 +69,31 @@ TEST_F(RowStatementsTest, RowStateAndIndexTablesDecideTheStatement) {
   using W = fh::RowWrite;
   const char* items = "plan_items";
   const std::optional<int32_t> null;
-  const uint8_t fresh = kRowNew, changed = kRowPersisted | kRowUpdated;
-  const uint8_t gone = kRowPersisted | kRowDeleted;
+  const uint8_t fresh = fh::kRowNew, changed = fh::kRowPersisted | fh::kRowUpdated;
+  const uint8_t gone = fh::kRowPersisted | fh::kRowDeleted;
   const bool on = true, off = false;
   const std::optional<W> none;
   // name, table, values, state, indexed, logs texts, write planned, bound
   const PlanCase cases[] = {
       {"new", items, {1, 2}, fresh, off, off, W::kInsert, true},
       {"new, indexed", items, {1, 2}, fresh, on, off, W::kInsert, true},
-      {"new and updated", items, {1, 2}, fresh | kRowUpdated, on, off, W::kInsert, true},
+      {"new and updated", items, {1, 2}, fresh | fh::kRowUpdated, on, off, W::kInsert, true},
       {"updated", items, {1, 2}, changed, off, off, W::kUpdate, true},
       {"updated, indexed", items, {1, 2}, changed, on, off, W::kUpdate, true},
       {"deleted", items, {1, 2}, gone, off, off, W::kDelete, true},
       {"deleted, indexed", items, {1, 2}, gone, on, off, W::kDelete, true},
-      {"updated and deleted", items, {1, 2}, gone | kRowUpdated, off, off, W::kDelete, true},
+      {"updated and deleted", items, {1, 2}, gone | fh::kRowUpdated, off, off, W::kDelete, true},
       {"logged texts", items, {1, 2}, changed, off, on, W::kUpdate, true},
       // No bound form: the text alone, or nothing when there is none.
       {"deleted with a NULL key", items, {null, 2}, gone, on, off, W::kDelete, false},
       {"update of a key-only table", "plan_keys", {3}, changed, on, off, W::kUpdate, false},
       {"insert into an undefined table", "plan_nowhere", {1}, fresh, on, off, none, false},
-      {"unchanged", items, {1, 2}, kRowPersisted, on, off, none, false},
+      {"unchanged", items, {1, 2}, fh::kRowPersisted, on, off, none, false},
       {"nothing set", items, {1, 2}, 0, on, off, none, false},
-      {"removed already", items, {1, 2}, kRowDeleted, on, off, none, false},
-      {"made and dropped", items, {1, 2}, fresh | kRowDeleted, on, off, none, false},
-      {"invalid", items, {1, 2}, kRowUpdated, on, on, none, false},
-      {"new and persisted", items, {1, 2}, fresh | kRowPersisted, on, on, none, false},
+      {"removed already", items, {1, 2}, fh::kRowDeleted, on, off, none, false},
+      {"made and dropped", items, {1, 2}, fresh | fh::kRowDeleted, on, off, none, false},
+      {"invalid", items, {1, 2}, fh::kRowUpdated, on, on, none, false},
+      {"new and persisted", items, {1, 2}, fresh | fh::kRowPersisted, on, on, none, false},
   };
   for (const PlanCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -112,7 +112,7 @@ TEST_P(LoadTableTest, ViewTakesTheTablesColumnsAndTheQueryRows) {
                               ("select * from " + table_ + " where qty = 50").c_str()));
   const TableData* data = GetTableDataByName(view.c_str());
   ASSERT_NE(data, nullptr);
-  EXPECT_EQ(data->kind, kTableKindCustomView);
+  EXPECT_EQ(data->kind, fh::kTableKindCustomView);
   EXPECT_EQ(data->columnCount, 3);
   ASSERT_NE(data->firstRow, nullptr);
   EXPECT_EQ(std::string(data->firstRow->values[1]->text()), "e");
@@ -242,7 +242,7 @@ TEST_P(LoadTableTest, RowByRowLoadMatchesTheResultSetLoad) {
   ASSERT_TRUE(LoadTableByQuery(all.c_str(), ("select * from " + all).c_str()));
   const std::vector<RowImage> queried = Images(all);
   ASSERT_EQ(loaded.size(), static_cast<std::size_t>(rows));
-  EXPECT_EQ(loaded.front().state, kRowPersisted);
+  EXPECT_EQ(loaded.front().state, fh::kRowPersisted);
   EXPECT_EQ(queried.size(), loaded.size());
   std::size_t same = 0;
   while (same < loaded.size() && same < queried.size() && loaded[same] == queried[same]) ++same;

@@ -290,7 +290,7 @@ TEST_P(SaveTableTest, SaveKeepsTheIndexTableOfAnIndexedDominantTable) {
   ASSERT_EQ(Run("drop table " + index), 1);
   ASSERT_TRUE(AddItem(4, "lost index", 40));
   EXPECT_FALSE(SaveTable(table_.c_str()));
-  EXPECT_EQ(FindRow(4)->state, kRowNew);
+  EXPECT_EQ(FindRow(4)->state, fh::kRowNew);
   EXPECT_EQ(DatabaseRows().size(), 2u);  // 3 and the stored 5
   fh::ClearIndexedDominantTables();
 }

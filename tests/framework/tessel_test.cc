@@ -171,7 +171,7 @@ TEST_P(TesselEngineTest, SaveListWritesAndReloadDropsUnsavedChanges) {
   }
   ASSERT_NE(customerOne(), nullptr);
   EXPECT_EQ(std::string(customerOne()->values[1]->text()), "Saved Name");
-  EXPECT_EQ(customerOne()->state, kRowPersisted);
+  EXPECT_EQ(customerOne()->state, fh::kRowPersisted);
   DeInitTessel();
 }
 

@@ -103,7 +103,7 @@ TEST_F(RotationFaultTest, AnyFailingCallLosesNoBackupAndKeepsTheOrder) {
       {Call::kOpendir, EMFILE, "opendir"}, {Call::kStat, EIO, "stat"},
   };
   testing::internal::CaptureStdout();  // failed truncations are reported there
-  for (int mode : {kRotateMoveLiveFile, kRotateTruncateLiveFile}) {
+  for (int mode : {fh::kRotateMoveLiveFile, fh::kRotateTruncateLiveFile}) {
     for (const FaultKind& kind : kinds) {
       for (int nth = 1;; ++nth) {
         const std::string context = std::string(kind.name) + " #" + std::to_string(nth) +
@@ -133,7 +133,7 @@ TEST_F(RotationFaultTest, BackupCopyFailingPartWayStopsTheShift) {
   {
     // x3 -> x4 takes writes 1 and 2; x2 -> x3 fails at its second write.
     SystemCallFault full(Call::kWrite, 4, ENOSPC);
-    EXPECT_EQ(RotateSpecificLogs(logs_.c_str(), "x.log", kKeep, 0, kRotateTruncateLiveFile), 0);
+    EXPECT_EQ(RotateSpecificLogs(logs_.c_str(), "x.log", kKeep, 0, fh::kRotateTruncateLiveFile), 0);
     EXPECT_EQ(full.failures(), 1);
   }
   EXPECT_EQ(ReadFileBytes(In("x4.log")), Generation(1));
@@ -150,7 +150,7 @@ TEST_F(RotationFaultTest, LiveCopyFailingPartWayKeepsTheLiveFile) {
   ASSERT_TRUE(WriteFileBytes(In("x.log"), live));
   {
     SystemCallFault full(Call::kWrite, 2, ENOSPC);
-    EXPECT_EQ(RotateSpecificLogs(logs_.c_str(), "x.log", kKeep, 0, kRotateTruncateLiveFile), 0);
+    EXPECT_EQ(RotateSpecificLogs(logs_.c_str(), "x.log", kKeep, 0, fh::kRotateTruncateLiveFile), 0);
     EXPECT_EQ(full.failures(), 1);
   }
   EXPECT_EQ(ReadFileBytes(In("x.log")), live);
@@ -168,7 +168,7 @@ TEST_F(RotationFaultTest, FailedTruncationKeepsBothCopiesAndSaysSo) {
   {
     // The first open of x.log is the copy's, the second the truncation's.
     SystemCallFault denied(Call::kOpen, 2, EACCES, 1, "/x.log");
-    EXPECT_EQ(RotateSpecificLogs(logs_.c_str(), "x.log", kKeep, 0, kRotateTruncateLiveFile), 0);
+    EXPECT_EQ(RotateSpecificLogs(logs_.c_str(), "x.log", kKeep, 0, fh::kRotateTruncateLiveFile), 0);
     EXPECT_EQ(denied.failures(), 1);
   }
   const std::string printed = testing::internal::GetCapturedStdout();

@@ -17,7 +17,7 @@ std::string Show(const fh::CriteriaNode* node) {
   for (const fh::CriteriaNode* child : {node->left.get(), node->right.get()}) {
     if (child != nullptr && child->parent != node) return "bad parent";
   }
-  const char* connective = node->operatorCode == kCriteriaAnd ? " AND " : " OR ";
+  const char* connective = node->operatorCode == fh::kCriteriaAnd ? " AND " : " OR ";
   return "(" + Show(node->left.get()) + connective + Show(node->right.get()) + ")";
 }
 
@@ -123,10 +123,11 @@ std::string Nested(int depth) {
 }
 
 TEST(CriteriaParserTest, NestingIsCappedWithoutExhaustingTheStack) {
-  std::unique_ptr<fh::CriteriaNode> deepest = ParseCriteria(Nested(kMaxCriteriaNesting).c_str());
+  std::unique_ptr<fh::CriteriaNode> deepest =
+      ParseCriteria(Nested(fh::kMaxCriteriaNesting).c_str());
   ASSERT_NE(deepest, nullptr);
   EXPECT_EQ(Show(deepest.get()), "x<5>1");
-  EXPECT_EQ(ParseCriteria(Nested(kMaxCriteriaNesting + 1).c_str()), nullptr);
+  EXPECT_EQ(ParseCriteria(Nested(fh::kMaxCriteriaNesting + 1).c_str()), nullptr);
   EXPECT_EQ(ParseCriteria(Nested(1000000).c_str()), nullptr);
 }
 
@@ -145,12 +146,12 @@ TEST(CriteriaParserTest, LongChainsParseAndFreeWithoutRecursion) {
 
 TEST(CriteriaParserTest, BuildersLinkParents) {
   std::unique_ptr<fh::CriteriaNode> tree =
-      CreateCriteriaConnective(CreateCriteriaLeaf("a", kCriteriaLess, "1"),
-                               CreateCriteriaLeaf("b", kCriteriaEqual, "'x'"), kCriteriaOr);
+      CreateCriteriaConnective(CreateCriteriaLeaf("a", fh::kCriteriaLess, "1"),
+                               CreateCriteriaLeaf("b", fh::kCriteriaEqual, "'x'"), fh::kCriteriaOr);
   ASSERT_NE(tree, nullptr);
   EXPECT_EQ(Show(tree.get()), "(a<1>1 OR b<5>'x')");
-  EXPECT_EQ(CreateCriteriaLeaf(nullptr, kCriteriaLess, "1"), nullptr);
-  EXPECT_EQ(CreateCriteriaLeaf("a", kCriteriaLess, nullptr), nullptr);
+  EXPECT_EQ(CreateCriteriaLeaf(nullptr, fh::kCriteriaLess, "1"), nullptr);
+  EXPECT_EQ(CreateCriteriaLeaf("a", fh::kCriteriaLess, nullptr), nullptr);
 }
 
 }  // namespace

@@ -98,10 +98,10 @@ TEST_F(SelectQueryBuildersTest, ColumnsByNameFollowTheColumnReferenceRules) {
     uint8_t aggregate;
     bool added;
   } cases[] = {
-      {"QTY", KES_SQL_INT, kAggregateSum, true},
-      {nullptr, KES_SQL_INT, kAggregateCount, true},
-      {nullptr, KES_SQL_INT, kAggregateNone, false},
-      {"QTY", 23, kAggregateNone, false},
+      {"QTY", KES_SQL_INT, fh::kAggregateSum, true},
+      {nullptr, KES_SQL_INT, fh::kAggregateCount, true},
+      {nullptr, KES_SQL_INT, fh::kAggregateNone, false},
+      {"QTY", 23, fh::kAggregateNone, false},
   };
   int32_t expected = 0;
   for (const auto& row : cases) {

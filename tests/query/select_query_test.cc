@@ -36,9 +36,9 @@ TEST_F(SelectQueryTest, ColumnReferencesRefuseMissingNamesAndUnknownTypes) {
     bool accepted;
     const char* line;
   } cases[] = {
-      {false, nullptr, KES_SQL_INT, kAggregateCount, true, nullptr},
-      {true, nullptr, KES_SQL_INT, kAggregateCount, false, "\nColumn Name is NULL\n"},
-      {false, nullptr, KES_SQL_INT, kAggregateNone, false, "\nColumn Name is NULL\n"},
+      {false, nullptr, KES_SQL_INT, fh::kAggregateCount, true, nullptr},
+      {true, nullptr, KES_SQL_INT, fh::kAggregateCount, false, "\nColumn Name is NULL\n"},
+      {false, nullptr, KES_SQL_INT, fh::kAggregateNone, false, "\nColumn Name is NULL\n"},
       {false, "c", 21, 0, true, nullptr},
       {false, "c", 22, 0, true, nullptr},  // TEXT: widened character columns
       {false, "c", 23, 0, false, "\nInvalid Data Type\n"},

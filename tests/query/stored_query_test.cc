@@ -178,10 +178,10 @@ TEST_P(StoredQueryTest, LoadersTakeDictionaryTypesAndPrintTableAliases) {
   const auto* first = static_cast<const fh::ColumnRef*>(query->columns->head->data);
   const auto* second = static_cast<const fh::ColumnRef*>(query->columns->head->next->data);
   EXPECT_EQ(first->dataType, KES_SQL_INT);
-  EXPECT_EQ(first->aggregate, kAggregateMax);
+  EXPECT_EQ(first->aggregate, fh::kAggregateMax);
   EXPECT_STREQ(first->columnAlias, "q");
   EXPECT_EQ(second->dataType, KES_SQL_CHAR);  // not in the dictionary
-  EXPECT_EQ(second->aggregate, kAggregateNone);
+  EXPECT_EQ(second->aggregate, fh::kAggregateNone);
   FreeSelectQuery(query);
   FreeAllTableDefns();
 
@@ -265,7 +265,7 @@ TEST_P(StoredQueryTest, CriteriaTreesAreBuiltFromTheirRows) {
   EXPECT_EQ(tree->operatorCode, 7);
   EXPECT_EQ(tree->left->operatorCode, 8);
   EXPECT_EQ(tree->left->parent, tree);
-  EXPECT_EQ(tree->right->operatorCode, kSelectOperatorLike);
+  EXPECT_EQ(tree->right->operatorCode, fh::kSelectOperatorLike);
   EXPECT_STREQ(tree->right->column->columnName, "NAME");
   EXPECT_EQ(tree->right->column->dataType, KES_SQL_NCHAR);
   EXPECT_EQ(tree->right->valueLength, 2);

@@ -242,7 +242,7 @@ class CriteriaDifferentialTest : public SqlEngineFixture {
         values.emplace_back();
         if (generate.Chance(0.15)) continue;
         values_[k].push_back(generate.Value(kColumns[k].type));
-        auto read = fh::ReadCriteriaComparison("'" + values_[k].back() + "'", kCriteriaEqual,
+        auto read = fh::ReadCriteriaComparison("'" + values_[k].back() + "'", fh::kCriteriaEqual,
                                                kColumns[k].type, nullptr);
         ASSERT_TRUE(read.has_value()) << values_[k].back();
         values.back() = kColumns[k].type == KES_SQL_FLOAT
@@ -300,7 +300,7 @@ class CriteriaDifferentialTest : public SqlEngineFixture {
   std::vector<int64_t> OnEngine(const std::string& criteria, std::string* text) {
     SelectQuery* query = CreateSelectQuery();
     AddColumnToSelectQuery(query, CreateColumnRef(nullptr, nullptr, "id", nullptr, 0, KES_SQL_INT,
-                                                  kAggregateNone, query->pool));
+                                                  fh::kAggregateNone, query->pool));
     AddTable(query, CreateTableRef(table_.c_str(), nullptr, query->pool));
     std::unique_ptr<fh::CriteriaNode> tree = ParseCriteria(criteria.c_str());
     const TableDefn* definition = GetTableDefn(table_.c_str());

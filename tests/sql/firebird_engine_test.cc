@@ -83,13 +83,13 @@ TEST_F(FirebirdEngineTest, StatementsRunAndValuesReadBack) {
   const unsigned char yes = 1;
   fh::SelectCriteria* byName = CreateCriteria(
       CreateColumnRef(nullptr, "v", "name", nullptr, 0, KES_SQL_CHAR, 0, query->pool), "O'Brien\\",
-      8, kCriteriaEqual, query->pool);
+      8, fh::kCriteriaEqual, query->pool);
   fh::SelectCriteria* byDate = CreateCriteria(
       CreateColumnRef(nullptr, "v", "born", nullptr, 0, KES_SQL_DATE, 0, query->pool), "2021-03-04",
-      10, kCriteriaEqual, query->pool);
+      10, fh::kCriteriaEqual, query->pool);
   fh::SelectCriteria* byFlag = CreateCriteria(
       CreateColumnRef(nullptr, "v", "flag", nullptr, 0, KES_SQL_BOOLEAN, 0, query->pool), &yes, 1,
-      kCriteriaEqual, query->pool);
+      fh::kCriteriaEqual, query->pool);
   SetCriteria(query, CreateAndCriteria(CreateAndCriteria(byName, byDate, query->pool), byFlag,
                                        query->pool));
   query->limit = 5;

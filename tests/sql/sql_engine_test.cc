@@ -176,7 +176,7 @@ TEST_P(SqlEngineTest, ValuesSurviveTheRoundTrip) {
     ASSERT_NE(rows[which - 1], nullptr);
     const auto& got = rows[which - 1]->values;
     ASSERT_EQ(got.size(), expected.size());
-    EXPECT_EQ(rows[which - 1]->state, kRowPersisted);
+    EXPECT_EQ(rows[which - 1]->state, fh::kRowPersisted);
     for (std::size_t i = 0; i < expected.size(); ++i) {
       EXPECT_EQ(got[i], expected[i]) << "row " << which << " column " << kNames[i];
     }
@@ -223,16 +223,16 @@ TEST_P(SqlEngineTest, CriteriaOnEachTypeSelectTheIntendedRows) {
     uint8_t op;
     std::vector<int64_t> ids;
   } cases[] = {
-      {"name", KES_SQL_CHAR, "O'Brien", 7, kCriteriaEqual, {1}},
-      {"txt", KES_SQL_TEXT, "ends with a backslash \\", 23, kCriteriaEqual, {1}},
-      {"txt", KES_SQL_TEXT, "a\"b%", 4, kSelectOperatorLike, {2}},
-      {"day", KES_SQL_DATE, "2021-03-04", 10, kCriteriaEqual, {1}},
-      {"ts", KES_SQL_DATETIME, "2000-01-01 00:00:00", 19, kCriteriaGreater, {2}},
-      {"tm", KES_SQL_TIME, "23:59:58", 8, kCriteriaEqual, {1}},
-      {"flag", KES_SQL_BOOLEAN, &yes, 1, kCriteriaEqual, {1}},
-      {"flag", KES_SQL_BOOLEAN, &no, 1, kCriteriaEqual, {2}},
-      {"bi", KES_SQL_BIGINT, &zero, 8, kCriteriaLess, {1}},
-      {"i", KES_SQL_INT, &limit, 4, kCriteriaEqual, {2}},
+      {"name", KES_SQL_CHAR, "O'Brien", 7, fh::kCriteriaEqual, {1}},
+      {"txt", KES_SQL_TEXT, "ends with a backslash \\", 23, fh::kCriteriaEqual, {1}},
+      {"txt", KES_SQL_TEXT, "a\"b%", 4, fh::kSelectOperatorLike, {2}},
+      {"day", KES_SQL_DATE, "2021-03-04", 10, fh::kCriteriaEqual, {1}},
+      {"ts", KES_SQL_DATETIME, "2000-01-01 00:00:00", 19, fh::kCriteriaGreater, {2}},
+      {"tm", KES_SQL_TIME, "23:59:58", 8, fh::kCriteriaEqual, {1}},
+      {"flag", KES_SQL_BOOLEAN, &yes, 1, fh::kCriteriaEqual, {1}},
+      {"flag", KES_SQL_BOOLEAN, &no, 1, fh::kCriteriaEqual, {2}},
+      {"bi", KES_SQL_BIGINT, &zero, 8, fh::kCriteriaLess, {1}},
+      {"i", KES_SQL_INT, &limit, 4, fh::kCriteriaEqual, {2}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Ids(SelectWhere(values_, c.column, c.type, c.value, c.length, c.op, "id")), c.ids)

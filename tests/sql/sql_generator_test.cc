@@ -86,8 +86,9 @@ TEST_F(SqlTextTest, SelectFormsPerDialect) {
       {"columns, alias and COUNT(*)",
        [](SqlTextTest& t, SelectQuery* q) {
          AddColumnToSelectQuery(q, t.Col("T", "a", "id", KES_SQL_INT, 0, "ident"));
-         AddColumnToSelectQuery(q, t.Col(nullptr, nullptr, nullptr, KES_SQL_INT, kAggregateCount));
-         AddColumnToSelectQuery(q, t.Col("T", nullptr, "qty", KES_SQL_INT, kAggregateMax));
+         AddColumnToSelectQuery(q,
+                                t.Col(nullptr, nullptr, nullptr, KES_SQL_INT, fh::kAggregateCount));
+         AddColumnToSelectQuery(q, t.Col("T", nullptr, "qty", KES_SQL_INT, fh::kAggregateMax));
          t.Table("T", "a");
        },
        "select a.id as ident , COUNT(*), MAX(T.qty) \nfrom T as a \n",
@@ -114,8 +115,9 @@ TEST_F(SqlTextTest, SelectFormsPerDialect) {
          AddColumnToVector(t.pool(), t.Col("T", nullptr, "kind"), group);
          AddColumnToVector(t.pool(), t.Col(nullptr, "t", "sub"), group);
          const int32_t two = 2;
-         Having* having = fh::CreateHaving(t.Col("T", nullptr, "id", KES_SQL_INT, kAggregateCount),
-                                           &two, 4, kCriteriaGreater, t.pool());
+         Having* having =
+             fh::CreateHaving(t.Col("T", nullptr, "id", KES_SQL_INT, fh::kAggregateCount), &two, 4,
+                              fh::kCriteriaGreater, t.pool());
          SetGroupBy(q, CreateGroupBy(group, having, t.pool()));
          Vector* sort = CreateColumnVector(t.pool());
          AddColumnToVector(t.pool(), t.Col("T", nullptr, "kind"), sort);
@@ -154,13 +156,13 @@ TEST_F(SqlTextTest, CriteriaValuesAreQuotedAndEscapedByType) {
   const unsigned char yes = 1;
   const int64_t big = -9223372036854775807LL - 1;
   fh::SelectCriteria* byName =
-      CreateCriteria(Col("T", "t", "name", KES_SQL_CHAR), name, 8, kCriteriaEqual, pool());
+      CreateCriteria(Col("T", "t", "name", KES_SQL_CHAR), name, 8, fh::kCriteriaEqual, pool());
   fh::SelectCriteria* byDay = CreateCriteria(Col("T", nullptr, "day", KES_SQL_DATE), day, 10,
-                                             kCriteriaGreaterEqual, pool());
+                                             fh::kCriteriaGreaterEqual, pool());
   fh::SelectCriteria* byFlag = CreateCriteria(Col(nullptr, nullptr, "flag", KES_SQL_BOOLEAN), &yes,
-                                              1, kCriteriaEqual, pool());
-  fh::SelectCriteria* byBig =
-      CreateCriteria(Col(nullptr, nullptr, "n", KES_SQL_BIGINT), &big, 8, kCriteriaLess, pool());
+                                              1, fh::kCriteriaEqual, pool());
+  fh::SelectCriteria* byBig = CreateCriteria(Col(nullptr, nullptr, "n", KES_SQL_BIGINT), &big, 8,
+                                             fh::kCriteriaLess, pool());
   SetCriteria(query_, CreateOrCriteria(CreateAndCriteria(byName, byDay, pool()),
                                        CreateAndCriteria(byFlag, byBig, pool()), pool()));
   // Each AND under the OR keeps its grouping in parentheses.
@@ -202,7 +204,7 @@ TEST_F(SqlTextTest, BetweenTakesOnlyAPlainRange) {
     SCOPED_TRACE(c.range);
     SetCriteria(query_, CreateCriteria(Col("T", nullptr, "n", KES_SQL_INT), c.range,
                                        static_cast<int32_t>(std::strlen(c.range)),
-                                       kSelectOperatorBetween, pool()));
+                                       fh::kSelectOperatorBetween, pool()));
     const auto text = fh::GenSelectText(kMysqlWords, query_);
     EXPECT_EQ(text.has_value(), c.written);
     if (c.written) {

@@ -62,10 +62,10 @@ class TypeRoundTripTest : public SqlEngineFixture {
         CreateColumnRef(nullptr, nullptr, column, nullptr, 0, type, 0, query->pool);
     if (value.isDateTime()) {
       const std::string text = KesDateTimeToString(*value.dateTime()).value_or("");
-      return CreateCriteria(ref, text.c_str(), static_cast<int32_t>(text.size()), kCriteriaEqual,
-                            query->pool);
+      return CreateCriteria(ref, text.c_str(), static_cast<int32_t>(text.size()),
+                            fh::kCriteriaEqual, query->pool);
     }
-    return CreateCriteria(ref, value.bytes(), value.length(), kCriteriaEqual, query->pool);
+    return CreateCriteria(ref, value.bytes(), value.length(), fh::kCriteriaEqual, query->pool);
   }
 
   static fh::SelectCriteria* KeyCriteria(const TypeCase& c, const RowObject& row,

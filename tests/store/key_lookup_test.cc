@@ -50,7 +50,7 @@ class KeyLookupTest : public fhtest::StoreTest {
 
   // Adds the same row to table and its twin; the row of table.
   RowObject* AddBoth(const char* table, const char* twin, const std::vector<const char*>& texts,
-                     uint8_t state = kRowNew) {
+                     uint8_t state = fh::kRowNew) {
     AddRow(twin, texts, state);
     return AddRow(table, texts, state);
   }
@@ -91,7 +91,7 @@ TEST_F(KeyLookupTest, IndexedAnswerEqualsScan) {
   AddBoth("Keyed", "KeyedScan", {nullptr, "nokey"});
   AddBoth("Keyed", "KeyedScan", {"400", "first 400"});
   AddBoth("Keyed", "KeyedScan", {"400", "second 400"});
-  AddBoth("Keyed", "KeyedScan", {"500", "persisted"}, kRowPersisted);
+  AddBoth("Keyed", "KeyedScan", {"500", "persisted"}, fh::kRowPersisted);
   AddBoth("Pair", "PairScan", {"1", nullptr});
   for (const char* name : {"Keyed", "KeyedScan"}) {
     // The persisted row is marked deleted and stays listed.

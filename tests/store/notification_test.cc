@@ -42,8 +42,8 @@ TEST_F(NotificationTest, EventTypesChooseTheStatesDelivered) {
     std::vector<uint8_t> delivered;  // of the states 1, 2, 5, 6, 8, 9
   };
   const std::vector<Case> cases = {
-      {0, {1, 2, 5, 6, 8, 9}},    {kRowNew, {2, 6}},     {kRowUpdated, {5, 6}},
-      {kRowPersisted, {1, 5, 9}}, {kRowDeleted, {8, 9}},
+      {0, {1, 2, 5, 6, 8, 9}},        {fh::kRowNew, {2, 6}},     {fh::kRowUpdated, {5, 6}},
+      {fh::kRowPersisted, {1, 5, 9}}, {fh::kRowDeleted, {8, 9}},
   };
   RowObject* row = AddRow("T", {"1"});
   for (const Case& c : cases) {

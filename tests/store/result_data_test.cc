@@ -132,7 +132,7 @@ TEST_F(ResultDataTest, ViewsResolveTheirColumnsAndMainTable) {
   ASSERT_TRUE(AddNewRow("Totals", row));
   std::unique_ptr<ResultData> result = SelectRows("Totals", nullptr);
   ASSERT_NE(result, nullptr);
-  EXPECT_EQ(result->kind, kTableKindCustomView);
+  EXPECT_EQ(result->kind, fh::kTableKindCustomView);
   EXPECT_STREQ(GetTableNameFromResultData(result.get()), "S");
   EXPECT_EQ(GetColumnTypeByName("label", result.get()), KES_SQL_NCHAR);
   EXPECT_EQ(ColumnTexts(result.get(), "Total"), std::vector<std::string>{"5"});

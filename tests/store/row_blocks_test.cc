@@ -39,7 +39,7 @@ class RowBlocksTest : public fhtest::StoreTest {
   }
 
   // Appends row n to table as a load does; the row, or none.
-  static RowObject* Append(const char* table, int n, uint8_t state = kRowPersisted) {
+  static RowObject* Append(const char* table, int n, uint8_t state = fh::kRowPersisted) {
     TableData* data = GetTableDataByName(table);
     std::vector<std::optional<fh::ColumnValue>> values;
     values.push_back(fh::ColumnValue::FromInteger(KES_SQL_INT, n));
@@ -101,7 +101,7 @@ TEST_F(RowBlocksTest, HeldRowsKeepTheirValuesAcrossBlocks) {
     std::vector<int> expected(static_cast<std::size_t>(rows));
     for (int n = 0; n < rows; ++n) expected[static_cast<std::size_t>(n)] = n;
     EXPECT_EQ(Keys("Blocks"), expected);
-    EXPECT_EQ(held[0]->state, kRowPersisted);
+    EXPECT_EQ(held[0]->state, fh::kRowPersisted);
   }
 }
 
@@ -112,7 +112,7 @@ TEST_F(RowBlocksTest, DeletedRowsFreeTheirBlockAndNoLaterRowTakesAHeldPlace) {
   ASSERT_TRUE(CreateTable("Blocks"));
   // Two full blocks and a few rows in a third, all new (deleting frees them).
   std::vector<RowObject*> held;
-  for (int n = 0; n < 2 * perBlock + 3; ++n) held.push_back(Append("Blocks", n, kRowNew));
+  for (int n = 0; n < 2 * perBlock + 3; ++n) held.push_back(Append("Blocks", n, fh::kRowNew));
   // Every row of the first block but its last, and every second row after.
   std::vector<int> kept;
   for (int n = 0; n < 2 * perBlock + 3; ++n) {
@@ -155,8 +155,8 @@ TEST_F(RowBlocksTest, TablesBesideEachOtherAndATableLoadedAgainKeepTheirOwnRows)
   std::vector<RowObject*> blocks;
   std::vector<RowObject*> beside;
   for (int n = 0; n < 300; ++n) {
-    blocks.push_back(Append("Blocks", n, kRowNew));
-    beside.push_back(Append("Beside", n, kRowNew));
+    blocks.push_back(Append("Blocks", n, fh::kRowNew));
+    beside.push_back(Append("Beside", n, fh::kRowNew));
   }
   for (int n = 0; n < 300; n += 2) ASSERT_TRUE(DeleteRowObject("Beside", beside[n]));
   EXPECT_FALSE(DeleteRowObject("Blocks", beside[1]));  // not a row of Blocks
@@ -180,7 +180,7 @@ TEST_F(RowBlocksTest, AppendedRowsAreCompletedAsAddedRowsAre) {
   ASSERT_TRUE(CreateTable("Seq"));
   TableData* seq = GetTableDataByName("Seq");
   std::vector<std::optional<fh::ColumnValue>> values(1);
-  EXPECT_FALSE(fh::AppendTableRow(*seq, values, kRowPersisted));  // no number to generate
+  EXPECT_FALSE(fh::AppendTableRow(*seq, values, fh::kRowPersisted));  // no number to generate
   EXPECT_EQ(seq->rowCount, 0);
   EXPECT_EQ(seq->firstRow.get(), nullptr);
 
@@ -191,9 +191,9 @@ TEST_F(RowBlocksTest, AppendedRowsAreCompletedAsAddedRowsAre) {
   extra.push_back(fh::ColumnValue::FromText(NameOf("Blocks", 4)));
   extra.push_back(std::nullopt);
   extra.push_back(fh::ColumnValue::FromText("beyond"));
-  ASSERT_TRUE(fh::AppendTableRow(*blocks, extra, kRowPersisted | kRowUpdated));
+  ASSERT_TRUE(fh::AppendTableRow(*blocks, extra, fh::kRowPersisted | fh::kRowUpdated));
   ExpectRow("Blocks", blocks->lastRow, 4);
-  EXPECT_EQ(blocks->lastRow->state, kRowPersisted | kRowUpdated);
+  EXPECT_EQ(blocks->lastRow->state, fh::kRowPersisted | fh::kRowUpdated);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@ namespace {
 
 using fh::RowWrite;
 
-constexpr uint8_t P = kRowPersisted, N = kRowNew, U = kRowUpdated, D = kRowDeleted;
+constexpr uint8_t P = fh::kRowPersisted, N = fh::kRowNew, U = fh::kRowUpdated, D = fh::kRowDeleted;
 
 // Every combination of the four flags, with the write a save makes and the
 // state the row takes once that write succeeded.

@@ -36,7 +36,7 @@ std::unique_ptr<RowObject> MakeRow(const std::string& tableName,
 
 // Adds a row built by MakeRow; returns the row (owned by the table) or none.
 RowObject* AddRow(const std::string& tableName, const std::vector<const char*>& texts,
-                  uint8_t state = kRowNew);
+                  uint8_t state = fh::kRowNew);
 
 // The text of one column of every row of result, in order ("NULL" for NULL).
 std::vector<std::string> ColumnTexts(ResultData* result, const std::string& columnName);

@@ -24,7 +24,7 @@ TEST_F(TableDataTest, TablesNeedADefinitionAndAFreeName) {
   EXPECT_FALSE(CreateCustomViewData("parts", CreateCustomViewDefn(1, {"Parts"}, {})));
   TableData* table = GetTableDataByName("pArTs");
   ASSERT_NE(table, nullptr);
-  EXPECT_EQ(table->kind, kTableKindTable);
+  EXPECT_EQ(table->kind, fh::kTableKindTable);
   EXPECT_EQ(table->columnCount, 1);
   EXPECT_EQ(GetTableDataByName(nullptr), nullptr);
 

@@ -82,10 +82,10 @@ TEST_F(TableRowsTest, UpdateRefusesPrimaryKeysAndUnknownColumns) {
   EXPECT_FALSE(UpdateRowObject("Parts", row, "Colour", "red", 3));
   EXPECT_FALSE(UpdateRowObject("Parts", nullptr, "Name", "nut", 3));
   EXPECT_TRUE(log().HasLine("[ERROR]", "\t@@@@@ rowPtr passed as parameter in NULL @@@@@ \n"));
-  EXPECT_EQ(row->state, kRowNew);
+  EXPECT_EQ(row->state, fh::kRowNew);
 
   ASSERT_TRUE(UpdateRowObject("Parts", row, "NAME", "nut", 3));
-  EXPECT_EQ(row->state, kRowNew | kRowUpdated);
+  EXPECT_EQ(row->state, fh::kRowNew | fh::kRowUpdated);
   EXPECT_EQ(Column("Name"), std::vector<std::string>{"nut"});
   EXPECT_EQ(row->lengths[1], 3);
   ASSERT_TRUE(UpdateRowObject("Parts", row, "Name", nullptr, 0));
@@ -94,12 +94,12 @@ TEST_F(TableRowsTest, UpdateRefusesPrimaryKeysAndUnknownColumns) {
 
 TEST_F(TableRowsTest, ListenersSeeEveryChangeWithTheRowState) {
   ASSERT_TRUE(AddNotificationListener("all", 0, Record, true, {"parts"}));
-  ASSERT_TRUE(AddNotificationListener("added", kRowNew, Record, true, {"Parts"}));
-  ASSERT_TRUE(AddNotificationListener("updated", kRowUpdated, Record, true, {"PARTS"}));
+  ASSERT_TRUE(AddNotificationListener("added", fh::kRowNew, Record, true, {"Parts"}));
+  ASSERT_TRUE(AddNotificationListener("updated", fh::kRowUpdated, Record, true, {"PARTS"}));
   ASSERT_TRUE(AddNotificationListener("other", 0, Record, true, {"Orders"}));
 
   RowObject* fresh = AddRow("Parts", {"1", "new"});
-  RowObject* loaded = AddRow("Parts", {"2", "old"}, kRowPersisted);
+  RowObject* loaded = AddRow("Parts", {"2", "old"}, fh::kRowPersisted);
   ASSERT_TRUE(UpdateRowObject("Parts", loaded, "Name", "old2", 4));
   ASSERT_TRUE(UpdateRowObject("Parts", fresh, "Name", "new2", 4));
   ASSERT_TRUE(DeleteRowObject("Parts", loaded));  // marked only: not announced
@@ -117,14 +117,14 @@ TEST_F(TableRowsTest, ListenersSeeEveryChangeWithTheRowState) {
                       "added:Parts:6:new2",
                       "updated:Parts:6:new2",
                   }));
-  EXPECT_EQ(loaded->state, kRowPersisted | kRowUpdated | kRowDeleted);
+  EXPECT_EQ(loaded->state, fh::kRowPersisted | fh::kRowUpdated | fh::kRowDeleted);
   EXPECT_EQ(Column("Id"), std::vector<std::string>{"2"});
   EXPECT_EQ(GetTableDataByName("Parts")->rowCount, 2);
 }
 
 TEST_F(TableRowsTest, DeleteKeepsPersistedRowsAndTheTail) {
   RowObject* first = AddRow("Parts", {"1"});
-  AddRow("Parts", {"2"}, kRowPersisted);
+  AddRow("Parts", {"2"}, fh::kRowPersisted);
   RowObject* last = AddRow("Parts", {"3"});
   ASSERT_TRUE(DeleteRowObject("Parts", last));
   std::unique_ptr<RowObject> stranger = MakeRow("Parts", {"9"});
@@ -135,7 +135,7 @@ TEST_F(TableRowsTest, DeleteKeepsPersistedRowsAndTheTail) {
 
   ASSERT_TRUE(DeleteAllTableRowObjects("Parts"));
   EXPECT_EQ(Column("Id"), std::vector<std::string>{"2"});
-  EXPECT_EQ(SelectRows("Parts", "Id = 2")->first->row->state, kRowPersisted | kRowDeleted);
+  EXPECT_EQ(SelectRows("Parts", "Id = 2")->first->row->state, fh::kRowPersisted | fh::kRowDeleted);
   AddRow("Parts", {"5"});
   EXPECT_EQ(Column("Id"), (std::vector<std::string>{"2", "5"}));
 

@@ -258,14 +258,14 @@ void SelectingListener(const IMDSNotification* notification, const char*) {
 }
 
 TEST_F(TableSelectionTest, DeleteByCriteriaDeletesExactlyTheMatchesOutsideTheLock) {
-  RowObject* persisted = AddRow("Typed", {"5", "1"}, kRowPersisted);
+  RowObject* persisted = AddRow("Typed", {"5", "1"}, fh::kRowPersisted);
   ASSERT_NE(persisted, nullptr);
   seenDuringDelete.clear();
   ASSERT_TRUE(AddNotificationListener("selector", 0, SelectingListener, true, {"typed"}));
 
   ASSERT_TRUE(DeleteRowObjectByCriteria("Typed", "t1 > 0"));  // rows 2 (new) and 5 (persisted)
   EXPECT_EQ(Keys(nullptr), (std::vector<std::string>{"1", "3", "4", "5"}));
-  EXPECT_EQ(persisted->state, kRowPersisted | kRowDeleted);
+  EXPECT_EQ(persisted->state, fh::kRowPersisted | fh::kRowDeleted);
   // The listener ran once (for the removed new row) and could select.
   EXPECT_EQ(seenDuringDelete, std::vector<std::string>{"4"});  // row 2 already unlinked
   EXPECT_TRUE(DeleteRowObjectByCriteria("Typed", "k = 99"));

@@ -58,7 +58,7 @@ std::unique_ptr<ConnParamsEntry> MakeEngineEntry(const Engine& engine, const std
   if (engine.name == "sqlite_native") {
     const std::string file = directory + "/test.db";
     return CreateConnParamsEntry("test", 1, file.c_str(), nullptr, nullptr, connectionName.c_str(),
-                                 0, nullptr, kSqliteProviderName, "SQLITE");
+                                 0, nullptr, fh::kSqliteProviderName, "SQLITE");
   }
   if (engine.name == "sqlite") {
     const std::string connect = "Driver=SQLite3;Database=" + directory + "/test.db";

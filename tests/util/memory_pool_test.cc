@@ -18,7 +18,7 @@ class MemoryPoolTest : public ::testing::Test {
 };
 
 bool IsAligned(const void* piece) {
-  return reinterpret_cast<std::uintptr_t>(piece) % kMemPoolAlignment == 0;
+  return reinterpret_cast<std::uintptr_t>(piece) % fh::kMemPoolAlignment == 0;
 }
 
 TEST_F(MemoryPoolTest, PiecesAreAlignedRoundedAndDistinct) {
@@ -45,10 +45,10 @@ TEST_F(MemoryPoolTest, PiecesAreAlignedRoundedAndDistinct) {
 TEST_F(MemoryPoolTest, LargePiecesGetBlocksOfTheirOwn) {
   MemPool* pool = fh::CreateMemPool(nullptr);
   char* small = static_cast<char*>(fh::MemPoolAlloc(pool, 16));
-  char* large = static_cast<char*>(fh::MemPoolAlloc(pool, 3 * kMemPoolMinBlockSize));
+  char* large = static_cast<char*>(fh::MemPoolAlloc(pool, 3 * fh::kMemPoolMinBlockSize));
   ASSERT_NE(large, nullptr);
   EXPECT_TRUE(IsAligned(large));
-  std::memset(large, 1, 3 * kMemPoolMinBlockSize);
+  std::memset(large, 1, 3 * fh::kMemPoolMinBlockSize);
   std::memset(small, 2, 16);
   EXPECT_EQ(small[15], 2);
   EXPECT_EQ(fh::GetMemPoolAllocatorStats().blocksFromSystem, 2u);
@@ -133,7 +133,8 @@ TEST_F(MemoryPoolTest, ReleasedBlocksAreReused) {
 TEST_F(MemoryPoolTest, ClearingReleasesEverythingAndKeepsThePoolUsable) {
   MemPool* pool = fh::CreateMemPool(nullptr);
   ASSERT_NE(fh::MemPoolAlloc(pool, 100), nullptr);
-  for (int i = 0; i < 10; ++i) ASSERT_NE(fh::MemPoolAlloc(pool, kMemPoolMinBlockSize / 2), nullptr);
+  for (int i = 0; i < 10; ++i)
+    ASSERT_NE(fh::MemPoolAlloc(pool, fh::kMemPoolMinBlockSize / 2), nullptr);
   const std::size_t blocksBefore = fh::GetMemPoolAllocatorStats().blocksFromSystem;
   EXPECT_GT(blocksBefore, 1u);
   MemPool* child = fh::CreateMemPool(pool);

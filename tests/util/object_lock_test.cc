@@ -10,20 +10,20 @@ namespace {
 
 TEST(ObjectLockTest, LockUnlockLockAgainFromOneThread) {
   int object = 0;
-  EXPECT_EQ(TryLockObject(&object, kObjectLockAction), kObjectLocked);
-  EXPECT_EQ(TryLockObject(&object, kObjectLockAction), kObjectBusy);
-  EXPECT_EQ(UnlockObject(&object), kObjectUnlocked);
+  EXPECT_EQ(TryLockObject(&object, fh::kObjectLockAction), fh::kObjectLocked);
+  EXPECT_EQ(TryLockObject(&object, fh::kObjectLockAction), fh::kObjectBusy);
+  EXPECT_EQ(UnlockObject(&object), fh::kObjectUnlocked);
   LockObject(&object);
-  EXPECT_EQ(TryLockObject(&object, kObjectLockAction), kObjectBusy);
-  EXPECT_EQ(TryLockObject(&object, kObjectUnlockAction), kObjectUnlocked);
+  EXPECT_EQ(TryLockObject(&object, fh::kObjectLockAction), fh::kObjectBusy);
+  EXPECT_EQ(TryLockObject(&object, fh::kObjectUnlockAction), fh::kObjectUnlocked);
   EXPECT_EQ(fh::LockedObjectCount(), 0);
 }
 
 TEST(ObjectLockTest, UnlockOfAnAddressNeverLockedGivesTwo) {
   int object = 0;
-  EXPECT_EQ(UnlockObject(&object), kObjectBusy);
-  EXPECT_EQ(TryLockObject(&object, kObjectUnlockAction), kObjectBusy);
-  EXPECT_EQ(TryLockObject(&object, 3), kObjectBusy);  // unknown action does nothing
+  EXPECT_EQ(UnlockObject(&object), fh::kObjectBusy);
+  EXPECT_EQ(TryLockObject(&object, fh::kObjectUnlockAction), fh::kObjectBusy);
+  EXPECT_EQ(TryLockObject(&object, 3), fh::kObjectBusy);  // unknown action does nothing
   EXPECT_EQ(fh::LockedObjectCount(), 0);
 }
 
@@ -31,25 +31,25 @@ TEST(ObjectLockTest, AddressesAreIndependent) {
   int first = 0;
   int second = 0;
   LockObject(&first);
-  EXPECT_EQ(TryLockObject(&second, kObjectLockAction), kObjectLocked);
+  EXPECT_EQ(TryLockObject(&second, fh::kObjectLockAction), fh::kObjectLocked);
   EXPECT_EQ(fh::LockedObjectCount(), 2);
-  EXPECT_EQ(UnlockObject(&first), kObjectUnlocked);
-  EXPECT_EQ(UnlockObject(&second), kObjectUnlocked);
+  EXPECT_EQ(UnlockObject(&first), fh::kObjectUnlocked);
+  EXPECT_EQ(UnlockObject(&second), fh::kObjectUnlocked);
 }
 
 TEST(ObjectLockTest, UsableWithoutAndAfterInitMutex) {
   int object = 0;
   int held = 0;
   LockObject(&object);
-  EXPECT_EQ(UnlockObject(&object), kObjectUnlocked);
+  EXPECT_EQ(UnlockObject(&object), fh::kObjectUnlocked);
   InitMutex();
   LockObject(&held);
   fh::CloseMutex();  // gives back spare memory only: held stays locked
-  EXPECT_EQ(TryLockObject(&held, kObjectLockAction), kObjectBusy);
+  EXPECT_EQ(TryLockObject(&held, fh::kObjectLockAction), fh::kObjectBusy);
   EXPECT_EQ(fh::LockedObjectCount(), 1);
   LockObject(&object);
-  EXPECT_EQ(UnlockObject(&object), kObjectUnlocked);
-  EXPECT_EQ(UnlockObject(&held), kObjectUnlocked);
+  EXPECT_EQ(UnlockObject(&object), fh::kObjectUnlocked);
+  EXPECT_EQ(UnlockObject(&held), fh::kObjectUnlocked);
 }
 
 // Neighbouring addresses (one byte apart, as in an array of structures) and
@@ -63,19 +63,19 @@ TEST(ObjectLockTest, ManyAddressesLockAndUnlockEachOnItsOwn) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.count << " addresses " << c.stride << " apart");
     for (int i = 0; i < c.count; ++i) {
-      ASSERT_EQ(TryLockObject(&bytes[i * c.stride], kObjectLockAction), kObjectLocked);
+      ASSERT_EQ(TryLockObject(&bytes[i * c.stride], fh::kObjectLockAction), fh::kObjectLocked);
     }
     EXPECT_EQ(fh::LockedObjectCount(), c.count);
     for (int i = 0; i < c.count; ++i) {
-      EXPECT_EQ(TryLockObject(&bytes[i * c.stride], kObjectLockAction), kObjectBusy);
+      EXPECT_EQ(TryLockObject(&bytes[i * c.stride], fh::kObjectLockAction), fh::kObjectBusy);
     }
-    EXPECT_EQ(TryLockObject(&bytes[c.count * c.stride], kObjectLockAction), kObjectLocked);
-    EXPECT_EQ(UnlockObject(&bytes[c.count * c.stride]), kObjectUnlocked);
+    EXPECT_EQ(TryLockObject(&bytes[c.count * c.stride], fh::kObjectLockAction), fh::kObjectLocked);
+    EXPECT_EQ(UnlockObject(&bytes[c.count * c.stride]), fh::kObjectUnlocked);
     // Unlocked in an order unlike the locking order: every other one first.
     for (int parity : {0, 1}) {
       for (int i = parity; i < c.count; i += 2) {
-        EXPECT_EQ(UnlockObject(&bytes[i * c.stride]), kObjectUnlocked);
-        EXPECT_EQ(UnlockObject(&bytes[i * c.stride]), kObjectBusy);
+        EXPECT_EQ(UnlockObject(&bytes[i * c.stride]), fh::kObjectUnlocked);
+        EXPECT_EQ(UnlockObject(&bytes[i * c.stride]), fh::kObjectBusy);
       }
     }
     EXPECT_EQ(fh::LockedObjectCount(), 0);
@@ -96,8 +96,8 @@ TEST(ObjectLockTest, SecondLockBlocksUntilAnotherThreadUnlocks) {
   while (!started) std::this_thread::yield();
   // The waiter cannot get the lock while it is listed: it stays listed.
   EXPECT_FALSE(acquired);
-  EXPECT_EQ(TryLockObject(&object, kObjectLockAction), kObjectBusy);
-  EXPECT_EQ(UnlockObject(&object), kObjectUnlocked);
+  EXPECT_EQ(TryLockObject(&object, fh::kObjectLockAction), fh::kObjectBusy);
+  EXPECT_EQ(UnlockObject(&object), fh::kObjectUnlocked);
   waiter.join();
   EXPECT_TRUE(acquired);
   EXPECT_EQ(fh::LockedObjectCount(), 0);
@@ -109,8 +109,8 @@ TEST(ObjectLockTest, AnyThreadMayUnlock) {
   int result = 0;
   std::thread other([&] { result = UnlockObject(&object); });
   other.join();
-  EXPECT_EQ(result, kObjectUnlocked);
-  EXPECT_EQ(TryLockObject(&object, kObjectLockAction), kObjectLocked);
+  EXPECT_EQ(result, fh::kObjectUnlocked);
+  EXPECT_EQ(TryLockObject(&object, fh::kObjectLockAction), fh::kObjectLocked);
   UnlockObject(&object);
 }
 
@@ -118,9 +118,9 @@ TEST(ObjectLockTest, GuardHoldsForItsScope) {
   int object = 0;
   {
     fh::ObjectLockGuard hold(&object);
-    EXPECT_EQ(TryLockObject(&object, kObjectLockAction), kObjectBusy);
+    EXPECT_EQ(TryLockObject(&object, fh::kObjectLockAction), fh::kObjectBusy);
   }
-  EXPECT_EQ(TryLockObject(&object, kObjectLockAction), kObjectLocked);
+  EXPECT_EQ(TryLockObject(&object, fh::kObjectLockAction), fh::kObjectLocked);
   UnlockObject(&object);
 }
 
@@ -129,12 +129,12 @@ TEST(ObjectLockTest, GuardReleasedEarlyUnlocksOnce) {
   {
     fh::ObjectLockGuard hold(&object);
     hold.Release();
-    EXPECT_EQ(TryLockObject(&object, kObjectLockAction), kObjectLocked);
+    EXPECT_EQ(TryLockObject(&object, fh::kObjectLockAction), fh::kObjectLocked);
     hold.Release();  // does nothing: the lock taken above is not the guard's
     EXPECT_EQ(fh::LockedObjectCount(), 1);
   }
   // Nor does the destructor: the address is still locked by hand.
-  EXPECT_EQ(UnlockObject(&object), kObjectUnlocked);
+  EXPECT_EQ(UnlockObject(&object), fh::kObjectUnlocked);
 }
 
 TEST(ObjectLockTest, GuardOnNullLocksNothing) {
@@ -143,8 +143,8 @@ TEST(ObjectLockTest, GuardOnNullLocksNothing) {
     EXPECT_EQ(fh::LockedObjectCount(), 0);
     none.Release();
   }
-  EXPECT_EQ(TryLockObject(nullptr, kObjectLockAction), kObjectLocked);
-  EXPECT_EQ(UnlockObject(nullptr), kObjectUnlocked);
+  EXPECT_EQ(TryLockObject(nullptr, fh::kObjectLockAction), fh::kObjectLocked);
+  EXPECT_EQ(UnlockObject(nullptr), fh::kObjectUnlocked);
 }
 
 // Increments without atomics: only the object lock keeps the count exact

@@ -19,14 +19,14 @@ TEST(ThreadPoolTest, CheckThreadPoolFindsTheFirstIdleEntry) {
     std::uint16_t index;  // when result is 1
   };
   const Case cases[] = {
-      {{2, 1, 1}, 3, kThreadPoolIdleFound, 1},
-      {{1, 2}, 2, kThreadPoolIdleFound, 0},
-      {{0, 2, 1}, 3, kThreadPoolIdleFound, 2},
-      {{2, 2, 2}, 3, kThreadPoolFull, 0},
-      {{2, 2}, 3, kThreadPoolRoom, 0},
-      {{}, 1, kThreadPoolRoom, 0},
-      {{}, 0, kThreadPoolFull, 0},
-      {{0, 0}, 2, kThreadPoolFull, 0},  // unused slots are neither idle nor room
+      {{2, 1, 1}, 3, fh::kThreadPoolIdleFound, 1},
+      {{1, 2}, 2, fh::kThreadPoolIdleFound, 0},
+      {{0, 2, 1}, 3, fh::kThreadPoolIdleFound, 2},
+      {{2, 2, 2}, 3, fh::kThreadPoolFull, 0},
+      {{2, 2}, 3, fh::kThreadPoolRoom, 0},
+      {{}, 1, fh::kThreadPoolRoom, 0},
+      {{}, 0, fh::kThreadPoolFull, 0},
+      {{0, 0}, 2, fh::kThreadPoolFull, 0},  // unused slots are neither idle nor room
   };
   for (const Case& c : cases) {
     std::vector<ThreadInfo> pool(c.states.size());
@@ -35,17 +35,17 @@ TEST(ThreadPoolTest, CheckThreadPoolFindsTheFirstIdleEntry) {
     EXPECT_EQ(
         CheckThreadPool(pool.data(), static_cast<std::uint16_t>(pool.size()), &index, c.maximum),
         c.result);
-    EXPECT_EQ(index, c.result == kThreadPoolIdleFound ? c.index : 999);
+    EXPECT_EQ(index, c.result == fh::kThreadPoolIdleFound ? c.index : 999);
   }
-  EXPECT_EQ(CheckThreadPool(nullptr, 0, nullptr, 1), kThreadPoolRoom);
+  EXPECT_EQ(CheckThreadPool(nullptr, 0, nullptr, 1), fh::kThreadPoolRoom);
 }
 
 TEST(ThreadPoolTest, ResetSetsEveryStateToUnused) {
   ThreadInfo pool[3];
-  pool[0].state = kThreadIdle;
-  pool[2].state = kThreadWorking;
+  pool[0].state = fh::kThreadIdle;
+  pool[2].state = fh::kThreadWorking;
   ResetThreadInfo(pool, 3);
-  for (const ThreadInfo& entry : pool) EXPECT_EQ(entry.state, kThreadSlotUnused);
+  for (const ThreadInfo& entry : pool) EXPECT_EQ(entry.state, fh::kThreadSlotUnused);
 }
 
 // A worker that sleeps in its entry until it is resumed, counts its wake-ups,
@@ -77,20 +77,20 @@ TEST(ThreadPoolTest, SuspendResumeCycleThroughThePool) {
   ThreadInfo pool[2];
   Worker worker;
   worker.entry = &pool[0];
-  pool[0].state = kThreadWorking;
+  pool[0].state = fh::kThreadWorking;
   pool[0].thread = CreateNewThread(WorkerMain, &worker);
   ASSERT_NE(pool[0].thread, nullptr);
 
   for (int round = 1; round <= 3; ++round) {
-    WaitForState(pool[0], kThreadIdle);
+    WaitForState(pool[0], fh::kThreadIdle);
     std::uint16_t index = 9;
-    ASSERT_EQ(CheckThreadPool(pool, 1, &index, 2), kThreadPoolIdleFound);
+    ASSERT_EQ(CheckThreadPool(pool, 1, &index, 2), fh::kThreadPoolIdleFound);
     EXPECT_EQ(index, 0);
     EXPECT_TRUE(ResumeThreadInfo(&pool[index]));
     while (worker.wakeUps < round) std::this_thread::yield();
   }
   worker.stop = true;
-  WaitForState(pool[0], kThreadIdle);
+  WaitForState(pool[0], fh::kThreadIdle);
   ResumeThreadInfo(&pool[0]);
   EXPECT_EQ(WaitForSingleObject(pool[0].thread, 30000), WAIT_OBJECT_0);
   EXPECT_FALSE(worker.suspendFailed);
@@ -98,7 +98,7 @@ TEST(ThreadPoolTest, SuspendResumeCycleThroughThePool) {
 
   const std::size_t handles = fh::OpenHandleCount();
   FreeThreadInfo(pool, 2);
-  EXPECT_EQ(pool[0].state, kThreadSlotUnused);
+  EXPECT_EQ(pool[0].state, fh::kThreadSlotUnused);
   EXPECT_EQ(pool[0].thread, nullptr);
   EXPECT_EQ(fh::OpenHandleCount(), handles - 1);
 }
@@ -107,20 +107,20 @@ TEST(ThreadPoolTest, AResumedWorkerIsNotFoundIdleAgain) {
   ThreadInfo pool[1];
   Worker worker;
   worker.entry = &pool[0];
-  pool[0].state = kThreadWorking;
+  pool[0].state = fh::kThreadWorking;
   pool[0].thread = CreateNewThread(WorkerMain, &worker);
   ASSERT_NE(pool[0].thread, nullptr);
-  WaitForState(pool[0], kThreadIdle);
+  WaitForState(pool[0], fh::kThreadIdle);
   while (!fh::IsThreadSuspended(pool[0].thread)) std::this_thread::yield();
 
   std::uint16_t index = 9;
-  ASSERT_EQ(CheckThreadPool(pool, 1, &index, 1), kThreadPoolIdleFound);
+  ASSERT_EQ(CheckThreadPool(pool, 1, &index, 1), fh::kThreadPoolIdleFound);
   worker.stop = true;  // the job handed over: finish after this wake-up
   ASSERT_TRUE(ResumeThreadInfo(&pool[index]));
   // Before the worker has had a chance to run, the dispatcher looks again:
   // the entry it just woke must not be offered a second job.
-  EXPECT_EQ(pool[0].state, kThreadWorking);
-  EXPECT_EQ(CheckThreadPool(pool, 1, &index, 1), kThreadPoolFull);
+  EXPECT_EQ(pool[0].state, fh::kThreadWorking);
+  EXPECT_EQ(CheckThreadPool(pool, 1, &index, 1), fh::kThreadPoolFull);
 
   EXPECT_EQ(WaitForSingleObject(pool[0].thread, 30000), WAIT_OBJECT_0);
   EXPECT_EQ(worker.wakeUps, 1);
@@ -129,9 +129,9 @@ TEST(ThreadPoolTest, AResumedWorkerIsNotFoundIdleAgain) {
 
 TEST(ThreadPoolTest, AFailedResumeLeavesTheEntryIdle) {
   ThreadInfo entry;
-  entry.state = kThreadIdle;  // no handle: nothing can be resumed
+  entry.state = fh::kThreadIdle;  // no handle: nothing can be resumed
   EXPECT_FALSE(ResumeThreadInfo(&entry));
-  EXPECT_EQ(entry.state, kThreadIdle);
+  EXPECT_EQ(entry.state, fh::kThreadIdle);
 }
 
 TEST(ThreadPoolTest, ResumeBeforeSuspendIsNotLost) {
@@ -144,7 +144,7 @@ TEST(ThreadPoolTest, ResumeBeforeSuspendIsNotLost) {
     Worker* worker;
     std::atomic<bool>* go;
   } start{&worker, &go};
-  entry.state = kThreadWorking;
+  entry.state = fh::kThreadWorking;
   entry.thread = CreateNewThread(
       [](void* argument) -> DWORD {
         auto* s = static_cast<Start*>(argument);
@@ -160,7 +160,7 @@ TEST(ThreadPoolTest, ResumeBeforeSuspendIsNotLost) {
   DWORD exitCode = 99;
   EXPECT_TRUE(GetExitCodeThread(entry.thread, &exitCode));
   EXPECT_EQ(exitCode, 0u);
-  EXPECT_EQ(entry.state, kThreadWorking);
+  EXPECT_EQ(entry.state, fh::kThreadWorking);
   FreeThreadInfo(&entry, 1);
 }
 
@@ -170,7 +170,7 @@ TEST(ThreadPoolTest, SuspendFromAThreadNotStartedByThePoolFails) {
   std::thread foreign([&] { resumed = SuspendThreadInfo(&entry); });
   foreign.join();
   EXPECT_FALSE(resumed);
-  EXPECT_EQ(entry.state, kThreadWorking);
+  EXPECT_EQ(entry.state, fh::kThreadWorking);
   EXPECT_FALSE(SuspendThreadInfo(nullptr));
   EXPECT_FALSE(ResumeThreadInfo(nullptr));
   EXPECT_FALSE(ResumeThreadInfo(&entry));  // no handle

@@ -23,7 +23,7 @@ TEST(IntegerTextTest, SignedValues) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(ConvertToStringFromInteger(c.value), c.text);
-    EXPECT_EQ(ToString(c.value, kToStringInteger), c.text);
+    EXPECT_EQ(ToString(c.value, fh::kToStringInteger), c.text);
   }
 }
 

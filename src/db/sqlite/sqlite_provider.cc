@@ -344,7 +344,7 @@ std::unique_ptr<SqliteConnection> OpenDatabase(const std::string& file) {
   int code = sqlite3_open_v2(file.c_str(), &cell->db, flags, nullptr);
   if (code == SQLITE_OK) {
     sqlite3_extended_result_codes(cell->db, 1);
-    sqlite3_busy_timeout(cell->db, kSqliteBusyTimeoutMs);
+    sqlite3_busy_timeout(cell->db, fh::kSqliteBusyTimeoutMs);
     // journal_mode reads the file, so a file that is no database fails here.
     code = sqlite3_exec(cell->db, "PRAGMA foreign_keys = ON; PRAGMA journal_mode = WAL;", nullptr,
                         nullptr, nullptr);
@@ -402,7 +402,7 @@ bool sqlite::CheckDatabaseFile(ConnectionHandle* handle, sqlite3* db, const char
 }  // namespace fh
 
 const DBProvider kSqliteProvider = {
-    kSqliteProviderName,         fh::SqliteOpenConnection,        fh::SqliteExecuteUpdate,
+    fh::kSqliteProviderName,     fh::SqliteOpenConnection,        fh::SqliteExecuteUpdate,
     fh::SqliteExecuteQuery,      fh::SqliteCloseConnection,       fh::SqliteBeginTransaction,
     fh::SqliteCommitTransaction, fh::SqliteRollbackTransaction,   fh::SqliteExecuteUpdateBlob,
     fh::SqliteExecuteQueryBlob,  fh::SqliteExecuteUpdateRowCount, fh::SqlitePrepareStatement,

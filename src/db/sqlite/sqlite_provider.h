@@ -42,15 +42,20 @@
 #include "db/db_provider.h"
 #include "db/db_result_set.h"
 
+namespace fh {
+
 // The provider's name in the registry and in connparams.txt.
 inline constexpr char kSqliteProviderName[] = "SQLITE";
 // How long a statement waits for another connection's lock.
 inline constexpr int kSqliteBusyTimeoutMs = 10000;
 
+}  // namespace fh
+
 // The provider's table: "SQLITE" and the operations below, in slot order.
 extern const DBProvider kSqliteProvider;
 
 namespace fh {
+
 // "SQLite connection Parameter missing\n" without an entry or a DSN (the
 // database file); "Opening database failed\n" and the diagnostics when the
 // file cannot be opened or set up. A new handle, or none.
@@ -101,4 +106,5 @@ int SqliteExecuteUpdateBlob(ConnectionHandle* handle, const char* text, BlobSupp
 // another thread using the same handle.
 std::unique_ptr<DBResultSet> SqliteExecuteQueryBlob(ConnectionHandle* handle, const char* text,
                                                     BlobSink sink, void* context);
+
 }  // namespace fh
