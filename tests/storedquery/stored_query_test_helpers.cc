@@ -1,4 +1,4 @@
-#include "query/stored_query_test_helpers.h"
+#include "storedquery/stored_query_test_helpers.h"
 
 #include <unistd.h>
 

@@ -13,7 +13,7 @@
 #include "db/db_provider.h"
 #include "framework/scoped_working_directory.h"
 #include "framework/tessel.h"
-#include "query/stored_query_test_helpers.h"
+#include "storedquery/stored_query_test_helpers.h"
 #include "sql/sql_dialects.h"
 #include "storedquery/stored_query.h"
 #include "support/test_support.h"
