@@ -8,7 +8,7 @@
 
 #include "config/tessel_root.h"
 #include "dictionary/data_dict_test_helpers.h"
-#include "framework/scoped_working_directory.h"
+#include "support/scoped_working_directory.h"
 
 namespace {
 

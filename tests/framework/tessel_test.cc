@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "db/db_provider.h"
-#include "framework/scoped_working_directory.h"
 #include "framework/table_loader.h"
 #include "framework/table_saver.h"
 #include "sequence/sequence_generator.h"
@@ -22,6 +21,7 @@
 #include "store/table_data.h"
 #include "store/table_rows.h"
 #include "support/db_engines.h"
+#include "support/scoped_working_directory.h"
 #include "support/scratch_database.h"
 #include "support/test_support.h"
 

@@ -11,8 +11,8 @@
 
 #include "log/log.h"
 #include "log/log_file.h"
-#include "logging/logging_test_helpers.h"
 #include "logging/rotation_timer.h"
+#include "support/logging_test_helpers.h"
 
 namespace fhtest {
 namespace {

@@ -13,8 +13,8 @@
 
 #include "log/log.h"
 #include "log/log_file.h"
-#include "logging/logging_test_helpers.h"
 #include "logging/rotation.h"
+#include "support/logging_test_helpers.h"
 #include "support/system_call_faults.h"
 
 namespace fhtest {

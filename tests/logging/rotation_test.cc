@@ -8,7 +8,7 @@
 
 #include "log/log_file.h"
 #include "logging/agent_logging.h"
-#include "logging/logging_test_helpers.h"
+#include "support/logging_test_helpers.h"
 
 namespace fhtest {
 namespace {

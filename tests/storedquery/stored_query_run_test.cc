@@ -11,11 +11,11 @@
 #include "config/tessel_root.h"
 #include "db/connection.h"
 #include "db/db_provider.h"
-#include "framework/scoped_working_directory.h"
 #include "framework/tessel.h"
-#include "storedquery/stored_query_test_helpers.h"
 #include "sql/sql_dialects.h"
 #include "storedquery/stored_query.h"
+#include "storedquery/stored_query_test_helpers.h"
+#include "support/scoped_working_directory.h"
 #include "support/test_support.h"
 
 namespace fhtest {

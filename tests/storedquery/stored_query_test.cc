@@ -14,8 +14,8 @@
 #include "dictionary/column_types.h"
 #include "dictionary/table_defn.h"
 #include "query/select_query.h"
-#include "storedquery/stored_query_test_helpers.h"
 #include "storedquery/stored_query_criteria.h"
+#include "storedquery/stored_query_test_helpers.h"
 #include "support/isql_fb_helpers.h"
 #include "util/memory_pool.h"
 

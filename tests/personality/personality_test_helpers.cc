@@ -1,4 +1,4 @@
-#include "dataobject/personality_test_helpers.h"
+#include "personality/personality_test_helpers.h"
 
 #include <algorithm>
 #include <map>

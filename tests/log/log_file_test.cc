@@ -12,8 +12,8 @@
 
 #include "config/tessel_root.h"
 #include "log/log.h"
-#include "logging/logging_test_helpers.h"
 #include "platform/clock.h"
+#include "support/logging_test_helpers.h"
 
 namespace fhtest {
 namespace {

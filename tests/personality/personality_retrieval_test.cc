@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "dataobject/personality_test_helpers.h"
 #include "personality/personality_index.h"
+#include "personality/personality_test_helpers.h"
 #include "util/memory_pool.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "dataobject/personality_test_helpers.h"
 #include "personality/personality.h"
+#include "personality/personality_test_helpers.h"
 #include "support/test_log.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "config/tessel_root.h"
-#include "framework/scoped_working_directory.h"
+#include "support/scoped_working_directory.h"
 #include "support/test_log.h"
 #include "support/test_support.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "dataobject/personality_test_helpers.h"
 #include "framework/index_table.h"
+#include "personality/personality_test_helpers.h"
 #include "support/test_log.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "logging/logging_test_helpers.h"
+#include "support/logging_test_helpers.h"
 
 #include <cstdlib>
 #include <fstream>
