@@ -44,6 +44,14 @@ void fh::SetInTransaction(ConnectionHandle& handle, uint8_t value) {
   std::atomic_ref<uint8_t>(handle.inTransaction).store(value, std::memory_order_release);
 }
 
+std::unique_ptr<ConnectionHandle> fh::NewConnectionHandle(
+    const ConnParamsEntry& entry, std::unique_ptr<fh::ProviderConnection> connection) {
+  auto handle = std::make_unique<ConnectionHandle>();
+  handle->connectionName = entry.connectionName.value_or("");
+  handle->connection = std::move(connection);
+  return handle;
+}
+
 bool fh::IsConnectionBroken(ConnectionHandle& handle) {
   return std::atomic_ref<uint8_t>(handle.broken).load(std::memory_order_acquire) != 0;
 }

@@ -54,6 +54,12 @@ void SetInTransaction(ConnectionHandle& handle, uint8_t value);
 bool IsConnectionBroken(ConnectionHandle& handle);
 void MarkConnectionBroken(ConnectionHandle& handle);
 
+// A handle for a connection a provider has just opened: it owns connection
+// and is named after entry's connection (empty when the entry names none);
+// the other fields are OpenDBConnection's to fill. Throws std::bad_alloc.
+std::unique_ptr<ConnectionHandle> NewConnectionHandle(
+    const ConnParamsEntry& entry, std::unique_ptr<ProviderConnection> connection);
+
 }  // namespace fh
 
 // Logs "## Inside OpenDBConnection ##\n" (trace). Opens a connection with the

@@ -65,7 +65,6 @@ const fh::DialectWords kFirebirdWords = {
     "FirebirdGenDeleteQuery",
     fh::PagingForm::kFirstSkip,
     /*aliasKeyword=*/false,
-    /*backslashEscapes=*/false,
     "1",
     "0",
     /*entryTraces=*/true,

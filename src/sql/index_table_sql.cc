@@ -47,7 +47,7 @@ std::string IndexTableSelectText(std::string_view rootTable, std::string_view co
 }
 
 std::string IndexTextLiteral(const DialectWords* words, std::string_view text) {
-  return QuoteSqlText(text, words != nullptr && words->backslashEscapes);
+  return QuoteSqlText(text, words != nullptr && words->backslashEscapes());
 }
 
 IndexEntrySql MakeIndexEntrySql(const DialectWords* words, std::string_view rootTable,

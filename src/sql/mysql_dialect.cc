@@ -63,7 +63,6 @@ const fh::DialectWords kMysqlWords = {
     "MysqlGenDelteQuery",
     fh::PagingForm::kMysqlLimit,
     /*aliasKeyword=*/true,
-    /*backslashEscapes=*/true,
     "1",
     "0",
     /*entryTraces=*/true,

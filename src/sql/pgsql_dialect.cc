@@ -61,7 +61,6 @@ const fh::DialectWords kPgsqlWords = {
     "PgsqlGenDeleteQuery",
     fh::PagingForm::kLimitOffset,
     /*aliasKeyword=*/true,
-    /*backslashEscapes=*/false,
     "'t'",
     "'f'",
     /*entryTraces=*/true,

@@ -24,6 +24,7 @@
 #include <string>
 
 #include "db/db_result_set.h"
+#include "dictionary/sql_text.h"
 #include "dictionary/table_defn.h"
 #include "query/select_query.h"
 #include "store/row_object.h"
@@ -73,7 +74,6 @@ struct DialectWords {
   const char* deleteName;  // the delete generator's name ("MysqlGenDelteQuery")
   PagingForm paging;
   bool aliasKeyword;        // "as " before aliases in join and table fragments
-  bool backslashEscapes;    // a backslash in a text literal is doubled
   const char* trueLiteral;  // a boolean in statements and criteria
   const char* falseLiteral;
   bool entryTraces;         // update, insert, delete and create log their entry
@@ -107,6 +107,10 @@ struct DialectWords {
   // text literal (letter case ignored) that follows, then ")". None: the
   // engine has no catalogue known here.
   const char* tableCountHead = nullptr;
+
+  // A backslash in a text literal is doubled: the engine reads it as an
+  // escape. The rule is the dictionary's, shared with the layers below.
+  bool backslashEscapes() const { return DialectReadsBackslashEscapes(name); }
 };
 
 }  // namespace fh

@@ -77,7 +77,7 @@ void LogGenerated(const char* format, const std::optional<std::string>& text) {
 std::optional<std::string> CatalogCountQuery(const char* dialect, const std::string& tableName) {
   const fh::DialectWords* words = fh::DialectWordsNamed(dialect);
   if (words == nullptr || words->tableCountHead == nullptr) return std::nullopt;
-  return words->tableCountHead + fh::QuoteSqlText(tableName, words->backslashEscapes) + ")";
+  return words->tableCountHead + fh::QuoteSqlText(tableName, words->backslashEscapes()) + ")";
 }
 
 }  // namespace

@@ -109,7 +109,7 @@ std::optional<std::string> DateTimeLiteralText(const ColumnValue& value, uint8_t
 }
 
 std::string QuoteSqlText(const DialectWords& words, const char* text, std::size_t length) {
-  return QuoteSqlText(std::string_view(text, length), words.backslashEscapes);
+  return QuoteSqlText(std::string_view(text, length), words.backslashEscapes());
 }
 
 std::optional<std::string> WriteSqlLiteral(const DialectWords& words, const ColumnValue* value,

@@ -63,7 +63,6 @@ const fh::DialectWords kSqliteWords = {
     "SqliteGenDeleteQuery",
     fh::PagingForm::kLimitOffset,
     /*aliasKeyword=*/true,
-    /*backslashEscapes=*/false,
     "1",
     "0",
     /*entryTraces=*/false,

@@ -141,10 +141,7 @@ std::unique_ptr<ConnectionHandle> ODBCOpenConnection(const ConnParamsEntry* entr
     }
     cell->connected = true;
     if (!EnforceSqliteForeignKeys(*entry, cell->connection)) return nullptr;
-    auto handle = std::make_unique<ConnectionHandle>();
-    handle->connectionName = entry->connectionName.value_or("");
-    handle->connection = std::move(cell);
-    return handle;
+    return fh::NewConnectionHandle(*entry, std::move(cell));
   } catch (const std::bad_alloc&) {
     LogError("Unable to allocate memory\n");
     return nullptr;

@@ -418,10 +418,7 @@ std::unique_ptr<ConnectionHandle> fh::SqliteOpenConnection(const ConnParamsEntry
   try {
     std::unique_ptr<SqliteConnection> cell = OpenDatabase(*entry->dsn);
     if (cell == nullptr) return nullptr;
-    auto handle = std::make_unique<ConnectionHandle>();
-    handle->connectionName = entry->connectionName.value_or("");
-    handle->connection = std::move(cell);
-    return handle;
+    return fh::NewConnectionHandle(*entry, std::move(cell));
   } catch (const std::bad_alloc&) {
     LogError("Unable to allocate memory\n");
     return nullptr;
