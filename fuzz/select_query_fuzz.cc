@@ -64,7 +64,7 @@ bool QuotesBalanced(const std::string& text, bool backslashEscapes) {
 }
 
 void Check(const std::optional<std::string>& text, const fh::DialectWords& words) {
-  if (text && !QuotesBalanced(*text, words.backslashEscapes)) std::abort();
+  if (text && !QuotesBalanced(*text, words.backslashEscapes())) std::abort();
 }
 
 fh::SelectCriteria* Criteria(Input& in, MemPool* pool, int depth) {
